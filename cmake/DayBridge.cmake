@@ -1,0 +1,116 @@
+# Helpers shared by every folder's CMakeLists.txt, so that a folder says only what it holds
+# and what it needs.
+
+set(DB_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wformat=2 -Wno-unused-parameter
+    -Wno-missing-field-initializers)
+if(WERROR)
+  list(APPEND DB_WARNINGS -Werror)
+endif()
+
+if(FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
+if(ASAN)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Every source file knows its module name (the file's base name without extension), which
+# the debug log writes into each line.
+function(db_set_module_names)
+  foreach(src ${ARGN})
+    get_filename_component(module ${src} NAME_WE)
+    set_property(SOURCE ${src} APPEND PROPERTY COMPILE_DEFINITIONS DB_MODULE="${module}")
+  endforeach()
+endfunction()
+
+# db_library(NAME <target> [DEPS <targets...>] [SHARED])
+# A library of every .cpp in the calling folder; its headers are reached as
+# "<layer>/<folder>/<File>.h" from the source root.
+function(db_library)
+  cmake_parse_arguments(ARG "SHARED" "NAME" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  db_set_module_names(${sources})
+  if(ARG_SHARED)
+    add_library(${ARG_NAME} SHARED ${sources})
+  else()
+    add_library(${ARG_NAME} STATIC ${sources})
+  endif()
+  target_include_directories(${ARG_NAME} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_compile_options(${ARG_NAME} PRIVATE ${DB_WARNINGS})
+  if(ARG_DEPS)
+    target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPS})
+  endif()
+endfunction()
+
+# db_test(NAME <target> [DEPS <targets...>] [ENV <VAR=value...>])
+# One GoogleTest program of every .cpp in the calling folder, registered with CTest.
+function(db_test)
+  cmake_parse_arguments(ARG "" "NAME" "DEPS;ENV" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  db_set_module_names(${sources})
+  add_executable(${ARG_NAME} ${sources})
+  target_include_directories(${ARG_NAME} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_options(${ARG_NAME} PRIVATE ${DB_WARNINGS})
+  target_compile_definitions(${ARG_NAME} PRIVATE
+      DB_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
+      DB_SHARED_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata"
+      DB_BUILD_DIR="${PROJECT_BINARY_DIR}")
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main)
+  set(env QT_QPA_PLATFORM=offscreen ${ARG_ENV})
+  gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}")
+endfunction()
+
+# db_bench(NAME <target> [DEPS <targets...>])
+function(db_bench)
+  cmake_parse_arguments(ARG "" "NAME" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${ARG_NAME} ${sources})
+  target_include_directories(${ARG_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(${ARG_NAME} PRIVATE ${DB_WARNINGS})
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
+endfunction()
+
+# db_fuzz(NAME <target> SOURCE <file.cpp> [DEPS <targets...>])
+# Always builds <target>_replay, a plain program that feeds every file of the target's
+# corpus folder (fuzz/<target>/corpus/) to LLVMFuzzerTestOneInput, run by CTest so that
+# saved crash inputs stay fixed without clang. With FUZZ=ON and clang it also builds
+# <target> with -fsanitize=fuzzer for real fuzzing.
+function(db_fuzz)
+  cmake_parse_arguments(ARG "" "NAME;SOURCE" "DEPS" ${ARGN})
+  set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/corpus)
+  add_executable(${ARG_NAME}_replay ${ARG_SOURCE} ${PROJECT_SOURCE_DIR}/fuzz/FuzzReplayMain.cpp)
+  target_include_directories(${ARG_NAME}_replay PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(${ARG_NAME}_replay PRIVATE ${DB_WARNINGS})
+  target_link_libraries(${ARG_NAME}_replay PRIVATE ${ARG_DEPS})
+  add_test(NAME fuzz_replay_${ARG_NAME} COMMAND ${ARG_NAME}_replay ${corpus})
+  if(FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    add_executable(${ARG_NAME} ${ARG_SOURCE})
+    target_include_directories(${ARG_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_compile_options(${ARG_NAME} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${ARG_NAME} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# Adds every immediate sub-folder of <dir> that has a CMakeLists.txt, recursively, so test,
+# bench and fuzz folders join the build without editing a shared list.
+function(db_add_subdirectories dir)
+  set(full ${PROJECT_SOURCE_DIR}/${dir})
+  if(NOT IS_DIRECTORY ${full})
+    return()
+  endif()
+  if(EXISTS ${full}/CMakeLists.txt)
+    add_subdirectory(${full} ${PROJECT_BINARY_DIR}/${dir})
+    return()
+  endif()
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${PROJECT_SOURCE_DIR} ${full}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${PROJECT_SOURCE_DIR}/${child})
+      db_add_subdirectories(${child})
+    endif()
+  endforeach()
+endfunction()

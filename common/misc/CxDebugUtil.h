@@ -1,0 +1,57 @@
+// The program-wide debug log. Every module reports through the Log macro, which passes the
+// caller's module name (the source file's base name, set by the build as DB_MODULE) and
+// line. Level 0 is an error and is always written; other levels only when the log is
+// enabled and the level is not above the configured one. One CR LF line per message,
+// appended to <folder><file name>; the file is opened and closed for every line and moved
+// aside to "<file>.old.log" once it has grown past 10 MiB.
+#pragma once
+
+#include <cstdarg>
+#include <mutex>
+
+#include "platform/win/WinTypes.h"
+
+#ifndef DB_MODULE
+#define DB_MODULE __FILE__
+#endif
+
+#define CX_LOG_ROTATE_SIZE 10485760L
+#define CX_LOG_MESSAGE_SIZE 40960
+
+class CxDebugUtil {
+ public:
+  CxDebugUtil();
+  ~CxDebugUtil();
+
+  // Formats and writes one line; see the file comment for when a line is written.
+  void Write(int nLevel, const char* szSource, int nLine, const char* szFormat, ...)
+      __attribute__((format(printf, 5, 6)));
+  void WriteV(int nLevel, const char* szSource, int nLine, const char* szFormat, va_list args);
+
+  void SetFolder(const char* szFolder);
+  void SetLevel(int nLevel);
+  void Enable(bool bEnable);
+
+  const char* GetFolder() const { return szFolder; }
+  const char* GetFileName() const { return szFileName; }
+  int GetLevel() const { return nLevel; }
+  bool IsEnabled() const { return bEnabled != 0; }
+
+ private:
+  char szFileName[MAX_PATH];
+  char szFolder[MAX_PATH];
+  int nLevel;
+  BYTE bEnabled;
+  std::mutex m_Lock;  // held for the object's life as the design's critical section
+};
+
+extern CxDebugUtil g_DebugLog;
+
+#define Log(nLevel, ...) g_DebugLog.Write((nLevel), DB_MODULE, __LINE__, __VA_ARGS__)
+
+// A condition only a programming error can break. A failure is logged at level 0 as
+// "Assertion failed: <condition>" with the module and line; debug builds then abort.
+// The caller still handles the condition after the assertion (release builds go on).
+void CxAssertFailed(const char* szCondition, const char* szModule, int nLine);
+#define CX_ASSERT(expr) \
+  ((expr) ? static_cast<void>(0) : CxAssertFailed(#expr, DB_MODULE, __LINE__))

@@ -1,0 +1,38 @@
+// Process and shell services: the program's own path, the calling thread's id, the last
+// error, and the shell's "open" verb.
+#pragma once
+
+#include "platform/win/WinTypes.h"
+
+#define SW_SHOWNORMAL 1
+#define SW_SHOW 5
+
+// With a null module: the full path of the running program (/proc/self/exe). Returns the
+// number of characters copied (cut to nSize - 1 and terminated), 0 on failure.
+DWORD GetModuleFileName(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+
+// Splits a path into drive (always empty here), folder with its trailing separator, base
+// name and extension, each cut to its capacity (the standard sizes of the C runtime).
+#define _MAX_DRIVE 3
+#define _MAX_DIR 256
+#define _MAX_FNAME 256
+#define _MAX_EXT 256
+void _splitpath(const char* szPath, char* szDrive, char* szDir, char* szFname, char* szExt);
+
+// Opens the target (file, folder or link) with the desktop's handler (xdg-open) for the verb
+// "open" without waiting for it. Returns a value above 32 when the handler was started, as
+// ShellExecute does; the handler's own result is not awaited.
+HINSTANCE ShellExecute(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters,
+                       LPCSTR lpDirectory, INT nShowCmd);
+
+// A small number that identifies the calling thread, stable for the thread's life.
+DWORD GetCurrentThreadId();
+
+DWORD GetLastError();
+void SetLastError(DWORD dwErrCode);
+
+// Sleeps the calling thread.
+void Sleep(DWORD dwMilliseconds);
+
+// Milliseconds since an arbitrary start, wrapping at 2^32.
+DWORD GetTickCount();

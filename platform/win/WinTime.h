@@ -1,0 +1,29 @@
+// Local time and the OLE Automation date conversions, with the behaviour of the Windows
+// functions of the same names. An automation date is a double counting days since
+// 1899-12-30 00:00; its fraction is the time of day. Before 1899-12-30 the whole part is
+// negative and the fraction still counts forward from midnight (-1.25 is 1899-12-29 06:00),
+// as Windows reads negative dates.
+#pragma once
+
+#include "platform/win/WinTypes.h"
+
+// Fails (returns FALSE, *pvtime untouched) for a month outside 1..12, a day of 0 or beyond
+// the month, an hour above 23, a minute or second above 59, or a year outside 100..9999.
+// wDayOfWeek and wMilliseconds are ignored.
+INT SystemTimeToVariantTime(const SYSTEMTIME* pst, DATE* pvtime);
+
+// Always yields a valid date-time with its day of week for dates within the automation
+// range (-657434.0 .. 2958465.99999); fails outside it. Seconds are rounded to the nearest
+// second as Windows rounds them (23:59:59.5 becomes 00:00:00 of the next day); milliseconds
+// are 0.
+INT VariantTimeToSystemTime(DATE vtime, SYSTEMTIME* pst);
+
+// The current local date and time of the process's time zone.
+void GetLocalTime(SYSTEMTIME* pst);
+
+// The current date and time in UTC.
+void GetSystemTime(SYSTEMTIME* pst);
+
+// Tests fix "now" here: while set, GetLocalTime and GetSystemTime report this moment
+// (local time) instead of the clock. Pass null to return to the clock.
+void CxSetFixedLocalTime(const SYSTEMTIME* pst);
