@@ -1,0 +1,131 @@
+// The common calendar record both stores convert every appointment into, its repeat pattern,
+// and the table of field ids the user interface shows and matching compares.
+//
+// Records are plain structs with fixed text arrays, copied whole; every text is NUL-terminated
+// ANSI and writers cut it to its array. Date-times are local. The one pointer a record owns is
+// pExtra, the store-side block it came with: allocated with std::malloc (or by SetExtraCopy)
+// and released with FreeExtra. pPeer only refers into the other record set.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/win/WinTypes.h"
+
+// RepeatPattern::nType
+inline constexpr INT REPEAT_NONE = 0;
+inline constexpr INT REPEAT_DAILY = 1;
+inline constexpr INT REPEAT_WEEKLY = 2;
+inline constexpr INT REPEAT_MONTHLY_BY_DAY = 3;   // a weekday of the n-th week of the month
+inline constexpr INT REPEAT_MONTHLY_BY_DATE = 4;  // a day number of the month
+inline constexpr INT REPEAT_YEARLY_BY_DAY = 5;    // a weekday of the n-th week of a month
+inline constexpr INT REPEAT_YEARLY_BY_DATE = 6;   // a day of a given month
+
+// CommDate::nAdvanceUnit
+inline constexpr UINT ADVANCE_MINUTES = 1;
+inline constexpr UINT ADVANCE_HOURS = 2;
+inline constexpr UINT ADVANCE_DAYS = 3;
+
+// CommDate::nSource
+inline constexpr UINT SOURCE_PALM = 1;
+inline constexpr UINT SOURCE_OUTLOOK = 3;
+
+// CommDate::nMatchState
+inline constexpr UINT MATCH_SAME = 0;
+inline constexpr UINT MATCH_NEW = 1;
+inline constexpr UINT MATCH_CHANGED = 2;
+
+// Field ids.
+inline constexpr INT FIELD_DESCRIPTION = 1;
+inline constexpr INT FIELD_START_TIME = 2;
+inline constexpr INT FIELD_END_TIME = 3;
+inline constexpr INT FIELD_START_DATE_TIME = 4;
+inline constexpr INT FIELD_END_DATE_TIME = 5;
+inline constexpr INT FIELD_DATE = 6;
+inline constexpr INT FIELD_NOTE = 7;
+inline constexpr INT FIELD_PRIVATE = 8;
+inline constexpr INT FIELD_LOCATION = 9;
+inline constexpr INT FIELD_IMPORTANCE = 10;
+inline constexpr INT FIELD_CATEGORY = 11;
+inline constexpr INT FIELD_ALARM = 12;
+inline constexpr INT FIELD_ALL_DAY_EVENT = 13;
+inline constexpr INT FIELD_REPEAT = 14;
+inline constexpr INT FIELD_COUNT = 14;
+
+// Weekday bits of nDayOfWeekMask (Outlook's values): bit 0 Sunday .. bit 6 Saturday.
+#define DAYMASK_SUNDAY 0x01
+#define DAYMASK_MONDAY 0x02
+#define DAYMASK_TUESDAY 0x04
+#define DAYMASK_WEDNESDAY 0x08
+#define DAYMASK_THURSDAY 0x10
+#define DAYMASK_FRIDAY 0x20
+#define DAYMASK_SATURDAY 0x40
+
+struct RepeatPattern {
+  INT nType;
+  BYTE bHasEnd;               // the pattern ends at stPatternEnd
+  SYSTEMTIME stPatternStart;  // stays zero from the stores; shown when set
+  SYSTEMTIME stPatternEnd;    // last date the pattern may occur on (date part only)
+  UINT nInterval;             // every n days, weeks, months or years; 0 never steps
+  UINT nDayOfWeekMask;        // types 2, 3, 5
+  UINT nDayOfMonth;           // 1..31, types 4, 6
+  INT nMonthOfYear;           // 1..12, types 5, 6
+  UINT nInstance;             // week of the month 1..5 (5 = last), types 3, 5
+};
+
+struct CommDate {
+  char szDescription[256];
+  BOOL bAllDay;
+  SYSTEMTIME stStart;
+  SYSTEMTIME stEnd;
+  BOOL bAlarm;
+  char szNote[8192];
+  char szLocation[256];
+  RepeatPattern repeat;
+  BOOL bPrivate;
+  char szCategory[64];
+  INT nImportance;
+  BOOL bAdvance;  // nAdvance / nAdvanceUnit are valid
+  INT nAdvance;
+  UINT nAdvanceUnit;  // ADVANCE_*
+  UINT nSource;       // SOURCE_*
+  UINT nMatchState;   // MATCH_*, set by CommDateMgr::MarkAll
+  void* pExtra;       // owned store-side block, null when none
+  UINT nExtraSize;    // size of pExtra in bytes, 0 when none
+  CommDate* pPeer;    // counterpart in the other set, not owned
+};
+
+struct CommField {
+  INT nId;
+  char szName[32];
+  INT nTextSize;  // display text size the field needs
+  DWORD dwReserved;
+};
+
+// Copies the table row of nId into *pField. False (pField untouched) for an unknown id or a
+// missing descriptor.
+bool GetFieldDesc(int nId, CommField* pField);
+
+// Writes the display text of pField->nId into szBuf (always terminated, cut to nSize - 1).
+// An unknown id gives an empty text and true; false only for a missing argument or nSize < 1.
+bool GetFieldText(const CommDate* pDate, const CommField* pField, char* szBuf, int nSize);
+
+// Copies szSrc into szDst (cut to nDstSize - 1) only when both are given and szSrc is not
+// empty, so an update never empties a text.
+void CopyIfText(char* szDst, int nDstSize, const char* szSrc);
+template <size_t N>
+inline void CopyIfText(char (&szDst)[N], const char* szSrc) {
+  CopyIfText(szDst, static_cast<int>(N), szSrc);
+}
+
+// Equal once every CR and LF is removed from both, letters compared without regard to case.
+bool SameNoteText(const char* szA, const char* szB);
+
+// Type, interval, weekday mask, day of month, month and instance equal; the end and the
+// pattern start do not take part. False when either is missing.
+bool SameRepeat(const RepeatPattern* pA, const RepeatPattern* pB);
+
+// Frees pDate->pExtra and clears pExtra / nExtraSize.
+void FreeExtra(CommDate* pDate);
+// Replaces pDate->pExtra with a private copy of nSize bytes of pData (none when pData is null
+// or nSize is 0). False, with no block attached, when the copy cannot be allocated.
+bool SetExtraCopy(CommDate* pDate, const void* pData, UINT nSize);

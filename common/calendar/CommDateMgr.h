@@ -1,0 +1,79 @@
+// The record set: the common records one store produced, in load order, owned by the set
+// together with their pExtra blocks. A record's position (0-based) addresses the store's own
+// record list too, which the store keeps in the same order.
+//
+// Matching: two records are the same appointment when all identity keys agree (default:
+// description, start date, end date, all-day flag) and that appointment is unchanged when the
+// equality keys agree too (default: location). The set's one cursor is its list's: iterating,
+// FindMatch, Update and AddCopy all move it, so none of them may be nested on one set.
+#pragma once
+
+#include <memory>
+
+#include "common/calendar/CommDate.h"
+#include "platform/win/WinTypes.h"
+
+class CxList;
+
+inline constexpr int FIND_ERROR = -1;
+inline constexpr int FIND_SAME = 1;
+inline constexpr int FIND_NONE = 2;
+inline constexpr int FIND_CHANGED = 3;
+
+#define COMMDATE_MAX_KEYS 14
+
+// True when the two records agree on every field id of the list (see the comparisons in
+// CommDateMgr.cpp); false for a missing record or an empty list.
+bool SameByKeys(const CommDate* pA, const CommDate* pB, const int* pIds, int nCount);
+
+class CommDateMgr {
+ public:
+  CommDateMgr();
+  virtual ~CommDateMgr();
+
+  CommDateMgr(const CommDateMgr&) = delete;
+  CommDateMgr& operator=(const CommDateMgr&) = delete;
+
+  // Frees every record with its block and empties the set.
+  void Clear();
+
+  // Appends a copy of the record (with its own copy of the block) and returns it; null when
+  // it cannot be allocated. The caller keeps the record it passed.
+  CommDate* AddCopy(const CommDate* pDate);
+
+  // Overwrites the data fields of the record at nPos (texts only when the incoming text is
+  // not empty); alarm advance, source, match state, block and peer stay.
+  bool Update(const CommDate* pDate, int nPos);
+
+  CommDate* GetFirst();
+  CommDate* GetNext();
+  // The record at nPos (moves the cursor); null outside the set.
+  CommDate* GetAt(int nPos);
+  int GetCount() const;
+
+  // FIND_SAME / FIND_CHANGED / FIND_NONE, or FIND_ERROR for a missing record. *ppPeer gets the
+  // counterpart (null for FIND_NONE); *pnPos the position of the unchanged match, of the last
+  // changed match, or the number of records searched. Both outs are optional.
+  int FindMatch(const CommDate* pDate, CommDate** ppPeer, int* pnPos);
+
+  // Sets nMatchState and pPeer of every record of this set against pOther.
+  bool MarkAll(CommDateMgr* pOther);
+
+  // Replace the key lists (at most COMMDATE_MAX_KEYS ids); no ids or a count of 0 restores
+  // the default.
+  void SetIdentityKeys(const int* pIds, int nCount);
+  void SetEqualityKeys(const int* pIds, int nCount);
+
+ private:
+  std::unique_ptr<CxList> m_pList;
+  int m_nIdentityKeys[COMMDATE_MAX_KEYS];
+  int m_nIdentityCount;
+  int m_nEqualityKeys[COMMDATE_MAX_KEYS];
+  int m_nEqualityCount;
+};
+
+// Whether the record, with its recurrence, falls on the day (its start or end date, or an
+// occurrence) / has its start or an occurrence within first..last, both ends included.
+// The stored day of week of the record's start is not trusted.
+bool OccursOnDay(const CommDate* pDate, const SYSTEMTIME* pDay);
+bool OccursInRange(const CommDate* pDate, const SYSTEMTIME* pFirst, const SYSTEMTIME* pLast);
