@@ -1,0 +1,320 @@
+// The building blocks of the Palm Desktop 4.x datebook files: the field codec of PmDBUtil
+// (little-endian integers, length-prefixed texts, typed fields, extension blobs, the repeat
+// event block and the category block), the Palm time value PmTime, the category list, and
+// the text helpers shared with the 6.x database layer.
+//
+// The Palm time value: seconds since 1970-01-01 UTC, always converted through the C library's
+// local-time functions, so every broken-down field here is in the process's time zone.
+//
+// Texts are single-byte in the ANSI code page. Blob data is a heap block owned by whichever
+// record holds the blob: records are copied whole, so a copy that must outlive its source
+// goes through PmBlobCopy (or the record helpers of the datebook modules) and is released with
+// PmBlobFree.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/automation/OleAuto.h"
+#include "platform/win/WinTypes.h"
+
+// Type codes of the typed fields.
+#define PM_FIELD_INT 1
+#define PM_FIELD_DATE 3
+#define PM_FIELD_TEXT 5
+#define PM_FIELD_BOOL 6
+#define PM_FIELD_REPEAT 8
+#define PM_FIELD_BLOB1 64
+#define PM_FIELD_BLOB2 65
+#define PM_FIELD_BLOB3 66
+#define PM_FIELD_BLOB4 67
+
+// ReadTextField's buffer: up to 8191 characters and the terminator.
+#define PM_TEXT_FIELD_SIZE 8192
+// The longest text the length-prefixed form can carry (its long length has 16 bits).
+#define PM_MAX_CSTRING 65535
+// m_szFileName: 255 characters and the terminator.
+#define PM_FILE_NAME_SIZE 256
+
+// Open modes.
+#define PM_OPEN_READ 0
+#define PM_OPEN_WRITE 1
+#define PM_OPEN_READWRITE 2
+#define PM_OPEN_CREATE 3
+
+// Repeat brands.
+#define PM_REPEAT_NONE 0
+#define PM_REPEAT_DAILY 1
+#define PM_REPEAT_WEEKLY 2
+#define PM_REPEAT_MONTHLY_BY_DAY 3
+#define PM_REPEAT_MONTHLY_BY_DATE 4
+#define PM_REPEAT_YEARLY_BY_DATE 5
+#define PM_REPEAT_YEARLY_BY_DAY 6
+// End date of a repeat without end (in 2031).
+#define PM_NO_END_DATE 0x749DCEFFUL
+// Deleted occurrences a repeat block carries; a record with more is refused rather than
+// saved back without some of them.
+#define PM_MAX_EXCEPTIONS 256
+// The longest class name accepted in a repeat event field.
+#define PM_MAX_CLASS_NAME 255
+
+// Record status bits.
+#define PM_STATUS_ADDED 0x01
+#define PM_STATUS_CHANGED 0x02
+#define PM_STATUS_DELETED 0x04
+#define PM_STATUS_ARCHIVED 0x80
+
+// Categories.
+#define PM_CATEGORY_SLOTS 16
+#define PM_CATEGORY_NAME_SIZE 16
+#define PM_CATEGORY_SHORT_NAME_SIZE 256
+#define PM_CATEGORY_DIRTY 0x10
+#define PM_CATEGORY_FLAGGED 0x01
+#define PM_CATEGORY_FIRST_FREE_ID 128
+
+// An extension blob of the 4.1.4 layout, carried through unchanged.
+struct PmBlob {
+  DWORD nType;
+  DWORD nSelector;
+  DWORD nWord1;
+  DWORD nWord2;
+  DWORD nDataLen;
+  BYTE* pData;  // heap block (new[]) of nDataLen bytes, or null
+};
+
+// Gives pDst its own copy of pSrc's data (pDst's previous data is not freed). False when the
+// copy cannot be allocated; pDst then has no data.
+bool PmBlobCopy(PmBlob* pDst, const PmBlob* pSrc);
+// Releases the blob's data and clears its pointer and length.
+void PmBlobFree(PmBlob* pBlob);
+
+// The repeat block of a datebook record. Which fields count depends on the brand: day index
+// for 1-3, days mask for 2, week index for 3, day number for 4-5, month index for 5.
+struct PmRepeat {
+  LONG nBrand;
+  LONG nInterval;
+  DWORD nEndDate;  // Palm time value of the last date; PM_NO_END_DATE for none
+  LONG nFirstDayOfWeek;
+  LONG nDayIndex;
+  BYTE bDaysMask;  // bit 0 = Sunday .. bit 6 = Saturday
+  LONG nWeekIndex;
+  LONG nMonthIndex;  // 0 = January
+  LONG nDayNumber;
+  // Dates of deleted occurrences (Palm time values), written back as they were read.
+  WORD nExceptionCount;
+  DWORD nExceptions[PM_MAX_EXCEPTIONS];
+};
+
+// Palm time value.
+class PmTime {
+ public:
+  // Local calendar fields; the library decides whether daylight saving applies.
+  PmTime(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond);
+  // The raw value; 0 means the current time.
+  explicit PmTime(DWORD nValue = 0);
+
+  DWORD GetValue() const { return m_nValue; }
+  void SetValue(DWORD nValue) { m_nValue = nValue; }
+
+  int GetYear() const;
+  int GetMonth() const;
+  int GetDay() const;
+
+  // Local wYear..wSecond; wDayOfWeek and wMilliseconds are ignored.
+  bool FromSystemTime(const SYSTEMTIME* pst);
+  // Clears *pst, then fills year..second; wDayOfWeek and wMilliseconds stay 0.
+  bool ToSystemTime(SYSTEMTIME* pst) const;
+
+ private:
+  DWORD m_nValue;
+};
+
+// Wide <-> ANSI text; the output is always terminated within its capacity.
+void WideToAnsi(LPCWSTR szWide, LPSTR szAnsi, int nCapacity);
+void AnsiToWide(LPCSTR szAnsi, LPWSTR szWide, int nCapacity);
+// Doubles every single quote of szBuf in place, cut to nCapacity - 1 bytes.
+bool SqlQuoteText(char* szBuf, int nCapacity);
+// The SQL literal of a VT_BOOL, VT_I4 or VT_BSTR variant; other types leave szBuf alone.
+void SqlLiteral(const VARIANT* pVar, char* szBuf, int nCapacity);
+
+class PmCategory {
+ public:
+  PmCategory();
+  PmCategory(const PmCategory& other);
+  PmCategory& operator=(const PmCategory& other);
+  virtual ~PmCategory();
+
+  virtual LONG GetIndex() const;
+  virtual LONG GetId() const;
+  virtual const char* GetName() const;
+  // Zero-fill szBuf for *pnLen bytes, then copy the text when it is not empty and fits
+  // (with its terminator) into *pnLen bytes; *pnLen becomes the text's length.
+  virtual bool CopyName(char* szBuf, DWORD* pnLen) const;
+  virtual bool CopyShortName(char* szBuf, DWORD* pnLen) const;
+  virtual DWORD GetFlags() const;
+  virtual void SetIndex(LONG nIndex);
+  virtual void SetId(LONG nId);
+  virtual void SetName(const char* szName);            // cut to 15 characters
+  virtual void SetShortName(const char* szShortName);  // cut to 255 characters
+  virtual void SetFlags(DWORD nFlags);
+  virtual void SetDirty(bool bDirty);
+  virtual bool IsFlagged() const;
+  // Same index, same id and the same name (case-sensitive).
+  virtual bool Equals(const PmCategory* pOther) const;
+
+  const char* GetShortName() const { return m_szShortName; }
+
+ private:
+  LONG m_nIndex;
+  LONG m_nId;
+  char m_szName[PM_CATEGORY_NAME_SIZE];
+  char m_szShortName[PM_CATEGORY_SHORT_NAME_SIZE];
+  DWORD m_nFlags;
+};
+
+// The 16 category slots of one datebook; slot 0 is "Unfiled" with id 0.
+class PmCategoryMgr {
+ public:
+  PmCategoryMgr();
+  virtual ~PmCategoryMgr();
+  PmCategoryMgr(const PmCategoryMgr&) = delete;
+  PmCategoryMgr& operator=(const PmCategoryMgr&) = delete;
+
+  virtual int GetCount() const;
+  virtual PmCategory* FindById(LONG nId) const;
+  virtual PmCategory* GetAt(WORD nSlot) const;
+  // Letter case ignored; null for an absent or empty text.
+  virtual PmCategory* FindByName(const char* szName) const;
+  virtual PmCategory* First();
+  virtual PmCategory* Next();
+  // Adds a copy. An index of -1 takes the lowest free slot from 1; an id of -1 becomes one
+  // more than the largest id held. Refused: a full list, an index outside 0..15 or already
+  // taken, an id already held.
+  virtual bool Add(const PmCategory* pCategory);
+  virtual void SetChanged(bool bChanged);
+
+  bool IsChanged() const { return m_bChanged != 0; }
+  DWORD GetNextFreeId() const { return m_nNextFreeId; }
+  void SetNextFreeId(DWORD nNextFreeId) { m_nNextFreeId = nNextFreeId; }
+
+ private:
+  DWORD m_nNextFreeId;
+  int m_nCursor;
+  int m_nCount;
+  std::unique_ptr<PmCategory> m_pSlots[PM_CATEGORY_SLOTS];
+  BYTE m_bChanged;
+};
+
+// One open datebook file and its category list; the base of both datebook layouts.
+//
+// Reads go through a read-ahead buffer and writes through a write-behind buffer, so a
+// datebook of tens of thousands of records does not cost a system call per field; every
+// primitive still fails exactly when the bytes it asks for are not in the file (or cannot
+// be written). RemainingBytes() tells how much of the file is left to read, and every count
+// or length taken from the file is checked against it before anything is allocated.
+class PmDBUtil {
+ public:
+  PmDBUtil();
+  virtual ~PmDBUtil();
+  PmDBUtil(const PmDBUtil&) = delete;
+  PmDBUtil& operator=(const PmDBUtil&) = delete;
+
+  // Mode 0 read, 1 write, 2 read and write (all three: the file must exist), 3 read and
+  // write, created or truncated. Always exclusive. Paths over 255 characters are refused.
+  bool Open(const char* szPath, int nMode);
+  void Close();
+  bool IsOpen() const;
+
+  bool ReadBytes(void* pBuf, DWORD nCount);
+  bool ReadSome(void* pBuf, DWORD* pnCount);
+  bool ReadLong(DWORD* pnValue);
+  bool ReadShort(WORD* pnValue);
+  bool ReadByte(BYTE* pnValue);
+  // A length-prefixed text into szBuf of *pnCapacity bytes. A text that does not fit with
+  // its terminator fails with its length in *pnCapacity, the text bytes left unread.
+  bool ReadCString(char* szBuf, DWORD* pnCapacity);
+
+  bool WriteBytes(const void* pBuf, DWORD nCount);
+  bool WriteLong(DWORD nValue);
+  bool WriteShort(WORD nValue);
+  bool WriteByte(BYTE nValue);
+  // Texts longer than PM_MAX_CSTRING are refused.
+  bool WriteCString(const char* szText);
+
+  bool WriteIntField(DWORD nValue);
+  bool WriteDateField(DWORD nValue);
+  bool WriteBoolField(DWORD nValue);
+  bool WriteTextField(const char* szText, DWORD nWord);
+  // Any of the integer type codes (1, 3, 6) is accepted.
+  bool ReadIntField(DWORD* pnValue);
+  // szBuf holds PM_TEXT_FIELD_SIZE bytes; longer texts are cut to 8191 characters and the
+  // file is left after the whole text.
+  bool ReadTextField(char* szBuf, DWORD* pnWord);
+  bool WriteBlobField(const PmBlob* pBlob);
+  // pBlob must be zeroed by the caller; on failure it may hold data to release (PmBlobFree).
+  bool ReadBlobField(PmBlob* pBlob);
+
+  // The repeat event field (type code, exceptions, flag, optional class name, pattern).
+  bool ReadRepeatField(PmRepeat* pRepeat);
+  bool WriteRepeatField(const PmRepeat* pRepeat);
+
+  DWORD GetFilePos() const;
+  // Bytes of the open file after the current position.
+  DWORD RemainingBytes() const;
+
+  // Category name of an id into szCatText (16 bytes are enough); false when no entry has it.
+  bool GetCategoryText(LONG nId, char* szCatText);
+  // The id of the category named szText (first 15 characters); with bAdd a missing one is
+  // added. An empty text is "Unfiled" (0).
+  bool GetCategoryId(const char* szText, LONG* pnId, bool bAdd);
+  PmCategoryMgr* GetCategoryMgr() const { return m_pCatMgr.get(); }
+
+  // The database file name held by the object: the opened path, replaced by the name
+  // stored inside the file once a datebook is loaded.
+  const char* GetFileName() const { return m_szFileName; }
+  // The path the datebook was last loaded from; Save writes there. Empty before a load.
+  const char* GetLoadedPath() const { return m_szLoadedPath; }
+
+  // Bytes as two-digit lower-case hexadecimal numbers separated by single spaces.
+  static std::string HexBytes(const BYTE* pBytes, DWORD nCount);
+
+ protected:
+  // The category block at the current position. szLogModule names the module of the
+  // progress lines, or is null for a layout that reads the block silently; refusals of
+  // damaged entries are always logged.
+  bool ReadCategoryBlock(const char* szLogModule);
+  bool WriteCategoryBlock(const char* szLogModule);
+
+  // Atomic save: BeginSave checks that szTarget exists and is not held by another program,
+  // then opens a temporary file beside it for writing; the layout writes through the
+  // ordinary primitives; CommitSave flushes it, keeps the previous version as "<file>.bak"
+  // the first time this process overwrites that file, and renames the temporary file over
+  // the target. AbortSave closes and removes the temporary file. szLogModule as above.
+  bool BeginSave(const char* szTarget, const char* szLogModule);
+  bool CommitSave(const char* szLogModule);
+  void AbortSave();
+
+  void RememberLoadedPath(const char* szPath);
+
+  HANDLE m_hFile;
+  char m_szFileName[PM_FILE_NAME_SIZE];
+  std::unique_ptr<PmCategoryMgr> m_pCatMgr;
+  char m_szLoadedPath[MAX_PATH];
+
+ private:
+  bool OpenHandle(const char* szPath, int nMode);
+  bool FillReadBuffer();
+  bool FlushWriteBuffer();
+  bool SkipBytes(DWORD nCount);
+
+  std::vector<BYTE> m_Buffer;
+  DWORD m_nBufStart;  // read: first unread byte in m_Buffer; write: unused
+  DWORD m_nBufEnd;    // read: bytes valid in m_Buffer; write: bytes pending
+  bool m_bWriting;
+  bool m_bWriteFailed;
+  DWORD m_nPos;       // logical position in the file
+  DWORD m_nFileSize;  // size at open, grown by writes
+  char m_szSaveTarget[MAX_PATH];
+  char m_szSaveTemp[MAX_PATH];
+};
