@@ -12,6 +12,9 @@ struct CommDate;
 int CompareDate(const SYSTEMTIME* pA, const SYSTEMTIME* pB);
 int CompareTime(const SYSTEMTIME* pA, const SYSTEMTIME* pB);
 
+// Sets wDayOfWeek from the date (Gregorian calendar); a month outside 1..12 leaves it.
+void FixDayOfWeek(SYSTEMTIME* pDate);
+
 // Copies year, month, day and day of week; the destination keeps its time of day.
 bool CopyDate(const SYSTEMTIME* pSrc, SYSTEMTIME* pDst);
 

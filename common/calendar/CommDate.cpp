@@ -1,0 +1,185 @@
+// The field table, the display texts of the common record and the comparison and copy rules
+// matching and updates use.
+#include "common/calendar/CommDate.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "common/misc/CxDateTime.h"
+#include "common/misc/CxDebugUtil.h"
+#include "platform/win/WinString.h"
+
+namespace {
+
+const CommField kFields[FIELD_COUNT] = {
+    {FIELD_DESCRIPTION, "Description", 256, 0},
+    {FIELD_START_TIME, "Start Time", 32, 0},
+    {FIELD_END_TIME, "End Time", 32, 0},
+    {FIELD_START_DATE_TIME, "Start Date Time", 32, 0},
+    {FIELD_END_DATE_TIME, "End Date Time", 32, 0},
+    {FIELD_DATE, "Date", 32, 0},
+    {FIELD_NOTE, "Note", 4096, 0},
+    {FIELD_PRIVATE, "Private", 8, 0},
+    {FIELD_LOCATION, "Location", 256, 0},
+    {FIELD_IMPORTANCE, "Importance", 8, 0},
+    {FIELD_CATEGORY, "Category", 32, 0},
+    {FIELD_ALARM, "Alarm", 8, 0},
+    {FIELD_ALL_DAY_EVENT, "All Day Event", 8, 0},
+    {FIELD_REPEAT, "Repeat", 256, 0},
+};
+
+const char* YesNo(BOOL bFlag) { return bFlag ? "Yes" : "No"; }
+
+enum class DatePart { Time, DateTime, Date };
+
+void WriteDateText(const SYSTEMTIME& stTime, DatePart part, char* szBuf, int nSize) {
+  CxDateTime dateTime;
+  dateTime.SetTime(&stTime);
+  switch (part) {
+    case DatePart::Time:
+      dateTime.GetTimeText(szBuf, nSize);
+      break;
+    case DatePart::DateTime:
+      dateTime.GetDateTimeText(szBuf, nSize);
+      break;
+    case DatePart::Date:
+      dateTime.GetDateText(szBuf, nSize);
+      break;
+  }
+}
+
+std::string WithoutLineBreaks(const char* szText) {
+  std::string text;
+  if (szText == nullptr) {
+    return text;
+  }
+  for (const char* p = szText; *p != '\0'; p++) {
+    if (*p != '\r' && *p != '\n') {
+      text.push_back(*p);
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+bool GetFieldDesc(int nId, CommField* pField) {
+  if (pField == nullptr) {
+    return false;
+  }
+  for (const CommField& field : kFields) {
+    if (field.nId == nId) {
+      *pField = field;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool GetFieldText(const CommDate* pDate, const CommField* pField, char* szBuf, int nSize) {
+  if (pDate == nullptr || pField == nullptr || szBuf == nullptr || nSize < 1) {
+    return false;
+  }
+  szBuf[0] = '\0';
+  szBuf[nSize - 1] = '\0';
+  switch (pField->nId) {
+    case FIELD_DESCRIPTION:
+      lstrcpyn(szBuf, pDate->szDescription, nSize);
+      break;
+    case FIELD_START_TIME:
+      WriteDateText(pDate->stStart, DatePart::Time, szBuf, nSize);
+      break;
+    case FIELD_END_TIME:
+      WriteDateText(pDate->stEnd, DatePart::Time, szBuf, nSize);
+      break;
+    case FIELD_START_DATE_TIME:
+      WriteDateText(pDate->stStart, DatePart::DateTime, szBuf, nSize);
+      break;
+    case FIELD_END_DATE_TIME:
+      WriteDateText(pDate->stEnd, DatePart::DateTime, szBuf, nSize);
+      break;
+    case FIELD_DATE:
+      WriteDateText(pDate->stStart, DatePart::Date, szBuf, nSize);
+      break;
+    case FIELD_NOTE:
+      lstrcpyn(szBuf, pDate->szNote, nSize);
+      break;
+    case FIELD_PRIVATE:
+      lstrcpyn(szBuf, YesNo(pDate->bPrivate), nSize);
+      break;
+    case FIELD_LOCATION:
+      lstrcpyn(szBuf, pDate->szLocation, nSize);
+      break;
+    case FIELD_CATEGORY:
+      lstrcpyn(szBuf, pDate->szCategory, nSize);
+      break;
+    case FIELD_ALARM:
+      lstrcpyn(szBuf, YesNo(pDate->bAlarm), nSize);
+      break;
+    case FIELD_ALL_DAY_EVENT:
+      lstrcpyn(szBuf, YesNo(pDate->bAllDay), nSize);
+      break;
+    case FIELD_REPEAT:
+      lstrcpyn(szBuf, "Repeat Info", nSize);
+      break;
+    default:
+      // Importance has no text, and an unknown id shows as empty too.
+      break;
+  }
+  return true;
+}
+
+void CopyIfText(char* szDst, int nDstSize, const char* szSrc) {
+  if (szDst == nullptr || szSrc == nullptr || szSrc[0] == '\0' || nDstSize < 1) {
+    return;
+  }
+  lstrcpyn(szDst, szSrc, nDstSize);
+}
+
+bool SameNoteText(const char* szA, const char* szB) {
+  // The two stores break note lines differently (CR LF, LF, or wrapped without any), so line
+  // breaks do not count as a change.
+  const std::string a = WithoutLineBreaks(szA);
+  const std::string b = WithoutLineBreaks(szB);
+  return lstrcmpi(a.c_str(), b.c_str()) == 0;
+}
+
+bool SameRepeat(const RepeatPattern* pA, const RepeatPattern* pB) {
+  if (pA == nullptr || pB == nullptr) {
+    return false;
+  }
+  return pA->nType == pB->nType && pA->nInterval == pB->nInterval &&
+         pA->nDayOfWeekMask == pB->nDayOfWeekMask && pA->nDayOfMonth == pB->nDayOfMonth &&
+         pA->nMonthOfYear == pB->nMonthOfYear && pA->nInstance == pB->nInstance;
+}
+
+void FreeExtra(CommDate* pDate) {
+  if (pDate == nullptr) {
+    return;
+  }
+  std::free(pDate->pExtra);
+  pDate->pExtra = nullptr;
+  pDate->nExtraSize = 0;
+}
+
+bool SetExtraCopy(CommDate* pDate, const void* pData, UINT nSize) {
+  if (pDate == nullptr) {
+    return false;
+  }
+  void* pCopy = nullptr;
+  if (pData != nullptr && nSize != 0) {
+    pCopy = std::malloc(nSize);
+    if (pCopy == nullptr) {
+      Log(0, "No memory for a %u byte record block", nSize);
+      FreeExtra(pDate);
+      return false;
+    }
+    // Copied before the old block is freed: the source may be that very block.
+    std::memcpy(pCopy, pData, nSize);
+  }
+  FreeExtra(pDate);
+  pDate->pExtra = pCopy;
+  pDate->nExtraSize = pCopy != nullptr ? nSize : 0;
+  return true;
+}
