@@ -6,6 +6,7 @@
 // as in Win32. Failures set the thread's last error (GetLastError of WinSystem.h).
 #pragma once
 
+#include "platform/win/WinFileOps.h"
 #include "platform/win/WinTypes.h"
 
 #ifndef GENERIC_READ
@@ -40,10 +41,6 @@
 #define TRUNCATE_EXISTING 5
 #endif
 
-#ifndef FILE_ATTRIBUTE_NORMAL
-#define FILE_ATTRIBUTE_NORMAL 0x00000080UL
-#endif
-
 #ifndef FILE_BEGIN
 #define FILE_BEGIN 0
 #endif
@@ -72,15 +69,6 @@
 #endif
 #ifndef ERROR_READ_FAULT
 #define ERROR_READ_FAULT 30L
-#endif
-
-#ifndef _WIN_SECURITY_ATTRIBUTES_DEFINED
-#define _WIN_SECURITY_ATTRIBUTES_DEFINED
-typedef struct _SECURITY_ATTRIBUTES {
-  DWORD nLength;
-  LPVOID lpSecurityDescriptor;
-  BOOL bInheritHandle;
-} SECURITY_ATTRIBUTES, *PSECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 #endif
 
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
