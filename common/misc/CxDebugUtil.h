@@ -20,7 +20,9 @@
 
 class CxDebugUtil {
  public:
-  CxDebugUtil();
+  // Constant-initialized, so modules that log from their own static constructors find the
+  // log ready whatever the order in which the program's objects are built.
+  constexpr CxDebugUtil() = default;
   ~CxDebugUtil();
 
   // Formats and writes one line; see the file comment for when a line is written.
@@ -38,10 +40,10 @@ class CxDebugUtil {
   bool IsEnabled() const { return bEnabled != 0; }
 
  private:
-  char szFileName[MAX_PATH];
-  char szFolder[MAX_PATH];
-  int nLevel;
-  BYTE bEnabled;
+  char szFileName[MAX_PATH] = "appdebug.log";
+  char szFolder[MAX_PATH] = "./";
+  int nLevel = 0;
+  BYTE bEnabled = 0;
   std::mutex m_Lock;  // held for the object's life as the design's critical section
 };
 
@@ -53,5 +55,4 @@ extern CxDebugUtil g_DebugLog;
 // "Assertion failed: <condition>" with the module and line; debug builds then abort.
 // The caller still handles the condition after the assertion (release builds go on).
 void CxAssertFailed(const char* szCondition, const char* szModule, int nLine);
-#define CX_ASSERT(expr) \
-  ((expr) ? static_cast<void>(0) : CxAssertFailed(#expr, DB_MODULE, __LINE__))
+#define CX_ASSERT(expr) ((expr) ? static_cast<void>(0) : CxAssertFailed(#expr, DB_MODULE, __LINE__))
