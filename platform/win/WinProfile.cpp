@@ -1,0 +1,298 @@
+// Private-profile files. Each call reads the whole file (they are small settings files),
+// finds the section and key by case-insensitive name, and a write rebuilds the text with
+// only the touched lines changed, then replaces the file through a temporary file and a
+// rename so that a crash in the middle leaves the old settings intact. A line ending in
+// "\r\n" anywhere in the file makes the file CR LF; otherwise LF as read; new files get CR LF.
+#include "platform/win/WinProfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/win/WinString.h"
+#include "platform/win/WinSystem.h"
+
+namespace {
+
+// Files larger than this are not settings files; reading one as such would only waste memory.
+constexpr long kMaxProfileBytes = 16L * 1024 * 1024;
+
+struct ProfileText {
+  std::vector<std::string> lines;  // without their line ends
+  bool bEndsWithNewline = true;
+  bool bCrLf = true;
+};
+
+const char* SkipBlanks(const char* p, const char* pEnd) {
+  while (p < pEnd && (*p == ' ' || *p == '\t')) ++p;
+  return p;
+}
+
+std::string Trim(const std::string& text) {
+  size_t nBegin = 0;
+  size_t nEnd = text.size();
+  while (nBegin < nEnd && (text[nBegin] == ' ' || text[nBegin] == '\t')) ++nBegin;
+  while (nEnd > nBegin && (text[nEnd - 1] == ' ' || text[nEnd - 1] == '\t')) --nEnd;
+  return text.substr(nBegin, nEnd - nBegin);
+}
+
+// The section name of a "[name]" line, or false for any other line.
+bool SectionNameOf(const std::string& line, std::string* pName) {
+  const char* p = SkipBlanks(line.data(), line.data() + line.size());
+  const char* pEnd = line.data() + line.size();
+  if (p == pEnd || *p != '[') return false;
+  const char* pClose = static_cast<const char*>(std::memchr(p, ']', static_cast<size_t>(pEnd - p)));
+  if (pClose == nullptr) pClose = pEnd;
+  *pName = Trim(std::string(p + 1, pClose));
+  return true;
+}
+
+// The key of a "key=value" line (value through pValue), or false for a line without '='.
+bool KeyOf(const std::string& line, std::string* pKey, std::string* pValue) {
+  const size_t nEquals = line.find('=');
+  if (nEquals == std::string::npos) return false;
+  *pKey = Trim(line.substr(0, nEquals));
+  if (pValue != nullptr) *pValue = Trim(line.substr(nEquals + 1));
+  return true;
+}
+
+bool SameName(const std::string& a, const char* b) {
+  return lstrcmpi(a.c_str(), b) == 0;
+}
+
+bool ReadProfile(const char* szFile, ProfileText* pText) {
+  FILE* pFile = std::fopen(szFile, "rb");
+  if (pFile == nullptr) return false;
+  std::string data;
+  char chunk[8192];
+  size_t nRead = 0;
+  while ((nRead = std::fread(chunk, 1, sizeof(chunk), pFile)) > 0) {
+    if (data.size() + nRead > static_cast<size_t>(kMaxProfileBytes)) {
+      std::fclose(pFile);
+      errno = EFBIG;
+      return false;
+    }
+    data.append(chunk, nRead);
+  }
+  const bool bReadError = std::ferror(pFile) != 0;
+  std::fclose(pFile);
+  if (bReadError) {
+    errno = EIO;
+    return false;
+  }
+
+  if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) data.erase(0, 3);
+  pText->bCrLf = data.find("\r\n") != std::string::npos || data.find('\n') == std::string::npos;
+  pText->bEndsWithNewline = data.empty() || data.back() == '\n';
+  size_t nStart = 0;
+  while (nStart < data.size()) {
+    size_t nEnd = data.find('\n', nStart);
+    if (nEnd == std::string::npos) nEnd = data.size();
+    size_t nTextEnd = nEnd;
+    if (nTextEnd > nStart && data[nTextEnd - 1] == '\r') --nTextEnd;
+    pText->lines.push_back(data.substr(nStart, nTextEnd - nStart));
+    nStart = nEnd + 1;
+  }
+  return true;
+}
+
+// [nBegin, nEnd) are the lines of the first section of that name after its header;
+// nHeader is the header's index. False when the section is missing.
+bool FindSection(const ProfileText& text, const char* szSection, size_t* pnHeader, size_t* pnEnd) {
+  std::string name;
+  for (size_t i = 0; i < text.lines.size(); ++i) {
+    if (!SectionNameOf(text.lines[i], &name) || !SameName(name, szSection)) continue;
+    size_t nEnd = i + 1;
+    while (nEnd < text.lines.size() && !SectionNameOf(text.lines[nEnd], &name)) ++nEnd;
+    *pnHeader = i;
+    *pnEnd = nEnd;
+    return true;
+  }
+  return false;
+}
+
+bool FindKey(const ProfileText& text, size_t nBegin, size_t nEnd, const char* szKey, size_t* pnLine,
+             std::string* pValue) {
+  std::string key;
+  for (size_t i = nBegin; i < nEnd; ++i) {
+    if (KeyOf(text.lines[i], &key, pValue) && SameName(key, szKey)) {
+      *pnLine = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool LookUp(const char* szSection, const char* szKey, const char* szFile, std::string* pValue) {
+  if (szSection == nullptr || szKey == nullptr || szFile == nullptr) return false;
+  ProfileText text;
+  if (!ReadProfile(szFile, &text)) return false;
+  size_t nHeader = 0, nEnd = 0, nLine = 0;
+  if (!FindSection(text, szSection, &nHeader, &nEnd)) return false;
+  if (!FindKey(text, nHeader + 1, nEnd, szKey, &nLine, pValue)) return false;
+  if (pValue->size() >= 2 && pValue->front() == '"' && pValue->back() == '"') {
+    *pValue = pValue->substr(1, pValue->size() - 2);
+  }
+  return true;
+}
+
+bool HasLineBreak(const char* szText) {
+  return std::strpbrk(szText, "\r\n") != nullptr;
+}
+
+// Writes the text beside the file and renames it over the file. The temporary file is made
+// with the usual creation mode (so the umask applies) and then given the old file's mode.
+bool ReplaceFile(const std::string& path, const std::string& data) {
+  static std::atomic<unsigned> s_nCounter{0};
+  char szTemp[PATH_MAX + 32];
+  std::snprintf(szTemp, sizeof(szTemp), "%s.%d.%u.tmp", path.c_str(), static_cast<int>(getpid()),
+                s_nCounter.fetch_add(1));
+  const int fd = open(szTemp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  struct stat stOld {};
+  bool bOk = true;
+  if (stat(path.c_str(), &stOld) == 0) bOk = fchmod(fd, stOld.st_mode & 07777) == 0;
+  const char* p = data.data();
+  size_t nLeft = data.size();
+  while (bOk && nLeft > 0) {
+    const ssize_t nWritten = write(fd, p, nLeft);
+    if (nWritten < 0 && errno == EINTR) continue;
+    if (nWritten <= 0) {
+      bOk = false;
+      break;
+    }
+    p += nWritten;
+    nLeft -= static_cast<size_t>(nWritten);
+  }
+  bOk = bOk && fsync(fd) == 0;
+  bOk = close(fd) == 0 && bOk;
+  bOk = bOk && rename(szTemp, path.c_str()) == 0;
+  if (!bOk) unlink(szTemp);
+  return bOk;
+}
+
+DWORD Win32ErrorOfWrite(int nErrno) {
+  switch (nErrno) {
+    case ENOENT:
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case ENOSPC:
+      return ERROR_DISK_FULL;
+    default:
+      return ERROR_ACCESS_DENIED;
+  }
+}
+
+}  // namespace
+
+DWORD GetPrivateProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
+                              LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
+  if (lpReturnedString == nullptr || nSize == 0) return 0;
+  std::string value;
+  if (!LookUp(lpAppName, lpKeyName, lpFileName, &value)) {
+    // Windows drops trailing blanks of the default as it does of stored values.
+    value = lpDefault != nullptr ? lpDefault : "";
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
+  }
+  const int nCapacity = nSize > static_cast<DWORD>(INT_MAX) ? INT_MAX : static_cast<int>(nSize);
+  lstrcpyn(lpReturnedString, value.c_str(), nCapacity);
+  return static_cast<DWORD>(std::strlen(lpReturnedString));
+}
+
+UINT GetPrivateProfileInt(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault, LPCSTR lpFileName) {
+  std::string value;
+  if (!LookUp(lpAppName, lpKeyName, lpFileName, &value) || value.empty()) {
+    return static_cast<UINT>(nDefault);
+  }
+  const char* p = value.c_str();
+  bool bNegative = false;
+  if (*p == '-' || *p == '+') bNegative = *p++ == '-';
+  long long nValue = 0;
+  // Digits beyond 32 bits wrap as Windows' own parser does; the cap only keeps the
+  // arithmetic defined.
+  for (; *p >= '0' && *p <= '9'; ++p) nValue = (nValue * 10 + (*p - '0')) & 0xFFFFFFFFll;
+  return static_cast<UINT>(bNegative ? -nValue : nValue);
+}
+
+BOOL WritePrivateProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                               LPCSTR lpFileName) {
+  if (lpFileName == nullptr || lpFileName[0] == '\0') {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // The all-null form asks Windows to flush its cache; there is none here.
+  if (lpAppName == nullptr) return lpKeyName == nullptr && lpString == nullptr ? TRUE : FALSE;
+  // A line break in a name would split the line and plant other keys or sections.
+  if (HasLineBreak(lpAppName) || (lpKeyName != nullptr && HasLineBreak(lpKeyName))) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+
+  std::string path(lpFileName);
+  char szResolved[PATH_MAX];
+  // Replace the file a link points to, not the link.
+  if (realpath(lpFileName, szResolved) != nullptr) path = szResolved;
+
+  ProfileText text;
+  const bool bExists = ReadProfile(path.c_str(), &text);
+  // Only a missing file may be started afresh; one that cannot be read must not be replaced
+  // by a file holding just this key.
+  if (!bExists && errno != ENOENT) {
+    SetLastError(errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  size_t nHeader = 0, nEnd = 0, nLine = 0;
+  const bool bSection = bExists && FindSection(text, lpAppName, &nHeader, &nEnd);
+  std::string oldValue;
+  const bool bKey = bSection && lpKeyName != nullptr &&
+                    FindKey(text, nHeader + 1, nEnd, lpKeyName, &nLine, &oldValue);
+
+  if (lpKeyName == nullptr) {
+    if (!bSection) return TRUE;
+    text.lines.erase(text.lines.begin() + static_cast<long>(nHeader),
+                     text.lines.begin() + static_cast<long>(nEnd));
+  } else if (lpString == nullptr) {
+    if (!bKey) return TRUE;
+    text.lines.erase(text.lines.begin() + static_cast<long>(nLine));
+  } else {
+    // A value keeps only its first line: the rest would be read back as other keys.
+    std::string value(lpString);
+    value = value.substr(0, value.find_first_of("\r\n"));
+    if (bKey) {
+      std::string key;
+      KeyOf(text.lines[nLine], &key, nullptr);
+      text.lines[nLine] = key + "=" + value;
+    } else if (bSection) {
+      // After the section's last non-blank line, so blank lines stay between sections.
+      size_t nInsert = nEnd;
+      while (nInsert > nHeader + 1 && Trim(text.lines[nInsert - 1]).empty()) --nInsert;
+      text.lines.insert(text.lines.begin() + static_cast<long>(nInsert),
+                        Trim(lpKeyName) + "=" + value);
+    } else {
+      text.lines.push_back("[" + Trim(lpAppName) + "]");
+      text.lines.push_back(Trim(lpKeyName) + "=" + value);
+      text.bEndsWithNewline = true;
+    }
+  }
+
+  const char* szEol = text.bCrLf ? "\r\n" : "\n";
+  std::string data;
+  for (size_t i = 0; i < text.lines.size(); ++i) {
+    data += text.lines[i];
+    if (i + 1 < text.lines.size() || text.bEndsWithNewline) data += szEol;
+  }
+  if (!ReplaceFile(path, data)) {
+    SetLastError(Win32ErrorOfWrite(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
