@@ -1,0 +1,225 @@
+// Synchronization history: decoding and encoding of "synchis.dat" and the list of runs.
+//
+// How decoding works: a cursor walks the file image; every read first checks that the bytes
+// it needs remain, and an entry is delivered only once all of its fields have been read. A
+// file cut short (or carrying a count larger than its entries) thus yields the complete
+// entries only, never entries filled with zeros.
+#include "app/core/SyncHistory.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "app/core/AppFile.h"
+#include "app/core/AppPaths.h"
+#include "common/misc/CxDebugUtil.h"
+#include "platform/win/WinString.h"
+
+SyncHistoryMgr g_SyncHistory;
+
+namespace {
+
+// A history of a few hundred runs is a few tens of kilobytes; anything far beyond that is not
+// a history file and is not read into memory.
+constexpr size_t kMaxHistoryFileSize = 64u * 1024u * 1024u;
+
+class ByteReader {
+ public:
+  ByteReader(const BYTE* pData, size_t nSize) : m_pData(pData), m_nSize(nSize) {}
+
+  size_t Remaining() const { return m_nSize - m_nPos; }
+
+  bool Read32(uint32_t& nValue) {
+    if (Remaining() < 4) return false;
+    nValue = static_cast<uint32_t>(m_pData[m_nPos]) |
+             (static_cast<uint32_t>(m_pData[m_nPos + 1]) << 8) |
+             (static_cast<uint32_t>(m_pData[m_nPos + 2]) << 16) |
+             (static_cast<uint32_t>(m_pData[m_nPos + 3]) << 24);
+    m_nPos += 4;
+    return true;
+  }
+
+  bool ReadDouble(double& dValue) {
+    if (Remaining() < 8) return false;
+    uint64_t nBits = 0;
+    for (int i = 7; i >= 0; --i) nBits = (nBits << 8) | m_pData[m_nPos + i];
+    memcpy(&dValue, &nBits, sizeof(dValue));
+    m_nPos += 8;
+    return true;
+  }
+
+  // A counted text: a signed length, then that many characters. The text is cut to the
+  // buffer's capacity less one, but all of its characters are consumed. A negative length or
+  // one that runs past the end is malformed.
+  bool ReadCounted(char* szBuf, size_t nCapacity) {
+    uint32_t nRaw = 0;
+    if (!Read32(nRaw)) return false;
+    int32_t nLen = static_cast<int32_t>(nRaw);
+    if (nLen < 0 || static_cast<size_t>(nLen) > Remaining()) return false;
+    if (szBuf != nullptr && nCapacity > 0) {
+      size_t nCopy = static_cast<size_t>(nLen) < nCapacity - 1 ? static_cast<size_t>(nLen)
+                                                                 : nCapacity - 1;
+      memcpy(szBuf, m_pData + m_nPos, nCopy);
+      szBuf[nCopy] = '\0';
+    }
+    m_nPos += static_cast<size_t>(nLen);
+    return true;
+  }
+
+ private:
+  const BYTE* m_pData;
+  size_t m_nSize;
+  size_t m_nPos = 0;
+};
+
+void Put32(std::string& sOut, uint32_t nValue) {
+  for (int i = 0; i < 4; ++i) sOut.push_back(static_cast<char>((nValue >> (8 * i)) & 0xFF));
+}
+
+void PutDouble(std::string& sOut, double dValue) {
+  uint64_t nBits = 0;
+  memcpy(&nBits, &dValue, sizeof(nBits));
+  for (int i = 0; i < 8; ++i) sOut.push_back(static_cast<char>((nBits >> (8 * i)) & 0xFF));
+}
+
+bool ReadWholeFile(const char* szPath, std::vector<BYTE>& vBytes) {
+  std::unique_ptr<FILE, int (*)(FILE*)> pFile(fopen(szPath, "rb"), fclose);
+  if (!pFile) return false;
+  BYTE chunk[16384];
+  for (;;) {
+    size_t nRead = fread(chunk, 1, sizeof(chunk), pFile.get());
+    if (nRead > 0) {
+      if (vBytes.size() + nRead > kMaxHistoryFileSize) {
+        Log(0, "History file is too large: %s", szPath);
+        return false;
+      }
+      vBytes.insert(vBytes.end(), chunk, chunk + nRead);
+    }
+    if (nRead < sizeof(chunk)) break;
+  }
+  return ferror(pFile.get()) == 0;
+}
+
+}  // namespace
+
+DWORD DecodeHistoryFile(const BYTE* pData, size_t nSize, std::vector<HistoryEntry>& vEntries) {
+  ByteReader reader(pData, pData != nullptr ? nSize : 0);
+  uint32_t nCount = 0;
+  if (!reader.Read32(nCount)) return 0;
+  for (uint32_t nIndex = 0; nIndex < nCount; ++nIndex) {
+    HistoryEntry entry;
+    memset(&entry, 0, sizeof(entry));
+    uint32_t nRecords = 0;
+    bool bOk = reader.ReadCounted(entry.szDesc, sizeof(entry.szDesc)) &&
+               reader.ReadDouble(entry.dtStart) && reader.ReadDouble(entry.dtEnd) &&
+               reader.Read32(nRecords);
+    entry.nRecords = static_cast<INT>(nRecords);
+    for (int i = 0; bOk && i < HISTORY_RESERVED_COUNT; ++i) {
+      uint32_t nReserved = 0;
+      bOk = reader.Read32(nReserved);
+      entry.nReserved[i] = static_cast<INT>(nReserved);
+    }
+    // The reserved texts have never carried anything; they are read past and dropped.
+    for (int i = 0; bOk && i < HISTORY_RESERVED_COUNT; ++i) {
+      bOk = reader.ReadCounted(nullptr, 0);
+    }
+    if (!bOk) break;
+    vEntries.push_back(entry);
+  }
+  return nCount;
+}
+
+std::string EncodeHistoryFile(const std::vector<const HistoryEntry*>& vEntries) {
+  std::string sOut;
+  Put32(sOut, static_cast<uint32_t>(vEntries.size()));
+  for (const HistoryEntry* pEntry : vEntries) {
+    size_t nDescLen = strnlen(pEntry->szDesc, sizeof(pEntry->szDesc) - 1);
+    Put32(sOut, static_cast<uint32_t>(nDescLen));
+    sOut.append(pEntry->szDesc, nDescLen);
+    PutDouble(sOut, pEntry->dtStart);
+    PutDouble(sOut, pEntry->dtEnd);
+    Put32(sOut, static_cast<uint32_t>(pEntry->nRecords));
+    for (int i = 0; i < HISTORY_RESERVED_COUNT; ++i) {
+      Put32(sOut, static_cast<uint32_t>(pEntry->nReserved[i]));
+    }
+    for (int i = 0; i < HISTORY_RESERVED_COUNT; ++i) Put32(sOut, 0);
+  }
+  return sOut;
+}
+
+SyncHistoryMgr::SyncHistoryMgr() { m_szPath[0] = '\0'; }
+
+SyncHistoryMgr::~SyncHistoryMgr() { Clear(); }
+
+HistoryEntry* SyncHistoryMgr::Newest() { return static_cast<HistoryEntry*>(m_List.GetLast()); }
+
+HistoryEntry* SyncHistoryMgr::Older() { return static_cast<HistoryEntry*>(m_List.GetPrev()); }
+
+HistoryEntry* SyncHistoryMgr::Add(const HistoryEntry* pEntry) {
+  if (pEntry == nullptr) return nullptr;
+  std::unique_ptr<HistoryEntry> pCopy(new (std::nothrow) HistoryEntry(*pEntry));
+  if (!pCopy) return nullptr;
+  // A description that arrived without its terminator must not run into the times.
+  pCopy->szDesc[sizeof(pCopy->szDesc) - 1] = '\0';
+  if (!m_List.Add(pCopy.get())) return nullptr;
+  return pCopy.release();
+}
+
+void SyncHistoryMgr::Remove(HistoryEntry* pEntry) {
+  if (pEntry == nullptr) return;
+  if (m_List.Remove(pEntry, false)) delete pEntry;
+}
+
+void SyncHistoryMgr::Clear() {
+  for (void* pItem = m_List.GetFirst(); pItem != nullptr; pItem = m_List.GetNext()) {
+    delete static_cast<HistoryEntry*>(pItem);
+  }
+  m_List.RemoveAll(false);
+}
+
+DWORD SyncHistoryMgr::GetCount() const { return m_List.GetCount(); }
+
+bool SyncHistoryMgr::ResolvePath(const char* szPath) {
+  if (szPath != nullptr && szPath[0] != '\0') {
+    lstrcpyn(m_szPath, szPath, sizeof(m_szPath));
+    return true;
+  }
+  char szFolder[MAX_PATH];
+  if (!GetDataFolder(szFolder)) return false;
+  char szBuilt[MAX_PATH];
+  int nLen = snprintf(szBuilt, sizeof(szBuilt), "%s" HISTORY_FILE_NAME, szFolder);
+  if (nLen < 0 || nLen >= static_cast<int>(sizeof(szBuilt))) return false;
+  lstrcpyn(m_szPath, szBuilt, sizeof(m_szPath));
+  return true;
+}
+
+bool SyncHistoryMgr::Load(const char* szPath) {
+  if (!ResolvePath(szPath)) return false;
+  std::vector<BYTE> vBytes;
+  if (!ReadWholeFile(m_szPath, vBytes)) return false;
+  std::vector<HistoryEntry> vEntries;
+  DWORD nAnnounced = DecodeHistoryFile(vBytes.data(), vBytes.size(), vEntries);
+  if (vEntries.size() < nAnnounced) {
+    Log(0, "History file %s holds %u complete entries of %u.", m_szPath,
+        static_cast<unsigned>(vEntries.size()), static_cast<unsigned>(nAnnounced));
+  }
+  for (const HistoryEntry& entry : vEntries) {
+    if (Add(&entry) == nullptr) return false;
+  }
+  return true;
+}
+
+bool SyncHistoryMgr::Save(const char* szPath) {
+  if (!ResolvePath(szPath)) return false;
+  std::vector<const HistoryEntry*> vEntries;
+  for (void* pItem = m_List.GetFirst(); pItem != nullptr; pItem = m_List.GetNext()) {
+    vEntries.push_back(static_cast<const HistoryEntry*>(pItem));
+  }
+  std::string sBytes = EncodeHistoryFile(vEntries);
+  if (!WriteFileReplacing(m_szPath, sBytes.data(), sBytes.size())) {
+    Log(0, "Failed to save the history file: %s", m_szPath);
+    return false;
+  }
+  return true;
+}

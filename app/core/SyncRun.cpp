@@ -1,0 +1,214 @@
+// The synchronization run. Every log text here is shown to the user on the run page and
+// printed by the companion tool, so the texts stay exactly as users have always seen them.
+#include "app/core/SyncRun.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "common/misc/CxDebugUtil.h"
+#include "platform/win/WinString.h"
+#include "platform/win/WinTime.h"
+
+namespace {
+
+const char kTransferP2O[] = "Synchronizing Calendar record from Palm Desktop to Outlook:";
+const char kTransferO2P[] = "Synchronizing Calendar record from Outlook to Palm Desktop:";
+const char kSucceeded[] = "Synchronization succeeded.\r\n";
+const char kFailed[] = "Synchronization failed.\r\n";
+
+}  // namespace
+
+const char* SyncRunDescription(int nSyncMode) {
+  switch (nSyncMode) {
+    case SYNC_PALM_TO_OUTLOOK:
+      return "Transfer Palm Desktop Calendar information to Outlook.";
+    case SYNC_OUTLOOK_TO_PALM:
+      return "Transfer Outlook Calendar information to Palm Desktop.";
+    default:
+      return "Perform two-way Calendar synchronization between Palm Desktop and Outlook.";
+  }
+}
+
+DATE CurrentAutomationDate() {
+  SYSTEMTIME stNow;
+  GetLocalTime(&stNow);
+  DATE dtNow = 0;
+  if (!SystemTimeToVariantTime(&stNow, &dtNow)) return 0;
+  return dtNow;
+}
+
+SyncRun::SyncRun(ISyncTarget& target, TAppSettings& settings, SyncHistoryMgr& history,
+                 SyncRunCallbacks callbacks)
+    : m_Target(target), m_Settings(settings), m_History(history), m_Callbacks(callbacks) {
+  m_szHistoryPath[0] = '\0';
+}
+
+SyncRun::~SyncRun() = default;
+
+void SyncRun::SetHistoryPath(const char* szPath) { CxCopyText(m_szHistoryPath, szPath); }
+
+void SyncRun::FormatSubjectLine(const CommDate* pDate, char* szBuf, size_t nSize) {
+  if (szBuf == nullptr || nSize == 0) return;
+  const char* szDesc =
+      (pDate != nullptr && pDate->szDescription[0] != '\0') ? pDate->szDescription : "<empty>";
+  snprintf(szBuf, nSize, "%s%s: %s", "\t", "Subject", szDesc);
+}
+
+void SyncRun::LogLine(const char* szLine) {
+  if (m_Callbacks.log) m_Callbacks.log(szLine);
+}
+
+void SyncRun::LogSubject(const CommDate* pDate) {
+  char szLine[300];
+  FormatSubjectLine(pDate, szLine, sizeof(szLine));
+  LogLine(szLine);
+}
+
+void SyncRun::Start() {
+  if (m_Callbacks.describe) m_Callbacks.describe("Calendar synchronizing in progress...");
+  if (m_Callbacks.progress) m_Callbacks.progress(0);
+  LogLine("Start synchronizing Calendar records ...");
+  LogLine(std::string(SYNC_LOG_RULE_WIDTH, '=').c_str());
+  LogLine("\r\n");
+}
+
+bool SyncRun::TransferP2O(CommDate* pDate) {
+  LogLine(kTransferP2O);
+  LogSubject(pDate);
+  bool bOk = m_Target.WriteToOutlook(pDate);
+  LogLine(bOk ? kSucceeded : kFailed);
+  if (!bOk) ++m_nFailed;
+  return bOk;
+}
+
+bool SyncRun::TransferO2P(CommDate* pDate) {
+  LogLine(kTransferO2P);
+  LogSubject(pDate);
+  bool bOk = m_Target.WriteToPalm(pDate);
+  LogLine(bOk ? kSucceeded : kFailed);
+  if (!bOk) ++m_nFailed;
+  return bOk;
+}
+
+bool SyncRun::AskAndResolve(CommDate* pDate) {
+  CommDate* pPeer = pDate->pPeer;
+  // Without both records of the pair (or without a way to ask) there is nothing to show:
+  // the record is skipped.
+  if (pPeer == nullptr || !m_Callbacks.ask) return false;
+  bool bFromPalm = pDate->nSource == SOURCE_PALM;
+  CommDate* pPalm = bFromPalm ? pDate : pPeer;
+  CommDate* pOutlook = bFromPalm ? pPeer : pDate;
+
+  ConflictAnswer answer = {CONFLICT_SKIP, false, false};
+  if (!m_Callbacks.ask(pPalm, pOutlook, &answer)) {
+    // Cancel stops asking, for this run and the runs after it, until the setting is changed.
+    m_Settings.ConfAction = CONFLICT_SKIP;
+    return !bFromPalm;
+  }
+  if (answer.bThisSync || answer.bAllFuture) {
+    if (answer.nChoice >= CONFLICT_PALM_WINS && answer.nChoice <= CONFLICT_SKIP) {
+      m_Settings.ConfAction = answer.nChoice;
+    }
+  }
+  bool bTransferred = false;
+  switch (answer.nChoice) {
+    case CONFLICT_PALM_WINS:
+      bTransferred = TransferP2O(pPalm);
+      break;
+    case CONFLICT_OUTLOOK_WINS:
+      bTransferred = TransferO2P(pOutlook);
+      break;
+    default:
+      return false;
+  }
+  if (!bTransferred) return false;
+  // Both records of the pair now hold the same appointment. Marking only the record on the
+  // losing side would leave the other one changed when the conflict was raised from the Palm
+  // side and Outlook won: its own turn would then ask again, or write it back a second time.
+  pPalm->nMatchState = MATCH_SAME;
+  pOutlook->nMatchState = MATCH_SAME;
+  return true;
+}
+
+bool SyncRun::HandleRecord(CommDate* pDate) {
+  if (pDate == nullptr) return false;
+  bool bFromPalm = pDate->nSource == SOURCE_PALM;
+  bool bFromOutlook = pDate->nSource == SOURCE_OUTLOOK;
+  if (!bFromPalm && !bFromOutlook) return false;
+
+  if (pDate->nMatchState == MATCH_NEW) {
+    return bFromPalm ? TransferP2O(pDate) : TransferO2P(pDate);
+  }
+  if (pDate->nMatchState != MATCH_CHANGED) return false;
+
+  switch (m_Settings.ConfAction) {
+    case CONFLICT_ASK:
+      return AskAndResolve(pDate);
+    case CONFLICT_PALM_WINS:
+      return bFromPalm ? TransferP2O(pDate) : true;
+    case CONFLICT_OUTLOOK_WINS:
+      return bFromOutlook ? TransferO2P(pDate) : true;
+    case CONFLICT_SKIP:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void SyncRun::Run(CxList* pPalmSel, CxList* pOutlookSel) {
+  m_nProcessed = 0;
+  m_nSynchronized = 0;
+  m_nFailed = 0;
+  m_bSaveOk = true;
+  m_nTotal = static_cast<int>((pPalmSel != nullptr ? pPalmSel->GetCount() : 0) +
+                              (pOutlookSel != nullptr ? pOutlookSel->GetCount() : 0));
+  if (m_nTotal > 0) {
+    HistoryEntry entry;
+    memset(&entry, 0, sizeof(entry));
+    entry.dtStart = CurrentAutomationDate();
+    CxCopyText(entry.szDesc, SyncRunDescription(m_Settings.SyncMode));
+
+    CxList* lists[] = {pPalmSel, pOutlookSel};
+    for (CxList* pList : lists) {
+      if (pList == nullptr) continue;
+      // The handling writes into the stores, never into the selection lists, so positions
+      // stay valid; walking by index keeps the list's cursor out of the way.
+      UINT nCount = pList->GetCount();
+      for (UINT nIndex = 0; nIndex < nCount; ++nIndex) {
+        CommDate* pDate = static_cast<CommDate*>(pList->GetAt(nIndex));
+        if (HandleRecord(pDate)) ++m_nSynchronized;
+        ++m_nProcessed;
+        if (m_Callbacks.pause) m_Callbacks.pause();
+        if (m_Callbacks.progress) {
+          m_Callbacks.progress(static_cast<int>(static_cast<double>(m_nProcessed) /
+                                                static_cast<double>(m_nTotal) * 100.0));
+        }
+      }
+    }
+
+    LogLine("Synchronizing Calendar records finished:");
+    char szSummary[64];
+    snprintf(szSummary, sizeof(szSummary), "%d record(s) %s synchronized", m_nSynchronized,
+             m_nSynchronized > 1 ? "were" : "was");
+    LogLine(szSummary);
+
+    if (m_nSynchronized > 0 && m_bRecordRun) {
+      entry.dtEnd = CurrentAutomationDate();
+      entry.nRecords = m_nSynchronized;
+      m_History.Add(&entry);
+      if (!m_History.Save(m_szHistoryPath[0] != '\0' ? m_szHistoryPath : nullptr)) {
+        Log(0, "Failed to save the synchronization history.");
+      }
+      // The records already report success, so a calendar that cannot be written back must
+      // not pass silently: the transfers would be lost with the next load.
+      if (!m_Target.SavePalm()) {
+        m_bSaveOk = false;
+        Log(0, "Failed to save the Palm Desktop Calendar.");
+        LogLine("Failed to save the Palm Desktop Calendar.");
+      }
+    }
+    if (m_Callbacks.progress) m_Callbacks.progress(100);
+  }
+  if (m_Callbacks.describe) m_Callbacks.describe("Calendar synchronization completed.");
+}

@@ -1,0 +1,108 @@
+// The synchronization run: walks the Palm selection list and then the Outlook selection list,
+// decides for each record from its match state, its source and the conflict action whether
+// and which way it travels, writes it through the target stores, and records the run in the
+// history. The run page (and the companion tool) drive it and receive its log lines, progress
+// and conflict questions through callbacks; nothing here draws or blocks on a window.
+//
+// Records belong to the two record sets; the selection lists only point into them. The run
+// reads nSource, nMatchState, szDescription and pPeer and writes nMatchState of a counterpart
+// whose conflict was resolved, so that it is skipped when its own turn comes.
+#pragma once
+
+#include <functional>
+
+#include "app/core/AppSettings.h"
+#include "app/core/SyncHistory.h"
+#include "common/calendar/CommDate.h"
+#include "common/misc/CxList.h"
+
+#define SYNC_LOG_RULE_WIDTH 80
+
+// Where the run writes: the two stores (or a stand-in that only reports).
+class ISyncTarget {
+ public:
+  virtual ~ISyncTarget() = default;
+  // True when the record was added or changed in that store.
+  virtual bool WriteToOutlook(CommDate* pDate) = 0;
+  virtual bool WriteToPalm(CommDate* pDate) = 0;
+  // Completes the write-back of the Palm calendar; once per run.
+  virtual bool SavePalm() = 0;
+};
+
+// The answer to a conflict question. nChoice: CONFLICT_PALM_WINS, CONFLICT_OUTLOOK_WINS or
+// CONFLICT_SKIP (the question opens on "do nothing").
+struct ConflictAnswer {
+  INT nChoice;
+  bool bThisSync;
+  bool bAllFuture;
+};
+
+struct SyncRunCallbacks {
+  // One log line; a text ending in "\r\n" leaves an empty line after it.
+  std::function<void(const char* szLine)> log;
+  // Progress 0..100 after every record.
+  std::function<void(int nPercent)> progress;
+  // Called after every record (the run page waits 100 ms there to let the user follow).
+  std::function<void()> pause;
+  // The wizard's description line.
+  std::function<void(const char* szText)> describe;
+  // Shows the Palm and the Outlook record of a changed pair; true for OK with *pAnswer
+  // filled, false for Cancel. Without it a conflict that needs asking is skipped.
+  std::function<bool(const CommDate* pPalm, const CommDate* pOutlook, ConflictAnswer* pAnswer)>
+      ask;
+};
+
+class SyncRun {
+ public:
+  SyncRun(ISyncTarget& target, TAppSettings& settings, SyncHistoryMgr& history,
+          SyncRunCallbacks callbacks);
+  virtual ~SyncRun();
+
+  // What the run page does when it is entered: description, progress 0, the opening lines.
+  void Start();
+
+  // Runs the whole synchronization over the two selection lists (either may be null).
+  void Run(CxList* pPalmSel, CxList* pOutlookSel);
+
+  // The history file to append to; null (the default) means the data folder's.
+  void SetHistoryPath(const char* szPath);
+  // A rehearsal writes no history entry and does not save the Palm calendar.
+  void SetRecordRun(bool bRecord) { m_bRecordRun = bRecord; }
+
+  int GetTotal() const { return m_nTotal; }
+  int GetProcessed() const { return m_nProcessed; }
+  int GetSynchronized() const { return m_nSynchronized; }
+  // Transfers that were tried and failed (the "Synchronization failed." lines).
+  int GetFailed() const { return m_nFailed; }
+  // False when the history or the Palm calendar could not be saved.
+  bool GetSaveOk() const { return m_bSaveOk; }
+
+  // "\tSubject: <description>", "<empty>" standing in for a missing or empty description.
+  static void FormatSubjectLine(const CommDate* pDate, char* szBuf, size_t nSize);
+
+ private:
+  bool HandleRecord(CommDate* pDate);
+  bool AskAndResolve(CommDate* pDate);
+  bool TransferP2O(CommDate* pDate);
+  bool TransferO2P(CommDate* pDate);
+  void LogLine(const char* szLine);
+  void LogSubject(const CommDate* pDate);
+
+  ISyncTarget& m_Target;
+  TAppSettings& m_Settings;
+  SyncHistoryMgr& m_History;
+  SyncRunCallbacks m_Callbacks;
+  char m_szHistoryPath[MAX_PATH];
+  bool m_bRecordRun = true;
+  int m_nTotal = 0;
+  int m_nProcessed = 0;
+  int m_nSynchronized = 0;
+  int m_nFailed = 0;
+  bool m_bSaveOk = true;
+};
+
+// The history description of a run in the given direction.
+const char* SyncRunDescription(int nSyncMode);
+
+// The current local time as an automation date.
+DATE CurrentAutomationDate();
