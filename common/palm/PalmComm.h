@@ -315,6 +315,9 @@ class PmDBUtil {
   bool m_bWriteFailed;
   DWORD m_nPos;       // logical position in the file
   DWORD m_nFileSize;  // size at open, grown by writes
+  // While saving: the target, held open so no other program opens it mid-save, and the
+  // temporary file being written.
+  HANDLE m_hSaveTarget;
   char m_szSaveTarget[MAX_PATH];
   char m_szSaveTemp[MAX_PATH];
 };

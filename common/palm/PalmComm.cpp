@@ -1,0 +1,1073 @@
+// The datebook field codec, the category list and the Palm time value. See PalmComm.h for the
+// conventions (little-endian fields, ANSI texts, blob ownership, local time).
+#include "common/palm/PalmComm.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <new>
+#include <set>
+
+#include "common/misc/CxDebugUtil.h"
+#include "platform/win/WinFile.h"
+#include "platform/win/WinFileOps.h"
+#include "platform/win/WinString.h"
+#include "platform/win/WinSystem.h"
+#include "platform/win/WinText.h"
+
+namespace {
+
+// Read-ahead and write-behind buffer of an open datebook.
+constexpr DWORD kIoBufferSize = 64 * 1024;
+
+// The smallest category entry of the block: index, id, flag and two empty texts.
+constexpr DWORD kMinCategoryEntryBytes = 4 + 4 + 4 + 1 + 1;
+
+// SqlQuoteText looks at no more input than this.
+constexpr int kMaxSqlQuoteInput = 20480;
+
+// Texts a datebook stores as fields of this size are cut there.
+constexpr int kCategoryReadBuffer = 256;
+
+// Palm Desktop's class names of the repeat brands 1..6.
+const char* const kRepeatClassNames[] = {"CDayName",     "CWeekly",     "CDayOfMonth",
+                                         "CDateOfMonth", "CDateOfYear", "CDayOfYear"};
+
+// Datebooks this process has already overwritten once (and so kept a ".bak" of).
+std::set<std::string>& BackedUpFiles() {
+  static std::set<std::string> files;
+  return files;
+}
+
+void PutLE32(BYTE* pOut, DWORD nValue) {
+  pOut[0] = static_cast<BYTE>(nValue);
+  pOut[1] = static_cast<BYTE>(nValue >> 8);
+  pOut[2] = static_cast<BYTE>(nValue >> 16);
+  pOut[3] = static_cast<BYTE>(nValue >> 24);
+}
+
+bool IsShortNameReserved(char c) {
+  return std::strchr("\"*+,./:;<=>?[\\]^|", c) != nullptr && c != '\0';
+}
+
+}  // namespace
+
+// Progress and error lines of the layout that asked for them (null module: silent layout).
+#define LogAs(szModule, nLevel, ...)                                        \
+  do {                                                                      \
+    if ((szModule) != nullptr) {                                            \
+      g_DebugLog.Write((nLevel), (szModule), __LINE__, __VA_ARGS__);        \
+    }                                                                       \
+  } while (0)
+// Refusals of damaged input are errors every layout reports.
+#define LogRefusal(szModule, ...) \
+  g_DebugLog.Write(0, (szModule) != nullptr ? (szModule) : DB_MODULE, __LINE__, __VA_ARGS__)
+
+// ---------------------------------------------------------------------------------------------
+// Blobs
+
+bool PmBlobCopy(PmBlob* pDst, const PmBlob* pSrc) {
+  if (pDst == nullptr || pSrc == nullptr) return false;
+  *pDst = *pSrc;
+  pDst->pData = nullptr;
+  if (pSrc->pData == nullptr || pSrc->nDataLen == 0) return true;
+  pDst->pData = new (std::nothrow) BYTE[pSrc->nDataLen];
+  if (pDst->pData == nullptr) {
+    pDst->nDataLen = 0;
+    return false;
+  }
+  std::memcpy(pDst->pData, pSrc->pData, pSrc->nDataLen);
+  return true;
+}
+
+void PmBlobFree(PmBlob* pBlob) {
+  if (pBlob == nullptr) return;
+  delete[] pBlob->pData;
+  pBlob->pData = nullptr;
+  pBlob->nDataLen = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// PmTime
+
+PmTime::PmTime(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
+  std::tm tmLocal{};
+  tmLocal.tm_year = nYear - 1900;
+  tmLocal.tm_mon = nMonth - 1;
+  tmLocal.tm_mday = nDay;
+  tmLocal.tm_hour = nHour;
+  tmLocal.tm_min = nMinute;
+  tmLocal.tm_sec = nSecond;
+  tmLocal.tm_isdst = -1;
+  m_nValue = static_cast<DWORD>(std::mktime(&tmLocal));
+}
+
+PmTime::PmTime(DWORD nValue) : m_nValue(nValue) {
+  if (m_nValue == 0) m_nValue = static_cast<DWORD>(std::time(nullptr));
+}
+
+namespace {
+
+// The local broken-down time of a Palm time value (taken as unsigned: Palm dates run to 2106).
+bool LocalFields(DWORD nValue, std::tm* pOut) {
+  const std::time_t tValue = static_cast<std::time_t>(nValue);
+  const std::tm* pLocal = std::localtime(&tValue);
+  if (pLocal == nullptr) return false;
+  *pOut = *pLocal;
+  return true;
+}
+
+}  // namespace
+
+int PmTime::GetYear() const {
+  std::tm tmLocal{};
+  return LocalFields(m_nValue, &tmLocal) ? tmLocal.tm_year + 1900 : 0;
+}
+
+int PmTime::GetMonth() const {
+  std::tm tmLocal{};
+  return LocalFields(m_nValue, &tmLocal) ? tmLocal.tm_mon + 1 : 0;
+}
+
+int PmTime::GetDay() const {
+  std::tm tmLocal{};
+  return LocalFields(m_nValue, &tmLocal) ? tmLocal.tm_mday : 0;
+}
+
+bool PmTime::FromSystemTime(const SYSTEMTIME* pst) {
+  if (pst == nullptr) return false;
+  *this = PmTime(pst->wYear, pst->wMonth, pst->wDay, pst->wHour, pst->wMinute, pst->wSecond);
+  return true;
+}
+
+bool PmTime::ToSystemTime(SYSTEMTIME* pst) const {
+  if (pst == nullptr) return false;
+  std::memset(pst, 0, sizeof(*pst));
+  std::tm tmLocal{};
+  if (!LocalFields(m_nValue, &tmLocal)) return false;
+  pst->wYear = static_cast<WORD>(tmLocal.tm_year + 1900);
+  pst->wMonth = static_cast<WORD>(tmLocal.tm_mon + 1);
+  pst->wDay = static_cast<WORD>(tmLocal.tm_mday);
+  pst->wHour = static_cast<WORD>(tmLocal.tm_hour);
+  pst->wMinute = static_cast<WORD>(tmLocal.tm_min);
+  pst->wSecond = static_cast<WORD>(tmLocal.tm_sec);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text helpers
+
+void WideToAnsi(LPCWSTR szWide, LPSTR szAnsi, int nCapacity) {
+  if (szAnsi == nullptr || nCapacity <= 0) return;
+  szAnsi[0] = '\0';
+  if (szWide == nullptr || szWide[0] == 0) return;
+  const std::string ansi = CxUtf16ToAnsi(szWide);
+  lstrcpyn(szAnsi, ansi.c_str(), nCapacity);
+}
+
+void AnsiToWide(LPCSTR szAnsi, LPWSTR szWide, int nCapacity) {
+  if (szWide == nullptr || nCapacity <= 0) return;
+  szWide[0] = 0;
+  if (szAnsi == nullptr || szAnsi[0] == '\0') return;
+  const std::u16string wide = CxAnsiToUtf16(szAnsi);
+  const size_t nCopy = wide.size() < static_cast<size_t>(nCapacity - 1)
+                           ? wide.size()
+                           : static_cast<size_t>(nCapacity - 1);
+  std::memcpy(szWide, wide.data(), nCopy * sizeof(WCHAR));
+  szWide[nCopy] = 0;
+}
+
+bool SqlQuoteText(char* szBuf, int nCapacity) {
+  if (szBuf == nullptr) return false;
+  if (szBuf[0] == '\0' || nCapacity <= 0) return true;
+  if (nCapacity > kMaxSqlQuoteInput) nCapacity = kMaxSqlQuoteInput;
+  // A doubled quote is kept or dropped whole: cutting between its two halves would leave a
+  // lone quote that ends the literal early and lets the rest of the text into the statement.
+  std::string quoted;
+  const size_t nRoom = static_cast<size_t>(nCapacity - 1);
+  for (int i = 0; i < nCapacity && szBuf[i] != '\0'; ++i) {
+    const size_t nUnit = szBuf[i] == '\'' ? 2 : 1;
+    if (quoted.size() + nUnit > nRoom) break;
+    quoted.append(nUnit, szBuf[i]);
+  }
+  std::memcpy(szBuf, quoted.c_str(), quoted.size() + 1);
+  return true;
+}
+
+void SqlLiteral(const VARIANT* pVar, char* szBuf, int nCapacity) {
+  if (pVar == nullptr || szBuf == nullptr || nCapacity <= 0) return;
+  switch (pVar->vt) {
+    case VT_BOOL:
+      lstrcpyn(szBuf, pVar->boolVal != VARIANT_FALSE ? "1" : "0", nCapacity);
+      break;
+    case VT_I4:
+      std::snprintf(szBuf, static_cast<size_t>(nCapacity), "%d", static_cast<int>(pVar->lVal));
+      break;
+    case VT_BSTR: {
+      // Room for the two quotes; the text inside is quoted within what remains.
+      if (nCapacity < 3) {
+        lstrcpyn(szBuf, "", nCapacity);
+        break;
+      }
+      std::vector<char> inner(static_cast<size_t>(nCapacity - 2));
+      WideToAnsi(pVar->bstrVal, inner.data(), nCapacity - 2);
+      SqlQuoteText(inner.data(), nCapacity - 2);
+      std::snprintf(szBuf, static_cast<size_t>(nCapacity), "'%s'", inner.data());
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// PmCategory
+
+PmCategory::PmCategory() : m_nIndex(-1), m_nId(-1), m_szName{}, m_szShortName{}, m_nFlags(0) {}
+
+PmCategory::PmCategory(const PmCategory& other) = default;
+PmCategory& PmCategory::operator=(const PmCategory& other) = default;
+PmCategory::~PmCategory() = default;
+
+LONG PmCategory::GetIndex() const { return m_nIndex; }
+LONG PmCategory::GetId() const { return m_nId; }
+const char* PmCategory::GetName() const { return m_szName; }
+DWORD PmCategory::GetFlags() const { return m_nFlags; }
+void PmCategory::SetIndex(LONG nIndex) { m_nIndex = nIndex; }
+void PmCategory::SetId(LONG nId) { m_nId = nId; }
+void PmCategory::SetName(const char* szName) { CxCopyText(m_szName, szName); }
+void PmCategory::SetShortName(const char* szShortName) { CxCopyText(m_szShortName, szShortName); }
+void PmCategory::SetFlags(DWORD nFlags) { m_nFlags = nFlags; }
+
+void PmCategory::SetDirty(bool bDirty) {
+  if (bDirty) {
+    m_nFlags |= PM_CATEGORY_DIRTY;
+  } else {
+    m_nFlags &= ~static_cast<DWORD>(PM_CATEGORY_DIRTY);
+  }
+}
+
+bool PmCategory::IsFlagged() const { return (m_nFlags & PM_CATEGORY_FLAGGED) != 0; }
+
+bool PmCategory::Equals(const PmCategory* pOther) const {
+  return pOther != nullptr && pOther->m_nIndex == m_nIndex && pOther->m_nId == m_nId &&
+         std::strcmp(pOther->m_szName, m_szName) == 0;
+}
+
+namespace {
+
+bool CopyCategoryText(const char* szText, char* szBuf, DWORD* pnLen) {
+  if (szBuf == nullptr || pnLen == nullptr) return false;
+  std::memset(szBuf, 0, *pnLen);
+  const size_t nLen = std::strlen(szText);
+  // The terminator needs a byte of its own.
+  if (nLen == 0 || nLen >= *pnLen) return false;
+  std::memcpy(szBuf, szText, nLen);
+  *pnLen = static_cast<DWORD>(nLen);
+  return true;
+}
+
+}  // namespace
+
+bool PmCategory::CopyName(char* szBuf, DWORD* pnLen) const {
+  return CopyCategoryText(m_szName, szBuf, pnLen);
+}
+
+bool PmCategory::CopyShortName(char* szBuf, DWORD* pnLen) const {
+  return CopyCategoryText(m_szShortName, szBuf, pnLen);
+}
+
+// ---------------------------------------------------------------------------------------------
+// PmCategoryMgr
+
+PmCategoryMgr::PmCategoryMgr()
+    : m_nNextFreeId(PM_CATEGORY_FIRST_FREE_ID), m_nCursor(0), m_nCount(0), m_bChanged(0) {}
+
+PmCategoryMgr::~PmCategoryMgr() = default;
+
+int PmCategoryMgr::GetCount() const { return m_nCount; }
+
+PmCategory* PmCategoryMgr::FindById(LONG nId) const {
+  for (const auto& pEntry : m_pSlots) {
+    if (pEntry && pEntry->GetId() == nId) return pEntry.get();
+  }
+  return nullptr;
+}
+
+PmCategory* PmCategoryMgr::GetAt(WORD nSlot) const {
+  return nSlot < PM_CATEGORY_SLOTS ? m_pSlots[nSlot].get() : nullptr;
+}
+
+PmCategory* PmCategoryMgr::FindByName(const char* szName) const {
+  if (szName == nullptr || szName[0] == '\0') return nullptr;
+  for (const auto& pEntry : m_pSlots) {
+    if (pEntry && lstrcmpi(pEntry->GetName(), szName) == 0) return pEntry.get();
+  }
+  return nullptr;
+}
+
+PmCategory* PmCategoryMgr::First() {
+  m_nCursor = 0;
+  return Next();
+}
+
+PmCategory* PmCategoryMgr::Next() {
+  while (m_nCursor < PM_CATEGORY_SLOTS) {
+    PmCategory* pEntry = m_pSlots[m_nCursor++].get();
+    if (pEntry != nullptr) return pEntry;
+  }
+  return nullptr;
+}
+
+bool PmCategoryMgr::Add(const PmCategory* pCategory) {
+  if (pCategory == nullptr || m_nCount >= PM_CATEGORY_SLOTS) return false;
+  auto pCopy = std::make_unique<PmCategory>(*pCategory);
+
+  LONG nIndex = pCopy->GetIndex();
+  if (nIndex == -1) {
+    for (LONG nSlot = 1; nSlot < PM_CATEGORY_SLOTS; ++nSlot) {
+      if (!m_pSlots[nSlot]) {
+        nIndex = nSlot;
+        break;
+      }
+    }
+    if (nIndex == -1) return false;
+    pCopy->SetIndex(nIndex);
+    pCopy->SetDirty(true);
+  } else if (nIndex < 0 || nIndex >= PM_CATEGORY_SLOTS || m_pSlots[nIndex]) {
+    return false;
+  }
+
+  if (pCopy->GetId() == -1) {
+    // One more than the largest id held anywhere in the list, so an id is never handed out
+    // twice even when the slots have gaps.
+    bool bAny = false;
+    LONG nMaxId = 0;
+    for (const auto& pEntry : m_pSlots) {
+      if (!pEntry) continue;
+      if (!bAny || pEntry->GetId() > nMaxId) nMaxId = pEntry->GetId();
+      bAny = true;
+    }
+    if (!bAny) return false;
+    pCopy->SetId(nMaxId + 1);
+    pCopy->SetDirty(true);
+  } else if (FindById(pCopy->GetId()) != nullptr) {
+    return false;
+  }
+
+  const char* szName = pCopy->GetName();
+  if (szName[0] != '\0') {
+    char szShort[PM_CATEGORY_SHORT_NAME_SIZE];
+    CxCopyText(szShort, szName);
+    for (char* p = szShort; *p != '\0'; ++p) {
+      if (IsShortNameReserved(*p)) *p = '_';
+    }
+    pCopy->SetShortName(szShort);
+  }
+
+  m_pSlots[nIndex] = std::move(pCopy);
+  ++m_nCount;
+  m_bChanged = 1;
+  return true;
+}
+
+void PmCategoryMgr::SetChanged(bool bChanged) { m_bChanged = bChanged ? 1 : 0; }
+
+// ---------------------------------------------------------------------------------------------
+// PmDBUtil: file and buffers
+
+PmDBUtil::PmDBUtil()
+    : m_hFile(INVALID_HANDLE_VALUE),
+      m_szFileName{},
+      m_szLoadedPath{},
+      m_nBufStart(0),
+      m_nBufEnd(0),
+      m_bWriting(false),
+      m_bWriteFailed(false),
+      m_nPos(0),
+      m_nFileSize(0),
+      m_hSaveTarget(INVALID_HANDLE_VALUE),
+      m_szSaveTarget{},
+      m_szSaveTemp{} {}
+
+PmDBUtil::~PmDBUtil() {
+  if (m_szSaveTemp[0] != '\0') AbortSave();
+  Close();
+}
+
+bool PmDBUtil::OpenHandle(const char* szPath, int nMode) {
+  Close();
+  if (szPath == nullptr || szPath[0] == '\0') return false;
+  // The name is kept in a 256-byte field; a longer path would not fit it.
+  if (std::strlen(szPath) >= PM_FILE_NAME_SIZE) return false;
+  DWORD dwAccess;
+  DWORD dwDisposition = OPEN_EXISTING;
+  switch (nMode) {
+    case PM_OPEN_READ:
+      dwAccess = GENERIC_READ;
+      break;
+    case PM_OPEN_WRITE:
+      dwAccess = GENERIC_WRITE;
+      break;
+    case PM_OPEN_READWRITE:
+      dwAccess = GENERIC_READ | GENERIC_WRITE;
+      break;
+    case PM_OPEN_CREATE:
+      dwAccess = GENERIC_READ | GENERIC_WRITE;
+      dwDisposition = CREATE_ALWAYS;
+      break;
+    default:
+      return false;
+  }
+  HANDLE hFile =
+      CreateFile(szPath, dwAccess, 0, nullptr, dwDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (hFile == INVALID_HANDLE_VALUE) return false;
+  DWORD nSizeHigh = 0;
+  DWORD nSize = GetFileSize(hFile, &nSizeHigh);
+  if (nSize == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) nSize = 0;
+  // Positions are 32-bit in this format; a bigger file is read as far as they reach.
+  if (nSizeHigh != 0) nSize = 0xFFFFFFFFUL;
+  m_hFile = hFile;
+  m_nFileSize = nSize;
+  m_nPos = 0;
+  m_nBufStart = m_nBufEnd = 0;
+  m_bWriting = false;
+  m_bWriteFailed = false;
+  if (m_Buffer.size() != kIoBufferSize) m_Buffer.assign(kIoBufferSize, 0);
+  return true;
+}
+
+bool PmDBUtil::Open(const char* szPath, int nMode) {
+  if (!OpenHandle(szPath, nMode)) return false;
+  CxCopyText(m_szFileName, szPath);
+  return true;
+}
+
+void PmDBUtil::Close() {
+  if (m_hFile == INVALID_HANDLE_VALUE) return;
+  if (m_bWriting) FlushWriteBuffer();
+  CloseHandle(m_hFile);
+  m_hFile = INVALID_HANDLE_VALUE;
+  m_nBufStart = m_nBufEnd = 0;
+  m_bWriting = false;
+  m_nPos = 0;
+  m_nFileSize = 0;
+}
+
+bool PmDBUtil::IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+
+DWORD PmDBUtil::GetFilePos() const { return IsOpen() ? m_nPos : 0; }
+
+DWORD PmDBUtil::RemainingBytes() const {
+  if (!IsOpen() || m_nPos >= m_nFileSize) return 0;
+  return m_nFileSize - m_nPos;
+}
+
+// False only when the read itself fails; at the end of the file the buffer stays empty.
+bool PmDBUtil::FillReadBuffer() {
+  DWORD nGot = 0;
+  m_nBufStart = m_nBufEnd = 0;
+  if (!ReadFile(m_hFile, m_Buffer.data(), kIoBufferSize, &nGot, nullptr)) return false;
+  m_nBufEnd = nGot;
+  return true;
+}
+
+bool PmDBUtil::FlushWriteBuffer() {
+  if (m_bWriteFailed) return false;
+  if (m_nBufEnd == 0) return true;
+  DWORD nPut = 0;
+  const DWORD nPending = m_nBufEnd;
+  m_nBufEnd = 0;
+  if (!WriteFile(m_hFile, m_Buffer.data(), nPending, &nPut, nullptr) || nPut != nPending) {
+    m_bWriteFailed = true;
+  }
+  return !m_bWriteFailed;
+}
+
+bool PmDBUtil::ReadSome(void* pBuf, DWORD* pnCount) {
+  if (pBuf == nullptr || pnCount == nullptr || *pnCount == 0 || !IsOpen()) return false;
+  if (m_bWriting) {
+    if (!FlushWriteBuffer()) return false;
+    m_bWriting = false;
+  }
+  auto* pOut = static_cast<BYTE*>(pBuf);
+  const DWORD nWanted = *pnCount;
+  DWORD nDone = 0;
+  while (nDone < nWanted) {
+    DWORD nBuffered = m_nBufEnd - m_nBufStart;
+    if (nBuffered == 0) {
+      if (nWanted - nDone >= kIoBufferSize) {
+        // Big reads bypass the buffer.
+        DWORD nGot = 0;
+        if (!ReadFile(m_hFile, pOut + nDone, nWanted - nDone, &nGot, nullptr)) return false;
+        nDone += nGot;
+        m_nPos += nGot;
+        break;
+      }
+      if (!FillReadBuffer()) return false;
+      if (m_nBufEnd == 0) break;  // end of the file
+      nBuffered = m_nBufEnd;
+    }
+    const DWORD nTake = nBuffered < nWanted - nDone ? nBuffered : nWanted - nDone;
+    std::memcpy(pOut + nDone, m_Buffer.data() + m_nBufStart, nTake);
+    m_nBufStart += nTake;
+    nDone += nTake;
+    m_nPos += nTake;
+  }
+  *pnCount = nDone;
+  return true;
+}
+
+bool PmDBUtil::ReadBytes(void* pBuf, DWORD nCount) {
+  if (pBuf == nullptr || nCount == 0) return false;
+  DWORD nGot = nCount;
+  return ReadSome(pBuf, &nGot) && nGot == nCount;
+}
+
+bool PmDBUtil::SkipBytes(DWORD nCount) {
+  BYTE scratch[4096];
+  while (nCount > 0) {
+    const DWORD nStep = nCount < sizeof(scratch) ? nCount : static_cast<DWORD>(sizeof(scratch));
+    if (!ReadBytes(scratch, nStep)) return false;
+    nCount -= nStep;
+  }
+  return true;
+}
+
+bool PmDBUtil::ReadLong(DWORD* pnValue) {
+  BYTE bytes[4];
+  if (pnValue == nullptr || !ReadBytes(bytes, 4)) return false;
+  *pnValue = static_cast<DWORD>(bytes[0]) | (static_cast<DWORD>(bytes[1]) << 8) |
+             (static_cast<DWORD>(bytes[2]) << 16) | (static_cast<DWORD>(bytes[3]) << 24);
+  return true;
+}
+
+bool PmDBUtil::ReadShort(WORD* pnValue) {
+  BYTE bytes[2];
+  if (pnValue == nullptr || !ReadBytes(bytes, 2)) return false;
+  *pnValue = static_cast<WORD>(bytes[0] | (bytes[1] << 8));
+  return true;
+}
+
+bool PmDBUtil::ReadByte(BYTE* pnValue) { return pnValue != nullptr && ReadBytes(pnValue, 1); }
+
+bool PmDBUtil::WriteBytes(const void* pBuf, DWORD nCount) {
+  if (pBuf == nullptr || nCount == 0 || !IsOpen() || m_bWriteFailed) return false;
+  if (!m_bWriting) {
+    // Bytes read ahead but not consumed put the handle's position past ours.
+    if (m_nBufEnd > m_nBufStart) {
+      if (SetFilePointer(m_hFile, static_cast<LONG>(m_nPos), nullptr, FILE_BEGIN) ==
+          INVALID_SET_FILE_POINTER) {
+        return false;
+      }
+    }
+    m_nBufStart = m_nBufEnd = 0;
+    m_bWriting = true;
+  }
+  const auto* pIn = static_cast<const BYTE*>(pBuf);
+  if (nCount >= kIoBufferSize) {
+    if (!FlushWriteBuffer()) return false;
+    DWORD nPut = 0;
+    if (!WriteFile(m_hFile, pIn, nCount, &nPut, nullptr) || nPut != nCount) {
+      m_bWriteFailed = true;
+      return false;
+    }
+  } else {
+    if (m_nBufEnd + nCount > kIoBufferSize && !FlushWriteBuffer()) return false;
+    std::memcpy(m_Buffer.data() + m_nBufEnd, pIn, nCount);
+    m_nBufEnd += nCount;
+  }
+  m_nPos += nCount;
+  if (m_nPos > m_nFileSize) m_nFileSize = m_nPos;
+  return true;
+}
+
+bool PmDBUtil::WriteLong(DWORD nValue) {
+  BYTE bytes[4];
+  PutLE32(bytes, nValue);
+  return WriteBytes(bytes, 4);
+}
+
+bool PmDBUtil::WriteShort(WORD nValue) {
+  const BYTE bytes[2] = {static_cast<BYTE>(nValue), static_cast<BYTE>(nValue >> 8)};
+  return WriteBytes(bytes, 2);
+}
+
+bool PmDBUtil::WriteByte(BYTE nValue) { return WriteBytes(&nValue, 1); }
+
+// ---------------------------------------------------------------------------------------------
+// PmDBUtil: texts and typed fields
+
+bool PmDBUtil::WriteCString(const char* szText) {
+  if (szText == nullptr || szText[0] == '\0') return WriteByte(0);
+  const size_t nLen = std::strlen(szText);
+  // The long form's length has 16 bits; a longer text cannot be stored without losing its
+  // tail, so it is refused rather than written cut or with a wrapped length.
+  if (nLen > PM_MAX_CSTRING) return false;
+  if (nLen < 0xFF) {
+    if (!WriteByte(static_cast<BYTE>(nLen))) return false;
+  } else {
+    if (!WriteByte(0xFF) || !WriteShort(static_cast<WORD>(nLen))) return false;
+  }
+  return WriteBytes(szText, static_cast<DWORD>(nLen));
+}
+
+bool PmDBUtil::ReadCString(char* szBuf, DWORD* pnCapacity) {
+  if (szBuf == nullptr || pnCapacity == nullptr || *pnCapacity == 0) return false;
+  szBuf[0] = '\0';
+  BYTE nShortLen = 0;
+  if (!ReadByte(&nShortLen)) return false;
+  DWORD nLen = nShortLen;
+  if (nShortLen == 0xFF) {
+    WORD nLongLen = 0;
+    if (!ReadShort(&nLongLen)) return false;
+    nLen = nLongLen;
+  }
+  if (nLen >= *pnCapacity) {
+    *pnCapacity = nLen;
+    return false;
+  }
+  if (nLen > 0 && !ReadBytes(szBuf, nLen)) {
+    szBuf[0] = '\0';
+    return false;
+  }
+  szBuf[nLen] = '\0';
+  return true;
+}
+
+bool PmDBUtil::WriteIntField(DWORD nValue) { return WriteLong(PM_FIELD_INT) && WriteLong(nValue); }
+
+bool PmDBUtil::WriteDateField(DWORD nValue) {
+  return WriteLong(PM_FIELD_DATE) && WriteLong(nValue);
+}
+
+bool PmDBUtil::WriteBoolField(DWORD nValue) {
+  return WriteLong(PM_FIELD_BOOL) && WriteLong(nValue);
+}
+
+bool PmDBUtil::WriteTextField(const char* szText, DWORD nWord) {
+  return WriteLong(PM_FIELD_TEXT) && WriteLong(nWord) && WriteCString(szText);
+}
+
+bool PmDBUtil::ReadIntField(DWORD* pnValue) {
+  DWORD nType = 0;
+  if (!ReadLong(&nType)) return false;
+  // Palm Desktop writes some times and flags with the integer code and some integers with
+  // the date or boolean code, so any of the three is taken for any integer-kind field.
+  if (nType != PM_FIELD_INT && nType != PM_FIELD_BOOL && nType != PM_FIELD_DATE) return false;
+  return ReadLong(pnValue);
+}
+
+bool PmDBUtil::ReadTextField(char* szBuf, DWORD* pnWord) {
+  if (szBuf == nullptr) return false;
+  DWORD nType = 0;
+  if (!ReadLong(&nType) || nType != PM_FIELD_TEXT) return false;
+  szBuf[0] = '\0';
+  DWORD nWord = 0;
+  if (!ReadLong(&nWord)) return false;
+  if (pnWord != nullptr) *pnWord = nWord;
+  BYTE nShortLen = 0;
+  if (!ReadByte(&nShortLen)) return false;
+  DWORD nLen = nShortLen;
+  if (nShortLen == 0xFF) {
+    WORD nLongLen = 0;
+    if (!ReadShort(&nLongLen)) return false;
+    nLen = nLongLen;
+  }
+  if (nLen == 0) return true;
+  if (nLen > RemainingBytes()) return false;
+  const DWORD nKeep = nLen < PM_TEXT_FIELD_SIZE - 1 ? nLen : PM_TEXT_FIELD_SIZE - 1;
+  if (!ReadBytes(szBuf, nKeep)) {
+    szBuf[0] = '\0';
+    return false;
+  }
+  szBuf[nKeep] = '\0';
+  // The tail that does not fit is passed over, so the next field starts where it should.
+  return nKeep == nLen || SkipBytes(nLen - nKeep);
+}
+
+bool PmDBUtil::WriteBlobField(const PmBlob* pBlob) {
+  if (pBlob == nullptr) return false;
+  if (!WriteLong(pBlob->nType) || !WriteLong(pBlob->nSelector)) return false;
+  const DWORD n = pBlob->nSelector;
+  if (n == 0) return true;
+  if (n >= 4) {
+    // The reader takes the selector as the data's length; writing fewer bytes would shift
+    // every later field of the file.
+    if (pBlob->pData == nullptr || pBlob->nDataLen < n) return false;
+    return WriteBytes(pBlob->pData, n);
+  }
+  if (!WriteLong(pBlob->nWord1) || !WriteLong(pBlob->nWord2) || !WriteLong(pBlob->nDataLen)) {
+    return false;
+  }
+  if (pBlob->nDataLen == 0) return true;
+  if (pBlob->pData == nullptr) return false;
+  return WriteBytes(pBlob->pData, pBlob->nDataLen);
+}
+
+bool PmDBUtil::ReadBlobField(PmBlob* pBlob) {
+  if (pBlob == nullptr) return false;
+  if (!ReadLong(&pBlob->nType) || !ReadLong(&pBlob->nSelector)) return false;
+  const DWORD n = pBlob->nSelector;
+  if (n == 0) return true;
+  DWORD nDataLen = n;
+  if (n < 4) {
+    if (!ReadLong(&pBlob->nWord1) || !ReadLong(&pBlob->nWord2) || !ReadLong(&nDataLen)) {
+      return false;
+    }
+    if (nDataLen == 0) return true;
+  }
+  // Checked before allocating: a damaged length must not become a huge allocation.
+  if (nDataLen > RemainingBytes()) return false;
+  pBlob->pData = new (std::nothrow) BYTE[nDataLen];
+  if (pBlob->pData == nullptr) return false;
+  pBlob->nDataLen = nDataLen;
+  return ReadBytes(pBlob->pData, nDataLen);
+}
+
+// ---------------------------------------------------------------------------------------------
+// PmDBUtil: the repeat event field
+//
+// Type code 8, the deleted occurrences (count and dates), then a flag: 0 = no repeat; 0xFFFF
+// = a class record follows (constant 1, class name) before the pattern; anything else = a
+// reference to a class named earlier, the pattern follows at once. The pattern is brand,
+// interval, end date, first day of week and the brand's own values.
+
+bool PmDBUtil::ReadRepeatField(PmRepeat* pRepeat) {
+  if (pRepeat == nullptr) return false;
+  DWORD nType = 0;
+  if (!ReadLong(&nType) || nType != PM_FIELD_REPEAT) return false;
+  WORD nExceptions = 0;
+  if (!ReadShort(&nExceptions)) return false;
+  if (nExceptions > PM_MAX_EXCEPTIONS ||
+      static_cast<DWORD>(nExceptions) * 4 > RemainingBytes()) {
+    return false;
+  }
+  pRepeat->nExceptionCount = nExceptions;
+  for (WORD i = 0; i < nExceptions; ++i) {
+    if (!ReadLong(&pRepeat->nExceptions[i])) return false;
+  }
+  WORD nFlag = 0;
+  if (!ReadShort(&nFlag)) return false;
+  if (nFlag == 0) {
+    pRepeat->nBrand = PM_REPEAT_NONE;
+    return true;
+  }
+  if (nFlag == 0xFFFF) {
+    WORD nConstant = 0;
+    WORD nNameLen = 0;
+    if (!ReadShort(&nConstant) || nConstant != 1 || !ReadShort(&nNameLen)) return false;
+    if (nNameLen > PM_MAX_CLASS_NAME) return false;
+    char szClass[PM_MAX_CLASS_NAME + 1];
+    if (nNameLen > 0 && !ReadBytes(szClass, nNameLen)) return false;
+  }
+  DWORD nValue = 0;
+  if (!ReadLong(&nValue)) return false;
+  pRepeat->nBrand = static_cast<LONG>(nValue);
+  if (!ReadLong(&nValue)) return false;
+  pRepeat->nInterval = static_cast<LONG>(nValue);
+  if (!ReadLong(&pRepeat->nEndDate)) return false;
+  if (!ReadLong(&nValue)) return false;
+  pRepeat->nFirstDayOfWeek = static_cast<LONG>(nValue);
+  switch (pRepeat->nBrand) {
+    case PM_REPEAT_DAILY:
+      if (!ReadLong(&nValue)) return false;
+      pRepeat->nDayIndex = static_cast<LONG>(nValue);
+      return true;
+    case PM_REPEAT_WEEKLY:
+      if (!ReadLong(&nValue)) return false;
+      pRepeat->nDayIndex = static_cast<LONG>(nValue);
+      return ReadByte(&pRepeat->bDaysMask);
+    case PM_REPEAT_MONTHLY_BY_DAY:
+      if (!ReadLong(&nValue)) return false;
+      pRepeat->nDayIndex = static_cast<LONG>(nValue);
+      if (!ReadLong(&nValue)) return false;
+      pRepeat->nWeekIndex = static_cast<LONG>(nValue);
+      return true;
+    case PM_REPEAT_MONTHLY_BY_DATE:
+      if (!ReadLong(&nValue)) return false;
+      pRepeat->nDayNumber = static_cast<LONG>(nValue);
+      return true;
+    case PM_REPEAT_YEARLY_BY_DATE:
+      if (!ReadLong(&nValue)) return false;
+      pRepeat->nDayNumber = static_cast<LONG>(nValue);
+      if (!ReadLong(&nValue)) return false;
+      pRepeat->nMonthIndex = static_cast<LONG>(nValue);
+      return true;
+    default:
+      return true;
+  }
+}
+
+bool PmDBUtil::WriteRepeatField(const PmRepeat* pRepeat) {
+  if (pRepeat == nullptr) return false;
+  const WORD nExceptions = pRepeat->nExceptionCount <= PM_MAX_EXCEPTIONS
+                               ? pRepeat->nExceptionCount
+                               : static_cast<WORD>(PM_MAX_EXCEPTIONS);
+  if (!WriteLong(PM_FIELD_REPEAT) || !WriteShort(nExceptions)) return false;
+  for (WORD i = 0; i < nExceptions; ++i) {
+    if (!WriteLong(pRepeat->nExceptions[i])) return false;
+  }
+  if (pRepeat->nBrand == PM_REPEAT_NONE) return WriteShort(0);
+  // A brand without a class name of its own still gets a class record (with an empty name):
+  // the reader expects one after the 0xFFFF flag.
+  const char* szClass = "";
+  if (pRepeat->nBrand >= PM_REPEAT_DAILY && pRepeat->nBrand <= PM_REPEAT_YEARLY_BY_DAY) {
+    szClass = kRepeatClassNames[pRepeat->nBrand - 1];
+  }
+  const WORD nClassLen = static_cast<WORD>(std::strlen(szClass));
+  if (!WriteShort(0xFFFF) || !WriteShort(1) || !WriteShort(nClassLen)) return false;
+  if (nClassLen > 0 && !WriteBytes(szClass, nClassLen)) return false;
+  if (!WriteLong(static_cast<DWORD>(pRepeat->nBrand)) ||
+      !WriteLong(static_cast<DWORD>(pRepeat->nInterval)) || !WriteLong(pRepeat->nEndDate) ||
+      !WriteLong(static_cast<DWORD>(pRepeat->nFirstDayOfWeek))) {
+    return false;
+  }
+  switch (pRepeat->nBrand) {
+    case PM_REPEAT_DAILY:
+      return WriteLong(static_cast<DWORD>(pRepeat->nDayIndex));
+    case PM_REPEAT_WEEKLY:
+      return WriteLong(static_cast<DWORD>(pRepeat->nDayIndex)) && WriteByte(pRepeat->bDaysMask);
+    case PM_REPEAT_MONTHLY_BY_DAY:
+      return WriteLong(static_cast<DWORD>(pRepeat->nDayIndex)) &&
+             WriteLong(static_cast<DWORD>(pRepeat->nWeekIndex));
+    case PM_REPEAT_MONTHLY_BY_DATE:
+      return WriteLong(static_cast<DWORD>(pRepeat->nDayNumber));
+    case PM_REPEAT_YEARLY_BY_DATE:
+      return WriteLong(static_cast<DWORD>(pRepeat->nDayNumber)) &&
+             WriteLong(static_cast<DWORD>(pRepeat->nMonthIndex));
+    default:
+      return true;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// PmDBUtil: categories
+
+bool PmDBUtil::GetCategoryText(LONG nId, char* szCatText) {
+  CX_ASSERT(m_pCatMgr!=NULL && szCatText!=NULL);
+  if (m_pCatMgr == nullptr || szCatText == nullptr) return false;
+  const PmCategory* pEntry = m_pCatMgr->FindById(nId);
+  if (pEntry == nullptr) return false;
+  lstrcpyn(szCatText, pEntry->GetName(), PM_CATEGORY_NAME_SIZE);
+  return true;
+}
+
+bool PmDBUtil::GetCategoryId(const char* szText, LONG* pnId, bool bAdd) {
+  if (pnId == nullptr) return false;
+  if (szText == nullptr || szText[0] == '\0') {
+    *pnId = 0;
+    return true;
+  }
+  if (m_pCatMgr == nullptr) {
+    // A datebook that was never loaded still has its "Unfiled" category.
+    m_pCatMgr = std::make_unique<PmCategoryMgr>();
+    PmCategory unfiled;
+    unfiled.SetIndex(0);
+    unfiled.SetId(0);
+    unfiled.SetName("Unfiled");
+    m_pCatMgr->Add(&unfiled);
+    m_pCatMgr->SetChanged(false);
+  }
+  // Names are stored cut to 15 characters, so a longer text is looked up by what would be
+  // stored; otherwise each lookup of it would add another category.
+  char szKey[PM_CATEGORY_NAME_SIZE];
+  CxCopyText(szKey, szText);
+  if (const PmCategory* pEntry = m_pCatMgr->FindByName(szKey)) {
+    *pnId = pEntry->GetId();
+    return true;
+  }
+  if (!bAdd) {
+    *pnId = 0;
+    return false;
+  }
+  PmCategory category;
+  category.SetName(szKey);
+  m_pCatMgr->Add(&category);
+  if (const PmCategory* pEntry = m_pCatMgr->FindByName(szKey)) {
+    *pnId = pEntry->GetId();
+    return true;
+  }
+  *pnId = -1;
+  return false;
+}
+
+bool PmDBUtil::ReadCategoryBlock(const char* szLogModule) {
+  LogAs(szLogModule, 2, "Start loading Palm Desktop Calendar category information.");
+  m_pCatMgr = std::make_unique<PmCategoryMgr>();
+  DWORD nNextFreeId = 0;
+  if (!ReadLong(&nNextFreeId)) {
+    LogAs(szLogModule, 0, "Failed to read the next feed ID.");
+    return false;
+  }
+  m_pCatMgr->SetNextFreeId(nNextFreeId);
+  DWORD nCount = 0;
+  if (!ReadLong(&nCount)) return false;
+  if (nCount >= PM_CATEGORY_SLOTS || nCount * kMinCategoryEntryBytes > RemainingBytes()) {
+    LogRefusal(szLogModule, "Category count %u does not fit the datebook.", nCount);
+    return false;
+  }
+  PmCategory unfiled;
+  unfiled.SetIndex(0);
+  unfiled.SetId(0);
+  unfiled.SetName("Unfiled");
+  if (!m_pCatMgr->Add(&unfiled)) return false;
+
+  for (DWORD nEntry = 0; nEntry < nCount; ++nEntry) {
+    DWORD nIndex = 0;
+    DWORD nId = 0;
+    DWORD nDirty = 0;
+    if (!ReadLong(&nIndex) || !ReadLong(&nId) || !ReadLong(&nDirty)) return false;
+    char szText[kCategoryReadBuffer];
+    DWORD nCapacity = sizeof(szText);
+    if (!ReadCString(szText, &nCapacity)) {
+      LogAs(szLogModule, 0, "Failed to read category name.");
+      return false;
+    }
+    PmCategory category;
+    category.SetName(szText);
+    LogAs(szLogModule, 2, "Read category:%s", category.GetName());
+    nCapacity = sizeof(szText);
+    if (!ReadCString(szText, &nCapacity)) return false;
+    category.SetShortName(szText);
+    if (nIndex < 1 || nIndex >= PM_CATEGORY_SLOTS) {
+      LogRefusal(szLogModule, "Category index %d is outside 1..15.", static_cast<int>(nIndex));
+      return false;
+    }
+    if (m_pCatMgr->GetAt(static_cast<WORD>(nIndex)) != nullptr) {
+      LogRefusal(szLogModule, "Category index %d is already taken.", static_cast<int>(nIndex));
+      return false;
+    }
+    category.SetIndex(static_cast<LONG>(nIndex));
+    category.SetId(static_cast<LONG>(nId));
+    category.SetDirty(nDirty != 0);
+    if (!m_pCatMgr->Add(&category)) {
+      LogRefusal(szLogModule, "Category %s (id %d) cannot be added.", category.GetName(),
+                 static_cast<int>(nId));
+      return false;
+    }
+  }
+  m_pCatMgr->SetChanged(false);
+  LogAs(szLogModule, 2, "Load Palm Desktop Calendar categories successfully.");
+  return true;
+}
+
+bool PmDBUtil::WriteCategoryBlock(const char* szLogModule) {
+  LogAs(szLogModule, 2, "Start saving Palm Desktop Calendar categories.");
+  const DWORD nNextFreeId = m_pCatMgr ? m_pCatMgr->GetNextFreeId() : PM_CATEGORY_FIRST_FREE_ID;
+  if (!WriteLong(nNextFreeId)) return false;
+  if (!m_pCatMgr || m_pCatMgr->GetCount() <= 1) {
+    if (!WriteLong(0)) return false;
+    LogAs(szLogModule, 2, "Palm Desktop Calendar categories are saved successfully.");
+    return true;
+  }
+  if (!WriteLong(static_cast<DWORD>(m_pCatMgr->GetCount() - 1))) return false;
+  for (WORD nSlot = 0; nSlot < PM_CATEGORY_SLOTS; ++nSlot) {
+    const PmCategory* pEntry = m_pCatMgr->GetAt(nSlot);
+    if (pEntry == nullptr || pEntry->GetId() == 0) continue;
+    LogAs(szLogModule, 2, "Saving category [%s]", pEntry->GetName());
+    if (!WriteLong(nSlot) || !WriteLong(static_cast<DWORD>(pEntry->GetId())) || !WriteLong(0)) {
+      return false;
+    }
+    char szText[kCategoryReadBuffer];
+    DWORD nLen = sizeof(szText);
+    pEntry->CopyName(szText, &nLen);
+    if (!WriteCString(szText)) return false;
+    nLen = sizeof(szText);
+    pEntry->CopyShortName(szText, &nLen);
+    if (!WriteCString(szText)) return false;
+  }
+  LogAs(szLogModule, 2, "Palm Desktop Calendar categories are saved successfully.");
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// PmDBUtil: saving through a temporary file
+
+void PmDBUtil::RememberLoadedPath(const char* szPath) { CxCopyText(m_szLoadedPath, szPath); }
+
+bool PmDBUtil::BeginSave(const char* szTarget, const char* szLogModule) {
+  if (m_szSaveTemp[0] != '\0') AbortSave();
+  Close();
+  if (szTarget == nullptr || szTarget[0] == '\0') return false;
+  // The datebook must exist and nobody else may hold it; holding it ourselves until the
+  // rename keeps Palm Desktop from opening it half-way through.
+  if (std::strlen(szTarget) >= PM_FILE_NAME_SIZE) {
+    LogAs(szLogModule, 0, "Failed to open file: %s", szTarget);
+    return false;
+  }
+  m_hSaveTarget = CreateFile(szTarget, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (m_hSaveTarget == INVALID_HANDLE_VALUE) {
+    LogAs(szLogModule, 0, "Failed to open file: %s", szTarget);
+    return false;
+  }
+  CxCopyText(m_szSaveTarget, szTarget);
+  std::snprintf(m_szSaveTemp, sizeof(m_szSaveTemp), "%s.tmp", szTarget);
+  if (!OpenHandle(m_szSaveTemp, PM_OPEN_CREATE)) {
+    LogAs(szLogModule, 0, "Failed to open file: %s", m_szSaveTemp);
+    AbortSave();
+    return false;
+  }
+  return true;
+}
+
+bool PmDBUtil::CommitSave(const char* szLogModule) {
+  if (m_szSaveTemp[0] == '\0' || !IsOpen()) return false;
+  if (!FlushWriteBuffer() || !FlushFileBuffers(m_hFile)) {
+    LogAs(szLogModule, 0, "Failed to write file: %s", m_szSaveTemp);
+    AbortSave();
+    return false;
+  }
+  CloseHandle(m_hFile);
+  m_hFile = INVALID_HANDLE_VALUE;
+  m_bWriting = false;
+  m_nBufEnd = 0;
+
+  const std::string target(m_szSaveTarget);
+  if (BackedUpFiles().count(target) == 0) {
+    char szBackup[MAX_PATH + 8];
+    std::snprintf(szBackup, sizeof(szBackup), "%s.bak", m_szSaveTarget);
+    if (!CopyFile(m_szSaveTarget, szBackup, FALSE)) {
+      LogAs(szLogModule, 0, "Failed to keep a backup copy: %s", szBackup);
+      AbortSave();
+      return false;
+    }
+    BackedUpFiles().insert(target);
+  }
+  CloseHandle(m_hSaveTarget);
+  m_hSaveTarget = INVALID_HANDLE_VALUE;
+  if (!MoveFileEx(m_szSaveTemp, m_szSaveTarget, MOVEFILE_REPLACE_EXISTING)) {
+    LogAs(szLogModule, 0, "Failed to replace file: %s", m_szSaveTarget);
+    AbortSave();
+    return false;
+  }
+  m_szSaveTemp[0] = '\0';
+  m_szSaveTarget[0] = '\0';
+  return true;
+}
+
+void PmDBUtil::AbortSave() {
+  if (IsOpen()) {
+    m_bWriting = false;  // pending bytes of a failed save are not worth a write
+    m_nBufEnd = 0;
+    Close();
+  }
+  if (m_szSaveTemp[0] != '\0') DeleteFile(m_szSaveTemp);
+  if (m_hSaveTarget != INVALID_HANDLE_VALUE) CloseHandle(m_hSaveTarget);
+  m_hSaveTarget = INVALID_HANDLE_VALUE;
+  m_szSaveTemp[0] = '\0';
+  m_szSaveTarget[0] = '\0';
+}
+
+std::string PmDBUtil::HexBytes(const BYTE* pBytes, DWORD nCount) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(nCount * 3);
+  for (DWORD i = 0; i < nCount; ++i) {
+    if (i > 0) out.push_back(' ');
+    out.push_back(kDigits[pBytes[i] >> 4]);
+    out.push_back(kDigits[pBytes[i] & 0x0F]);
+  }
+  return out;
+}
