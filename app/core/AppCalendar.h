@@ -1,0 +1,74 @@
+// The calendar state the main window holds, without the window: the Palm store and the
+// Outlook store with their record sets, the two selection lists the wizard fills and the run
+// reads, calendar initialization in its fixed order, re-matching, and the day queries of the
+// month calendar and the day books.
+//
+// The stores own their record sets; the selection lists, counterpart links and day lists
+// only point into them and are valid until the next load or match.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "app/core/AppSettings.h"
+#include "app/core/SyncRun.h"
+#include "common/calendar/CommDateMgr.h"
+#include "common/misc/CxList.h"
+
+class PmDateInfo;
+class OlDateUtil;
+
+class AppCalendar : public ISyncTarget {
+ public:
+  AppCalendar();
+  ~AppCalendar() override;
+
+  AppCalendar(const AppCalendar&) = delete;
+  AppCalendar& operator=(const AppCalendar&) = delete;
+
+  // Calendar initialization: creates both stores, settles the Palm user, loads the Palm
+  // calendar (szPalmFile when given, else the settings' file or user), loads Outlook, matches
+  // both ways and creates the empty selection lists. On an unexpected failure the steps stop
+  // there and "Failed to initialize Calendar data." goes to the user; returns false then.
+  bool Init(TAppSettings& settings, CxList& users, const char* szPalmFile = nullptr);
+
+  // The store loads; each reports whether its calendar loaded.
+  bool LoadPalm(const TAppSettings& settings, const char* szPalmFile = nullptr);
+  bool LoadOutlook();
+  bool IsPalmLoaded() const { return m_bPalmLoaded; }
+  bool IsOutlookLoaded() const { return m_bOutlookLoaded; }
+  // The loaded Palm calendar kind (1 earlier datebook, 2 4.1.4 datebook, 3 6.x database).
+  int GetPalmKind() const;
+
+  // Matches the Outlook set against the Palm set and then the Palm set against Outlook.
+  bool MatchAll();
+
+  // True when any Palm record, or failing that any Outlook record, occurs on the day.
+  bool DayHasRecords(const SYSTEMTIME* pDay);
+  // The records of the set that occur on the day, in set order.
+  static void RecordsOfDay(CommDateMgr* pSet, const SYSTEMTIME* pDay,
+                           std::vector<CommDate*>& vRecords);
+
+  CommDateMgr* GetPalmSet();
+  CommDateMgr* GetOutlookSet();
+  CxList* GetPalmSelection() { return m_pPalmSel.get(); }
+  CxList* GetOutlookSelection() { return m_pOutlookSel.get(); }
+  PmDateInfo* GetPalmStore() { return m_pPalm.get(); }
+  OlDateUtil* GetOutlookStore() { return m_pOutlook.get(); }
+
+  // Shut-down order: the stores, then the selection lists.
+  void Free();
+
+  // ISyncTarget: the writes of a run go straight to the stores.
+  bool WriteToOutlook(CommDate* pDate) override;
+  bool WriteToPalm(CommDate* pDate) override;
+  bool SavePalm() override;
+
+ private:
+  std::unique_ptr<PmDateInfo> m_pPalm;
+  std::unique_ptr<OlDateUtil> m_pOutlook;
+  std::unique_ptr<CxList> m_pPalmSel;
+  std::unique_ptr<CxList> m_pOutlookSel;
+  bool m_bPalmLoaded = false;
+  bool m_bOutlookLoaded = false;
+};
