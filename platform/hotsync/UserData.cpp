@@ -1,0 +1,224 @@
+// Stand-in for the HotSync user library. The Palm Desktop folder is the folder this library
+// was loaded from; its users are the sub-folders that hold a "datebook" folder, in name order,
+// each with an id derived from the folder name alone, so ids stay the same when other users
+// come and go. An optional "users.ini" in that folder lists the users instead, in its order:
+//
+//   [Users]
+//   SmithJ=1001,John Smith     ; folder=id,name (id 0 or missing: the derived id;
+//                              ;                 no name: the folder name)
+//
+// Nothing is cached: every call looks at the folder again.
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/hotsync/HotSyncApi.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Bounds a damaged or hostile folder: no Palm installation has this many users.
+constexpr size_t kMaxUsers = 1024;
+// users.ini is a few lines; anything larger is not read.
+constexpr std::streamoff kMaxIniSize = 64 * 1024;
+constexpr uint32_t kLibVersion = 0x00040100;
+
+struct User {
+  std::string sDir;
+  std::string sName;
+  uint32_t nId;
+};
+
+std::string Trim(const std::string& s) {
+  size_t nBegin = s.find_first_not_of(" \t\r");
+  if (nBegin == std::string::npos) return std::string();
+  size_t nEnd = s.find_last_not_of(" \t\r");
+  return s.substr(nBegin, nEnd - nBegin + 1);
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+// FNV-1a of the folder name, kept positive and non-zero so it prints the same signed or not.
+uint32_t DerivedId(const std::string& sDir) {
+  uint32_t nHash = 2166136261u;
+  for (unsigned char c : sDir) {
+    nHash ^= c;
+    nHash *= 16777619u;
+  }
+  nHash &= 0x7FFFFFFFu;
+  return nHash ? nHash : 1;
+}
+
+// A user folder must stay inside the Palm Desktop folder.
+bool IsPlainFolderName(const std::string& sDir) {
+  return !sDir.empty() && sDir != "." && sDir != ".." &&
+         sDir.find_first_of("/\\") == std::string::npos;
+}
+
+std::string RootFolder() {
+  Dl_info info{};
+  if (!dladdr(reinterpret_cast<void*>(&RootFolder), &info) || !info.dli_fname) return {};
+  std::string sPath = info.dli_fname;
+  const size_t nSep = sPath.rfind('/');
+  if (nSep == std::string::npos) return "./";
+  sPath.erase(nSep + 1);
+  while (sPath.size() > 1 && sPath[sPath.size() - 2] == '/') sPath.pop_back();
+  return sPath;
+}
+
+bool ReadUsersIni(const std::string& sRoot, std::vector<User>& users) {
+  std::ifstream in(sRoot + "users.ini", std::ios::binary);
+  if (!in) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff nSize = in.tellg();
+  if (nSize < 0 || nSize > kMaxIniSize) return false;
+  in.seekg(0, std::ios::beg);
+  std::string sLine;
+  bool bInUsers = false;
+  while (std::getline(in, sLine) && users.size() < kMaxUsers) {
+    const size_t nComment = sLine.find(';');
+    if (nComment != std::string::npos) sLine.erase(nComment);
+    sLine = Trim(sLine);
+    if (sLine.empty()) continue;
+    if (sLine.front() == '[') {
+      bInUsers = Lower(sLine) == "[users]";
+      continue;
+    }
+    const size_t nEq = sLine.find('=');
+    if (!bInUsers || nEq == std::string::npos) continue;
+    User user;
+    user.sDir = Trim(sLine.substr(0, nEq));
+    if (!IsPlainFolderName(user.sDir)) continue;
+    const std::string sValue = Trim(sLine.substr(nEq + 1));
+    const size_t nComma = sValue.find(',');
+    const std::string sId = Trim(sValue.substr(0, nComma));
+    char* pEnd = nullptr;
+    const unsigned long nId = std::strtoul(sId.c_str(), &pEnd, 10);
+    user.nId = (!sId.empty() && *pEnd == '\0' && nId != 0 && nId <= 0xFFFFFFFFul)
+                   ? static_cast<uint32_t>(nId)
+                   : DerivedId(user.sDir);
+    user.sName = nComma == std::string::npos ? std::string() : Trim(sValue.substr(nComma + 1));
+    if (user.sName.empty()) user.sName = user.sDir;
+    users.push_back(user);
+  }
+  return true;
+}
+
+bool HasDatebookFolder(const fs::path& dir) {
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    if (Lower(it->path().filename().string()) == "datebook" && it->is_directory(ec)) return true;
+  }
+  return false;
+}
+
+std::vector<User> ListUsers() {
+  std::vector<User> users;
+  const std::string sRoot = RootFolder();
+  if (sRoot.empty() || ReadUsersIni(sRoot, users)) return users;
+  std::error_code ec;
+  for (fs::directory_iterator it(sRoot, ec), end; !ec && it != end; it.increment(ec)) {
+    if (users.size() >= kMaxUsers) break;
+    const std::string sDir = it->path().filename().string();
+    if (!it->is_directory(ec) || !IsPlainFolderName(sDir) || !HasDatebookFolder(it->path())) {
+      continue;
+    }
+    users.push_back({sDir, sDir, DerivedId(sDir)});
+  }
+  std::sort(users.begin(), users.end(),
+            [](const User& a, const User& b) { return a.sDir < b.sDir; });
+  return users;
+}
+
+const User* FindUser(const std::vector<User>& users, uint32_t nUserId) {
+  for (const User& user : users) {
+    if (user.nId == nUserId) return &user;
+  }
+  return nullptr;
+}
+
+// Copies the text when it fits with its terminator; otherwise reports the length needed.
+int32_t CopyOut(const std::string& sText, char* szBuf, int16_t* pnLength) {
+  if (!szBuf || !pnLength) return UM_ERR_BAD_ARGUMENT;
+  const size_t nNeeded = sText.size() + 1;
+  if (*pnLength <= 0 || nNeeded > static_cast<size_t>(*pnLength)) {
+    if (*pnLength > 0) szBuf[0] = '\0';
+    *pnLength = static_cast<int16_t>(std::min<size_t>(nNeeded, INT16_MAX));
+    return UM_ERR_BUFFER_TOO_SMALL;
+  }
+  std::memcpy(szBuf, sText.c_str(), nNeeded);
+  *pnLength = static_cast<int16_t>(nNeeded);
+  return UM_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) uint32_t UmGetLibVersion() {
+  return kLibVersion;
+}
+
+#ifndef DB_HOTSYNC_WITHOUT_USER_COUNT
+__attribute__((visibility("default"))) int16_t UmGetUserCount() {
+  return static_cast<int16_t>(std::min<size_t>(ListUsers().size(), INT16_MAX));
+}
+#endif
+
+__attribute__((visibility("default"))) int32_t UmGetUserID(uint16_t nIndex, uint32_t* pnUserId) {
+  if (!pnUserId) return UM_ERR_BAD_ARGUMENT;
+  const std::vector<User> users = ListUsers();
+  if (nIndex >= users.size()) return UM_ERR_NOT_FOUND;
+  *pnUserId = users[nIndex].nId;
+  return UM_OK;
+}
+
+__attribute__((visibility("default"))) int32_t UmGetUserName(uint32_t nUserId, char* szName,
+                                                             int16_t* pnLength) {
+  const std::vector<User> users = ListUsers();
+  const User* pUser = FindUser(users, nUserId);
+  if (!pUser) return UM_ERR_NOT_FOUND;
+  return CopyOut(pUser->sName, szName, pnLength);
+}
+
+__attribute__((visibility("default"))) int32_t UmGetUserDirectory(uint32_t nUserId, char* szDir,
+                                                                  int16_t* pnLength) {
+  const std::vector<User> users = ListUsers();
+  const User* pUser = FindUser(users, nUserId);
+  if (!pUser) return UM_ERR_NOT_FOUND;
+  return CopyOut(pUser->sDir, szDir, pnLength);
+}
+
+__attribute__((visibility("default"))) int32_t UmGetRootDirectory(char* szDir, int16_t* pnLength) {
+  const std::string sRoot = RootFolder();
+  if (sRoot.empty() || CopyOut(sRoot, szDir, pnLength) != UM_OK) return 0;
+  return *pnLength;
+}
+
+__attribute__((visibility("default"))) int32_t UmGetIDFromName(const char* szName,
+                                                               uint32_t* pnUserId) {
+  if (!szName || !pnUserId) return UM_ERR_BAD_ARGUMENT;
+  for (const User& user : ListUsers()) {
+    if (user.sName == szName) {
+      *pnUserId = user.nId;
+      return UM_OK;
+    }
+  }
+  return UM_ERR_NOT_FOUND;
+}
+
+}  // extern "C"
