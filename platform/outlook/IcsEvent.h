@@ -1,0 +1,74 @@
+// An appointment as the Outlook object model sees it, read from and written into one VEVENT.
+// Dates are OLE Automation dates in the process's local time (what Outlook's VT_DATE
+// properties hold); the file keeps UTC date-times, or dates for all-day events. Texts are
+// UTF-8 here and UTF-16 at the automation boundary.
+#pragma once
+
+#include <libical/ical.h>
+
+#include <string>
+
+#include "platform/outlook/IcsFile.h"
+#include "platform/win/WinTypes.h"
+
+// Outlook's recurrence types.
+#define OL_RECURS_DAILY 0
+#define OL_RECURS_WEEKLY 1
+#define OL_RECURS_MONTHLY 2
+#define OL_RECURS_MONTH_NTH 3
+#define OL_RECURS_YEARLY 5
+#define OL_RECURS_YEAR_NTH 6
+
+// What Outlook reports for "no date": 4501-01-01.
+#define OL_DATE_NONE 949998.0
+
+struct OlPattern {
+  LONG nType = OL_RECURS_WEEKLY;
+  LONG nInterval = 1;  // days, weeks or months; yearly patterns count months (12 a year)
+  LONG nDayOfWeekMask = 0;
+  LONG nDayOfMonth = 0;
+  LONG nInstance = 0;  // 1..4, 5 = last
+  LONG nMonthOfYear = 0;
+  bool bHasEnd = false;
+  DATE dtEnd = 0;  // local date of the last occurrence, at 00:00
+
+  bool operator==(const OlPattern& other) const;
+};
+
+struct OlEventData {
+  std::string strEntryID;
+  std::string strSubject;
+  std::string strBody;
+  std::string strLocation;
+  std::string strCategories;  // "A, B", as Outlook lists them
+  DATE dtStart = 0;           // local; whole days for all-day events
+  LONG nDuration = 30;        // minutes
+  bool bAllDay = false;
+  bool bReminderSet = false;
+  LONG nReminderMinutes = 15;
+  bool bRecurring = false;
+  OlPattern pattern;
+  DATE dtCreated = 0;
+  DATE dtModified = 0;
+};
+
+// OLE date <-> moments and local calendar fields.
+bool OlDateToLocalFields(DATE dt, struct tm* pFields);
+bool OlLocalFieldsToDate(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond,
+                         DATE* pdt);
+DATE OlDateFromUnix(time_t t);  // local time of the moment
+time_t OlDateToUnix(DATE dt);   // the moment of a local time
+bool OlIsValidDate(DATE dt);
+
+// The pattern Outlook gives a recurrence that starts at dtStart (local) for a type.
+OlPattern OlDefaultPattern(LONG nType, DATE dtStart);
+
+// Reads one event of the file. False only when the event has no usable start.
+bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData);
+
+// The event's text with the changes from base to now applied: the properties that changed
+// are replaced, everything else is kept as it stands. Sets LAST-MODIFIED and DTSTAMP.
+std::string OlRewriteEvent(OlIcsFile* pFile, size_t nItem, const OlEventData& base,
+                           const OlEventData& now);
+// The text of a new event; fills in its UID (the EntryID) and creation time.
+std::string OlNewEvent(const char* szLineBreak, OlEventData* pData);

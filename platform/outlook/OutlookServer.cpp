@@ -1,0 +1,758 @@
+// The object model over the calendar file. Every object holds a shared reference to the
+// open file, so the file stays loaded while the program holds any object of the folder and
+// is read again when a folder is opened after all of them were released.
+//
+// Item objects work on a copy of their event's data: property puts change the copy, and
+// "Save" writes what differs from the state the item was read in, so two item objects of one
+// event only overwrite each other's changes where both changed the same property.
+#include "platform/outlook/OutlookServer.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "platform/automation/ComRuntime.h"
+#include "platform/automation/DispatchBase.h"
+#include "platform/outlook/IcsEvent.h"
+#include "platform/outlook/IcsFile.h"
+
+// {0006F03A-0000-0000-C000-000000000046}, the class id Outlook registers for its application.
+const CLSID CLSID_OutlookApplication = {
+    0x0006F03A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+namespace {
+
+#define OL_FOLDER_CALENDAR 9
+#define OL_APPOINTMENT_ITEM 1
+// MAPI's status for a store that changed underneath an open folder.
+#define OL_E_OBJECT_CHANGED ((HRESULT)0x80040109L)
+
+constexpr double kSecond = 1.0 / 86400.0;
+
+std::u16string Utf8ToUtf16(const std::string& str) {
+  std::u16string out;
+  out.reserve(str.size());
+  size_t i = 0;
+  while (i < str.size()) {
+    unsigned char c = static_cast<unsigned char>(str[i]);
+    char32_t cp = 0xFFFD;
+    size_t nLen = 1;
+    if (c < 0x80) {
+      cp = c;
+    } else if ((c >> 5) == 6) {
+      nLen = 2;
+    } else if ((c >> 4) == 14) {
+      nLen = 3;
+    } else if ((c >> 3) == 30) {
+      nLen = 4;
+    }
+    if (nLen > 1) {
+      if (i + nLen > str.size()) {
+        nLen = 1;
+      } else {
+        cp = c & (0x7F >> nLen);
+        for (size_t k = 1; k < nLen; ++k) {
+          unsigned char cc = static_cast<unsigned char>(str[i + k]);
+          if ((cc >> 6) != 2) {
+            cp = 0xFFFD;
+            nLen = k;
+            break;
+          }
+          cp = (cp << 6) | (cc & 0x3F);
+        }
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+      }
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += nLen;
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(const OLECHAR* psz, size_t nLen) {
+  std::string out;
+  for (size_t i = 0; i < nLen; ++i) {
+    char32_t cp = psz[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < nLen && psz[i + 1] >= 0xDC00 &&
+        psz[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (psz[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp == 0) continue;  // NUL cannot stand in iCalendar text
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::string BstrToUtf8(BSTR bstr) {
+  return bstr == nullptr ? std::string() : Utf16ToUtf8(bstr, SysStringLen(bstr));
+}
+
+DATE RoundToSecond(DATE dt) {
+  return std::nearbyint(dt * 86400.0) / 86400.0;
+}
+
+DATE DayOf(DATE dt) {
+  struct tm fields {};
+  if (!OlDateToLocalFields(dt, &fields)) return dt;
+  DATE dtDay = dt;
+  OlLocalFieldsToDate(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, 0, 0, 0, &dtDay);
+  return dtDay;
+}
+
+// The open calendar file with what the disk held when it was last read or written, so a save
+// never overwrites a change some other program made meanwhile.
+struct OlStore {
+  std::unique_ptr<OlIcsFile> pFile;
+  size_t nDiskHash = 0;
+  bool bDiskExisted = false;
+
+  bool DiskUnchanged() const {
+    std::ifstream in(pFile->GetPath(), std::ios::binary);
+    if (!in) return !bDiskExisted;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    return bDiskExisted && std::hash<std::string>()(buffer.str()) == nDiskHash;
+  }
+  void NoteWritten() {
+    nDiskHash = std::hash<std::string>()(pFile->ComposeText());
+    bDiskExisted = true;
+  }
+};
+
+std::map<std::string, std::weak_ptr<OlStore>>& OpenStores() {
+  static std::map<std::string, std::weak_ptr<OlStore>> stores;
+  return stores;
+}
+
+HRESULT OpenStore(std::shared_ptr<OlStore>* ppStore) {
+  const std::string strPath = OutlookCalendarPath();
+  std::weak_ptr<OlStore>& cached = OpenStores()[strPath];
+  if (auto pStore = cached.lock()) {
+    *ppStore = pStore;
+    return S_OK;
+  }
+  HRESULT hr = S_OK;
+  std::string strError;
+  auto pStore = std::make_shared<OlStore>();
+  pStore->pFile = OlIcsFile::Open(strPath, &hr, &strError);
+  if (!pStore->pFile) {
+    CxServerLog("Outlook: the calendar file \"%s\" was not opened and is left as it is: %s",
+                strPath.c_str(), strError.c_str());
+    return hr;
+  }
+  std::ifstream in(strPath, std::ios::binary);
+  if (in) {
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    pStore->nDiskHash = std::hash<std::string>()(buffer.str());
+    pStore->bDiskExisted = true;
+  }
+  cached = pStore;
+  *ppStore = pStore;
+  return S_OK;
+}
+
+// ---------------------------------------------------------------------------------------
+// AppointmentItem and RecurrencePattern
+
+enum ItemMember : DISPID {
+  ITEM_ALLDAYEVENT = 1,
+  ITEM_DURATION,
+  ITEM_END,
+  ITEM_ENTRYID,
+  ITEM_ISRECURRING,
+  ITEM_LOCATION,
+  ITEM_REMINDERSET,
+  ITEM_REMINDERTIME,
+  ITEM_REMINDERMINUTES,
+  ITEM_START,
+  ITEM_SUBJECT,
+  ITEM_BODY,
+  ITEM_CATEGORIES,
+  ITEM_CREATIONTIME,
+  ITEM_LASTMODIFICATIONTIME,
+  ITEM_GETRECURRENCEPATTERN,
+  ITEM_SAVE,
+};
+
+const CxDispMember kItemMembers[] = {
+    {"AllDayEvent", ITEM_ALLDAYEVENT},
+    {"Duration", ITEM_DURATION},
+    {"End", ITEM_END},
+    {"EntryID", ITEM_ENTRYID},
+    {"IsRecurring", ITEM_ISRECURRING},
+    {"Location", ITEM_LOCATION},
+    {"ReminderSet", ITEM_REMINDERSET},
+    {"ReminderTime", ITEM_REMINDERTIME},
+    {"ReminderMinutesBeforeStart", ITEM_REMINDERMINUTES},
+    {"Start", ITEM_START},
+    {"Subject", ITEM_SUBJECT},
+    {"Body", ITEM_BODY},
+    {"Categories", ITEM_CATEGORIES},
+    {"CreationTime", ITEM_CREATIONTIME},
+    {"LastModificationTime", ITEM_LASTMODIFICATIONTIME},
+    {"GetRecurrencePattern", ITEM_GETRECURRENCEPATTERN},
+    {"Save", ITEM_SAVE},
+};
+
+class OlAppointmentObject : public CxDispatchBase {
+ public:
+  // An item of the folder (nItem) or, with bNew, one that joins it at its first save.
+  OlAppointmentObject(std::shared_ptr<OlStore> pStore, size_t nItem, bool bNew)
+      : CxDispatchBase(kItemMembers, std::size(kItemMembers)),
+        m_pStore(std::move(pStore)),
+        m_nItem(nItem),
+        m_bNew(bNew) {
+    if (bNew) {
+      // Outlook starts a new appointment at the next half hour, 30 minutes long.
+      time_t tNow = time(nullptr);
+      DATE dtNow = OlDateFromUnix(tNow);
+      m_data.dtStart = std::ceil(dtNow * 48.0) / 48.0;
+      m_data.dtCreated = OL_DATE_NONE;
+      m_data.dtModified = OL_DATE_NONE;
+    } else {
+      OlReadEvent(m_pStore->pFile.get(), m_pStore->pFile->GetItem(nItem), &m_data);
+    }
+    m_base = m_data;
+  }
+
+  OlEventData& Data() { return m_data; }
+
+ protected:
+  HRESULT InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult) override;
+
+ private:
+  HRESULT Save();
+  // The data as Outlook shows it: all-day events span whole days.
+  void Normalise() {
+    if (m_data.bAllDay) {
+      m_data.dtStart = DayOf(m_data.dtStart);
+      m_data.nDuration = std::max<LONG>(1, (m_data.nDuration + 1439) / 1440) * 1440;
+    }
+  }
+
+  std::shared_ptr<OlStore> m_pStore;
+  size_t m_nItem;
+  bool m_bNew;
+  OlEventData m_base;  // as last read or saved
+  OlEventData m_data;  // with this object's puts
+};
+
+enum PatternMember : DISPID {
+  PAT_RECURRENCETYPE = 1,
+  PAT_INTERVAL,
+  PAT_DAYOFWEEKMASK,
+  PAT_DAYOFMONTH,
+  PAT_INSTANCE,
+  PAT_MONTHOFYEAR,
+  PAT_PATTERNENDDATE,
+};
+
+const CxDispMember kPatternMembers[] = {
+    {"RecurrenceType", PAT_RECURRENCETYPE},
+    {"Interval", PAT_INTERVAL},
+    {"DayOfWeekMask", PAT_DAYOFWEEKMASK},
+    {"DayOfMonth", PAT_DAYOFMONTH},
+    {"Instance", PAT_INSTANCE},
+    {"MonthOfYear", PAT_MONTHOFYEAR},
+    {"PatternEndDate", PAT_PATTERNENDDATE},
+};
+
+class OlPatternObject : public CxDispatchBase {
+ public:
+  explicit OlPatternObject(OlAppointmentObject* pItem)
+      : CxDispatchBase(kPatternMembers, std::size(kPatternMembers)), m_pItem(pItem) {
+    m_pItem->AddRef();
+  }
+
+ protected:
+  ~OlPatternObject() override { m_pItem->Release(); }
+  HRESULT InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult) override;
+
+ private:
+  OlAppointmentObject* m_pItem;  // the pattern's item, kept alive by one reference
+};
+
+bool IsYearly(LONG nType) {
+  return nType == OL_RECURS_YEARLY || nType == OL_RECURS_YEAR_NTH;
+}
+
+HRESULT OlPatternObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams,
+                                      VARIANT* pResult) {
+  OlPattern& pattern = m_pItem->Data().pattern;
+  if (wFlags & DISPATCH_PROPERTYGET) {
+    HRESULT hr = NoArgs(pParams);
+    if (FAILED(hr)) return hr;
+    switch (nId) {
+      case PAT_RECURRENCETYPE:
+        SetI4(pResult, pattern.nType);
+        return S_OK;
+      case PAT_INTERVAL:
+        SetI4(pResult, pattern.nInterval);
+        return S_OK;
+      case PAT_DAYOFWEEKMASK:
+        SetI4(pResult, pattern.nDayOfWeekMask);
+        return S_OK;
+      case PAT_DAYOFMONTH:
+        SetI4(pResult, pattern.nDayOfMonth);
+        return S_OK;
+      case PAT_INSTANCE:
+        SetI4(pResult, pattern.nInstance);
+        return S_OK;
+      case PAT_MONTHOFYEAR:
+        SetI4(pResult, pattern.nMonthOfYear);
+        return S_OK;
+      case PAT_PATTERNENDDATE:
+        SetDate(pResult, pattern.bHasEnd ? pattern.dtEnd : OL_DATE_NONE);
+        return S_OK;
+      default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+  }
+  if ((wFlags & DISPATCH_PROPERTYPUT) == 0) return DISP_E_MEMBERNOTFOUND;
+  VARIANT value;
+  HRESULT hr = PutValue(pParams, nId == PAT_PATTERNENDDATE ? VT_DATE : VT_I4, &value);
+  if (FAILED(hr)) return hr;
+  const LONG nValue = value.lVal;
+  switch (nId) {
+    case PAT_RECURRENCETYPE:
+      if (nValue < OL_RECURS_DAILY || nValue > OL_RECURS_YEAR_NTH || nValue == 4) {
+        return E_INVALIDARG;
+      }
+      // Outlook starts a pattern afresh when its type is set, from the item's start.
+      pattern = OlDefaultPattern(nValue, m_pItem->Data().dtStart);
+      return S_OK;
+    case PAT_INTERVAL:
+      if (IsYearly(pattern.nType)) {
+        // Outlook counts yearly intervals in months; older versions took years, which are
+        // still understood for values below 12.
+        if (nValue >= 12 && nValue % 12 == 0 && nValue <= 99 * 12) {
+          pattern.nInterval = nValue;
+        } else if (nValue >= 1 && nValue < 12) {
+          pattern.nInterval = nValue * 12;
+        } else {
+          return E_INVALIDARG;
+        }
+      } else {
+        if (nValue < 1 || nValue > 999) return E_INVALIDARG;
+        pattern.nInterval = nValue;
+      }
+      return S_OK;
+    case PAT_DAYOFWEEKMASK:
+      if (nValue < 0 || nValue > 127) return E_INVALIDARG;
+      pattern.nDayOfWeekMask = nValue;
+      return S_OK;
+    case PAT_DAYOFMONTH:
+      if (nValue < 1 || nValue > 31) return E_INVALIDARG;
+      pattern.nDayOfMonth = nValue;
+      return S_OK;
+    case PAT_INSTANCE:
+      if (nValue < 1 || nValue > 5) return E_INVALIDARG;
+      pattern.nInstance = nValue;
+      return S_OK;
+    case PAT_MONTHOFYEAR:
+      if (nValue < 1 || nValue > 12) return E_INVALIDARG;
+      pattern.nMonthOfYear = nValue;
+      return S_OK;
+    case PAT_PATTERNENDDATE:
+      if (!OlIsValidDate(value.date) || value.date < 1.0) return E_INVALIDARG;
+      if (value.date >= OL_DATE_NONE) {
+        pattern.bHasEnd = false;
+        pattern.dtEnd = 0;
+      } else {
+        pattern.bHasEnd = true;
+        pattern.dtEnd = DayOf(value.date);
+      }
+      return S_OK;
+    default:
+      return DISP_E_MEMBERNOTFOUND;
+  }
+}
+
+HRESULT OlAppointmentObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams,
+                                          VARIANT* pResult) {
+  if (nId == ITEM_GETRECURRENCEPATTERN || nId == ITEM_SAVE) {
+    if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
+    HRESULT hr = NoArgs(pParams);
+    if (FAILED(hr)) return hr;
+    if (nId == ITEM_SAVE) return Save();
+    // Asking a single appointment for its pattern makes it recurring, weekly, as in Outlook.
+    if (!m_data.bRecurring) {
+      m_data.bRecurring = true;
+      m_data.pattern = OlDefaultPattern(OL_RECURS_WEEKLY, m_data.dtStart);
+    }
+    SetDispatch(pResult, new OlPatternObject(this));
+    return S_OK;
+  }
+  const bool bAllDay = m_data.bAllDay;
+  const DATE dtStart = bAllDay ? DayOf(m_data.dtStart) : m_data.dtStart;
+  const LONG nDuration =
+      bAllDay ? std::max<LONG>(1, (m_data.nDuration + 1439) / 1440) * 1440 : m_data.nDuration;
+  if (wFlags & DISPATCH_PROPERTYGET) {
+    HRESULT hr = NoArgs(pParams);
+    if (FAILED(hr)) return hr;
+    switch (nId) {
+      case ITEM_ALLDAYEVENT:
+        SetBool(pResult, bAllDay);
+        return S_OK;
+      case ITEM_DURATION:
+        SetI4(pResult, nDuration);
+        return S_OK;
+      case ITEM_END:
+        SetDate(pResult, RoundToSecond(dtStart + nDuration / 1440.0));
+        return S_OK;
+      case ITEM_START:
+        SetDate(pResult, dtStart);
+        return S_OK;
+      case ITEM_ENTRYID:
+        SetBstr(pResult, Utf8ToUtf16(m_data.strEntryID));
+        return S_OK;
+      case ITEM_ISRECURRING:
+        SetBool(pResult, m_data.bRecurring);
+        return S_OK;
+      case ITEM_LOCATION:
+        SetBstr(pResult, Utf8ToUtf16(m_data.strLocation));
+        return S_OK;
+      case ITEM_SUBJECT:
+        SetBstr(pResult, Utf8ToUtf16(m_data.strSubject));
+        return S_OK;
+      case ITEM_BODY:
+        SetBstr(pResult, Utf8ToUtf16(m_data.strBody));
+        return S_OK;
+      case ITEM_CATEGORIES:
+        SetBstr(pResult, Utf8ToUtf16(m_data.strCategories));
+        return S_OK;
+      case ITEM_REMINDERSET:
+        SetBool(pResult, m_data.bReminderSet);
+        return S_OK;
+      case ITEM_REMINDERMINUTES:
+        SetI4(pResult, m_data.nReminderMinutes);
+        return S_OK;
+      case ITEM_REMINDERTIME:
+        SetDate(pResult, m_data.bReminderSet
+                             ? RoundToSecond(dtStart - m_data.nReminderMinutes / 1440.0)
+                             : OL_DATE_NONE);
+        return S_OK;
+      case ITEM_CREATIONTIME:
+        SetDate(pResult, m_data.dtCreated);
+        return S_OK;
+      case ITEM_LASTMODIFICATIONTIME:
+        SetDate(pResult, m_data.dtModified);
+        return S_OK;
+      default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+  }
+  if ((wFlags & DISPATCH_PROPERTYPUT) == 0) return DISP_E_MEMBERNOTFOUND;
+  VARTYPE vt = VT_BSTR;
+  switch (nId) {
+    case ITEM_ALLDAYEVENT:
+    case ITEM_REMINDERSET:
+      vt = VT_BOOL;
+      break;
+    case ITEM_DURATION:
+    case ITEM_REMINDERMINUTES:
+      vt = VT_I4;
+      break;
+    case ITEM_END:
+    case ITEM_START:
+    case ITEM_REMINDERTIME:
+      vt = VT_DATE;
+      break;
+    case ITEM_LOCATION:
+    case ITEM_SUBJECT:
+    case ITEM_BODY:
+    case ITEM_CATEGORIES:
+      vt = VT_BSTR;
+      break;
+    default:
+      return DISP_E_MEMBERNOTFOUND;  // read-only properties
+  }
+  VARIANT value;
+  HRESULT hr = PutValue(pParams, vt, &value);
+  if (FAILED(hr)) return hr;
+  if (vt == VT_DATE && !OlIsValidDate(value.date)) return E_INVALIDARG;
+  switch (nId) {
+    case ITEM_ALLDAYEVENT:
+      m_data.bAllDay = value.boolVal != VARIANT_FALSE;
+      break;
+    case ITEM_REMINDERSET:
+      m_data.bReminderSet = value.boolVal != VARIANT_FALSE;
+      break;
+    case ITEM_DURATION:
+      if (value.lVal < 0) return E_INVALIDARG;
+      m_data.nDuration = value.lVal;
+      break;
+    case ITEM_REMINDERMINUTES:
+      if (value.lVal < 0) return E_INVALIDARG;
+      m_data.nReminderMinutes = value.lVal;
+      break;
+    case ITEM_START:
+      m_data.dtStart = RoundToSecond(value.date);
+      break;  // keeps the duration
+    case ITEM_END: {
+      double dMinutes = std::nearbyint((value.date - dtStart) * 1440.0);
+      if (dMinutes < 0 || dMinutes > 1e9) return E_INVALIDARG;
+      m_data.nDuration = static_cast<LONG>(dMinutes);
+      break;
+    }
+    case ITEM_REMINDERTIME: {
+      double dMinutes = std::nearbyint((dtStart - value.date) * 1440.0);
+      m_data.nReminderMinutes =
+          dMinutes < 0 ? 0 : (dMinutes > 1e9 ? 1000000000 : static_cast<LONG>(dMinutes));
+      break;
+    }
+    default: {
+      std::string strText = BstrToUtf8(value.bstrVal);
+      if (nId == ITEM_LOCATION) m_data.strLocation = strText;
+      if (nId == ITEM_SUBJECT) m_data.strSubject = strText;
+      if (nId == ITEM_BODY) m_data.strBody = strText;
+      if (nId == ITEM_CATEGORIES) m_data.strCategories = strText;
+      break;
+    }
+  }
+  VariantClear(&value);
+  return S_OK;
+}
+
+HRESULT OlAppointmentObject::Save() {
+  Normalise();
+  OlIcsFile* pFile = m_pStore->pFile.get();
+  if (!m_bNew) {
+    std::string strText = OlRewriteEvent(pFile, m_nItem, m_base, m_data);
+    if (strText == pFile->GetItemText(m_nItem)) return S_OK;
+    if (!m_pStore->DiskUnchanged()) {
+      CxServerLog("Outlook: \"%s\" was changed by another program; the item was not saved.",
+                  pFile->GetPath().c_str());
+      return OL_E_OBJECT_CHANGED;
+    }
+    HRESULT hr = pFile->ReplaceItem(m_nItem, strText);
+    if (FAILED(hr)) {
+      CxServerLog("Outlook: the item could not be saved to \"%s\", hr=0x%08x",
+                  pFile->GetPath().c_str(), static_cast<unsigned>(hr));
+      return hr;
+    }
+  } else {
+    if (!m_pStore->DiskUnchanged()) {
+      CxServerLog("Outlook: \"%s\" was changed by another program; the item was not saved.",
+                  pFile->GetPath().c_str());
+      return OL_E_OBJECT_CHANGED;
+    }
+    OlEventData data = m_data;
+    std::string strText = OlNewEvent(pFile->GetLineBreak(), &data);
+    size_t nItem = 0;
+    HRESULT hr = pFile->AppendItem(strText, &nItem);
+    if (FAILED(hr)) {
+      CxServerLog("Outlook: the new item could not be saved to \"%s\", hr=0x%08x",
+                  pFile->GetPath().c_str(), static_cast<unsigned>(hr));
+      return hr;
+    }
+    m_bNew = false;
+    m_nItem = nItem;
+  }
+  m_pStore->NoteWritten();
+  OlReadEvent(pFile, pFile->GetItem(m_nItem), &m_data);
+  m_base = m_data;
+  return S_OK;
+}
+
+// ---------------------------------------------------------------------------------------
+// Items, folder, namespace, application
+
+enum ItemsMember : DISPID { ITEMS_GETFIRST = 1, ITEMS_GETNEXT, ITEMS_ADD, ITEMS_ITEM };
+const CxDispMember kItemsMembers[] = {{"GetFirst", ITEMS_GETFIRST},
+                                      {"GetNext", ITEMS_GETNEXT},
+                                      {"Add", ITEMS_ADD},
+                                      {"Item", ITEMS_ITEM}};
+
+class OlItemsObject : public CxDispatchBase {
+ public:
+  explicit OlItemsObject(std::shared_ptr<OlStore> pStore)
+      : CxDispatchBase(kItemsMembers, std::size(kItemsMembers)), m_pStore(std::move(pStore)) {}
+
+ protected:
+  HRESULT InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult) override {
+    if ((wFlags & DISPATCH_METHOD) == 0 &&
+        !(nId == ITEMS_ITEM && (wFlags & DISPATCH_PROPERTYGET))) {
+      return DISP_E_MEMBERNOTFOUND;
+    }
+    const size_t nCount = m_pStore->pFile->GetItemCount();
+    if (nId == ITEMS_GETFIRST || nId == ITEMS_GETNEXT) {
+      HRESULT hr = NoArgs(pParams);
+      if (FAILED(hr)) return hr;
+      m_nCursor = nId == ITEMS_GETFIRST ? 0 : m_nCursor + 1;
+      // Past the end the collection answers Nothing, not an error.
+      if (m_nCursor >= nCount) {
+        m_nCursor = nCount;
+        SetDispatch(pResult, nullptr);
+        return S_OK;
+      }
+      SetDispatch(pResult, new OlAppointmentObject(m_pStore, m_nCursor, false));
+      return S_OK;
+    }
+    VARIANT arg;
+    HRESULT hr = Arg(pParams, 0, 1, VT_I4, &arg);
+    if (FAILED(hr)) return hr;
+    if (nId == ITEMS_ADD) {
+      if (arg.lVal != OL_APPOINTMENT_ITEM) return E_INVALIDARG;
+      SetDispatch(pResult, new OlAppointmentObject(m_pStore, 0, true));
+      return S_OK;
+    }
+    if (arg.lVal < 1 || static_cast<size_t>(arg.lVal) > nCount) return DISP_E_BADINDEX;
+    SetDispatch(pResult,
+                new OlAppointmentObject(m_pStore, static_cast<size_t>(arg.lVal - 1), false));
+    return S_OK;
+  }
+
+ private:
+  std::shared_ptr<OlStore> m_pStore;
+  size_t m_nCursor = 0;
+};
+
+enum FolderMember : DISPID { FOLDER_NAME = 1, FOLDER_STOREID, FOLDER_ITEMS };
+const CxDispMember kFolderMembers[] = {
+    {"Name", FOLDER_NAME}, {"StoreID", FOLDER_STOREID}, {"Items", FOLDER_ITEMS}};
+
+class OlFolderObject : public CxDispatchBase {
+ public:
+  explicit OlFolderObject(std::shared_ptr<OlStore> pStore)
+      : CxDispatchBase(kFolderMembers, std::size(kFolderMembers)), m_pStore(std::move(pStore)) {}
+
+ protected:
+  HRESULT InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult) override {
+    if ((wFlags & DISPATCH_PROPERTYGET) == 0) return DISP_E_MEMBERNOTFOUND;
+    HRESULT hr = NoArgs(pParams);
+    if (FAILED(hr)) return hr;
+    switch (nId) {
+      case FOLDER_NAME: {
+        std::string strName = m_pStore->pFile->GetCalendarName();
+        SetBstr(pResult, Utf8ToUtf16(strName.empty() ? "Calendar" : strName));
+        return S_OK;
+      }
+      case FOLDER_STOREID:
+        // The file's full path names the store; DayBridge only keeps it.
+        SetBstr(pResult, Utf8ToUtf16(m_pStore->pFile->GetPath()));
+        return S_OK;
+      case FOLDER_ITEMS:
+        SetDispatch(pResult, new OlItemsObject(m_pStore));
+        return S_OK;
+      default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+  }
+
+ private:
+  std::shared_ptr<OlStore> m_pStore;
+};
+
+const CxDispMember kNameSpaceMembers[] = {{"GetDefaultFolder", 1}};
+
+class OlNameSpaceObject : public CxDispatchBase {
+ public:
+  OlNameSpaceObject() : CxDispatchBase(kNameSpaceMembers, std::size(kNameSpaceMembers)) {}
+
+ protected:
+  HRESULT InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult) override {
+    if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
+    VARIANT arg;
+    HRESULT hr = Arg(pParams, 0, 1, VT_I4, &arg);
+    if (FAILED(hr)) return hr;
+    // Only the calendar exists in this store.
+    if (arg.lVal != OL_FOLDER_CALENDAR) return E_INVALIDARG;
+    std::shared_ptr<OlStore> pStore;
+    hr = OpenStore(&pStore);
+    if (FAILED(hr)) return hr;
+    SetDispatch(pResult, new OlFolderObject(pStore));
+    return S_OK;
+  }
+};
+
+const CxDispMember kApplicationMembers[] = {{"GetNameSpace", 1}};
+
+class OlApplicationObject : public CxDispatchBase {
+ public:
+  OlApplicationObject() : CxDispatchBase(kApplicationMembers, std::size(kApplicationMembers)) {}
+
+ protected:
+  HRESULT InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult) override {
+    if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
+    VARIANT arg;
+    HRESULT hr = Arg(pParams, 0, 1, VT_BSTR, &arg);
+    if (FAILED(hr)) return hr;
+    std::string strType = BstrToUtf8(arg.bstrVal);
+    VariantClear(&arg);
+    if (strcasecmp(strType.c_str(), "MAPI") != 0) return E_INVALIDARG;
+    SetDispatch(pResult, new OlNameSpaceObject());
+    return S_OK;
+  }
+};
+
+IUnknown* CreateApplication() {
+  return static_cast<IDispatch*>(new OlApplicationObject());
+}
+
+DWORD g_dwClassCookie = 0;
+
+}  // namespace
+
+std::string OutlookCalendarPath() {
+  const char* szPath = std::getenv("DAYBRIDGE_OUTLOOK_CALENDAR");
+  if (szPath != nullptr && *szPath != 0) return szPath;
+  std::string strFolder;
+  if (const char* szCommon = std::getenv("DAYBRIDGE_COMMON_APPDATA"); szCommon && *szCommon) {
+    strFolder = szCommon;
+  } else if (const char* szData = std::getenv("XDG_DATA_HOME"); szData && *szData) {
+    strFolder = szData;
+  } else {
+    const char* szHome = std::getenv("HOME");
+    strFolder = std::string(szHome != nullptr ? szHome : "") + "/.local/share";
+  }
+  if (strFolder.empty() || strFolder.back() != '/') strFolder += '/';
+  return strFolder + "DayBridge Outlook/Calendar.ics";
+}
+
+HRESULT OutlookServerRegister() {
+  if (g_dwClassCookie != 0) return S_OK;
+  IClassFactory* pFactory = new CxClassFactory(&CreateApplication);
+  HRESULT hr = CoRegisterClassObject(CLSID_OutlookApplication, pFactory,
+                                     CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                     &g_dwClassCookie);
+  pFactory->Release();
+  if (FAILED(hr)) return hr;
+  return CxRegisterProgID(u"Outlook.Application", CLSID_OutlookApplication);
+}
+
+void OutlookServerRevoke() {
+  CxRevokeProgID(u"Outlook.Application");
+  if (g_dwClassCookie != 0) CoRevokeClassObject(g_dwClassCookie);
+  g_dwClassCookie = 0;
+}

@@ -1,0 +1,24 @@
+// The "Outlook.Application" automation server: Application, the "MAPI" NameSpace, the
+// default calendar folder, its Items, AppointmentItem and RecurrencePattern, with the members
+// DayBridge calls and Outlook's types and rules for them. The calendar folder is an
+// iCalendar file (see IcsFile.h); its path is $DAYBRIDGE_OUTLOOK_CALENDAR, else
+// "DayBridge Outlook/Calendar.ics" in the common application data folder.
+//
+// The server lives in the process. The program's start-up registers it once, before the
+// Outlook store connects; without the registration "Outlook.Application" is unknown, as on a
+// machine without Outlook.
+#pragma once
+
+#include <string>
+
+#include "platform/automation/ComBase.h"
+
+extern const CLSID CLSID_OutlookApplication;
+
+// Registers the ProgID and the class factory; a second call does nothing. S_OK on success.
+HRESULT OutlookServerRegister();
+// Removes both registrations (objects already created keep working).
+void OutlookServerRevoke();
+
+// The calendar file the default calendar folder opens.
+std::string OutlookCalendarPath();
