@@ -202,6 +202,7 @@ enum ItemMember : DISPID {
   ITEM_LASTMODIFICATIONTIME,
   ITEM_GETRECURRENCEPATTERN,
   ITEM_SAVE,
+  ITEM_CLEARRECURRENCEPATTERN,
 };
 
 const CxDispMember kItemMembers[] = {
@@ -222,6 +223,7 @@ const CxDispMember kItemMembers[] = {
     {"LastModificationTime", ITEM_LASTMODIFICATIONTIME},
     {"GetRecurrencePattern", ITEM_GETRECURRENCEPATTERN},
     {"Save", ITEM_SAVE},
+    {"ClearRecurrencePattern", ITEM_CLEARRECURRENCEPATTERN},
 };
 
 class OlAppointmentObject : public CxDispatchBase {
@@ -400,11 +402,16 @@ HRESULT OlPatternObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pPara
 
 HRESULT OlAppointmentObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams,
                                           VARIANT* pResult) {
-  if (nId == ITEM_GETRECURRENCEPATTERN || nId == ITEM_SAVE) {
+  if (nId == ITEM_GETRECURRENCEPATTERN || nId == ITEM_SAVE || nId == ITEM_CLEARRECURRENCEPATTERN) {
     if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
     HRESULT hr = NoArgs(pParams);
     if (FAILED(hr)) return hr;
     if (nId == ITEM_SAVE) return Save();
+    if (nId == ITEM_CLEARRECURRENCEPATTERN) {
+      m_data.bRecurring = false;
+      m_data.pattern = OlPattern();
+      return S_OK;
+    }
     // Asking a single appointment for its pattern makes it recurring, weekly, as in Outlook.
     if (!m_data.bRecurring) {
       m_data.bRecurring = true;

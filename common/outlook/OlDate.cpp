@@ -1,0 +1,574 @@
+// The Outlook calendar store. Reading: every item of the calendar folder is read into an
+// image (in a fixed order of property reads), the image is turned into a common record and
+// the record, carrying a copy of the image, joins the set. Writing: a record is turned into
+// an image and the image's properties are put on an item, then the item is saved.
+//
+// The reminder is read and written through "ReminderTime" for Outlook versions up to 2003
+// (class 3 and below, or unknown) and "ReminderMinutesBeforeStart" from 2007 on.
+#include "common/outlook/OlDate.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "common/misc/CxDebugUtil.h"
+#include "common/misc/WinUtil.h"
+#include "platform/win/WinString.h"
+#include "platform/win/WinTime.h"
+
+namespace {
+
+// Outlook reports 4501-01-01 for "no date" (a pattern without end, a reminder not set).
+constexpr DATE kOutlookNoDate = 949998.0;
+
+bool UsesMinutesBefore() {
+  return OlBaseUtil::GetVersionClass() >= 4;
+}
+
+VARIANT IntArg(LONG nValue) {
+  VARIANT arg;
+  VariantInit(&arg);
+  arg.vt = VT_I4;
+  arg.lVal = nValue;
+  return arg;
+}
+
+// A method call that must answer an object; null otherwise, with the call's status.
+IDispatch* CallForObject(CDispCmd* pCmd, LPCOLESTR szName, VARIANT* pArg, HRESULT* phr) {
+  VARIANT result;
+  VariantInit(&result);
+  *phr = pCmd->CallMethod(szName, pArg, pArg != nullptr ? 1 : 0, &result, nullptr, 0);
+  if (FAILED(*phr) || result.vt != VT_DISPATCH || result.pdispVal == nullptr) {
+    VariantClear(&result);
+    return nullptr;
+  }
+  return result.pdispVal;  // the reference passes to the caller
+}
+
+void ToSystemTime(DATE dt, SYSTEMTIME* pst) {
+  SYSTEMTIME st = {};
+  if (VariantTimeToSystemTime(dt, &st)) *pst = st;
+}
+
+DATE ToDate(const SYSTEMTIME* pst) {
+  DATE dt = 0;
+  SystemTimeToVariantTime(pst, &dt);
+  return dt;
+}
+
+// Record repeat type <-> Outlook recurrence type.
+INT OutlookTypeOf(INT nRepeatType) {
+  switch (nRepeatType) {
+    case REPEAT_DAILY:
+      return OL_RECURS_DAILY;
+    case REPEAT_WEEKLY:
+      return OL_RECURS_WEEKLY;
+    case REPEAT_MONTHLY_BY_DAY:
+      return OL_RECURS_MONTH_NTH;
+    case REPEAT_MONTHLY_BY_DATE:
+      return OL_RECURS_MONTHLY;
+    case REPEAT_YEARLY_BY_DAY:
+      return OL_RECURS_YEAR_NTH;
+    case REPEAT_YEARLY_BY_DATE:
+      return OL_RECURS_YEARLY;
+    default:
+      return OL_RECURS_DAILY;
+  }
+}
+
+INT RepeatTypeOf(INT nOutlookType) {
+  switch (nOutlookType) {
+    case OL_RECURS_DAILY:
+      return REPEAT_DAILY;
+    case OL_RECURS_WEEKLY:
+      return REPEAT_WEEKLY;
+    case OL_RECURS_MONTH_NTH:
+      return REPEAT_MONTHLY_BY_DAY;
+    case OL_RECURS_MONTHLY:
+      return REPEAT_MONTHLY_BY_DATE;
+    case OL_RECURS_YEAR_NTH:
+      return REPEAT_YEARLY_BY_DAY;
+    case OL_RECURS_YEARLY:
+      return REPEAT_YEARLY_BY_DATE;
+    default:
+      return REPEAT_NONE;
+  }
+}
+
+// Outlook 2007 and later count yearly intervals in months (12 a year); older versions in
+// years. The record counts years either way.
+UINT YearsOf(INT nInterval) {
+  if (nInterval >= 12 && nInterval % 12 == 0) return static_cast<UINT>(nInterval / 12);
+  return 1;
+}
+
+// Minutes from start to end. All-day records span whole days: an end at midnight is the
+// exclusive end Outlook uses, any other end time closes its own day.
+INT DurationOf(const CommDate* pDate) {
+  const DATE dtStart = ToDate(&pDate->stStart);
+  const DATE dtEnd = ToDate(&pDate->stEnd);
+  if (pDate->bAllDay) {
+    long nDays =
+        static_cast<long>(std::floor(dtEnd + 1e-9)) - static_cast<long>(std::floor(dtStart + 1e-9));
+    const bool bEndsAtMidnight =
+        pDate->stEnd.wHour == 0 && pDate->stEnd.wMinute == 0 && pDate->stEnd.wSecond == 0;
+    if (!bEndsAtMidnight) ++nDays;
+    return static_cast<INT>(nDays < 1 ? 1440 : nDays * 1440);
+  }
+  double dMinutes = std::nearbyint((dtEnd - dtStart) * 1440.0);
+  return dMinutes < 0 ? 0 : static_cast<INT>(dMinutes);
+}
+
+}  // namespace
+
+OlDateUtil::OlDateUtil() : m_bIncludeNote(false) {
+  OlDateUtil::Init();
+  m_bIncludeNote = true;
+}
+
+OlDateUtil::~OlDateUtil() {
+  OlDateUtil::Term();
+}
+
+bool OlDateUtil::Load() {
+  OlBaseUtil::Load();
+  if (!m_pFolder) return false;
+  return LoadFolder(m_pFolder.get());
+}
+
+void OlDateUtil::Clear() {
+  if (m_pDateMgr) m_pDateMgr->Clear();
+  OlBaseUtil::Clear();
+}
+
+void OlDateUtil::Init() {
+  m_pDateMgr = std::make_unique<CommDateMgr>();
+  m_pFolder.reset();
+  Connect();
+}
+
+void OlDateUtil::Term() {
+  Clear();
+  m_pDateMgr.reset();
+  Disconnect();
+}
+
+bool OlDateUtil::Connect() {
+  if (!OlBaseUtil::Connect()) return false;
+  VARIANT arg = IntArg(OL_FOLDER_CALENDAR);
+  HRESULT hr = S_OK;
+  IDispatch* pFolder = m_pNameSpace != nullptr
+                           ? CallForObject(m_pNameSpace, u"GetDefaultFolder", &arg, &hr)
+                           : nullptr;
+  if (pFolder == nullptr) {
+    Log(0, "Failed to call \"GetDefaultFolder\" method. hr=0x%x", static_cast<unsigned>(hr));
+    Disconnect();
+    return false;
+  }
+  m_pFolder = std::make_unique<CDispCmd>(pFolder);
+  pFolder->Release();  // the wrapper holds its own reference
+  Log(2, "Get Outlook Calendar root folder successfully.");
+  return true;
+}
+
+void OlDateUtil::Disconnect() {
+  m_pFolder.reset();
+  OlBaseUtil::Disconnect();
+}
+
+bool OlDateUtil::LoadFolder(CDispCmd* pFolder) {
+  if (pFolder == nullptr || !m_pDateMgr) return false;
+  char szFolderName[32] = {0};
+  char szStoreID[1024] = {0};
+  HRESULT hr = pFolder->GetString(u"Name", szFolderName, sizeof(szFolderName));
+  if (FAILED(hr)) {
+    Log(0, "Failed to get the name of the folder. hr=0x%x", static_cast<unsigned>(hr));
+  } else {
+    Log(2, "Got the name of the Calendar folder: %s", szFolderName);
+  }
+  hr = pFolder->GetString(u"StoreID", szStoreID, sizeof(szStoreID));
+  if (FAILED(hr)) {
+    Log(0, "Failed to get the StoreID of the Calendar folder. hr=0x%x", static_cast<unsigned>(hr));
+  } else {
+    Log(2, "Got the StoreID of the Calendar folder: %s", szStoreID);
+  }
+
+  IDispatch* pItemsObject = nullptr;
+  hr = pFolder->GetObject(u"Items", &pItemsObject);
+  if (hr != S_OK || pItemsObject == nullptr) {
+    Log(0, "Failed to get Calendar Items property.");
+    return false;
+  }
+  CDispCmd items(pItemsObject);
+  pItemsObject->Release();
+
+  auto pImage = std::make_unique<OlDateItem>();
+  auto pDate = std::make_unique<CommDate>();
+  IDispatch* pItem = CallForObject(&items, u"GetFirst", nullptr, &hr);
+  while (pItem != nullptr) {
+    std::memset(pImage.get(), 0, sizeof(OlDateItem));
+    CxCopyText(pImage->szFolderName, szFolderName);
+    CxCopyText(pImage->szStoreID, szStoreID);
+    if (ReadItem(pItem, pImage.get())) {
+      std::memset(pDate.get(), 0, sizeof(CommDate));
+      ItemToRecord(pImage.get(), pDate.get());
+      pImage->pItem = nullptr;
+      // The set copies the block into a record of its own; the temporary one is freed here.
+      SetExtraCopy(pDate.get(), pImage.get(), sizeof(OlDateItem));
+      pDate->nSource = SOURCE_OUTLOOK;
+      m_pDateMgr->AddCopy(pDate.get());
+      FreeExtra(pDate.get());
+    }
+    pItem->Release();
+    pItem = CallForObject(&items, u"GetNext", nullptr, &hr);
+  }
+  return true;
+}
+
+bool OlDateUtil::ReadItem(IDispatch* pItem, OlDateItem* pImage) {
+  if (pItem == nullptr || pImage == nullptr) return false;
+  CDispCmd item(pItem);
+  BOOL bFlag = 0;
+  LONG nValue = 0;
+  pImage->pItem = pItem;
+  item.GetString(u"EntryID", pImage->szEntryID, sizeof(pImage->szEntryID));
+  if (item.GetBool(u"AllDayEvent", &bFlag) == S_OK) pImage->bAllDayEvent = bFlag ? 1 : 0;
+  if (item.GetInt(u"Duration", &nValue) == S_OK) pImage->nDuration = nValue;
+  item.GetDate(u"End", &pImage->dtEnd);
+  item.GetDate(u"Start", &pImage->dtStart);
+  if (item.GetBool(u"ReminderSet", &bFlag) == S_OK) pImage->bReminderSet = bFlag ? 1 : 0;
+  if (UsesMinutesBefore()) {
+    if (item.GetInt(u"ReminderMinutesBeforeStart", &nValue) == S_OK) {
+      pImage->nReminderMinutesBeforeStart = nValue;
+    }
+  } else {
+    item.GetDate(u"ReminderTime", &pImage->dtReminderTime);
+  }
+  item.GetString(u"Subject", pImage->szSubject, sizeof(pImage->szSubject));
+  if (m_bIncludeNote) item.GetString(u"Body", pImage->szBody, sizeof(pImage->szBody));
+  item.GetString(u"Location", pImage->szLocation, sizeof(pImage->szLocation));
+  item.GetString(u"Categories", pImage->szCategories, sizeof(pImage->szCategories));
+  if (item.GetBool(u"IsRecurring", &bFlag) == S_OK) pImage->bIsRecurring = bFlag ? 1 : 0;
+  pImage->nRecurrenceType = OL_RECURRENCE_NONE;
+  if (pImage->bIsRecurring) {
+    HRESULT hr = S_OK;
+    IDispatch* pPatternObject = CallForObject(&item, u"GetRecurrencePattern", nullptr, &hr);
+    if (pPatternObject != nullptr) {
+      CDispCmd pattern(pPatternObject);
+      pPatternObject->Release();
+      struct {
+        LPCOLESTR szName;
+        INT* pnField;
+      } const fields[] = {
+          {u"RecurrenceType", &pImage->nRecurrenceType},
+          {u"Interval", &pImage->nInterval},
+          {u"DayOfWeekMask", &pImage->nDayOfWeekMask},
+          {u"DayOfMonth", &pImage->nDayOfMonth},
+          {u"Instance", &pImage->nInstance},
+          {u"MonthOfYear", &pImage->nMonthOfYear},
+      };
+      for (const auto& field : fields) {
+        if (pattern.GetInt(field.szName, &nValue) == S_OK) *field.pnField = nValue;
+      }
+      pattern.GetDate(u"PatternEndDate", &pImage->dtPatternEndDate);
+    }
+  }
+  item.GetDate(u"CreationTime", &pImage->dtCreationTime);
+  item.GetDate(u"LastModificationTime", &pImage->dtLastModificationTime);
+  return true;
+}
+
+bool OlDateUtil::ItemToRecord(const OlDateItem* pImage, CommDate* pDate) {
+  if (pImage == nullptr || pDate == nullptr) return false;
+  CxCopyText(pDate->szDescription, pImage->szSubject);
+  CxCopyText(pDate->szNote, pImage->szBody);
+  CxCopyText(pDate->szCategory, pImage->szCategories);
+  CxCopyText(pDate->szLocation, pImage->szLocation);
+  ToSystemTime(pImage->dtStart, &pDate->stStart);
+  ToSystemTime(pImage->dtEnd, &pDate->stEnd);
+  pDate->bAlarm = pImage->bReminderSet ? 1 : 0;
+
+  long nMinutes = 0;
+  if (!UsesMinutesBefore()) {
+    if (pImage->dtReminderTime > 0) {
+      // Whole minutes, after rounding to the second so that float noise in the two dates
+      // cannot take a minute off.
+      double dSeconds = std::nearbyint((pImage->dtStart - pImage->dtReminderTime) * 86400.0);
+      nMinutes = static_cast<long>(std::trunc(dSeconds / 60.0));
+    }
+  } else if (pImage->bReminderSet) {
+    nMinutes = pImage->nReminderMinutesBeforeStart;
+  }
+  if (nMinutes > 0) {
+    pDate->bAdvance = 1;
+    if (nMinutes <= 59) {
+      pDate->nAdvanceUnit = ADVANCE_MINUTES;
+      pDate->nAdvance = static_cast<INT>(nMinutes);
+    } else if (nMinutes > 1439) {
+      pDate->nAdvanceUnit = ADVANCE_DAYS;
+      pDate->nAdvance = static_cast<INT>(nMinutes / 1440);
+    } else {
+      pDate->nAdvanceUnit = ADVANCE_HOURS;
+      pDate->nAdvance = static_cast<INT>(nMinutes / 60);
+    }
+  }
+  pDate->bAllDay = pImage->bAllDayEvent ? 1 : 0;
+
+  RepeatPattern& repeat = pDate->repeat;
+  repeat.nType = RepeatTypeOf(pImage->nRecurrenceType);
+  switch (repeat.nType) {
+    case REPEAT_DAILY:
+    case REPEAT_WEEKLY:
+      repeat.nInterval = static_cast<UINT>(pImage->nInterval);
+      repeat.nDayOfWeekMask = static_cast<UINT>(pImage->nDayOfWeekMask);
+      break;
+    case REPEAT_MONTHLY_BY_DAY:
+      repeat.nInterval = static_cast<UINT>(pImage->nInterval);
+      repeat.nInstance = static_cast<UINT>(pImage->nInstance);
+      repeat.nDayOfWeekMask = static_cast<UINT>(pImage->nDayOfWeekMask);
+      break;
+    case REPEAT_MONTHLY_BY_DATE:
+      repeat.nInterval = static_cast<UINT>(pImage->nInterval);
+      repeat.nDayOfMonth = static_cast<UINT>(pImage->nDayOfMonth);
+      break;
+    case REPEAT_YEARLY_BY_DAY:
+      repeat.nInterval = YearsOf(pImage->nInterval);
+      repeat.nInstance = static_cast<UINT>(pImage->nInstance);
+      repeat.nMonthOfYear = pImage->nMonthOfYear;
+      repeat.nDayOfWeekMask = static_cast<UINT>(pImage->nDayOfWeekMask);
+      break;
+    case REPEAT_YEARLY_BY_DATE:
+      repeat.nDayOfMonth = static_cast<UINT>(pImage->nDayOfMonth);
+      repeat.nMonthOfYear = pImage->nMonthOfYear;
+      repeat.nInterval = YearsOf(pImage->nInterval);
+      break;
+    default:
+      break;
+  }
+  // 4501-01-01 is how Outlook says "no end".
+  if (repeat.nType != REPEAT_NONE && pImage->dtPatternEndDate > 1.0 &&
+      pImage->dtPatternEndDate < kOutlookNoDate) {
+    repeat.bHasEnd = 1;
+    ToSystemTime(pImage->dtPatternEndDate, &repeat.stPatternEnd);
+  } else {
+    repeat.bHasEnd = 0;
+  }
+  pDate->nSource = SOURCE_OUTLOOK;
+  return true;
+}
+
+bool OlDateUtil::RecordToItem(const CommDate* pDate, OlDateItem* pImage) {
+  if (pDate == nullptr || pImage == nullptr) return false;
+  CxCopyText(pImage->szSubject, pDate->szDescription);
+  CxCopyText(pImage->szBody, pDate->szNote);
+  CxCopyText(pImage->szCategories, pDate->szCategory);
+  CxCopyText(pImage->szLocation, pDate->szLocation);
+  pImage->dtStart = ToDate(&pDate->stStart);
+  pImage->dtEnd = ToDate(&pDate->stEnd);
+  pImage->bAllDayEvent = pDate->bAllDay != 0 ? 1 : 0;
+  pImage->bReminderSet = pDate->bAlarm != 0 ? 1 : 0;
+
+  if (pDate->bAlarm && pDate->bAdvance) {
+    INT nMinutes = 15;
+    switch (pDate->nAdvanceUnit) {
+      case ADVANCE_MINUTES:
+        nMinutes = pDate->nAdvance;
+        break;
+      case ADVANCE_HOURS:
+        nMinutes = pDate->nAdvance * 60;
+        break;
+      case ADVANCE_DAYS:
+        nMinutes = pDate->nAdvance * 1440;
+        break;
+      default:
+        break;
+    }
+    pImage->nReminderMinutesBeforeStart = nMinutes;
+    if (!UsesMinutesBefore()) {
+      SYSTEMTIME stReminder = pDate->stStart;
+      if (pDate->nAdvance != 0 && pDate->nAdvanceUnit == ADVANCE_DAYS) {
+        AddDays(&stReminder, -pDate->nAdvance);
+      } else if (pDate->nAdvance != 0 &&
+                 (pDate->nAdvanceUnit == ADVANCE_MINUTES || pDate->nAdvanceUnit == ADVANCE_HOURS)) {
+        SubtractMinutesInDay(&stReminder, nMinutes);
+      } else {
+        SubtractMinutesInDay(&stReminder, 5);
+      }
+      pImage->dtReminderTime = ToDate(&stReminder);
+    }
+  }
+
+  // The span counts whole date-times: a record that ends on a later day keeps its length.
+  pImage->nDuration = DurationOf(pDate);
+
+  const RepeatPattern& repeat = pDate->repeat;
+  if (repeat.nType == REPEAT_NONE) {
+    pImage->nRecurrenceType = OL_RECURRENCE_NONE;
+  } else {
+    pImage->nRecurrenceType = OutlookTypeOf(repeat.nType);
+    switch (repeat.nType) {
+      case REPEAT_DAILY:
+      case REPEAT_WEEKLY:
+        pImage->nInterval = static_cast<INT>(repeat.nInterval);
+        pImage->nDayOfWeekMask = static_cast<INT>(repeat.nDayOfWeekMask);
+        break;
+      case REPEAT_MONTHLY_BY_DAY:
+        pImage->nInterval = static_cast<INT>(repeat.nInterval);
+        pImage->nInstance = static_cast<INT>(repeat.nInstance);
+        pImage->nDayOfWeekMask = static_cast<INT>(repeat.nDayOfWeekMask);
+        break;
+      case REPEAT_MONTHLY_BY_DATE:
+        pImage->nInterval = static_cast<INT>(repeat.nInterval);
+        pImage->nDayOfMonth = static_cast<INT>(repeat.nDayOfMonth);
+        break;
+      case REPEAT_YEARLY_BY_DAY:
+        pImage->nInterval = static_cast<INT>(repeat.nInterval);
+        pImage->nInstance = static_cast<INT>(repeat.nInstance);
+        pImage->nMonthOfYear = repeat.nMonthOfYear;
+        pImage->nDayOfWeekMask = static_cast<INT>(repeat.nDayOfWeekMask);
+        break;
+      case REPEAT_YEARLY_BY_DATE:
+        pImage->nDayOfMonth = static_cast<INT>(repeat.nDayOfMonth);
+        pImage->nMonthOfYear = repeat.nMonthOfYear;
+        break;
+      default:
+        break;
+    }
+    if (repeat.bHasEnd) {
+      SYSTEMTIME stEnd = repeat.stPatternEnd;
+      stEnd.wHour = stEnd.wMinute = stEnd.wSecond = stEnd.wMilliseconds = 0;
+      pImage->dtPatternEndDate = ToDate(&stEnd);
+    }
+  }
+  return true;
+}
+
+bool OlDateUtil::WriteItem(IDispatch* pItem, OlDateItem* pImage) {
+  if (pItem == nullptr || pImage == nullptr) return false;
+  CDispCmd item(pItem);
+  item.PutBool(u"AllDayEvent", pImage->bAllDayEvent);
+  item.PutInt(u"Duration", pImage->nDuration);
+  item.PutDate(u"Start", pImage->dtStart);
+  item.PutBool(u"ReminderSet", pImage->bReminderSet);
+  if (UsesMinutesBefore()) {
+    item.PutInt(u"ReminderMinutesBeforeStart", pImage->nReminderMinutesBeforeStart);
+  } else {
+    item.PutDate(u"ReminderTime", pImage->dtReminderTime);
+  }
+  item.PutString(u"Subject", pImage->szSubject);
+  if (m_bIncludeNote) item.PutString(u"Body", pImage->szBody);
+  item.PutString(u"Location", pImage->szLocation);
+  item.PutString(u"Categories", pImage->szCategories);
+
+  HRESULT hr = S_OK;
+  if (pImage->nRecurrenceType >= 0) {
+    IDispatch* pPatternObject = CallForObject(&item, u"GetRecurrencePattern", nullptr, &hr);
+    if (pPatternObject != nullptr) {
+      CDispCmd pattern(pPatternObject);
+      pPatternObject->Release();
+      pattern.PutInt(u"RecurrenceType", pImage->nRecurrenceType);
+      if (pImage->nInterval > 0) pattern.PutInt(u"Interval", pImage->nInterval);
+      if (pImage->nDayOfWeekMask > 0) pattern.PutInt(u"DayOfWeekMask", pImage->nDayOfWeekMask);
+      if (pImage->nDayOfMonth > 0) pattern.PutInt(u"DayOfMonth", pImage->nDayOfMonth);
+      if (pImage->nInstance > 0) pattern.PutInt(u"Instance", pImage->nInstance);
+      if (pImage->nMonthOfYear > 0) pattern.PutInt(u"MonthOfYear", pImage->nMonthOfYear);
+      if (pImage->dtPatternEndDate > 1.0) {
+        pattern.PutDate(u"PatternEndDate", pImage->dtPatternEndDate);
+      }
+    }
+  } else {
+    // A record without repeat makes a recurring item single again.
+    BOOL bRecurring = 0;
+    if (item.GetBool(u"IsRecurring", &bRecurring) == S_OK && bRecurring) {
+      item.CallMethod(u"ClearRecurrencePattern", nullptr, 0, nullptr, nullptr, 0);
+    }
+  }
+  hr = item.CallMethod(u"Save", nullptr, 0, nullptr, nullptr, 0);
+  if (FAILED(hr)) {
+    Log(0, "Failed to call \"Save\" method. hr=0x%x", static_cast<unsigned>(hr));
+    return false;
+  }
+  return true;
+}
+
+bool OlDateUtil::AddItem(CommDate* pDate) {
+  if (pDate == nullptr || !m_pFolder) return false;
+  IDispatch* pItemsObject = nullptr;
+  HRESULT hr = m_pFolder->GetObject(u"Items", &pItemsObject);
+  if (hr != S_OK || pItemsObject == nullptr) {
+    Log(0, "Failed to get the \"Items\" property of the Calendar folder. hr=0x%x",
+        static_cast<unsigned>(hr));
+    return false;
+  }
+  CDispCmd items(pItemsObject);
+  pItemsObject->Release();
+  VARIANT arg = IntArg(OL_APPOINTMENT_ITEM);
+  IDispatch* pItem = CallForObject(&items, u"Add", &arg, &hr);
+  if (pItem == nullptr) {
+    Log(0, "Failed to call \"Add\" method. hr=0x%x", static_cast<unsigned>(hr));
+    return false;
+  }
+  auto pImage = std::make_unique<OlDateItem>();
+  std::memset(pImage.get(), 0, sizeof(OlDateItem));
+  RecordToItem(pDate, pImage.get());
+  bool bWritten = WriteItem(pItem, pImage.get());
+  pItem->Release();
+  if (!bWritten) return false;
+  pImage->pItem = nullptr;
+  SetExtraCopy(pDate, pImage.get(), sizeof(OlDateItem));
+  pDate->nSource = SOURCE_OUTLOOK;
+  return true;
+}
+
+bool OlDateUtil::UpdateItem(CommDate* pDate, int nPos) {
+  if (pDate == nullptr || nPos < 0 || !m_pFolder) return false;
+  IDispatch* pItemsObject = nullptr;
+  HRESULT hr = m_pFolder->GetObject(u"Items", &pItemsObject);
+  if (hr != S_OK || pItemsObject == nullptr) {
+    Log(0, "Failed to get the \"Items\" property of the Calendar folder.");
+    return false;
+  }
+  CDispCmd items(pItemsObject);
+  pItemsObject->Release();
+  VARIANT arg = IntArg(nPos + 1);
+  IDispatch* pItem = CallForObject(&items, u"Item", &arg, &hr);
+  if (pItem == nullptr) {
+    Log(0, "Failed to get the Calendar event item by index: %d. hr=0x%x", nPos,
+        static_cast<unsigned>(hr));
+    return false;
+  }
+  auto pImage = std::make_unique<OlDateItem>();
+  std::memset(pImage.get(), 0, sizeof(OlDateItem));
+  RecordToItem(pDate, pImage.get());
+  bool bWritten = WriteItem(pItem, pImage.get());
+  pItem->Release();
+  return bWritten;
+}
+
+bool OlDateUtil::SyncRecord(CommDate* pDate) {
+  if (pDate == nullptr || !m_pDateMgr || !m_pFolder) return false;
+  CommDate* pPeer = nullptr;
+  int nPos = 0;
+  int nFound = m_pDateMgr->FindMatch(pDate, &pPeer, &nPos);
+  if (nFound == FIND_ERROR || nFound == FIND_SAME) return false;
+  if (nFound == FIND_CHANGED) {
+    if (pPeer != nullptr && pPeer != pDate) {
+      void* pExtra = pPeer->pExtra;
+      UINT nExtraSize = pPeer->nExtraSize;
+      *pPeer = *pDate;
+      pPeer->pExtra = pExtra;
+      pPeer->nExtraSize = nExtraSize;
+    }
+    return UpdateItem(pDate, nPos);
+  }
+  // New: the copy must not share the incoming record's block, which AddItem replaces.
+  auto pCopy = std::make_unique<CommDate>(*pDate);
+  pCopy->pExtra = nullptr;
+  pCopy->nExtraSize = 0;
+  if (!AddItem(pCopy.get())) {
+    FreeExtra(pCopy.get());
+    return false;
+  }
+  m_pDateMgr->AddCopy(pCopy.get());
+  FreeExtra(pCopy.get());
+  return true;
+}

@@ -1,0 +1,91 @@
+// The Outlook calendar store: the default calendar folder of the MAPI namespace, read into a
+// record set of common records, and records from Palm Desktop written back as new or changed
+// appointment items. Every item passes through the item image OlDateItem, which holds the
+// Outlook properties the program reads and writes (texts ANSI, dates OLE Automation dates in
+// local time).
+//
+// A record read from Outlook carries a copy of its image as its attached block. The image
+// does not keep the item object: a block that record sets copy byte for byte cannot hold a
+// reference, so pItem is null in attached images.
+#pragma once
+
+#include <memory>
+
+#include "common/calendar/CommDate.h"
+#include "common/calendar/CommDateMgr.h"
+#include "common/misc/DispCmd.h"
+#include "common/outlook/OlComm.h"
+
+// Outlook's recurrence types ("RecurrenceType"); -1 marks a single appointment.
+#define OL_RECURRENCE_NONE (-1)
+#define OL_RECURS_DAILY 0
+#define OL_RECURS_WEEKLY 1
+#define OL_RECURS_MONTHLY 2
+#define OL_RECURS_MONTH_NTH 3
+#define OL_RECURS_YEARLY 5
+#define OL_RECURS_YEAR_NTH 6
+
+#define OL_FOLDER_CALENDAR 9
+#define OL_APPOINTMENT_ITEM 1
+
+struct OlDateItem {
+  BYTE bAllDayEvent;
+  INT nDuration;  // minutes
+  DATE dtEnd;
+  char szEntryID[1024];
+  char szStoreID[1024];
+  BYTE bIsRecurring;
+  char szLocation[256];
+  BYTE bReminderSet;
+  DATE dtReminderTime;
+  INT nReminderMinutesBeforeStart;
+  DATE dtStart;
+  char szSubject[256];
+  char szBody[20480];
+  INT nRecurrenceType;  // OL_RECURRENCE_NONE when not recurring
+  INT nInterval;
+  INT nDayOfWeekMask;
+  INT nDayOfMonth;
+  INT nInstance;
+  INT nMonthOfYear;
+  DATE dtPatternEndDate;
+  char szFolderName[32];
+  char szCategories[256];
+  DATE dtCreationTime;
+  DATE dtLastModificationTime;
+  IDispatch* pItem;  // the item read from; not owned, null in attached images
+};
+
+class OlDateUtil : public OlBaseUtil {
+ public:
+  OlDateUtil();
+  ~OlDateUtil() override;
+
+  bool Load() override;
+  void Clear() override;
+  void Init() override;
+  void Term() override;
+  bool Connect() override;
+  void Disconnect() override;
+
+  CommDateMgr* GetRecordSet() { return m_pDateMgr.get(); }
+
+  // Writes one record that comes from the other store: a changed counterpart is updated in
+  // place, a new record is added as a new item and to the set. False when nothing was
+  // written (also for a record Outlook already has unchanged).
+  bool SyncRecord(CommDate* pDate);
+
+  bool AddItem(CommDate* pDate);
+  // nPos is the record's position in the set; the folder's items count from 1.
+  bool UpdateItem(CommDate* pDate, int nPos);
+  bool ReadItem(IDispatch* pItem, OlDateItem* pImage);
+  bool WriteItem(IDispatch* pItem, OlDateItem* pImage);
+  bool ItemToRecord(const OlDateItem* pImage, CommDate* pDate);
+  bool RecordToItem(const CommDate* pDate, OlDateItem* pImage);
+  bool LoadFolder(CDispCmd* pFolder);
+
+ protected:
+  std::unique_ptr<CDispCmd> m_pFolder;
+  std::unique_ptr<CommDateMgr> m_pDateMgr;
+  bool m_bIncludeNote;
+};
