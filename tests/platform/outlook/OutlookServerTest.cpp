@@ -1,0 +1,576 @@
+// The Outlook stand-in driven through IDispatch as DayBridge drives it: reading a calendar
+// file with zoned, floating, all-day and counted events, Outlook's rules between the
+// properties, every recurrence type written and read back, and the promise that a save
+// changes only what the item write changed.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "AutoCall.h"
+#include "platform/automation/ComRuntime.h"
+#include "platform/outlook/IcsEvent.h"
+#include "platform/outlook/OutlookServer.h"
+
+using namespace autocall;
+
+namespace {
+
+const char kRichCalendar[] =
+    "BEGIN:VCALENDAR\r\n"
+    "VERSION:2.0\r\n"
+    "PRODID:-//Test//Rich//EN\r\n"
+    "X-WR-CALNAME:Work\r\n"
+    "BEGIN:VTIMEZONE\r\n"
+    "TZID:Europe/Berlin\r\n"
+    "BEGIN:STANDARD\r\n"
+    "DTSTART:19701025T030000\r\n"
+    "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\n"
+    "TZOFFSETFROM:+0200\r\n"
+    "TZOFFSETTO:+0100\r\n"
+    "END:STANDARD\r\n"
+    "BEGIN:DAYLIGHT\r\n"
+    "DTSTART:19700329T020000\r\n"
+    "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\n"
+    "TZOFFSETFROM:+0100\r\n"
+    "TZOFFSETTO:+0200\r\n"
+    "END:DAYLIGHT\r\n"
+    "END:VTIMEZONE\r\n"
+    "BEGIN:VEVENT\r\n"
+    "UID:rich-1@test\r\n"
+    "DTSTAMP:20110301T120000Z\r\n"
+    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\n"
+    "DTEND;TZID=Europe/Berlin:20110307T103000\r\n"
+    "SUMMARY:Team meeting\r\n"
+    "LOCATION:Room 4\r\n"
+    "ATTENDEE;CN=Ann;X-FOO=bar;ROLE=REQ-PARTICIPANT;CUSTOM=1:mailto:ann@example.com\r\n"
+    "ORGANIZER;CN=Bob:mailto:bob@example.com\r\n"
+    "RRULE:FREQ=WEEKLY;BYDAY=MO;UNTIL=20110404T080000Z\r\n"
+    "EXDATE;TZID=Europe/Berlin:20110321T090000\r\n"
+    "X-CUSTOM;SOMEPARAM=1:keep me\r\n"
+    "BEGIN:VALARM\r\n"
+    "ACTION:DISPLAY\r\n"
+    "DESCRIPTION:Reminder\r\n"
+    "TRIGGER:-PT15M\r\n"
+    "X-MOZ-LASTACK:20110301T000000Z\r\n"
+    "END:VALARM\r\n"
+    "END:VEVENT\r\n"
+    "BEGIN:VEVENT\r\n"
+    "UID:rich-1@test\r\n"
+    "RECURRENCE-ID;TZID=Europe/Berlin:20110314T090000\r\n"
+    "DTSTAMP:20110301T120000Z\r\n"
+    "DTSTART;TZID=Europe/Berlin:20110314T110000\r\n"
+    "DTEND;TZID=Europe/Berlin:20110314T120000\r\n"
+    "SUMMARY:Team meeting (moved)\r\n"
+    "END:VEVENT\r\n"
+    "BEGIN:VTODO\r\n"
+    "UID:todo-1@test\r\n"
+    "DTSTAMP:20110301T120000Z\r\n"
+    "SUMMARY:Buy milk\r\n"
+    "END:VTODO\r\n"
+    "BEGIN:VEVENT\r\n"
+    "UID:allday-1@test\r\n"
+    "DTSTAMP:20110301T120000Z\r\n"
+    "DTSTART;VALUE=DATE:20110310\r\n"
+    "DTEND;VALUE=DATE:20110311\r\n"
+    "SUMMARY:Holiday\r\n"
+    "END:VEVENT\r\n"
+    "BEGIN:VEVENT\r\n"
+    "UID:float-1@test\r\n"
+    "DTSTAMP:20110301T120000Z\r\n"
+    "DTSTART:20110308T140000\r\n"
+    "DURATION:PT45M\r\n"
+    "SUMMARY:Floating\r\n"
+    "RRULE:FREQ=DAILY;COUNT=3\r\n"
+    "END:VEVENT\r\n"
+    "END:VCALENDAR\r\n";
+
+DATE Local(int y, int mo, int d, int h = 0, int mi = 0) {
+  DATE dt = 0;
+  OlLocalFieldsToDate(y, mo, d, h, mi, 0, &dt);
+  return dt;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+// The lines of an event block of the text that begins with "UID:<uid>".
+std::string EventBlock(const std::string& text, const std::string& uid) {
+  size_t nUid = text.find("UID:" + uid + "\r\n");
+  if (nUid == std::string::npos) return std::string();
+  size_t nBegin = text.rfind("BEGIN:VEVENT", nUid);
+  size_t nEnd = text.find("END:VEVENT\r\n", nUid);
+  return text.substr(nBegin, nEnd + 12 - nBegin);
+}
+
+class OutlookServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    m_dir = std::filesystem::temp_directory_path() /
+            ("db-olsrv-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(m_dir);
+    std::filesystem::create_directories(m_dir);
+    m_path = m_dir / "Calendar.ics";
+    setenv("DAYBRIDGE_OUTLOOK_CALENDAR", m_path.c_str(), 1);
+    CoInitialize(nullptr);
+    ASSERT_EQ(OutlookServerRegister(), S_OK);
+  }
+
+  void TearDown() override {
+    CloseFolder();
+    CoUninitialize();
+    std::filesystem::remove_all(m_dir);
+  }
+
+  // Application -> "MAPI" namespace -> calendar folder, as the session and the store do.
+  HRESULT OpenFolder() {
+    CloseFolder();
+    CLSID clsid;
+    HRESULT hr = CLSIDFromProgID(u"Outlook.Application", &clsid);
+    if (FAILED(hr)) return hr;
+    IDispatch* pApp = nullptr;
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                          reinterpret_cast<void**>(&pApp));
+    if (FAILED(hr)) return hr;
+    IDispatch* pNameSpace = CallObject(pApp, u"GetNameSpace", {Text(u"MAPI")}, &hr);
+    pApp->Release();
+    if (pNameSpace == nullptr) return hr;
+    m_pFolder = CallObject(pNameSpace, u"GetDefaultFolder", {I4(9)}, &hr);
+    pNameSpace->Release();
+    if (m_pFolder == nullptr) return hr;
+    VARIANT items = Get(m_pFolder, u"Items");
+    m_pItems = items.pdispVal;
+    return S_OK;
+  }
+
+  void CloseFolder() {
+    if (m_pItems != nullptr) m_pItems->Release();
+    if (m_pFolder != nullptr) m_pFolder->Release();
+    m_pItems = nullptr;
+    m_pFolder = nullptr;
+  }
+
+  IDispatch* Item(LONG nIndex, HRESULT* phr = nullptr) {
+    return CallObject(m_pItems, u"Item", {I4(nIndex)}, phr);
+  }
+
+  std::filesystem::path m_dir;
+  std::filesystem::path m_path;
+  IDispatch* m_pFolder = nullptr;
+  IDispatch* m_pItems = nullptr;
+};
+
+TEST_F(OutlookServerTest, ReadsZonedAllDayFloatingAndCountedEventsAsOutlookShowsThem) {
+  WriteFile(m_path, kRichCalendar);
+  ASSERT_EQ(OpenFolder(), S_OK);
+  EXPECT_EQ(GetText(m_pFolder, u"Name"), u"Work");
+
+  IDispatch* pMeeting = Item(1);
+  ASSERT_NE(pMeeting, nullptr);
+  EXPECT_EQ(GetText(pMeeting, u"EntryID"), u"rich-1@test");
+  EXPECT_DOUBLE_EQ(GetDate(pMeeting, u"Start"), Local(2011, 3, 7, 9, 0));
+  EXPECT_EQ(GetI4(pMeeting, u"Duration"), 90);
+  EXPECT_TRUE(GetBool(pMeeting, u"ReminderSet"));
+  EXPECT_EQ(GetI4(pMeeting, u"ReminderMinutesBeforeStart"), 15);
+  EXPECT_NEAR(GetDate(pMeeting, u"ReminderTime"), Local(2011, 3, 7, 8, 45), 1e-6);
+  ASSERT_TRUE(GetBool(pMeeting, u"IsRecurring"));
+  IDispatch* pPattern = CallObject(pMeeting, u"GetRecurrencePattern", {});
+  ASSERT_NE(pPattern, nullptr);
+  EXPECT_EQ(GetI4(pPattern, u"RecurrenceType"), OL_RECURS_WEEKLY);
+  EXPECT_EQ(GetI4(pPattern, u"DayOfWeekMask"), 2);
+  // UNTIL 08:00Z is 10:00 in Berlin's summer time, still on the 4th.
+  EXPECT_DOUBLE_EQ(GetDate(pPattern, u"PatternEndDate"), Local(2011, 4, 4));
+  pPattern->Release();
+  pMeeting->Release();
+
+  IDispatch* pHoliday = Item(2);
+  ASSERT_NE(pHoliday, nullptr);
+  EXPECT_TRUE(GetBool(pHoliday, u"AllDayEvent"));
+  EXPECT_DOUBLE_EQ(GetDate(pHoliday, u"Start"), Local(2011, 3, 10));
+  EXPECT_DOUBLE_EQ(GetDate(pHoliday, u"End"), Local(2011, 3, 11));
+  EXPECT_EQ(GetI4(pHoliday, u"Duration"), 1440);
+  EXPECT_FALSE(GetBool(pHoliday, u"IsRecurring"));
+  pHoliday->Release();
+
+  IDispatch* pFloating = Item(3);
+  ASSERT_NE(pFloating, nullptr);
+  EXPECT_DOUBLE_EQ(GetDate(pFloating, u"Start"), Local(2011, 3, 8, 14, 0));
+  EXPECT_EQ(GetI4(pFloating, u"Duration"), 45);
+  pPattern = CallObject(pFloating, u"GetRecurrencePattern", {});
+  ASSERT_NE(pPattern, nullptr);
+  EXPECT_DOUBLE_EQ(GetDate(pPattern, u"PatternEndDate"), Local(2011, 3, 10));
+  pPattern->Release();
+  pFloating->Release();
+
+  // The changed instance of the meeting and the to-do are not items.
+  HRESULT hr = S_OK;
+  EXPECT_EQ(Item(4, &hr), nullptr);
+  EXPECT_EQ(hr, DISP_E_BADINDEX);
+}
+
+TEST_F(OutlookServerTest, ItemsWalkInFileOrderAndAnswerNothingPastTheEnd) {
+  WriteFile(m_path, kRichCalendar);
+  ASSERT_EQ(OpenFolder(), S_OK);
+  std::vector<std::u16string> subjects;
+  for (IDispatch* pItem = CallObject(m_pItems, u"GetFirst", {}); pItem != nullptr;
+       pItem = CallObject(m_pItems, u"GetNext", {})) {
+    subjects.push_back(GetText(pItem, u"Subject"));
+    pItem->Release();
+  }
+  EXPECT_EQ(subjects, (std::vector<std::u16string>{u"Team meeting", u"Holiday", u"Floating"}));
+}
+
+TEST_F(OutlookServerTest, UpdateChangesOnlyTheLinesOfWhatWasWritten) {
+  WriteFile(m_path, kRichCalendar);
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pMeeting = Item(1);
+  ASSERT_NE(pMeeting, nullptr);
+  // The same values written back are no change at all.
+  EXPECT_EQ(Put(pMeeting, u"Start", Date(Local(2011, 3, 7, 9, 0))), S_OK);
+  EXPECT_EQ(Put(pMeeting, u"Location", Text(u"Room 4")), S_OK);
+  EXPECT_EQ(Call(pMeeting, u"Save"), S_OK);
+  EXPECT_EQ(ReadFile(m_path), kRichCalendar);
+
+  EXPECT_EQ(Put(pMeeting, u"Subject", Text(u"Team sync")), S_OK);
+  EXPECT_EQ(Put(pMeeting, u"ReminderMinutesBeforeStart", I4(60)), S_OK);
+  EXPECT_EQ(Call(pMeeting, u"Save"), S_OK);
+  pMeeting->Release();
+
+  const std::string original = kRichCalendar;
+  const std::string saved = ReadFile(m_path);
+  const std::string oldBlock = EventBlock(original, "rich-1@test");
+  const std::string newBlock = EventBlock(saved, "rich-1@test");
+  // Everything outside the changed event is byte for byte what it was.
+  size_t nAt = original.find(oldBlock);
+  EXPECT_EQ(saved.substr(0, nAt), original.substr(0, nAt));
+  EXPECT_EQ(saved.substr(nAt + newBlock.size()), original.substr(nAt + oldBlock.size()));
+  // Inside it, the unmodelled lines stand as they were.
+  for (const char* szLine :
+       {"ATTENDEE;CN=Ann;X-FOO=bar;ROLE=REQ-PARTICIPANT;CUSTOM=1:mailto:ann@example.com\r\n",
+        "ORGANIZER;CN=Bob:mailto:bob@example.com\r\n",
+        "DTSTART;TZID=Europe/Berlin:20110307T090000\r\n",
+        "RRULE:FREQ=WEEKLY;BYDAY=MO;UNTIL=20110404T080000Z\r\n",
+        "EXDATE;TZID=Europe/Berlin:20110321T090000\r\n", "X-CUSTOM;SOMEPARAM=1:keep me\r\n",
+        "X-MOZ-LASTACK:20110301T000000Z\r\n", "SUMMARY:Team sync\r\n", "TRIGGER:-PT1H\r\n"}) {
+    EXPECT_NE(newBlock.find(szLine), std::string::npos) << szLine;
+  }
+  EXPECT_EQ(newBlock.find("SUMMARY:Team meeting\r\n"), std::string::npos);
+  EXPECT_EQ(newBlock.find("TRIGGER:-PT15M"), std::string::npos);
+  EXPECT_NE(newBlock.find("LAST-MODIFIED:"), std::string::npos);
+
+  // A fresh folder reads what was saved.
+  ASSERT_EQ(OpenFolder(), S_OK);
+  pMeeting = Item(1);
+  EXPECT_EQ(GetText(pMeeting, u"Subject"), u"Team sync");
+  EXPECT_EQ(GetI4(pMeeting, u"ReminderMinutesBeforeStart"), 60);
+  pMeeting->Release();
+}
+
+TEST_F(OutlookServerTest, TurningTheReminderOffRemovesOnlyReminderAlarms) {
+  WriteFile(m_path,
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:a\r\n"
+            "DTSTAMP:20110301T120000Z\r\nDTSTART:20110307T080000Z\r\nDTEND:20110307T090000Z\r\n"
+            "BEGIN:VALARM\r\nACTION:EMAIL\r\nSUMMARY:s\r\nDESCRIPTION:d\r\n"
+            "ATTENDEE:mailto:a@example.com\r\nTRIGGER:-P1D\r\nEND:VALARM\r\n"
+            "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:r\r\nTRIGGER:-PT10M\r\nEND:VALARM\r\n"
+            "END:VEVENT\r\nEND:VCALENDAR\r\n");
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = Item(1);
+  ASSERT_NE(pItem, nullptr);
+  EXPECT_EQ(GetI4(pItem, u"ReminderMinutesBeforeStart"), 10);
+  EXPECT_EQ(Put(pItem, u"ReminderSet", Bool(false)), S_OK);
+  EXPECT_EQ(Call(pItem, u"Save"), S_OK);
+  EXPECT_DOUBLE_EQ(GetDate(pItem, u"ReminderTime"), OL_DATE_NONE);
+  pItem->Release();
+  const std::string saved = ReadFile(m_path);
+  EXPECT_NE(saved.find("ACTION:EMAIL"), std::string::npos);
+  EXPECT_EQ(saved.find("ACTION:DISPLAY"), std::string::npos);
+}
+
+TEST_F(OutlookServerTest, StartKeepsTheDurationAndDurationMovesTheEnd) {
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  ASSERT_NE(pItem, nullptr);
+  EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 7, 9, 0))), S_OK);
+  EXPECT_EQ(Put(pItem, u"Duration", I4(90)), S_OK);
+  EXPECT_DOUBLE_EQ(GetDate(pItem, u"End"), Local(2011, 3, 7, 10, 30));
+  EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 8, 22, 0))), S_OK);
+  EXPECT_DOUBLE_EQ(GetDate(pItem, u"End"), Local(2011, 3, 8, 23, 30));
+  EXPECT_EQ(Put(pItem, u"End", Date(Local(2011, 3, 9, 1, 0))), S_OK);
+  EXPECT_EQ(GetI4(pItem, u"Duration"), 180);
+  // An end before the start is refused and changes nothing.
+  EXPECT_EQ(Put(pItem, u"End", Date(Local(2011, 3, 8, 21, 0))), E_INVALIDARG);
+  EXPECT_EQ(GetI4(pItem, u"Duration"), 180);
+  // ReminderTime and ReminderMinutesBeforeStart are two views of one value.
+  EXPECT_EQ(Put(pItem, u"ReminderSet", Bool(true)), S_OK);
+  EXPECT_EQ(Put(pItem, u"ReminderTime", Date(Local(2011, 3, 8, 20, 0))), S_OK);
+  EXPECT_EQ(GetI4(pItem, u"ReminderMinutesBeforeStart"), 120);
+  EXPECT_EQ(Put(pItem, u"ReminderMinutesBeforeStart", I4(30)), S_OK);
+  EXPECT_NEAR(GetDate(pItem, u"ReminderTime"), Local(2011, 3, 8, 21, 30), 1e-6);
+  pItem->Release();
+}
+
+TEST_F(OutlookServerTest, NewItemJoinsTheFolderAtItsFirstSave) {
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  ASSERT_NE(pItem, nullptr);
+  EXPECT_EQ(Put(pItem, u"Subject", Text(u"Dentist \u00e4")), S_OK);
+  EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 9, 15, 0))), S_OK);
+  EXPECT_EQ(Put(pItem, u"Duration", I4(30)), S_OK);
+  HRESULT hr = S_OK;
+  EXPECT_EQ(Item(1, &hr), nullptr);  // not in the folder before its save
+  EXPECT_FALSE(std::filesystem::exists(m_path));
+  EXPECT_EQ(Call(pItem, u"Save"), S_OK);
+  EXPECT_FALSE(GetText(pItem, u"EntryID").empty());
+  // A second save of the same item updates it rather than adding another.
+  EXPECT_EQ(Put(pItem, u"Location", Text(u"Main St")), S_OK);
+  EXPECT_EQ(Call(pItem, u"Save"), S_OK);
+  pItem->Release();
+
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pRead = Item(1);
+  ASSERT_NE(pRead, nullptr);
+  EXPECT_EQ(GetText(pRead, u"Subject"), u"Dentist \u00e4");
+  EXPECT_EQ(GetText(pRead, u"Location"), u"Main St");
+  EXPECT_DOUBLE_EQ(GetDate(pRead, u"Start"), Local(2011, 3, 9, 15, 0));
+  pRead->Release();
+  EXPECT_EQ(Item(2, &hr), nullptr);
+  const std::string saved = ReadFile(m_path);
+  EXPECT_NE(saved.find("DTSTART:20110309T140000Z"), std::string::npos);  // stored in UTC
+}
+
+struct RecurrenceCase {
+  const char* szName;
+  LONG nType;
+  LONG nInterval;  // 0: not written
+  LONG nMask;
+  LONG nDayOfMonth;
+  LONG nInstance;
+  LONG nMonth;
+  bool bEnd;
+  const char* szRule;  // the RRULE line written
+  LONG nReadInterval;  // "Interval" read back
+};
+
+class RecurrenceRoundTrip : public OutlookServerTest,
+                            public ::testing::WithParamInterface<RecurrenceCase> {};
+
+TEST_P(RecurrenceRoundTrip, WritesTheRuleAndReadsThePatternBack) {
+  const RecurrenceCase& c = GetParam();
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  ASSERT_NE(pItem, nullptr);
+  EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 7, 9, 0))), S_OK);  // a Monday
+  IDispatch* pPattern = CallObject(pItem, u"GetRecurrencePattern", {});
+  ASSERT_NE(pPattern, nullptr);
+  EXPECT_EQ(Put(pPattern, u"RecurrenceType", I4(c.nType)), S_OK);
+  if (c.nInterval > 0) {
+    EXPECT_EQ(Put(pPattern, u"Interval", I4(c.nInterval)), S_OK);
+  }
+  if (c.nMask > 0) {
+    EXPECT_EQ(Put(pPattern, u"DayOfWeekMask", I4(c.nMask)), S_OK);
+  }
+  if (c.nDayOfMonth > 0) {
+    EXPECT_EQ(Put(pPattern, u"DayOfMonth", I4(c.nDayOfMonth)), S_OK);
+  }
+  if (c.nInstance > 0) {
+    EXPECT_EQ(Put(pPattern, u"Instance", I4(c.nInstance)), S_OK);
+  }
+  if (c.nMonth > 0) {
+    EXPECT_EQ(Put(pPattern, u"MonthOfYear", I4(c.nMonth)), S_OK);
+  }
+  if (c.bEnd) {
+    EXPECT_EQ(Put(pPattern, u"PatternEndDate", Date(Local(2013, 12, 31))), S_OK);
+  }
+  pPattern->Release();
+  EXPECT_EQ(Call(pItem, u"Save"), S_OK);
+  pItem->Release();
+  EXPECT_NE(ReadFile(m_path).find(c.szRule), std::string::npos) << ReadFile(m_path);
+
+  ASSERT_EQ(OpenFolder(), S_OK);
+  pItem = Item(1);
+  ASSERT_NE(pItem, nullptr);
+  EXPECT_TRUE(GetBool(pItem, u"IsRecurring"));
+  pPattern = CallObject(pItem, u"GetRecurrencePattern", {});
+  ASSERT_NE(pPattern, nullptr);
+  EXPECT_EQ(GetI4(pPattern, u"RecurrenceType"), c.nType);
+  EXPECT_EQ(GetI4(pPattern, u"Interval"), c.nReadInterval);
+  if (c.nMask > 0) {
+    EXPECT_EQ(GetI4(pPattern, u"DayOfWeekMask"), c.nMask);
+  }
+  if (c.nDayOfMonth > 0) {
+    EXPECT_EQ(GetI4(pPattern, u"DayOfMonth"), c.nDayOfMonth);
+  }
+  if (c.nInstance > 0) {
+    EXPECT_EQ(GetI4(pPattern, u"Instance"), c.nInstance);
+  }
+  if (c.nMonth > 0) {
+    EXPECT_EQ(GetI4(pPattern, u"MonthOfYear"), c.nMonth);
+  }
+  EXPECT_DOUBLE_EQ(GetDate(pPattern, u"PatternEndDate"),
+                   c.bEnd ? Local(2013, 12, 31) : OL_DATE_NONE);
+  pPattern->Release();
+  pItem->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllTypes, RecurrenceRoundTrip,
+    ::testing::Values(
+        RecurrenceCase{"DailyEveryThirdDay", 0, 3, 0, 0, 0, 0, false,
+                       "RRULE:FREQ=DAILY;INTERVAL=3\r\n", 3},
+        RecurrenceCase{"DailyOnWeekdays", 0, 1, 62, 0, 0, 0, false,
+                       "RRULE:FREQ=DAILY;BYDAY=MO,TU,WE,TH,FR\r\n", 1},
+        RecurrenceCase{"WeeklyMondayWednesdayUntil", 1, 2, 10, 0, 0, 0, true,
+                       "RRULE:FREQ=WEEKLY;UNTIL=20131231T080000Z;INTERVAL=2;BYDAY=MO,WE\r\n", 2},
+        RecurrenceCase{"MonthlyOnThe31st", 2, 1, 0, 31, 0, 0, false,
+                       "RRULE:FREQ=MONTHLY;BYMONTHDAY=31\r\n", 1},
+        RecurrenceCase{"MonthNthLastFriday", 3, 1, 32, 0, 5, 0, false,
+                       "RRULE:FREQ=MONTHLY;BYDAY=-1FR\r\n", 1},
+        RecurrenceCase{"MonthNthSecondWeekday", 3, 2, 62, 0, 2, 0, false,
+                       "RRULE:FREQ=MONTHLY;INTERVAL=2;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=2\r\n", 2},
+        RecurrenceCase{
+            "YearlyInMonthsAsOutlookCounts", 5, 24, 0, 7, 0, 3, true,
+            "RRULE:FREQ=YEARLY;UNTIL=20131231T080000Z;INTERVAL=2;BYMONTHDAY=7;\r\n BYMONTH=3\r\n",
+            24},
+        RecurrenceCase{"YearlyWithoutIntervalWritten", 5, 0, 0, 29, 0, 2, false,
+                       "RRULE:FREQ=YEARLY;BYMONTHDAY=29;BYMONTH=2\r\n", 12},
+        RecurrenceCase{"YearNthIntervalInYearsIsUnderstood", 6, 1, 2, 0, 1, 9, false,
+                       "RRULE:FREQ=YEARLY;BYDAY=1MO;BYMONTH=9\r\n", 12}),
+    [](const ::testing::TestParamInfo<RecurrenceCase>& row) { return row.param.szName; });
+
+TEST_F(OutlookServerTest, PatternWithoutEndAndPatternCleared) {
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 7, 9, 0))), S_OK);
+  IDispatch* pPattern = CallObject(pItem, u"GetRecurrencePattern", {});
+  // A single appointment asked for its pattern becomes weekly on its own weekday.
+  EXPECT_TRUE(GetBool(pItem, u"IsRecurring"));
+  EXPECT_EQ(GetI4(pPattern, u"RecurrenceType"), OL_RECURS_WEEKLY);
+  EXPECT_EQ(GetI4(pPattern, u"DayOfWeekMask"), 2);
+  EXPECT_EQ(Put(pPattern, u"PatternEndDate", Date(Local(2012, 1, 1))), S_OK);
+  EXPECT_EQ(Put(pPattern, u"PatternEndDate", Date(OL_DATE_NONE + 10)), S_OK);
+  EXPECT_DOUBLE_EQ(GetDate(pPattern, u"PatternEndDate"), OL_DATE_NONE);
+  EXPECT_EQ(Put(pPattern, u"RecurrenceType", I4(4)), E_INVALIDARG);
+  EXPECT_EQ(Put(pPattern, u"Instance", I4(6)), E_INVALIDARG);
+  pPattern->Release();
+  EXPECT_EQ(Call(pItem, u"Save"), S_OK);
+  EXPECT_NE(ReadFile(m_path).find("RRULE:FREQ=WEEKLY;BYDAY=MO\r\n"), std::string::npos);
+  EXPECT_EQ(Call(pItem, u"ClearRecurrencePattern"), S_OK);
+  EXPECT_EQ(Call(pItem, u"Save"), S_OK);
+  EXPECT_EQ(ReadFile(m_path).find("RRULE"), std::string::npos);
+  pItem->Release();
+}
+
+TEST_F(OutlookServerTest, AllDayItemIsWrittenAsDates) {
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  EXPECT_EQ(Put(pItem, u"AllDayEvent", Bool(true)), S_OK);
+  EXPECT_EQ(Put(pItem, u"Duration", I4(1440)), S_OK);
+  EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 10, 9, 0))), S_OK);
+  EXPECT_DOUBLE_EQ(GetDate(pItem, u"Start"), Local(2011, 3, 10));
+  EXPECT_EQ(Call(pItem, u"Save"), S_OK);
+  pItem->Release();
+  const std::string saved = ReadFile(m_path);
+  EXPECT_NE(saved.find("DTSTART;VALUE=DATE:20110310\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("DTEND;VALUE=DATE:20110311\r\n"), std::string::npos);
+}
+
+TEST_F(OutlookServerTest, SaveRefusesToOverwriteAChangeMadeByAnotherProgram) {
+  WriteFile(m_path, kRichCalendar);
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = Item(2);
+  std::string external = kRichCalendar;
+  external.replace(external.find("SUMMARY:Holiday"), 15, "SUMMARY:Vacation");
+  WriteFile(m_path, external);
+  EXPECT_EQ(Put(pItem, u"Subject", Text(u"Mine")), S_OK);
+  EXPECT_TRUE(FAILED(Call(pItem, u"Save")));
+  pItem->Release();
+  EXPECT_EQ(ReadFile(m_path), external);
+}
+
+TEST_F(OutlookServerTest, FailedWriteLeavesTheFolderAsItWas) {
+  // A calendar path below a plain file can never be written.
+  WriteFile(m_dir / "blocker", "x");
+  setenv("DAYBRIDGE_OUTLOOK_CALENDAR", (m_dir / "blocker" / "Calendar.ics").c_str(), 1);
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  EXPECT_EQ(Put(pItem, u"Subject", Text(u"Lost?")), S_OK);
+  EXPECT_EQ(Call(pItem, u"Save"), OL_E_DISK_ERROR);
+  pItem->Release();
+  HRESULT hr = S_OK;
+  EXPECT_EQ(Item(1, &hr), nullptr);
+  EXPECT_EQ(ReadFile(m_dir / "blocker"), "x");
+}
+
+struct BrokenCalendar {
+  const char* szName;
+  const char* szText;
+};
+
+class BrokenCalendarTest : public OutlookServerTest,
+                           public ::testing::WithParamInterface<BrokenCalendar> {};
+
+TEST_P(BrokenCalendarTest, FolderFailsToOpenAndTheFileIsLeftAlone) {
+  const std::string text(GetParam().szText, std::strlen(GetParam().szText) +
+                                                (std::string(GetParam().szName) == "BinaryZero"));
+  WriteFile(m_path, text);
+  EXPECT_EQ(OpenFolder(), OL_E_CORRUPT_DATA);
+  EXPECT_EQ(ReadFile(m_path), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NotICalendar, BrokenCalendarTest,
+    ::testing::Values(BrokenCalendar{"PlainText", "Dear diary,\r\ntoday nothing happened.\r\n"},
+                      BrokenCalendar{"CalendarNotClosed",
+                                     "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:a\r\n"
+                                     "DTSTART:20110307T080000Z\r\nEND:VEVENT\r\n"},
+                      BrokenCalendar{"EndDoesNotMatchBegin",
+                                     "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:a\r\nEND:VTODO\r\n"
+                                     "END:VCALENDAR\r\n"},
+                      BrokenCalendar{"StartIsNotADate",
+                                     "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:a\r\n"
+                                     "DTSTART:tomorrow\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"},
+                      BrokenCalendar{
+                          "RuleIsNotARule",
+                          "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:a\r\n"
+                          "DTSTART:20110307T080000Z\r\nRRULE:FREQ=SOMETIMES\r\nEND:VEVENT\r\n"
+                          "END:VCALENDAR\r\n"},
+                      BrokenCalendar{"BinaryZero", "BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n"}),
+    [](const ::testing::TestParamInfo<BrokenCalendar>& row) { return row.param.szName; });
+
+TEST_F(OutlookServerTest, OnlyTheCalendarFolderAndMapiExist) {
+  CLSID clsid;
+  ASSERT_EQ(CLSIDFromProgID(u"outlook.application", &clsid), S_OK);  // any case
+  IDispatch* pApp = nullptr;
+  ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                             reinterpret_cast<void**>(&pApp)),
+            S_OK);
+  HRESULT hr = S_OK;
+  EXPECT_EQ(CallObject(pApp, u"GetNameSpace", {Text(u"LDAP")}, &hr), nullptr);
+  EXPECT_EQ(hr, E_INVALIDARG);
+  IDispatch* pNameSpace = CallObject(pApp, u"GetNameSpace", {Text(u"MAPI")});
+  ASSERT_NE(pNameSpace, nullptr);
+  EXPECT_EQ(CallObject(pNameSpace, u"GetDefaultFolder", {I4(6)}, &hr), nullptr);  // inbox
+  EXPECT_EQ(hr, E_INVALIDARG);
+  EXPECT_EQ(CallObject(pNameSpace, u"GetDefaultFolder", {Text(u"x")}, &hr), nullptr);
+  EXPECT_EQ(hr, DISP_E_TYPEMISMATCH);
+  pNameSpace->Release();
+  pApp->Release();
+}
+
+}  // namespace
