@@ -1,0 +1,732 @@
+// The Palm store: three-way dispatch over the calendar kinds, and the conversions between
+// Palm records and common records.
+//
+// Monthly-by-weekday patterns: a datebook (kinds 1, 2) stores the weekday as a day index
+// (0 = Sunday .. 6 = Saturday) and the week as a week index (0..3 the first to the fourth
+// week, 4 the last); the database (kind 3) stores weekday flags and the week less one. The
+// common pattern holds a weekday mask and the week counted from 1 (5 = last). Writing a
+// datebook takes the lowest weekday of the mask, since a datebook repeat has only one.
+//
+// End dates: Palm Desktop marks "no end" with a date in 2031, so any end after 2020 is read
+// as none, and only ends in 2000..2020 are written.
+#include "common/palm/PalmDateInfo.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "common/misc/CxDebugUtil.h"
+#include "common/palm/PalmHotSync.h"
+#include "platform/win/WinString.h"
+#include "platform/win/WinSystem.h"
+
+namespace {
+
+constexpr DWORD kHiddenStatus = PM_STATUS_DELETED | PM_STATUS_ARCHIVED;
+constexpr int kLastEndYear = 2020;
+constexpr int kFirstEndYear = 2000;
+constexpr int kWeeksInPattern = 5;  // first .. fourth and the last
+constexpr int kDaysInWeek = 7;
+
+PmCalendarEx2Factory g_pfnCalendarEx2Factory = nullptr;
+
+std::unique_ptr<PmCalendarEx2> MakeCalendarEx2() {
+  return g_pfnCalendarEx2Factory ? g_pfnCalendarEx2Factory() : nullptr;
+}
+
+// A zeroed reference of the kind, or null when it cannot be allocated.
+PalmRecordRef* NewRef(int nKind) {
+  PalmRecordRef* pRef = new (std::nothrow) PalmRecordRef;
+  if (!pRef) return nullptr;
+  std::memset(static_cast<void*>(pRef), 0, sizeof *pRef);
+  pRef->nKind = static_cast<DWORD>(nKind);
+  return pRef;
+}
+
+bool IsHidden(DWORD nStatus) {
+  return (nStatus & kHiddenStatus) != 0;
+}
+
+// The lower-case extension of the path's file name, at most 259 characters.
+std::string LowerExtension(const char* szPath) {
+  char szExt[_MAX_EXT] = {};
+  _splitpath(szPath, nullptr, nullptr, nullptr, szExt);
+  std::string sExt(szExt);
+  if (sExt.size() > MAX_PATH - 1) sExt.resize(MAX_PATH - 1);
+  for (char& c : sExt) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return sExt;
+}
+
+UINT AdvanceUnitFromPalm(LONG nUnit) {
+  switch (nUnit) {
+    case 1:
+      return ADVANCE_HOURS;
+    case 2:
+      return ADVANCE_DAYS;
+    default:
+      return ADVANCE_MINUTES;
+  }
+}
+
+LONG AdvanceUnitToPalm(UINT nUnit) {
+  switch (nUnit) {
+    case ADVANCE_HOURS:
+      return 1;
+    case ADVANCE_DAYS:
+      return 2;
+    default:
+      return 0;
+  }
+}
+
+// The fields every kind has, pointing into the kind's own record.
+struct PalmFields {
+  char* szSummary;
+  int nSummarySize;
+  char* szNote;
+  int nNoteSize;
+  char* szLocation;  // null for kind 1
+  int nLocationSize;
+  char* szCategory;
+  int nCategorySize;
+  DWORD* pnStart;
+  DWORD* pnEnd;
+  LONG nUntimed;
+  LONG nPrivate;
+  LONG nAlarm;
+  LONG nAdvance;
+  LONG nUnit;
+};
+
+PalmFields FieldsOf(PalmRecordRef* pRef) {
+  PalmFields f{};
+  switch (pRef->nKind) {
+    case PALM_KIND_DATEBOOK: {
+      PmDateRecord& r = pRef->rec1;
+      f = {r.szDescription, sizeof r.szDescription,
+           r.szNote,        sizeof r.szNote,
+           nullptr,         0,
+           r.szCategory,    sizeof r.szCategory,
+           &r.nStartTime,   &r.nEndTime,
+           r.bUntimed,      r.bPrivate,
+           r.bAlarm,        r.nAlarmAdvance,
+           r.nAlarmUnit};
+      break;
+    }
+    case PALM_KIND_DATEBOOK_EX: {
+      PmDateExRecord& r = pRef->rec2;
+      f = {r.szSummary,   sizeof r.szSummary,  r.szNote,     sizeof r.szNote,
+           r.szLocation,  sizeof r.szLocation, r.szCategory, sizeof r.szCategory,
+           &r.nStartTime, &r.nEndTime,         r.bUntimed,   r.bPrivate,
+           r.bAlarm,      r.nAlarmAdvance,     r.nAlarmUnit};
+      break;
+    }
+    default: {
+      PmDateEx2Record& r = pRef->rec3;
+      static_assert(sizeof r.nStartTime == sizeof(DWORD), "times are 32-bit in every kind");
+      f = {r.szSummary,
+           sizeof r.szSummary,
+           r.szNote,
+           sizeof r.szNote,
+           r.szLocation,
+           sizeof r.szLocation,
+           r.szCategoryName,
+           sizeof r.szCategoryName,
+           reinterpret_cast<DWORD*>(&r.nStartTime),
+           reinterpret_cast<DWORD*>(&r.nEndTime),
+           r.bUntimed,
+           r.bPrivate,
+           r.bAlarm,
+           r.nAlarmAdvance,
+           r.nAlarmUnit};
+      break;
+    }
+  }
+  return f;
+}
+
+// Moves the fields PalmFields carries by value back into the record.
+void StoreFlags(PalmRecordRef* pRef, const PalmFields& f) {
+  switch (pRef->nKind) {
+    case PALM_KIND_DATEBOOK:
+      pRef->rec1.bUntimed = f.nUntimed;
+      pRef->rec1.bPrivate = f.nPrivate;
+      pRef->rec1.bAlarm = f.nAlarm;
+      pRef->rec1.nAlarmAdvance = f.nAdvance;
+      pRef->rec1.nAlarmUnit = f.nUnit;
+      break;
+    case PALM_KIND_DATEBOOK_EX:
+      pRef->rec2.bUntimed = f.nUntimed;
+      pRef->rec2.bPrivate = f.nPrivate;
+      pRef->rec2.bAlarm = f.nAlarm;
+      pRef->rec2.nAlarmAdvance = f.nAdvance;
+      pRef->rec2.nAlarmUnit = f.nUnit;
+      break;
+    default:
+      pRef->rec3.bUntimed = static_cast<BYTE>(f.nUntimed);
+      pRef->rec3.bPrivate = static_cast<BYTE>(f.nPrivate);
+      pRef->rec3.bAlarm = static_cast<BYTE>(f.nAlarm);
+      pRef->rec3.nAlarmAdvance = f.nAdvance;
+      pRef->rec3.nAlarmUnit = f.nUnit;
+      break;
+  }
+}
+
+// The 6.x repeat fields in their datebook places, and back.
+PmRepeat RepeatOfEx2(const PmDateEx2Record& r) {
+  PmRepeat repeat{};
+  repeat.nBrand = r.nRepeatType;
+  repeat.nInterval = r.nRepeatInterval;
+  repeat.nEndDate = static_cast<DWORD>(r.nRepeatEnd);
+  repeat.nDayIndex = static_cast<LONG>(r.nRepeatDayMask);
+  repeat.bDaysMask = r.bRepeatDays;
+  repeat.nWeekIndex = r.nRepeatWeek;
+  repeat.nMonthIndex = r.nRepeatMonth;
+  repeat.nDayNumber = r.nRepeatDay;
+  return repeat;
+}
+
+void StoreRepeatEx2(const PmRepeat& repeat, PmDateEx2Record* pRec) {
+  pRec->nRepeatType = repeat.nBrand;
+  pRec->nRepeatInterval = repeat.nInterval;
+  pRec->nRepeatEnd = static_cast<LONG>(repeat.nEndDate);
+  pRec->nRepeatDayMask = static_cast<DWORD>(repeat.nDayIndex);
+  pRec->bRepeatDays = repeat.bDaysMask;
+  pRec->nRepeatWeek = repeat.nWeekIndex;
+  pRec->nRepeatMonth = repeat.nMonthIndex;
+  pRec->nRepeatDay = repeat.nDayNumber;
+}
+
+LONG ClampWeekIndex(LONG nWeekIndex) {
+  if (nWeekIndex < 0) return 0;
+  return nWeekIndex >= kWeeksInPattern ? kWeeksInPattern - 1 : nWeekIndex;
+}
+
+// The 6.x record keeps where its row is; a copy from a reference must not move it.
+void CopyKeepingRow(PmDateEx2Record* pStore, const PmDateEx2Record& source) {
+  PmDateEx2Record row = *pStore;
+  *pStore = source;
+  pStore->bStored = row.bStored;
+  pStore->nStoredRecordId = row.nStoredRecordId;
+  CxCopyText(pStore->szStoredStartTime, row.szStoredStartTime);
+  CxCopyText(pStore->szStoredEndTime, row.szStoredEndTime);
+  CxCopyText(pStore->szStoredSummary, row.szStoredSummary);
+}
+
+}  // namespace
+
+void PmSetCalendarEx2Factory(PmCalendarEx2Factory pfnFactory) {
+  g_pfnCalendarEx2Factory = pfnFactory;
+}
+
+void PmDateInfo::RefDeleter::operator()(PalmRecordRef* pRef) const {
+  if (!pRef) return;
+  if (pRef->nKind == PALM_KIND_DATEBOOK_EX) PmDateExRecordFree(&pRef->rec2);
+  delete pRef;
+}
+
+PmDateInfo::PmDateInfo()
+    : m_nInstalledKind(PALM_KIND_DATABASE),
+      m_nLoadedKind(PALM_KIND_NONE),
+      m_pRecordSet(std::make_unique<CommDateMgr>()),
+      m_pDate(std::make_unique<PmDateUtil>()),
+      m_pDateEx(std::make_unique<PmDateExUtil>()),
+      m_pDateEx2(MakeCalendarEx2()) {
+  const DWORD nVersion = GetPalmDesktopVersion();
+  if (nVersion >= 60000) {
+    m_nInstalledKind = PALM_KIND_DATABASE;
+  } else if (nVersion < 40102) {
+    m_nInstalledKind = PALM_KIND_DATEBOOK;
+  } else {
+    m_nInstalledKind = PALM_KIND_DATEBOOK_EX;
+  }
+  Log(2, "Palm Desktop Version: %d", static_cast<int>(nVersion));
+}
+
+PmDateInfo::~PmDateInfo() {
+  ClearAll();
+}
+
+const PalmRecordRef* PmDateInfo::GetReference(int nPos) const {
+  if (nPos < 0 || nPos >= static_cast<int>(m_Refs.size())) return nullptr;
+  return m_Refs[static_cast<size_t>(nPos)].pRef.get();
+}
+
+void PmDateInfo::ClearAll() {
+  m_nLoadedKind = PALM_KIND_NONE;
+  if (m_pDate && m_pDate->GetDataMgr()) m_pDate->GetDataMgr()->Clear();
+  if (m_pDateEx && m_pDateEx->GetDataMgr()) m_pDateEx->GetDataMgr()->Clear();
+  if (m_pDateEx2 && m_pDateEx2->GetRecords()) m_pDateEx2->GetRecords()->RemoveAll();
+  m_Refs.clear();
+  if (m_pRecordSet) m_pRecordSet->Clear();
+}
+
+bool PmDateInfo::LoadByUser(DWORD nUserId) {
+  ClearAll();
+  Log(2, "Load Palm Desktop Calendar by user: %d", static_cast<int>(nUserId));
+  bool bLoaded = false;
+  switch (m_nInstalledKind) {
+    case PALM_KIND_DATEBOOK:
+      bLoaded = m_pDate->LoadByUser(nUserId);
+      break;
+    case PALM_KIND_DATEBOOK_EX:
+      bLoaded = m_pDateEx->LoadByUser(nUserId);
+      break;
+    default:
+      bLoaded = m_pDateEx2 && m_pDateEx2->LoadByUserId(nUserId);
+      break;
+  }
+  if (!bLoaded) {
+    Log(0, "Failed to open Palm Desktop Calendar database by User: %d", static_cast<int>(nUserId));
+    return false;
+  }
+  m_nLoadedKind = m_nInstalledKind;
+  BuildRecordSet();
+  return true;
+}
+
+bool PmDateInfo::LoadFile(const char* szPath) {
+  ClearAll();
+  const std::string sExt = LowerExtension(szPath ? szPath : "");
+  if (sExt == ".mdb") {
+    Log(2, ".mdb file, try Palm Desktop 6.x database loader.");
+    if (m_pDateEx2 && m_pDateEx2->LoadFile(szPath)) m_nLoadedKind = PALM_KIND_DATABASE;
+  } else if (sExt == ".dat") {
+    Log(2, ".dat file, try Palm Desktop 4.1.4 database loader.");
+    if (m_pDateEx->LoadFile(szPath)) {
+      m_nLoadedKind = PALM_KIND_DATEBOOK_EX;
+    } else {
+      Log(2,
+          "Unable to load this file with Palm Desktop 4.1.4 file loader, try earlier loader "
+          "version.");
+      if (m_pDate->LoadFile(szPath)) m_nLoadedKind = PALM_KIND_DATEBOOK;
+    }
+  }
+  if (m_nLoadedKind == PALM_KIND_NONE) {
+    Log(0, "Failed to load Palm Desktop Calendar data file: %s", szPath ? szPath : "");
+    m_nLoadedKind = PALM_KIND_FAILED;
+    return false;
+  }
+  BuildRecordSet();
+  return true;
+}
+
+int PmDateInfo::CheckFileKind(const char* szPath) {
+  if (!szPath || !*szPath) return PALM_KIND_NONE;
+  Log(2, "Check Palm Desktop Calendar file version, file: %s", szPath);
+  const std::string sExt = LowerExtension(szPath);
+  if (sExt == ".mdb") {
+    std::unique_ptr<PmCalendarEx2> pCalendar = MakeCalendarEx2();
+    if (pCalendar && pCalendar->LoadFile(szPath)) {
+      Log(2, "Check Palm Desktop Calendar file type: (%s) - Palm Desktop 6.x", szPath);
+      return PALM_KIND_DATABASE;
+    }
+  } else if (sExt == ".dat") {
+    if (PmDateExUtil(szPath).IsLoaded()) {
+      Log(2, "Check Palm Desktop Calendar file type: (%s) - Palm Desktop 4.1.x", szPath);
+      return PALM_KIND_DATEBOOK_EX;
+    }
+    if (PmDateUtil(szPath).IsLoaded()) {
+      Log(2, "Check Palm Desktop Calendar file type: (%s) - Palm Desktop 4.1 or earlier", szPath);
+      return PALM_KIND_DATEBOOK;
+    }
+  }
+  Log(0, "Failed to check Palm Desktop Calendar file type: (%s)", szPath);
+  return PALM_KIND_FAILED;
+}
+
+int PmDateInfo::GetStoreCount() const {
+  switch (m_nLoadedKind) {
+    case PALM_KIND_DATEBOOK:
+      return m_pDate->GetDataMgr() ? m_pDate->GetDataMgr()->GetCount() : 0;
+    case PALM_KIND_DATEBOOK_EX:
+      return m_pDateEx->GetDataMgr() ? m_pDateEx->GetDataMgr()->GetCount() : 0;
+    case PALM_KIND_DATABASE:
+      return m_pDateEx2 && m_pDateEx2->GetRecords() ? m_pDateEx2->GetRecords()->GetCount() : 0;
+    default:
+      return 0;
+  }
+}
+
+bool PmDateInfo::AppendReference(const PalmRecordRef& ref, int nStorePos) {
+  std::unique_ptr<PalmRecordRef, RefDeleter> pRef(NewRef(static_cast<int>(ref.nKind)));
+  if (!pRef) return false;
+  if (ref.nKind == PALM_KIND_DATEBOOK_EX) {
+    if (!PmDateExRecordCopy(&pRef->rec2, &ref.rec2)) return false;
+  } else {
+    std::memcpy(static_cast<void*>(pRef.get()), &ref, sizeof ref);
+  }
+  m_Refs.push_back({std::move(pRef), nStorePos});
+  return true;
+}
+
+bool PmDateInfo::BuildRecordSet() {
+  // The scratch copy only borrows the store's blob data, so it is deleted without freeing it.
+  std::unique_ptr<PalmRecordRef> pScratch(NewRef(m_nLoadedKind));
+  std::unique_ptr<CommDate> pRecord(new (std::nothrow) CommDate);
+  if (!pScratch || !pRecord) return false;
+  const int nCount = GetStoreCount();
+  for (int nPos = 0; nPos < nCount; ++nPos) {
+    std::memset(static_cast<void*>(pScratch.get()), 0, sizeof *pScratch);
+    pScratch->nKind = static_cast<DWORD>(m_nLoadedKind);
+    DWORD nStatus = 0;
+    if (m_nLoadedKind == PALM_KIND_DATEBOOK) {
+      const PmDateRecord* pStore = m_pDate->GetDataMgr()->GetAt(nPos);
+      if (!pStore) continue;
+      nStatus = pStore->nStatus;
+      pScratch->rec1 = *pStore;
+    } else if (m_nLoadedKind == PALM_KIND_DATEBOOK_EX) {
+      const PmDateExRecord* pStore = m_pDateEx->GetDataMgr()->GetAt(nPos);
+      if (!pStore) continue;
+      nStatus = pStore->nStatus;
+      // The scratch copy shares the store's blob data; AppendReference makes its own.
+      pScratch->rec2 = *pStore;
+    } else {
+      const PmDateEx2Record* pStore = m_pDateEx2->GetRecords()->GetAt(nPos);
+      if (!pStore) continue;
+      nStatus = static_cast<DWORD>(pStore->nStatus);
+      pScratch->rec3 = *pStore;
+    }
+    if (IsHidden(nStatus)) continue;
+    if (!AppendReference(*pScratch, nPos)) {
+      Log(0, "Out of memory while listing Palm Desktop Calendar records.");
+      return false;
+    }
+    std::memset(static_cast<void*>(pRecord.get()), 0, sizeof *pRecord);
+    PalmToRecord(pScratch.get(), pRecord.get());
+    // The attached copy carries no blob data: the reference owns that.
+    if (m_nLoadedKind == PALM_KIND_DATEBOOK_EX) {
+      for (PmBlob& blob : pScratch->rec2.blobs) blob.pData = nullptr;
+    }
+    pRecord->pExtra = pScratch.get();
+    pRecord->nExtraSize = sizeof(PalmRecordRef);
+    const CommDate* pAdded = m_pRecordSet->AddCopy(pRecord.get());
+    pRecord->pExtra = nullptr;
+    pRecord->nExtraSize = 0;
+    if (!pAdded) {
+      m_Refs.pop_back();
+      Log(0, "Out of memory while listing Palm Desktop Calendar records.");
+      return false;
+    }
+  }
+  return true;
+}
+
+void PmDateInfo::PalmToRecord(const PalmRecordRef* pRef, CommDate* pRecord) {
+  if (!pRef || !pRecord) return;
+  PalmFields f = FieldsOf(const_cast<PalmRecordRef*>(pRef));
+  if (f.szSummary[0]) CxCopyText(pRecord->szDescription, f.szSummary);
+  if (f.szNote[0]) CxCopyText(pRecord->szNote, f.szNote);
+  if (f.szLocation && f.szLocation[0]) CxCopyText(pRecord->szLocation, f.szLocation);
+  pRecord->bAllDay = f.nUntimed ? 1 : 0;
+  PmTime(*f.pnStart).ToSystemTime(&pRecord->stStart);
+  PmTime(*f.pnEnd).ToSystemTime(&pRecord->stEnd);
+  if (f.nAlarm) {
+    pRecord->bAlarm = 1;
+    pRecord->bAdvance = 1;
+    pRecord->nAdvance = f.nAdvance;
+    pRecord->nAdvanceUnit = AdvanceUnitFromPalm(f.nUnit);
+  } else {
+    pRecord->bAlarm = 0;
+    pRecord->bAdvance = 0;
+  }
+  const int nKind = static_cast<int>(pRef->nKind);
+  if (nKind == PALM_KIND_DATEBOOK) {
+    RepeatFromPalm(nKind, &pRef->rec1.repeat, &pRecord->repeat);
+  } else if (nKind == PALM_KIND_DATEBOOK_EX) {
+    RepeatFromPalm(nKind, &pRef->rec2.repeat, &pRecord->repeat);
+  } else {
+    const PmRepeat repeat = RepeatOfEx2(pRef->rec3);
+    RepeatFromPalm(nKind, &repeat, &pRecord->repeat);
+  }
+  pRecord->nSource = SOURCE_PALM;
+}
+
+bool PmDateInfo::RecordToPalm(const CommDate* pRecord, PalmRecordRef* pRef) {
+  if (!pRecord || !pRef) return false;
+  PalmFields f = FieldsOf(pRef);
+  CopyIfText(f.szSummary, f.nSummarySize, pRecord->szDescription);
+  CopyIfText(f.szNote, f.nNoteSize, pRecord->szNote);
+  if (f.szLocation) CopyIfText(f.szLocation, f.nLocationSize, pRecord->szLocation);
+  CopyIfText(f.szCategory, f.nCategorySize, pRecord->szCategory);
+  // Outlook separates several categories with commas; a Palm record has one.
+  if (char* pComma = std::strchr(f.szCategory, ',')) *pComma = '\0';
+
+  PmTime time;
+  time.FromSystemTime(&pRecord->stStart);
+  *f.pnStart = time.GetValue();
+  time.FromSystemTime(&pRecord->stEnd);
+  *f.pnEnd = time.GetValue();
+
+  f.nPrivate = pRecord->bPrivate ? 1 : 0;
+  f.nUntimed = pRecord->bAllDay ? 1 : 0;
+  if (pRecord->bAlarm && pRecord->bAdvance) {
+    f.nAlarm = 1;
+    f.nAdvance = pRecord->nAdvance;
+    f.nUnit = AdvanceUnitToPalm(pRecord->nAdvanceUnit);
+  } else {
+    f.nAlarm = 0;
+    f.nAdvance = 0;
+    f.nUnit = 0;
+  }
+  StoreFlags(pRef, f);
+
+  const int nKind = static_cast<int>(pRef->nKind);
+  if (nKind == PALM_KIND_DATEBOOK) {
+    RepeatToPalm(nKind, &pRecord->repeat, &pRef->rec1.repeat);
+  } else if (nKind == PALM_KIND_DATEBOOK_EX) {
+    RepeatToPalm(nKind, &pRecord->repeat, &pRef->rec2.repeat);
+  } else {
+    PmRepeat repeat = RepeatOfEx2(pRef->rec3);
+    RepeatToPalm(nKind, &pRecord->repeat, &repeat);
+    StoreRepeatEx2(repeat, &pRef->rec3);
+  }
+
+  LONG* pnCategoryId = nKind == PALM_KIND_DATEBOOK      ? &pRef->rec1.nCategoryId
+                       : nKind == PALM_KIND_DATEBOOK_EX ? &pRef->rec2.nCategoryId
+                                                        : &pRef->rec3.nCategory;
+  bool bResolved = false;
+  if (nKind == PALM_KIND_DATEBOOK) {
+    bResolved = m_pDate->GetCategoryId(f.szCategory, pnCategoryId, true);
+  } else if (nKind == PALM_KIND_DATEBOOK_EX) {
+    bResolved = m_pDateEx->GetCategoryId(f.szCategory, pnCategoryId, true);
+  } else if (m_pDateEx2) {
+    bResolved = m_pDateEx2->ResolveCategory(f.szCategory, pnCategoryId, true);
+  }
+  if (!bResolved) {
+    // A full category list cannot take the name; the record goes to "Unfiled" rather than
+    // to whatever id the failed lookup left behind.
+    Log(0, "Failed to resolve Palm Desktop category: %s", f.szCategory);
+    *pnCategoryId = 0;
+  }
+  return true;
+}
+
+void PmDateInfo::RepeatToPalm(int nKind, const RepeatPattern* ptn, PmRepeat* pRec) {
+  if (!(ptn && pRec)) {
+    CxAssertFailed("ptn&&pRec", DB_MODULE, __LINE__);
+    return;
+  }
+  const int nEndYear = ptn->stPatternEnd.wYear;
+  if (nEndYear >= kFirstEndYear && nEndYear <= kLastEndYear) {
+    PmTime end;
+    end.FromSystemTime(&ptn->stPatternEnd);
+    pRec->nEndDate = end.GetValue();
+  } else {
+    pRec->nEndDate = PM_NO_END_DATE;
+  }
+  switch (ptn->nType) {
+    case REPEAT_NONE:
+    case REPEAT_YEARLY_BY_DAY:
+      pRec->nBrand = PM_REPEAT_NONE;
+      break;
+    case REPEAT_DAILY:
+      pRec->nBrand = PM_REPEAT_DAILY;
+      pRec->nInterval = static_cast<LONG>(ptn->nInterval);
+      pRec->nDayIndex = static_cast<LONG>(ptn->nDayOfWeekMask);
+      break;
+    case REPEAT_WEEKLY:
+      pRec->nBrand = PM_REPEAT_WEEKLY;
+      pRec->nInterval = static_cast<LONG>(ptn->nInterval);
+      pRec->nDayIndex = 1;
+      pRec->bDaysMask = static_cast<BYTE>(ptn->nDayOfWeekMask & 0xFF);
+      break;
+    case REPEAT_MONTHLY_BY_DAY: {
+      pRec->nBrand = PM_REPEAT_MONTHLY_BY_DAY;
+      pRec->nInterval = static_cast<LONG>(ptn->nInterval);
+      const LONG nWeekIndex = ClampWeekIndex(static_cast<LONG>(ptn->nInstance) - 1);
+      if (nKind == PALM_KIND_DATABASE) {
+        pRec->bDaysMask = static_cast<BYTE>(ptn->nDayOfWeekMask & 0x7F);
+        pRec->nWeekIndex = nWeekIndex;
+      } else {
+        LONG nDay = 0;
+        while (nDay < kDaysInWeek && !(ptn->nDayOfWeekMask & (1u << nDay))) ++nDay;
+        pRec->nDayIndex = nDay < kDaysInWeek ? nDay : 0;
+        pRec->nWeekIndex = nWeekIndex;
+      }
+      break;
+    }
+    case REPEAT_MONTHLY_BY_DATE:
+      pRec->nBrand = PM_REPEAT_MONTHLY_BY_DATE;
+      pRec->nInterval = static_cast<LONG>(ptn->nInterval);
+      pRec->nDayNumber = static_cast<LONG>(ptn->nDayOfMonth);
+      break;
+    case REPEAT_YEARLY_BY_DATE:
+      pRec->nBrand = PM_REPEAT_YEARLY_BY_DATE;
+      pRec->nInterval = static_cast<LONG>(ptn->nInterval);
+      pRec->nDayNumber = static_cast<LONG>(ptn->nDayOfMonth);
+      pRec->nMonthIndex = ptn->nMonthOfYear - 1;
+      break;
+    default:
+      break;
+  }
+}
+
+void PmDateInfo::RepeatFromPalm(int nKind, const PmRepeat* pRec, RepeatPattern* ptn) {
+  if (!(pRec && ptn)) {
+    CxAssertFailed("pRec&&ptn", DB_MODULE, __LINE__);
+    return;
+  }
+  // A negative interval from a file would wrap to billions; 0 never steps.
+  const UINT nInterval = pRec->nInterval > 0 ? static_cast<UINT>(pRec->nInterval) : 0;
+  switch (pRec->nBrand) {
+    case PM_REPEAT_NONE:
+    case PM_REPEAT_YEARLY_BY_DAY:
+      ptn->nType = REPEAT_NONE;
+      break;
+    case PM_REPEAT_DAILY:
+      ptn->nType = REPEAT_DAILY;
+      ptn->nInterval = nInterval;
+      ptn->nDayOfWeekMask = static_cast<UINT>(pRec->nDayIndex);
+      break;
+    case PM_REPEAT_WEEKLY:
+      ptn->nType = REPEAT_WEEKLY;
+      ptn->nInterval = nInterval;
+      ptn->nDayOfWeekMask = pRec->bDaysMask;
+      ptn->nInstance = 1;
+      break;
+    case PM_REPEAT_MONTHLY_BY_DAY:
+      ptn->nType = REPEAT_MONTHLY_BY_DAY;
+      ptn->nInterval = nInterval;
+      ptn->nInstance = static_cast<UINT>(ClampWeekIndex(pRec->nWeekIndex) + 1);
+      if (nKind == PALM_KIND_DATABASE) {
+        ptn->nDayOfWeekMask = pRec->bDaysMask & 0x7Fu;
+      } else {
+        // A day index outside the week names no weekday; it must not shift a bit out.
+        ptn->nDayOfWeekMask =
+            pRec->nDayIndex >= 0 && pRec->nDayIndex < kDaysInWeek ? 1u << pRec->nDayIndex : 0;
+      }
+      break;
+    case PM_REPEAT_MONTHLY_BY_DATE:
+      ptn->nType = REPEAT_MONTHLY_BY_DATE;
+      ptn->nInterval = nInterval;
+      ptn->nDayOfMonth = static_cast<UINT>(pRec->nDayNumber);
+      break;
+    case PM_REPEAT_YEARLY_BY_DATE:
+      ptn->nType = REPEAT_YEARLY_BY_DATE;
+      ptn->nInterval = nInterval;
+      ptn->nDayOfMonth = static_cast<UINT>(pRec->nDayNumber);
+      ptn->nMonthOfYear = pRec->nMonthIndex + 1;
+      break;
+    default:
+      break;
+  }
+  PmTime(pRec->nEndDate).ToSystemTime(&ptn->stPatternEnd);
+  ptn->bHasEnd = ptn->stPatternEnd.wYear <= kLastEndYear ? 1 : 0;
+}
+
+bool PmDateInfo::SyncRecord(const CommDate* pRecord) {
+  if (!pRecord || !m_pRecordSet) return false;
+  int nPos = -1;
+  switch (m_pRecordSet->FindMatch(pRecord, nullptr, &nPos)) {
+    case FIND_NONE:
+      return AddRecord(pRecord);
+    case FIND_CHANGED:
+      return UpdateRecord(pRecord, nPos);
+    default:
+      return false;
+  }
+}
+
+bool PmDateInfo::AddRecord(const CommDate* pRecord) {
+  if (!pRecord || m_nLoadedKind < PALM_KIND_DATEBOOK || m_nLoadedKind > PALM_KIND_DATABASE ||
+      (m_nLoadedKind == PALM_KIND_DATABASE && !m_pDateEx2)) {
+    return false;
+  }
+  std::unique_ptr<PalmRecordRef, RefDeleter> pRef(NewRef(m_nLoadedKind));
+  if (!pRef || !RecordToPalm(pRecord, pRef.get())) return false;
+
+  // The store gets the record first: once it is there, it is saved with the calendar, so
+  // the reference and the record set must follow or the positions would no longer agree.
+  const int nStorePos = GetStoreCount();
+  bool bStored = false;
+  if (m_nLoadedKind == PALM_KIND_DATEBOOK) {
+    PmDateRecord& rec = pRef->rec1;
+    rec.nStatus |= PM_STATUS_ADDED;
+    rec.nPlacement = PM_PLACEMENT_NEW;
+    bStored = m_pDate->GetDataMgr()->Add(&rec);
+  } else if (m_nLoadedKind == PALM_KIND_DATEBOOK_EX) {
+    PmDateExRecord& rec = pRef->rec2;
+    rec.nStatus |= PM_STATUS_ADDED;
+    rec.nSequence = static_cast<DWORD>(nStorePos) + PM_DATEEX_SEQUENCE_BASE;
+    rec.nFieldBase = static_cast<DWORD>(nStorePos) * PM_DATEEX_FIELDS;
+    rec.nPlacement = PM_PLACEMENT_NEW;
+    bStored = m_pDateEx->GetDataMgr()->Add(&rec);
+  } else {
+    PmDateEx2Record& rec = pRef->rec3;
+    rec.nStatus |= PM_STATUS_ADDED;
+    rec.nPlacement = static_cast<LONG>(PM_PLACEMENT_NEW);
+    bStored = m_pDateEx2->GetRecords()->Add(&rec);
+  }
+  if (!bStored || !AppendReference(*pRef, nStorePos)) {
+    Log(0, "Failed to add a record to the Palm Desktop Calendar.");
+    return false;
+  }
+  if (!m_pRecordSet->AddCopy(pRecord)) {
+    Log(0, "Failed to add a record to the Palm Desktop Calendar.");
+    return false;
+  }
+  if (m_nLoadedKind == PALM_KIND_DATABASE) {
+    PmDateEx2Record* pStore = m_pDateEx2->GetRecords()->GetAt(nStorePos);
+    if (!pStore || !m_pDateEx2->SaveRecord(pStore)) {
+      Log(0, "Failed to write a new record to the Palm Desktop database.");
+      return false;
+    }
+    // The reference learns the row too, so a later update goes to the same row.
+    m_Refs.back().pRef->rec3 = *pStore;
+  }
+  return true;
+}
+
+bool PmDateInfo::UpdateRecord(const CommDate* pRecord, int nPos) {
+  if (!pRecord || nPos < 0 || m_nLoadedKind < PALM_KIND_DATEBOOK ||
+      m_nLoadedKind > PALM_KIND_DATABASE || nPos >= static_cast<int>(m_Refs.size())) {
+    return false;
+  }
+  Reference& ref = m_Refs[static_cast<size_t>(nPos)];
+  if (!RecordToPalm(pRecord, ref.pRef.get())) return false;
+  m_pRecordSet->Update(pRecord, nPos);
+
+  if (m_nLoadedKind == PALM_KIND_DATEBOOK) {
+    PmDateRecord* pStore = m_pDate->GetDataMgr()->GetAt(ref.nStorePos);
+    if (!pStore) return false;
+    ref.pRef->rec1.nStatus |= PM_STATUS_CHANGED;
+    *pStore = ref.pRef->rec1;
+  } else if (m_nLoadedKind == PALM_KIND_DATEBOOK_EX) {
+    PmDateExRecord* pStore = m_pDateEx->GetDataMgr()->GetAt(ref.nStorePos);
+    if (!pStore) return false;
+    ref.pRef->rec2.nStatus |= PM_STATUS_CHANGED;
+    // The store record keeps its own blob data; the conversion never changes blobs.
+    PmBlob blobs[PM_DATEEX_BLOBS];
+    std::memcpy(blobs, pStore->blobs, sizeof blobs);
+    *pStore = ref.pRef->rec2;
+    std::memcpy(pStore->blobs, blobs, sizeof blobs);
+  } else {
+    PmDateEx2Record* pStore = m_pDateEx2 ? m_pDateEx2->GetRecords()->GetAt(ref.nStorePos) : nullptr;
+    if (!pStore) return false;
+    ref.pRef->rec3.nStatus |= PM_STATUS_CHANGED;
+    CopyKeepingRow(pStore, ref.pRef->rec3);
+    if (!m_pDateEx2->SaveRecord(pStore)) {
+      Log(0, "Failed to write a changed record to the Palm Desktop database.");
+      return false;
+    }
+    ref.pRef->rec3 = *pStore;
+  }
+  return true;
+}
+
+bool PmDateInfo::Save() {
+  switch (m_nLoadedKind) {
+    case PALM_KIND_DATABASE:
+      return m_pDateEx2 && m_pDateEx2->Commit();
+    case PALM_KIND_DATEBOOK_EX:
+      return m_pDateEx->Save();
+    case PALM_KIND_DATEBOOK:
+      return m_pDate->Save();
+    default:
+      Log(0, "Unknown Palm Desktop version.");
+      return false;
+  }
+}

@@ -1,0 +1,130 @@
+// The Palm Desktop calendar store as the rest of the program sees it. PmDateInfo picks the
+// calendar generation of the installed Palm Desktop, loads a Palm user's calendar (or a
+// chosen file) through one of three stores, converts every shown Palm record into a common
+// record, writes common records back as Palm records, and saves.
+//
+// Calendar kinds: 1 the datebook of Palm Desktop 4.1 and earlier (PmDateUtil), 2 the datebook
+// of Palm Desktop 4.1.4 (PmDateExUtil), 3 the Palm Desktop 6.x database, reached through the
+// PmCalendarEx2 interface below; 255 marks a file load that failed, 0 nothing loaded.
+//
+// Positions: record set position n, reference n and the n-th shown record of the store are
+// one appointment. Records whose status has bit 0x04 or 0x80 are not shown: they stay in the
+// store's list and are saved back unchanged. Date-times of common records are local.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "common/calendar/CommDate.h"
+#include "common/calendar/CommDateMgr.h"
+#include "common/palm/PalmDate.h"
+#include "common/palm/PalmDateEx.h"
+#include "common/palm/PalmDateEx2.h"
+#include "platform/win/WinTypes.h"
+
+#define PALM_KIND_NONE 0
+#define PALM_KIND_DATEBOOK 1     // Palm Desktop 4.1 and earlier
+#define PALM_KIND_DATEBOOK_EX 2  // Palm Desktop 4.1.4
+#define PALM_KIND_DATABASE 3     // Palm Desktop 6.x
+#define PALM_KIND_FAILED 255
+
+// One Palm record of the loaded kind, as the store holds it. Kind 2 references own their
+// extension blob data; the copy attached to a common record as pExtra carries none.
+struct PalmRecordRef {
+  DWORD nKind;
+  union {
+    PmDateRecord rec1;
+    PmDateExRecord rec2;
+    PmDateEx2Record rec3;
+  };
+};
+
+// The Palm Desktop 6.x calendar as PmDateInfo drives it. The 6.x database code provides the
+// implementation and registers a factory with PmSetCalendarEx2Factory; without one, every
+// kind-3 load fails.
+class PmCalendarEx2 {
+ public:
+  virtual ~PmCalendarEx2() = default;
+  virtual bool LoadByUserId(DWORD nUserId) = 0;
+  virtual bool LoadFile(const char* szPath) = 0;
+  // The loaded records in table order; PmDateInfo empties it, reads it and appends to it.
+  virtual PmDateEx2DataMgr* GetRecords() = 0;
+  // Writes one record of the list to the database at once; the record learns its row.
+  virtual bool SaveRecord(PmDateEx2Record* pRecord) = 0;
+  virtual bool ResolveCategory(const char* szName, LONG* pnId, bool bCreate) = 0;
+  virtual bool Commit() = 0;
+};
+
+typedef std::unique_ptr<PmCalendarEx2> (*PmCalendarEx2Factory)();
+// Registers (or, with null, removes) the maker of 6.x calendars. Stores made before keep
+// the calendar they were made with.
+void PmSetCalendarEx2Factory(PmCalendarEx2Factory pfnFactory);
+
+class PmDateInfo {
+ public:
+  // Chooses the installed kind from the Palm Desktop version: 3 from 60000 up (and when no
+  // version is found), 1 below 40102, 2 otherwise.
+  PmDateInfo();
+  virtual ~PmDateInfo();
+  PmDateInfo(const PmDateInfo&) = delete;
+  PmDateInfo& operator=(const PmDateInfo&) = delete;
+
+  // The calendar of a Palm user, for the installed kind.
+  bool LoadByUser(DWORD nUserId);
+  // A calendar file of any kind, by its extension: ".mdb" the database, ".dat" the 4.1.4
+  // datebook and then the earlier one.
+  bool LoadFile(const char* szPath);
+  // Which loader accepts the file (0 for no path, 255 for none); changes nothing here.
+  int CheckFileKind(const char* szPath);
+
+  CommDateMgr* GetRecordSet() { return m_pRecordSet.get(); }
+
+  // Writes the common record into the loaded calendar: a new Palm record when the record set
+  // has no counterpart, over the Palm record of a changed counterpart. False when nothing was
+  // written (an unchanged counterpart, nothing loaded, a database write that failed).
+  bool SyncRecord(const CommDate* pRecord);
+  bool AddRecord(const CommDate* pRecord);
+  bool UpdateRecord(const CommDate* pRecord, int nPos);
+
+  // Datebooks are written whole now; the database only commits.
+  bool Save();
+
+  int GetInstalledKind() const { return m_nInstalledKind; }
+  int GetLoadedKind() const { return m_nLoadedKind; }
+  int GetReferenceCount() const { return static_cast<int>(m_Refs.size()); }
+  const PalmRecordRef* GetReference(int nPos) const;
+  PmDateUtil* GetDateUtil() { return m_pDate.get(); }
+  PmDateExUtil* GetDateExUtil() { return m_pDateEx.get(); }
+  PmCalendarEx2* GetCalendarEx2() { return m_pDateEx2.get(); }
+
+  // The conversions, kind by kind. The repeat block of kind 3 is carried in a PmRepeat with
+  // the 6.x fields in their datebook places (day index = nRepeatDayMask, days mask =
+  // bRepeatDays, week index = nRepeatWeek ...).
+  static void PalmToRecord(const PalmRecordRef* pRef, CommDate* pRecord);
+  bool RecordToPalm(const CommDate* pRecord, PalmRecordRef* pRef);
+  static void RepeatToPalm(int nKind, const RepeatPattern* ptn, PmRepeat* pRec);
+  static void RepeatFromPalm(int nKind, const PmRepeat* pRec, RepeatPattern* ptn);
+
+ private:
+  struct RefDeleter {
+    void operator()(PalmRecordRef* pRef) const;
+  };
+  struct Reference {
+    std::unique_ptr<PalmRecordRef, RefDeleter> pRef;
+    int nStorePos;  // position of the record in the store's own list
+  };
+
+  void ClearAll();
+  bool BuildRecordSet();
+  int GetStoreCount() const;
+  DWORD GetStoreStatus(int nStorePos) const;
+  bool AppendReference(const PalmRecordRef& ref, int nStorePos);
+
+  int m_nInstalledKind;
+  int m_nLoadedKind;
+  std::vector<Reference> m_Refs;
+  std::unique_ptr<CommDateMgr> m_pRecordSet;
+  std::unique_ptr<PmDateUtil> m_pDate;
+  std::unique_ptr<PmDateExUtil> m_pDateEx;
+  std::unique_ptr<PmCalendarEx2> m_pDateEx2;
+};
