@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <string>
 
 #include "common/calendar/CommDate.h"
 #include "platform/win/WinString.h"
@@ -18,6 +19,14 @@
 #include "platform/win/WinTypes.h"
 
 namespace viewtest {
+
+// Names parameterized cases after their szName.
+struct CaseName {
+  template <class T>
+  std::string operator()(const ::testing::TestParamInfo<T>& caseInfo) const {
+    return caseInfo.param.szName;
+  }
+};
 
 inline SYSTEMTIME Date(int nYear, int nMonth, int nDay, int nHour = 0, int nMinute = 0) {
   SYSTEMTIME st{};
