@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <string>
 #include <unordered_set>
 
 #include "platform/win/WinSystem.h"
@@ -66,6 +67,15 @@ DWORD ErrorFromErrno(int nErr) {
     default:
       return ERROR_INVALID_PARAMETER;
   }
+}
+
+bool ParentFolderExists(const char* szPath) {
+  std::string folder(szPath);
+  const size_t nSlash = folder.find_last_of('/');
+  if (nSlash == std::string::npos) return true;  // the current folder
+  folder.resize(nSlash == 0 ? 1 : nSlash);
+  struct stat st {};
+  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 HANDLE Fail(DWORD dwError) {
@@ -126,7 +136,12 @@ HANDLE CreateFile(LPCSTR szFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
   do {
     fd = ::open(szFileName, nFlags, 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return Fail(ErrorFromErrno(errno));
+  if (fd < 0) {
+    const int nErr = errno;
+    // Windows tells a missing folder on the way from a missing file.
+    if (nErr == ENOENT && !ParentFolderExists(szFileName)) return Fail(ERROR_PATH_NOT_FOUND);
+    return Fail(ErrorFromErrno(nErr));
+  }
 
   const int nLock = (dwShareMode == 0 ? LOCK_EX : LOCK_SH) | LOCK_NB;
   int nLockResult;
