@@ -1,0 +1,126 @@
+// Calendar initialization and the calendar state of the main window.
+#include "app/core/AppCalendar.h"
+
+#include <exception>
+
+#include "app/core/AppMessages.h"
+#include "app/core/PalmUsers.h"
+#include "common/misc/CxDebugUtil.h"
+#include "common/outlook/OlDate.h"
+#include "common/palm/PalmDateInfo.h"
+
+AppCalendar::AppCalendar() = default;
+
+AppCalendar::~AppCalendar() { Free(); }
+
+void AppCalendar::Free() {
+  m_pPalm.reset();
+  m_pOutlook.reset();
+  m_pPalmSel.reset();
+  m_pOutlookSel.reset();
+  m_bPalmLoaded = false;
+  m_bOutlookLoaded = false;
+}
+
+bool AppCalendar::Init(TAppSettings& settings, CxList& users, const char* szPalmFile) {
+  // Nothing below throws by design; an allocation failure is the one exception that can
+  // still arrive, and it ends the initialization where it happened.
+  try {
+    m_pPalm = std::make_unique<PmDateInfo>();
+    m_pOutlook = std::make_unique<OlDateUtil>();
+    ChoosePalmUser(settings, users);
+    LoadPalm(settings, szPalmFile);
+    LoadOutlook();
+    MatchAll();
+    m_pPalmSel = std::make_unique<CxList>();
+    m_pOutlookSel = std::make_unique<CxList>();
+  } catch (const std::exception& e) {
+    Log(0, "Calendar initialization stopped: %s", e.what());
+    ShowUserError(MSG_CALENDAR_INIT_FAILED);
+    return false;
+  }
+  return true;
+}
+
+bool AppCalendar::LoadPalm(const TAppSettings& settings, const char* szPalmFile) {
+  m_bPalmLoaded = false;
+  if (!m_pPalm) return false;
+  if (szPalmFile != nullptr && szPalmFile[0] != '\0') {
+    m_bPalmLoaded = m_pPalm->LoadFile(szPalmFile);
+  } else if (settings.UseDateFile) {
+    m_bPalmLoaded = m_pPalm->LoadFile(settings.DateFileName);
+  } else {
+    m_bPalmLoaded = m_pPalm->LoadByUser(static_cast<DWORD>(settings.PDUserID));
+  }
+  return m_bPalmLoaded;
+}
+
+bool AppCalendar::LoadOutlook() {
+  m_bOutlookLoaded = m_pOutlook && m_pOutlook->Load();
+  return m_bOutlookLoaded;
+}
+
+int AppCalendar::GetPalmKind() const { return m_pPalm ? m_pPalm->GetLoadedKind() : 0; }
+
+CommDateMgr* AppCalendar::GetPalmSet() { return m_pPalm ? m_pPalm->GetRecordSet() : nullptr; }
+
+CommDateMgr* AppCalendar::GetOutlookSet() {
+  return m_pOutlook ? m_pOutlook->GetRecordSet() : nullptr;
+}
+
+bool AppCalendar::MatchAll() {
+  CommDateMgr* pPalmSet = GetPalmSet();
+  CommDateMgr* pOutlookSet = GetOutlookSet();
+  if (pPalmSet == nullptr || pOutlookSet == nullptr) return false;
+  pOutlookSet->MarkAll(pPalmSet);
+  pPalmSet->MarkAll(pOutlookSet);
+  return true;
+}
+
+bool AppCalendar::DayHasRecords(const SYSTEMTIME* pDay) {
+  if (pDay == nullptr) return false;
+  CommDateMgr* sets[] = {GetPalmSet(), GetOutlookSet()};
+  for (CommDateMgr* pSet : sets) {
+    if (pSet == nullptr) continue;
+    for (CommDate* pDate = pSet->GetFirst(); pDate != nullptr; pDate = pSet->GetNext()) {
+      if (OccursOnDay(pDate, pDay)) return true;
+    }
+  }
+  return false;
+}
+
+void AppCalendar::RecordsOfDay(CommDateMgr* pSet, const SYSTEMTIME* pDay,
+                               std::vector<CommDate*>& vRecords) {
+  vRecords.clear();
+  if (pSet == nullptr || pDay == nullptr) return;
+  for (CommDate* pDate = pSet->GetFirst(); pDate != nullptr; pDate = pSet->GetNext()) {
+    if (OccursOnDay(pDate, pDay)) vRecords.push_back(pDate);
+  }
+}
+
+bool AppCalendar::WriteToOutlook(CommDate* pDate) {
+  if (!m_pOutlook || pDate == nullptr) return false;
+  // The Outlook store gives a changed item the whole incoming record, its source, match state
+  // and counterpart included, so the item would then pass for a Palm record: a two-way run
+  // would hand it back to Outlook and report a failure. Those three fields describe the item,
+  // not its contents, and are kept.
+  CommDateMgr* pSet = m_pOutlook->GetRecordSet();
+  CommDate* pTarget = nullptr;
+  if (pSet != nullptr && pSet->FindMatch(pDate, &pTarget, nullptr) != FIND_CHANGED) {
+    pTarget = nullptr;
+  }
+  UINT nSource = pTarget != nullptr ? pTarget->nSource : 0;
+  UINT nMatchState = pTarget != nullptr ? pTarget->nMatchState : 0;
+  CommDate* pPeer = pTarget != nullptr ? pTarget->pPeer : nullptr;
+  bool bOk = m_pOutlook->SyncRecord(pDate);
+  if (pTarget != nullptr) {
+    pTarget->nSource = nSource;
+    pTarget->nMatchState = nMatchState;
+    pTarget->pPeer = pPeer;
+  }
+  return bOk;
+}
+
+bool AppCalendar::WriteToPalm(CommDate* pDate) { return m_pPalm && m_pPalm->SyncRecord(pDate); }
+
+bool AppCalendar::SavePalm() { return m_pPalm && m_pPalm->Save(); }

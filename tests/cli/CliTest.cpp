@@ -1,0 +1,196 @@
+// daybridge-cli end to end: a demo environment is generated for a fixed day, then the tool
+// runs on it as a user would run it, and its output, exit status and files are checked.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+  int nExit = -1;
+  std::string sOut;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+int CountOf(const std::string& sText, const std::string& sPart) {
+  int nCount = 0;
+  for (size_t nPos = sText.find(sPart); nPos != std::string::npos;
+       nPos = sText.find(sPart, nPos + sPart.size())) {
+    ++nCount;
+  }
+  return nCount;
+}
+
+class CliEndToEnd : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("TZ", "Europe/Paris", 1);
+    s_Root = fs::temp_directory_path() / ("daybridge-cli-test-" + std::to_string(getpid()));
+    fs::remove_all(s_Root);
+    fs::create_directories(s_Root);
+  }
+  static void TearDownTestSuite() { fs::remove_all(s_Root); }
+
+  // A fresh environment per test: tests change the calendars.
+  void SetUp() override {
+    m_Demo = s_Root / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    Result gen = Run(std::string(DB_DEMO_PATH) + " --out '" + m_Demo.string() +
+                     "' --today 2026-12-09");
+    ASSERT_EQ(gen.nExit, 0) << gen.sOut;
+    std::ifstream env(m_Demo / "demo.env");
+    std::string sLine;
+    while (std::getline(env, sLine)) {
+      size_t nEq = sLine.find('=');
+      if (nEq != std::string::npos) {
+        setenv(sLine.substr(0, nEq).c_str(), sLine.substr(nEq + 1).c_str(), 1);
+      }
+    }
+  }
+
+  static Result Run(const std::string& sCommand) {
+    Result result;
+    FILE* pPipe = popen((sCommand + " 2>&1 </dev/null").c_str(), "r");
+    if (pPipe == nullptr) return result;
+    char buf[4096];
+    size_t nRead;
+    while ((nRead = fread(buf, 1, sizeof(buf), pPipe)) > 0) result.sOut.append(buf, nRead);
+    int nStatus = pclose(pPipe);
+    result.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+    return result;
+  }
+
+  static Result Cli(const std::string& sArgs) { return Run(std::string(DB_CLI_PATH) + " " + sArgs); }
+
+  static fs::path s_Root;
+  fs::path m_Demo;
+};
+
+fs::path CliEndToEnd::s_Root;
+
+TEST_F(CliEndToEnd, StatusShowsPlacesUsersAndEveryMatchState) {
+  Result r = Cli("status");
+  ASSERT_EQ(r.nExit, 0) << r.sOut;
+  EXPECT_NE(r.sOut.find("Palm Desktop 4.1.4 datebook, 9 records"), std::string::npos) << r.sOut;
+  EXPECT_NE(r.sOut.find("Alice Martin"), std::string::npos);
+  EXPECT_NE(r.sOut.find("Bruno Lefèvre"), std::string::npos);  // printed as UTF-8
+  EXPECT_NE(r.sOut.find("Palm Desktop:        5 new, 2 changed, 2 same"), std::string::npos)
+      << r.sOut;
+  EXPECT_NE(r.sOut.find("Outlook:             5 new, 2 changed, 2 same"), std::string::npos)
+      << r.sOut;
+
+  Result json = Cli("status --json");
+  ASSERT_EQ(json.nExit, 0) << json.sOut;
+  EXPECT_NE(json.sOut.find("\"kind\": 2"), std::string::npos) << json.sOut;
+  EXPECT_NE(json.sOut.find("\"palmUserId\": 1001"), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, ListJsonCarriesEveryKeyAndRangesFilter) {
+  Result r = Cli("list palm --json");
+  ASSERT_EQ(r.nExit, 0) << r.sOut;
+  EXPECT_EQ(CountOf(r.sOut, "\"description\": "), 9) << r.sOut;
+  for (const char* szKey :
+       {"allDay", "start", "end", "alarm", "advance", "advanceUnit", "note", "location",
+        "category", "private", "repeat", "type", "interval", "dayOfWeekMask", "dayOfMonth",
+        "monthOfYear", "instance", "hasEnd", "source", "matchState"}) {
+    EXPECT_NE(r.sOut.find(std::string("\"") + szKey + "\": "), std::string::npos) << szKey;
+  }
+  EXPECT_NE(r.sOut.find("\"Conférence annuelle à Genève\""), std::string::npos);
+  EXPECT_NE(r.sOut.find("\"start\": \"2026-12-10T09:00:00\""), std::string::npos);
+
+  // 2026-12-13 is a Sunday: the daily run (every two days from the 9th) and the birthday
+  // (the 12th) are not on it, the conference (14th..16th) starts after it.
+  Result day = Cli("list outlook --from 2026-12-13 --to 2026-12-13 --json");
+  ASSERT_EQ(day.nExit, 0) << day.sOut;
+  EXPECT_EQ(CountOf(day.sOut, "\"description\": "), 1) << day.sOut;
+  EXPECT_NE(day.sOut.find("Night flight"), std::string::npos) << day.sOut;
+}
+
+TEST_F(CliEndToEnd, SyncEachWayThenNothingIsLeftToTransfer) {
+  Result p2o = Cli("sync --direction palm-to-outlook --conflict skip");
+  ASSERT_EQ(p2o.nExit, 0) << p2o.sOut;
+  EXPECT_EQ(CountOf(p2o.sOut, "Synchronizing Calendar record from Palm Desktop to Outlook:"), 5)
+      << p2o.sOut;
+  EXPECT_NE(p2o.sOut.find("7 record(s) were synchronized"), std::string::npos) << p2o.sOut;
+
+  Result o2p = Cli("sync --direction outlook-to-palm --conflict skip");
+  ASSERT_EQ(o2p.nExit, 0) << o2p.sOut;
+  EXPECT_EQ(CountOf(o2p.sOut, "Synchronizing Calendar record from Outlook to Palm Desktop:"), 5)
+      << o2p.sOut;
+  EXPECT_EQ(CountOf(o2p.sOut, "Synchronization failed."), 0) << o2p.sOut;
+
+  Result status = Cli("status");
+  EXPECT_NE(status.sOut.find("Palm Desktop:        0 new, 2 changed, 12 same"), std::string::npos)
+      << status.sOut;
+
+  // Only the two conflicts remain; skipping them transfers nothing.
+  Result again = Cli("sync --direction two-way --conflict skip");
+  ASSERT_EQ(again.nExit, 0) << again.sOut;
+  EXPECT_EQ(CountOf(again.sOut, "Synchronizing Calendar record from"), 0) << again.sOut;
+
+  Result history = Cli("history --json");
+  ASSERT_EQ(history.nExit, 0);
+  EXPECT_EQ(CountOf(history.sOut, "\"description\": "), 3) << history.sOut;
+  EXPECT_NE(history.sOut.find("Transfer Palm Desktop Calendar information to Outlook."),
+            std::string::npos);
+}
+
+TEST_F(CliEndToEnd, ConflictsResolvedByPalmLeaveNoConflicts) {
+  Result r = Cli("sync --direction two-way --conflict palm");
+  ASSERT_EQ(r.nExit, 0) << r.sOut;
+  Result status = Cli("status");
+  EXPECT_NE(status.sOut.find("0 new, 0 changed"), std::string::npos) << status.sOut;
+}
+
+TEST_F(CliEndToEnd, DryRunWritesNothingAndAskWithoutTerminalLeavesConflicts) {
+  fs::path ics = m_Demo / "outlook" / "Calendar.ics";
+  fs::path datebook = m_Demo / "palm" / "Alice" / "datebook" / "datebook.dat";
+  std::string sIcs = ReadFile(ics);
+  std::string sDatebook = ReadFile(datebook);
+  Result dry = Cli("sync --direction two-way --dry-run");
+  ASSERT_EQ(dry.nExit, 0) << dry.sOut;
+  EXPECT_NE(dry.sOut.find("Dry run"), std::string::npos);
+  EXPECT_EQ(ReadFile(ics), sIcs);
+  EXPECT_EQ(ReadFile(datebook), sDatebook);
+  EXPECT_EQ(CountOf(Cli("history").sOut, "Transfer"), 0);
+
+  Result ask = Cli("sync --direction palm-to-outlook --conflict ask --range 2026-12-11..2026-12-11");
+  ASSERT_EQ(ask.nExit, 0) << ask.sOut;
+  EXPECT_NE(ask.sOut.find("No terminal to ask"), std::string::npos) << ask.sOut;
+  // The day's new records travel; the conflict of that day stays.
+  EXPECT_EQ(CountOf(ask.sOut, "Synchronizing Calendar record from"), 2) << ask.sOut;
+  EXPECT_EQ(CountOf(ask.sOut, "Subject: Lunch"), 0) << ask.sOut;
+  EXPECT_NE(Cli("status").sOut.find("Palm Desktop:        3 new, 2 changed, 4 same"),
+            std::string::npos);
+}
+
+TEST_F(CliEndToEnd, OtherCalendarsAndErrors) {
+  fs::path bruno = m_Demo / "palm" / "Bruno" / "datebook" / "datebook.dat";
+  Result earlier = Cli("--palm-file '" + bruno.string() + "' status");
+  EXPECT_NE(earlier.sOut.find("Palm Desktop 4.1 or earlier datebook, 9 records"),
+            std::string::npos)
+      << earlier.sOut;
+
+  EXPECT_EQ(Cli("--palm-file /nonexistent/datebook.dat list palm").nExit, 2);
+  EXPECT_EQ(Cli("").nExit, 1);
+  EXPECT_EQ(Cli("frobnicate").nExit, 1);
+  EXPECT_EQ(Cli("sync --direction sideways").nExit, 1);
+  EXPECT_EQ(Cli("list palm --from 2026-02-30 --to 2026-03-01").nExit, 1);
+  Result help = Cli("sync --help");
+  EXPECT_EQ(help.nExit, 0);
+  EXPECT_NE(help.sOut.find("--dry-run"), std::string::npos);
+}
+
+}  // namespace
