@@ -29,7 +29,9 @@ const CommField kFields[FIELD_COUNT] = {
     {FIELD_REPEAT, "Repeat", 256, 0},
 };
 
-const char* YesNo(BOOL bFlag) { return bFlag ? "Yes" : "No"; }
+const char* YesNo(BOOL bFlag) {
+  return bFlag ? "Yes" : "No";
+}
 
 enum class DatePart { Time, DateTime, Date };
 

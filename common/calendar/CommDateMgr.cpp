@@ -128,7 +128,9 @@ CommDateMgr::CommDateMgr()
   SetEqualityKeys(nullptr, 0);
 }
 
-CommDateMgr::~CommDateMgr() { Clear(); }
+CommDateMgr::~CommDateMgr() {
+  Clear();
+}
 
 void CommDateMgr::Clear() {
   if (m_pList) {

@@ -15,9 +15,13 @@ CxList::CxList()
       m_nFindIndex(0),
       m_pFree(nullptr) {}
 
-CxList::~CxList() { RemoveAll(false); }
+CxList::~CxList() {
+  RemoveAll(false);
+}
 
-void CxList::SetFreeFunc(CxListFreeFunc pFree) { m_pFree = pFree; }
+void CxList::SetFreeFunc(CxListFreeFunc pFree) {
+  m_pFree = pFree;
+}
 
 void CxList::FreeData(void* pData) const {
   if (m_pFree != nullptr) {

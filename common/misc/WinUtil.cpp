@@ -16,9 +16,9 @@
 
 namespace {
 
-const char* const kMonthNames[12] = {"January", "February", "March",     "April",
-                                     "May",     "June",     "July",      "August",
-                                     "September", "October", "November", "December"};
+const char* const kMonthNames[12] = {"January",   "February", "March",    "April",
+                                     "May",       "June",     "July",     "August",
+                                     "September", "October",  "November", "December"};
 const char* const kDayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                   "Thursday", "Friday", "Saturday"};
 
@@ -31,7 +31,9 @@ const int kMinutesPerDay = 24 * 60;
 
 const int kHexTextMaxBytes = 1024;
 
-int Sign(int nValue) { return nValue < 0 ? -1 : (nValue > 0 ? 1 : 0); }
+int Sign(int nValue) {
+  return nValue < 0 ? -1 : (nValue > 0 ? 1 : 0);
+}
 
 // Gregorian weekday (0 = Sunday) of a date whose month is 1..12 (Sakamoto's method).
 int WeekdayOf(int nYear, int nMonth, int nDay) {
@@ -218,9 +220,9 @@ bool GetLongDateText(const SYSTEMTIME* pDate, char* szBuf, int nSize) {
     return false;
   }
   char szText[64];
-  const int nLength = snprintf(szText, sizeof(szText), "%s %d, %d %s",
-                               kMonthNames[pDate->wMonth - 1], pDate->wDay, pDate->wYear,
-                               kDayNames[pDate->wDayOfWeek]);
+  const int nLength =
+      snprintf(szText, sizeof(szText), "%s %d, %d %s", kMonthNames[pDate->wMonth - 1], pDate->wDay,
+               pDate->wYear, kDayNames[pDate->wDayOfWeek]);
   if (nLength < 0 || nLength + 1 > nSize) {
     return false;
   }
@@ -228,7 +230,9 @@ bool GetLongDateText(const SYSTEMTIME* pDate, char* szBuf, int nSize) {
   return true;
 }
 
-bool IsLeapYear(int nYear) { return nYear % 400 == 0 || (nYear % 4 == 0 && nYear % 100 != 0); }
+bool IsLeapYear(int nYear) {
+  return nYear % 400 == 0 || (nYear % 4 == 0 && nYear % 100 != 0);
+}
 
 int DaysInMonth(int nYear, int nMonth) {
   static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -375,8 +379,8 @@ const char* HexText(const void* pBytes, int nCount) {
   const BYTE* pByte = static_cast<const BYTE*>(pBytes);
   size_t nUsed = 0;
   for (int i = 0; i < nCount; i++) {
-    const int nWritten = snprintf(szText + nUsed, sizeof(szText) - nUsed, i == 0 ? "%02x" : " %02x",
-                                  pByte[i]);
+    const int nWritten =
+        snprintf(szText + nUsed, sizeof(szText) - nUsed, i == 0 ? "%02x" : " %02x", pByte[i]);
     if (nWritten < 0) {
       break;
     }

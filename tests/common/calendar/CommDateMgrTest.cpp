@@ -1,0 +1,384 @@
+// Matching rules (which record FindMatch reports, at which position), the update rules that
+// decide what a sync run may overwrite, ownership of attached blocks, and the calendar tests
+// over recurrences.
+#include "common/calendar/CommDateMgr.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "common/misc/WinUtil.h"
+#include "platform/win/WinString.h"
+
+namespace {
+
+SYSTEMTIME At(int nYear, int nMonth, int nDay, int nHour = 0, int nMinute = 0) {
+  SYSTEMTIME st{};
+  st.wYear = static_cast<WORD>(nYear);
+  st.wMonth = static_cast<WORD>(nMonth);
+  st.wDay = static_cast<WORD>(nDay);
+  st.wHour = static_cast<WORD>(nHour);
+  st.wMinute = static_cast<WORD>(nMinute);
+  FixDayOfWeek(&st);
+  return st;
+}
+
+std::unique_ptr<CommDate> Record(const char* szDescription, SYSTEMTIME stStart, SYSTEMTIME stEnd,
+                                 const char* szLocation = "") {
+  auto pDate = std::make_unique<CommDate>();
+  CxCopyText(pDate->szDescription, szDescription);
+  CxCopyText(pDate->szLocation, szLocation);
+  pDate->stStart = stStart;
+  pDate->stEnd = stEnd;
+  return pDate;
+}
+
+std::unique_ptr<CommDate> Meeting(const char* szLocation = "Room 1", int nHour = 9) {
+  return Record("Team meeting", At(2011, 3, 7, nHour), At(2011, 3, 7, nHour + 1), szLocation);
+}
+
+TEST(FindMatch, CaseAndTimeOfDayDoNotMakeAnotherAppointment) {
+  CommDateMgr set;
+  set.AddCopy(Meeting("Room 1", 14).get());
+  auto pProbe = Record("TEAM MEETING", At(2011, 3, 7, 9), At(2011, 3, 7, 10), "room 1");
+  CommDate* pPeer = nullptr;
+  int nPos = -1;
+  EXPECT_EQ(FIND_SAME, set.FindMatch(pProbe.get(), &pPeer, &nPos));
+  EXPECT_EQ(set.GetAt(0), pPeer);
+  EXPECT_EQ(0, nPos);
+}
+
+TEST(FindMatch, OtherLocationIsAChangedMatch) {
+  CommDateMgr set;
+  set.AddCopy(Meeting("Room 2").get());
+  CommDate* pPeer = nullptr;
+  EXPECT_EQ(FIND_CHANGED, set.FindMatch(Meeting("Room 1").get(), &pPeer, nullptr));
+  EXPECT_EQ(set.GetAt(0), pPeer);
+}
+
+TEST(FindMatch, EndOneDayLaterIsAnotherAppointment) {
+  CommDateMgr set;
+  set.AddCopy(Meeting().get());
+  auto pProbe = Meeting();
+  pProbe->stEnd = At(2011, 3, 8, 10);
+  CommDate* pPeer = pProbe.get();
+  int nPos = -1;
+  EXPECT_EQ(FIND_NONE, set.FindMatch(pProbe.get(), &pPeer, &nPos));
+  EXPECT_EQ(nullptr, pPeer);
+  EXPECT_EQ(1, nPos);
+}
+
+struct PositionCase {
+  const char* szName;
+  // Per record of the set: 'o' other appointment, 'c' changed match, 's' unchanged match.
+  const char* szLayout;
+  int nResult;
+  int nPos;
+};
+
+class FindMatchPositionTest : public ::testing::TestWithParam<PositionCase> {};
+
+TEST_P(FindMatchPositionTest, ReportsTheWinningRecord) {
+  CommDateMgr set;
+  std::vector<CommDate*> stored;
+  for (const char* p = GetParam().szLayout; *p != '\0'; p++) {
+    std::unique_ptr<CommDate> pDate;
+    if (*p == 'o') {
+      pDate = Record("Unrelated", At(2011, 3, 7), At(2011, 3, 7));
+    } else {
+      pDate = Meeting(*p == 's' ? "Room 1" : "Elsewhere");
+    }
+    // Tell the records apart by their note, which the default keys ignore.
+    snprintf(pDate->szNote, sizeof(pDate->szNote), "%d", static_cast<int>(stored.size()));
+    stored.push_back(set.AddCopy(pDate.get()));
+  }
+  CommDate* pPeer = nullptr;
+  int nPos = -1;
+  EXPECT_EQ(GetParam().nResult, set.FindMatch(Meeting("Room 1").get(), &pPeer, &nPos));
+  EXPECT_EQ(GetParam().nPos, nPos);
+  if (GetParam().nResult == FIND_NONE) {
+    EXPECT_EQ(nullptr, pPeer);
+  } else {
+    EXPECT_EQ(stored[static_cast<size_t>(nPos)], pPeer);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, FindMatchPositionTest,
+    ::testing::Values(PositionCase{"EmptySet", "", FIND_NONE, 0},
+                      PositionCase{"NoMatchGivesCount", "ooo", FIND_NONE, 3},
+                      PositionCase{"UnchangedLaterWinsOverChanged", "oocoos", FIND_SAME, 5},
+                      PositionCase{"LastChangedIsReported", "oocooc", FIND_CHANGED, 5},
+                      PositionCase{"FirstUnchangedStopsTheSearch", "scs", FIND_SAME, 0},
+                      PositionCase{"ChangedAfterUnchangedIsNotSeen", "osc", FIND_SAME, 1}),
+    [](const ::testing::TestParamInfo<PositionCase>& row) { return row.param.szName; });
+
+TEST(FindMatch, TheVeryRecordIsItsOwnMatchAndMissingRecordIsAnError) {
+  CommDateMgr set;
+  set.AddCopy(Meeting("Elsewhere").get());
+  CommDate* pSelf = set.AddCopy(Meeting("Room 2").get());
+  CommDate* pPeer = nullptr;
+  int nPos = -1;
+  EXPECT_EQ(FIND_SAME, set.FindMatch(pSelf, &pPeer, &nPos));
+  EXPECT_EQ(pSelf, pPeer);
+  EXPECT_EQ(1, nPos);
+  EXPECT_EQ(FIND_ERROR, set.FindMatch(nullptr, &pPeer, &nPos));
+}
+
+TEST(SetIdentityKeys, RepeatKeyTellsPatternsApart) {
+  CommDateMgr set;
+  const int kKeys[] = {FIELD_DESCRIPTION, FIELD_REPEAT};
+  set.SetIdentityKeys(kKeys, 2);
+  auto pDaily = Meeting();
+  pDaily->repeat.nType = REPEAT_DAILY;
+  pDaily->repeat.nInterval = 1;
+  set.AddCopy(pDaily.get());
+
+  auto pWeekly = Record("Team meeting", At(2012, 1, 1), At(2012, 1, 1), "Room 1");
+  pWeekly->repeat.nType = REPEAT_WEEKLY;
+  pWeekly->repeat.nInterval = 1;
+  EXPECT_EQ(FIND_NONE, set.FindMatch(pWeekly.get(), nullptr, nullptr));
+  pWeekly->repeat = pDaily->repeat;
+  EXPECT_EQ(FIND_SAME, set.FindMatch(pWeekly.get(), nullptr, nullptr));
+
+  // Back to the default keys: the start dates differ again.
+  set.SetIdentityKeys(nullptr, 0);
+  EXPECT_EQ(FIND_NONE, set.FindMatch(pWeekly.get(), nullptr, nullptr));
+}
+
+TEST(SameByKeys, EmptyListMatchesNothing) {
+  auto pA = Meeting();
+  const int kKeys[] = {FIELD_DESCRIPTION};
+  EXPECT_FALSE(SameByKeys(pA.get(), pA.get(), kKeys, 0));
+  EXPECT_FALSE(SameByKeys(pA.get(), pA.get(), nullptr, 1));
+  EXPECT_TRUE(SameByKeys(pA.get(), pA.get(), kKeys, 1));
+}
+
+TEST(SameByKeys, ComparedFieldsAndFieldsThatAlwaysPass) {
+  auto pA = Meeting();
+  auto pB = Meeting();
+  CxCopyText(pB->szNote, "note");
+  pB->nImportance = 1;
+  const int kNote[] = {FIELD_NOTE};
+  const int kImportance[] = {FIELD_IMPORTANCE};
+  EXPECT_FALSE(SameByKeys(pA.get(), pB.get(), kNote, 1));
+  EXPECT_FALSE(SameByKeys(pA.get(), pB.get(), kImportance, 1));
+  pB->bAllDay = 1;
+  pB->stStart.wHour = 3;
+  pB->bPrivate = 1;
+  pB->bAlarm = 1;
+  CxCopyText(pB->szCategory, "Work");
+  const int kIgnored[] = {FIELD_START_DATE_TIME, FIELD_END_DATE_TIME, FIELD_DATE,
+                          FIELD_PRIVATE,         FIELD_CATEGORY,      FIELD_ALARM};
+  EXPECT_TRUE(SameByKeys(pA.get(), pB.get(), kIgnored, 6));
+  const int kAllDay[] = {FIELD_ALL_DAY_EVENT};
+  EXPECT_FALSE(SameByKeys(pA.get(), pB.get(), kAllDay, 1));
+}
+
+TEST(MarkAll, SetsStatesAndPeers) {
+  CommDateMgr palm;
+  CommDateMgr outlook;
+  CommDate* pSame = palm.AddCopy(Meeting("Room 1").get());
+  CommDate* pChanged =
+      palm.AddCopy(Record("Lunch", At(2011, 3, 8, 12), At(2011, 3, 8, 13), "A").get());
+  CommDate* pNew = palm.AddCopy(Record("Gym", At(2011, 3, 9), At(2011, 3, 9)).get());
+  pNew->pPeer = pSame;
+  CommDate* pOlSame = outlook.AddCopy(Meeting("ROOM 1").get());
+  CommDate* pOlChanged =
+      outlook.AddCopy(Record("lunch", At(2011, 3, 8, 12), At(2011, 3, 8, 13), "B").get());
+
+  ASSERT_TRUE(palm.MarkAll(&outlook));
+  EXPECT_EQ(MATCH_SAME, pSame->nMatchState);
+  EXPECT_EQ(pOlSame, pSame->pPeer);
+  EXPECT_EQ(MATCH_CHANGED, pChanged->nMatchState);
+  EXPECT_EQ(pOlChanged, pChanged->pPeer);
+  EXPECT_EQ(MATCH_NEW, pNew->nMatchState);
+  EXPECT_EQ(nullptr, pNew->pPeer);
+  EXPECT_FALSE(palm.MarkAll(nullptr));
+}
+
+TEST(MarkAll, MatchingASetAgainstItselfEnds) {
+  CommDateMgr set;
+  for (int i = 0; i < 4; i++) {
+    set.AddCopy(Meeting().get());
+  }
+  ASSERT_TRUE(set.MarkAll(&set));
+  CommDate* pFirst = set.GetAt(0);
+  for (CommDate* p = set.GetFirst(); p != nullptr; p = set.GetNext()) {
+    EXPECT_EQ(MATCH_SAME, p->nMatchState);
+    EXPECT_EQ(pFirst, p->pPeer);
+  }
+}
+
+TEST(Update, OverwritesDataFieldsButNeverEmptiesATextOrTouchesStoreFields) {
+  CommDateMgr set;
+  auto pStored = Meeting();
+  CxCopyText(pStored->szNote, "Agenda");
+  CxCopyText(pStored->szCategory, "Work");
+  pStored->bAdvance = 1;
+  pStored->nAdvance = 15;
+  pStored->nAdvanceUnit = ADVANCE_MINUTES;
+  pStored->nSource = SOURCE_PALM;
+  pStored->nMatchState = MATCH_CHANGED;
+  set.AddCopy(pStored.get());
+
+  auto pIncoming = Record("Team meeting moved", At(2011, 3, 9, 11), At(2011, 3, 9, 12), "");
+  pIncoming->repeat.nType = REPEAT_WEEKLY;
+  pIncoming->repeat.nInterval = 2;
+  pIncoming->repeat.nDayOfWeekMask = DAYMASK_WEDNESDAY;
+  pIncoming->bAlarm = 1;
+  pIncoming->bAllDay = 0;
+  pIncoming->nImportance = 2;
+  pIncoming->bPrivate = 1;
+  pIncoming->nAdvance = 99;
+  pIncoming->nSource = SOURCE_OUTLOOK;
+  pIncoming->nMatchState = MATCH_NEW;
+
+  ASSERT_TRUE(set.Update(pIncoming.get(), 0));
+  const CommDate* pResult = set.GetAt(0);
+  EXPECT_STREQ("Team meeting moved", pResult->szDescription);
+  EXPECT_STREQ("Room 1", pResult->szLocation);
+  EXPECT_STREQ("Agenda", pResult->szNote);
+  EXPECT_STREQ("Work", pResult->szCategory);
+  EXPECT_EQ(0, CompareDate(&pResult->stStart, &pIncoming->stStart));
+  EXPECT_EQ(11, pResult->stStart.wHour);
+  EXPECT_EQ(0, CompareDate(&pResult->stEnd, &pIncoming->stEnd));
+  EXPECT_TRUE(SameRepeat(&pResult->repeat, &pIncoming->repeat));
+  EXPECT_EQ(1, pResult->bAlarm);
+  EXPECT_EQ(2, pResult->nImportance);
+  EXPECT_EQ(1, pResult->bPrivate);
+  EXPECT_EQ(15, pResult->nAdvance);
+  EXPECT_EQ(SOURCE_PALM, pResult->nSource);
+  EXPECT_EQ(MATCH_CHANGED, pResult->nMatchState);
+}
+
+TEST(Update, PositionOutsideTheSetFails) {
+  CommDateMgr set;
+  set.AddCopy(Meeting().get());
+  auto pIncoming = Meeting("x");
+  EXPECT_FALSE(set.Update(pIncoming.get(), 1));
+  EXPECT_FALSE(set.Update(pIncoming.get(), -1));
+  EXPECT_FALSE(set.Update(nullptr, 0));
+  EXPECT_STREQ("Room 1", set.GetAt(0)->szLocation);
+}
+
+TEST(AddCopy, GivesTheCopyItsOwnBlock) {
+  auto pSource = Meeting();
+  const char kBlock[] = "palm record bytes";
+  ASSERT_TRUE(SetExtraCopy(pSource.get(), kBlock, sizeof(kBlock)));
+  {
+    CommDateMgr set;
+    CommDate* pCopy = set.AddCopy(pSource.get());
+    ASSERT_NE(nullptr, pCopy);
+    ASSERT_NE(pSource->pExtra, pCopy->pExtra);
+    EXPECT_EQ(sizeof(kBlock), pCopy->nExtraSize);
+    EXPECT_EQ(0, memcmp(kBlock, pCopy->pExtra, sizeof(kBlock)));
+    set.Clear();
+    EXPECT_EQ(0, set.GetCount());
+  }
+  // The source's block survives the set (ASan reports a use after free otherwise).
+  EXPECT_EQ(0, memcmp(kBlock, pSource->pExtra, sizeof(kBlock)));
+  FreeExtra(pSource.get());
+}
+
+TEST(AddCopy, BlockWithoutSizeIsNotShared) {
+  auto pSource = Meeting();
+  char cForeign = 'x';
+  pSource->pExtra = &cForeign;
+  pSource->nExtraSize = 0;
+  CommDateMgr set;
+  CommDate* pCopy = set.AddCopy(pSource.get());
+  ASSERT_NE(nullptr, pCopy);
+  EXPECT_EQ(nullptr, pCopy->pExtra);
+  EXPECT_EQ(nullptr, set.AddCopy(nullptr));
+}
+
+// The calendar tests must not trust the weekday stored in a record's start: stores fill it
+// from their own data, and a wrong one would shift every weekly occurrence.
+class StoredWeekdayTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(StoredWeekdayTest, WeeklyRecordFoundOnlyOnItsWeekday) {
+  auto pDate = Record("Choir", At(2011, 3, 9, 19), At(2011, 3, 9, 21));  // a Wednesday
+  pDate->stStart.wDayOfWeek = static_cast<WORD>(GetParam());
+  pDate->repeat.nType = REPEAT_WEEKLY;
+  pDate->repeat.nInterval = 1;
+  pDate->repeat.nDayOfWeekMask = DAYMASK_WEDNESDAY;
+  const SYSTEMTIME stNextWednesday = At(2011, 3, 16);
+  const SYSTEMTIME stSaturday = At(2011, 3, 12);
+  EXPECT_TRUE(OccursInRange(pDate.get(), &stNextWednesday, &stNextWednesday));
+  EXPECT_FALSE(OccursInRange(pDate.get(), &stSaturday, &stSaturday));
+  EXPECT_TRUE(OccursOnDay(pDate.get(), &stNextWednesday));
+  EXPECT_FALSE(OccursOnDay(pDate.get(), &stSaturday));
+}
+
+INSTANTIATE_TEST_SUITE_P(AnyWeekday, StoredWeekdayTest, ::testing::Values(0, 1, 3, 6, 9));
+
+TEST(OccursOnDay, MultiDayEventCountsOnFirstAndLastDayOnly) {
+  auto pDate = Record("Fair", At(2011, 3, 7, 9), At(2011, 3, 9, 17));
+  const SYSTEMTIME stFirst = At(2011, 3, 7);
+  const SYSTEMTIME stSecond = At(2011, 3, 8);
+  const SYSTEMTIME stThird = At(2011, 3, 9);
+  EXPECT_TRUE(OccursOnDay(pDate.get(), &stFirst));
+  EXPECT_FALSE(OccursOnDay(pDate.get(), &stSecond));
+  EXPECT_TRUE(OccursOnDay(pDate.get(), &stThird));
+  EXPECT_FALSE(OccursOnDay(nullptr, &stFirst));
+  EXPECT_FALSE(OccursOnDay(pDate.get(), nullptr));
+}
+
+TEST(OccursOnDay, DailyRecordYearsLaterAndItsEnd) {
+  auto pDate = Record("Pills", At(1995, 1, 1, 8), At(1995, 1, 1, 8));
+  pDate->repeat.nType = REPEAT_DAILY;
+  pDate->repeat.nInterval = 2;
+  const SYSTEMTIME stOnStep = At(2026, 6, 1);  // an even number of days after the start
+  const SYSTEMTIME stOffStep = At(2026, 6, 2);
+  EXPECT_TRUE(OccursOnDay(pDate.get(), &stOnStep));
+  EXPECT_FALSE(OccursOnDay(pDate.get(), &stOffStep));
+  pDate->repeat.bHasEnd = 1;
+  pDate->repeat.stPatternEnd = At(2026, 5, 31);
+  EXPECT_FALSE(OccursOnDay(pDate.get(), &stOnStep));
+}
+
+TEST(OccursOnDay, RecordThatCannotStepOccursOnlyOnItsStart) {
+  auto pDate = Record("Birthday", At(2011, 3, 7), At(2011, 3, 7));
+  pDate->repeat.nType = REPEAT_YEARLY_BY_DAY;
+  pDate->repeat.nInterval = 1;
+  const SYSTEMTIME stNextYear = At(2012, 3, 5);
+  EXPECT_FALSE(OccursOnDay(pDate.get(), &stNextYear));
+  pDate->repeat.nType = REPEAT_DAILY;
+  pDate->repeat.nInterval = 0;
+  const SYSTEMTIME stNextDay = At(2011, 3, 8);
+  EXPECT_FALSE(OccursOnDay(pDate.get(), &stNextDay));
+}
+
+TEST(OccursOnDay, StepThatGoesBackwardsEndsTheSearch) {
+  // Instance 0 places the monthly step a week before the month's first match, which can
+  // land before the cursor; the search must end instead of wandering.
+  auto pDate = Record("Odd", At(2011, 3, 31), At(2011, 3, 31));
+  pDate->repeat.nType = REPEAT_MONTHLY_BY_DAY;
+  pDate->repeat.nInterval = 1;
+  pDate->repeat.nDayOfWeekMask = DAYMASK_FRIDAY;
+  pDate->repeat.nInstance = 0;
+  const SYSTEMTIME stLater = At(2013, 1, 1);
+  EXPECT_FALSE(OccursOnDay(pDate.get(), &stLater));
+}
+
+TEST(OccursInRange, StartInRangeOrOccurrenceInRangeButNotTheEnd) {
+  auto pDate = Record("Trip", At(2011, 3, 1), At(2011, 3, 20));
+  const SYSTEMTIME stFrom = At(2011, 3, 10);
+  const SYSTEMTIME stTo = At(2011, 3, 25);
+  EXPECT_FALSE(OccursInRange(pDate.get(), &stFrom, &stTo));
+  const SYSTEMTIME stStartDay = At(2011, 3, 1);
+  EXPECT_TRUE(OccursInRange(pDate.get(), &stStartDay, &stStartDay));
+  pDate->repeat.nType = REPEAT_MONTHLY_BY_DATE;
+  pDate->repeat.nInterval = 1;
+  pDate->repeat.nDayOfMonth = 1;
+  const SYSTEMTIME stAprilFrom = At(2011, 3, 28);
+  const SYSTEMTIME stAprilTo = At(2011, 4, 2);
+  EXPECT_TRUE(OccursInRange(pDate.get(), &stAprilFrom, &stAprilTo));
+  EXPECT_FALSE(OccursInRange(pDate.get(), &stTo, &stAprilFrom));
+  EXPECT_FALSE(OccursInRange(pDate.get(), nullptr, &stTo));
+}
+
+}  // namespace

@@ -1,0 +1,223 @@
+// The field table, display texts at buffer limits, and the comparison and copy rules that
+// matching and updates rely on.
+#include "common/calendar/CommDate.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/win/WinString.h"
+
+namespace {
+
+SYSTEMTIME Moment(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
+  SYSTEMTIME st{};
+  st.wYear = static_cast<WORD>(nYear);
+  st.wMonth = static_cast<WORD>(nMonth);
+  st.wDay = static_cast<WORD>(nDay);
+  st.wHour = static_cast<WORD>(nHour);
+  st.wMinute = static_cast<WORD>(nMinute);
+  st.wSecond = static_cast<WORD>(nSecond);
+  return st;
+}
+
+std::unique_ptr<CommDate> SampleRecord() {
+  auto pDate = std::make_unique<CommDate>();
+  CxCopyText(pDate->szDescription, "Dentist");
+  CxCopyText(pDate->szNote, "Bring the forms");
+  CxCopyText(pDate->szLocation, "Main Street 4");
+  CxCopyText(pDate->szCategory, "Health");
+  pDate->stStart = Moment(2011, 3, 7, 9, 5, 0);
+  pDate->stEnd = Moment(2011, 3, 8, 17, 30, 15);
+  pDate->bPrivate = 1;
+  pDate->bAlarm = 0;
+  pDate->bAllDay = 1;
+  pDate->nImportance = 2;
+  return pDate;
+}
+
+struct FieldCase {
+  INT nId;
+  const char* szName;
+  INT nTextSize;
+  const char* szText;
+};
+
+class FieldTest : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(FieldTest, DescriptorAndDisplayText) {
+  const FieldCase& c = GetParam();
+  CommField field{};
+  ASSERT_TRUE(GetFieldDesc(c.nId, &field));
+  EXPECT_EQ(c.nId, field.nId);
+  EXPECT_STREQ(c.szName, field.szName);
+  EXPECT_EQ(c.nTextSize, field.nTextSize);
+  EXPECT_EQ(0u, field.dwReserved);
+
+  auto pDate = SampleRecord();
+  char szText[256];
+  ASSERT_TRUE(GetFieldText(pDate.get(), &field, szText, sizeof(szText)));
+  EXPECT_STREQ(c.szText, szText);
+}
+
+TEST_P(FieldTest, OneByteBufferGetsAnEmptyText) {
+  CommField field{};
+  ASSERT_TRUE(GetFieldDesc(GetParam().nId, &field));
+  auto pDate = SampleRecord();
+  char szText[2] = {'x', 'y'};
+  ASSERT_TRUE(GetFieldText(pDate.get(), &field, szText, 1));
+  EXPECT_EQ('\0', szText[0]);
+  EXPECT_EQ('y', szText[1]);
+}
+
+TEST_P(FieldTest, TextIsCutToTheBuffer) {
+  CommField field{};
+  ASSERT_TRUE(GetFieldDesc(GetParam().nId, &field));
+  auto pDate = SampleRecord();
+  char szText[8];
+  memset(szText, 'x', sizeof(szText));
+  ASSERT_TRUE(GetFieldText(pDate.get(), &field, szText, 5));
+  EXPECT_EQ(std::string(GetParam().szText).substr(0, 4), szText);
+  EXPECT_EQ('x', szText[5]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FieldTest,
+    ::testing::Values(FieldCase{FIELD_DESCRIPTION, "Description", 256, "Dentist"},
+                      FieldCase{FIELD_START_TIME, "Start Time", 32, "09:05:00"},
+                      FieldCase{FIELD_END_TIME, "End Time", 32, "17:30:15"},
+                      FieldCase{FIELD_START_DATE_TIME, "Start Date Time", 32,
+                                "03/07/2011 09:05:00"},
+                      FieldCase{FIELD_END_DATE_TIME, "End Date Time", 32, "03/08/2011 17:30:15"},
+                      FieldCase{FIELD_DATE, "Date", 32, "03/07/2011"},
+                      FieldCase{FIELD_NOTE, "Note", 4096, "Bring the forms"},
+                      FieldCase{FIELD_PRIVATE, "Private", 8, "Yes"},
+                      FieldCase{FIELD_LOCATION, "Location", 256, "Main Street 4"},
+                      FieldCase{FIELD_IMPORTANCE, "Importance", 8, ""},
+                      FieldCase{FIELD_CATEGORY, "Category", 32, "Health"},
+                      FieldCase{FIELD_ALARM, "Alarm", 8, "No"},
+                      FieldCase{FIELD_ALL_DAY_EVENT, "All Day Event", 8, "Yes"},
+                      FieldCase{FIELD_REPEAT, "Repeat", 256, "Repeat Info"}),
+    [](const ::testing::TestParamInfo<FieldCase>& row) {
+      std::string name = row.param.szName;
+      name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+      return name;
+    });
+
+TEST(GetFieldDesc, UnknownIdLeavesTheDescriptorUntouched) {
+  CommField field{};
+  field.nId = 77;
+  EXPECT_FALSE(GetFieldDesc(0, &field));
+  EXPECT_FALSE(GetFieldDesc(15, &field));
+  EXPECT_EQ(77, field.nId);
+  EXPECT_FALSE(GetFieldDesc(1, nullptr));
+}
+
+TEST(GetFieldText, UnknownIdIsEmptyAndMissingArgumentsFail) {
+  auto pDate = SampleRecord();
+  CommField field{};
+  field.nId = 99;
+  char szText[16] = "old";
+  EXPECT_TRUE(GetFieldText(pDate.get(), &field, szText, sizeof(szText)));
+  EXPECT_STREQ("", szText);
+  EXPECT_FALSE(GetFieldText(nullptr, &field, szText, sizeof(szText)));
+  EXPECT_FALSE(GetFieldText(pDate.get(), nullptr, szText, sizeof(szText)));
+  EXPECT_FALSE(GetFieldText(pDate.get(), &field, nullptr, sizeof(szText)));
+  EXPECT_FALSE(GetFieldText(pDate.get(), &field, szText, 0));
+}
+
+TEST(GetFieldText, StartBeforeTheShownYearsKeepsTheTime) {
+  auto pDate = SampleRecord();
+  pDate->stStart = Moment(1930, 6, 1, 8, 0, 0);
+  CommField field{};
+  char szText[32];
+  ASSERT_TRUE(GetFieldDesc(FIELD_DATE, &field));
+  ASSERT_TRUE(GetFieldText(pDate.get(), &field, szText, sizeof(szText)));
+  EXPECT_STREQ("", szText);
+  ASSERT_TRUE(GetFieldDesc(FIELD_START_DATE_TIME, &field));
+  ASSERT_TRUE(GetFieldText(pDate.get(), &field, szText, sizeof(szText)));
+  EXPECT_STREQ(" 08:00:00", szText);
+}
+
+TEST(GetFieldText, FullLengthNoteFitsItsNominalSizeCut) {
+  auto pDate = std::make_unique<CommDate>();
+  memset(pDate->szNote, 'n', sizeof(pDate->szNote) - 1);
+  CommField field{};
+  ASSERT_TRUE(GetFieldDesc(FIELD_NOTE, &field));
+  std::string text(static_cast<size_t>(field.nTextSize) + 1, 'x');
+  ASSERT_TRUE(GetFieldText(pDate.get(), &field, text.data(), field.nTextSize));
+  EXPECT_EQ(static_cast<size_t>(field.nTextSize - 1), strlen(text.c_str()));
+  EXPECT_EQ('x', text[static_cast<size_t>(field.nTextSize)]);
+}
+
+struct NoteCase {
+  const char* szName;
+  const char* szA;
+  const char* szB;
+  bool bSame;
+};
+
+class SameNoteTextTest : public ::testing::TestWithParam<NoteCase> {};
+
+TEST_P(SameNoteTextTest, IgnoresLineBreaksAndCase) {
+  EXPECT_EQ(GetParam().bSame, SameNoteText(GetParam().szA, GetParam().szB));
+  EXPECT_EQ(GetParam().bSame, SameNoteText(GetParam().szB, GetParam().szA));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SameNoteTextTest,
+    ::testing::Values(NoteCase{"CrLfAgainstJoinedOtherCase", "First line\r\nSecond",
+                               "FIRST LINESECOND", true},
+                      NoteCase{"LoneLfAndCr", "a\nb\rc", "abc", true},
+                      NoteCase{"OneMoreLetter", "Same text", "Same texts", false},
+                      NoteCase{"BlanksStillCount", "a b", "ab", false},
+                      NoteCase{"OnlyLineBreaksEqualsEmpty", "\r\n\r\n", "", true}),
+    [](const ::testing::TestParamInfo<NoteCase>& row) { return row.param.szName; });
+
+TEST(SameRepeat, ComparesTheStepButNotTheEnd) {
+  RepeatPattern a{};
+  a.nType = REPEAT_WEEKLY;
+  a.nInterval = 1;
+  a.nDayOfWeekMask = DAYMASK_MONDAY;
+  a.nInstance = 1;
+  RepeatPattern b = a;
+  b.bHasEnd = 1;
+  b.stPatternEnd = Moment(2012, 1, 1, 0, 0, 0);
+  b.stPatternStart = Moment(2011, 1, 1, 0, 0, 0);
+  EXPECT_TRUE(SameRepeat(&a, &b));
+  b.nDayOfWeekMask |= DAYMASK_FRIDAY;
+  EXPECT_FALSE(SameRepeat(&a, &b));
+  b = a;
+  b.nInstance = 2;
+  EXPECT_FALSE(SameRepeat(&a, &b));
+  EXPECT_FALSE(SameRepeat(&a, nullptr));
+}
+
+TEST(CopyIfText, EmptyOrMissingSourceKeepsTheDestination) {
+  char szDst[8] = "kept";
+  CopyIfText(szDst, "");
+  EXPECT_STREQ("kept", szDst);
+  CopyIfText(szDst, nullptr);
+  EXPECT_STREQ("kept", szDst);
+  CopyIfText(szDst, "a much longer text");
+  EXPECT_STREQ("a much ", szDst);
+}
+
+TEST(SetExtraCopy, CopiesEvenFromTheRecordsOwnBlock) {
+  CommDate date{};
+  const char kBlock[] = "store record";
+  ASSERT_TRUE(SetExtraCopy(&date, kBlock, sizeof(kBlock)));
+  ASSERT_NE(nullptr, date.pExtra);
+  EXPECT_NE(static_cast<const void*>(kBlock), date.pExtra);
+  ASSERT_TRUE(SetExtraCopy(&date, date.pExtra, date.nExtraSize));
+  EXPECT_EQ(sizeof(kBlock), date.nExtraSize);
+  EXPECT_STREQ(kBlock, static_cast<const char*>(date.pExtra));
+  FreeExtra(&date);
+  EXPECT_EQ(nullptr, date.pExtra);
+  EXPECT_EQ(0u, date.nExtraSize);
+}
+
+}  // namespace
