@@ -7,8 +7,10 @@
 #define SW_SHOWNORMAL 1
 #define SW_SHOW 5
 
-// With a null module: the full path of the running program (/proc/self/exe). Returns the
-// number of characters copied (cut to nSize - 1 and terminated), 0 on failure.
+// With a null module: the full path of the running program (/proc/self/exe); with a handle
+// of LoadLibrary: the path of that library. Returns the number of characters copied, 0 on
+// failure. A path that does not fit is cut to nSize - 1 and terminated, and the result is
+// nSize with ERROR_INSUFFICIENT_BUFFER, as on Windows since Vista.
 DWORD GetModuleFileName(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 
 // Splits a path into drive (always empty here), folder with its trailing separator, base
@@ -20,8 +22,10 @@ DWORD GetModuleFileName(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 void _splitpath(const char* szPath, char* szDrive, char* szDir, char* szFname, char* szExt);
 
 // Opens the target (file, folder or link) with the desktop's handler (xdg-open) for the verb
-// "open" without waiting for it. Returns a value above 32 when the handler was started, as
-// ShellExecute does; the handler's own result is not awaited.
+// "open" (a null or empty verb means "open") without waiting for it. Returns a value above 32
+// when the handler was started, as ShellExecute does; the handler's own result is not
+// awaited. 2 (file not found) for an empty target, 31 (no association) for another verb or
+// when xdg-open is not installed. Parameters and directory are not used.
 HINSTANCE ShellExecute(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters,
                        LPCSTR lpDirectory, INT nShowCmd);
 

@@ -13,8 +13,9 @@
 INT SystemTimeToVariantTime(const SYSTEMTIME* pst, DATE* pvtime);
 
 // Always yields a valid date-time with its day of week for dates within the automation
-// range (-657434.0 .. 2958465.99999); fails outside it. Seconds are rounded to the nearest
-// second as Windows rounds them (23:59:59.5 becomes 00:00:00 of the next day); milliseconds
+// range (0100-01-01 .. 9999-12-31); fails outside it, including a moment so close to the
+// end of 9999 that it would round into year 10000. The time of day is rounded to the nearest
+// second as Windows rounds it (23:59:59.5 becomes 00:00:00 of the next day); milliseconds
 // are 0.
 INT VariantTimeToSystemTime(DATE vtime, SYSTEMTIME* pst);
 
