@@ -1,0 +1,680 @@
+// The Palm store: which calendar kind an installation gets, loading by user and by file,
+// the conversion tables both ways, and writing records back: added and changed records land
+// in the right store record with the sequence numbers Palm Desktop expects, hidden records
+// survive a save untouched, and the 6.x database is written at once.
+#include "common/palm/PalmDateInfo.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "DatebookBuilder.h"
+#include "PalmTestSupport.h"
+#include "common/palm/PalmHotSync.h"
+#include "platform/win/WinRegistry.h"
+#include "platform/win/WinString.h"
+#include "support/hotsync/PalmFolder.h"
+#include "support/hotsync/ProgramIni.h"
+#include "support/pe/PeImage.h"
+
+namespace {
+
+using dbtest::Datebook41;
+using dbtest::Datebook414;
+using dbtest::Record41;
+using dbtest::Record414;
+
+// 2005-01-01 09:00 UTC and one hour later.
+constexpr uint32_t kStart = 1104570000;
+constexpr uint32_t kEnd = 1104573600;
+
+SYSTEMTIME Local(DWORD nPalmTime) {
+  SYSTEMTIME st{};
+  PmTime(nPalmTime).ToSystemTime(&st);
+  return st;
+}
+
+SYSTEMTIME Date(WORD nYear, WORD nMonth, WORD nDay) {
+  SYSTEMTIME st{};
+  st.wYear = nYear;
+  st.wMonth = nMonth;
+  st.wDay = nDay;
+  return st;
+}
+
+std::unique_ptr<CommDate> Appointment(const char* szDescription, const char* szLocation = "") {
+  auto pRecord = std::make_unique<CommDate>();
+  std::memset(static_cast<void*>(pRecord.get()), 0, sizeof(CommDate));
+  CxCopyText(pRecord->szDescription, szDescription);
+  CxCopyText(pRecord->szLocation, szLocation);
+  pRecord->stStart = Local(kStart);
+  pRecord->stEnd = Local(kEnd);
+  pRecord->nSource = SOURCE_OUTLOOK;
+  return pRecord;
+}
+
+// Every test runs in UTC, with the program folder's settings file held absent and the
+// registry pointing at a Palm Desktop folder whose palm.exe has the version asked for.
+class PalmStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TZ", "UTC0", 1);
+    tzset();
+  }
+  void TearDown() override {
+    FreeHotSyncLibraries(HOTSYNC_ALL);
+    CxRegSetText(nullptr, 0);
+    PmSetCalendarEx2Factory(nullptr);
+  }
+  void InstallPalmDesktop(const PeImageSpec* pVersion) {
+    if (pVersion) WritePeFile(m_Palm.File("palm.exe").c_str(), *pVersion);
+    const std::string sText =
+        "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Software\\U.S. Robotics\\"
+        "Pilot Desktop\\Core]\n\"DesktopPath\"=\"" +
+        m_Palm.Path() + "\"\n";
+    CxRegSetText(sText.data(), sText.size());
+  }
+  // A user "SmithJ" whose datebook holds the bytes; the HotSync libraries loaded.
+  void AddUserDatebook(const dbtest::Bytes& bytes) {
+    m_Palm.InstallLibraries();
+    m_Palm.AddUser("SmithJ");
+    dbtest::WriteFileBytes(m_Palm.File("SmithJ/datebook/datebook.dat"), bytes);
+    ASSERT_TRUE(LoadHotSyncLibraries(HOTSYNC_ALL));
+  }
+  static DWORD FirstUserId() {
+    PalmUser user;
+    return GetPalmUser(0, &user) ? user.nUserId : 0;
+  }
+
+  ProgramIni m_Ini;
+  TempPalmFolder m_Palm{"store"};
+  dbtest::TempFolder m_Files;
+};
+
+struct KindCase {
+  const char* szName;
+  bool bPalmExe;
+  PeImageSpec version;
+  int nExpectedKind;
+};
+
+class InstalledKind : public PalmStoreTest, public ::testing::WithParamInterface<KindCase> {};
+
+TEST_P(InstalledKind, FromThePalmDesktopVersion) {
+  InstallPalmDesktop(GetParam().bPalmExe ? &GetParam().version : nullptr);
+  EXPECT_EQ(PmDateInfo().GetInstalledKind(), GetParam().nExpectedKind);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, InstalledKind,
+    ::testing::Values(KindCase{"Version4100", true, PeVersion(4, 1, 0, 0), 1},
+                      KindCase{"Version4102", true, PeVersion(4, 1, 2, 0), 2},
+                      KindCase{"Version4104", true, PeVersion(4, 1, 4, 0), 2},
+                      KindCase{"Version5999", true, PeVersion(5, 99, 99, 0), 2},
+                      KindCase{"Version6000", true, PeVersion(6, 0, 0, 0), 3},
+                      KindCase{"NoPalmExe", false, PeImageSpec(), 3}),
+    [](const ::testing::TestParamInfo<KindCase>& row) { return row.param.szName; });
+
+Datebook414 TenRecordDatebook() {
+  Datebook414 book;
+  book.categories = {{1, 1, 0, "Business", "Business"}};
+  for (uint32_t i = 0; i < 10; ++i) {
+    Record414 rec;
+    rec.nRecordId = 100 + i;
+    rec.nSequence = 4096 + i;
+    rec.nFieldBase = 27 * i;
+    rec.summary = "Meeting " + std::to_string(i);
+    rec.nStart = kStart + 86400 * i;
+    rec.nEnd = kEnd + 86400 * i;
+    rec.note = "note " + std::to_string(i);
+    if (i == 3) rec.nStatus = PM_STATUS_DELETED;
+    if (i == 4) rec.blobs[0] = {64, 1, 7, 8, std::nullopt, {1, 2, 3, 4, 5}};
+    book.records.push_back(rec.Build());
+  }
+  book.SetRecordCountBytes(10);
+  return book;
+}
+
+TEST_F(PalmStoreTest, LoadsTheUsersDatebookOfTheInstalledKind) {
+  const PeImageSpec version = PeVersion(4, 1, 4, 0);
+  InstallPalmDesktop(&version);
+  AddUserDatebook(TenRecordDatebook().Build());
+  PmDateInfo store;
+  ASSERT_TRUE(store.LoadByUser(FirstUserId()));
+  EXPECT_EQ(store.GetLoadedKind(), 2);
+  ASSERT_EQ(store.GetRecordSet()->GetCount(), 9) << "the deleted record is not shown";
+  EXPECT_STREQ(store.GetRecordSet()->GetAt(3)->szDescription, "Meeting 4");
+  EXPECT_EQ(store.GetRecordSet()->GetAt(3)->nSource, SOURCE_PALM);
+  EXPECT_EQ(store.GetRecordSet()->GetAt(3)->nExtraSize, sizeof(PalmRecordRef));
+}
+
+TEST_F(PalmStoreTest, EarlierInstallationLoadsTheEarlierLayout) {
+  const PeImageSpec version = PeVersion(4, 1, 0, 0);
+  InstallPalmDesktop(&version);
+  Datebook41 book;
+  book.records.push_back(Record41().Build());
+  AddUserDatebook(book.Build());
+  PmDateInfo store;
+  ASSERT_TRUE(store.LoadByUser(FirstUserId()));
+  EXPECT_EQ(store.GetLoadedKind(), 1);
+  ASSERT_EQ(store.GetRecordSet()->GetCount(), 1);
+  EXPECT_STREQ(store.GetRecordSet()->GetAt(0)->szDescription, "Lunch");
+}
+
+TEST_F(PalmStoreTest, LoadByUserWithoutTheDatabaseStoreFails) {
+  InstallPalmDesktop(nullptr);
+  dbtest::LogCapture log;
+  PmDateInfo store;
+  EXPECT_FALSE(store.LoadByUser(42));
+  EXPECT_EQ(store.GetLoadedKind(), 0);
+  EXPECT_TRUE(log.Contains("Failed to open Palm Desktop Calendar database by User: 42"));
+}
+
+TEST_F(PalmStoreTest, LoadFileChoosesTheLoaderByExtension) {
+  InstallPalmDesktop(nullptr);
+  Datebook41 earlier;
+  earlier.records.push_back(Record41().Build());
+  const std::string sEarlier = m_Files.File("old.DAT");
+  dbtest::WriteFileBytes(sEarlier, earlier.Build());
+  const std::string sText = m_Files.File("calendar.txt");
+  dbtest::WriteFileBytes(sText, TenRecordDatebook().Build());
+
+  dbtest::LogCapture log;
+  PmDateInfo store;
+  ASSERT_TRUE(store.LoadFile(sEarlier.c_str()));
+  EXPECT_EQ(store.GetLoadedKind(), 1);
+  EXPECT_TRUE(log.Contains(
+      "Unable to load this file with Palm Desktop 4.1.4 file loader, try earlier loader version."));
+
+  EXPECT_FALSE(store.LoadFile(sText.c_str()));
+  EXPECT_EQ(store.GetLoadedKind(), 255);
+  EXPECT_EQ(store.GetRecordSet()->GetCount(), 0) << "a failed load leaves nothing behind";
+  EXPECT_TRUE(log.Contains("Failed to load Palm Desktop Calendar data file: " + sText));
+  EXPECT_FALSE(store.Save());
+  EXPECT_TRUE(log.Contains("Unknown Palm Desktop version."));
+}
+
+TEST_F(PalmStoreTest, CheckFileKind) {
+  InstallPalmDesktop(nullptr);
+  const std::string s414 = m_Files.File("a.dat");
+  dbtest::WriteFileBytes(s414, TenRecordDatebook().Build());
+  const std::string s41 = m_Files.File("b.dat");
+  dbtest::WriteFileBytes(s41, Datebook41().Build());
+  const std::string sJunk = m_Files.File("c.dat");
+  dbtest::WriteFileBytes(sJunk, {1, 2, 3});
+  const std::string sOther = m_Files.File("a.txt");
+  dbtest::WriteFileBytes(sOther, TenRecordDatebook().Build());
+
+  PmDateInfo store;
+  EXPECT_EQ(store.CheckFileKind(s414.c_str()), 2);
+  EXPECT_EQ(store.CheckFileKind(s41.c_str()), 1);
+  EXPECT_EQ(store.CheckFileKind(sJunk.c_str()), 255);
+  EXPECT_EQ(store.CheckFileKind(sOther.c_str()), 255);
+  EXPECT_EQ(store.CheckFileKind(m_Files.File("d.mdb").c_str()), 255);
+  EXPECT_EQ(store.CheckFileKind(""), 0);
+  EXPECT_EQ(store.CheckFileKind(nullptr), 0);
+  EXPECT_EQ(store.GetLoadedKind(), 0);
+}
+
+// Adds, updates and saves on a 4.1.4 datebook of ten records whose fourth is deleted.
+class DatebookWriteBack : public PalmStoreTest {
+ protected:
+  void SetUp() override {
+    PalmStoreTest::SetUp();
+    InstallPalmDesktop(nullptr);
+    m_Path = m_Files.File("datebook.dat");
+    dbtest::WriteFileBytes(m_Path, TenRecordDatebook().Build());
+    ASSERT_TRUE(m_Store.LoadFile(m_Path.c_str()));
+  }
+  PmDateExRecord* StoreRecord(int nPos) {
+    return m_Store.GetDateExUtil()->GetDataMgr()->GetAt(nPos);
+  }
+
+  std::string m_Path;
+  PmDateInfo m_Store;
+};
+
+TEST_F(DatebookWriteBack, NewRecordGetsSequenceFieldBaseAndPlacement) {
+  std::unique_ptr<CommDate> pNew = Appointment("Planning", "Room 1");
+  CxCopyText(pNew->szCategory, "Business, Personal");
+  ASSERT_TRUE(m_Store.SyncRecord(pNew.get()));
+  ASSERT_EQ(m_Store.GetDateExUtil()->GetDataMgr()->GetCount(), 11);
+  const PmDateExRecord* pRec = StoreRecord(10);
+  EXPECT_EQ(pRec->nSequence, 4106u);
+  EXPECT_EQ(pRec->nFieldBase, 270u);
+  EXPECT_EQ(pRec->nPlacement, 0x7FFFFFFFu);
+  EXPECT_EQ(pRec->nStatus, static_cast<DWORD>(PM_STATUS_ADDED));
+  EXPECT_EQ(pRec->nRecordId, 0u);
+  EXPECT_STREQ(pRec->szCategory, "Business");
+  EXPECT_EQ(pRec->nCategoryId, 1);
+  EXPECT_EQ(m_Store.GetRecordSet()->GetCount(), 10);
+  EXPECT_EQ(m_Store.GetReferenceCount(), 10);
+
+  // Syncing the same record again finds the unchanged counterpart and writes nothing.
+  EXPECT_FALSE(m_Store.SyncRecord(pNew.get()));
+  EXPECT_EQ(m_Store.GetDateExUtil()->GetDataMgr()->GetCount(), 11);
+}
+
+TEST_F(DatebookWriteBack, UnknownCategoryIsAddedToTheList) {
+  std::unique_ptr<CommDate> pNew = Appointment("Planning");
+  CxCopyText(pNew->szCategory, "Travel,Business");
+  ASSERT_TRUE(m_Store.AddRecord(pNew.get()));
+  LONG nId = -1;
+  ASSERT_TRUE(m_Store.GetDateExUtil()->GetCategoryId("Travel", &nId, false));
+  EXPECT_EQ(StoreRecord(10)->nCategoryId, nId);
+}
+
+TEST_F(DatebookWriteBack, ChangedRecordIsWrittenOverItsOwnStoreRecord) {
+  // Record set position 3 is the fifth store record: the fourth is deleted and not shown.
+  const CommDate* pShown = m_Store.GetRecordSet()->GetAt(3);
+  ASSERT_STREQ(pShown->szDescription, "Meeting 4");
+  std::unique_ptr<CommDate> pChanged = Appointment("Meeting 4", "Room 9");
+  pChanged->stStart = pShown->stStart;
+  pChanged->stEnd = pShown->stEnd;
+  ASSERT_TRUE(m_Store.SyncRecord(pChanged.get()));
+
+  const PmDateExRecord* pRec = StoreRecord(4);
+  EXPECT_STREQ(pRec->szLocation, "Room 9");
+  EXPECT_STREQ(pRec->szNote, "note 4") << "an empty incoming note keeps the Palm note";
+  EXPECT_EQ(pRec->nStatus, static_cast<DWORD>(PM_STATUS_CHANGED));
+  EXPECT_EQ(pRec->nRecordId, 104u);
+  ASSERT_EQ(pRec->blobs[0].nDataLen, 5u) << "the store record keeps its blob data";
+  EXPECT_EQ(pRec->blobs[0].pData[4], 5);
+  EXPECT_STREQ(StoreRecord(3)->szSummary, "Meeting 3") << "the hidden record is untouched";
+  EXPECT_STREQ(m_Store.GetRecordSet()->GetAt(3)->szLocation, "Room 9");
+}
+
+TEST_F(DatebookWriteBack, SaveWritesChangesAndKeepsHiddenRecords) {
+  std::unique_ptr<CommDate> pNew = Appointment("Planning", "Room 1");
+  ASSERT_TRUE(m_Store.SyncRecord(pNew.get()));
+  ASSERT_TRUE(m_Store.Save());
+
+  PmDateExUtil reread(m_Path.c_str());
+  ASSERT_TRUE(reread.IsLoaded());
+  PmDateExDataMgr* pRecs = reread.GetDataMgr();
+  ASSERT_EQ(pRecs->GetCount(), 11);
+  EXPECT_EQ(pRecs->GetAt(3)->nStatus, static_cast<DWORD>(PM_STATUS_DELETED));
+  EXPECT_STREQ(pRecs->GetAt(3)->szSummary, "Meeting 3");
+  EXPECT_STREQ(pRecs->GetAt(10)->szSummary, "Planning");
+  EXPECT_EQ(pRecs->GetAt(10)->nSequence, 4106u);
+}
+
+TEST_F(DatebookWriteBack, UpdateOutsideTheSetFails) {
+  std::unique_ptr<CommDate> pRecord = Appointment("x");
+  EXPECT_FALSE(m_Store.UpdateRecord(pRecord.get(), -1));
+  EXPECT_FALSE(m_Store.UpdateRecord(pRecord.get(), 9));
+  EXPECT_FALSE(m_Store.SyncRecord(nullptr));
+}
+
+TEST_F(PalmStoreTest, NothingLoadedNothingWritten) {
+  InstallPalmDesktop(nullptr);
+  PmDateInfo store;
+  std::unique_ptr<CommDate> pRecord = Appointment("x");
+  EXPECT_FALSE(store.SyncRecord(pRecord.get()));
+  EXPECT_FALSE(store.AddRecord(pRecord.get()));
+}
+
+// Conversions without a file: a reference of the kind and the store's conversions.
+class Conversion : public PalmStoreTest {
+ protected:
+  void SetUp() override {
+    PalmStoreTest::SetUp();
+    InstallPalmDesktop(nullptr);
+    m_pStore = std::make_unique<PmDateInfo>();
+    m_pRef = std::make_unique<PalmRecordRef>();
+    std::memset(static_cast<void*>(m_pRef.get()), 0, sizeof(PalmRecordRef));
+    m_pRef->nKind = PALM_KIND_DATEBOOK_EX;
+  }
+  std::unique_ptr<PmDateInfo> m_pStore;
+  std::unique_ptr<PalmRecordRef> m_pRef;
+};
+
+struct AlarmCase {
+  const char* szName;
+  BOOL bAlarm;
+  BOOL bAdvance;
+  INT nAdvance;
+  UINT nCommonUnit;
+  LONG nPalmAlarm;
+  LONG nPalmAdvance;
+  LONG nPalmUnit;
+  UINT nReadBackUnit;
+};
+
+class AlarmConversion : public Conversion, public ::testing::WithParamInterface<AlarmCase> {};
+
+TEST_P(AlarmConversion, BothWays) {
+  const AlarmCase& c = GetParam();
+  std::unique_ptr<CommDate> pRecord = Appointment("Alarm");
+  pRecord->bAlarm = c.bAlarm;
+  pRecord->bAdvance = c.bAdvance;
+  pRecord->nAdvance = c.nAdvance;
+  pRecord->nAdvanceUnit = c.nCommonUnit;
+  ASSERT_TRUE(m_pStore->RecordToPalm(pRecord.get(), m_pRef.get()));
+  EXPECT_EQ(m_pRef->rec2.bAlarm, c.nPalmAlarm);
+  EXPECT_EQ(m_pRef->rec2.nAlarmAdvance, c.nPalmAdvance);
+  EXPECT_EQ(m_pRef->rec2.nAlarmUnit, c.nPalmUnit);
+
+  std::unique_ptr<CommDate> pBack = Appointment("");
+  PmDateInfo::PalmToRecord(m_pRef.get(), pBack.get());
+  EXPECT_EQ(pBack->bAlarm, c.nPalmAlarm);
+  EXPECT_EQ(pBack->bAdvance, c.nPalmAlarm);
+  if (c.nPalmAlarm) {
+    EXPECT_EQ(pBack->nAdvance, c.nPalmAdvance);
+    EXPECT_EQ(pBack->nAdvanceUnit, c.nReadBackUnit);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AlarmConversion,
+    ::testing::Values(AlarmCase{"FifteenMinutes", 1, 1, 15, ADVANCE_MINUTES, 1, 15, 0,
+                                ADVANCE_MINUTES},
+                      AlarmCase{"TwoHours", 1, 1, 2, ADVANCE_HOURS, 1, 2, 1, ADVANCE_HOURS},
+                      AlarmCase{"OneDay", 1, 1, 1, ADVANCE_DAYS, 1, 1, 2, ADVANCE_DAYS},
+                      AlarmCase{"UnknownUnitIsMinutes", 1, 1, 5, 9, 1, 5, 0, ADVANCE_MINUTES},
+                      AlarmCase{"AlarmWithoutAdvanceIsNone", 1, 0, 5, ADVANCE_HOURS, 0, 0, 0, 0},
+                      AlarmCase{"NoAlarm", 0, 1, 5, ADVANCE_HOURS, 0, 0, 0, 0}),
+    [](const ::testing::TestParamInfo<AlarmCase>& row) { return row.param.szName; });
+
+TEST_F(Conversion, UnknownPalmAlarmUnitReadsAsMinutes) {
+  m_pRef->rec2.bAlarm = 1;
+  m_pRef->rec2.nAlarmAdvance = 3;
+  m_pRef->rec2.nAlarmUnit = 7;
+  std::unique_ptr<CommDate> pRecord = Appointment("");
+  PmDateInfo::PalmToRecord(m_pRef.get(), pRecord.get());
+  EXPECT_EQ(pRecord->nAdvanceUnit, ADVANCE_MINUTES);
+}
+
+TEST_F(Conversion, TextsAreCutToTheKindsFields) {
+  m_pRef->nKind = PALM_KIND_DATEBOOK;
+  std::unique_ptr<CommDate> pRecord = Appointment("");
+  std::memset(pRecord->szNote, 'n', sizeof pRecord->szNote - 1);
+  CxCopyText(pRecord->szCategory, "AVeryLongCategoryName");
+  CxCopyText(pRecord->szDescription, "Review");
+  pRecord->bAllDay = 1;
+  pRecord->bPrivate = 7;
+  ASSERT_TRUE(m_pStore->RecordToPalm(pRecord.get(), m_pRef.get()));
+  EXPECT_EQ(std::strlen(m_pRef->rec1.szNote), 8191u);
+  EXPECT_STREQ(m_pRef->rec1.szCategory, "AVeryLongCatego");
+  EXPECT_STREQ(m_pRef->rec1.szDescription, "Review");
+  EXPECT_EQ(m_pRef->rec1.bUntimed, 1);
+  EXPECT_EQ(m_pRef->rec1.bPrivate, 1);
+
+  std::unique_ptr<CommDate> pBack = Appointment("");
+  PmDateInfo::PalmToRecord(m_pRef.get(), pBack.get());
+  EXPECT_STREQ(pBack->szDescription, "Review");
+  EXPECT_EQ(pBack->bAllDay, 1);
+  EXPECT_EQ(pBack->bPrivate, 0) << "privacy is not read from Palm";
+  EXPECT_STREQ(pBack->szCategory, "") << "nor is the category";
+  EXPECT_EQ(pBack->stStart.wHour, 9);
+}
+
+struct RepeatCase {
+  const char* szName;
+  int nKind;
+  RepeatPattern pattern;
+  PmRepeat expected;       // the fields a row checks
+  RepeatPattern readBack;  // nType, nInterval, nDayOfWeekMask, nDayOfMonth, nMonthOfYear, nInstance
+};
+
+RepeatPattern Pattern(INT nType, UINT nInterval, UINT nMask, UINT nDayOfMonth, INT nMonth,
+                      UINT nInstance, SYSTEMTIME stEnd = SYSTEMTIME{}) {
+  RepeatPattern p{};
+  p.nType = nType;
+  p.nInterval = nInterval;
+  p.nDayOfWeekMask = nMask;
+  p.nDayOfMonth = nDayOfMonth;
+  p.nMonthOfYear = nMonth;
+  p.nInstance = nInstance;
+  p.stPatternEnd = stEnd;
+  return p;
+}
+
+PmRepeat Brand(LONG nBrand, LONG nInterval, LONG nDayIndex, BYTE bDaysMask, LONG nWeekIndex,
+               LONG nMonthIndex, LONG nDayNumber) {
+  PmRepeat r{};
+  r.nBrand = nBrand;
+  r.nInterval = nInterval;
+  r.nDayIndex = nDayIndex;
+  r.bDaysMask = bDaysMask;
+  r.nWeekIndex = nWeekIndex;
+  r.nMonthIndex = nMonthIndex;
+  r.nDayNumber = nDayNumber;
+  return r;
+}
+
+class RepeatConversion : public ::testing::TestWithParam<RepeatCase> {};
+
+TEST_P(RepeatConversion, ToPalmAndBack) {
+  const RepeatCase& c = GetParam();
+  PmRepeat repeat{};
+  PmDateInfo::RepeatToPalm(c.nKind, &c.pattern, &repeat);
+  EXPECT_EQ(repeat.nBrand, c.expected.nBrand);
+  EXPECT_EQ(repeat.nInterval, c.expected.nInterval);
+  EXPECT_EQ(repeat.nDayIndex, c.expected.nDayIndex);
+  EXPECT_EQ(repeat.bDaysMask, c.expected.bDaysMask);
+  EXPECT_EQ(repeat.nWeekIndex, c.expected.nWeekIndex);
+  EXPECT_EQ(repeat.nMonthIndex, c.expected.nMonthIndex);
+  EXPECT_EQ(repeat.nDayNumber, c.expected.nDayNumber);
+  EXPECT_EQ(repeat.nEndDate, PM_NO_END_DATE);
+
+  RepeatPattern back{};
+  PmDateInfo::RepeatFromPalm(c.nKind, &repeat, &back);
+  EXPECT_EQ(back.nType, c.readBack.nType);
+  EXPECT_EQ(back.nInterval, c.readBack.nInterval);
+  EXPECT_EQ(back.nDayOfWeekMask, c.readBack.nDayOfWeekMask);
+  EXPECT_EQ(back.nDayOfMonth, c.readBack.nDayOfMonth);
+  EXPECT_EQ(back.nMonthOfYear, c.readBack.nMonthOfYear);
+  EXPECT_EQ(back.nInstance, c.readBack.nInstance);
+  EXPECT_EQ(back.bHasEnd, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RepeatConversion,
+    ::testing::Values(RepeatCase{"DailyEveryThirdDay", 2, Pattern(1, 3, 0, 0, 0, 0),
+                                 Brand(1, 3, 0, 0, 0, 0, 0), Pattern(1, 3, 0, 0, 0, 0)},
+                      RepeatCase{"WeeklyMondayWednesday", 2, Pattern(2, 1, 0x0A, 0, 0, 0),
+                                 Brand(2, 1, 1, 0x0A, 0, 0, 0), Pattern(2, 1, 0x0A, 0, 0, 1)},
+                      RepeatCase{"MonthlySecondTuesday", 2, Pattern(3, 1, 0x04, 0, 0, 2),
+                                 Brand(3, 1, 2, 0, 1, 0, 0), Pattern(3, 1, 0x04, 0, 0, 2)},
+                      RepeatCase{"MonthlyLastFriday", 1, Pattern(3, 2, 0x20, 0, 0, 5),
+                                 Brand(3, 2, 5, 0, 4, 0, 0), Pattern(3, 2, 0x20, 0, 0, 5)},
+                      RepeatCase{"MonthlyTakesTheLowestWeekday", 2, Pattern(3, 1, 0x14, 0, 0, 1),
+                                 Brand(3, 1, 2, 0, 0, 0, 0), Pattern(3, 1, 0x04, 0, 0, 1)},
+                      RepeatCase{"MonthlyInstanceBeyondLastIsLast", 2, Pattern(3, 1, 0x01, 0, 0, 9),
+                                 Brand(3, 1, 0, 0, 4, 0, 0), Pattern(3, 1, 0x01, 0, 0, 5)},
+                      RepeatCase{"DatabaseMonthlyKeepsAllWeekdays", 3, Pattern(3, 1, 0x14, 0, 0, 5),
+                                 Brand(3, 1, 0, 0x14, 4, 0, 0), Pattern(3, 1, 0x14, 0, 0, 5)},
+                      RepeatCase{"MonthlyByDate31", 2, Pattern(4, 1, 0, 31, 0, 0),
+                                 Brand(4, 1, 0, 0, 0, 0, 31), Pattern(4, 1, 0, 31, 0, 0)},
+                      RepeatCase{"YearlyMarch7", 2, Pattern(6, 1, 0, 7, 3, 0),
+                                 Brand(5, 1, 0, 0, 0, 2, 7), Pattern(6, 1, 0, 7, 3, 0)},
+                      RepeatCase{"YearlyByWeekdayHasNoRepeat", 2, Pattern(5, 1, 0x02, 0, 3, 2),
+                                 Brand(0, 0, 0, 0, 0, 0, 0), Pattern(0, 0, 0, 0, 0, 0)}),
+    [](const ::testing::TestParamInfo<RepeatCase>& row) { return row.param.szName; });
+
+struct EndCase {
+  const char* szName;
+  SYSTEMTIME stEnd;
+  bool bKeepsEnd;
+};
+
+class RepeatEnd : public PalmStoreTest, public ::testing::WithParamInterface<EndCase> {};
+
+TEST_P(RepeatEnd, OnlyEndsUpTo2020AreKept) {
+  const EndCase& c = GetParam();
+  RepeatPattern pattern = Pattern(1, 1, 0, 0, 0, 0, c.stEnd);
+  pattern.bHasEnd = 1;
+  PmRepeat repeat{};
+  PmDateInfo::RepeatToPalm(2, &pattern, &repeat);
+  RepeatPattern back{};
+  PmDateInfo::RepeatFromPalm(2, &repeat, &back);
+  if (c.bKeepsEnd) {
+    EXPECT_NE(repeat.nEndDate, PM_NO_END_DATE);
+    EXPECT_EQ(back.bHasEnd, 1);
+    EXPECT_EQ(back.stPatternEnd.wYear, c.stEnd.wYear);
+    EXPECT_EQ(back.stPatternEnd.wMonth, c.stEnd.wMonth);
+    EXPECT_EQ(back.stPatternEnd.wDay, c.stEnd.wDay);
+  } else {
+    EXPECT_EQ(repeat.nEndDate, PM_NO_END_DATE);
+    EXPECT_EQ(back.bHasEnd, 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RepeatEnd,
+                         ::testing::Values(EndCase{"LastDayOf2020", Date(2020, 12, 31), true},
+                                           EndCase{"FirstDayOf2021", Date(2021, 1, 1), false},
+                                           EndCase{"Year2000", Date(2000, 1, 1), true},
+                                           EndCase{"Before2000", Date(1999, 12, 31), false},
+                                           EndCase{"NoDate", SYSTEMTIME{}, false}),
+                         [](const ::testing::TestParamInfo<EndCase>& row) {
+                           return row.param.szName;
+                         });
+
+struct DamagedCase {
+  const char* szName;
+  PmRepeat repeat;
+  RepeatPattern expected;
+};
+
+class DamagedRepeat : public ::testing::TestWithParam<DamagedCase> {};
+
+TEST_P(DamagedRepeat, ReadsWithoutTrustingTheFile) {
+  const DamagedCase& c = GetParam();
+  RepeatPattern back{};
+  PmDateInfo::RepeatFromPalm(2, &c.repeat, &back);
+  EXPECT_EQ(back.nType, c.expected.nType);
+  EXPECT_EQ(back.nInterval, c.expected.nInterval);
+  EXPECT_EQ(back.nDayOfWeekMask, c.expected.nDayOfWeekMask);
+  EXPECT_EQ(back.nInstance, c.expected.nInstance);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DamagedRepeat,
+    ::testing::Values(
+        DamagedCase{"DayIndexOutsideTheWeek", Brand(3, 1, 40, 0, 0, 0, 0),
+                    Pattern(3, 1, 0, 0, 0, 1)},
+        DamagedCase{"NegativeDayIndex", Brand(3, 1, -1, 0, 2, 0, 0), Pattern(3, 1, 0, 0, 0, 3)},
+        DamagedCase{"WeekIndexBeyondLast", Brand(3, 1, 1, 0, 12, 0, 0), Pattern(3, 1, 2, 0, 0, 5)},
+        DamagedCase{"NegativeInterval", Brand(1, -4, 0, 0, 0, 0, 0), Pattern(1, 0, 0, 0, 0, 0)},
+        DamagedCase{"YearlyByDayIsNone", Brand(6, 1, 0, 0, 0, 0, 0), Pattern(0, 0, 0, 0, 0, 0)}),
+    [](const ::testing::TestParamInfo<DamagedCase>& row) { return row.param.szName; });
+
+// A 6.x calendar held in memory, counting database writes.
+class FakeCalendarEx2 : public PmCalendarEx2 {
+ public:
+  static inline int s_nSaves = 0;
+  static inline bool s_bFailSaves = false;
+  static inline bool s_bCommitted = false;
+
+  bool LoadByUserId(DWORD) override { return Fill(); }
+  bool LoadFile(const char* szPath) override {
+    return std::string(szPath).find("good") != std::string::npos && Fill();
+  }
+  PmDateEx2DataMgr* GetRecords() override { return &m_Records; }
+  bool SaveRecord(PmDateEx2Record* pRecord) override {
+    if (s_bFailSaves) return false;
+    ++s_nSaves;
+    if (!pRecord->bStored) {
+      pRecord->bStored = 1;
+      pRecord->nStoredRecordId = 500 + s_nSaves;
+    }
+    CxCopyText(pRecord->szStoredSummary, pRecord->szSummary);
+    return true;
+  }
+  bool ResolveCategory(const char* szName, LONG* pnId, bool) override {
+    *pnId = szName && *szName ? 9 : 0;
+    return true;
+  }
+  bool Commit() override {
+    s_bCommitted = true;
+    return true;
+  }
+
+ private:
+  bool Fill() {
+    m_Records.RemoveAll();
+    PmDateEx2Record rec{};
+    rec.nRecordId = 7;
+    rec.nStartTime = static_cast<LONG>(kStart);
+    rec.nEndTime = static_cast<LONG>(kEnd);
+    CxCopyText(rec.szSummary, "Standup");
+    rec.bStored = 1;
+    rec.nStoredRecordId = 7;
+    CxCopyText(rec.szStoredSummary, "Standup");
+    rec.nRepeatType = 3;
+    rec.bRepeatDays = 0x22;
+    rec.nRepeatWeek = 4;
+    rec.nRepeatEnd = NO_END_DATE;
+    m_Records.Add(&rec);
+    return true;
+  }
+  PmDateEx2DataMgr m_Records;
+};
+
+class DatabaseStore : public PalmStoreTest {
+ protected:
+  void SetUp() override {
+    PalmStoreTest::SetUp();
+    InstallPalmDesktop(nullptr);
+    FakeCalendarEx2::s_nSaves = 0;
+    FakeCalendarEx2::s_bFailSaves = false;
+    FakeCalendarEx2::s_bCommitted = false;
+    PmSetCalendarEx2Factory(
+        []() -> std::unique_ptr<PmCalendarEx2> { return std::make_unique<FakeCalendarEx2>(); });
+    m_pStore = std::make_unique<PmDateInfo>();
+    ASSERT_TRUE(m_pStore->LoadFile(m_Files.File("good.MDB").c_str()));
+  }
+  std::unique_ptr<PmDateInfo> m_pStore;
+};
+
+TEST_F(DatabaseStore, LoadsAndReadsWeekdayFlags) {
+  EXPECT_EQ(m_pStore->GetLoadedKind(), 3);
+  ASSERT_EQ(m_pStore->GetRecordSet()->GetCount(), 1);
+  const CommDate* pRecord = m_pStore->GetRecordSet()->GetAt(0);
+  EXPECT_STREQ(pRecord->szDescription, "Standup");
+  EXPECT_EQ(pRecord->repeat.nDayOfWeekMask, 0x22u);
+  EXPECT_EQ(pRecord->repeat.nInstance, 5u);
+  EXPECT_EQ(m_pStore->CheckFileKind(m_Files.File("good.mdb").c_str()), 3);
+  EXPECT_EQ(m_pStore->CheckFileKind(m_Files.File("bad.mdb").c_str()), 255);
+}
+
+TEST_F(DatabaseStore, AddedRecordIsWrittenAtOnceAndUpdatedInItsRow) {
+  std::unique_ptr<CommDate> pNew = Appointment("Retro", "Room 2");
+  CxCopyText(pNew->szCategory, "Work");
+  ASSERT_TRUE(m_pStore->SyncRecord(pNew.get()));
+  EXPECT_EQ(FakeCalendarEx2::s_nSaves, 1);
+  PmDateEx2Record* pStored = m_pStore->GetCalendarEx2()->GetRecords()->GetAt(1);
+  EXPECT_EQ(pStored->nStatus, PM_STATUS_ADDED);
+  EXPECT_EQ(pStored->nPlacement, 0x7FFFFFFF);
+  EXPECT_EQ(pStored->nCategory, 9);
+  const LONG nRow = pStored->nStoredRecordId;
+
+  std::unique_ptr<CommDate> pChanged = Appointment("Retro", "Room 3");
+  ASSERT_TRUE(m_pStore->SyncRecord(pChanged.get()));
+  EXPECT_EQ(FakeCalendarEx2::s_nSaves, 2);
+  pStored = m_pStore->GetCalendarEx2()->GetRecords()->GetAt(1);
+  EXPECT_STREQ(pStored->szLocation, "Room 3");
+  EXPECT_EQ(pStored->nStoredRecordId, nRow) << "the update goes to the row the add made";
+  EXPECT_EQ(pStored->nStatus, PM_STATUS_ADDED | PM_STATUS_CHANGED);
+
+  dbtest::LogCapture log;
+  EXPECT_TRUE(m_pStore->Save());
+  EXPECT_TRUE(FakeCalendarEx2::s_bCommitted);
+  EXPECT_FALSE(log.Contains("Unknown Palm Desktop version."));
+}
+
+TEST_F(DatabaseStore, FailedDatabaseWriteIsReported) {
+  FakeCalendarEx2::s_bFailSaves = true;
+  std::unique_ptr<CommDate> pNew = Appointment("Retro");
+  EXPECT_FALSE(m_pStore->SyncRecord(pNew.get()));
+  std::unique_ptr<CommDate> pChanged = Appointment("Standup", "Elsewhere");
+  pChanged->repeat.nType = REPEAT_NONE;
+  EXPECT_FALSE(m_pStore->UpdateRecord(pChanged.get(), 0));
+}
+
+}  // namespace
