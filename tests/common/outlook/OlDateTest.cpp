@@ -1,0 +1,511 @@
+// The Outlook calendar store end to end: records go through the automation layer into the
+// iCalendar file of the Outlook stand-in and come back, in Berlin time.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "common/misc/WinUtil.h"
+#include "common/outlook/OlDate.h"
+#include "platform/automation/ComRuntime.h"
+#include "platform/outlook/OutlookServer.h"
+#include "platform/win/WinRegistry.h"
+#include "platform/win/WinString.h"
+
+namespace {
+
+// Lets the tests stand in for Outlook versions.
+class TestStore : public OlDateUtil {
+ public:
+  using OlBaseUtil::SetVersionClass;
+};
+
+SYSTEMTIME At(int y, int mo, int d, int h = 0, int mi = 0) {
+  SYSTEMTIME st = {};
+  st.wYear = static_cast<WORD>(y);
+  st.wMonth = static_cast<WORD>(mo);
+  st.wDay = static_cast<WORD>(d);
+  st.wHour = static_cast<WORD>(h);
+  st.wMinute = static_cast<WORD>(mi);
+  FixDayOfWeek(&st);
+  return st;
+}
+
+std::unique_ptr<CommDate> Record(const char* szDescription, SYSTEMTIME stStart, SYSTEMTIME stEnd) {
+  auto pDate = std::make_unique<CommDate>();
+  std::memset(pDate.get(), 0, sizeof(CommDate));
+  CxCopyText(pDate->szDescription, szDescription);
+  pDate->stStart = stStart;
+  pDate->stEnd = stEnd;
+  pDate->nSource = SOURCE_PALM;
+  return pDate;
+}
+
+bool SameMinute(const SYSTEMTIME& a, const SYSTEMTIME& b) {
+  return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDay == b.wDay && a.wHour == b.wHour &&
+         a.wMinute == b.wMinute;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+const char kTwoEvents[] =
+    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nX-WR-CALNAME:Work\r\n"
+    "BEGIN:VEVENT\r\nUID:one\r\nDTSTAMP:20110301T120000Z\r\n"
+    "DTSTART:20110307T080000Z\r\nDTEND:20110307T093000Z\r\nSUMMARY:Standup\r\n"
+    "LOCATION:Room 1\r\nRRULE:FREQ=WEEKLY;BYDAY=MO;UNTIL=20110328T080000Z\r\n"
+    "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:r\r\nTRIGGER:-PT1H30M\r\nEND:VALARM\r\n"
+    "END:VEVENT\r\n"
+    "BEGIN:VEVENT\r\nUID:two\r\nDTSTAMP:20110301T120000Z\r\n"
+    "DTSTART;VALUE=DATE:20110310\r\nDTEND;VALUE=DATE:20110311\r\nSUMMARY:Holiday\r\n"
+    "END:VEVENT\r\nEND:VCALENDAR\r\n";
+
+class OlDateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    m_dir = std::filesystem::temp_directory_path() /
+            ("db-oldate-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(m_dir);
+    std::filesystem::create_directories(m_dir);
+    m_path = m_dir / "Calendar.ics";
+    setenv("DAYBRIDGE_OUTLOOK_CALENDAR", m_path.c_str(), 1);
+    CxRegSetText("", 0);
+    CoInitialize(nullptr);
+    OutlookServerRegister();
+  }
+
+  void TearDown() override {
+    OutlookServerRevoke();
+    CoUninitialize();
+    CxRegSetText(nullptr, 0);
+    std::filesystem::remove_all(m_dir);
+  }
+
+  std::unique_ptr<TestStore> OpenStore(int nVersionClass = 4) {
+    auto pStore = std::make_unique<TestStore>();
+    TestStore::SetVersionClass(nVersionClass);
+    EXPECT_TRUE(pStore->Load());
+    return pStore;
+  }
+
+  std::filesystem::path m_dir;
+  std::filesystem::path m_path;
+};
+
+TEST_F(OlDateTest, LoadsEveryItemIntoARecordWithItsImage) {
+  WriteFile(m_path, kTwoEvents);
+  auto pStore = OpenStore();
+  CommDateMgr* pSet = pStore->GetRecordSet();
+  ASSERT_EQ(pSet->GetCount(), 2);
+  CommDate* pMeeting = pSet->GetAt(0);
+  EXPECT_STREQ(pMeeting->szDescription, "Standup");
+  EXPECT_STREQ(pMeeting->szLocation, "Room 1");
+  EXPECT_TRUE(SameMinute(pMeeting->stStart, At(2011, 3, 7, 9, 0)));
+  EXPECT_TRUE(SameMinute(pMeeting->stEnd, At(2011, 3, 7, 10, 30)));
+  EXPECT_EQ(pMeeting->nSource, SOURCE_OUTLOOK);
+  EXPECT_EQ(pMeeting->repeat.nType, REPEAT_WEEKLY);
+  EXPECT_EQ(pMeeting->repeat.nDayOfWeekMask, static_cast<UINT>(DAYMASK_MONDAY));
+  EXPECT_EQ(pMeeting->repeat.bHasEnd, 1);
+  const SYSTEMTIME stEnd = At(2011, 3, 28);
+  EXPECT_EQ(CompareDate(&pMeeting->repeat.stPatternEnd, &stEnd), 0);
+  ASSERT_EQ(pMeeting->nExtraSize, sizeof(OlDateItem));
+  const OlDateItem* pImage = static_cast<const OlDateItem*>(pMeeting->pExtra);
+  EXPECT_STREQ(pImage->szFolderName, "Work");
+  EXPECT_STREQ(pImage->szStoreID, m_path.c_str());
+  EXPECT_STREQ(pImage->szEntryID, "one");
+  EXPECT_EQ(pImage->pItem, nullptr);
+
+  CommDate* pHoliday = pSet->GetAt(1);
+  EXPECT_TRUE(pHoliday->bAllDay);
+  EXPECT_EQ(pHoliday->repeat.nType, REPEAT_NONE);
+  EXPECT_EQ(pHoliday->repeat.bHasEnd, 0);
+}
+
+TEST_F(OlDateTest, WithoutCalendarFolderLoadFailsEmpty) {
+  WriteFile(m_path, "not a calendar");
+  TestStore store;
+  EXPECT_FALSE(store.Load());
+  EXPECT_EQ(store.GetRecordSet()->GetCount(), 0);
+  EXPECT_EQ(ReadFile(m_path), "not a calendar");
+}
+
+struct ReminderReadCase {
+  const char* szName;
+  int nClass;
+  const char* szTrigger;  // null: no alarm
+  BOOL bAdvance;
+  UINT nUnit;
+  INT nAdvance;
+};
+
+class ReminderReadTest : public OlDateTest,
+                         public ::testing::WithParamInterface<ReminderReadCase> {};
+
+TEST_P(ReminderReadTest, AdvanceFollowsTheVersionClassProperty) {
+  const ReminderReadCase& c = GetParam();
+  std::string text =
+      "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:r\r\n"
+      "DTSTAMP:20110301T120000Z\r\nDTSTART:20110307T080000Z\r\nDTEND:20110307T090000Z\r\n";
+  if (c.szTrigger != nullptr) {
+    text += std::string("BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:r\r\nTRIGGER:") +
+            c.szTrigger + "\r\nEND:VALARM\r\n";
+  }
+  text += "END:VEVENT\r\nEND:VCALENDAR\r\n";
+  WriteFile(m_path, text);
+  auto pStore = OpenStore(c.nClass);
+  CommDate* pDate = pStore->GetRecordSet()->GetAt(0);
+  ASSERT_NE(pDate, nullptr);
+  EXPECT_EQ(pDate->bAlarm, c.szTrigger != nullptr ? 1 : 0);
+  EXPECT_EQ(pDate->bAdvance, c.bAdvance);
+  if (c.bAdvance) {
+    EXPECT_EQ(pDate->nAdvanceUnit, c.nUnit);
+    EXPECT_EQ(pDate->nAdvance, c.nAdvance);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ByClass, ReminderReadTest,
+    ::testing::Values(
+        ReminderReadCase{"Class3NinetyMinutesIsOneHour", 3, "-PT1H30M", 1, ADVANCE_HOURS, 1},
+        ReminderReadCase{"Class3ThirtyMinutes", 3, "-PT30M", 1, ADVANCE_MINUTES, 30},
+        ReminderReadCase{"Class3TwoDays", 3, "-P2D", 1, ADVANCE_DAYS, 2},
+        ReminderReadCase{"Class3NoReminder", 3, nullptr, 0, 0, 0},
+        ReminderReadCase{"Class0ReadsLikeTheOldest", 0, "-PT45M", 1, ADVANCE_MINUTES, 45},
+        ReminderReadCase{"Class4TwoHours", 4, "-PT2H", 1, ADVANCE_HOURS, 2},
+        ReminderReadCase{"Class6NoReminder", 6, nullptr, 0, 0, 0}),
+    [](const ::testing::TestParamInfo<ReminderReadCase>& row) { return row.param.szName; });
+
+struct ReminderWriteCase {
+  const char* szName;
+  int nClass;
+  int nStartHour;
+  int nStartMinute;
+  const char* szTrigger;
+};
+
+class ReminderWriteTest : public OlDateTest,
+                          public ::testing::WithParamInterface<ReminderWriteCase> {};
+
+TEST_P(ReminderWriteTest, TwoHoursAdvanceIsWrittenThroughTheClassProperty) {
+  const ReminderWriteCase& c = GetParam();
+  auto pStore = OpenStore(c.nClass);
+  auto pDate = Record("Call", At(2011, 3, 7, c.nStartHour, c.nStartMinute),
+                      At(2011, 3, 7, c.nStartHour + 1, c.nStartMinute));
+  pDate->bAlarm = 1;
+  pDate->bAdvance = 1;
+  pDate->nAdvanceUnit = ADVANCE_HOURS;
+  pDate->nAdvance = 2;
+  ASSERT_TRUE(pStore->SyncRecord(pDate.get()));
+  EXPECT_NE(ReadFile(m_path).find(std::string("TRIGGER:") + c.szTrigger + "\r\n"),
+            std::string::npos)
+      << ReadFile(m_path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ByClass, ReminderWriteTest,
+    ::testing::Values(ReminderWriteCase{"Class4MinutesBeforeStart", 4, 9, 0, "-PT2H"},
+                      ReminderWriteCase{"Class3ReminderTimeSameDay", 3, 9, 0, "-PT2H"},
+                      ReminderWriteCase{"Class3StopsAtMidnight", 3, 1, 30, "-PT1H30M"}),
+    [](const ::testing::TestParamInfo<ReminderWriteCase>& row) { return row.param.szName; });
+
+struct RepeatCase {
+  const char* szName;
+  INT nType;
+  UINT nInterval;
+  UINT nMask;
+  UINT nDayOfMonth;
+  INT nMonth;
+  UINT nInstance;
+  bool bEnd;
+  const char* szRule;
+};
+
+class RepeatRoundTrip : public OlDateTest, public ::testing::WithParamInterface<RepeatCase> {};
+
+TEST_P(RepeatRoundTrip, RecordComesBackWithTheSamePattern) {
+  const RepeatCase& c = GetParam();
+  auto pStore = OpenStore();
+  // Wednesday 2011-03-09.
+  auto pDate = Record("Pattern", At(2011, 3, 9, 9, 0), At(2011, 3, 9, 10, 0));
+  pDate->repeat.nType = c.nType;
+  pDate->repeat.nInterval = c.nInterval;
+  pDate->repeat.nDayOfWeekMask = c.nMask;
+  pDate->repeat.nDayOfMonth = c.nDayOfMonth;
+  pDate->repeat.nMonthOfYear = c.nMonth;
+  pDate->repeat.nInstance = c.nInstance;
+  pDate->repeat.bHasEnd = c.bEnd ? 1 : 0;
+  pDate->repeat.stPatternEnd = At(2012, 6, 30);
+  ASSERT_TRUE(pStore->SyncRecord(pDate.get()));
+  EXPECT_NE(ReadFile(m_path).find(c.szRule), std::string::npos) << ReadFile(m_path);
+
+  pStore.reset();
+  pStore = OpenStore();
+  CommDate* pRead = pStore->GetRecordSet()->GetAt(0);
+  ASSERT_NE(pRead, nullptr);
+  EXPECT_TRUE(SameRepeat(&pRead->repeat, &pDate->repeat));
+  EXPECT_EQ(pRead->repeat.bHasEnd, c.bEnd ? 1 : 0);
+  const SYSTEMTIME stEnd = At(2012, 6, 30);
+  if (c.bEnd) {
+    EXPECT_EQ(CompareDate(&pRead->repeat.stPatternEnd, &stEnd), 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryType, RepeatRoundTrip,
+    ::testing::Values(RepeatCase{"DailyEveryOtherDay", REPEAT_DAILY, 2, 0, 0, 0, 0, false,
+                                 "RRULE:FREQ=DAILY;INTERVAL=2\r\n"},
+                      RepeatCase{"WeeklyMondayWednesdayWithEnd", REPEAT_WEEKLY, 1,
+                                 DAYMASK_MONDAY | DAYMASK_WEDNESDAY, 0, 0, 0, true,
+                                 "RRULE:FREQ=WEEKLY;UNTIL=20120630T070000Z;BYDAY=MO,WE\r\n"},
+                      RepeatCase{"MonthlyLastFriday", REPEAT_MONTHLY_BY_DAY, 1, DAYMASK_FRIDAY, 0,
+                                 0, 5, false, "RRULE:FREQ=MONTHLY;BYDAY=-1FR\r\n"},
+                      RepeatCase{"MonthlyOnThe15thEvery13Months", REPEAT_MONTHLY_BY_DATE, 13, 0, 15,
+                                 0, 0, false, "RRULE:FREQ=MONTHLY;INTERVAL=13;BYMONTHDAY=15\r\n"},
+                      RepeatCase{"YearlySecondTuesdayOfSeptember", REPEAT_YEARLY_BY_DAY, 1,
+                                 DAYMASK_TUESDAY, 0, 9, 2, false,
+                                 "RRULE:FREQ=YEARLY;BYDAY=2TU;BYMONTH=9\r\n"},
+                      RepeatCase{"YearlyOnFebruary29", REPEAT_YEARLY_BY_DATE, 1, 0, 29, 2, 0, false,
+                                 "RRULE:FREQ=YEARLY;BYMONTHDAY=29;BYMONTH=2\r\n"}),
+    [](const ::testing::TestParamInfo<RepeatCase>& row) { return row.param.szName; });
+
+TEST_F(OlDateTest, OutlookYearlyIntervalInMonthsBecomesYears) {
+  TestStore store;
+  OlDateItem image = {};
+  image.nRecurrenceType = OL_RECURS_YEARLY;
+  image.nInterval = 12;
+  image.nDayOfMonth = 7;
+  image.nMonthOfYear = 3;
+  image.dtPatternEndDate = 949998.0;  // Outlook's "no end"
+  CommDate record = {};
+  ASSERT_TRUE(store.ItemToRecord(&image, &record));
+  EXPECT_EQ(record.repeat.nType, REPEAT_YEARLY_BY_DATE);
+  EXPECT_EQ(record.repeat.nInterval, 1u);
+  EXPECT_EQ(record.repeat.bHasEnd, 0);
+  image.nInterval = 24;
+  image.dtPatternEndDate = 41000.0;
+  ASSERT_TRUE(store.ItemToRecord(&image, &record));
+  EXPECT_EQ(record.repeat.nInterval, 2u);
+  EXPECT_EQ(record.repeat.bHasEnd, 1);
+
+  // A record of that type is written without "Interval".
+  OlDateItem written = {};
+  ASSERT_TRUE(store.RecordToItem(&record, &written));
+  EXPECT_EQ(written.nRecurrenceType, OL_RECURS_YEARLY);
+  EXPECT_EQ(written.nInterval, 0);
+}
+
+struct DurationCase {
+  const char* szName;
+  BOOL bAllDay;
+  SYSTEMTIME stStart;
+  SYSTEMTIME stEnd;
+  INT nDuration;
+};
+
+class DurationTest : public OlDateTest, public ::testing::WithParamInterface<DurationCase> {};
+
+TEST_P(DurationTest, RecordSpanBecomesTheItemDuration) {
+  TestStore store;
+  auto pDate = Record("Span", GetParam().stStart, GetParam().stEnd);
+  pDate->bAllDay = GetParam().bAllDay;
+  OlDateItem image = {};
+  ASSERT_TRUE(store.RecordToItem(pDate.get(), &image));
+  EXPECT_EQ(image.nDuration, GetParam().nDuration);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spans, DurationTest,
+    ::testing::Values(
+        DurationCase{"AllDaySameDayEnd", 1, At(2011, 3, 7), At(2011, 3, 7, 23, 59), 1440},
+        DurationCase{"AllDayMidnightEnd", 1, At(2011, 3, 7), At(2011, 3, 8), 1440},
+        DurationCase{"AllDayThreeDays", 1, At(2011, 3, 7), At(2011, 3, 10), 3 * 1440},
+        DurationCase{"NineToTenThirty", 0, At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30), 90},
+        DurationCase{"PastMidnight", 0, At(2011, 3, 7, 22, 0), At(2011, 3, 8, 1, 0), 180},
+        DurationCase{"EndBeforeStart", 0, At(2011, 3, 7, 10, 0), At(2011, 3, 7, 9, 0), 0}),
+    [](const ::testing::TestParamInfo<DurationCase>& row) { return row.param.szName; });
+
+TEST_F(OlDateTest, SyncRecordAddsUpdatesAndSkipsUnchanged) {
+  WriteFile(m_path, kTwoEvents);
+  auto pStore = OpenStore();
+  CommDateMgr* pSet = pStore->GetRecordSet();
+
+  // The same appointment unchanged: nothing is written.
+  auto pSame = Record("standup", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30));
+  CxCopyText(pSame->szLocation, "room 1");
+  EXPECT_FALSE(pStore->SyncRecord(pSame.get()));
+  EXPECT_EQ(ReadFile(m_path), kTwoEvents);
+
+  // Changed (another location): the first record, item 1, is updated in place.
+  auto pChanged = Record("Standup", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30));
+  CxCopyText(pChanged->szLocation, "Room 2");
+  pChanged->repeat = pSet->GetAt(0)->repeat;
+  EXPECT_TRUE(pStore->SyncRecord(pChanged.get()));
+  EXPECT_EQ(pSet->GetCount(), 2);
+  EXPECT_STREQ(pSet->GetAt(0)->szLocation, "Room 2");
+  EXPECT_EQ(pSet->GetAt(0)->nExtraSize, sizeof(OlDateItem));
+  std::string saved = ReadFile(m_path);
+  EXPECT_NE(saved.find("LOCATION:Room 2\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("RRULE:FREQ=WEEKLY;BYDAY=MO;UNTIL=20110328T080000Z\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("SUMMARY:Holiday\r\nEND:VEVENT"), std::string::npos);
+
+  // New: one item and one record.
+  auto pNew = Record("Lunch", At(2011, 3, 8, 12, 0), At(2011, 3, 8, 13, 0));
+  EXPECT_TRUE(pStore->SyncRecord(pNew.get()));
+  EXPECT_EQ(pSet->GetCount(), 3);
+  EXPECT_EQ(pSet->GetAt(2)->nSource, SOURCE_OUTLOOK);
+  EXPECT_EQ(pNew->pExtra, nullptr);  // the caller's record is left as it was
+  pStore.reset();
+  pStore = OpenStore();
+  ASSERT_EQ(pStore->GetRecordSet()->GetCount(), 3);
+  EXPECT_STREQ(pStore->GetRecordSet()->GetAt(2)->szDescription, "Lunch");
+}
+
+TEST_F(OlDateTest, RecordWithoutRepeatMakesARecurringItemSingle) {
+  WriteFile(m_path, kTwoEvents);
+  auto pStore = OpenStore();
+  auto pChanged = Record("Standup", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30));
+  CxCopyText(pChanged->szLocation, "Room 9");
+  EXPECT_TRUE(pStore->SyncRecord(pChanged.get()));
+  EXPECT_EQ(ReadFile(m_path).find("RRULE"), std::string::npos);
+}
+
+TEST_F(OlDateTest, UpdateOutsideTheFolderFailsAndIsLogged) {
+  WriteFile(m_path, kTwoEvents);
+  auto pStore = OpenStore();
+  auto pDate = Record("x", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 0));
+  EXPECT_FALSE(pStore->UpdateItem(pDate.get(), 2));
+  EXPECT_FALSE(pStore->UpdateItem(pDate.get(), -1));
+  EXPECT_FALSE(pStore->UpdateItem(nullptr, 0));
+  EXPECT_EQ(ReadFile(m_path), kTwoEvents);
+}
+
+TEST_F(OlDateTest, FailedSaveIsReportedAsAFailedAdd) {
+  WriteFile(m_dir / "blocker", "x");
+  setenv("DAYBRIDGE_OUTLOOK_CALENDAR", (m_dir / "blocker" / "Calendar.ics").c_str(), 1);
+  auto pStore = OpenStore();
+  auto pDate = Record("Lost", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 0));
+  EXPECT_FALSE(pStore->SyncRecord(pDate.get()));
+  EXPECT_EQ(pStore->GetRecordSet()->GetCount(), 0);
+}
+
+// An independent reader (Debian's python3-icalendar) must see what DayBridge wrote, and what
+// it did not model must survive an update.
+class IndependentReaderTest : public OlDateTest {
+ protected:
+  std::string RunReader(const std::string& script) {
+    if (!std::filesystem::exists("/usr/bin/python3")) return "SKIP";
+    std::filesystem::path scriptPath = m_dir / "reader.py";
+    WriteFile(scriptPath, script);
+    std::string command = "/usr/bin/python3 " + scriptPath.string() + " " + m_path.string();
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return "SKIP";
+    std::array<char, 512> buffer;
+    while (fgets(buffer.data(), static_cast<int>(buffer.size()), pipe) != nullptr) {
+      output += buffer.data();
+    }
+    int nStatus = pclose(pipe);
+    return nStatus == 0 ? output : "FAILED:" + output;
+  }
+};
+
+const char kReaderScript[] =
+    "import sys\n"
+    "try:\n"
+    "    import icalendar\n"
+    "except ImportError:\n"
+    "    print('SKIP'); sys.exit(0)\n"
+    "cal = icalendar.Calendar.from_ical(open(sys.argv[1], 'rb').read())\n"
+    "for ev in cal.walk('VEVENT'):\n"
+    "    start = ev.decoded('DTSTART')\n"
+    "    rule = ev.get('RRULE')\n"
+    "    alarms = [str(a.get('TRIGGER').to_ical(), 'ascii') for a in ev.walk('VALARM')]\n"
+    "    print('%s|%s|%s|%s|%s' % (ev.get('SUMMARY'), start.isoformat(),\n"
+    "          str(rule.to_ical(), 'ascii') if rule else '', ','.join(alarms),\n"
+    "          len(ev.get('ATTENDEE', [])) if isinstance(ev.get('ATTENDEE'), list) else\n"
+    "          (1 if ev.get('ATTENDEE') else 0)))\n"
+    "print('todos=%d' % len(cal.walk('VTODO')))\n";
+
+TEST_F(IndependentReaderTest, WrittenEventsRulesAndAlarmsParseTheSame) {
+  auto pStore = OpenStore();
+  auto pWeekly = Record("Weekly review", At(2011, 3, 9, 9, 0), At(2011, 3, 9, 10, 0));
+  pWeekly->repeat.nType = REPEAT_WEEKLY;
+  pWeekly->repeat.nInterval = 1;
+  pWeekly->repeat.nDayOfWeekMask = DAYMASK_WEDNESDAY;
+  pWeekly->repeat.bHasEnd = 1;
+  pWeekly->repeat.stPatternEnd = At(2011, 6, 29);
+  pWeekly->bAlarm = 1;
+  pWeekly->bAdvance = 1;
+  pWeekly->nAdvanceUnit = ADVANCE_MINUTES;
+  pWeekly->nAdvance = 10;
+  ASSERT_TRUE(pStore->SyncRecord(pWeekly.get()));
+  auto pHoliday = Record("Holiday", At(2011, 3, 10), At(2011, 3, 10));
+  pHoliday->bAllDay = 1;
+  ASSERT_TRUE(pStore->SyncRecord(pHoliday.get()));
+  auto pNth = Record("Board", At(2011, 3, 25, 15, 0), At(2011, 3, 25, 16, 0));
+  pNth->repeat.nType = REPEAT_MONTHLY_BY_DAY;
+  pNth->repeat.nInterval = 1;
+  pNth->repeat.nDayOfWeekMask = DAYMASK_FRIDAY;
+  pNth->repeat.nInstance = 5;
+  ASSERT_TRUE(pStore->SyncRecord(pNth.get()));
+
+  std::string output = RunReader(kReaderScript);
+  if (output.rfind("SKIP", 0) == 0) GTEST_SKIP() << "python3-icalendar is not installed";
+  EXPECT_EQ(output,
+            "Weekly review|2011-03-09T08:00:00+00:00|FREQ=WEEKLY;UNTIL=20110629T070000Z;BYDAY=WE|"
+            "-PT10M|0\n"
+            "Holiday|2011-03-10|||0\n"
+            "Board|2011-03-25T14:00:00+00:00|FREQ=MONTHLY;BYDAY=-1FR||0\n"
+            "todos=0\n");
+}
+
+TEST_F(IndependentReaderTest, UnmodelledContentSurvivesAnUpdate) {
+  WriteFile(m_path,
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\n"
+            "BEGIN:VEVENT\r\nUID:m\r\nDTSTAMP:20110301T120000Z\r\n"
+            "DTSTART:20110307T080000Z\r\nDTEND:20110307T090000Z\r\nSUMMARY:Meeting\r\n"
+            "ATTENDEE;CN=Ann:mailto:ann@example.com\r\nATTENDEE;CN=Bo:mailto:bo@example.com\r\n"
+            "RRULE:FREQ=DAILY;COUNT=5\r\nEXDATE:20110309T080000Z\r\n"
+            "END:VEVENT\r\n"
+            "BEGIN:VEVENT\r\nUID:m\r\nRECURRENCE-ID:20110308T080000Z\r\n"
+            "DTSTAMP:20110301T120000Z\r\nDTSTART:20110308T100000Z\r\n"
+            "DTEND:20110308T110000Z\r\nSUMMARY:Meeting moved\r\nEND:VEVENT\r\n"
+            "BEGIN:VTODO\r\nUID:t\r\nDTSTAMP:20110301T120000Z\r\nSUMMARY:Todo\r\nEND:VTODO\r\n"
+            "END:VCALENDAR\r\n");
+  auto pStore = OpenStore();
+  ASSERT_EQ(pStore->GetRecordSet()->GetCount(), 1);
+  CommDate changed = *pStore->GetRecordSet()->GetAt(0);
+  changed.pExtra = nullptr;
+  changed.nExtraSize = 0;
+  CxCopyText(changed.szLocation, "Room 5");
+  ASSERT_TRUE(pStore->SyncRecord(&changed));
+
+  std::string output = RunReader(kReaderScript);
+  if (output.rfind("SKIP", 0) == 0) GTEST_SKIP() << "python3-icalendar is not installed";
+  EXPECT_EQ(output,
+            "Meeting|2011-03-07T08:00:00+00:00|FREQ=DAILY;COUNT=5||2\n"
+            "Meeting moved|2011-03-08T10:00:00+00:00|||0\n"
+            "todos=1\n");
+  std::string saved = ReadFile(m_path);
+  EXPECT_NE(saved.find("EXDATE:20110309T080000Z\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("LOCATION:Room 5\r\n"), std::string::npos);
+}
+
+}  // namespace
