@@ -1,0 +1,174 @@
+// Start-up and calendar initialization on a generated environment: the user chosen from the
+// stored id, which calendar is loaded, matching both ways, and the day queries.
+#include "app/core/AppCalendar.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/core/AppMessages.h"
+#include "app/core/AppStartup.h"
+#include "app/core/PalmUsers.h"
+#include "common/palm/PalmDateInfo.h"
+#include "platform/win/WinString.h"
+
+#ifdef DB_DEMO_PATH
+
+namespace fs = std::filesystem;
+
+namespace {
+
+SYSTEMTIME Day(int nYear, int nMonth, int nDay) {
+  SYSTEMTIME st = {};
+  st.wYear = static_cast<WORD>(nYear);
+  st.wMonth = static_cast<WORD>(nMonth);
+  st.wDay = static_cast<WORD>(nDay);
+  return st;
+}
+
+class CalendarInit : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("TZ", "Europe/Paris", 1);
+    tzset();
+    s_Demo = fs::temp_directory_path() / ("daybridge-appcal-" + std::to_string(getpid()));
+    fs::remove_all(s_Demo);
+    std::string sCommand =
+        std::string(DB_DEMO_PATH) + " --out '" + s_Demo.string() + "' --today 2026-12-09";
+    ASSERT_EQ(std::system(sCommand.c_str()), 0);
+    std::ifstream env(s_Demo / "demo.env");
+    std::string sLine;
+    while (std::getline(env, sLine)) {
+      size_t nEq = sLine.find('=');
+      if (nEq != std::string::npos) {
+        setenv(sLine.substr(0, nEq).c_str(), sLine.substr(nEq + 1).c_str(), 1);
+      }
+    }
+  }
+  static void TearDownTestSuite() {
+    fs::remove_all(s_Demo);
+    unsetenv("DAYBRIDGE_COMMON_APPDATA");
+    unsetenv("DAYBRIDGE_REGISTRY");
+    unsetenv("DAYBRIDGE_OUTLOOK_CALENDAR");
+  }
+  void SetUp() override {
+    m_Previous = SetUserErrorHandler([this](const char* szText) { m_vMessages.push_back(szText); });
+    AppStartup(m_Env);
+  }
+  void TearDown() override {
+    AppShutdown(&m_Calendar, false);
+    AppLeaveApartment(m_Env);
+    SetUserErrorHandler(m_Previous);
+  }
+
+  static fs::path s_Demo;
+  AppEnvironment m_Env;
+  AppCalendar m_Calendar;
+  std::vector<std::string> m_vMessages;
+  UserErrorHandler m_Previous;
+};
+
+fs::path CalendarInit::s_Demo;
+
+TEST_F(CalendarInit, StartUpFindsTheEnvironmentAndMatchesBothWays) {
+  EXPECT_TRUE(m_Env.bDataFolder);
+  EXPECT_EQ(m_Env.nPalmFolderResult, 0);
+  EXPECT_TRUE(m_Env.bPalmUsers);
+  EXPECT_EQ(AppSettings.PDUserID, 1001);  // stored by the demo's first run
+  ASSERT_TRUE(m_Calendar.Init(AppSettings, GetPalmUsers()));
+  EXPECT_TRUE(m_vMessages.empty());
+  EXPECT_EQ(m_Calendar.GetPalmKind(), PALM_KIND_DATEBOOK_EX);
+  ASSERT_NE(m_Calendar.GetPalmSelection(), nullptr);
+  EXPECT_EQ(m_Calendar.GetPalmSelection()->GetCount(), 0u);
+
+  // Matching ran both ways: each changed record points at its counterpart on the other side.
+  int nChanged = 0;
+  for (CommDate* pDate = m_Calendar.GetPalmSet()->GetFirst(); pDate != nullptr;
+       pDate = m_Calendar.GetPalmSet()->GetNext()) {
+    if (pDate->nMatchState != MATCH_CHANGED) continue;
+    ++nChanged;
+    ASSERT_NE(pDate->pPeer, nullptr);
+    EXPECT_EQ(pDate->pPeer->nSource, SOURCE_OUTLOOK);
+    EXPECT_EQ(pDate->pPeer->pPeer, pDate);
+  }
+  EXPECT_EQ(nChanged, 2);
+}
+
+struct UserCase {
+  const char* szName;
+  INT nStoredId;
+  INT nIdAfter;
+  bool bPalmLoaded;
+};
+
+class CalendarUsers : public CalendarInit, public ::testing::WithParamInterface<UserCase> {};
+
+TEST_P(CalendarUsers, LoadsTheCalendarOfTheStoredId) {
+  AppSettings.PDUserID = GetParam().nStoredId;
+  EXPECT_TRUE(m_Calendar.Init(AppSettings, GetPalmUsers()));
+  EXPECT_EQ(AppSettings.PDUserID, GetParam().nIdAfter);
+  EXPECT_EQ(m_Calendar.IsPalmLoaded(), GetParam().bPalmLoaded);
+  EXPECT_TRUE(m_Calendar.IsOutlookLoaded());
+  if (!GetParam().bPalmLoaded) {
+    // A failed Palm load leaves an empty set: every Outlook record is new.
+    EXPECT_EQ(m_Calendar.GetPalmSet()->GetCount(), 0);
+    for (CommDate* pDate = m_Calendar.GetOutlookSet()->GetFirst(); pDate != nullptr;
+         pDate = m_Calendar.GetOutlookSet()->GetNext()) {
+      EXPECT_EQ(pDate->nMatchState, MATCH_NEW);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ids, CalendarUsers,
+    ::testing::Values(UserCase{"NoneStoredTakesTheFirstUser", 0, 1001, true},
+                      // Bruno's datebook has the earlier layout; the installed 4.1.4 loader
+                      // does not read it by user.
+                      UserCase{"SecondUserWithEarlierLayout", 1002, 1002, false},
+                      UserCase{"UnknownIdIsKept", 4, 4, false}),
+    [](const ::testing::TestParamInfo<UserCase>& tpi) { return tpi.param.szName; });
+
+TEST_F(CalendarInit, ChosenFileWinsOverTheUser) {
+  std::string sBruno = (s_Demo / "palm" / "Bruno" / "datebook" / "datebook.dat").string();
+  AppSettings.UseDateFile = 1;
+  CxCopyText(AppSettings.DateFileName, sBruno.c_str());
+  ASSERT_TRUE(m_Calendar.Init(AppSettings, GetPalmUsers()));
+  EXPECT_EQ(m_Calendar.GetPalmKind(), PALM_KIND_DATEBOOK);
+  // The tool's file option wins over the settings in turn.
+  std::string sAlice = (s_Demo / "palm" / "Alice" / "datebook" / "datebook.dat").string();
+  EXPECT_TRUE(m_Calendar.LoadPalm(AppSettings, sAlice.c_str()));
+  EXPECT_EQ(m_Calendar.GetPalmKind(), PALM_KIND_DATEBOOK_EX);
+}
+
+TEST_F(CalendarInit, DaysWithRecordsAndTheDayBooksLists) {
+  ASSERT_TRUE(m_Calendar.Init(AppSettings, GetPalmUsers()));
+  SYSTEMTIME stEmpty = Day(2026, 12, 20);
+  EXPECT_FALSE(m_Calendar.DayHasRecords(&stEmpty));
+  EXPECT_FALSE(m_Calendar.DayHasRecords(nullptr));
+  // Only Outlook has something on Friday the 18th: the weekday stand-up.
+  SYSTEMTIME stStandUp = Day(2026, 12, 18);
+  EXPECT_TRUE(m_Calendar.DayHasRecords(&stStandUp));
+  std::vector<CommDate*> vRecords;
+  AppCalendar::RecordsOfDay(m_Calendar.GetPalmSet(), &stStandUp, vRecords);
+  EXPECT_TRUE(vRecords.empty());
+  // A record counts on its last day too: the birthday ends at midnight of the 13th.
+  SYSTEMTIME stSunday = Day(2026, 12, 13);
+  AppCalendar::RecordsOfDay(m_Calendar.GetOutlookSet(), &stSunday, vRecords);
+  ASSERT_EQ(vRecords.size(), 2u);
+  EXPECT_STREQ(vRecords[0]->szDescription, "Ren\xE9" "e's birthday");
+  EXPECT_STREQ(vRecords[1]->szDescription, "Night flight to Z\xFCrich");
+  // A repeating record shows on a later occurrence: the weekly review on Thursday the 17th.
+  SYSTEMTIME stThursday = Day(2026, 12, 17);
+  AppCalendar::RecordsOfDay(m_Calendar.GetPalmSet(), &stThursday, vRecords);
+  std::vector<std::string> vNames;
+  for (CommDate* pDate : vRecords) vNames.push_back(pDate->szDescription);
+  EXPECT_EQ(vNames, (std::vector<std::string>{"Project review", "Morning run"}));
+}
+
+}  // namespace
+
+#endif  // DB_DEMO_PATH
