@@ -389,8 +389,12 @@ bool PmDateExUtil::ReadRecords() {
   // Every field takes at least 8 bytes, so a count the rest of the file cannot hold is
   // damage; refusing it up front keeps a huge count from running the loop below (and its
   // error line per record) billions of times.
-  const unsigned long long nMinRecordBytes =
-      kMinFieldBytes * (m_nFieldCount > 0 ? m_nFieldCount : 1ULL);
+  // Records of no fields would all be empty and could not be told from one another.
+  if (nRecordCount > 0 && m_nFieldCount == 0) {
+    Log(0, "Records of 0 fields cannot be read.");
+    return false;
+  }
+  const unsigned long long nMinRecordBytes = kMinFieldBytes * m_nFieldCount;
   if (nRecordCount * nMinRecordBytes > RemainingBytes()) {
     Log(0, "Record count %u does not fit the %u bytes left in the file.", nRecordCount,
         RemainingBytes());

@@ -1,0 +1,21 @@
+// Fuzzes the 4.1.4 datebook loader. A file that loads must save, and what it saves must load
+// again and save to the very same bytes: the loader and the writer agree on the layout.
+#include <cstdint>
+#include <cstdlib>
+
+#include "common/palm/PalmDateEx.h"
+#include "fuzz/datebook414/FuzzSupport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
+  const std::string path = dbfuzz::WriteInput("datebook.dat", pData, nSize);
+  PmDateExUtil db(path.c_str());
+  if (!db.IsLoaded()) return 0;
+  if (!db.Save()) std::abort();
+  const std::vector<uint8_t> first = dbfuzz::ReadBack(path);
+  PmDateExUtil again(path.c_str());
+  if (!again.IsLoaded() || again.GetDataMgr()->GetCount() != db.GetDataMgr()->GetCount()) {
+    std::abort();
+  }
+  if (!again.Save() || dbfuzz::ReadBack(path) != first) std::abort();
+  return 0;
+}
