@@ -212,11 +212,14 @@ bool OlDateUtil::LoadFolder(CDispCmd* pFolder) {
       std::memset(pDate.get(), 0, sizeof(CommDate));
       ItemToRecord(pImage.get(), pDate.get());
       pImage->pItem = nullptr;
-      // The set copies the block into a record of its own; the temporary one is freed here.
-      SetExtraCopy(pDate.get(), pImage.get(), sizeof(OlDateItem));
+      // The set gives its record a copy of the block, so the image itself is lent here
+      // rather than copied twice; it is taken back right after.
+      pDate->pExtra = pImage.get();
+      pDate->nExtraSize = sizeof(OlDateItem);
       pDate->nSource = SOURCE_OUTLOOK;
       m_pDateMgr->AddCopy(pDate.get());
-      FreeExtra(pDate.get());
+      pDate->pExtra = nullptr;
+      pDate->nExtraSize = 0;
     }
     pItem->Release();
     pItem = CallForObject(&items, u"GetNext", nullptr, &hr);

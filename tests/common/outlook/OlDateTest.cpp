@@ -10,6 +10,7 @@
 #include <memory>
 #include <sstream>
 
+#include "common/misc/CxDebugUtil.h"
 #include "common/misc/WinUtil.h"
 #include "common/outlook/OlDate.h"
 #include "platform/automation/ComRuntime.h"
@@ -86,6 +87,7 @@ class OlDateTest : public ::testing::Test {
     std::filesystem::create_directories(m_dir);
     m_path = m_dir / "Calendar.ics";
     setenv("DAYBRIDGE_OUTLOOK_CALENDAR", m_path.c_str(), 1);
+    g_DebugLog.SetFolder((m_dir.string() + "/").c_str());
     CxRegSetText("", 0);
     CoInitialize(nullptr);
     OutlookServerRegister();

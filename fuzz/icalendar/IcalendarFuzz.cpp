@@ -1,0 +1,50 @@
+// The iCalendar loading path of the Outlook stand-in: cutting the text into blocks, libical's
+// parse, reading every item as Outlook shows it, and rewriting each item with changed
+// properties (the line edits a save makes), including the parse of the rewritten block.
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "platform/outlook/IcsEvent.h"
+#include "platform/outlook/IcsFile.h"
+
+namespace {
+
+// Enough items to reach every code path; more only repeat them.
+constexpr size_t kMaxItems = 64;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
+  static bool bZoneSet = false;
+  if (!bZoneSet) {
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    bZoneSet = true;
+  }
+  std::string strText(reinterpret_cast<const char*>(pData), nSize);
+  HRESULT hr = S_OK;
+  std::string strError;
+  std::unique_ptr<OlIcsFile> pFile = OlIcsFile::FromText(strText, &hr, &strError);
+  if (!pFile) return 0;
+  pFile->GetCalendarName();
+  for (size_t nItem = 0; nItem < pFile->GetItemCount() && nItem < kMaxItems; ++nItem) {
+    OlEventData base;
+    if (!OlReadEvent(pFile.get(), pFile->GetItem(nItem), &base)) continue;
+    OlEventData changed = base;
+    changed.strSubject += "x";
+    changed.nDuration += 15;
+    changed.bReminderSet = !base.bReminderSet;
+    changed.bRecurring = !base.bRecurring;
+    if (changed.bRecurring) changed.pattern = OlDefaultPattern(nItem % 7, base.dtStart);
+    std::string strBlock = OlRewriteEvent(pFile.get(), nItem, base, changed);
+    // Without a path the write fails, after the rewritten block has been parsed.
+    pFile->ReplaceItem(nItem, strBlock);
+    changed = base;
+    changed.nReminderMinutes += 5;
+    changed.strCategories = "A, B";
+    OlRewriteEvent(pFile.get(), nItem, base, changed);
+  }
+  return 0;
+}
