@@ -79,9 +79,8 @@ const char* SourceName(UINT nSource) {
 }
 
 const char* RepeatTypeName(INT nType) {
-  static const char* const kNames[] = {"none",          "daily",       "weekly",
-                                       "monthlyByDay",  "monthlyByDate", "yearlyByDay",
-                                       "yearlyByDate"};
+  static const char* const kNames[] = {
+      "none", "daily", "weekly", "monthlyByDay", "monthlyByDate", "yearlyByDay", "yearlyByDate"};
   if (nType < 0 || nType > REPEAT_YEARLY_BY_DATE) return "unknown";
   return kNames[nType];
 }
@@ -120,7 +119,8 @@ std::string RecordJson(const CommDate& date) {
   s += ", \"monthOfYear\": " + std::to_string(rp.nMonthOfYear);
   s += ", \"instance\": " + std::to_string(rp.nInstance);
   s += ", \"hasEnd\": " + std::string(rp.bHasEnd ? "true" : "false");
-  s += ", \"end\": " + (rp.bHasEnd ? "\"" + FormatDate(rp.stPatternEnd) + "\"" : std::string("null"));
+  s += ", \"end\": " +
+       (rp.bHasEnd ? "\"" + FormatDate(rp.stPatternEnd) + "\"" : std::string("null"));
   s += "}";
   s += ", \"source\": " + JsonString(SourceName(date.nSource));
   s += ", \"matchState\": " + JsonString(MatchStateName(date.nMatchState));
@@ -137,8 +137,8 @@ std::string RecordLine(const CommDate& date) {
              date.stStart.wMinute, date.stEnd.wHour, date.stEnd.wMinute);
   }
   char szLine[96];
-  snprintf(szLine, sizeof(szLine), "%s %s  %-8s %-14s ", FormatDate(date.stStart).c_str(),
-           szTimes, MatchStateName(date.nMatchState),
+  snprintf(szLine, sizeof(szLine), "%s %s  %-8s %-14s ", FormatDate(date.stStart).c_str(), szTimes,
+           MatchStateName(date.nMatchState),
            date.repeat.nType != REPEAT_NONE ? RepeatTypeName(date.repeat.nType) : "");
   return std::string(szLine) + CxAnsiToUtf8(date.szDescription);
 }

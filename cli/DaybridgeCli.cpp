@@ -78,7 +78,9 @@ struct Options {
   INT nUser = 0;
 };
 
-bool IsHelp(const std::string& sArg) { return sArg == "--help" || sArg == "-h"; }
+bool IsHelp(const std::string& sArg) {
+  return sArg == "--help" || sArg == "-h";
+}
 
 int UsageError(const char* szMessage, const char* szHelp) {
   fprintf(stderr, "daybridge-cli: %s\n%s", szMessage, szHelp);
@@ -186,9 +188,9 @@ int RunStatus(const Options& options) {
   int nSelected = ChoosePalmUser(AppSettings, users);
 
   if (bJson) {
-    std::string s = "{\"dataFolder\": " +
-                    (session.m_Env.bDataFolder ? JsonString(session.m_Env.szDataFolder)
-                                               : std::string("null"));
+    std::string s =
+        "{\"dataFolder\": " +
+        (session.m_Env.bDataFolder ? JsonString(session.m_Env.szDataFolder) : std::string("null"));
     s += ", \"palmDesktopFolder\": " + (session.m_Env.nPalmFolderResult == 0
                                             ? JsonString(session.m_Env.szPalmFolder)
                                             : std::string("null"));
@@ -197,8 +199,9 @@ int RunStatus(const Options& options) {
     for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext(), ++nIndex) {
       const PalmUser* pUser = static_cast<const PalmUser*>(pItem);
       if (nIndex > 0) s += ", ";
-      s += "{\"id\": " + std::to_string(static_cast<INT>(pUser->nUserId)) + ", \"name\": " +
-           JsonString(pUser->szUserName) + ", \"directory\": " + JsonString(pUser->szUserDir) +
+      s += "{\"id\": " + std::to_string(static_cast<INT>(pUser->nUserId)) +
+           ", \"name\": " + JsonString(pUser->szUserName) +
+           ", \"directory\": " + JsonString(pUser->szUserDir) +
            ", \"selected\": " + (nIndex == nSelected ? "true" : "false") + "}";
     }
     s += "], \"palmUserId\": " + std::to_string(AppSettings.PDUserID);
@@ -217,8 +220,8 @@ int RunStatus(const Options& options) {
     for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext(), ++nIndex) {
       const PalmUser* pUser = static_cast<const PalmUser*>(pItem);
       printf("  %c %-10d %s (%s)\n", nIndex == nSelected ? '*' : ' ',
-             static_cast<int>(pUser->nUserId),
-             CxAnsiToUtf8(pUser->szUserName).c_str(), CxAnsiToUtf8(pUser->szUserDir).c_str());
+             static_cast<int>(pUser->nUserId), CxAnsiToUtf8(pUser->szUserName).c_str(),
+             CxAnsiToUtf8(pUser->szUserDir).c_str());
     }
     if (cal.IsPalmLoaded()) {
       printf("Palm calendar:       %s, %d records\n", PalmKindName(cal.GetPalmKind()),
@@ -507,8 +510,7 @@ int RunHistory(const Options& options) {
     if (bJson) {
       printf("%s\n  {\"start\": \"%s\", \"end\": \"%s\", \"description\": %s, \"records\": %d}",
              nIndex == 0 ? "" : ",", timeText(pEntry->dtStart).c_str(),
-             timeText(pEntry->dtEnd).c_str(), JsonString(pEntry->szDesc).c_str(),
-             pEntry->nRecords);
+             timeText(pEntry->dtEnd).c_str(), JsonString(pEntry->szDesc).c_str(), pEntry->nRecords);
     } else {
       printf("%s  %s  %4d  %s\n", timeText(pEntry->dtStart).c_str(),
              timeText(pEntry->dtEnd).c_str(), pEntry->nRecords,

@@ -30,12 +30,12 @@
 #include "common/palm/PalmDate.h"
 #include "common/palm/PalmDateEx.h"
 #include "common/palm/PalmDateInfo.h"
-#include "support/pe/PeImage.h"
 #include "platform/automation/ComRuntime.h"
 #include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinText.h"
 #include "platform/win/WinTime.h"
+#include "support/pe/PeImage.h"
 
 namespace fs = std::filesystem;
 
@@ -48,7 +48,9 @@ constexpr INT kAliceId = 1001;
 constexpr INT kBrunoId = 1002;
 
 // Texts are written in the ANSI code page, as the program keeps them.
-std::string Ansi(const char* szUtf8) { return CxUtf8ToAnsi(szUtf8); }
+std::string Ansi(const char* szUtf8) {
+  return CxUtf8ToAnsi(szUtf8);
+}
 
 SYSTEMTIME At(const SYSTEMTIME& stDay, int nDays, int nHour, int nMinute) {
   SYSTEMTIME st = stDay;
@@ -122,7 +124,9 @@ struct DemoCalendars {
   std::vector<Appointment> vOutlook;
 };
 
-UINT WeekdayBit(const SYSTEMTIME& st) { return 1u << st.wDayOfWeek; }
+UINT WeekdayBit(const SYSTEMTIME& st) {
+  return 1u << st.wDayOfWeek;
+}
 
 // The appointments of both calendars around today.
 DemoCalendars MakeAppointments(const SYSTEMTIME& stToday) {
@@ -136,8 +140,9 @@ DemoCalendars MakeAppointments(const SYSTEMTIME& stToday) {
   // All-day events end at midnight after their day, as Outlook keeps them.
   Appointment birthday("Renée's birthday", At(stToday, 3, 0, 0), At(stToday, 4, 0, 0));
   SYSTEMTIME stBirthday = At(stToday, 3, 0, 0);
-  birthday.AllDay().Alarm(1, ADVANCE_DAYS).Repeat(REPEAT_YEARLY_BY_DATE, 1, 0, stBirthday.wDay,
-                                                 stBirthday.wMonth);
+  birthday.AllDay()
+      .Alarm(1, ADVANCE_DAYS)
+      .Repeat(REPEAT_YEARLY_BY_DATE, 1, 0, stBirthday.wDay, stBirthday.wMonth);
   for (DemoCalendars* p : {&cal}) {
     p->vPalm.push_back(dentist);
     p->vOutlook.push_back(dentist);
@@ -186,8 +191,9 @@ DemoCalendars MakeAppointments(const SYSTEMTIME& stToday) {
   // Only in Outlook.
   SYSTEMTIME stThursday = At(stMonday, 3, 19, 0);
   Appointment bookClub("Book club", stThursday, At(stMonday, 3, 21, 0));
-  bookClub.Repeat(REPEAT_MONTHLY_BY_DAY, 1, DAYMASK_THURSDAY, 0, 0,
-                  static_cast<UINT>((stThursday.wDay - 1) / 7 + 1))
+  bookClub
+      .Repeat(REPEAT_MONTHLY_BY_DAY, 1, DAYMASK_THURSDAY, 0, 0,
+              static_cast<UINT>((stThursday.wDay - 1) / 7 + 1))
       .Location("Bibliothèque");
   cal.vOutlook.push_back(bookClub);
   Appointment anniversary("Company anniversary", At(stMonday, 0, 0, 0), At(stMonday, 1, 0, 0));
@@ -201,9 +207,10 @@ DemoCalendars MakeAppointments(const SYSTEMTIME& stToday) {
   flight.Note("Seat 12A").Location("Terminal 2");
   cal.vOutlook.push_back(flight);
   Appointment standup("Stand-up", At(stMonday, 0, 9, 30), At(stMonday, 0, 9, 45));
-  standup.Repeat(REPEAT_WEEKLY, 1,
-                 DAYMASK_MONDAY | DAYMASK_TUESDAY | DAYMASK_WEDNESDAY | DAYMASK_THURSDAY |
-                     DAYMASK_FRIDAY)
+  standup
+      .Repeat(
+          REPEAT_WEEKLY, 1,
+          DAYMASK_MONDAY | DAYMASK_TUESDAY | DAYMASK_WEDNESDAY | DAYMASK_THURSDAY | DAYMASK_FRIDAY)
       .Until(At(stToday, 60, 0, 0));
   cal.vOutlook.push_back(standup);
   return cal;
@@ -327,8 +334,8 @@ int main(int argc, char** argv) {
   const fs::path palm = out / "palm";
   const fs::path office = out / "office";
   const fs::path outlook = out / "outlook";
-  for (const fs::path& dir : {appdata, palm / "Alice" / "datebook", palm / "Bruno" / "datebook",
-                              office, outlook}) {
+  for (const fs::path& dir :
+       {appdata, palm / "Alice" / "datebook", palm / "Bruno" / "datebook", office, outlook}) {
     fs::create_directories(dir, ec);
     if (ec) {
       fprintf(stderr, "daybridge-demo: cannot create %s\n", dir.c_str());

@@ -11,7 +11,9 @@
 
 AppCalendar::AppCalendar() = default;
 
-AppCalendar::~AppCalendar() { Free(); }
+AppCalendar::~AppCalendar() {
+  Free();
+}
 
 void AppCalendar::Free() {
   m_pPalm.reset();
@@ -60,9 +62,13 @@ bool AppCalendar::LoadOutlook() {
   return m_bOutlookLoaded;
 }
 
-int AppCalendar::GetPalmKind() const { return m_pPalm ? m_pPalm->GetLoadedKind() : 0; }
+int AppCalendar::GetPalmKind() const {
+  return m_pPalm ? m_pPalm->GetLoadedKind() : 0;
+}
 
-CommDateMgr* AppCalendar::GetPalmSet() { return m_pPalm ? m_pPalm->GetRecordSet() : nullptr; }
+CommDateMgr* AppCalendar::GetPalmSet() {
+  return m_pPalm ? m_pPalm->GetRecordSet() : nullptr;
+}
 
 CommDateMgr* AppCalendar::GetOutlookSet() {
   return m_pOutlook ? m_pOutlook->GetRecordSet() : nullptr;
@@ -121,6 +127,10 @@ bool AppCalendar::WriteToOutlook(CommDate* pDate) {
   return bOk;
 }
 
-bool AppCalendar::WriteToPalm(CommDate* pDate) { return m_pPalm && m_pPalm->SyncRecord(pDate); }
+bool AppCalendar::WriteToPalm(CommDate* pDate) {
+  return m_pPalm && m_pPalm->SyncRecord(pDate);
+}
 
-bool AppCalendar::SavePalm() { return m_pPalm && m_pPalm->Save(); }
+bool AppCalendar::SavePalm() {
+  return m_pPalm && m_pPalm->Save();
+}

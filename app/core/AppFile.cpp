@@ -13,8 +13,8 @@ bool WriteFileReplacing(const char* szPath, const void* pData, size_t nSize) {
   int nLen = snprintf(szTemp, sizeof(szTemp), "%s.tmp", szPath);
   if (nLen < 0 || nLen >= static_cast<int>(sizeof(szTemp))) return false;
 
-  HANDLE hFile = CreateFile(szTemp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE hFile =
+      CreateFile(szTemp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (hFile == INVALID_HANDLE_VALUE) {
     Log(0, "Failed to create file: %s (error %u)", szTemp, static_cast<unsigned>(GetLastError()));
     return false;

@@ -7,4 +7,6 @@ bool RenameReplacing(const char* szFrom, const char* szTo) {
   return MoveFileEx(szFrom, szTo, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-void DeleteQuietly(const char* szPath) { DeleteFile(szPath); }
+void DeleteQuietly(const char* szPath) {
+  DeleteFile(szPath);
+}

@@ -67,4 +67,3 @@ bool GetDataFolder(char* szBuf) {
   lstrcpyn(szBuf, szData, MAX_PATH);
   return true;
 }
-

@@ -9,12 +9,12 @@
 #include "platform/win/WinTypes.h"
 
 struct AppEnvironment {
-  bool bDataFolder;               // the data folder could be obtained
-  char szDataFolder[MAX_PATH];    // with its trailing separator
-  int nPalmFolderResult;          // 0 found; the lookup's error code otherwise
-  char szPalmFolder[MAX_PATH];    // the Palm Desktop folder when found
-  bool bPalmUsers;                // the user count could be read
-  bool bComInit;                  // the thread joined its apartment
+  bool bDataFolder;             // the data folder could be obtained
+  char szDataFolder[MAX_PATH];  // with its trailing separator
+  int nPalmFolderResult;        // 0 found; the lookup's error code otherwise
+  char szPalmFolder[MAX_PATH];  // the Palm Desktop folder when found
+  bool bPalmUsers;              // the user count could be read
+  bool bComInit;                // the thread joined its apartment
 };
 
 // Steps up to and including the Palm user list. Messages the user must see go through the

@@ -18,7 +18,9 @@ CxList& UserList() {
 
 }  // namespace
 
-CxList& GetPalmUsers() { return UserList(); }
+CxList& GetPalmUsers() {
+  return UserList();
+}
 
 void FreePalmUsers() {
   CxList& users = UserList();

@@ -58,8 +58,8 @@ class ByteReader {
     int32_t nLen = static_cast<int32_t>(nRaw);
     if (nLen < 0 || static_cast<size_t>(nLen) > Remaining()) return false;
     if (szBuf != nullptr && nCapacity > 0) {
-      size_t nCopy = static_cast<size_t>(nLen) < nCapacity - 1 ? static_cast<size_t>(nLen)
-                                                                 : nCapacity - 1;
+      size_t nCopy =
+          static_cast<size_t>(nLen) < nCapacity - 1 ? static_cast<size_t>(nLen) : nCapacity - 1;
       memcpy(szBuf, m_pData + m_nPos, nCopy);
       szBuf[nCopy] = '\0';
     }
@@ -148,13 +148,21 @@ std::string EncodeHistoryFile(const std::vector<const HistoryEntry*>& vEntries) 
   return sOut;
 }
 
-SyncHistoryMgr::SyncHistoryMgr() { m_szPath[0] = '\0'; }
+SyncHistoryMgr::SyncHistoryMgr() {
+  m_szPath[0] = '\0';
+}
 
-SyncHistoryMgr::~SyncHistoryMgr() { Clear(); }
+SyncHistoryMgr::~SyncHistoryMgr() {
+  Clear();
+}
 
-HistoryEntry* SyncHistoryMgr::Newest() { return static_cast<HistoryEntry*>(m_List.GetLast()); }
+HistoryEntry* SyncHistoryMgr::Newest() {
+  return static_cast<HistoryEntry*>(m_List.GetLast());
+}
 
-HistoryEntry* SyncHistoryMgr::Older() { return static_cast<HistoryEntry*>(m_List.GetPrev()); }
+HistoryEntry* SyncHistoryMgr::Older() {
+  return static_cast<HistoryEntry*>(m_List.GetPrev());
+}
 
 HistoryEntry* SyncHistoryMgr::Add(const HistoryEntry* pEntry) {
   if (pEntry == nullptr) return nullptr;
@@ -178,7 +186,9 @@ void SyncHistoryMgr::Clear() {
   m_List.RemoveAll(false);
 }
 
-DWORD SyncHistoryMgr::GetCount() const { return m_List.GetCount(); }
+DWORD SyncHistoryMgr::GetCount() const {
+  return m_List.GetCount();
+}
 
 bool SyncHistoryMgr::ResolvePath(const char* szPath) {
   if (szPath != nullptr && szPath[0] != '\0') {

@@ -46,7 +46,9 @@ SyncRun::SyncRun(ISyncTarget& target, TAppSettings& settings, SyncHistoryMgr& hi
 
 SyncRun::~SyncRun() = default;
 
-void SyncRun::SetHistoryPath(const char* szPath) { CxCopyText(m_szHistoryPath, szPath); }
+void SyncRun::SetHistoryPath(const char* szPath) {
+  CxCopyText(m_szHistoryPath, szPath);
+}
 
 void SyncRun::FormatSubjectLine(const CommDate* pDate, char* szBuf, size_t nSize) {
   if (szBuf == nullptr || nSize == 0) return;

@@ -48,8 +48,7 @@ struct SyncRunCallbacks {
   std::function<void(const char* szText)> describe;
   // Shows the Palm and the Outlook record of a changed pair; true for OK with *pAnswer
   // filled, false for Cancel. Without it a conflict that needs asking is skipped.
-  std::function<bool(const CommDate* pPalm, const CommDate* pOutlook, ConflictAnswer* pAnswer)>
-      ask;
+  std::function<bool(const CommDate* pPalm, const CommDate* pOutlook, ConflictAnswer* pAnswer)> ask;
 };
 
 class SyncRun {

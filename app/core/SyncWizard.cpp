@@ -38,8 +38,7 @@ void GetToday(SYSTEMTIME* pToday) {
   *pToday = stNow;
 }
 
-bool GetPresetRange(int nRangeKind, const SYSTEMTIME* pToday, SYSTEMTIME* pFrom,
-                    SYSTEMTIME* pTo) {
+bool GetPresetRange(int nRangeKind, const SYSTEMTIME* pToday, SYSTEMTIME* pFrom, SYSTEMTIME* pTo) {
   if (pToday == nullptr || pFrom == nullptr || pTo == nullptr) return false;
   SYSTEMTIME stToday = *pToday;
   if (!AddDays(&stToday, 0)) return false;  // midnight, true day of week
@@ -135,8 +134,7 @@ void BuildSyncRows(CommDateMgr* pPalmSet, CommDateMgr* pOutlookSet, const TAppSe
 }
 
 int ActionIndexFor(int nConfAction) {
-  return (nConfAction >= CONFLICT_ASK && nConfAction <= CONFLICT_SKIP) ? nConfAction
-                                                                        : CONFLICT_ASK;
+  return (nConfAction >= CONFLICT_ASK && nConfAction <= CONFLICT_SKIP) ? nConfAction : CONFLICT_ASK;
 }
 
 CommitResult CommitSyncRows(TAppSettings& settings, int nConfAction,

@@ -47,8 +47,8 @@ class CliEndToEnd : public ::testing::Test {
   // A fresh environment per test: tests change the calendars.
   void SetUp() override {
     m_Demo = s_Root / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    Result gen = Run(std::string(DB_DEMO_PATH) + " --out '" + m_Demo.string() +
-                     "' --today 2026-12-09");
+    Result gen =
+        Run(std::string(DB_DEMO_PATH) + " --out '" + m_Demo.string() + "' --today 2026-12-09");
     ASSERT_EQ(gen.nExit, 0) << gen.sOut;
     std::ifstream env(m_Demo / "demo.env");
     std::string sLine;
@@ -72,7 +72,9 @@ class CliEndToEnd : public ::testing::Test {
     return result;
   }
 
-  static Result Cli(const std::string& sArgs) { return Run(std::string(DB_CLI_PATH) + " " + sArgs); }
+  static Result Cli(const std::string& sArgs) {
+    return Run(std::string(DB_CLI_PATH) + " " + sArgs);
+  }
 
   static fs::path s_Root;
   fs::path m_Demo;
@@ -101,10 +103,10 @@ TEST_F(CliEndToEnd, ListJsonCarriesEveryKeyAndRangesFilter) {
   Result r = Cli("list palm --json");
   ASSERT_EQ(r.nExit, 0) << r.sOut;
   EXPECT_EQ(CountOf(r.sOut, "\"description\": "), 9) << r.sOut;
-  for (const char* szKey :
-       {"allDay", "start", "end", "alarm", "advance", "advanceUnit", "note", "location",
-        "category", "private", "repeat", "type", "interval", "dayOfWeekMask", "dayOfMonth",
-        "monthOfYear", "instance", "hasEnd", "source", "matchState"}) {
+  for (const char* szKey : {"allDay",      "start",    "end",      "alarm",         "advance",
+                            "advanceUnit", "note",     "location", "category",      "private",
+                            "repeat",      "type",     "interval", "dayOfWeekMask", "dayOfMonth",
+                            "monthOfYear", "instance", "hasEnd",   "source",        "matchState"}) {
     EXPECT_NE(r.sOut.find(std::string("\"") + szKey + "\": "), std::string::npos) << szKey;
   }
   EXPECT_NE(r.sOut.find("\"Conférence annuelle à Genève\""), std::string::npos);
@@ -166,7 +168,8 @@ TEST_F(CliEndToEnd, DryRunWritesNothingAndAskWithoutTerminalLeavesConflicts) {
   EXPECT_EQ(ReadFile(datebook), sDatebook);
   EXPECT_EQ(CountOf(Cli("history").sOut, "Transfer"), 0);
 
-  Result ask = Cli("sync --direction palm-to-outlook --conflict ask --range 2026-12-11..2026-12-11");
+  Result ask =
+      Cli("sync --direction palm-to-outlook --conflict ask --range 2026-12-11..2026-12-11");
   ASSERT_EQ(ask.nExit, 0) << ask.sOut;
   EXPECT_NE(ask.sOut.find("No terminal to ask"), std::string::npos) << ask.sOut;
   // The day's new records travel; the conflict of that day stays.
@@ -179,8 +182,7 @@ TEST_F(CliEndToEnd, DryRunWritesNothingAndAskWithoutTerminalLeavesConflicts) {
 TEST_F(CliEndToEnd, OtherCalendarsAndErrors) {
   fs::path bruno = m_Demo / "palm" / "Bruno" / "datebook" / "datebook.dat";
   Result earlier = Cli("--palm-file '" + bruno.string() + "' status");
-  EXPECT_NE(earlier.sOut.find("Palm Desktop 4.1 or earlier datebook, 9 records"),
-            std::string::npos)
+  EXPECT_NE(earlier.sOut.find("Palm Desktop 4.1 or earlier datebook, 9 records"), std::string::npos)
       << earlier.sOut;
 
   EXPECT_EQ(Cli("--palm-file /nonexistent/datebook.dat list palm").nExit, 2);

@@ -159,7 +159,9 @@ TEST_F(CalendarInit, DaysWithRecordsAndTheDayBooksLists) {
   SYSTEMTIME stSunday = Day(2026, 12, 13);
   AppCalendar::RecordsOfDay(m_Calendar.GetOutlookSet(), &stSunday, vRecords);
   ASSERT_EQ(vRecords.size(), 2u);
-  EXPECT_STREQ(vRecords[0]->szDescription, "Ren\xE9" "e's birthday");
+  EXPECT_STREQ(vRecords[0]->szDescription,
+               "Ren\xE9"
+               "e's birthday");
   EXPECT_STREQ(vRecords[1]->szDescription, "Night flight to Z\xFCrich");
   // A repeating record shows on a later occurrence: the weekly review on Thursday the 17th.
   SYSTEMTIME stThursday = Day(2026, 12, 17);

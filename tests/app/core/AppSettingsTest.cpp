@@ -97,11 +97,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ValueCase{"BoolLettersReadFalse", "ShowWizard=abc", nullptr, &TAppSettings::ShowWizard, 0},
         ValueCase{"BoolEmptyTakesDefault", "ShowWizard=", nullptr, &TAppSettings::ShowWizard, 1},
-        ValueCase{"BoolAnyNonZeroIsTrue", "EnableDebug=-7", nullptr, &TAppSettings::EnableDebug,
-                  1},
+        ValueCase{"BoolAnyNonZeroIsTrue", "EnableDebug=-7", nullptr, &TAppSettings::EnableDebug, 1},
         ValueCase{"LogLevelSevenKept", "LogLevel=7", &TAppSettings::LogLevel, nullptr, 7},
-        ValueCase{"TrailingLettersIgnored", "PDUserID=12abc", &TAppSettings::PDUserID, nullptr,
-                  12},
+        ValueCase{"TrailingLettersIgnored", "PDUserID=12abc", &TAppSettings::PDUserID, nullptr, 12},
         ValueCase{"SignedValue", "SyncMode=-2", &TAppSettings::SyncMode, nullptr, -2},
         ValueCase{"OverflowSaturates", "PDUserID=99999999999", &TAppSettings::PDUserID, nullptr,
                   2147483647},

@@ -36,12 +36,13 @@ TEST_P(ChooseUser, FollowsTheStoredId) {
   EXPECT_EQ(settings.PDUserID, GetParam().nIdAfter);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ids, ChooseUser,
-    ::testing::Values(ChoiceCase{"NoneStoredTakesTheFirst", 0, 0, 5},
-                      ChoiceCase{"StoredSecond", 9, 1, 9},
-                      ChoiceCase{"MissingIdShowsFirstAndKeepsId", 4, 0, 4}),
-    [](const ::testing::TestParamInfo<ChoiceCase>& tpi) { return tpi.param.szName; });
+INSTANTIATE_TEST_SUITE_P(Ids, ChooseUser,
+                         ::testing::Values(ChoiceCase{"NoneStoredTakesTheFirst", 0, 0, 5},
+                                           ChoiceCase{"StoredSecond", 9, 1, 9},
+                                           ChoiceCase{"MissingIdShowsFirstAndKeepsId", 4, 0, 4}),
+                         [](const ::testing::TestParamInfo<ChoiceCase>& tpi) {
+                           return tpi.param.szName;
+                         });
 
 TEST(ChooseUserEmpty, NoUsersLeavesTheIdAlone) {
   CxList users;

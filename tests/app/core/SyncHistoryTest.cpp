@@ -210,7 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedCase{"NegativeReservedTextLength",
                     [](const std::string& s) {
                       std::string sDamaged = s;
-                      sDamaged.replace(4 + 4 + 5 + 16 + 4 + 40, 4, Le32(0x80000000u));  // first reserved text
+                      sDamaged.replace(4 + 4 + 5 + 16 + 4 + 40, 4,
+                                       Le32(0x80000000u));  // first reserved text
                       return sDamaged;
                     },
                     0}),
@@ -220,9 +221,8 @@ TEST(SyncHistoryDecode, LongDescriptionIsCutButFullyConsumed) {
   std::string sBytes = Le32(1) + Le32(300) + std::string(300, 'd');
   sBytes += std::string(16, '\0') + Le32(5) + std::string(80, '\0');
   std::vector<HistoryEntry> vEntries;
-  EXPECT_EQ(DecodeHistoryFile(reinterpret_cast<const BYTE*>(sBytes.data()), sBytes.size(),
-                              vEntries),
-            1u);
+  EXPECT_EQ(
+      DecodeHistoryFile(reinterpret_cast<const BYTE*>(sBytes.data()), sBytes.size(), vEntries), 1u);
   ASSERT_EQ(vEntries.size(), 1u);
   EXPECT_EQ(strlen(vEntries[0].szDesc), 255u);
   EXPECT_EQ(vEntries[0].nRecords, 5);

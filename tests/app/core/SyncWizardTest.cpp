@@ -52,26 +52,26 @@ TEST_P(RangePresets, CommitsTheDaysOfThePreset) {
 
 INSTANTIATE_TEST_SUITE_P(
     Presets, RangePresets,
-    ::testing::Values(
-        PresetCase{"TodayAt1530", RANGE_TODAY, Day(2011, 3, 9, 15, 30), Day(2011, 3, 9),
-                   Day(2011, 3, 9)},
-        PresetCase{"WeekFromWednesday", RANGE_THIS_WEEK, Day(2011, 3, 9), Day(2011, 3, 6),
-                   Day(2011, 3, 12)},
-        PresetCase{"WeekFromSunday", RANGE_THIS_WEEK, Day(2011, 3, 6), Day(2011, 3, 6),
-                   Day(2011, 3, 12)},
-        PresetCase{"WeekFromSaturdayAcrossYear", RANGE_THIS_WEEK, Day(2011, 12, 31),
-                   Day(2011, 12, 25), Day(2011, 12, 31)},
-        PresetCase{"WeekAcrossMonthEnd", RANGE_THIS_WEEK, Day(2011, 3, 1), Day(2011, 2, 27),
-                   Day(2011, 3, 5)},
-        PresetCase{"MonthOfLeapFebruary", RANGE_THIS_MONTH, Day(2012, 2, 10), Day(2012, 2, 1),
-                   Day(2012, 2, 29)},
-        PresetCase{"MonthOfPlainFebruary", RANGE_THIS_MONTH, Day(2011, 2, 28), Day(2011, 2, 1),
-                   Day(2011, 2, 28)},
-        PresetCase{"MonthOf1900February", RANGE_THIS_MONTH, Day(1900, 2, 1), Day(1900, 2, 1),
-                   Day(1900, 2, 28)},
-        PresetCase{"MonthOfDecember", RANGE_THIS_MONTH, Day(2011, 12, 31), Day(2011, 12, 1),
-                   Day(2011, 12, 31)},
-        PresetCase{"Year", RANGE_THIS_YEAR, Day(2011, 7, 4), Day(2011, 1, 1), Day(2011, 12, 31)}),
+    ::testing::Values(PresetCase{"TodayAt1530", RANGE_TODAY, Day(2011, 3, 9, 15, 30),
+                                 Day(2011, 3, 9), Day(2011, 3, 9)},
+                      PresetCase{"WeekFromWednesday", RANGE_THIS_WEEK, Day(2011, 3, 9),
+                                 Day(2011, 3, 6), Day(2011, 3, 12)},
+                      PresetCase{"WeekFromSunday", RANGE_THIS_WEEK, Day(2011, 3, 6),
+                                 Day(2011, 3, 6), Day(2011, 3, 12)},
+                      PresetCase{"WeekFromSaturdayAcrossYear", RANGE_THIS_WEEK, Day(2011, 12, 31),
+                                 Day(2011, 12, 25), Day(2011, 12, 31)},
+                      PresetCase{"WeekAcrossMonthEnd", RANGE_THIS_WEEK, Day(2011, 3, 1),
+                                 Day(2011, 2, 27), Day(2011, 3, 5)},
+                      PresetCase{"MonthOfLeapFebruary", RANGE_THIS_MONTH, Day(2012, 2, 10),
+                                 Day(2012, 2, 1), Day(2012, 2, 29)},
+                      PresetCase{"MonthOfPlainFebruary", RANGE_THIS_MONTH, Day(2011, 2, 28),
+                                 Day(2011, 2, 1), Day(2011, 2, 28)},
+                      PresetCase{"MonthOf1900February", RANGE_THIS_MONTH, Day(1900, 2, 1),
+                                 Day(1900, 2, 1), Day(1900, 2, 28)},
+                      PresetCase{"MonthOfDecember", RANGE_THIS_MONTH, Day(2011, 12, 31),
+                                 Day(2011, 12, 1), Day(2011, 12, 31)},
+                      PresetCase{"Year", RANGE_THIS_YEAR, Day(2011, 7, 4), Day(2011, 1, 1),
+                                 Day(2011, 12, 31)}),
     [](const ::testing::TestParamInfo<PresetCase>& tpi) { return tpi.param.szName; });
 
 TEST(RangeCommit, ReversedDatesAreSwappedAndCustomMeansAllData) {
@@ -102,9 +102,8 @@ class RecordPage : public ::testing::Test {
     memset(&m_Settings, 0, sizeof(m_Settings));
   }
 
-  CommDate* Add(CommDateMgr& set, const char* szDesc, UINT nSource, UINT nState,
-                SYSTEMTIME stStart, SYSTEMTIME stEnd, INT nRepeat = REPEAT_NONE,
-                UINT nMask = 0) {
+  CommDate* Add(CommDateMgr& set, const char* szDesc, UINT nSource, UINT nState, SYSTEMTIME stStart,
+                SYSTEMTIME stEnd, INT nRepeat = REPEAT_NONE, UINT nMask = 0) {
     CommDate date;
     memset(&date, 0, sizeof(date));
     snprintf(date.szDescription, sizeof(date.szDescription), "%s", szDesc);
@@ -194,8 +193,7 @@ TEST_F(RecordPage, CommitFillsTheListsByCheckedRowsAndSource) {
   EXPECT_EQ(outlookSel.GetAt(0), pOutlook);
 
   for (SyncRow& row : vRows) row.bChecked = false;
-  EXPECT_EQ(CommitSyncRows(m_Settings, CONFLICT_ASK, vRows, &palmSel, &outlookSel),
-            COMMIT_NOTHING);
+  EXPECT_EQ(CommitSyncRows(m_Settings, CONFLICT_ASK, vRows, &palmSel, &outlookSel), COMMIT_NOTHING);
   EXPECT_EQ(m_Settings.ConfAction, CONFLICT_ASK);  // stored although the commit failed
   EXPECT_EQ(CommitSyncRows(m_Settings, CONFLICT_SKIP, vRows, nullptr, &outlookSel),
             COMMIT_NO_LISTS);
