@@ -99,22 +99,24 @@ double PlainReadSeconds(const std::string& path, int64_t* pnBytes) {
 
 void BM_PlainRead(benchmark::State& state) {
   int64_t nBytes = 0;
-  for (auto _ : state) PlainReadSeconds(Files().datebook, &nBytes);
+  const std::string& path = Files().datebook;  // built before the clock runs
+  for (auto _ : state) PlainReadSeconds(path, &nBytes);
   state.SetBytesProcessed(state.iterations() * nBytes);
 }
 BENCHMARK(BM_PlainRead)->Unit(benchmark::kMillisecond);
 
 void BM_Load414(benchmark::State& state) {
+  const std::string& path = Files().datebook;
   PmDateExUtil db;
   double dLoad = 0;
   double dPlain = 0;
   int64_t nBytes = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    if (!db.LoadFile(Files().datebook.c_str())) state.SkipWithError("load failed");
+    if (!db.LoadFile(path.c_str())) state.SkipWithError("load failed");
     dLoad += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     state.PauseTiming();
-    dPlain += PlainReadSeconds(Files().datebook, &nBytes);
+    dPlain += PlainReadSeconds(path, &nBytes);
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * kRecords);

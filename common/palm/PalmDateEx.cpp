@@ -93,6 +93,16 @@ bool PmDateExDataMgr::Add(const PmDateExRecord* pRec) {
   return true;
 }
 
+PmDateExDataMgr::RecordPtr PmDateExDataMgr::NewRecord() {
+  return RecordPtr(new (std::nothrow) PmDateExRecord());
+}
+
+bool PmDateExDataMgr::AddOwned(RecordPtr pRec) {
+  if (!pRec) return false;
+  m_Recs.push_back(std::move(pRec));
+  return true;
+}
+
 void PmDateExDataMgr::Clear() {
   m_Recs.clear();
   m_nCursor = 0;
@@ -401,7 +411,6 @@ bool PmDateExUtil::ReadRecords() {
     return false;
   }
 
-  auto pRec = std::make_unique<PmDateExRecord>();
   bool bFailed = false;
   for (DWORD nRecord = 0; nRecord < nRecordCount; ++nRecord) {
     if (bFailed) {
@@ -409,16 +418,16 @@ bool PmDateExUtil::ReadRecords() {
           static_cast<int>(GetFilePos()));
       continue;
     }
-    std::memset(pRec.get(), 0, sizeof(*pRec));
-    bool bRecordOk = true;
+    // Owned from the start, so a record that fails half-way frees its blob data.
+    PmDateExDataMgr::RecordPtr pRec = PmDateExDataMgr::NewRecord();
+    bool bRecordOk = pRec != nullptr;
     for (int nField = 0; nField < m_nFieldCount && bRecordOk; ++nField) {
       bRecordOk = ReadField(pRec.get(), nField);
       if (bRecordOk && nField == 5 && m_pCatMgr) {
         GetCategoryText(pRec->nCategoryId, pRec->szCategory);
       }
     }
-    if (bRecordOk) bRecordOk = m_pDataMgr->Add(pRec.get());
-    PmDateExRecordFree(pRec.get());
+    if (bRecordOk) bRecordOk = m_pDataMgr->AddOwned(std::move(pRec));
     if (!bRecordOk) {
       bFailed = true;
       Log(0, "Error reading Palm Desktop Calendar, current file position: %d",

@@ -77,10 +77,16 @@ class PmDateExDataMgr {
   virtual int GetCount() const;
 
  private:
+  friend class PmDateExUtil;
   struct RecordDeleter {
     void operator()(PmDateExRecord* pRec) const;
   };
-  std::vector<std::unique_ptr<PmDateExRecord, RecordDeleter>> m_Recs;
+  using RecordPtr = std::unique_ptr<PmDateExRecord, RecordDeleter>;
+  // The loader reads each record straight into its final place instead of copying it.
+  static RecordPtr NewRecord();
+  bool AddOwned(RecordPtr pRec);
+
+  std::vector<RecordPtr> m_Recs;
   size_t m_nCursor;
 };
 
