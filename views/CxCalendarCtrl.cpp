@@ -27,9 +27,9 @@ constexpr int kGridBottomMargin = 5;
 constexpr int kArrowStepDays = 30;
 
 // Kept as the program has always shown them; owners may replace them with SetMonthName.
-const char* const kDefaultMonthNames[12] = {
-    "January", "Febrary", "March",     "April",   "May",      "June",
-    "July",    "August",  "September", "October", "November", "December"};
+const char* const kDefaultMonthNames[12] = {"January",   "Febrary", "March",    "April",
+                                            "May",       "June",    "July",     "August",
+                                            "September", "October", "November", "December"};
 const char* const kDefaultDayNames[7] = {"S", "M", "T", "W", "T", "F", "S"};
 
 struct CalLayout {
@@ -47,8 +47,8 @@ CalLayout ComputeLayout(const RECT& rc) {
   lay.rcTitle = RECT{rc.left, rc.top, rc.right, rc.top + kTitleHeight};
   lay.rcPrev = RECT{rc.left + 10, rc.top + 4, rc.left + 26, rc.top + 20};
   lay.rcNext = RECT{rc.right - 26, rc.top + 4, rc.right - 10, rc.top + 20};
-  lay.rcGrid = RECT{kGridLeft, rc.top + kGridTop, rc.right - lay.nColWidth,
-                    rc.bottom - kGridBottomMargin};
+  lay.rcGrid =
+      RECT{kGridLeft, rc.top + kGridTop, rc.right - lay.nColWidth, rc.bottom - kGridBottomMargin};
   lay.nRowHeight = (lay.rcGrid.bottom - lay.rcGrid.top) / kGridRows;
   return lay;
 }
@@ -77,8 +77,10 @@ void DrawArrow(QPainter& dc, const RECT& rc, bool bLeft) {
   const int nCx = (rc.left + rc.right) / 2;
   const int nCy = (rc.top + rc.bottom) / 2;
   QPolygon triangle;
-  if (bLeft) triangle << QPoint(nCx + 2, nCy - 4) << QPoint(nCx - 2, nCy) << QPoint(nCx + 2, nCy + 4);
-  else triangle << QPoint(nCx - 2, nCy - 4) << QPoint(nCx + 2, nCy) << QPoint(nCx - 2, nCy + 4);
+  if (bLeft)
+    triangle << QPoint(nCx + 2, nCy - 4) << QPoint(nCx - 2, nCy) << QPoint(nCx + 2, nCy + 4);
+  else
+    triangle << QPoint(nCx - 2, nCy - 4) << QPoint(nCx + 2, nCy) << QPoint(nCx - 2, nCy + 4);
   dc.setPen(QPen(Qt::black, 0));
   dc.setBrush(Qt::black);
   dc.drawPolygon(triangle);

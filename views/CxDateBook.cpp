@@ -30,7 +30,9 @@ constexpr int kLastWorkSlot = 34;   // 17:00-17:30
 constexpr int kPageSlots = 6;
 constexpr int kInitialTopSlot = 10;  // 5:00
 
-void FreeEntry(void* pData) { delete static_cast<CommDate*>(pData); }
+void FreeEntry(void* pData) {
+  delete static_cast<CommDate*>(pData);
+}
 
 }  // namespace
 
@@ -58,7 +60,9 @@ CxDateBook::CxDateBook()
   std::memset(m_nSlotUse, 0, sizeof(m_nSlotUse));
 }
 
-CxDateBook::~CxDateBook() { ClearEntries(); }
+CxDateBook::~CxDateBook() {
+  ClearEntries();
+}
 
 bool CxDateBook::SetDate(const SYSTEMTIME* pDate) {
   if (!pDate) return false;
@@ -166,9 +170,9 @@ void CxDateBook::ComputeLayout(const RECT& rc, Layout* pLay) {
       // at all; it still takes its column in every slot it occupies.
       if (i == nFirst) {
         pLay->boxes.emplace_back(
-            j, RECT{rcSlot.left + k * nColumn + 1, rcSlot.top + 1,
-                    rcSlot.left + (k + 1) * nColumn - 1,
-                    rcSlot.top + (nEnd - nFirst) * (rcSlot.bottom - rcSlot.top) - 1});
+            j,
+            RECT{rcSlot.left + k * nColumn + 1, rcSlot.top + 1, rcSlot.left + (k + 1) * nColumn - 1,
+                 rcSlot.top + (nEnd - nFirst) * (rcSlot.bottom - rcSlot.top) - 1});
       }
       ++k;
     }

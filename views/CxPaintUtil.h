@@ -3,6 +3,7 @@
 // text ANSI (Windows-1252) decoded by the platform, never as Latin-1.
 #pragma once
 
+#include <QtWidgets/qdrawutil.h>
 #include <QApplication>
 #include <QColor>
 #include <QFont>
@@ -10,7 +11,6 @@
 #include <QPalette>
 #include <QRect>
 #include <QString>
-#include <QtWidgets/qdrawutil.h>
 
 #include "platform/win/WinText.h"
 #include "platform/win/WinTypes.h"
@@ -21,7 +21,9 @@ inline QRect ToQRect(const RECT& rc) {
   return QRect(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
 }
 
-inline QColor ToQColor(COLORREF cr) { return QColor(GetRValue(cr), GetGValue(cr), GetBValue(cr)); }
+inline QColor ToQColor(COLORREF cr) {
+  return QColor(GetRValue(cr), GetGValue(cr), GetBValue(cr));
+}
 
 inline QString AnsiText(const char* szAnsi) {
   return QString::fromUtf8(CxAnsiToUtf8(szAnsi ? szAnsi : "").c_str());
@@ -64,8 +66,10 @@ inline void FrameRect(QPainter& dc, const RECT& rc, const QColor& cr) {
 // A one-pixel GDI line from (x1, y1) up to but not including (x2, y2); horizontal or vertical.
 inline void Line(QPainter& dc, int nX1, int nY1, int nX2, int nY2, const QColor& cr) {
   dc.setPen(QPen(cr, 0));
-  if (nY1 == nY2 && nX2 != nX1) dc.drawLine(nX1, nY1, nX2 > nX1 ? nX2 - 1 : nX2 + 1, nY2);
-  else if (nX1 == nX2 && nY2 != nY1) dc.drawLine(nX1, nY1, nX2, nY2 > nY1 ? nY2 - 1 : nY2 + 1);
+  if (nY1 == nY2 && nX2 != nX1)
+    dc.drawLine(nX1, nY1, nX2 > nX1 ? nX2 - 1 : nX2 + 1, nY2);
+  else if (nX1 == nX2 && nY2 != nY1)
+    dc.drawLine(nX1, nY1, nX2, nY2 > nY1 ? nY2 - 1 : nY2 + 1);
 }
 
 // The face of a raised push button (DrawFrameControl with a push button).

@@ -37,7 +37,9 @@ struct CxWinCtrlPair {
   CxWinCtrl* pCtrl;
 };
 
-void FreePair(void* pData) { delete static_cast<CxWinCtrlPair*>(pData); }
+void FreePair(void* pData) {
+  delete static_cast<CxWinCtrlPair*>(pData);
+}
 
 CxWinCtrlWindow* WindowOf(HWND hWnd) {
   if (!CxIsWindow(hWnd)) return nullptr;
@@ -61,7 +63,9 @@ bool CxGetClassInfo(HINSTANCE hInstance, const char* szClassName, CxWndClass* pC
   return true;
 }
 
-int CxGetClassRegistrationCount() { return g_nClassRegistrations; }
+int CxGetClassRegistrationCount() {
+  return g_nClassRegistrations;
+}
 
 HWND CxCreateWindowEx(DWORD dwExStyle, const char* szClass, const char* szTitle, DWORD dwStyle,
                       int nX, int nY, int nWidth, int nHeight, HWND hWndParent, void* pParam) {
@@ -100,7 +104,9 @@ HWND CxCreateWindowEx(DWORD dwExStyle, const char* szClass, const char* szTitle,
   return pWindow->GetHwnd();
 }
 
-bool CxIsWindow(HWND hWnd) { return hWnd && CxWinCtrlWindow::IsLive(hWnd); }
+bool CxIsWindow(HWND hWnd) {
+  return hWnd && CxWinCtrlWindow::IsLive(hWnd);
+}
 
 LRESULT CxSendMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
   if (!hWnd) return 0;
@@ -110,7 +116,9 @@ LRESULT CxSendMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
   return event.lResult;
 }
 
-LRESULT CxDefWindowProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+LRESULT CxDefWindowProc(HWND, UINT, WPARAM, LPARAM) {
+  return 0;
+}
 
 HWND CxGetParent(HWND hWnd) {
   CxWinCtrlWindow* pWindow = WindowOf(hWnd);
@@ -124,7 +132,9 @@ CxWinCtrlMap::CxWinCtrlMap() : m_pPairs(std::make_unique<CxList>()) {
   m_pPairs->SetFreeFunc(&FreePair);
 }
 
-CxWinCtrlMap::~CxWinCtrlMap() { RemoveAll(); }
+CxWinCtrlMap::~CxWinCtrlMap() {
+  RemoveAll();
+}
 
 CxWinCtrl* CxWinCtrlMap::Find(HWND hWnd) {
   if (!hWnd) return nullptr;
@@ -159,9 +169,13 @@ bool CxWinCtrlMap::Remove(CxWinCtrl* pCtrl) {
   return false;
 }
 
-void CxWinCtrlMap::RemoveAll() { m_pPairs->RemoveAll(true); }
+void CxWinCtrlMap::RemoveAll() {
+  m_pPairs->RemoveAll(true);
+}
 
-int CxWinCtrlMap::GetCount() const { return static_cast<int>(m_pPairs->GetCount()); }
+int CxWinCtrlMap::GetCount() const {
+  return static_cast<int>(m_pPairs->GetCount());
+}
 
 CxWinCtrlMap* GetControlMap() {
   // Never destroyed: windows may outlive static destruction order, and the process ends
@@ -292,24 +306,52 @@ LRESULT CxWinCtrl::WndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
   return CxDefWindowProc(hWnd, nMsg, wParam, lParam);
 }
 
-int CxWinCtrl::OnCreate(WPARAM, LPARAM) { return 0; }
-int CxWinCtrl::OnMouseMove(WPARAM, LPARAM) { return 0; }
-int CxWinCtrl::OnLButtonDown(WPARAM, LPARAM) { return 0; }
-int CxWinCtrl::OnLButtonUp(WPARAM, LPARAM) { return 0; }
-int CxWinCtrl::OnRButtonDown(WPARAM, LPARAM) { return 0; }
-int CxWinCtrl::OnRButtonUp(WPARAM, LPARAM) { return 0; }
-int CxWinCtrl::OnPaint(WPARAM, LPARAM) { return 0; }
-int CxWinCtrl::OnDrawItem(WPARAM, LPARAM) { return 0; }
-int CxWinCtrl::OnSize(WPARAM, LPARAM) { return 0; }
-int CxWinCtrl::OnDestroy(WPARAM, LPARAM) { return 0; }
-int CxWinCtrl::OnCommand(WPARAM, LPARAM) { return 0; }
+int CxWinCtrl::OnCreate(WPARAM, LPARAM) {
+  return 0;
+}
+int CxWinCtrl::OnMouseMove(WPARAM, LPARAM) {
+  return 0;
+}
+int CxWinCtrl::OnLButtonDown(WPARAM, LPARAM) {
+  return 0;
+}
+int CxWinCtrl::OnLButtonUp(WPARAM, LPARAM) {
+  return 0;
+}
+int CxWinCtrl::OnRButtonDown(WPARAM, LPARAM) {
+  return 0;
+}
+int CxWinCtrl::OnRButtonUp(WPARAM, LPARAM) {
+  return 0;
+}
+int CxWinCtrl::OnPaint(WPARAM, LPARAM) {
+  return 0;
+}
+int CxWinCtrl::OnDrawItem(WPARAM, LPARAM) {
+  return 0;
+}
+int CxWinCtrl::OnSize(WPARAM, LPARAM) {
+  return 0;
+}
+int CxWinCtrl::OnDestroy(WPARAM, LPARAM) {
+  return 0;
+}
+int CxWinCtrl::OnCommand(WPARAM, LPARAM) {
+  return 0;
+}
 int CxWinCtrl::OnNotify(WPARAM wParam, LPARAM lParam) {
   return static_cast<int>(CxDefWindowProc(m_hWnd, WM_NOTIFY, wParam, lParam));
 }
-int CxWinCtrl::OnHScroll(WPARAM, LPARAM) { return 0; }
-int CxWinCtrl::OnVScroll(WPARAM, LPARAM) { return 0; }
+int CxWinCtrl::OnHScroll(WPARAM, LPARAM) {
+  return 0;
+}
+int CxWinCtrl::OnVScroll(WPARAM, LPARAM) {
+  return 0;
+}
 
-CxWinCtrlWindow* CxWinCtrl::GetWindow() const { return WindowOf(m_hWnd); }
+CxWinCtrlWindow* CxWinCtrl::GetWindow() const {
+  return WindowOf(m_hWnd);
+}
 
 void CxWinCtrl::MoveTo(const RECT* pRect, bool bRepaint) {
   CxWinCtrlWindow* pWindow = GetWindow();
@@ -378,4 +420,6 @@ LRESULT CxWinCtrl::SendToParent(UINT nMsg, WPARAM wParam, LPARAM lParam) {
   return pWindow ? pWindow->SendToParent(nMsg, wParam, lParam) : 0;
 }
 
-int CxWinCtrl::GetCtrlId() const { return 0; }
+int CxWinCtrl::GetCtrlId() const {
+  return 0;
+}

@@ -194,8 +194,12 @@ LRESULT CxDefWindowProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);
 HWND CxGetParent(HWND hWnd);
 
 // Handle <-> widget. A handle is always made from the QWidget* of the window.
-inline HWND CxHwndFromWidget(QWidget* pWidget) { return static_cast<void*>(pWidget); }
-inline QWidget* CxWidgetFromHwnd(HWND hWnd) { return static_cast<QWidget*>(hWnd); }
+inline HWND CxHwndFromWidget(QWidget* pWidget) {
+  return static_cast<void*>(pWidget);
+}
+inline QWidget* CxWidgetFromHwnd(HWND hWnd) {
+  return static_cast<QWidget*>(hWnd);
+}
 
 // The pairs (window, control) the window procedure looks a control up in. The pairs are owned
 // by the map; the controls are not.

@@ -4,12 +4,12 @@
 // press, not as a double click (the class has no CS_DBLCLKS).
 #include "views/CxWinCtrlWindow.h"
 
+#include <QtWidgets/qdrawutil.h>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QScrollBar>
 #include <QStyle>
-#include <QtWidgets/qdrawutil.h>
 #include <unordered_set>
 
 #include "common/misc/CxDebugUtil.h"
@@ -100,9 +100,8 @@ CxWinCtrlWindow::CxWinCtrlWindow(QWidget* pParent, DWORD dwStyle, DWORD dwExStyl
     m_bScrollVisible = true;
     connect(m_pVScroll, &QScrollBar::actionTriggered, this,
             [this](int nAction) { OnScrollAction(nAction); });
-    connect(m_pVScroll, &QScrollBar::sliderMoved, this, [this](int nPos) {
-      Dispatch(WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, nPos), 0);
-    });
+    connect(m_pVScroll, &QScrollBar::sliderMoved, this,
+            [this](int nPos) { Dispatch(WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, nPos), 0); });
     connect(m_pVScroll, &QScrollBar::sliderReleased, this,
             [this]() { Dispatch(WM_VSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), 0); });
   }
@@ -117,7 +116,9 @@ CxWinCtrlWindow::~CxWinCtrlWindow() {
   LiveWindows().erase(static_cast<QWidget*>(this));
 }
 
-bool CxWinCtrlWindow::IsLive(const void* hWnd) { return LiveWindows().count(hWnd) != 0; }
+bool CxWinCtrlWindow::IsLive(const void* hWnd) {
+  return LiveWindows().count(hWnd) != 0;
+}
 
 LRESULT CxWinCtrlWindow::Dispatch(UINT nMsg, WPARAM wParam, LPARAM lParam) {
   if (!m_pfnWndProc) return 0;
@@ -168,7 +169,9 @@ QPainter* CxWinCtrlWindow::BeginPaint() {
   return m_pPainter.get();
 }
 
-void CxWinCtrlWindow::EndPaint() { m_pPainter.reset(); }
+void CxWinCtrlWindow::EndPaint() {
+  m_pPainter.reset();
+}
 
 void CxWinCtrlWindow::ClientPaint() {
   m_bInPaint = true;
@@ -201,7 +204,9 @@ bool CxWinCtrlWindow::SetScrollRange(int nMin, int nMax) {
   return true;
 }
 
-int CxWinCtrlWindow::GetScrollPos() const { return m_pVScroll ? m_nScrollPos : 0; }
+int CxWinCtrlWindow::GetScrollPos() const {
+  return m_pVScroll ? m_nScrollPos : 0;
+}
 
 int CxWinCtrlWindow::SetScrollPos(int nPos) {
   if (!m_pVScroll) return 0;
@@ -214,14 +219,29 @@ int CxWinCtrlWindow::SetScrollPos(int nPos) {
 void CxWinCtrlWindow::OnScrollAction(int nAction) {
   int nCode = -1;
   switch (nAction) {
-    case QAbstractSlider::SliderSingleStepSub: nCode = SB_LINEUP; break;
-    case QAbstractSlider::SliderSingleStepAdd: nCode = SB_LINEDOWN; break;
-    case QAbstractSlider::SliderPageStepSub: nCode = SB_PAGEUP; break;
-    case QAbstractSlider::SliderPageStepAdd: nCode = SB_PAGEDOWN; break;
-    case QAbstractSlider::SliderToMinimum: nCode = SB_TOP; break;
-    case QAbstractSlider::SliderToMaximum: nCode = SB_BOTTOM; break;
-    case QAbstractSlider::SliderMove: nCode = SB_THUMBPOSITION; break;
-    default: return;
+    case QAbstractSlider::SliderSingleStepSub:
+      nCode = SB_LINEUP;
+      break;
+    case QAbstractSlider::SliderSingleStepAdd:
+      nCode = SB_LINEDOWN;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      nCode = SB_PAGEUP;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      nCode = SB_PAGEDOWN;
+      break;
+    case QAbstractSlider::SliderToMinimum:
+      nCode = SB_TOP;
+      break;
+    case QAbstractSlider::SliderToMaximum:
+      nCode = SB_BOTTOM;
+      break;
+    case QAbstractSlider::SliderMove:
+      nCode = SB_THUMBPOSITION;
+      break;
+    default:
+      return;
   }
   const int nTrackPos = m_pVScroll->sliderPosition();
   // Undo the bar's own move: only the window procedure decides the new position.
@@ -241,7 +261,9 @@ void CxWinCtrlWindow::paintEvent(QPaintEvent*) {
   if (m_dwExStyle & WS_EX_CLIENTEDGE) qDrawWinPanel(&dc, rcFrame, palette(), true, nullptr);
 }
 
-void CxWinCtrlWindow::resizeEvent(QResizeEvent*) { UpdateLayout(false); }
+void CxWinCtrlWindow::resizeEvent(QResizeEvent*) {
+  UpdateLayout(false);
+}
 
 bool CxWinCtrlWindow::eventFilter(QObject* pWatched, QEvent* pEvent) {
   // A Win32 window scroll bar does not scroll on the wheel; the window would have to handle

@@ -84,7 +84,7 @@ class CxWinCtrlWindow : public QWidget {
   CxWndProc m_pfnWndProc;
   DWORD m_dwStyle;
   DWORD m_dwExStyle;
-  QWidget* m_pClient;     // child widget, deleted by Qt with this one
+  QWidget* m_pClient;      // child widget, deleted by Qt with this one
   QScrollBar* m_pVScroll;  // child widget or null
   bool m_bScrollVisible;
   int m_nScrollPos;  // the position the program set; the bar's own moves are undone

@@ -106,8 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
     Arrows, CalendarArrowTest,
     ::testing::Values(
         ArrowCase{"NextFrom31JanuarySkipsFebruary", Date(2011, 1, 31), true, Date(2011, 3, 2)},
-        ArrowCase{"PreviousFrom1MarchLandsOn30January", Date(2011, 3, 1), false,
-                  Date(2011, 1, 30)},
+        ArrowCase{"PreviousFrom1MarchLandsOn30January", Date(2011, 3, 1), false, Date(2011, 1, 30)},
         ArrowCase{"NextFrom31JanuaryOfLeapYear", Date(2012, 1, 31), true, Date(2012, 3, 1)},
         ArrowCase{"NextCrossesTheYear", Date(2011, 12, 15), true, Date(2012, 1, 14)}),
     viewtest::CaseName());
@@ -189,11 +188,11 @@ TEST_P(CalendarHitTest, ClickBesideTheGridDoesNothing) {
   const int nMidY = (rcFirst.top + rcLast.bottom) / 2;
   const int nWidth = pCalendar->GetWindow()->GetClient()->width();
   const POINT points[] = {
-      {rcFirst.left - 1, nMidY},              // left of the first column
-      {rcLast.right, nMidY},                  // right of the last column
+      {rcFirst.left - 1, nMidY},                           // left of the first column
+      {rcLast.right, nMidY},                               // right of the last column
       {(rcFirst.left + rcLast.right) / 2, rcLast.bottom},  // below the last row
-      {nWidth / 2, 12},                       // title, between the arrows
-      {nWidth / 2, 30},                       // weekday header
+      {nWidth / 2, 12},                                    // title, between the arrows
+      {nWidth / 2, 30},                                    // weekday header
   };
   for (const POINT& pt : points) {
     CxSendMessage(pCalendar->GetHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
@@ -299,12 +298,12 @@ TEST_P(CalendarTodayFrameTest, TodayIsFramed) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Years, CalendarTodayFrameTest,
-    ::testing::Values(TodayFrameCase{"ThisMonth", Date(2011, 3, 20), 8},
-                      TodayFrameCase{"SameMonthOtherYear", Date(2010, 3, 20), 7},
-                      TodayFrameCase{"OtherMonth", Date(2011, 4, 20), -1}),
-    viewtest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Years, CalendarTodayFrameTest,
+                         ::testing::Values(TodayFrameCase{"ThisMonth", Date(2011, 3, 20), 8},
+                                           TodayFrameCase{"SameMonthOtherYear", Date(2010, 3, 20),
+                                                          7},
+                                           TodayFrameCase{"OtherMonth", Date(2011, 4, 20), -1}),
+                         viewtest::CaseName());
 
 TEST_F(CxCalendarCtrlTest, SelectedDayIsFilled) {
   CxCalendarCtrl* pCalendar = MakeCalendar(Date(2011, 3, 15));

@@ -111,8 +111,8 @@ TEST_F(CxDateBookTest, EqualAppointmentsStandSideBySideAtHalfWidth) {
 
 TEST_F(CxDateBookTest, EntryStartingAboveTheViewIsNotDrawnButKeepsItsColumn) {
   CxDateBook* pBook = MakeBook(300);
-  ASSERT_EQ(10, pBook->GetTopSlot());  // 5:00
-  ASSERT_TRUE(Add(pBook, "From four", 4, 0, 6, 0));     // slots 8..11
+  ASSERT_EQ(10, pBook->GetTopSlot());                      // 5:00
+  ASSERT_TRUE(Add(pBook, "From four", 4, 0, 6, 0));        // slots 8..11
   ASSERT_TRUE(Add(pBook, "Half past five", 5, 30, 6, 0));  // slot 11
   RECT rc;
   EXPECT_FALSE(pBook->GetEntryRect(0, &rc));
@@ -207,19 +207,18 @@ TEST_P(DateBookFindTest, FindsByTextAndTimesOfDay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Records, DateBookFindTest,
-    ::testing::Values(
-        FindCase{"SameTextAndTimes", "Review", false, Date(2011, 3, 15, 9, 0),
-                 Date(2011, 3, 15, 10, 0), 0},
-        FindCase{"TextComparedExactly", "review", false, Date(2011, 3, 15, 9, 0),
-                 Date(2011, 3, 15, 10, 0), -1},
-        FindCase{"OtherEndTime", "Review", false, Date(2011, 3, 15, 9, 0),
-                 Date(2011, 3, 15, 10, 30), -1},
-        FindCase{"DatesDoNotCount", "Review", false, Date(2012, 7, 1, 9, 0),
-                 Date(2012, 7, 1, 10, 0), 0},
-        FindCase{"AllDayWhateverTheTimes", "Holiday", true, Date(2011, 3, 15, 8, 0),
-                 Date(2011, 3, 15, 17, 0), 1},
-        FindCase{"AllDayRecordWithTheTimesOfATimedEntry", "Review", true,
-                 Date(2011, 3, 15, 9, 0), Date(2011, 3, 15, 10, 0), 0}),
+    ::testing::Values(FindCase{"SameTextAndTimes", "Review", false, Date(2011, 3, 15, 9, 0),
+                               Date(2011, 3, 15, 10, 0), 0},
+                      FindCase{"TextComparedExactly", "review", false, Date(2011, 3, 15, 9, 0),
+                               Date(2011, 3, 15, 10, 0), -1},
+                      FindCase{"OtherEndTime", "Review", false, Date(2011, 3, 15, 9, 0),
+                               Date(2011, 3, 15, 10, 30), -1},
+                      FindCase{"DatesDoNotCount", "Review", false, Date(2012, 7, 1, 9, 0),
+                               Date(2012, 7, 1, 10, 0), 0},
+                      FindCase{"AllDayWhateverTheTimes", "Holiday", true, Date(2011, 3, 15, 8, 0),
+                               Date(2011, 3, 15, 17, 0), 1},
+                      FindCase{"AllDayRecordWithTheTimesOfATimedEntry", "Review", true,
+                               Date(2011, 3, 15, 9, 0), Date(2011, 3, 15, 10, 0), 0}),
     viewtest::CaseName());
 
 struct ScrollCase {
@@ -258,8 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ScrollCase{"PageDownFrom40GoesToBottom", 40, SB_PAGEDOWN, 42},
                       ScrollCase{"PageDownFromSixAboveBottom", 36, SB_PAGEDOWN, 42},
                       ScrollCase{"PageDownFromSevenAboveBottom", 35, SB_PAGEDOWN, 41},
-                      ScrollCase{"Top", 20, SB_TOP, 0},
-                      ScrollCase{"Bottom", 20, SB_BOTTOM, 42},
+                      ScrollCase{"Top", 20, SB_TOP, 0}, ScrollCase{"Bottom", 20, SB_BOTTOM, 42},
                       ScrollCase{"ThumbTrackIgnored", 20, SB_THUMBTRACK, 20},
                       ScrollCase{"ThumbPositionIgnored", 20, SB_THUMBPOSITION, 20},
                       ScrollCase{"EndScrollIgnored", 20, SB_ENDSCROLL, 20}),
@@ -298,14 +296,14 @@ TEST_P(DateBookSizeTest, SizeSetsRangeAndTopSlot) {
   EXPECT_EQ(c.nRangeMax != 0, Bar(pBook)->isVisible());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Heights, DateBookSizeTest,
-    ::testing::Values(SizeCase{"SixSlots", 52 + 130, 42, 10},
-                      SizeCase{"FortySlotsPullTheTopUp", 52 + 800, 8, 8},
-                      SizeCase{"ExactlyFortyEight", 52 + 960, 0, 0},
-                      SizeCase{"TallerThanTheDayStartsAtMidnight", 52 + 990, 0, 0},
-                      SizeCase{"NoRoomForSlots", 40, 48, 10}),
-    viewtest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Heights, DateBookSizeTest,
+                         ::testing::Values(SizeCase{"SixSlots", 52 + 130, 42, 10},
+                                           SizeCase{"FortySlotsPullTheTopUp", 52 + 800, 8, 8},
+                                           SizeCase{"ExactlyFortyEight", 52 + 960, 0, 0},
+                                           SizeCase{"TallerThanTheDayStartsAtMidnight", 52 + 990, 0,
+                                                    0},
+                                           SizeCase{"NoRoomForSlots", 40, 48, 10}),
+                         viewtest::CaseName());
 
 TEST_F(CxDateBookTest, TimesOutOfRangeAreNeverCountedOutsideTheDay) {
   CxDateBook* pBook = MakeBook(kShowAllHeight);

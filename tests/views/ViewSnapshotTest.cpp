@@ -57,17 +57,20 @@ TEST_F(ViewSnapshotTest, SavesBothControlsWithSampleRecords) {
 
   const SYSTEMTIME stDayStart = Date(2011, 3, 15, 0, 0);
   pBook->AddEntry(Record("Trade fair", stDayStart, stDayStart, true).get());
-  pBook->AddEntry(Record("Caf\xE9 with Ren\xE9" "e", stDayStart, stDayStart, true).get());
+  pBook->AddEntry(Record("Caf\xE9 with Ren\xE9"
+                         "e",
+                         stDayStart, stDayStart, true)
+                      .get());
   pBook->AddEntry(Record("Stand-up", Date(2011, 3, 15, 9, 0), Date(2011, 3, 15, 9, 30)).get());
-  pBook->AddEntry(Record("Budget review \x80", Date(2011, 3, 15, 10, 0),
-                         Date(2011, 3, 15, 11, 30)).get());
+  pBook->AddEntry(
+      Record("Budget review \x80", Date(2011, 3, 15, 10, 0), Date(2011, 3, 15, 11, 30)).get());
   pBook->AddEntry(Record("Dentist", Date(2011, 3, 15, 11, 0), Date(2011, 3, 15, 12, 0)).get());
-  pBook->AddEntry(Record("Lunch with Ana", Date(2011, 3, 15, 12, 30),
-                         Date(2011, 3, 15, 13, 30)).get());
-  pBook->AddEntry(Record("Call \x93Palm\x94 support", Date(2011, 3, 15, 14, 0),
-                         Date(2011, 3, 15, 15, 0)).get());
-  pBook->AddEntry(Record("Write report", Date(2011, 3, 15, 14, 0),
-                         Date(2011, 3, 15, 16, 0)).get());
+  pBook->AddEntry(
+      Record("Lunch with Ana", Date(2011, 3, 15, 12, 30), Date(2011, 3, 15, 13, 30)).get());
+  pBook->AddEntry(
+      Record("Call \x93Palm\x94 support", Date(2011, 3, 15, 14, 0), Date(2011, 3, 15, 15, 0))
+          .get());
+  pBook->AddEntry(Record("Write report", Date(2011, 3, 15, 14, 0), Date(2011, 3, 15, 16, 0)).get());
   pBook->AddEntry(Record("Gym", Date(2011, 3, 15, 18, 0), Date(2011, 3, 15, 19, 0)).get());
   // Scrolled so that the working day fills the view.
   CxSendMessage(pBook->GetHwnd(), WM_VSCROLL, MAKEWPARAM(SB_PAGEDOWN, 0), 0);

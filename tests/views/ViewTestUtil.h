@@ -9,11 +9,11 @@
 #include <QWidget>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <memory>
 #include <string>
 
 #include "common/calendar/CommDate.h"
+#include "common/misc/WinUtil.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinTime.h"
 #include "platform/win/WinTypes.h"
@@ -33,18 +33,9 @@ inline SYSTEMTIME Date(int nYear, int nMonth, int nDay, int nHour = 0, int nMinu
   st.wYear = static_cast<WORD>(nYear);
   st.wMonth = static_cast<WORD>(nMonth);
   st.wDay = static_cast<WORD>(nDay);
+  AddDays(&st, 0);  // fills in the day of week
   st.wHour = static_cast<WORD>(nHour);
   st.wMinute = static_cast<WORD>(nMinute);
-  // The day of week from the C library, computed in UTC so that no zone can shift it.
-  std::tm tmDate{};
-  tmDate.tm_year = nYear - 1900;
-  tmDate.tm_mon = nMonth - 1;
-  tmDate.tm_mday = nDay;
-  tmDate.tm_hour = 12;
-  std::time_t t = timegm(&tmDate);
-  std::tm tmOut{};
-  gmtime_r(&t, &tmOut);
-  st.wDayOfWeek = static_cast<WORD>(tmOut.tm_wday);
   return st;
 }
 
