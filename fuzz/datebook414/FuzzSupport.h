@@ -28,8 +28,8 @@ inline const std::string& Folder() {
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     static const std::string removeAtExit = pattern;
     std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(removeAtExit, ec);
+      std::error_code ecRemove;
+      std::filesystem::remove_all(removeAtExit, ecRemove);
     });
     return pattern;
   }();
