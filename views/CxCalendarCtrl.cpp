@@ -197,7 +197,7 @@ int CxCalendarCtrl::OnPaint(WPARAM, LPARAM) {
   GetClientRect(&rcClient);
   if (rcClient.right > 0 && rcClient.bottom > 0) {
     // Drawn off screen and copied in one transfer, so the grid never flickers.
-    QImage image(rcClient.right, rcClient.bottom, QImage::Format_RGB32);
+    QImage image = cxpaint::OffscreenImage(*pDC, rcClient.right, rcClient.bottom);
     {
       QPainter dc(&image);
       Paint(dc, rcClient);

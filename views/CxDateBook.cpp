@@ -54,14 +54,15 @@ CxDateBook::CxDateBook()
       m_hTitleFont(cxpaint::MakeFont("Verdana", 11, 700)),
       m_hTextFont(cxpaint::MakeFont("Verdana", 10, 400)),
       m_hHourFont(cxpaint::MakeFont("Verdana", 16, 700)),
-      m_nTopSlot(kInitialTopSlot) {
+      m_nTopSlot(kInitialTopSlot),
+      m_nSizedBandRows(1) {
   GetLocalTime(&m_stDate);
   m_pEntries->SetFreeFunc(&FreeEntry);
   std::memset(m_nSlotUse, 0, sizeof(m_nSlotUse));
 }
 
 CxDateBook::~CxDateBook() {
-  ClearEntries();
+  if (m_pEntries) m_pEntries->RemoveAll(true);
 }
 
 bool CxDateBook::SetDate(const SYSTEMTIME* pDate) {
@@ -85,6 +86,7 @@ bool CxDateBook::AddEntry(const CommDate* pDate) {
     delete pCopy;
     return false;
   }
+  if (pCopy->bAllDay) FollowBandHeight();
   return true;
 }
 
@@ -105,6 +107,23 @@ int CxDateBook::FindEntry(const CommDate* pDate) {
 
 void CxDateBook::ClearEntries() {
   if (m_pEntries) m_pEntries->RemoveAll(true);
+  FollowBandHeight();
+}
+
+int CxDateBook::GetBandRows() {
+  int nAllDay = 0;
+  for (auto* pEntry = static_cast<const CommDate*>(m_pEntries->GetFirst()); pEntry;
+       pEntry = static_cast<const CommDate*>(m_pEntries->GetNext())) {
+    if (pEntry->bAllDay) ++nAllDay;
+  }
+  return std::max(1, nAllDay);
+}
+
+void CxDateBook::FollowBandHeight() {
+  // The all-day band takes its height from the entries, and the slot area what is left, so a
+  // scroll range set for another band would leave the last slots of the day out of reach (or
+  // let the view scroll past them). Painting follows when the owner redraws.
+  if (GetWindow() && GetBandRows() != m_nSizedBandRows) ApplySize();
 }
 
 int CxDateBook::GetEntryCount() const {
@@ -201,7 +220,7 @@ int CxDateBook::OnPaint(WPARAM, LPARAM) {
   GetClientRect(&rcClient);
   if (rcClient.right > 0 && rcClient.bottom > 0) {
     // Drawn off screen and copied in one transfer, so scrolling never flickers.
-    QImage image(rcClient.right, rcClient.bottom, QImage::Format_RGB32);
+    QImage image = cxpaint::OffscreenImage(*pDC, rcClient.right, rcClient.bottom);
     {
       QPainter dc(&image);
       Paint(dc, rcClient);
@@ -280,10 +299,17 @@ void CxDateBook::Paint(QPainter& dc, const RECT& rc) {
 }
 
 int CxDateBook::OnSize(WPARAM, LPARAM) {
+  ApplySize();
+  UpdateNow();
+  return 0;
+}
+
+void CxDateBook::ApplySize() {
   RECT rcClient;
   GetClientRect(&rcClient);
   Layout lay;
   ComputeLayout(rcClient, &lay);
+  m_nSizedBandRows = GetBandRows();
   // A client lower than the title and band shows no slot at all, not a negative number.
   const int nVisible = std::max(lay.nVisibleSlots, 0);
   if (nVisible > CXDATEBOOK_SLOTS) {
@@ -294,8 +320,6 @@ int CxDateBook::OnSize(WPARAM, LPARAM) {
     if (m_nTopSlot + nVisible > CXDATEBOOK_SLOTS) m_nTopSlot = CXDATEBOOK_SLOTS - nVisible;
     SetScrollPos(SB_VERT, m_nTopSlot, true);
   }
-  UpdateNow();
-  return 0;
 }
 
 int CxDateBook::OnVScroll(WPARAM wParam, LPARAM) {

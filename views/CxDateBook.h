@@ -56,6 +56,10 @@ class CxDateBook : public CxWinCtrl {
   void ComputeLayout(const RECT& rcClient, Layout* pLayout);
   void Paint(QPainter& dc, const RECT& rcClient);
   void DrawEntryBox(QPainter& dc, const RECT& rcBox, const CommDate* pEntry);
+  // The sizing rules: scroll range and top slot from the rows of slots that fit.
+  void ApplySize();
+  int GetBandRows();
+  void FollowBandHeight();
 
   SYSTEMTIME m_stDate;
   std::unique_ptr<CxList> m_pEntries;
@@ -68,4 +72,5 @@ class CxDateBook : public CxWinCtrl {
   QFont m_hHourFont;
   int m_nTopSlot;
   int m_nSlotUse[CXDATEBOOK_SLOTS];
+  int m_nSizedBandRows;  // all-day rows the scroll range was last set for
 };

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QPainter>
 #include <QPalette>
 #include <QRect>
@@ -41,6 +42,15 @@ inline QFont MakeFont(const char* szFamily, int nCharHeight, int nWeight) {
   font.setPixelSize(nCharHeight);
   font.setWeight(static_cast<QFont::Weight>(nWeight));
   return font;
+}
+
+// The off-screen bitmap of a double-buffered paint: client size in logical pixels, at the
+// target's pixel ratio so that the one copy to the window is not scaled.
+inline QImage OffscreenImage(QPainter& dcTarget, int nWidth, int nHeight) {
+  const qreal dRatio = dcTarget.device() ? dcTarget.device()->devicePixelRatioF() : 1.0;
+  QImage image(QSize(nWidth, nHeight) * dRatio, QImage::Format_RGB32);
+  image.setDevicePixelRatio(dRatio);
+  return image;
 }
 
 // GDI FillRect.

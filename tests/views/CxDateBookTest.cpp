@@ -277,6 +277,22 @@ TEST_F(CxDateBookTest, DraggingTheThumbLeavesTheViewWhereItWas) {
   EXPECT_EQ(11, pBar->value());
 }
 
+TEST_F(CxDateBookTest, ScrollRangeFollowsTheAllDayBand) {
+  CxDateBook* pBook = MakeBook(52 + 130);  // six slots below a one-row band
+  ASSERT_EQ(42, Bar(pBook)->maximum());
+  for (const char* szName : {"Holiday", "Trade fair", "Birthday"}) {
+    ASSERT_TRUE(AddAllDay(pBook, szName));
+  }
+  // Two rows more of band leave four slots in view: the last ones stay within reach.
+  EXPECT_EQ(44, Bar(pBook)->maximum());
+  Scroll(pBook, SB_BOTTOM);
+  EXPECT_EQ(44, pBook->GetTopSlot());
+
+  pBook->ClearEntries();
+  EXPECT_EQ(42, Bar(pBook)->maximum());
+  EXPECT_EQ(42, pBook->GetTopSlot());
+}
+
 struct SizeCase {
   const char* szName;
   int nClientHeight;
