@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   // A tiny buffer must still be terminated.
   char szTiny[2] = {'x', 'x'};
   GetPrivateProfileString("Path", "PDPath", "default", szTiny, sizeof(szTiny), path.c_str());
-  Check(szTiny[1] == '\0', "tiny buffer not terminated");
+  Check(szTiny[0] == '\0' || szTiny[1] == '\0', "tiny buffer not terminated");
 
   if (WritePrivateProfileString("DayBridge_OL_PD", "FuzzKey", "stored value", path.c_str())) {
     GetPrivateProfileString("DAYBRIDGE_OL_PD", "fuzzkey", "", szValue, sizeof(szValue),
