@@ -53,11 +53,11 @@ bool IsShortNameReserved(char c) {
 }  // namespace
 
 // Progress and error lines of the layout that asked for them (null module: silent layout).
-#define LogAs(szModule, nLevel, ...)                                        \
-  do {                                                                      \
-    if ((szModule) != nullptr) {                                            \
-      g_DebugLog.Write((nLevel), (szModule), __LINE__, __VA_ARGS__);        \
-    }                                                                       \
+#define LogAs(szModule, nLevel, ...)                                 \
+  do {                                                               \
+    if ((szModule) != nullptr) {                                     \
+      g_DebugLog.Write((nLevel), (szModule), __LINE__, __VA_ARGS__); \
+    }                                                                \
   } while (0)
 // Refusals of damaged input are errors every layout reports.
 #define LogRefusal(szModule, ...) \
@@ -229,15 +229,33 @@ PmCategory::PmCategory(const PmCategory& other) = default;
 PmCategory& PmCategory::operator=(const PmCategory& other) = default;
 PmCategory::~PmCategory() = default;
 
-LONG PmCategory::GetIndex() const { return m_nIndex; }
-LONG PmCategory::GetId() const { return m_nId; }
-const char* PmCategory::GetName() const { return m_szName; }
-DWORD PmCategory::GetFlags() const { return m_nFlags; }
-void PmCategory::SetIndex(LONG nIndex) { m_nIndex = nIndex; }
-void PmCategory::SetId(LONG nId) { m_nId = nId; }
-void PmCategory::SetName(const char* szName) { CxCopyText(m_szName, szName); }
-void PmCategory::SetShortName(const char* szShortName) { CxCopyText(m_szShortName, szShortName); }
-void PmCategory::SetFlags(DWORD nFlags) { m_nFlags = nFlags; }
+LONG PmCategory::GetIndex() const {
+  return m_nIndex;
+}
+LONG PmCategory::GetId() const {
+  return m_nId;
+}
+const char* PmCategory::GetName() const {
+  return m_szName;
+}
+DWORD PmCategory::GetFlags() const {
+  return m_nFlags;
+}
+void PmCategory::SetIndex(LONG nIndex) {
+  m_nIndex = nIndex;
+}
+void PmCategory::SetId(LONG nId) {
+  m_nId = nId;
+}
+void PmCategory::SetName(const char* szName) {
+  CxCopyText(m_szName, szName);
+}
+void PmCategory::SetShortName(const char* szShortName) {
+  CxCopyText(m_szShortName, szShortName);
+}
+void PmCategory::SetFlags(DWORD nFlags) {
+  m_nFlags = nFlags;
+}
 
 void PmCategory::SetDirty(bool bDirty) {
   if (bDirty) {
@@ -247,7 +265,9 @@ void PmCategory::SetDirty(bool bDirty) {
   }
 }
 
-bool PmCategory::IsFlagged() const { return (m_nFlags & PM_CATEGORY_FLAGGED) != 0; }
+bool PmCategory::IsFlagged() const {
+  return (m_nFlags & PM_CATEGORY_FLAGGED) != 0;
+}
 
 bool PmCategory::Equals(const PmCategory* pOther) const {
   return pOther != nullptr && pOther->m_nIndex == m_nIndex && pOther->m_nId == m_nId &&
@@ -285,7 +305,9 @@ PmCategoryMgr::PmCategoryMgr()
 
 PmCategoryMgr::~PmCategoryMgr() = default;
 
-int PmCategoryMgr::GetCount() const { return m_nCount; }
+int PmCategoryMgr::GetCount() const {
+  return m_nCount;
+}
 
 PmCategory* PmCategoryMgr::FindById(LONG nId) const {
   for (const auto& pEntry : m_pSlots) {
@@ -371,7 +393,9 @@ bool PmCategoryMgr::Add(const PmCategory* pCategory) {
   return true;
 }
 
-void PmCategoryMgr::SetChanged(bool bChanged) { m_bChanged = bChanged ? 1 : 0; }
+void PmCategoryMgr::SetChanged(bool bChanged) {
+  m_bChanged = bChanged ? 1 : 0;
+}
 
 // ---------------------------------------------------------------------------------------------
 // PmDBUtil: file and buffers
@@ -454,9 +478,13 @@ void PmDBUtil::Close() {
   m_nFileSize = 0;
 }
 
-bool PmDBUtil::IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+bool PmDBUtil::IsOpen() const {
+  return m_hFile != INVALID_HANDLE_VALUE;
+}
 
-DWORD PmDBUtil::GetFilePos() const { return IsOpen() ? m_nPos : 0; }
+DWORD PmDBUtil::GetFilePos() const {
+  return IsOpen() ? m_nPos : 0;
+}
 
 DWORD PmDBUtil::RemainingBytes() const {
   if (!IsOpen() || m_nPos >= m_nFileSize) return 0;
@@ -549,7 +577,9 @@ bool PmDBUtil::ReadShort(WORD* pnValue) {
   return true;
 }
 
-bool PmDBUtil::ReadByte(BYTE* pnValue) { return pnValue != nullptr && ReadBytes(pnValue, 1); }
+bool PmDBUtil::ReadByte(BYTE* pnValue) {
+  return pnValue != nullptr && ReadBytes(pnValue, 1);
+}
 
 bool PmDBUtil::WriteBytes(const void* pBuf, DWORD nCount) {
   if (pBuf == nullptr || nCount == 0 || !IsOpen() || m_bWriteFailed) return false;
@@ -593,7 +623,9 @@ bool PmDBUtil::WriteShort(WORD nValue) {
   return WriteBytes(bytes, 2);
 }
 
-bool PmDBUtil::WriteByte(BYTE nValue) { return WriteBytes(&nValue, 1); }
+bool PmDBUtil::WriteByte(BYTE nValue) {
+  return WriteBytes(&nValue, 1);
+}
 
 // ---------------------------------------------------------------------------------------------
 // PmDBUtil: texts and typed fields
@@ -635,7 +667,9 @@ bool PmDBUtil::ReadCString(char* szBuf, DWORD* pnCapacity) {
   return true;
 }
 
-bool PmDBUtil::WriteIntField(DWORD nValue) { return WriteLong(PM_FIELD_INT) && WriteLong(nValue); }
+bool PmDBUtil::WriteIntField(DWORD nValue) {
+  return WriteLong(PM_FIELD_INT) && WriteLong(nValue);
+}
 
 bool PmDBUtil::WriteDateField(DWORD nValue) {
   return WriteLong(PM_FIELD_DATE) && WriteLong(nValue);
@@ -739,8 +773,7 @@ bool PmDBUtil::ReadRepeatField(PmRepeat* pRepeat) {
   if (!ReadLong(&nType) || nType != PM_FIELD_REPEAT) return false;
   WORD nExceptions = 0;
   if (!ReadShort(&nExceptions)) return false;
-  if (nExceptions > PM_MAX_EXCEPTIONS ||
-      static_cast<DWORD>(nExceptions) * 4 > RemainingBytes()) {
+  if (nExceptions > PM_MAX_EXCEPTIONS || static_cast<DWORD>(nExceptions) * 4 > RemainingBytes()) {
     return false;
   }
   pRepeat->nExceptionCount = nExceptions;
@@ -845,7 +878,10 @@ bool PmDBUtil::WriteRepeatField(const PmRepeat* pRepeat) {
 // PmDBUtil: categories
 
 bool PmDBUtil::GetCategoryText(LONG nId, char* szCatText) {
+  // The assertion's text is what the log reports, so it keeps the compact form.
+  // clang-format off
   CX_ASSERT(m_pCatMgr!=NULL && szCatText!=NULL);
+  // clang-format on
   if (m_pCatMgr == nullptr || szCatText == nullptr) return false;
   const PmCategory* pEntry = m_pCatMgr->FindById(nId);
   if (pEntry == nullptr) return false;
@@ -984,7 +1020,9 @@ bool PmDBUtil::WriteCategoryBlock(const char* szLogModule) {
 // ---------------------------------------------------------------------------------------------
 // PmDBUtil: saving through a temporary file
 
-void PmDBUtil::RememberLoadedPath(const char* szPath) { CxCopyText(m_szLoadedPath, szPath); }
+void PmDBUtil::RememberLoadedPath(const char* szPath) {
+  CxCopyText(m_szLoadedPath, szPath);
+}
 
 bool PmDBUtil::BeginSave(const char* szTarget, const char* szLogModule) {
   if (m_szSaveTemp[0] != '\0') AbortSave();
@@ -996,8 +1034,8 @@ bool PmDBUtil::BeginSave(const char* szTarget, const char* szLogModule) {
     LogAs(szLogModule, 0, "Failed to open file: %s", szTarget);
     return false;
   }
-  m_hSaveTarget = CreateFile(szTarget, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  m_hSaveTarget =
+      CreateFile(szTarget, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (m_hSaveTarget == INVALID_HANDLE_VALUE) {
     LogAs(szLogModule, 0, "Failed to open file: %s", szTarget);
     return false;

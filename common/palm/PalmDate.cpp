@@ -66,19 +66,25 @@ PmDateRecord* PmDateDataMgr::GetAt(int nPos) {
   return m_Recs[static_cast<size_t>(nPos)].get();
 }
 
-int PmDateDataMgr::GetCount() const { return static_cast<int>(m_Recs.size()); }
+int PmDateDataMgr::GetCount() const {
+  return static_cast<int>(m_Recs.size());
+}
 
 // ---------------------------------------------------------------------------------------------
 // PmDateUtil
 
-PmDateUtil::PmDateUtil() { Init(); }
+PmDateUtil::PmDateUtil() {
+  Init();
+}
 
 PmDateUtil::PmDateUtil(const char* szPath) {
   Init();
   m_bLoaded = LoadFile(szPath);
 }
 
-PmDateUtil::~PmDateUtil() { Close(); }
+PmDateUtil::~PmDateUtil() {
+  Close();
+}
 
 void PmDateUtil::Init() {
   m_bLoaded = false;
@@ -131,7 +137,9 @@ bool PmDateUtil::ReadVersion() {
   return ReadLong(&nVersion) && nVersion == m_nVersion;
 }
 
-bool PmDateUtil::ReadCategories() { return ReadCategoryBlock(nullptr); }
+bool PmDateUtil::ReadCategories() {
+  return ReadCategoryBlock(nullptr);
+}
 
 bool PmDateUtil::ReadSchema() {
   if (!ReadLong(&m_nResourceId) || !ReadLong(&m_nFieldsPerRow) || !ReadLong(&m_nRecordIdPos) ||
@@ -145,8 +153,8 @@ bool PmDateUtil::ReadSchema() {
   WORD nFieldCount = 0;
   if (!ReadShort(&nFieldCount)) return false;
   if (nFieldCount > PM_DATE_FIELDS) {
-    Log(0, "Fields Count %d is more than the %d fields of a record.",
-        static_cast<int>(nFieldCount), PM_DATE_FIELDS);
+    Log(0, "Fields Count %d is more than the %d fields of a record.", static_cast<int>(nFieldCount),
+        PM_DATE_FIELDS);
     return false;
   }
   m_nFieldCount = nFieldCount;
@@ -175,18 +183,42 @@ bool PmDateUtil::ReadField(PmDateRecord* pRec, int nField) {
   if (!ReadIntField(&nValue)) return false;
   const LONG nSigned = static_cast<LONG>(nValue);
   switch (nField) {
-    case 0: pRec->nRecordId = nValue; break;
-    case 1: pRec->nStatus = nValue; break;
-    case 2: pRec->nPlacement = nValue; break;
-    case 3: pRec->nStartTime = nValue; break;
-    case 4: pRec->nEndTime = nValue; break;
-    case 6: pRec->nInt6 = nSigned; break;
-    case 8: pRec->bUntimed = nSigned; break;
-    case 9: pRec->bPrivate = nSigned; break;
-    case 10: pRec->nCategoryId = nSigned; break;
-    case 11: pRec->bAlarm = nSigned; break;
-    case 12: pRec->nAlarmAdvance = nSigned; break;
-    default: pRec->nAlarmUnit = nSigned; break;
+    case 0:
+      pRec->nRecordId = nValue;
+      break;
+    case 1:
+      pRec->nStatus = nValue;
+      break;
+    case 2:
+      pRec->nPlacement = nValue;
+      break;
+    case 3:
+      pRec->nStartTime = nValue;
+      break;
+    case 4:
+      pRec->nEndTime = nValue;
+      break;
+    case 6:
+      pRec->nInt6 = nSigned;
+      break;
+    case 8:
+      pRec->bUntimed = nSigned;
+      break;
+    case 9:
+      pRec->bPrivate = nSigned;
+      break;
+    case 10:
+      pRec->nCategoryId = nSigned;
+      break;
+    case 11:
+      pRec->bAlarm = nSigned;
+      break;
+    case 12:
+      pRec->nAlarmAdvance = nSigned;
+      break;
+    default:
+      pRec->nAlarmUnit = nSigned;
+      break;
   }
   return true;
 }
@@ -221,7 +253,9 @@ bool PmDateUtil::WriteRepeat(const PmDateRecord* pRec) {
   return pRec != nullptr && WriteRepeatField(&pRec->repeat);
 }
 
-bool PmDateUtil::Save() { return SaveAs(m_szLoadedPath); }
+bool PmDateUtil::Save() {
+  return SaveAs(m_szLoadedPath);
+}
 
 bool PmDateUtil::SaveAs(const char* szPath) {
   if (szPath == nullptr || szPath[0] == '\0') return false;
@@ -234,7 +268,9 @@ bool PmDateUtil::SaveAs(const char* szPath) {
   return bOk;
 }
 
-bool PmDateUtil::WriteCategories() { return WriteCategoryBlock(nullptr); }
+bool PmDateUtil::WriteCategories() {
+  return WriteCategoryBlock(nullptr);
+}
 
 bool PmDateUtil::WriteSchema() {
   if (!WriteLong(m_nResourceId) || !WriteLong(m_nFieldsPerRow) || !WriteLong(m_nRecordIdPos) ||

@@ -21,7 +21,7 @@ constexpr DWORD kDefaultRecordIdPos = 0;
 constexpr DWORD kDefaultStatusPos = 2;
 constexpr DWORD kDefaultPlacementPos = 4;
 const WORD kDefaultFieldTypes[PM_DATEEX_FIELDS] = {1, 1, 1, 1, 1, 1, 6, 64, 65, 66, 67, 5, 5, 3,
-                                                    3, 5, 1, 5, 6, 6, 1, 1, 8, 5, 1, 5, 5};
+                                                   3, 5, 1, 5, 6, 6, 1, 1,  8,  5,  1,  5, 5};
 // Reserved 1 of a new file: bytes 12-13 read as a short hold 4096 + the record count.
 constexpr int kReservedCountLow = 12;
 constexpr int kReservedCountHigh = 13;
@@ -123,12 +123,16 @@ PmDateExRecord* PmDateExDataMgr::GetAt(int nPos) {
   return m_Recs[static_cast<size_t>(nPos)].get();
 }
 
-int PmDateExDataMgr::GetCount() const { return static_cast<int>(m_Recs.size()); }
+int PmDateExDataMgr::GetCount() const {
+  return static_cast<int>(m_Recs.size());
+}
 
 // ---------------------------------------------------------------------------------------------
 // PmDateExUtil
 
-PmDateExUtil::PmDateExUtil() { Init(); }
+PmDateExUtil::PmDateExUtil() {
+  Init();
+}
 
 PmDateExUtil::PmDateExUtil(const char* szPath) {
   Init();
@@ -238,8 +242,8 @@ bool PmDateExUtil::ReadVersion() {
   BYTE reserved[PM_DATEEX_RESERVED1_SIZE] = {};
   DWORD nGot = sizeof(reserved);
   if (!ReadSome(reserved, &nGot) || nGot != sizeof(reserved)) {
-    Log(0, "Failed to read reserved 1 field. Content=%s, Size=%d",
-        HexBytes(reserved, nGot).c_str(), static_cast<int>(sizeof(reserved)));
+    Log(0, "Failed to read reserved 1 field. Content=%s, Size=%d", HexBytes(reserved, nGot).c_str(),
+        static_cast<int>(sizeof(reserved)));
     return false;
   }
   std::memcpy(m_Reserved1, reserved, sizeof(m_Reserved1));
@@ -262,8 +266,8 @@ bool PmDateExUtil::ReadDescription() {
   BYTE reserved[PM_DATEEX_RESERVED2_SIZE] = {};
   DWORD nGot = sizeof(reserved);
   if (!ReadSome(reserved, &nGot) || nGot != sizeof(reserved)) {
-    Log(0, "Failed to read reserved 2 field. Content=%s, Size=%d",
-        HexBytes(reserved, nGot).c_str(), static_cast<int>(nGot));
+    Log(0, "Failed to read reserved 2 field. Content=%s, Size=%d", HexBytes(reserved, nGot).c_str(),
+        static_cast<int>(nGot));
     return false;
   }
   std::memcpy(m_Reserved2, reserved, sizeof(m_Reserved2));
@@ -272,7 +276,9 @@ bool PmDateExUtil::ReadDescription() {
   return true;
 }
 
-bool PmDateExUtil::ReadCategories() { return ReadCategoryBlock(kModule); }
+bool PmDateExUtil::ReadCategories() {
+  return ReadCategoryBlock(kModule);
+}
 
 bool PmDateExUtil::ReadSchema() {
   Log(2, "Start loading Palm Desktop Calendar database schema.");
@@ -312,8 +318,8 @@ bool PmDateExUtil::ReadSchema() {
   }
   Log(2, "Fields Count:%d", static_cast<int>(nFieldCount));
   if (nFieldCount > PM_DATEEX_FIELDS) {
-    Log(0, "Fields Count %d is more than the %d fields of a record.",
-        static_cast<int>(nFieldCount), PM_DATEEX_FIELDS);
+    Log(0, "Fields Count %d is more than the %d fields of a record.", static_cast<int>(nFieldCount),
+        PM_DATEEX_FIELDS);
     return false;
   }
   m_nFieldCount = nFieldCount;
@@ -365,21 +371,51 @@ bool PmDateExUtil::ReadField(PmDateExRecord* pRec, int nField) {
   if (!ReadIntField(&nValue)) return false;
   const LONG nSigned = static_cast<LONG>(nValue);
   switch (nField) {
-    case 0: pRec->nRecordId = nValue; break;
-    case 1: pRec->nSequence = nValue; break;
-    case 2: pRec->nStatus = nValue; break;
-    case 3: pRec->nFieldBase = nValue; break;
-    case 4: pRec->nPlacement = nValue; break;
-    case 5: pRec->nCategoryId = nSigned; break;
-    case 6: pRec->bPrivate = nSigned; break;
-    case 13: pRec->nStartTime = nValue; break;
-    case 14: pRec->nEndTime = nValue; break;
-    case 16: pRec->nInt16 = nSigned; break;
-    case 18: pRec->bUntimed = nSigned; break;
-    case 19: pRec->bAlarm = nSigned; break;
-    case 20: pRec->nAlarmAdvance = nSigned; break;
-    case 21: pRec->nAlarmUnit = nSigned; break;
-    default: pRec->nInt24 = nSigned; break;
+    case 0:
+      pRec->nRecordId = nValue;
+      break;
+    case 1:
+      pRec->nSequence = nValue;
+      break;
+    case 2:
+      pRec->nStatus = nValue;
+      break;
+    case 3:
+      pRec->nFieldBase = nValue;
+      break;
+    case 4:
+      pRec->nPlacement = nValue;
+      break;
+    case 5:
+      pRec->nCategoryId = nSigned;
+      break;
+    case 6:
+      pRec->bPrivate = nSigned;
+      break;
+    case 13:
+      pRec->nStartTime = nValue;
+      break;
+    case 14:
+      pRec->nEndTime = nValue;
+      break;
+    case 16:
+      pRec->nInt16 = nSigned;
+      break;
+    case 18:
+      pRec->bUntimed = nSigned;
+      break;
+    case 19:
+      pRec->bAlarm = nSigned;
+      break;
+    case 20:
+      pRec->nAlarmAdvance = nSigned;
+      break;
+    case 21:
+      pRec->nAlarmUnit = nSigned;
+      break;
+    default:
+      pRec->nInt24 = nSigned;
+      break;
   }
   return true;
 }
@@ -450,7 +486,9 @@ bool PmDateExUtil::WriteRepeat(const PmDateExRecord* pRec) {
   return pRec != nullptr && WriteRepeatField(&pRec->repeat);
 }
 
-bool PmDateExUtil::Save() { return SaveAs(m_szLoadedPath); }
+bool PmDateExUtil::Save() {
+  return SaveAs(m_szLoadedPath);
+}
 
 bool PmDateExUtil::SaveAs(const char* szPath) {
   if (szPath == nullptr || szPath[0] == '\0') return false;
@@ -529,7 +567,9 @@ bool PmDateExUtil::WriteDescription() {
   return true;
 }
 
-bool PmDateExUtil::WriteCategories() { return WriteCategoryBlock(kModule); }
+bool PmDateExUtil::WriteCategories() {
+  return WriteCategoryBlock(kModule);
+}
 
 bool PmDateExUtil::WriteSchema() {
   Log(2, "Start saving Palm Desktop Calendar database schema.");

@@ -27,13 +27,13 @@
 
 // One 4.1.4 datebook record. Numbers are the record's field numbers in the file.
 struct PmDateExRecord {
-  DWORD nRecordId;   // 0: 0 for records added by this program
-  DWORD nSequence;   // 1
-  DWORD nStatus;     // 2: PM_STATUS_*
-  DWORD nFieldBase;  // 3
-  DWORD nPlacement;  // 4
-  LONG nCategoryId;  // 5
-  LONG bPrivate;     // 6
+  DWORD nRecordId;                // 0: 0 for records added by this program
+  DWORD nSequence;                // 1
+  DWORD nStatus;                  // 2: PM_STATUS_*
+  DWORD nFieldBase;               // 3
+  DWORD nPlacement;               // 4
+  LONG nCategoryId;               // 5
+  LONG bPrivate;                  // 6
   PmBlob blobs[PM_DATEEX_BLOBS];  // 7-10: owned data, see PmDateExRecordCopy
   char szText11[32];
   char szText12[32];

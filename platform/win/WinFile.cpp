@@ -256,10 +256,9 @@ DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveH
   // a signed 64-bit distance.
   long long nDistance = lDistanceToMove;
   if (lpDistanceToMoveHigh != nullptr) {
-    nDistance = static_cast<long long>((static_cast<unsigned long long>(
-                                            static_cast<ULONG>(*lpDistanceToMoveHigh))
-                                        << 32) |
-                                       static_cast<ULONG>(lDistanceToMove));
+    nDistance = static_cast<long long>(
+        (static_cast<unsigned long long>(static_cast<ULONG>(*lpDistanceToMoveHigh)) << 32) |
+        static_cast<ULONG>(lDistanceToMove));
   }
   int nWhence;
   switch (dwMoveMethod) {
@@ -362,4 +361,6 @@ BOOL CloseHandle(HANDLE hObject) {
   return TRUE;
 }
 
-void CxSetWriteFailAfter(long long nBytes) { g_nWriteBudget.store(nBytes < 0 ? -1 : nBytes); }
+void CxSetWriteFailAfter(long long nBytes) {
+  g_nWriteBudget.store(nBytes < 0 ? -1 : nBytes);
+}

@@ -67,7 +67,8 @@ inline Bytes CategoryBlock(uint32_t nNextFreeId, const std::vector<Category>& ca
                            std::optional<uint32_t> nCountOverride = std::nullopt) {
   ByteWriter w;
   w.Long(nNextFreeId).Long(nCountOverride.value_or(static_cast<uint32_t>(cats.size())));
-  for (const auto& c : cats) w.Long(c.nIndex).Long(c.nId).Long(c.nDirty).Text(c.name).Text(c.shortName);
+  for (const auto& c : cats)
+    w.Long(c.nIndex).Long(c.nId).Long(c.nDirty).Text(c.name).Text(c.shortName);
   return w.Get();
 }
 
@@ -152,30 +153,81 @@ struct Record414 {
     ByteWriter w;
     for (int f = 0; f < nFields && f < 27; ++f) {
       switch (f) {
-        case 0: w.IntField(1, nRecordId); break;
-        case 1: w.IntField(1, nSequence); break;
-        case 2: w.IntField(1, nStatus); break;
-        case 3: w.IntField(1, nFieldBase); break;
-        case 4: w.IntField(1, nPlacement); break;
-        case 5: w.IntField(1, nCategoryId); break;
-        case 6: w.IntField(nPrivateType, nPrivate); break;
-        case 7: case 8: case 9: case 10: blobs[f - 7].Append(w); break;
-        case 11: w.TextField(text11, nTextWord); break;
-        case 12: w.TextField(text12, nTextWord); break;
-        case 13: w.IntField(3, nStart); break;
-        case 14: w.IntField(3, nEnd); break;
-        case 15: w.TextField(summary, nTextWord); break;
-        case 16: w.IntField(1, nInt16); break;
-        case 17: w.TextField(note, nTextWord); break;
-        case 18: w.IntField(6, nUntimed); break;
-        case 19: w.IntField(6, nAlarm); break;
-        case 20: w.IntField(1, nAdvance); break;
-        case 21: w.IntField(1, nUnit); break;
-        case 22: repeat.Append(w); break;
-        case 23: w.TextField(location, nTextWord); break;
-        case 24: w.IntField(1, nInt24); break;
-        case 25: w.TextField(text25, nTextWord); break;
-        case 26: w.TextField(text26, nTextWord); break;
+        case 0:
+          w.IntField(1, nRecordId);
+          break;
+        case 1:
+          w.IntField(1, nSequence);
+          break;
+        case 2:
+          w.IntField(1, nStatus);
+          break;
+        case 3:
+          w.IntField(1, nFieldBase);
+          break;
+        case 4:
+          w.IntField(1, nPlacement);
+          break;
+        case 5:
+          w.IntField(1, nCategoryId);
+          break;
+        case 6:
+          w.IntField(nPrivateType, nPrivate);
+          break;
+        case 7:
+        case 8:
+        case 9:
+        case 10:
+          blobs[f - 7].Append(w);
+          break;
+        case 11:
+          w.TextField(text11, nTextWord);
+          break;
+        case 12:
+          w.TextField(text12, nTextWord);
+          break;
+        case 13:
+          w.IntField(3, nStart);
+          break;
+        case 14:
+          w.IntField(3, nEnd);
+          break;
+        case 15:
+          w.TextField(summary, nTextWord);
+          break;
+        case 16:
+          w.IntField(1, nInt16);
+          break;
+        case 17:
+          w.TextField(note, nTextWord);
+          break;
+        case 18:
+          w.IntField(6, nUntimed);
+          break;
+        case 19:
+          w.IntField(6, nAlarm);
+          break;
+        case 20:
+          w.IntField(1, nAdvance);
+          break;
+        case 21:
+          w.IntField(1, nUnit);
+          break;
+        case 22:
+          repeat.Append(w);
+          break;
+        case 23:
+          w.TextField(location, nTextWord);
+          break;
+        case 24:
+          w.IntField(1, nInt24);
+          break;
+        case 25:
+          w.TextField(text25, nTextWord);
+          break;
+        case 26:
+          w.TextField(text26, nTextWord);
+          break;
       }
     }
     return w.Get();
@@ -183,8 +235,8 @@ struct Record414 {
 };
 
 inline const std::vector<uint16_t>& DefaultTypes414() {
-  static const std::vector<uint16_t> types = {1, 1, 1,  1,  1,  1,  6, 64, 65, 66, 67, 5, 5, 3,
-                                              3, 5, 1, 5, 6, 6, 1, 1, 8, 5, 1, 5, 5};
+  static const std::vector<uint16_t> types = {1, 1, 1, 1, 1, 1, 6, 64, 65, 66, 67, 5, 5, 3,
+                                              3, 5, 1, 5, 6, 6, 1, 1,  8,  5,  1,  5, 5};
   return types;
 }
 
@@ -260,21 +312,51 @@ struct Record41 {
     ByteWriter w;
     for (int f = 0; f < nFields && f < 15; ++f) {
       switch (f) {
-        case 0: w.IntField(1, nRecordId); break;
-        case 1: w.IntField(1, nStatus); break;
-        case 2: w.IntField(1, nPlacement); break;
-        case 3: w.IntField(nStartType, nStart); break;
-        case 4: w.IntField(nEndType, nEnd); break;
-        case 5: w.TextField(description, nTextWord); break;
-        case 6: w.IntField(1, nInt6); break;
-        case 7: w.TextField(note, nTextWord); break;
-        case 8: w.IntField(nFlagType, nUntimed); break;
-        case 9: w.IntField(nFlagType, nPrivate); break;
-        case 10: w.IntField(1, nCategoryId); break;
-        case 11: w.IntField(nFlagType, nAlarm); break;
-        case 12: w.IntField(1, nAdvance); break;
-        case 13: w.IntField(1, nUnit); break;
-        case 14: repeat.Append(w); break;
+        case 0:
+          w.IntField(1, nRecordId);
+          break;
+        case 1:
+          w.IntField(1, nStatus);
+          break;
+        case 2:
+          w.IntField(1, nPlacement);
+          break;
+        case 3:
+          w.IntField(nStartType, nStart);
+          break;
+        case 4:
+          w.IntField(nEndType, nEnd);
+          break;
+        case 5:
+          w.TextField(description, nTextWord);
+          break;
+        case 6:
+          w.IntField(1, nInt6);
+          break;
+        case 7:
+          w.TextField(note, nTextWord);
+          break;
+        case 8:
+          w.IntField(nFlagType, nUntimed);
+          break;
+        case 9:
+          w.IntField(nFlagType, nPrivate);
+          break;
+        case 10:
+          w.IntField(1, nCategoryId);
+          break;
+        case 11:
+          w.IntField(nFlagType, nAlarm);
+          break;
+        case 12:
+          w.IntField(1, nAdvance);
+          break;
+        case 13:
+          w.IntField(1, nUnit);
+          break;
+        case 14:
+          repeat.Append(w);
+          break;
       }
     }
     return w.Get();

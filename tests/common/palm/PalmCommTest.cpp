@@ -14,8 +14,8 @@
 #include "PalmTestSupport.h"
 #include "platform/automation/OleAuto.h"
 
-using dbtest::ByteWriter;
 using dbtest::Bytes;
+using dbtest::ByteWriter;
 
 namespace {
 
@@ -128,14 +128,12 @@ TEST_P(IntFieldTypeTest, AcceptsOnlyTheIntegerKinds) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, IntFieldTypeTest,
-                         ::testing::Values(IntFieldCase{"Integer", 1, true},
-                                           IntFieldCase{"Date", 3, true},
-                                           IntFieldCase{"Boolean", 6, true},
-                                           IntFieldCase{"Text", 5, false},
-                                           IntFieldCase{"Repeat", 8, false},
-                                           IntFieldCase{"Zero", 0, false}),
-                         [](const auto& tpi) { return std::string(tpi.param.szName); });
+INSTANTIATE_TEST_SUITE_P(
+    Types, IntFieldTypeTest,
+    ::testing::Values(IntFieldCase{"Integer", 1, true}, IntFieldCase{"Date", 3, true},
+                      IntFieldCase{"Boolean", 6, true}, IntFieldCase{"Text", 5, false},
+                      IntFieldCase{"Repeat", 8, false}, IntFieldCase{"Zero", 0, false}),
+    [](const auto& tpi) { return std::string(tpi.param.szName); });
 
 // --- extension blobs ---------------------------------------------------------------------------
 
@@ -159,10 +157,11 @@ TEST_P(BlobRoundTripTest, ReadsAndWritesTheSameBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Selectors, BlobRoundTripTest,
-    ::testing::Values(BlobCase{"Empty", dbtest::Blob{64, 0}},
-                      BlobCase{"WordsWithoutData", dbtest::Blob{65, 2, 11, 22, std::nullopt, {}}},
-                      BlobCase{"WordsAndData", dbtest::Blob{66, 3, 5, 6, std::nullopt, {1, 2, 3, 4, 5}}},
-                      BlobCase{"RawData", dbtest::Blob{67, 6, 0, 0, std::nullopt, {9, 8, 7, 6, 5, 4}}}),
+    ::testing::Values(
+        BlobCase{"Empty", dbtest::Blob{64, 0}},
+        BlobCase{"WordsWithoutData", dbtest::Blob{65, 2, 11, 22, std::nullopt, {}}},
+        BlobCase{"WordsAndData", dbtest::Blob{66, 3, 5, 6, std::nullopt, {1, 2, 3, 4, 5}}},
+        BlobCase{"RawData", dbtest::Blob{67, 6, 0, 0, std::nullopt, {9, 8, 7, 6, 5, 4}}}),
     [](const auto& tpi) { return std::string(tpi.param.szName); });
 
 TEST_F(CodecTest, BlobWithShortDataIsNotWritten) {
@@ -184,7 +183,9 @@ struct DamageCase {
 
 class DamagedFieldTest : public CodecTest, public ::testing::WithParamInterface<DamageCase> {};
 
-TEST_P(DamagedFieldTest, IsRefused) { EXPECT_FALSE(GetParam().read(OpenBytes(GetParam().bytes()))); }
+TEST_P(DamagedFieldTest, IsRefused) {
+  EXPECT_FALSE(GetParam().read(OpenBytes(GetParam().bytes())));
+}
 
 bool ReadBlob(PmDBUtil& db) {
   PmBlob blob{};
@@ -217,14 +218,35 @@ dbtest::Repeat DailyRepeat() {
 INSTANTIATE_TEST_SUITE_P(
     Defects, DamagedFieldTest,
     ::testing::Values(
-        DamageCase{"BlobSelectorOf4GiB", [] { return ByteWriter().Long(64).Long(0xFFFFFFFF).Long(1).Get(); }, ReadBlob},
+        DamageCase{"BlobSelectorOf4GiB",
+                   [] { return ByteWriter().Long(64).Long(0xFFFFFFFF).Long(1).Get(); }, ReadBlob},
         DamageCase{"BlobDataLengthBeyondTheEnd",
-                   [] { return ByteWriter().Long(64).Long(1).Long(0).Long(0).Long(0xFFFFFFF0).Raw(Bytes(16, 0)).Get(); },
+                   [] {
+                     return ByteWriter()
+                         .Long(64)
+                         .Long(1)
+                         .Long(0)
+                         .Long(0)
+                         .Long(0xFFFFFFF0)
+                         .Raw(Bytes(16, 0))
+                         .Get();
+                   },
                    ReadBlob},
-        DamageCase{"TextLengthBeyondTheEnd", [] { return ByteWriter().Long(5).Long(1).Byte(0xFF).Short(0xFFFF).Raw(Bytes(10, 'a')).Get(); },
+        DamageCase{"TextLengthBeyondTheEnd",
+                   [] {
+                     return ByteWriter()
+                         .Long(5)
+                         .Long(1)
+                         .Byte(0xFF)
+                         .Short(0xFFFF)
+                         .Raw(Bytes(10, 'a'))
+                         .Get();
+                   },
                    ReadText},
-        DamageCase{"TextFieldWithWrongType", [] { return ByteWriter().Long(1).Long(1).Byte(0).Get(); }, ReadText},
-        DamageCase{"ExceptionCountBeyondTheEnd", [] { return ByteWriter().Long(8).Short(5000).Long(1).Get(); }, ReadRepeat},
+        DamageCase{"TextFieldWithWrongType",
+                   [] { return ByteWriter().Long(1).Long(1).Byte(0).Get(); }, ReadText},
+        DamageCase{"ExceptionCountBeyondTheEnd",
+                   [] { return ByteWriter().Long(8).Short(5000).Long(1).Get(); }, ReadRepeat},
         DamageCase{"MoreExceptionsThanARecordHolds",
                    [] {
                      dbtest::Repeat r = DailyRepeat();
@@ -252,7 +274,8 @@ INSTANTIATE_TEST_SUITE_P(
                      return w.Get();
                    },
                    ReadRepeat},
-        DamageCase{"RepeatWithWrongType", [] { return ByteWriter().Long(1).Short(0).Short(0).Get(); }, ReadRepeat},
+        DamageCase{"RepeatWithWrongType",
+                   [] { return ByteWriter().Long(1).Short(0).Short(0).Get(); }, ReadRepeat},
         DamageCase{"RepeatCutInThePattern",
                    [] {
                      dbtest::Repeat r = DailyRepeat();
@@ -459,16 +482,16 @@ TEST_P(SqlLiteralTest, QuotesTextSafely) {
   VariantClear(&var);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, SqlLiteralTest,
-    ::testing::Values(SqlCase{"Plain", u"Lunch", 64, "'Lunch'"},
-                      SqlCase{"QuoteDoubled", u"O'Neil", 64, "'O''Neil'"},
-                      SqlCase{"Empty", u"", 64, "''"},
-                      // Cut inside a doubled quote: the pair is dropped whole, so the
-                      // literal still ends where it should.
-                      SqlCase{"CutNeverSplitsADoubledQuote", u"ab'cd", 6, "'ab'"},
-                      SqlCase{"CutKeepsWholePairs", u"ab'cd", 7, "'ab'''"}),
-    [](const auto& tpi) { return std::string(tpi.param.szName); });
+INSTANTIATE_TEST_SUITE_P(Texts, SqlLiteralTest,
+                         ::testing::Values(SqlCase{"Plain", u"Lunch", 64, "'Lunch'"},
+                                           SqlCase{"QuoteDoubled", u"O'Neil", 64, "'O''Neil'"},
+                                           SqlCase{"Empty", u"", 64, "''"},
+                                           // Cut inside a doubled quote: the pair is dropped whole,
+                                           // so the literal still ends where it should.
+                                           SqlCase{"CutNeverSplitsADoubledQuote", u"ab'cd", 6,
+                                                   "'ab'"},
+                                           SqlCase{"CutKeepsWholePairs", u"ab'cd", 7, "'ab'''"}),
+                         [](const auto& tpi) { return std::string(tpi.param.szName); });
 
 TEST(PalmTextTest, SqlLiteralOfNumbersAndFlags) {
   VARIANT var;
@@ -598,8 +621,8 @@ TEST_F(CategoryBlockTest, SavesCleanEntriesWithDerivedShortNames) {
   EXPECT_TRUE(log.Contains("Read category:Business"));
   EXPECT_TRUE(log.Contains("Load Palm Desktop Calendar categories successfully."));
 
-  EXPECT_EQ(Save(), dbtest::CategoryBlock(130, {{1, 1, 0, "Business", "Business"},
-                                               {4, 17, 0, "A/B: C", "A_B_ C"}}));
+  EXPECT_EQ(Save(), dbtest::CategoryBlock(
+                        130, {{1, 1, 0, "Business", "Business"}, {4, 17, 0, "A/B: C", "A_B_ C"}}));
 }
 
 TEST_F(CategoryBlockTest, LookupByNameAddsOnlyOnceEvenForLongNames) {
@@ -648,15 +671,18 @@ TEST_P(CategoryBlockDefectTest, IsRefusedWithALogLine) {
 INSTANTIATE_TEST_SUITE_P(
     Defects, CategoryBlockDefectTest,
     ::testing::Values(
-        BlockDefect{"Index16", dbtest::CategoryBlock(128, {{16, 3, 0, "Sixteen", ""}}), "Category index 16 is outside 1..15."},
-        BlockDefect{"Index0", dbtest::CategoryBlock(128, {{0, 3, 0, "Zero", ""}}), "Category index 0 is outside 1..15."},
+        BlockDefect{"Index16", dbtest::CategoryBlock(128, {{16, 3, 0, "Sixteen", ""}}),
+                    "Category index 16 is outside 1..15."},
+        BlockDefect{"Index0", dbtest::CategoryBlock(128, {{0, 3, 0, "Zero", ""}}),
+                    "Category index 0 is outside 1..15."},
         BlockDefect{"DuplicateIndex",
                     dbtest::CategoryBlock(128, {{2, 3, 0, "One", ""}, {2, 4, 0, "Two", ""}}),
                     "Category index 2 is already taken."},
         BlockDefect{"DuplicateId",
                     dbtest::CategoryBlock(128, {{2, 3, 0, "One", ""}, {5, 3, 0, "Two", ""}}),
                     "cannot be added"},
-        BlockDefect{"CountOf16", dbtest::CategoryBlock(128, {}, 16u), "Category count 16 does not fit"},
+        BlockDefect{"CountOf16", dbtest::CategoryBlock(128, {}, 16u),
+                    "Category count 16 does not fit"},
         BlockDefect{"CountBeyondTheEnd", dbtest::CategoryBlock(128, {{1, 1, 0, "A", ""}}, 3u),
                     "Category count 3 does not fit"},
         BlockDefect{"NameOver255Bytes",

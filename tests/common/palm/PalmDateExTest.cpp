@@ -161,43 +161,47 @@ TEST_P(DatebookExLayoutTest, LoadsAndSavesUnchanged) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, DatebookExLayoutTest,
-    ::testing::Values(
-        LayoutCase{"NoRecords", [](Datebook414&) {}, 0},
-        LayoutCase{"OtherMagicPrefix", [](Datebook414& f) { f.prefix = {1, 2, 3, 4, 5}; f.records = {Saved414().Build()}; }, 1},
-        LayoutCase{"ThreeHundredRecords",
-                   [](Datebook414& f) {
-                     for (uint32_t i = 0; i < 300; ++i) {
-                       Record414 r = Saved414();
-                       r.nRecordId = i;
-                       f.records.push_back(r.Build());
-                     }
-                   },
-                   300},
-        // Records of fewer fields than the row width are written back with as many.
-        LayoutCase{"FieldCount20",
-                   [](Datebook414& f) {
-                     f.nFieldCount = 20;
-                     f.fieldTypes.resize(20);
-                     f.records = {Saved414().Build(20), Saved414().Build(20)};
-                   },
-                   2},
-        LayoutCase{"RowWiderThanTheRecord",
-                   [](Datebook414& f) {
-                     f.nFieldsPerRow = 30;
-                     f.records = {Saved414().Build()};
-                   },
-                   1},
-        LayoutCase{"EmptyTextsAndRepeatOnly",
-                   [](Datebook414& f) {
-                     Record414 r = Saved414();
-                     r.summary.clear();
-                     r.repeat.nFlag = 0xFFFF;
-                     r.repeat.className = "CDayOfYear";
-                     r.repeat.nBrand = 6;
-                     r.repeat.nEndDate = PM_NO_END_DATE;
-                     f.records = {r.Build()};
-                   },
-                   1}),
+    ::testing::Values(LayoutCase{"NoRecords", [](Datebook414&) {}, 0},
+                      LayoutCase{"OtherMagicPrefix",
+                                 [](Datebook414& f) {
+                                   f.prefix = {1, 2, 3, 4, 5};
+                                   f.records = {Saved414().Build()};
+                                 },
+                                 1},
+                      LayoutCase{"ThreeHundredRecords",
+                                 [](Datebook414& f) {
+                                   for (uint32_t i = 0; i < 300; ++i) {
+                                     Record414 r = Saved414();
+                                     r.nRecordId = i;
+                                     f.records.push_back(r.Build());
+                                   }
+                                 },
+                                 300},
+                      // Records of fewer fields than the row width are written back with as many.
+                      LayoutCase{"FieldCount20",
+                                 [](Datebook414& f) {
+                                   f.nFieldCount = 20;
+                                   f.fieldTypes.resize(20);
+                                   f.records = {Saved414().Build(20), Saved414().Build(20)};
+                                 },
+                                 2},
+                      LayoutCase{"RowWiderThanTheRecord",
+                                 [](Datebook414& f) {
+                                   f.nFieldsPerRow = 30;
+                                   f.records = {Saved414().Build()};
+                                 },
+                                 1},
+                      LayoutCase{"EmptyTextsAndRepeatOnly",
+                                 [](Datebook414& f) {
+                                   Record414 r = Saved414();
+                                   r.summary.clear();
+                                   r.repeat.nFlag = 0xFFFF;
+                                   r.repeat.className = "CDayOfYear";
+                                   r.repeat.nBrand = 6;
+                                   r.repeat.nEndDate = PM_NO_END_DATE;
+                                   f.records = {r.Build()};
+                                 },
+                                 1}),
     [](const auto& tpi) { return std::string(tpi.param.szName); });
 
 TEST_F(DatebookExTest, ThreeHundredRecordsSetTheCountBytes) {
@@ -251,107 +255,111 @@ TEST_P(DatebookExDefectTest, FailsToLoadAndWritesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Defects, DatebookExDefectTest,
-    ::testing::Values(
-        DefectCase{"TruncatedHeader", [] { return Cut(Datebook414().Build(), 10); }, "Failed to check magic code."},
-        DefectCase{"WrongMagicText",
-                   [] {
-                     Datebook414 f;
-                     f.magic = "PalmSG Database00XX";
-                     return f.Build();
-                   },
-                   "Incorrect database magic code: PalmSG Database00XX"},
-        DefectCase{"EarlierLayoutVersion",
-                   [] {
-                     Datebook414 f;
-                     f.nVersion = 0x44420100;
-                     return f.Build();
-                   },
-                   "Incorrect database version:1145176320"},
-        DefectCase{"ReservedFieldCut", [] { return Cut(Datebook414().Build(), 40); }, "Failed to read reserved 1 field. Content="},
-        DefectCase{"StoredFileNameOver255",
-                   [] {
-                     Datebook414 f;
-                     f.fileName.assign(256, 'f');
-                     return f.Build();
-                   },
-                   "Failed to read database file name."},
-        DefectCase{"FieldCount28",
-                   [] {
-                     Datebook414 f;
-                     f.nFieldCount = 28;
-                     f.fieldTypes.push_back(1);
-                     return f.Build();
-                   },
-                   "Fields Count 28 is more than the 27 fields of a record."},
-        DefectCase{"FieldsPerRow0",
-                   [] {
-                     Datebook414 f;
-                     f.nFieldsPerRow = 0;
-                     f.nTotalFields = 27;
-                     return f.Build();
-                   },
-                   "Fields per row of 0 gives no record count."},
-        DefectCase{"CategoryIndex16",
-                   [] {
-                     Datebook414 f;
-                     f.categories = {{16, 5, 0, "Bad", "Bad"}};
-                     return f.Build();
-                   },
-                   "Category index 16 is outside 1..15."},
-        DefectCase{"DuplicateCategoryIndex",
-                   [] {
-                     Datebook414 f;
-                     f.categories = {{3, 5, 0, "One", "One"}, {3, 6, 0, "Two", "Two"}};
-                     return f.Build();
-                   },
-                   "Category index 3 is already taken."},
-        DefectCase{"BlobLengthBeyondTheEnd",
-                   [] {
-                     Record414 r;
-                     r.blobs[2] = dbtest::Blob{66, 1, 0, 0, 0x7FFFFFF0u, {}};
-                     return WithRecords({r});
-                   },
-                   "Error reading Palm Desktop Calendar, current file position:"},
-        DefectCase{"BlobSelectorOf4GiB",
-                   [] {
-                     Record414 r;
-                     r.blobs[0] = dbtest::Blob{64, 0xFFFFFFFFu, 0, 0, std::nullopt, {}};
-                     return WithRecords({r});
-                   },
-                   "Palm Desktop Calendar records are not saved successfully."},
-        DefectCase{"TextLengthBeyondTheEnd",
-                   [] {
-                     Bytes b = WithRecords({Record414()});
-                     // The last field is an empty text: give it a long length and no bytes.
-                     b.back() = 0xFF;
-                     b.push_back(0xFF);
-                     b.push_back(0xFF);
-                     return b;
-                   },
-                   "Failed to load Calendar records."},
-        DefectCase{"RecordCutInTheMiddle",
-                   [] {
-                     Bytes b = WithRecords({FullRecord(1), FullRecord(2)});
-                     return Cut(b, b.size() - 300);
-                   },
-                   "Failed to load Calendar records."},
-        DefectCase{"TotalFieldCountOf4Billion",
-                   [] {
-                     Datebook414 f;
-                     f.nTotalFields = 0xFFFFFFFF;
-                     f.nFieldsPerRow = 1;
-                     return f.Build();
-                   },
-                   "does not fit the"},
-        DefectCase{"WrongTypeCode",
-                   [] {
-                     Bytes b = WithRecords({Record414(), Record414()});
-                     // The first field's type code of the first record.
-                     const size_t nRecordBytes = Record414().Build().size();
-                     b[b.size() - 2 * nRecordBytes] = 9;
-                     return b;
-                   },
-                   "Error reading Palm Desktop Calendar, current file position: "}),
+    ::testing::Values(DefectCase{"TruncatedHeader", [] { return Cut(Datebook414().Build(), 10); },
+                                 "Failed to check magic code."},
+                      DefectCase{"WrongMagicText",
+                                 [] {
+                                   Datebook414 f;
+                                   f.magic = "PalmSG Database00XX";
+                                   return f.Build();
+                                 },
+                                 "Incorrect database magic code: PalmSG Database00XX"},
+                      DefectCase{"EarlierLayoutVersion",
+                                 [] {
+                                   Datebook414 f;
+                                   f.nVersion = 0x44420100;
+                                   return f.Build();
+                                 },
+                                 "Incorrect database version:1145176320"},
+                      DefectCase{"ReservedFieldCut", [] { return Cut(Datebook414().Build(), 40); },
+                                 "Failed to read reserved 1 field. Content="},
+                      DefectCase{"StoredFileNameOver255",
+                                 [] {
+                                   Datebook414 f;
+                                   f.fileName.assign(256, 'f');
+                                   return f.Build();
+                                 },
+                                 "Failed to read database file name."},
+                      DefectCase{"FieldCount28",
+                                 [] {
+                                   Datebook414 f;
+                                   f.nFieldCount = 28;
+                                   f.fieldTypes.push_back(1);
+                                   return f.Build();
+                                 },
+                                 "Fields Count 28 is more than the 27 fields of a record."},
+                      DefectCase{"FieldsPerRow0",
+                                 [] {
+                                   Datebook414 f;
+                                   f.nFieldsPerRow = 0;
+                                   f.nTotalFields = 27;
+                                   return f.Build();
+                                 },
+                                 "Fields per row of 0 gives no record count."},
+                      DefectCase{"CategoryIndex16",
+                                 [] {
+                                   Datebook414 f;
+                                   f.categories = {{16, 5, 0, "Bad", "Bad"}};
+                                   return f.Build();
+                                 },
+                                 "Category index 16 is outside 1..15."},
+                      DefectCase{
+                          "DuplicateCategoryIndex",
+                          [] {
+                            Datebook414 f;
+                            f.categories = {{3, 5, 0, "One", "One"}, {3, 6, 0, "Two", "Two"}};
+                            return f.Build();
+                          },
+                          "Category index 3 is already taken."},
+                      DefectCase{"BlobLengthBeyondTheEnd",
+                                 [] {
+                                   Record414 r;
+                                   r.blobs[2] = dbtest::Blob{66, 1, 0, 0, 0x7FFFFFF0u, {}};
+                                   return WithRecords({r});
+                                 },
+                                 "Error reading Palm Desktop Calendar, current file position:"},
+                      DefectCase{"BlobSelectorOf4GiB",
+                                 [] {
+                                   Record414 r;
+                                   r.blobs[0] =
+                                       dbtest::Blob{64, 0xFFFFFFFFu, 0, 0, std::nullopt, {}};
+                                   return WithRecords({r});
+                                 },
+                                 "Palm Desktop Calendar records are not saved successfully."},
+                      DefectCase{"TextLengthBeyondTheEnd",
+                                 [] {
+                                   Bytes b = WithRecords({Record414()});
+                                   // The last field is an empty text: give it a long length and no
+                                   // bytes.
+                                   b.back() = 0xFF;
+                                   b.push_back(0xFF);
+                                   b.push_back(0xFF);
+                                   return b;
+                                 },
+                                 "Failed to load Calendar records."},
+                      DefectCase{"RecordCutInTheMiddle",
+                                 [] {
+                                   Bytes b = WithRecords({FullRecord(1), FullRecord(2)});
+                                   return Cut(b, b.size() - 300);
+                                 },
+                                 "Failed to load Calendar records."},
+                      DefectCase{"TotalFieldCountOf4Billion",
+                                 [] {
+                                   Datebook414 f;
+                                   f.nTotalFields = 0xFFFFFFFF;
+                                   f.nFieldsPerRow = 1;
+                                   return f.Build();
+                                 },
+                                 "does not fit the"},
+                      DefectCase{"WrongTypeCode",
+                                 [] {
+                                   Bytes b = WithRecords({Record414(), Record414()});
+                                   // The first field's type code of the first record.
+                                   const size_t nRecordBytes = Record414().Build().size();
+                                   b[b.size() - 2 * nRecordBytes] = 9;
+                                   return b;
+                                 },
+                                 "Error reading Palm Desktop Calendar, current file position: "}),
     [](const auto& tpi) { return std::string(tpi.param.szName); });
 
 TEST_F(DatebookExTest, ALockedDatebookIsNeitherLoadedNorSaved) {

@@ -101,7 +101,8 @@ struct PartialCase {
   int nRecords;
 };
 
-class DatebookPartialTest : public DatebookTest, public ::testing::WithParamInterface<PartialCase> {};
+class DatebookPartialTest : public DatebookTest,
+                            public ::testing::WithParamInterface<PartialCase> {};
 
 TEST_P(DatebookPartialTest, KeepsTheRecordsBeforeTheDamage) {
   Write(GetParam().bytes());
@@ -120,7 +121,8 @@ Bytes FiveRecords(const std::function<void(std::vector<Bytes>&)>& damage) {
 INSTANTIATE_TEST_SUITE_P(
     Damage, DatebookPartialTest,
     ::testing::Values(
-        PartialCase{"FifthRecordDamaged", [] { return FiveRecords([](std::vector<Bytes>& r) { r[4][0] = 9; }); }, 4},
+        PartialCase{"FifthRecordDamaged",
+                    [] { return FiveRecords([](std::vector<Bytes>& r) { r[4][0] = 9; }); }, 4},
         PartialCase{"RecordCutInTheMiddle",
                     [] {
                       Bytes b = FiveRecords([](std::vector<Bytes>&) {});
@@ -152,7 +154,8 @@ struct RefusalCase {
   std::function<Bytes()> bytes;
 };
 
-class DatebookRefusalTest : public DatebookTest, public ::testing::WithParamInterface<RefusalCase> {};
+class DatebookRefusalTest : public DatebookTest,
+                            public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(DatebookRefusalTest, FailsToLoadAndWritesNothing) {
   dbtest::LogCapture log;
@@ -168,57 +171,60 @@ TEST_P(DatebookRefusalTest, FailsToLoadAndWritesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Defects, DatebookRefusalTest,
-    ::testing::Values(
-        RefusalCase{"LaterLayoutFile",
-                    [] {
-                      dbtest::Datebook414 f;
-                      return f.Build();
-                    }},
-        RefusalCase{"TruncatedHeader", [] { return Bytes{0x00, 0x01, 0x42}; }},
-        RefusalCase{"HeaderTextOver511",
-                    [] {
-                      Datebook41 f;
-                      f.header.assign(600, 'h');
-                      return f.Build();
-                    }},
-        RefusalCase{"StoredFileNameOver255",
-                    [] {
-                      Datebook41 f;
-                      f.fileName.assign(256, 'f');
-                      return f.Build();
-                    }},
-        RefusalCase{"FieldCount16",
-                    [] {
-                      Datebook41 f;
-                      f.nFieldCount = 16;
-                      f.fieldTypes.push_back(1);
-                      return f.Build();
-                    }},
-        RefusalCase{"FieldsPerRow0",
-                    [] {
-                      Datebook41 f;
-                      f.nFieldsPerRow = 0;
-                      f.nTotalFields = 15;
-                      return f.Build();
-                    }},
-        RefusalCase{"CategoryIndex16",
-                    [] {
-                      Datebook41 f;
-                      f.categories = {{16, 5, 0, "Bad", "Bad"}};
-                      return f.Build();
-                    }},
-        RefusalCase{"DuplicateCategoryIndex",
-                    [] {
-                      Datebook41 f;
-                      f.categories = {{3, 5, 0, "One", "One"}, {3, 6, 0, "Two", "Two"}};
-                      return f.Build();
-                    }},
-        RefusalCase{"SchemaCut",
-                    [] {
-                      Bytes b = Datebook41().Build();
-                      b.resize(b.size() - 10);
-                      return b;
-                    }}),
+    ::testing::Values(RefusalCase{"LaterLayoutFile",
+                                  [] {
+                                    dbtest::Datebook414 f;
+                                    return f.Build();
+                                  }},
+                      RefusalCase{"TruncatedHeader",
+                                  [] {
+                                    return Bytes{0x00, 0x01, 0x42};
+                                  }},
+                      RefusalCase{"HeaderTextOver511",
+                                  [] {
+                                    Datebook41 f;
+                                    f.header.assign(600, 'h');
+                                    return f.Build();
+                                  }},
+                      RefusalCase{"StoredFileNameOver255",
+                                  [] {
+                                    Datebook41 f;
+                                    f.fileName.assign(256, 'f');
+                                    return f.Build();
+                                  }},
+                      RefusalCase{"FieldCount16",
+                                  [] {
+                                    Datebook41 f;
+                                    f.nFieldCount = 16;
+                                    f.fieldTypes.push_back(1);
+                                    return f.Build();
+                                  }},
+                      RefusalCase{"FieldsPerRow0",
+                                  [] {
+                                    Datebook41 f;
+                                    f.nFieldsPerRow = 0;
+                                    f.nTotalFields = 15;
+                                    return f.Build();
+                                  }},
+                      RefusalCase{"CategoryIndex16",
+                                  [] {
+                                    Datebook41 f;
+                                    f.categories = {{16, 5, 0, "Bad", "Bad"}};
+                                    return f.Build();
+                                  }},
+                      RefusalCase{
+                          "DuplicateCategoryIndex",
+                          [] {
+                            Datebook41 f;
+                            f.categories = {{3, 5, 0, "One", "One"}, {3, 6, 0, "Two", "Two"}};
+                            return f.Build();
+                          }},
+                      RefusalCase{"SchemaCut",
+                                  [] {
+                                    Bytes b = Datebook41().Build();
+                                    b.resize(b.size() - 10);
+                                    return b;
+                                  }}),
     [](const auto& tpi) { return std::string(tpi.param.szName); });
 
 TEST_F(DatebookTest, DiskFullLeavesTheOriginalIntact) {

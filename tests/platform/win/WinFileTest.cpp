@@ -54,7 +54,8 @@ struct DispositionCase {
   const char* szContentAfter;
 };
 
-class DispositionTest : public WinFileTest, public ::testing::WithParamInterface<DispositionCase> {};
+class DispositionTest : public WinFileTest,
+                        public ::testing::WithParamInterface<DispositionCase> {};
 
 TEST_P(DispositionTest, OpensOrFailsAsWindowsDoes) {
   const DispositionCase& c = GetParam();
@@ -75,8 +76,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DispositionCase{"CreateNewOnMissing", false, CREATE_NEW, true, ERROR_SUCCESS, ""},
         DispositionCase{"CreateNewOnExisting", true, CREATE_NEW, false, ERROR_FILE_EXISTS, "old"},
-        DispositionCase{"CreateAlwaysTruncates", true, CREATE_ALWAYS, true, ERROR_ALREADY_EXISTS, ""},
-        DispositionCase{"OpenExistingOnMissing", false, OPEN_EXISTING, false, ERROR_FILE_NOT_FOUND, nullptr},
+        DispositionCase{"CreateAlwaysTruncates", true, CREATE_ALWAYS, true, ERROR_ALREADY_EXISTS,
+                        ""},
+        DispositionCase{"OpenExistingOnMissing", false, OPEN_EXISTING, false, ERROR_FILE_NOT_FOUND,
+                        nullptr},
         DispositionCase{"OpenExistingKeeps", true, OPEN_EXISTING, true, ERROR_SUCCESS, "old"},
         DispositionCase{"OpenAlwaysKeeps", true, OPEN_ALWAYS, true, ERROR_ALREADY_EXISTS, "old"},
         DispositionCase{"OpenAlwaysCreates", false, OPEN_ALWAYS, true, ERROR_SUCCESS, ""},
@@ -89,8 +92,8 @@ TEST_F(WinFileTest, MissingFolderAndFoldersThemselvesFail) {
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_EQ(h, INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-  h = CreateFile(m_Folder.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  h = CreateFile(m_Folder.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                 nullptr);
   EXPECT_EQ(h, INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
