@@ -147,7 +147,7 @@ DWORD ReadVersionBlock(const ReadAt& read, std::vector<BYTE>& block) {
   const DWORD nDataRva = Dword(data);
   const DWORD nDataSize = Dword(data + 4);
   uint64_t nDataOffset = 0;
-  if (nDataSize == 0 || nDataSize > kMaxVersionBlock ||
+  if (nDataSize < kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO) || nDataSize > kMaxVersionBlock ||
       !RvaToOffset(sections, nDataRva, nDataSize, &nDataOffset)) {
     return ERROR_RESOURCE_TYPE_NOT_FOUND;
   }
@@ -155,6 +155,11 @@ DWORD ReadVersionBlock(const ReadAt& read, std::vector<BYTE>& block) {
   if (!read(nDataOffset, block.data(), nDataSize)) {
     block.clear();
     return ERROR_RESOURCE_TYPE_NOT_FOUND;
+  }
+  // The block's own length is what VerQueryValue trusts; it must not claim more than is here.
+  if (Word(block.data()) > nDataSize) {
+    block[0] = static_cast<BYTE>(nDataSize & 0xFF);
+    block[1] = static_cast<BYTE>(nDataSize >> 8);
   }
   return ERROR_SUCCESS;
 }

@@ -136,6 +136,16 @@ TEST(PeVersion, CutCopyNeverYieldsTheFixedInfo) {
   EXPECT_FALSE(VerQueryValue(block.data(), "\\", &pInfo, &nLen));
 }
 
+TEST(PeVersion, BlockLengthNeverClaimsMoreThanTheResource) {
+  std::vector<uint8_t> image = BuildPeImage(PeVersion(4, 1, 4, 0));
+  image[0x200 + 0x58] = 0xFF;  // wLength of the version block: 0xFF5C
+  image[0x200 + 0x59] = 0xFF;
+  std::vector<BYTE> block;
+  ASSERT_TRUE(CxFindVersionBlock(image.data(), image.size(), block));
+  ASSERT_EQ(block.size(), 92u);
+  EXPECT_EQ(block[0] | (block[1] << 8), 92);
+}
+
 TEST(PeVersion, OnlyTheRootBlockIsOffered) {
   const std::vector<uint8_t> image = BuildPeImage(PeVersion(1, 2, 3, 4));
   std::vector<BYTE> block;
