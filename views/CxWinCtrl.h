@@ -163,7 +163,7 @@ struct CxCreateStruct {
   void* pCreateParams;
   HINSTANCE hInstance;
   HWND hWndParent;
-  int nY, nX, nHeight, nWidth;
+  int nHeight, nWidth, nY, nX;  // in the order of the Win32 structure
   DWORD dwStyle;
   const char* szClass;
   DWORD dwExStyle;
