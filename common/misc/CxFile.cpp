@@ -23,6 +23,7 @@ bool CxFile::Open(const char* szPath, const char* szMode) {
     return false;
   }
   Close();
+  m_nKnownSize = -1;
   m_pFile = std::fopen(szPath, szMode);
   return m_pFile != nullptr;
 }
@@ -42,15 +43,20 @@ bool CxFile::ReadRaw(void* pTarget, size_t nBytes) {
 
 bool CxFile::WriteRaw(const void* pSource, size_t nBytes) {
   if (m_pFile == nullptr) return false;
+  m_nKnownSize = -1;
   return nBytes == 0 || std::fwrite(pSource, 1, nBytes, m_pFile) == nBytes;
 }
 
 long long CxFile::RemainingBytes() {
   const long nHere = std::ftell(m_pFile);
-  if (nHere < 0 || std::fseek(m_pFile, 0, SEEK_END) != 0) return -1;
-  const long nEnd = std::ftell(m_pFile);
-  std::fseek(m_pFile, nHere, SEEK_SET);
-  return nEnd < nHere ? -1 : static_cast<long long>(nEnd - nHere);
+  if (nHere < 0) return -1;
+  if (m_nKnownSize < 0) {
+    if (std::fseek(m_pFile, 0, SEEK_END) != 0) return -1;
+    const long nEnd = std::ftell(m_pFile);
+    if (std::fseek(m_pFile, nHere, SEEK_SET) != 0 || nEnd < 0) return -1;
+    m_nKnownSize = nEnd;
+  }
+  return m_nKnownSize < nHere ? 0 : m_nKnownSize - nHere;
 }
 
 bool CxFile::ReadString(char* szBuf, int nCapacity, int* pnLength) {

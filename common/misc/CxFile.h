@@ -59,4 +59,7 @@ class CxFile {
   long long RemainingBytes();
 
   FILE* m_pFile = nullptr;
+  // The file's size as found when first needed, so that reading many strings does not seek
+  // to the end each time; -1 until known, and forgotten whenever the stream is written.
+  long long m_nKnownSize = -1;
 };
