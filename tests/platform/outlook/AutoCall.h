@@ -15,7 +15,10 @@ inline HRESULT Invoke(IDispatch* pObject, const char16_t* szName, WORD wFlags,
   DISPID nId = 0;
   LPOLESTR pszName = const_cast<LPOLESTR>(szName);
   HRESULT hr = pObject->GetIDsOfNames(IID_NULL, &pszName, 1, LOCALE_SYSTEM_DEFAULT, &nId);
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr)) {
+    for (VARIANT& arg : args) VariantClear(&arg);
+    return hr;
+  }
   std::vector<VARIANT> reversed(args.rbegin(), args.rend());
   DISPID nPut = DISPID_PROPERTYPUT;
   DISPPARAMS params = {reversed.empty() ? nullptr : reversed.data(),
@@ -27,6 +30,7 @@ inline HRESULT Invoke(IDispatch* pObject, const char16_t* szName, WORD wFlags,
   hr = pObject->Invoke(nId, IID_NULL, LOCALE_SYSTEM_DEFAULT, wFlags, &params,
                        pResult != nullptr ? pResult : &ignored, nullptr, nullptr);
   VariantClear(&ignored);
+  for (VARIANT& arg : reversed) VariantClear(&arg);
   return hr;
 }
 
@@ -51,7 +55,6 @@ inline VARIANT Bool(bool b) {
   v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
   return v;
 }
-// The caller frees the string with VariantClear.
 inline VARIANT Text(const std::u16string& text) {
   VARIANT v;
   VariantInit(&v);
@@ -60,10 +63,9 @@ inline VARIANT Text(const std::u16string& text) {
   return v;
 }
 
+// Invoke frees the arguments, strings included.
 inline HRESULT Put(IDispatch* p, const char16_t* szName, VARIANT value) {
-  HRESULT hr = Invoke(p, szName, DISPATCH_PROPERTYPUT, {value}, nullptr);
-  VariantClear(&value);
-  return hr;
+  return Invoke(p, szName, DISPATCH_PROPERTYPUT, {value}, nullptr);
 }
 
 inline VARIANT Get(IDispatch* p, const char16_t* szName) {

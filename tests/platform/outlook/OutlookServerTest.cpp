@@ -133,6 +133,7 @@ class OutlookServerTest : public ::testing::Test {
 
   void TearDown() override {
     CloseFolder();
+    OutlookServerRevoke();
     CoUninitialize();
     std::filesystem::remove_all(m_dir);
   }
