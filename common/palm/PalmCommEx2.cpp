@@ -210,7 +210,9 @@ bool ReadRow(TADOQuery* pQuery, VARIANT** ppValues, DWORD* pnCount) {
 // ---------------------------------------------------------------------------------------
 // PmDataAccessor
 
-PmDataAccessor::PmDataAccessor() { m_szLastQuery[0] = '\0'; }
+PmDataAccessor::PmDataAccessor() {
+  m_szLastQuery[0] = '\0';
+}
 
 PmDataAccessor::~PmDataAccessor() = default;
 
@@ -221,8 +223,8 @@ const char* PmDataAccessor::BuildInfoSql(const char* szWhere, int nType,
 }
 
 const char* PmDataAccessor::BuildCategorySql(const char* szWhere, int nType,
-                                             const char* const* pszColumns,
-                                             const VARIANT* pValues, DWORD nCount) {
+                                             const char* const* pszColumns, const VARIANT* pValues,
+                                             DWORD nCount) {
   return BuildSql("Category", szWhere, nType, pszColumns, pValues, nCount);
 }
 
@@ -238,9 +240,15 @@ bool PmDataAccessor::SelectFirst(const char*, const char* const*, VARIANT**, DWO
 bool PmDataAccessor::SelectNext(const char*, const char* const*, VARIANT**, DWORD*) {
   return false;
 }
-bool PmDataAccessor::QueryFirst(const char*, VARIANT**, DWORD*) { return false; }
-bool PmDataAccessor::QueryNext(const char*, VARIANT**, DWORD*) { return false; }
-bool PmDataAccessor::ExecuteSql(const char*, bool) { return false; }
+bool PmDataAccessor::QueryFirst(const char*, VARIANT**, DWORD*) {
+  return false;
+}
+bool PmDataAccessor::QueryNext(const char*, VARIANT**, DWORD*) {
+  return false;
+}
+bool PmDataAccessor::ExecuteSql(const char*, bool) {
+  return false;
+}
 
 const char* PmDataAccessor::BuildSql(const char* szTable, const char* szWhere, int nType,
                                      const char* const* pszColumns, const VARIANT* pValues,
@@ -297,8 +305,8 @@ const char* PmDataAccessor::BuildSql(const char* szTable, const char* szWhere, i
   return g_szSql;
 }
 
-bool PmDataAccessor::BuildWhere(const char* const* pszColumns, DWORD nCount,
-                                const VARIANT* pValues, char* szBuf, int nCapacity) {
+bool PmDataAccessor::BuildWhere(const char* const* pszColumns, DWORD nCount, const VARIANT* pValues,
+                                char* szBuf, int nCapacity) {
   if (szBuf == nullptr) return false;
   if (nCapacity > 0) szBuf[0] = '\0';
   if (pszColumns == nullptr || nCount == 0 || pValues == nullptr) return true;
@@ -425,10 +433,18 @@ bool PmMDBAccessor::SelectNext(const char*, const char* const*, VARIANT** ppValu
   return QueryNext(m_szLastQuery, ppValues, pnCount);
 }
 
-TADOQuery* PmMDBAccessor::GetAddrQuery() { return &m_pDataModule->qryAddr; }
-TADOQuery* PmMDBAccessor::GetDateQuery() { return &m_pDataModule->qryDate; }
-TADOQuery* PmMDBAccessor::GetTodoQuery() { return &m_pDataModule->qryTodo; }
-TADOQuery* PmMDBAccessor::GetMemoQuery() { return &m_pDataModule->qryMemo; }
+TADOQuery* PmMDBAccessor::GetAddrQuery() {
+  return &m_pDataModule->qryAddr;
+}
+TADOQuery* PmMDBAccessor::GetDateQuery() {
+  return &m_pDataModule->qryDate;
+}
+TADOQuery* PmMDBAccessor::GetTodoQuery() {
+  return &m_pDataModule->qryTodo;
+}
+TADOQuery* PmMDBAccessor::GetMemoQuery() {
+  return &m_pDataModule->qryMemo;
+}
 
 TADOQuery* PmMDBAccessor::GetQuery() {
   switch (m_nDbKind) {
@@ -445,10 +461,18 @@ TADOQuery* PmMDBAccessor::GetQuery() {
   }
 }
 
-TADOConnection* PmMDBAccessor::GetAddrConnection() { return &m_pDataModule->connAddr; }
-TADOConnection* PmMDBAccessor::GetDateConnection() { return &m_pDataModule->connDate; }
-TADOConnection* PmMDBAccessor::GetTodoConnection() { return &m_pDataModule->connTodo; }
-TADOConnection* PmMDBAccessor::GetMemoConnection() { return &m_pDataModule->connMemo; }
+TADOConnection* PmMDBAccessor::GetAddrConnection() {
+  return &m_pDataModule->connAddr;
+}
+TADOConnection* PmMDBAccessor::GetDateConnection() {
+  return &m_pDataModule->connDate;
+}
+TADOConnection* PmMDBAccessor::GetTodoConnection() {
+  return &m_pDataModule->connTodo;
+}
+TADOConnection* PmMDBAccessor::GetMemoConnection() {
+  return &m_pDataModule->connMemo;
+}
 
 TADOConnection* PmMDBAccessor::GetConnection() {
   switch (m_nDbKind) {
@@ -474,7 +498,9 @@ PmCategoryEx2::PmCategoryEx2() : nId(0), nStatus(0), nColor(0) {
 
 PmCategoryEx2::~PmCategoryEx2() = default;
 
-void PmCategoryEx2::SetName(const char* szText) { lstrcpyn(szName, szText, 255); }
+void PmCategoryEx2::SetName(const char* szText) {
+  lstrcpyn(szName, szText, 255);
+}
 
 PmCategoryEx2Mgr::PmCategoryEx2Mgr(PmDataAccessor* pAccessor)
     : m_pAccessor(pAccessor), m_nCursor(0) {
@@ -492,9 +518,13 @@ PmCategoryEx2Mgr::PmCategoryEx2Mgr(PmDataAccessor* pAccessor)
   }
 }
 
-PmCategoryEx2Mgr::~PmCategoryEx2Mgr() { RemoveAll(); }
+PmCategoryEx2Mgr::~PmCategoryEx2Mgr() {
+  RemoveAll();
+}
 
-int PmCategoryEx2Mgr::GetCount() { return static_cast<int>(m_List.size()); }
+int PmCategoryEx2Mgr::GetCount() {
+  return static_cast<int>(m_List.size());
+}
 
 void PmCategoryEx2Mgr::RemoveAll() {
   m_List.clear();
@@ -652,6 +682,7 @@ bool PmDBEx2Util::SelectByRecordId(LONG nRecordId, const char* const* pszColumns
 bool PmDBEx2Util::SelectWhere(const char* szWhere, const char* const* pszColumns,
                               VARIANT** ppValues, DWORD* pnCount) {
   if (!m_pAccessor || pnCount == nullptr) return false;
-  std::string strSql = m_pAccessor->BuildMainSql(szWhere, SQL_SELECT, pszColumns, nullptr, *pnCount);
+  std::string strSql =
+      m_pAccessor->BuildMainSql(szWhere, SQL_SELECT, pszColumns, nullptr, *pnCount);
   return m_pAccessor->QueryFirst(strSql.c_str(), ppValues, pnCount);
 }

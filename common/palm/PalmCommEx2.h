@@ -69,8 +69,8 @@ class PmDataAccessor {
                                    const VARIANT* pValues, DWORD nCount);
 
   // *pnCount: the number of columns on the way in, of values on the way out.
-  virtual bool SelectFirst(const char* szTable, const char* const* pszColumns,
-                           VARIANT** ppValues, DWORD* pnCount);
+  virtual bool SelectFirst(const char* szTable, const char* const* pszColumns, VARIANT** ppValues,
+                           DWORD* pnCount);
   virtual bool SelectNext(const char* szTable, const char* const* pszColumns, VARIANT** ppValues,
                           DWORD* pnCount);
   virtual bool QueryFirst(const char* szSql, VARIANT** ppValues, DWORD* pnCount);
@@ -80,8 +80,7 @@ class PmDataAccessor {
   // One statement into a process-wide buffer, valid until the next call; empty for no
   // columns, a count of 0 or an unknown type.
   static const char* BuildSql(const char* szTable, const char* szWhere, int nType,
-                              const char* const* pszColumns, const VARIANT* pValues,
-                              DWORD nCount);
+                              const char* const* pszColumns, const VARIANT* pValues, DWORD nCount);
   // "WHERE [a] = x AND ..." for key columns; false only without a buffer.
   static bool BuildWhere(const char* const* pszColumns, DWORD nCount, const VARIANT* pValues,
                          char* szBuf, int nCapacity);
@@ -208,8 +207,8 @@ class PmDBEx2Util {
   virtual bool Open(int nDbKind, const char* szPath);
   virtual bool LoadCategories();
   virtual bool LoadInfo();
-  virtual bool SelectByRecordId(LONG nRecordId, const char* const* pszColumns,
-                                VARIANT** ppValues, DWORD* pnCount);
+  virtual bool SelectByRecordId(LONG nRecordId, const char* const* pszColumns, VARIANT** ppValues,
+                                DWORD* pnCount);
   virtual bool SelectWhere(const char* szWhere, const char* const* pszColumns, VARIANT** ppValues,
                            DWORD* pnCount);
 

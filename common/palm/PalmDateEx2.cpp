@@ -14,6 +14,7 @@
 #include <string>
 
 #include "common/misc/CxDebugUtil.h"
+#include "common/palm/Datamain.h"
 #include "common/palm/PalmComm.h"
 #include "common/palm/PalmHotSync.h"
 #include "platform/win/WinString.h"
@@ -21,9 +22,9 @@
 namespace {
 
 const char* const kFieldColumns[PM_EX2_FIELD_COUNT] = {
-    "Record ID", "Status",   "Placement", "Private",  "Category", "Note",
-    "Start Time", "End Time", "Untimed",  "Time Zone", "Location", "Summary",
-    "Alarm",     "Alarm Advance", "Alarm Unit", "Repeated Event"};
+    "Record ID",  "Status",        "Placement",  "Private",       "Category", "Note",
+    "Start Time", "End Time",      "Untimed",    "Time Zone",     "Location", "Summary",
+    "Alarm",      "Alarm Advance", "Alarm Unit", "Repeated Event"};
 
 const char* const kWeekdayTokens[7] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
 
@@ -103,23 +104,57 @@ void AppendWeekdays(BYTE bDays, std::string& strRule) {
 // The value of a field id, as the column is written.
 void FieldValue(const PmDateEx2Record* pRecord, int nId, VARIANT* pValue) {
   switch (nId) {
-    case 0: SetIntValue(pRecord->nRecordId, pValue); break;
-    case 1: SetIntValue(pRecord->nStatus, pValue); break;
-    case 2: SetIntValue(pRecord->nPlacement, pValue); break;
-    case 3: SetBoolValue(pRecord->bPrivate, pValue); break;
-    case 4: SetNumberTextValue(pRecord->nCategory, pValue); break;
-    case 5: SetTextValue(pRecord->szNote, pValue); break;
-    case 6: SetTextValue(pRecord->szStartTime, pValue); break;
-    case 7: SetTextValue(pRecord->szEndTime, pValue); break;
-    case 8: SetBoolValue(pRecord->bUntimed, pValue); break;
-    case 9: SetTextValue(pRecord->szTimeZone, pValue); break;
-    case 10: SetTextValue(pRecord->szLocation, pValue); break;
-    case 11: SetTextValue(pRecord->szSummary, pValue); break;
-    case 12: SetBoolValue(pRecord->bAlarm, pValue); break;
-    case 13: SetIntValue(pRecord->nAlarmAdvance, pValue); break;
-    case 14: SetIntValue(pRecord->nAlarmUnit, pValue); break;
-    case 15: SetTextValue(pRecord->szRepeatedEvent, pValue); break;
-    default: VariantInit(pValue); break;
+    case 0:
+      SetIntValue(pRecord->nRecordId, pValue);
+      break;
+    case 1:
+      SetIntValue(pRecord->nStatus, pValue);
+      break;
+    case 2:
+      SetIntValue(pRecord->nPlacement, pValue);
+      break;
+    case 3:
+      SetBoolValue(pRecord->bPrivate, pValue);
+      break;
+    case 4:
+      SetNumberTextValue(pRecord->nCategory, pValue);
+      break;
+    case 5:
+      SetTextValue(pRecord->szNote, pValue);
+      break;
+    case 6:
+      SetTextValue(pRecord->szStartTime, pValue);
+      break;
+    case 7:
+      SetTextValue(pRecord->szEndTime, pValue);
+      break;
+    case 8:
+      SetBoolValue(pRecord->bUntimed, pValue);
+      break;
+    case 9:
+      SetTextValue(pRecord->szTimeZone, pValue);
+      break;
+    case 10:
+      SetTextValue(pRecord->szLocation, pValue);
+      break;
+    case 11:
+      SetTextValue(pRecord->szSummary, pValue);
+      break;
+    case 12:
+      SetBoolValue(pRecord->bAlarm, pValue);
+      break;
+    case 13:
+      SetIntValue(pRecord->nAlarmAdvance, pValue);
+      break;
+    case 14:
+      SetIntValue(pRecord->nAlarmUnit, pValue);
+      break;
+    case 15:
+      SetTextValue(pRecord->szRepeatedEvent, pValue);
+      break;
+    default:
+      VariantInit(pValue);
+      break;
   }
 }
 
@@ -183,7 +218,9 @@ PmDateEx2Util::PmDateEx2Util(const char* szPath) : PmDateEx2Util() {
   m_bLoaded = LoadFile(szPath) ? 1 : 0;
 }
 
-PmDateEx2Util::~PmDateEx2Util() { m_pRecords.reset(); }
+PmDateEx2Util::~PmDateEx2Util() {
+  m_pRecords.reset();
+}
 
 bool PmDateEx2Util::LoadByUserId(DWORD nUserId) {
   Log(2, "Start loading Palm Desktop Calendar by user ID: %d", static_cast<int>(nUserId));
@@ -201,7 +238,10 @@ bool PmDateEx2Util::LoadByUserId(DWORD nUserId) {
 bool PmDateEx2Util::LoadFile(const char* szPath) {
   if (szPath == nullptr || szPath[0] == '\0') return false;
   Log(2, "Loading Palm Desktop Calendar: %s", szPath);
-  if (!Open(DB_DATE, szPath)) {
+  // A file the engine cannot open is no calendar: taking it as an empty one would let the
+  // file check accept any file named .mdb and every later write fail.
+  if (!Open(DB_DATE, szPath) || !m_pAccessor->GetConnection() ||
+      !m_pAccessor->GetConnection()->GetConnected()) {
     Log(0, "Open Palm Desktop Calendar database failed: %s", szPath);
     return false;
   }
@@ -215,12 +255,24 @@ void PmDateEx2Util::RecordFromRow(const VARIANT* pValues, DWORD nCount, PmDateEx
   for (DWORD i = 0; i < nFields; ++i) {
     const VARIANT* pValue = &pValues[i];
     switch (i) {
-      case 0: GetIntValue(pValue, &pRecord->nRecordId); break;
-      case 1: GetIntValue(pValue, &pRecord->nStatus); break;
-      case 2: GetIntValue(pValue, &pRecord->nPlacement); break;
-      case 3: GetBoolValue(pValue, &pRecord->bPrivate); break;
-      case 4: GetIntValue(pValue, &pRecord->nCategory); break;
-      case 5: GetTextValue(pValue, pRecord->szNote, sizeof(pRecord->szNote)); break;
+      case 0:
+        GetIntValue(pValue, &pRecord->nRecordId);
+        break;
+      case 1:
+        GetIntValue(pValue, &pRecord->nStatus);
+        break;
+      case 2:
+        GetIntValue(pValue, &pRecord->nPlacement);
+        break;
+      case 3:
+        GetBoolValue(pValue, &pRecord->bPrivate);
+        break;
+      case 4:
+        GetIntValue(pValue, &pRecord->nCategory);
+        break;
+      case 5:
+        GetTextValue(pValue, pRecord->szNote, sizeof(pRecord->szNote));
+        break;
       case 6:
         GetIntValue(pValue, &pRecord->nStartTime);
         TimeText(pRecord->nStartTime, pRecord->szStartTime);
@@ -229,13 +281,27 @@ void PmDateEx2Util::RecordFromRow(const VARIANT* pValues, DWORD nCount, PmDateEx
         GetIntValue(pValue, &pRecord->nEndTime);
         TimeText(pRecord->nEndTime, pRecord->szEndTime);
         break;
-      case 8: GetBoolValue(pValue, &pRecord->bUntimed); break;
-      case 9: GetTextValue(pValue, pRecord->szTimeZone, sizeof(pRecord->szTimeZone)); break;
-      case 10: GetTextValue(pValue, pRecord->szLocation, sizeof(pRecord->szLocation)); break;
-      case 11: GetTextValue(pValue, pRecord->szSummary, sizeof(pRecord->szSummary)); break;
-      case 12: GetBoolValue(pValue, &pRecord->bAlarm); break;
-      case 13: GetIntValue(pValue, &pRecord->nAlarmAdvance); break;
-      case 14: GetIntValue(pValue, &pRecord->nAlarmUnit); break;
+      case 8:
+        GetBoolValue(pValue, &pRecord->bUntimed);
+        break;
+      case 9:
+        GetTextValue(pValue, pRecord->szTimeZone, sizeof(pRecord->szTimeZone));
+        break;
+      case 10:
+        GetTextValue(pValue, pRecord->szLocation, sizeof(pRecord->szLocation));
+        break;
+      case 11:
+        GetTextValue(pValue, pRecord->szSummary, sizeof(pRecord->szSummary));
+        break;
+      case 12:
+        GetBoolValue(pValue, &pRecord->bAlarm);
+        break;
+      case 13:
+        GetIntValue(pValue, &pRecord->nAlarmAdvance);
+        break;
+      case 14:
+        GetIntValue(pValue, &pRecord->nAlarmUnit);
+        break;
       case 15:
         GetTextValue(pValue, pRecord->szRepeatedEvent, sizeof(pRecord->szRepeatedEvent));
         break;
@@ -344,10 +410,9 @@ bool PmDateEx2Util::SaveRecord(PmDateEx2Record* pRecord) {
     values.nCount = static_cast<DWORD>(i + 1);
   }
   const std::string strSql =
-      bFound ? m_pAccessor->BuildMainSql(szWhere, SQL_UPDATE, szColumns, values.values,
-                                         values.nCount)
-             : m_pAccessor->BuildMainSql(nullptr, SQL_INSERT, szColumns, values.values,
-                                         values.nCount);
+      bFound
+          ? m_pAccessor->BuildMainSql(szWhere, SQL_UPDATE, szColumns, values.values, values.nCount)
+          : m_pAccessor->BuildMainSql(nullptr, SQL_INSERT, szColumns, values.values, values.nCount);
   if (!m_pAccessor->ExecuteSql(strSql.c_str(), false)) return false;
   pRecord->bStored = 1;
   pRecord->nStoredRecordId = pRecord->nRecordId;

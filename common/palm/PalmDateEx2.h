@@ -43,8 +43,8 @@ struct PmDateEx2Record {
   LONG nRepeatInterval;
   LONG nRepeatEnd;  // NO_END_DATE for none
   DWORD nRepeatDayMask;
-  BYTE bRepeatDays;  // bit 0 Sunday .. bit 6 Saturday
-  LONG nRepeatWeek;  // 0-based week of the month; 4 is the last week
+  BYTE bRepeatDays;   // bit 0 Sunday .. bit 6 Saturday
+  LONG nRepeatWeek;   // 0-based week of the month; 4 is the last week
   LONG nRepeatMonth;  // 0 January .. 11 December
   LONG nRepeatDay;
 

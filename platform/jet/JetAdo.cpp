@@ -159,7 +159,9 @@ TADOConnection::~TADOConnection() {
   for (TADOQuery* pQuery : m_pImpl->queries) pQuery->m_pConnection = nullptr;
 }
 
-bool TADOConnection::GetConnected() const { return m_pImpl->pDb != nullptr; }
+bool TADOConnection::GetConnected() const {
+  return m_pImpl->pDb != nullptr;
+}
 
 void TADOConnection::Close() {
   for (TADOQuery* pQuery : m_pImpl->queries) pQuery->Close();
@@ -179,13 +181,21 @@ void TADOConnection::SetProvider(const char* szProvider) {
   m_pImpl->strProvider = szProvider != nullptr ? szProvider : "";
 }
 
-const char* TADOConnection::GetProvider() const { return m_pImpl->strProvider.c_str(); }
+const char* TADOConnection::GetProvider() const {
+  return m_pImpl->strProvider.c_str();
+}
 
-bool TADOConnection::IsReadOnly() const { return m_pImpl->bReadOnly; }
+bool TADOConnection::IsReadOnly() const {
+  return m_pImpl->bReadOnly;
+}
 
-void TADOConnection::Attach(TADOQuery* pQuery) { m_pImpl->queries.insert(pQuery); }
+void TADOConnection::Attach(TADOQuery* pQuery) {
+  m_pImpl->queries.insert(pQuery);
+}
 
-void TADOConnection::Detach(TADOQuery* pQuery) { m_pImpl->queries.erase(pQuery); }
+void TADOConnection::Detach(TADOQuery* pQuery) {
+  m_pImpl->queries.erase(pQuery);
+}
 
 HRESULT TADOConnection::Open() {
   m_Error.Clear();
@@ -209,8 +219,8 @@ HRESULT TADOConnection::Open() {
 
   sqlite3* pRaw = nullptr;
   if (JetIsJetFile(strPath.c_str())) {
-    int nRc = sqlite3_open_v2(":memory:", &pRaw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                              nullptr);
+    int nRc =
+        sqlite3_open_v2(":memory:", &pRaw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     std::unique_ptr<sqlite3, DbCloser> pDb(pRaw);
     if (nRc != SQLITE_OK) {
       m_Error.strMessage = pRaw != nullptr ? sqlite3_errmsg(pRaw) : "out of memory";
@@ -237,10 +247,10 @@ HRESULT TADOConnection::Open() {
   }
   // SQLite opens any file lazily; reading the schema tells a database from other bytes.
   char* szError = nullptr;
-  if (sqlite3_exec(pDb.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr,
-                   &szError) != SQLITE_OK) {
-    m_Error.strMessage = "Unrecognized database format '" + strPath + "': " +
-                         (szError != nullptr ? szError : "unknown error");
+  if (sqlite3_exec(pDb.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &szError) !=
+      SQLITE_OK) {
+    m_Error.strMessage = "Unrecognized database format '" + strPath +
+                         "': " + (szError != nullptr ? szError : "unknown error");
     sqlite3_free(szError);
     return E_FAIL;
   }
@@ -267,11 +277,17 @@ void TADOQuery::SetConnection(TADOConnection* pConnection) {
   if (m_pConnection != nullptr) m_pConnection->Attach(this);
 }
 
-void TADOQuery::Close() { m_pImpl->Finalize(); }
+void TADOQuery::Close() {
+  m_pImpl->Finalize();
+}
 
-bool TADOQuery::GetActive() const { return m_pImpl->pStmt != nullptr; }
+bool TADOQuery::GetActive() const {
+  return m_pImpl->pStmt != nullptr;
+}
 
-void TADOQuery::ClearSql() { m_strSql.clear(); }
+void TADOQuery::ClearSql() {
+  m_strSql.clear();
+}
 
 void TADOQuery::AddSql(const char* szLine) {
   if (!m_strSql.empty()) m_strSql += "\n";
@@ -296,14 +312,13 @@ HRESULT TADOQuery::Run(bool bWantRows) {
   JetTranslateSql(m_strSql.c_str(), strSql);
   sqlite3_stmt* pStmt = nullptr;
   const char* szTail = nullptr;
-  if (sqlite3_prepare_v2(pDb, strSql.c_str(), static_cast<int>(strSql.size()), &pStmt,
-                         &szTail) != SQLITE_OK)
+  if (sqlite3_prepare_v2(pDb, strSql.c_str(), static_cast<int>(strSql.size()), &pStmt, &szTail) !=
+      SQLITE_OK)
     return Fail(true, sqlite3_errmsg(pDb));
   m_pImpl->pStmt = pStmt;
   if (pStmt == nullptr) return Fail(true, "Command text was not set for the command object.");
   // One statement per call: whatever follows the first is refused, never run.
-  if (!JetIsBlankTail(szTail))
-    return Fail(true, "Characters found after end of SQL statement.");
+  if (!JetIsBlankTail(szTail)) return Fail(true, "Characters found after end of SQL statement.");
   if (m_pConnection->IsReadOnly() && !sqlite3_stmt_readonly(pStmt))
     return Fail(true, "Cannot update. Database or object is read-only.");
   const bool bHasRows = sqlite3_column_count(pStmt) > 0;
@@ -329,9 +344,13 @@ HRESULT TADOQuery::Run(bool bWantRows) {
   return S_OK;
 }
 
-HRESULT TADOQuery::Open() { return Run(true); }
+HRESULT TADOQuery::Open() {
+  return Run(true);
+}
 
-HRESULT TADOQuery::ExecSql() { return Run(false); }
+HRESULT TADOQuery::ExecSql() {
+  return Run(false);
+}
 
 HRESULT TADOQuery::Next() {
   m_Error.Clear();
@@ -346,7 +365,9 @@ HRESULT TADOQuery::Next() {
   return Fail(true, sqlite3_errmsg(pDb));
 }
 
-bool TADOQuery::Eof() const { return m_pImpl->pStmt == nullptr || m_pImpl->bEof; }
+bool TADOQuery::Eof() const {
+  return m_pImpl->pStmt == nullptr || m_pImpl->bEof;
+}
 
 int TADOQuery::GetFieldCount() const {
   return m_pImpl->pStmt != nullptr ? sqlite3_column_count(m_pImpl->pStmt) : 0;

@@ -5,9 +5,9 @@
 // that way is copied as it is, so SQLite reports it.
 #include "platform/jet/JetSql.h"
 
+#include <strings.h>
 #include <cctype>
 #include <cstring>
-#include <strings.h>
 
 namespace {
 

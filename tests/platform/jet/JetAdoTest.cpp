@@ -97,9 +97,10 @@ TEST_F(JetDatabaseTest, ColumnValuesFollowTheDeclaredTypes) {
 }
 
 TEST_F(JetDatabaseTest, BuiltStatementFormsRunAsWritten) {
-  EXPECT_EQ(S_OK,
-            Run("INSERT INTO Category ([ID], [Name], [Status], [Color]) VALUES (1, 'O''Neil', 1, 0)",
-                false))
+  EXPECT_EQ(
+      S_OK,
+      Run("INSERT INTO Category ([ID], [Name], [Status], [Color]) VALUES (1, 'O''Neil', 1, 0)",
+          false))
       << m_Query.LastError().strMessage;
   EXPECT_EQ(S_OK, Run("INSERT INTO Main ([Record ID], [Summary], [Blob]) VALUES (8, 'x', "
                       "0x00000000)",

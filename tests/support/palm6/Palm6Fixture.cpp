@@ -50,7 +50,9 @@ Palm6Fixture::Palm6Fixture(const std::string& strPath) : m_strPath(strPath) {
   }
 }
 
-Palm6Fixture::~Palm6Fixture() { sqlite3_close(m_pDb); }
+Palm6Fixture::~Palm6Fixture() {
+  sqlite3_close(m_pDb);
+}
 
 bool Palm6Fixture::AddMain(const MainRow& row) {
   Statement stmt(m_pDb,
