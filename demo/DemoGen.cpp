@@ -322,14 +322,15 @@ int main(int argc, char** argv) {
 
   std::error_code ec;
   fs::path out = fs::absolute(sOut, ec);
-  // Only a folder this tool made before is replaced.
-  if (fs::exists(out) && !fs::exists(out / "demo.env")) {
-    if (!fs::is_directory(out) || !fs::is_empty(out)) {
-      fprintf(stderr, "daybridge-demo: %s exists and is not a demo folder\n", out.c_str());
+  // Only what this tool writes is replaced; anything else in the folder (the build's own
+  // files when it is build/demo/) stays.
+  for (const char* szEntry : {"appdata", "palm", "office", "outlook", "registry.reg", "demo.env"}) {
+    fs::remove_all(out / szEntry, ec);
+    if (ec) {
+      fprintf(stderr, "daybridge-demo: cannot replace %s\n", (out / szEntry).c_str());
       return 1;
     }
   }
-  fs::remove_all(out, ec);
   const fs::path appdata = out / "appdata";
   const fs::path palm = out / "palm";
   const fs::path office = out / "office";
@@ -384,6 +385,7 @@ int main(int argc, char** argv) {
   CoInitialize(nullptr);
   OutlookServerRegister();
   bool bOutlook = WriteOutlookCalendar(cal.vOutlook);
+  OutlookServerRevoke();
   CoUninitialize();
   if (!bOutlook) return 1;
 

@@ -48,6 +48,7 @@ void AppShutdown(AppCalendar* pCalendar, bool bSaveSettings) {
 }
 
 void AppLeaveApartment(AppEnvironment& env) {
+  OutlookServerRevoke();
   if (env.bComInit) CoUninitialize();
   env.bComInit = false;
 }

@@ -27,5 +27,6 @@ bool AppLoadHistory(const AppEnvironment& env);
 // bSaveSettings false leaves the settings file as it was (the companion tool only reads it).
 void AppShutdown(AppCalendar* pCalendar, bool bSaveSettings);
 
-// Leaves the apartment joined at start-up; last, after every automation object is gone.
+// Withdraws the Outlook server and leaves the apartment joined at start-up; last, after every
+// automation object is gone.
 void AppLeaveApartment(AppEnvironment& env);
