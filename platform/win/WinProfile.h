@@ -20,6 +20,9 @@ UINT GetPrivateProfileInt(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault, LPCS
 
 // Sets the key's value, adding the key (and the section) when missing. A null lpString
 // deletes the key; a null lpKeyName deletes the whole section. Returns FALSE when the file
-// cannot be written.
+// cannot be written, or cannot be read (it is then left alone rather than replaced). Names
+// with a line break fail with ERROR_INVALID_PARAMETER and a value keeps only its first
+// line, so no call can plant other keys or sections. Of duplicate keys only the first is
+// read, replaced or deleted, as on Windows.
 BOOL WritePrivateProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
                                LPCSTR lpFileName);
