@@ -1,6 +1,8 @@
 // Stand-in for the HotSync manager's API library: bound by DayBridge, never called.
 #include <cstdint>
 
+#include "platform/hotsync/HotSyncStubs.h"
+
 extern "C" {
 
 __attribute__((visibility("default"))) int32_t HsGetApiVersion(int32_t* pnMajor, int32_t* pnMinor) {
@@ -10,3 +12,15 @@ __attribute__((visibility("default"))) int32_t HsGetApiVersion(int32_t* pnMajor,
 }
 
 }  // extern "C"
+
+// Bound by DayBridge, never called.
+DB_HOTSYNC_STUB(HsGetSyncStatus)
+DB_HOTSYNC_STUB(HsCheckApiStatus)
+DB_HOTSYNC_STUB(HsDisplayCustomDlg)
+DB_HOTSYNC_STUB(HsDisplayLog)
+DB_HOTSYNC_STUB(HsDisplayFileLink)
+DB_HOTSYNC_STUB(HsResetComm)
+DB_HOTSYNC_STUB(HsSetCommStatus)
+DB_HOTSYNC_STUB(HsGetCommStatus)
+DB_HOTSYNC_STUB(HsSetAppStatus)
+DB_HOTSYNC_STUB(HsRefreshConduitInfo)

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/hotsync/HotSyncApi.h"
+#include "platform/hotsync/HotSyncStubs.h"
 
 namespace {
 
@@ -222,3 +223,35 @@ __attribute__((visibility("default"))) int32_t UmGetIDFromName(const char* szNam
 }
 
 }  // extern "C"
+
+// Bound by DayBridge, never called.
+DB_HOTSYNC_STUB(UmGetUserPassword)
+DB_HOTSYNC_STUB(UmIsUserInstalled)
+DB_HOTSYNC_STUB(UmIsUserProfile)
+DB_HOTSYNC_STUB(UmSetUserName)
+DB_HOTSYNC_STUB(UmSetUserDirectory)
+DB_HOTSYNC_STUB(UmSetUserInstall)
+DB_HOTSYNC_STUB(UmSetUserPermSyncPreferences)
+DB_HOTSYNC_STUB(UmSetUserTempSyncPreferences)
+DB_HOTSYNC_STUB(UmGetUserPermSyncPreferences)
+DB_HOTSYNC_STUB(UmGetUserTempSyncPreferences)
+DB_HOTSYNC_STUB(UmRemoveUserTempSyncPreferences)
+DB_HOTSYNC_STUB(UmDeleteUserPermSyncPreferences)
+DB_HOTSYNC_STUB(UmDeleteUserTempSyncPreferences)
+DB_HOTSYNC_STUB(UmAddUser)
+DB_HOTSYNC_STUB(UmDeleteUser)
+DB_HOTSYNC_STUB(UmIsInstallMaskSet)
+DB_HOTSYNC_STUB(UmClearInstallMask)
+DB_HOTSYNC_STUB(UmSetInstallMask)
+DB_HOTSYNC_STUB(UmGetString)
+DB_HOTSYNC_STUB(UmSetString)
+DB_HOTSYNC_STUB(UmGetInteger)
+DB_HOTSYNC_STUB(UmSetInteger)
+DB_HOTSYNC_STUB(UmDeleteKey)
+DB_HOTSYNC_STUB(UmGetIDFromPath)
+DB_HOTSYNC_STUB(UmSlotGetExpMgrVersion)
+DB_HOTSYNC_STUB(UmSlotGetSlotCount)
+DB_HOTSYNC_STUB(UmSlotGetInfo)
+DB_HOTSYNC_STUB(UmSlotGetMediaType)
+DB_HOTSYNC_STUB(UmSlotGetDisplayName)
+DB_HOTSYNC_STUB(UmSlotGetInstallDirectory)

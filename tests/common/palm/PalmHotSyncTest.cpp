@@ -124,8 +124,9 @@ TEST_F(HotSyncTest, LoadsEveryLibraryAndBindsByName) {
   EXPECT_NE(GetHotSyncEntry(HOTSYNC_CONDMGR, "CmGetLibVersion"), nullptr);
   EXPECT_NE(GetHotSyncEntry(HOTSYNC_INSTAIDE, "PlmGetLibVesion"), nullptr);
   EXPECT_NE(GetHotSyncEntry(HOTSYNC_USERDATA, "UmGetRootDirectory"), nullptr);
-  EXPECT_EQ(GetHotSyncEntry(HOTSYNC_USERDATA, "UmGetUserPassword"), nullptr)
-      << "not exported by the stand-in: stays unbound";
+  EXPECT_NE(GetHotSyncEntry(HOTSYNC_HSAPI, "HsRefreshConduitInfo"), nullptr);
+  EXPECT_NE(GetHotSyncEntry(HOTSYNC_CONDMGR, "FmEnableSystemConduitByPath"), nullptr);
+  EXPECT_EQ(GetHotSyncEntry(HOTSYNC_USERDATA, "NotInTheTable"), nullptr);
 
   FreeHotSyncLibraries(HOTSYNC_USERDATA);
   EXPECT_FALSE(IsHotSyncLibraryLoaded(HOTSYNC_USERDATA));
@@ -218,6 +219,7 @@ TEST_F(HotSyncTest, EmptyAndUncountableUserLists) {
   other.AddUser("SmithJ");
   UseFolder(other);
   ASSERT_TRUE(LoadHotSyncLibraries(HOTSYNC_ALL));
+  EXPECT_EQ(GetHotSyncEntry(HOTSYNC_USERDATA, "UmGetUserCount"), nullptr);
   EXPECT_EQ(PmGetUserCount(), -100);
   PalmUser user;
   EXPECT_TRUE(GetPalmUser(0, &user)) << "the other calls still work";
