@@ -21,6 +21,9 @@
 
 namespace {
 
+// Longer than any folder a caller can take, so a "PDPath" that does not fit is recognised.
+constexpr DWORD kPdPathRoom = 1024;
+
 const char* const kCondMgrEntries[] = {"CmGetLibVersion",
                                        "CmConvertCreatorIDToString",
                                        "CmConvertStringToCreatorID",
@@ -313,12 +316,20 @@ int GetPalmDesktopFolder(char* szBuf, int nCapacity) {
 
   char szIniPath[MAX_PATH];
   if (GetAppFolder(szIniPath, sizeof szIniPath)) {
-    const size_t nLength = std::strlen(szIniPath);
-    if (std::snprintf(szIniPath + nLength, sizeof szIniPath - nLength, "tidewell.ini") <
-        static_cast<int>(sizeof szIniPath - nLength)) {
-      GetPrivateProfileString("Path", "PDPath", "", szBuf, static_cast<DWORD>(nCapacity),
-                              szIniPath);
-      if (szBuf[0]) return PALM_OK;
+    const size_t nFolderLength = std::strlen(szIniPath);
+    if (std::snprintf(szIniPath + nFolderLength, sizeof szIniPath - nFolderLength, "tidewell.ini") <
+        static_cast<int>(sizeof szIniPath - nFolderLength)) {
+      // Read with room to spare: a value cut to the capacity would name another folder.
+      char szPdPath[kPdPathRoom] = {};
+      const DWORD nLength =
+          GetPrivateProfileString("Path", "PDPath", "", szPdPath, sizeof szPdPath, szIniPath);
+      if (nLength >= static_cast<DWORD>(nCapacity) || nLength >= sizeof szPdPath - 1) {
+        return PALM_ERR_TOO_LONG;
+      }
+      if (nLength > 0) {
+        lstrcpyn(szBuf, szPdPath, nCapacity);
+        return PALM_OK;
+      }
     }
   }
 

@@ -74,6 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
         FolderCase{"PdPathWinsEvenForAMissingFolder", "/nonexistent/palm",
                    kUserKey + RegValue("DesktopPath", "/opt/palm"), MAX_PATH, 0,
                    "/nonexistent/palm"},
+        FolderCase{"PdPathLongerThanCapacity", "/nonexistent/palm",
+                   kUserKey + RegValue("DesktopPath", "/opt/palm"), 10, -102, ""},
         FolderCase{"CurrentUserDesktopPath", nullptr,
                    kUserKey + RegValue("DesktopPath", "/opt/palm") + kMachineKey +
                        RegValue("DesktopPath", "/opt/other"),
