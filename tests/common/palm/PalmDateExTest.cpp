@@ -343,6 +343,15 @@ INSTANTIATE_TEST_SUITE_P(
                                    return Cut(b, b.size() - 300);
                                  },
                                  "Failed to load Calendar records."},
+                      DefectCase{"FieldCount0WithRecords",
+                                 [] {
+                                   Datebook414 f;
+                                   f.nFieldCount = 0;
+                                   f.fieldTypes.clear();
+                                   f.nTotalFields = 27 * 17;
+                                   return f.Build();
+                                 },
+                                 "Records of 0 fields cannot be read."},
                       DefectCase{"TotalFieldCountOf4Billion",
                                  [] {
                                    Datebook414 f;
