@@ -74,9 +74,15 @@ TEST_P(PmDecodeRepeatTest, ReadsTheRuleIntoTheRepeatFields) {
   if (param.nType == 0) return;
   EXPECT_EQ(param.nInterval, pRecord->nRepeatInterval);
   EXPECT_EQ(param.bDays, pRecord->bRepeatDays);
-  if (param.nType == 3) EXPECT_EQ(param.nWeek, pRecord->nRepeatWeek);
-  if (param.nType == 4 || param.nType == 5) EXPECT_EQ(param.nDay, pRecord->nRepeatDay);
-  if (param.nType == 5) EXPECT_EQ(param.nMonth, pRecord->nRepeatMonth);
+  if (param.nType == 3) {
+    EXPECT_EQ(param.nWeek, pRecord->nRepeatWeek);
+  }
+  if (param.nType == 4 || param.nType == 5) {
+    EXPECT_EQ(param.nDay, pRecord->nRepeatDay);
+  }
+  if (param.nType == 5) {
+    EXPECT_EQ(param.nMonth, pRecord->nRepeatMonth);
+  }
   if (param.nEndYear == 0) {
     EXPECT_EQ(NO_END_DATE, pRecord->nRepeatEnd);
   } else if (param.nEndYear < 0) {
@@ -151,10 +157,18 @@ TEST_P(PmEncodeRepeatTest, WritesTheRuleAndReadsBackTheSameFields) {
   EXPECT_EQ(param.nType, pBack->nRepeatType);
   EXPECT_EQ(param.nInterval, pBack->nRepeatInterval);
   EXPECT_EQ(pRecord->nRepeatEnd, pBack->nRepeatEnd);
-  if (param.nType == 2 || param.nType == 3) EXPECT_EQ(param.bDays, pBack->bRepeatDays);
-  if (param.nType == 3) EXPECT_EQ(param.nWeek, pBack->nRepeatWeek);
-  if (param.nType == 4) EXPECT_EQ(param.nDay, pBack->nRepeatDay);
-  if (param.nType == 5) EXPECT_EQ(2, pBack->nRepeatMonth) << "March, from the start";
+  if (param.nType == 2 || param.nType == 3) {
+    EXPECT_EQ(param.bDays, pBack->bRepeatDays);
+  }
+  if (param.nType == 3) {
+    EXPECT_EQ(param.nWeek, pBack->nRepeatWeek);
+  }
+  if (param.nType == 4) {
+    EXPECT_EQ(param.nDay, pBack->nRepeatDay);
+  }
+  if (param.nType == 5) {
+    EXPECT_EQ(2, pBack->nRepeatMonth) << "March, from the start";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
