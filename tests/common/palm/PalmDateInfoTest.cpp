@@ -70,7 +70,7 @@ class PalmStoreTest : public ::testing::Test {
     CxRegSetText(nullptr, 0);
     PmSetCalendarEx2Factory(nullptr);
   }
-  void InstallPalmDesktop(const PeImageSpec* pVersion) {
+  void InstallPalmDesktop(const PeImageOptions* pVersion) {
     if (pVersion) WritePeFile(m_Palm.File("palm.exe").c_str(), *pVersion);
     const std::string sText =
         "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Software\\U.S. Robotics\\"
@@ -98,7 +98,7 @@ class PalmStoreTest : public ::testing::Test {
 struct KindCase {
   const char* szName;
   bool bPalmExe;
-  PeImageSpec version;
+  PeImageOptions version;
   int nExpectedKind;
 };
 
@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{"Version4104", true, PeVersion(4, 1, 4, 0), 2},
                       KindCase{"Version5999", true, PeVersion(5, 99, 99, 0), 2},
                       KindCase{"Version6000", true, PeVersion(6, 0, 0, 0), 3},
-                      KindCase{"NoPalmExe", false, PeImageSpec(), 3}),
+                      KindCase{"NoPalmExe", false, PeImageOptions(), 3}),
     [](const ::testing::TestParamInfo<KindCase>& row) { return row.param.szName; });
 
 Datebook414 TenRecordDatebook() {
@@ -140,7 +140,7 @@ Datebook414 TenRecordDatebook() {
 }
 
 TEST_F(PalmStoreTest, LoadsTheUsersDatebookOfTheInstalledKind) {
-  const PeImageSpec version = PeVersion(4, 1, 4, 0);
+  const PeImageOptions version = PeVersion(4, 1, 4, 0);
   InstallPalmDesktop(&version);
   AddUserDatebook(TenRecordDatebook().Build());
   PmDateInfo store;
@@ -153,7 +153,7 @@ TEST_F(PalmStoreTest, LoadsTheUsersDatebookOfTheInstalledKind) {
 }
 
 TEST_F(PalmStoreTest, EarlierInstallationLoadsTheEarlierLayout) {
-  const PeImageSpec version = PeVersion(4, 1, 0, 0);
+  const PeImageOptions version = PeVersion(4, 1, 0, 0);
   InstallPalmDesktop(&version);
   Datebook41 book;
   book.records.push_back(Record41().Build());

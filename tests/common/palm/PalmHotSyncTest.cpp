@@ -230,7 +230,7 @@ TEST_F(HotSyncTest, EmptyAndUncountableUserLists) {
 struct VersionCase {
   const char* szName;
   bool bWriteExe;
-  PeImageSpec spec;
+  PeImageOptions options;
   DWORD nExpected;
 };
 
@@ -240,16 +240,16 @@ TEST_P(PalmVersion, FromPalmExe) {
   const VersionCase& c = GetParam();
   TempPalmFolder folder("ver");
   if (c.bWriteExe) {
-    ASSERT_TRUE(WritePeFile(folder.File("palm.exe").c_str(), c.spec));
+    ASSERT_TRUE(WritePeFile(folder.File("palm.exe").c_str(), c.options));
   }
   UseFolder(folder);
   EXPECT_EQ(GetPalmDesktopVersion(), c.nExpected);
 }
 
-PeImageSpec NoVersionResource() {
-  PeImageSpec spec;
-  spec.nResourceType = 3;
-  return spec;
+PeImageOptions NoVersionResource() {
+  PeImageOptions options;
+  options.nResourceType = 3;
+  return options;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -258,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionCase{"Version6200Pe64", true, PeVersion(6, 2, 0, 0, true), 60200},
                       VersionCase{"RevisionDoesNotCount", true, PeVersion(4, 1, 0, 9), 40100},
                       VersionCase{"NoVersionResource", true, NoVersionResource(), 4294967295u},
-                      VersionCase{"NoPalmExe", false, PeImageSpec(), 4294967295u}),
+                      VersionCase{"NoPalmExe", false, PeImageOptions(), 4294967295u}),
     [](const ::testing::TestParamInfo<VersionCase>& row) { return row.param.szName; });
 
 TEST_F(HotSyncTest, NoPalmDesktopFolderNoVersion) {

@@ -15,7 +15,7 @@ namespace {
 
 struct VersionCase {
   const char* szName;
-  PeImageSpec spec;
+  PeImageOptions options;
   DWORD nExpectedMS;
   DWORD nExpectedLS;
 };
@@ -26,7 +26,7 @@ TEST_P(PeVersionRead, FixedInfoOfTheFile) {
   const VersionCase& c = GetParam();
   TempPalmFolder folder("pe");
   const std::string sFile = folder.File("palm.exe");
-  ASSERT_TRUE(WritePeFile(sFile.c_str(), c.spec));
+  ASSERT_TRUE(WritePeFile(sFile.c_str(), c.options));
 
   DWORD nHandle = 7;
   const DWORD nSize = GetFileVersionInfoSize(sFile.c_str(), &nHandle);
@@ -70,10 +70,10 @@ TEST_P(PeWithoutVersion, ReportsNoVersionInformation) {
   EXPECT_FALSE(GetFileVersionInfo(sFile.c_str(), 0, sizeof buf, buf));
 }
 
-PeImageSpec WithResourceType(uint32_t nType) {
-  PeImageSpec spec;
-  spec.nResourceType = nType;
-  return spec;
+PeImageOptions WithResourceType(uint32_t nType) {
+  PeImageOptions options;
+  options.nResourceType = nType;
+  return options;
 }
 
 std::vector<uint8_t> Cut(std::vector<uint8_t> image, size_t nSize) {
@@ -94,15 +94,15 @@ INSTANTIATE_TEST_SUITE_P(
         MissingCase{"OnlyAnIconResource", BuildPeImage(WithResourceType(3)),
                     ERROR_RESOURCE_TYPE_NOT_FOUND},
         MissingCase{"NotAnExecutable", {'#', '!', '/', 'b', 'i', 'n'}, ERROR_BAD_FORMAT},
-        MissingCase{"CutInsideTheVersionBlock", Cut(BuildPeImage(PeImageSpec()), 0x200 + 0x70),
+        MissingCase{"CutInsideTheVersionBlock", Cut(BuildPeImage(PeImageOptions()), 0x200 + 0x70),
                     ERROR_RESOURCE_TYPE_NOT_FOUND},
         MissingCase{"PeHeaderOffsetPastTheEnd",
-                    Patched(BuildPeImage(PeImageSpec()), 0x3C, 0xFFFFFFF0), ERROR_BAD_FORMAT},
+                    Patched(BuildPeImage(PeImageOptions()), 0x3C, 0xFFFFFFF0), ERROR_BAD_FORMAT},
         MissingCase{"DataEntrySizeHuge",
-                    Patched(BuildPeImage(PeImageSpec()), 0x200 + 0x4C, 0x7FFFFFFF),
+                    Patched(BuildPeImage(PeImageOptions()), 0x200 + 0x4C, 0x7FFFFFFF),
                     ERROR_RESOURCE_TYPE_NOT_FOUND},
         MissingCase{"DataEntryOutsideEverySection",
-                    Patched(BuildPeImage(PeImageSpec()), 0x200 + 0x48, 0x90000000),
+                    Patched(BuildPeImage(PeImageOptions()), 0x200 + 0x48, 0x90000000),
                     ERROR_RESOURCE_TYPE_NOT_FOUND}),
     [](const ::testing::TestParamInfo<MissingCase>& row) { return row.param.szName; });
 
@@ -114,10 +114,10 @@ TEST(PeVersion, MissingFileFails) {
 }
 
 TEST(PeVersion, WrongSignatureIsNoFixedInfo) {
-  PeImageSpec spec;
-  spec.nSignature = 0x12345678;
+  PeImageOptions options;
+  options.nSignature = 0x12345678;
   std::vector<BYTE> block;
-  const std::vector<uint8_t> image = BuildPeImage(spec);
+  const std::vector<uint8_t> image = BuildPeImage(options);
   ASSERT_TRUE(CxFindVersionBlock(image.data(), image.size(), block));
   void* pInfo = nullptr;
   UINT nLen = 0;

@@ -32,9 +32,9 @@ void PutDirectory(std::vector<uint8_t>& b, size_t nAt, uint32_t nId, uint32_t nT
   Put32(b, nAt + 20, nTarget);
 }
 
-std::vector<uint8_t> BuildResources(const PeImageSpec& spec) {
+std::vector<uint8_t> BuildResources(const PeImageOptions& options) {
   std::vector<uint8_t> r(kBlockOffset + kBlockSize, 0);
-  PutDirectory(r, 0x00, spec.nResourceType, 0x80000000u | 0x18);
+  PutDirectory(r, 0x00, options.nResourceType, 0x80000000u | 0x18);
   PutDirectory(r, 0x18, 1, 0x80000000u | 0x30);
   PutDirectory(r, 0x30, 0x409, 0x48);
   Put32(r, 0x48, kSectionRva + kBlockOffset);
@@ -47,12 +47,12 @@ std::vector<uint8_t> BuildResources(const PeImageSpec& spec) {
   const char* szKey = "VS_VERSION_INFO";
   for (size_t i = 0; i <= std::strlen(szKey); ++i) Put16(r, b + 6 + 2 * i, szKey[i]);
   const size_t f = b + 40;
-  Put32(r, f + 0, spec.nSignature);
+  Put32(r, f + 0, options.nSignature);
   Put32(r, f + 4, 0x00010000);
-  Put32(r, f + 8, (uint32_t{spec.nFileVersion[0]} << 16) | spec.nFileVersion[1]);
-  Put32(r, f + 12, (uint32_t{spec.nFileVersion[2]} << 16) | spec.nFileVersion[3]);
-  Put32(r, f + 16, (uint32_t{spec.nProductVersion[0]} << 16) | spec.nProductVersion[1]);
-  Put32(r, f + 20, (uint32_t{spec.nProductVersion[2]} << 16) | spec.nProductVersion[3]);
+  Put32(r, f + 8, (uint32_t{options.nFileVersion[0]} << 16) | options.nFileVersion[1]);
+  Put32(r, f + 12, (uint32_t{options.nFileVersion[2]} << 16) | options.nFileVersion[3]);
+  Put32(r, f + 16, (uint32_t{options.nProductVersion[0]} << 16) | options.nProductVersion[1]);
+  Put32(r, f + 20, (uint32_t{options.nProductVersion[2]} << 16) | options.nProductVersion[3]);
   Put32(r, f + 24, 0x3F);
   Put32(r, f + 32, 0x40004);  // VOS_NT_WINDOWS32
   Put32(r, f + 36, 1);        // VFT_APP
@@ -61,31 +61,31 @@ std::vector<uint8_t> BuildResources(const PeImageSpec& spec) {
 
 }  // namespace
 
-std::vector<uint8_t> BuildPeImage(const PeImageSpec& spec) {
+std::vector<uint8_t> BuildPeImage(const PeImageOptions& options) {
   std::vector<uint8_t> img(kRawOffset, 0);
   img[0] = 'M';
   img[1] = 'Z';
   Put32(img, 0x3C, kPeOffset);
 
-  const bool bResources = spec.nResourceType != 0;
-  const std::vector<uint8_t> rsrc = bResources ? BuildResources(spec) : std::vector<uint8_t>();
-  const uint32_t nOptionalSize = spec.b64Bit ? 240 : 224;
+  const bool bResources = options.nResourceType != 0;
+  const std::vector<uint8_t> rsrc = bResources ? BuildResources(options) : std::vector<uint8_t>();
+  const uint32_t nOptionalSize = options.b64Bit ? 240 : 224;
   size_t p = kPeOffset;
   Put32(img, p, 0x00004550);
-  Put16(img, p + 4, spec.b64Bit ? 0x8664 : 0x014C);
+  Put16(img, p + 4, options.b64Bit ? 0x8664 : 0x014C);
   Put16(img, p + 6, bResources ? 1 : 0);
   Put16(img, p + 20, nOptionalSize);
-  Put16(img, p + 22, spec.b64Bit ? 0x0022 : 0x0102);
+  Put16(img, p + 22, options.b64Bit ? 0x0022 : 0x0102);
 
   const size_t o = p + 24;
-  Put16(img, o, spec.b64Bit ? 0x20B : 0x10B);
+  Put16(img, o, options.b64Bit ? 0x20B : 0x10B);
   Put32(img, o + 32, 0x1000);          // section alignment
   Put32(img, o + 36, kFileAlignment);  // file alignment
   Put32(img, o + 56, 0x2000);          // size of image
   Put32(img, o + 60, kRawOffset);      // size of headers
   Put16(img, o + 68, 2);               // Windows GUI
-  const size_t nCountField = spec.b64Bit ? 108 : 92;
-  const size_t nDirectories = spec.b64Bit ? 112 : 96;
+  const size_t nCountField = options.b64Bit ? 108 : 92;
+  const size_t nDirectories = options.b64Bit ? 112 : 96;
   Put32(img, o + nCountField, 16);
   if (bResources) {
     Put32(img, o + nDirectories + 16, kSectionRva);
@@ -106,19 +106,19 @@ std::vector<uint8_t> BuildPeImage(const PeImageSpec& spec) {
   return img;
 }
 
-bool WritePeFile(const char* szPath, const PeImageSpec& spec) {
-  const std::vector<uint8_t> img = BuildPeImage(spec);
+bool WritePeFile(const char* szPath, const PeImageOptions& options) {
+  const std::vector<uint8_t> img = BuildPeImage(options);
   std::FILE* pFile = std::fopen(szPath, "wb");
   if (!pFile) return false;
   const bool bWritten = std::fwrite(img.data(), 1, img.size(), pFile) == img.size();
   return std::fclose(pFile) == 0 && bWritten;
 }
 
-PeImageSpec PeVersion(uint16_t a, uint16_t b, uint16_t c, uint16_t d, bool b64Bit) {
-  PeImageSpec spec;
-  spec.b64Bit = b64Bit;
+PeImageOptions PeVersion(uint16_t a, uint16_t b, uint16_t c, uint16_t d, bool b64Bit) {
+  PeImageOptions options;
+  options.b64Bit = b64Bit;
   const uint16_t nVersion[4] = {a, b, c, d};
-  std::memcpy(spec.nFileVersion, nVersion, sizeof nVersion);
-  std::memcpy(spec.nProductVersion, nVersion, sizeof nVersion);
-  return spec;
+  std::memcpy(options.nFileVersion, nVersion, sizeof nVersion);
+  std::memcpy(options.nProductVersion, nVersion, sizeof nVersion);
+  return options;
 }

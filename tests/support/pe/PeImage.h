@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-struct PeImageSpec {
+struct PeImageOptions {
   bool b64Bit = false;
   // The resource type the tree holds: 16 is the version resource; another type gives a file
   // without version information; 0 gives a file without any resource section.
@@ -16,10 +16,10 @@ struct PeImageSpec {
   uint32_t nSignature = 0xFEEF04BDu;  // another value makes the fixed part invalid
 };
 
-std::vector<uint8_t> BuildPeImage(const PeImageSpec& spec);
+std::vector<uint8_t> BuildPeImage(const PeImageOptions& options);
 
 // Writes the image to the path; false when the file cannot be written.
-bool WritePeFile(const char* szPath, const PeImageSpec& spec);
+bool WritePeFile(const char* szPath, const PeImageOptions& options);
 
-// A spec with both versions set to a.b.c.d.
-PeImageSpec PeVersion(uint16_t a, uint16_t b, uint16_t c, uint16_t d, bool b64Bit = false);
+// Options with both versions set to a.b.c.d.
+PeImageOptions PeVersion(uint16_t a, uint16_t b, uint16_t c, uint16_t d, bool b64Bit = false);
