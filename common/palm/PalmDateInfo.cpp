@@ -221,6 +221,10 @@ void PmSetCalendarEx2Factory(PmCalendarEx2Factory pfnFactory) {
   g_pfnCalendarEx2Factory = pfnFactory;
 }
 
+PmCalendarEx2Factory PmGetCalendarEx2Factory() {
+  return g_pfnCalendarEx2Factory;
+}
+
 void PmDateInfo::RefDeleter::operator()(PalmRecordRef* pRef) const {
   if (!pRef) return;
   if (pRef->nKind == PALM_KIND_DATEBOOK_EX) PmDateExRecordFree(&pRef->rec2);

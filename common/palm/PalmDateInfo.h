@@ -59,6 +59,7 @@ typedef std::unique_ptr<PmCalendarEx2> (*PmCalendarEx2Factory)();
 // Registers (or, with null, removes) the maker of 6.x calendars. Stores made before keep
 // the calendar they were made with.
 void PmSetCalendarEx2Factory(PmCalendarEx2Factory pfnFactory);
+PmCalendarEx2Factory PmGetCalendarEx2Factory();
 
 class PmDateInfo {
  public:

@@ -64,11 +64,12 @@ class PalmStoreTest : public ::testing::Test {
   void SetUp() override {
     setenv("TZ", "UTC0", 1);
     tzset();
+    m_pfnFactory = PmGetCalendarEx2Factory();
   }
   void TearDown() override {
     FreeHotSyncLibraries(HOTSYNC_ALL);
     CxRegSetText(nullptr, 0);
-    PmSetCalendarEx2Factory(nullptr);
+    PmSetCalendarEx2Factory(m_pfnFactory);
   }
   void InstallPalmDesktop(const PeImageOptions* pVersion) {
     if (pVersion) WritePeFile(m_Palm.File("palm.exe").c_str(), *pVersion);
@@ -91,6 +92,7 @@ class PalmStoreTest : public ::testing::Test {
   }
 
   ProgramIni m_Ini;
+  PmCalendarEx2Factory m_pfnFactory = nullptr;  // the registered one, put back afterwards
   TempPalmFolder m_Palm{"store"};
   dbtest::TempFolder m_Files;
 };
@@ -167,6 +169,7 @@ TEST_F(PalmStoreTest, EarlierInstallationLoadsTheEarlierLayout) {
 
 TEST_F(PalmStoreTest, LoadByUserWithoutTheDatabaseStoreFails) {
   InstallPalmDesktop(nullptr);
+  PmSetCalendarEx2Factory(nullptr);
   dbtest::LogCapture log;
   PmDateInfo store;
   EXPECT_FALSE(store.LoadByUser(42));
