@@ -3,8 +3,9 @@
 //   <out>/appdata/           the common application data folder (data folder, settings)
 //   <out>/registry.reg       Palm Desktop's key and the App Paths entry of OUTLOOK.EXE
 //   <out>/palm/              the Palm Desktop folder: palm.exe (4.1.4), the four stand-in
-//                            HotSync libraries, users.ini and two users, "Alice" with a
-//                            4.1.4 datebook and "Bruno" with an earlier-layout datebook
+//                            HotSync libraries, users.ini and three users, "Alice" with a
+//                            4.1.4 datebook, "Bruno" with an earlier-layout datebook and
+//                            "Carla" with a Palm Desktop 6.x database
 //   <out>/office/OUTLOOK.EXE a PE file with Outlook's version
 //   <out>/outlook/Calendar.ics the Outlook calendar
 //   <out>/demo.env           the environment variables that point DayBridge at all this
@@ -30,11 +31,13 @@
 #include "common/palm/PalmDate.h"
 #include "common/palm/PalmDateEx.h"
 #include "common/palm/PalmDateInfo.h"
+#include "common/palm/PalmDateInfoEx2.h"
 #include "platform/automation/ComRuntime.h"
 #include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinText.h"
 #include "platform/win/WinTime.h"
+#include "support/palm6/Palm6Fixture.h"
 #include "support/pe/PeImage.h"
 
 namespace fs = std::filesystem;
@@ -46,6 +49,7 @@ const char* const kHotSyncLibraries[] = {"condmgr.dll", "UserData.dll", "HSAPI.D
 
 constexpr INT kAliceId = 1001;
 constexpr INT kBrunoId = 1002;
+constexpr INT kCarlaId = 1003;
 
 // Texts are written in the ANSI code page, as the program keeps them.
 std::string Ansi(const char* szUtf8) {
@@ -232,6 +236,35 @@ std::string RegValue(const std::string& sText) {
   return "\"" + sOut + "\"";
 }
 
+bool FillPalmCalendar(const fs::path& file, const std::vector<Appointment>& vRecords) {
+  PmDateInfo store;
+  if (!store.LoadFile(file.c_str())) {
+    fprintf(stderr, "daybridge-demo: cannot load %s\n", file.c_str());
+    return false;
+  }
+  for (const Appointment& appt : vRecords) {
+    CommDate date = appt.Get();
+    if (!store.SyncRecord(&date)) {
+      fprintf(stderr, "daybridge-demo: cannot add \"%s\" to %s\n", date.szDescription,
+              file.c_str());
+      return false;
+    }
+  }
+  return store.Save();
+}
+
+// An empty 6.x database with its three tables, filled through the program's store.
+bool WritePalmDatabase(const fs::path& database, const std::vector<Appointment>& vRecords) {
+  {
+    palm6::Palm6Fixture fixture(database.string());
+    if (!fixture.IsOpen()) {
+      fprintf(stderr, "daybridge-demo: cannot create %s\n", database.c_str());
+      return false;
+    }
+  }
+  return FillPalmCalendar(database, vRecords);
+}
+
 bool WritePalmCalendar(const fs::path& datebook, bool bEarlierLayout,
                        const std::vector<Appointment>& vRecords) {
   // An empty datebook of the layout first (saving replaces an existing file only); the
@@ -243,20 +276,7 @@ bool WritePalmCalendar(const fs::path& datebook, bool bEarlierLayout,
     fprintf(stderr, "daybridge-demo: cannot create %s\n", datebook.c_str());
     return false;
   }
-  PmDateInfo store;
-  if (!store.LoadFile(datebook.c_str())) {
-    fprintf(stderr, "daybridge-demo: cannot load %s\n", datebook.c_str());
-    return false;
-  }
-  for (const Appointment& appt : vRecords) {
-    CommDate date = appt.Get();
-    if (!store.SyncRecord(&date)) {
-      fprintf(stderr, "daybridge-demo: cannot add \"%s\" to %s\n", date.szDescription,
-              datebook.c_str());
-      return false;
-    }
-  }
-  if (!store.Save()) return false;
+  if (!FillPalmCalendar(datebook, vRecords)) return false;
   // The first save of a datebook keeps the file it replaced; here that was the empty one.
   std::error_code ec;
   fs::remove(datebook.string() + ".bak", ec);
@@ -335,8 +355,8 @@ int main(int argc, char** argv) {
   const fs::path palm = out / "palm";
   const fs::path office = out / "office";
   const fs::path outlook = out / "outlook";
-  for (const fs::path& dir :
-       {appdata, palm / "Alice" / "datebook", palm / "Bruno" / "datebook", office, outlook}) {
+  for (const fs::path& dir : {appdata, palm / "Alice" / "datebook", palm / "Bruno" / "datebook",
+                              palm / "Carla" / "datebook", office, outlook}) {
     fs::create_directories(dir, ec);
     if (ec) {
       fprintf(stderr, "daybridge-demo: cannot create %s\n", dir.c_str());
@@ -355,7 +375,8 @@ int main(int argc, char** argv) {
   }
   WriteText(palm / "users.ini", "[Users]\r\nAlice=" + std::to_string(kAliceId) +
                                     ",Alice Martin\r\nBruno=" + std::to_string(kBrunoId) + "," +
-                                    Ansi("Bruno Lefèvre") + "\r\n");
+                                    Ansi("Bruno Lefèvre") +
+                                    "\r\nCarla=" + std::to_string(kCarlaId) + ",Carla Rossi\r\n");
   WritePeFile((palm / "palm.exe").c_str(), PeVersion(4, 1, 4, 0));
   WritePeFile((office / "OUTLOOK.EXE").c_str(), PeVersion(11, 0, 8312, 0));
 
@@ -378,8 +399,10 @@ int main(int argc, char** argv) {
 
   // The calendars, through the program's own stores.
   DemoCalendars cal = MakeAppointments(stToday);
+  PmRegisterCalendarEx2();
   if (!WritePalmCalendar(palm / "Alice" / "datebook" / "datebook.dat", false, cal.vPalm) ||
-      !WritePalmCalendar(palm / "Bruno" / "datebook" / "datebook.dat", true, cal.vPalm)) {
+      !WritePalmCalendar(palm / "Bruno" / "datebook" / "datebook.dat", true, cal.vPalm) ||
+      !WritePalmDatabase(palm / "Carla" / "datebook" / "DateBook.mdb", cal.vPalm)) {
     return 1;
   }
   CoInitialize(nullptr);

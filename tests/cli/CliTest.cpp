@@ -88,6 +88,7 @@ TEST_F(CliEndToEnd, StatusShowsPlacesUsersAndEveryMatchState) {
   EXPECT_NE(r.sOut.find("Palm Desktop 4.1.4 datebook, 9 records"), std::string::npos) << r.sOut;
   EXPECT_NE(r.sOut.find("Alice Martin"), std::string::npos);
   EXPECT_NE(r.sOut.find("Bruno Lefèvre"), std::string::npos);  // printed as UTF-8
+  EXPECT_NE(r.sOut.find("Carla Rossi"), std::string::npos);
   EXPECT_NE(r.sOut.find("Palm Desktop:        5 new, 2 changed, 2 same"), std::string::npos)
       << r.sOut;
   EXPECT_NE(r.sOut.find("Outlook:             5 new, 2 changed, 2 same"), std::string::npos)
@@ -184,6 +185,11 @@ TEST_F(CliEndToEnd, OtherCalendarsAndErrors) {
   Result earlier = Cli("--palm-file '" + bruno.string() + "' status");
   EXPECT_NE(earlier.sOut.find("Palm Desktop 4.1 or earlier datebook, 9 records"), std::string::npos)
       << earlier.sOut;
+
+  fs::path carla = m_Demo / "palm" / "Carla" / "datebook" / "DateBook.mdb";
+  Result database = Cli("--palm-file '" + carla.string() + "' status");
+  EXPECT_NE(database.sOut.find("Palm Desktop 6.x database, 9 records"), std::string::npos)
+      << database.sOut;
 
   EXPECT_EQ(Cli("--palm-file /nonexistent/datebook.dat list palm").nExit, 2);
   EXPECT_EQ(Cli("").nExit, 1);
