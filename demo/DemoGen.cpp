@@ -25,6 +25,7 @@
 
 #include "app/core/AppSettings.h"
 #include "common/calendar/CommDate.h"
+#include "common/misc/CxDebugUtil.h"
 #include "common/misc/CxIniUtil.h"
 #include "common/misc/WinUtil.h"
 #include "common/outlook/OlDate.h"
@@ -351,6 +352,9 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  // Errors of the stores are logged beside the demo, never into the caller's folder.
+  fs::create_directories(out, ec);
+  g_DebugLog.SetFolder((out.string() + "/").c_str());
   const fs::path appdata = out / "appdata";
   const fs::path palm = out / "palm";
   const fs::path office = out / "office";
