@@ -1,6 +1,8 @@
 // Start-up and shut-down sequences.
 #include "app/core/AppStartup.h"
 
+#include "platform/win/WinSystem.h"
+
 #include <cstring>
 #include <memory>
 
@@ -44,7 +46,12 @@ void AppStartup(AppEnvironment& env) {
   g_DebugLog.SetLevel(AppSettings.LogLevel);
 
   env.nPalmFolderResult = GetPalmDesktopFolder(env.szPalmFolder, sizeof(env.szPalmFolder));
-  if (env.nPalmFolderResult != 0) env.szPalmFolder[0] = '\0';
+  if (env.nPalmFolderResult != 0) {
+    env.szPalmFolder[0] = '\0';
+  } else if (!SetCurrentDirectory(env.szPalmFolder)) {
+    // A folder that names nothing on disk (PDPath wins even then) leaves the directory as is.
+    Log(2, "Failed to make the Palm Desktop folder current: %s", env.szPalmFolder);
+  }
   // The libraries report their own failures; a missing one shows up as no users below.
   LoadHotSyncLibraries(HOTSYNC_ALL);
   env.bPalmUsers = LoadPalmUsers();

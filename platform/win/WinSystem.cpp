@@ -164,3 +164,29 @@ DWORD GetTickCount() {
       static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
   return static_cast<DWORD>(nMs);
 }
+
+BOOL SetCurrentDirectory(LPCSTR lpPathName) {
+  if (lpPathName == nullptr || lpPathName[0] == '\0') {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (chdir(lpPathName) != 0) {
+    SetLastError(errno == ENOTDIR  ? ERROR_PATH_NOT_FOUND
+                 : errno == EACCES ? ERROR_ACCESS_DENIED
+                                   : ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+DWORD GetCurrentDirectory(DWORD nBufferLength, LPSTR lpBuffer) {
+  char szCwd[4096];
+  if (getcwd(szCwd, sizeof(szCwd)) == nullptr) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+  const DWORD nLength = static_cast<DWORD>(std::strlen(szCwd));
+  if (lpBuffer == nullptr || nBufferLength <= nLength) return nLength + 1;
+  std::memcpy(lpBuffer, szCwd, nLength + 1);
+  return nLength;
+}

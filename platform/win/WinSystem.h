@@ -40,3 +40,10 @@ void Sleep(DWORD dwMilliseconds);
 
 // Milliseconds since an arbitrary start, wrapping at 2^32.
 DWORD GetTickCount();
+
+// The process's current directory. SetCurrentDirectory fails (FALSE, with the last error)
+// for a missing folder. GetCurrentDirectory copies the folder (without trailing separator)
+// and returns its length, or the size needed including the terminator when nBufferLength is
+// too small, as Windows does; 0 on failure.
+BOOL SetCurrentDirectory(LPCSTR lpPathName);
+DWORD GetCurrentDirectory(DWORD nBufferLength, LPSTR lpBuffer);

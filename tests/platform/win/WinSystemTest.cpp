@@ -178,3 +178,25 @@ TEST_F(ShellOpenTest, RefusesEmptyTargetsAndOtherVerbs) {
 }
 
 }  // namespace
+
+TEST(CurrentDirectoryTest, SwitchesToAFolderAndRefusesAMissingOne) {
+  char szBefore[4096];
+  ASSERT_GT(GetCurrentDirectory(sizeof(szBefore), szBefore), 0u);
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("daybridge-cwd-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+
+  ASSERT_TRUE(SetCurrentDirectory(folder.c_str()));
+  char szNow[4096];
+  const DWORD nLength = GetCurrentDirectory(sizeof(szNow), szNow);
+  EXPECT_EQ(std::string(szNow), std::filesystem::canonical(folder).string());
+  // Too small a buffer reports the size needed, terminator included.
+  char szTiny[2];
+  EXPECT_EQ(GetCurrentDirectory(sizeof(szTiny), szTiny), nLength + 1);
+
+  SetLastError(0);
+  EXPECT_FALSE(SetCurrentDirectory((folder / "missing").c_str()));
+  EXPECT_NE(GetLastError(), 0u);
+  EXPECT_TRUE(SetCurrentDirectory(szBefore));
+  std::filesystem::remove_all(folder);
+}
