@@ -9,6 +9,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -21,6 +23,7 @@
 #include "platform/automation/DispatchBase.h"
 #include "platform/outlook/IcsEvent.h"
 #include "platform/outlook/IcsFile.h"
+#include "platform/win/WinText.h"
 
 // {0006F03A-0000-0000-C000-000000000046}, the class id Outlook registers for its application.
 const CLSID CLSID_OutlookApplication = {
@@ -36,79 +39,13 @@ namespace {
 constexpr double kSecond = 1.0 / 86400.0;
 
 std::u16string Utf8ToUtf16(const std::string& str) {
-  std::u16string out;
-  out.reserve(str.size());
-  size_t i = 0;
-  while (i < str.size()) {
-    unsigned char c = static_cast<unsigned char>(str[i]);
-    char32_t cp = 0xFFFD;
-    size_t nLen = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c >> 5) == 6) {
-      nLen = 2;
-    } else if ((c >> 4) == 14) {
-      nLen = 3;
-    } else if ((c >> 3) == 30) {
-      nLen = 4;
-    }
-    if (nLen > 1) {
-      if (i + nLen > str.size()) {
-        nLen = 1;
-      } else {
-        cp = c & (0x7F >> nLen);
-        for (size_t k = 1; k < nLen; ++k) {
-          unsigned char cc = static_cast<unsigned char>(str[i + k]);
-          if ((cc >> 6) != 2) {
-            cp = 0xFFFD;
-            nLen = k;
-            break;
-          }
-          cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-      }
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-    i += nLen;
-  }
-  return out;
+  return CxUtf8ToUtf16(str.data(), str.size());
 }
 
 std::string Utf16ToUtf8(const OLECHAR* psz, size_t nLen) {
-  std::string out;
-  for (size_t i = 0; i < nLen; ++i) {
-    char32_t cp = psz[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < nLen && psz[i + 1] >= 0xDC00 &&
-        psz[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (psz[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp == 0) continue;  // NUL cannot stand in iCalendar text
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
+  std::string out = CxUtf16ToUtf8(psz, nLen);
+  // NUL cannot stand in iCalendar text.
+  out.erase(std::remove(out.begin(), out.end(), '\0'), out.end());
   return out;
 }
 

@@ -243,3 +243,13 @@ std::string CxUtf8ToAnsi(const char* szUtf8) {
   bool bUsedDefault = false;
   return EncodeAnsi(wide.data(), wide.size(), '?', &bUsedDefault);
 }
+
+std::u16string CxUtf8ToUtf16(const char* pUtf8, size_t nBytes) {
+  if (pUtf8 == nullptr) return std::u16string();
+  return DecodeUtf8(reinterpret_cast<const unsigned char*>(pUtf8), nBytes);
+}
+
+std::string CxUtf16ToUtf8(const char16_t* pWide, size_t nChars) {
+  if (pWide == nullptr) return std::string();
+  return EncodeUtf8(pWide, nChars);
+}

@@ -25,3 +25,8 @@ std::u16string CxAnsiToUtf16(const char* szAnsi);
 std::string CxUtf16ToAnsi(const char16_t* szWide);
 std::string CxAnsiToUtf8(const char* szAnsi);
 std::string CxUtf8ToAnsi(const char* szUtf8);
+
+// UTF-8 <-> UTF-16 of counted text (embedded NULs kept). Malformed sequences and lone
+// surrogates become U+FFFD, so the result is always well-formed.
+std::u16string CxUtf8ToUtf16(const char* pUtf8, size_t nBytes);
+std::string CxUtf16ToUtf8(const char16_t* pWide, size_t nChars);
