@@ -105,26 +105,7 @@ void AppCalendar::RecordsOfDay(CommDateMgr* pSet, const SYSTEMTIME* pDay,
 }
 
 bool AppCalendar::WriteToOutlook(CommDate* pDate) {
-  if (!m_pOutlook || pDate == nullptr) return false;
-  // The Outlook store gives a changed item the whole incoming record, its source, match state
-  // and counterpart included, so the item would then pass for a Palm record: a two-way run
-  // would hand it back to Outlook and report a failure. Those three fields describe the item,
-  // not its contents, and are kept.
-  CommDateMgr* pSet = m_pOutlook->GetRecordSet();
-  CommDate* pTarget = nullptr;
-  if (pSet != nullptr && pSet->FindMatch(pDate, &pTarget, nullptr) != FIND_CHANGED) {
-    pTarget = nullptr;
-  }
-  UINT nSource = pTarget != nullptr ? pTarget->nSource : 0;
-  UINT nMatchState = pTarget != nullptr ? pTarget->nMatchState : 0;
-  CommDate* pPeer = pTarget != nullptr ? pTarget->pPeer : nullptr;
-  bool bOk = m_pOutlook->SyncRecord(pDate);
-  if (pTarget != nullptr) {
-    pTarget->nSource = nSource;
-    pTarget->nMatchState = nMatchState;
-    pTarget->pPeer = pPeer;
-  }
-  return bOk;
+  return m_pOutlook && m_pOutlook->SyncRecord(pDate);
 }
 
 bool AppCalendar::WriteToPalm(CommDate* pDate) {

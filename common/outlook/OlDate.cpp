@@ -49,6 +49,10 @@ void ToSystemTime(DATE dt, SYSTEMTIME* pst) {
   if (VariantTimeToSystemTime(dt, &st)) *pst = st;
 }
 
+bool IsMidnight(const SYSTEMTIME& st) {
+  return st.wHour == 0 && st.wMinute == 0 && st.wSecond == 0;
+}
+
 DATE ToDate(const SYSTEMTIME* pst) {
   DATE dt = 0;
   SystemTimeToVariantTime(pst, &dt);
@@ -101,17 +105,15 @@ UINT YearsOf(INT nInterval) {
   return 1;
 }
 
-// Minutes from start to end. All-day records span whole days: an end at midnight is the
-// exclusive end Outlook uses, any other end time closes its own day.
+// Minutes from start to end. An all-day record's end is the last day it covers, whatever
+// its time of day (a Palm untimed event ends on its own day), so it spans every day from its
+// start date to its end date; Outlook keeps that as whole days from the start's midnight.
 INT DurationOf(const CommDate* pDate) {
   const DATE dtStart = ToDate(&pDate->stStart);
   const DATE dtEnd = ToDate(&pDate->stEnd);
   if (pDate->bAllDay) {
-    long nDays =
-        static_cast<long>(std::floor(dtEnd + 1e-9)) - static_cast<long>(std::floor(dtStart + 1e-9));
-    const bool bEndsAtMidnight =
-        pDate->stEnd.wHour == 0 && pDate->stEnd.wMinute == 0 && pDate->stEnd.wSecond == 0;
-    if (!bEndsAtMidnight) ++nDays;
+    const long nDays = static_cast<long>(std::floor(dtEnd + 1e-9)) -
+                       static_cast<long>(std::floor(dtStart + 1e-9)) + 1;
     return static_cast<INT>(nDays < 1 ? 1440 : nDays * 1440);
   }
   double dMinutes = std::nearbyint((dtEnd - dtStart) * 1440.0);
@@ -288,6 +290,13 @@ bool OlDateUtil::ItemToRecord(const OlDateItem* pImage, CommDate* pDate) {
   CxCopyText(pDate->szLocation, pImage->szLocation);
   ToSystemTime(pImage->dtStart, &pDate->stStart);
   ToSystemTime(pImage->dtEnd, &pDate->stEnd);
+  // Outlook ends an all-day item at midnight after its last day. The record names that last
+  // day instead, as Palm Desktop does, or the two sides would never match and a one-day
+  // event would show on two days.
+  if (pImage->bAllDayEvent && IsMidnight(pDate->stEnd) &&
+      CompareDate(&pDate->stEnd, &pDate->stStart) > 0) {
+    AddDays(&pDate->stEnd, -1);
+  }
   pDate->bAlarm = pImage->bReminderSet ? 1 : 0;
 
   long nMinutes = 0;
@@ -554,10 +563,19 @@ bool OlDateUtil::SyncRecord(CommDate* pDate) {
   int nFound = m_pDateMgr->FindMatch(pDate, &pPeer, &nPos);
   if (nFound == FIND_ERROR || nFound == FIND_SAME) return false;
   if (nFound == FIND_CHANGED) {
+    // The stored record takes the new contents but stays the Outlook record it was: its
+    // source, match state, counterpart and item image describe the item, not what it says.
+    // Taking the incoming record's would make it pass for a Palm record in a later run.
     if (pPeer != nullptr && pPeer != pDate) {
+      const UINT nSource = pPeer->nSource;
+      const UINT nMatchState = pPeer->nMatchState;
+      CommDate* pCounterpart = pPeer->pPeer;
       void* pExtra = pPeer->pExtra;
-      UINT nExtraSize = pPeer->nExtraSize;
+      const UINT nExtraSize = pPeer->nExtraSize;
       *pPeer = *pDate;
+      pPeer->nSource = nSource;
+      pPeer->nMatchState = nMatchState;
+      pPeer->pPeer = pCounterpart;
       pPeer->pExtra = pExtra;
       pPeer->nExtraSize = nExtraSize;
     }

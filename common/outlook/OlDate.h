@@ -4,6 +4,9 @@
 // Outlook properties the program reads and writes (texts ANSI, dates OLE Automation dates in
 // local time).
 //
+// An all-day record ends on the last day it covers, as a Palm untimed event does; the image
+// keeps Outlook's own end, midnight after that day.
+//
 // A record read from Outlook carries a copy of its image as its attached block. The image
 // does not keep the item object: a block that record sets copy byte for byte cannot hold a
 // reference, so pItem is null in attached images.

@@ -17,6 +17,7 @@
 #include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
+#include "platform/win/WinTime.h"
 
 namespace {
 
@@ -45,6 +46,12 @@ std::unique_ptr<CommDate> Record(const char* szDescription, SYSTEMTIME stStart, 
   pDate->stEnd = stEnd;
   pDate->nSource = SOURCE_PALM;
   return pDate;
+}
+
+DATE ToVariantTime(const SYSTEMTIME& st) {
+  DATE dt = 0;
+  SystemTimeToVariantTime(&st, &dt);
+  return dt;
 }
 
 bool SameMinute(const SYSTEMTIME& a, const SYSTEMTIME& b) {
@@ -136,6 +143,8 @@ TEST_F(OlDateTest, LoadsEveryItemIntoARecordWithItsImage) {
 
   CommDate* pHoliday = pSet->GetAt(1);
   EXPECT_TRUE(pHoliday->bAllDay);
+  const SYSTEMTIME stHoliday = At(2011, 3, 10);
+  EXPECT_EQ(CompareDate(&pHoliday->stEnd, &stHoliday), 0);
   EXPECT_EQ(pHoliday->repeat.nType, REPEAT_NONE);
   EXPECT_EQ(pHoliday->repeat.bHasEnd, 0);
 }
@@ -336,12 +345,158 @@ INSTANTIATE_TEST_SUITE_P(
     Spans, DurationTest,
     ::testing::Values(
         DurationCase{"AllDaySameDayEnd", 1, At(2011, 3, 7), At(2011, 3, 7, 23, 59), 1440},
-        DurationCase{"AllDayMidnightEnd", 1, At(2011, 3, 7), At(2011, 3, 8), 1440},
-        DurationCase{"AllDayThreeDays", 1, At(2011, 3, 7), At(2011, 3, 10), 3 * 1440},
+        DurationCase{"AllDayEndAtItsOwnMidnight", 1, At(2011, 3, 7), At(2011, 3, 7), 1440},
+        DurationCase{"AllDayEndDateIsTheLastDayCovered", 1, At(2011, 3, 7), At(2011, 3, 8),
+                     2 * 1440},
+        DurationCase{"AllDayThreeDays", 1, At(2011, 3, 7), At(2011, 3, 9), 3 * 1440},
+        DurationCase{"AllDayStartTimeDoesNotShortenIt", 1, At(2011, 3, 7, 10, 0), At(2011, 3, 9),
+                     3 * 1440},
+        DurationCase{"AllDayEndBeforeStartIsOneDay", 1, At(2011, 3, 7), At(2011, 3, 5), 1440},
         DurationCase{"NineToTenThirty", 0, At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30), 90},
         DurationCase{"PastMidnight", 0, At(2011, 3, 7, 22, 0), At(2011, 3, 8, 1, 0), 180},
         DurationCase{"EndBeforeStart", 0, At(2011, 3, 7, 10, 0), At(2011, 3, 7, 9, 0), 0}),
     [](const ::testing::TestParamInfo<DurationCase>& row) { return row.param.szName; });
+
+struct EndReadCase {
+  const char* szName;
+  BYTE bAllDay;
+  SYSTEMTIME stStart;
+  SYSTEMTIME stEnd;  // as Outlook reports "End"
+  SYSTEMTIME stRecordEnd;
+};
+
+class EndReadTest : public OlDateTest, public ::testing::WithParamInterface<EndReadCase> {};
+
+TEST_P(EndReadTest, RecordEndIsTheLastDayAnAllDayItemCovers) {
+  const EndReadCase& c = GetParam();
+  TestStore store;
+  OlDateItem image = {};
+  image.bAllDayEvent = c.bAllDay;
+  image.dtStart = ToVariantTime(c.stStart);
+  image.dtEnd = ToVariantTime(c.stEnd);
+  image.nRecurrenceType = OL_RECURRENCE_NONE;
+  CommDate record = {};
+  ASSERT_TRUE(store.ItemToRecord(&image, &record));
+  EXPECT_TRUE(SameMinute(record.stStart, c.stStart));
+  EXPECT_TRUE(SameMinute(record.stEnd, c.stRecordEnd));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, EndReadTest,
+    ::testing::Values(
+        EndReadCase{"AllDayOneDay", 1, At(2011, 3, 7), At(2011, 3, 8), At(2011, 3, 7)},
+        EndReadCase{"AllDayThreeDays", 1, At(2011, 3, 7), At(2011, 3, 10), At(2011, 3, 9)},
+        EndReadCase{"AllDayAcrossTheMonthEnd", 1, At(2011, 2, 28), At(2011, 3, 1), At(2011, 2, 28)},
+        EndReadCase{"AllDayEndOnItsStartIsKept", 1, At(2011, 3, 7), At(2011, 3, 7), At(2011, 3, 7)},
+        EndReadCase{"AllDayEndNotAtMidnightIsKept", 1, At(2011, 3, 7), At(2011, 3, 8, 12, 0),
+                    At(2011, 3, 8, 12, 0)},
+        EndReadCase{"TimedEndAtMidnightIsKept", 0, At(2011, 3, 7, 22, 0), At(2011, 3, 8),
+                    At(2011, 3, 8)}),
+    [](const ::testing::TestParamInfo<EndReadCase>& row) { return row.param.szName; });
+
+struct AllDayRoundTripCase {
+  const char* szName;
+  SYSTEMTIME stStart;
+  SYSTEMTIME stEnd;  // as Palm Desktop keeps it: on the last day
+  const char* szSpan;
+};
+
+class AllDayRoundTrip : public OlDateTest,
+                        public ::testing::WithParamInterface<AllDayRoundTripCase> {};
+
+// A Palm all-day event written to Outlook must read back as the same appointment, or every
+// run would add it again on both sides.
+TEST_P(AllDayRoundTrip, ReadBackMatchesThePalmRecord) {
+  const AllDayRoundTripCase& c = GetParam();
+  auto pStore = OpenStore();
+  auto pPalm = Record("Holiday", c.stStart, c.stEnd);
+  pPalm->bAllDay = 1;
+  ASSERT_TRUE(pStore->SyncRecord(pPalm.get()));
+  EXPECT_NE(ReadFile(m_path).find(c.szSpan), std::string::npos) << ReadFile(m_path);
+
+  pStore.reset();
+  pStore = OpenStore();
+  CommDateMgr* pSet = pStore->GetRecordSet();
+  ASSERT_EQ(pSet->GetCount(), 1);
+  CommDate* pRead = pSet->GetAt(0);
+  EXPECT_EQ(CompareDate(&pRead->stStart, &c.stStart), 0);
+  EXPECT_EQ(CompareDate(&pRead->stEnd, &c.stEnd), 0);
+  EXPECT_EQ(pSet->FindMatch(pPalm.get(), nullptr, nullptr), FIND_SAME);
+  EXPECT_FALSE(pStore->SyncRecord(pPalm.get()));
+  EXPECT_EQ(pSet->GetCount(), 1);
+
+  // Written back unchanged, the item keeps its days.
+  CommDate changed = *pRead;
+  changed.pExtra = nullptr;
+  changed.nExtraSize = 0;
+  CxCopyText(changed.szLocation, "Home");
+  ASSERT_TRUE(pStore->SyncRecord(&changed));
+  EXPECT_NE(ReadFile(m_path).find(c.szSpan), std::string::npos) << ReadFile(m_path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spans, AllDayRoundTrip,
+    ::testing::Values(
+        AllDayRoundTripCase{"OneDay", At(2011, 3, 7), At(2011, 3, 7),
+                            "DTSTART;VALUE=DATE:20110307\r\nDTEND;VALUE=DATE:20110308\r\n"},
+        AllDayRoundTripCase{"OneDayEndingLateInTheDay", At(2011, 3, 7), At(2011, 3, 7, 23, 59),
+                            "DTSTART;VALUE=DATE:20110307\r\nDTEND;VALUE=DATE:20110308\r\n"},
+        AllDayRoundTripCase{"ThreeDays", At(2011, 3, 7), At(2011, 3, 9),
+                            "DTSTART;VALUE=DATE:20110307\r\nDTEND;VALUE=DATE:20110310\r\n"},
+        AllDayRoundTripCase{"OverTheSummerTimeChange", At(2011, 3, 26), At(2011, 3, 28),
+                            "DTSTART;VALUE=DATE:20110326\r\nDTEND;VALUE=DATE:20110329\r\n"}),
+    [](const ::testing::TestParamInfo<AllDayRoundTripCase>& row) { return row.param.szName; });
+
+TEST_F(OlDateTest, AllDayItemFromElsewhereShowsOnItsOneDay) {
+  WriteFile(m_path,
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\n"
+            "BEGIN:VEVENT\r\nUID:h\r\nDTSTAMP:20110301T120000Z\r\n"
+            "DTSTART;VALUE=DATE:20110307\r\nDTEND;VALUE=DATE:20110308\r\nSUMMARY:Holiday\r\n"
+            "END:VEVENT\r\nEND:VCALENDAR\r\n");
+  auto pStore = OpenStore();
+  CommDate* pRead = pStore->GetRecordSet()->GetAt(0);
+  ASSERT_NE(pRead, nullptr);
+  const SYSTEMTIME stDay = At(2011, 3, 7);
+  const SYSTEMTIME stNextDay = At(2011, 3, 8);
+  EXPECT_EQ(CompareDate(&pRead->stStart, &stDay), 0);
+  EXPECT_EQ(CompareDate(&pRead->stEnd, &stDay), 0);
+  EXPECT_TRUE(OccursOnDay(pRead, &stDay));
+  EXPECT_FALSE(OccursOnDay(pRead, &stNextDay));
+  // The attached image still says what Outlook reported.
+  const OlDateItem* pImage = static_cast<const OlDateItem*>(pRead->pExtra);
+  ASSERT_NE(pImage, nullptr);
+  EXPECT_EQ(pImage->dtEnd, ToVariantTime(stNextDay));
+}
+
+// Updating an item must leave its record an Outlook record: a two-way run that found it
+// claiming to come from Palm would hand it back to Outlook and report a failure.
+TEST_F(OlDateTest, UpdatedRecordKeepsItsSourceStateCounterpartAndImage) {
+  WriteFile(m_path, kTwoEvents);
+  auto pStore = OpenStore();
+  CommDateMgr* pSet = pStore->GetRecordSet();
+  CommDate* pStored = pSet->GetAt(0);
+  auto pPalm = Record("Standup", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30));
+  CxCopyText(pPalm->szLocation, "Room 2");
+  pPalm->repeat = pStored->repeat;
+  pPalm->nMatchState = MATCH_CHANGED;
+  pPalm->pPeer = pStored;
+  pStored->nMatchState = MATCH_CHANGED;
+  pStored->pPeer = pPalm.get();
+  const void* pImageBefore = pStored->pExtra;
+
+  ASSERT_TRUE(pStore->SyncRecord(pPalm.get()));
+  EXPECT_STREQ(pStored->szLocation, "Room 2");
+  EXPECT_EQ(pStored->nSource, SOURCE_OUTLOOK);
+  EXPECT_EQ(pStored->nMatchState, MATCH_CHANGED);
+  EXPECT_EQ(pStored->pPeer, pPalm.get());
+  EXPECT_EQ(pStored->pExtra, pImageBefore);
+  ASSERT_EQ(pStored->nExtraSize, sizeof(OlDateItem));
+  EXPECT_STREQ(static_cast<const OlDateItem*>(pStored->pExtra)->szEntryID, "one");
+  // The incoming record is not touched.
+  EXPECT_EQ(pPalm->nSource, SOURCE_PALM);
+  EXPECT_EQ(pPalm->pPeer, pStored);
+  EXPECT_EQ(pPalm->pExtra, nullptr);
+}
 
 TEST_F(OlDateTest, SyncRecordAddsUpdatesAndSkipsUnchanged) {
   WriteFile(m_path, kTwoEvents);
