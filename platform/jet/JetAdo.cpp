@@ -1,6 +1,11 @@
 // The connection owns the SQLite handle; each query owns its prepared statement and stands on
 // the current row while it is open. A connection knows its queries so that closing (or
 // re-opening) it first ends their results: a statement must never outlive its database.
+//
+// Text crosses the engine boundary here and nowhere else: the SQL text callers give is ANSI
+// (Windows-1252) and goes to SQLite as UTF-8, the engine's messages come back as ANSI, and
+// text columns are read from their UTF-8 bytes into UTF-16 BSTRs. Palm Desktop's own
+// database holds Unicode text, and mdbtools hands a real Jet file's text over as UTF-8.
 #include "platform/jet/JetAdo.h"
 
 #include <sqlite3.h>
@@ -14,6 +19,7 @@
 
 #include "platform/jet/JetMdbImport.h"
 #include "platform/jet/JetSql.h"
+#include "platform/win/WinText.h"
 #include "platform/win/WinTime.h"
 
 namespace {
@@ -131,6 +137,71 @@ bool ParseDateText(const char* szText, DATE* pDate) {
   return SystemTimeToVariantTime(&st, pDate) != FALSE;
 }
 
+// True when the bytes are well-formed UTF-8: no stray continuation bytes, overlong forms,
+// encoded surrogates, values past U+10FFFF or sequences cut short.
+bool IsUtf8(const unsigned char* pBytes, size_t nBytes) {
+  size_t i = 0;
+  while (i < nBytes) {
+    const unsigned char c = pBytes[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t nTrail = 0;
+    unsigned char cLow = 0x80;
+    unsigned char cHigh = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+      nTrail = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      nTrail = 2;
+      if (c == 0xE0) cLow = 0xA0;
+      if (c == 0xED) cHigh = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      nTrail = 3;
+      if (c == 0xF0) cLow = 0x90;
+      if (c == 0xF4) cHigh = 0x8F;
+    } else {
+      return false;
+    }
+    if (nBytes - i <= nTrail) return false;
+    if (pBytes[i + 1] < cLow || pBytes[i + 1] > cHigh) return false;
+    for (size_t k = 2; k <= nTrail; ++k) {
+      if ((pBytes[i + k] & 0xC0) != 0x80) return false;
+    }
+    i += nTrail + 1;
+  }
+  return true;
+}
+
+// A text value as a BSTR. Bytes that are not UTF-8 can only come from a writer that stored
+// ANSI text unconverted (earlier builds of this stand-in did); they are read as Windows-1252,
+// which gives that text back instead of replacement characters.
+HRESULT TextToBstr(const unsigned char* pText, int nBytes, BSTR* pBstr) {
+  *pBstr = nullptr;
+  if (pText == nullptr || nBytes <= 0) {
+    if (nBytes > 0) return E_OUTOFMEMORY;
+    *pBstr = SysAllocString(u"");
+    return *pBstr != nullptr ? S_OK : E_OUTOFMEMORY;
+  }
+  const UINT nCodePage = IsUtf8(pText, static_cast<size_t>(nBytes)) ? CP_UTF8 : CP_ACP;
+  const auto* szText = reinterpret_cast<LPCSTR>(pText);
+  const int nWide = MultiByteToWideChar(nCodePage, 0, szText, nBytes, nullptr, 0);
+  if (nWide <= 0) return E_FAIL;
+  BSTR bstr = SysAllocStringLen(nullptr, static_cast<UINT>(nWide));
+  if (bstr == nullptr) return E_OUTOFMEMORY;
+  if (MultiByteToWideChar(nCodePage, 0, szText, nBytes, bstr, nWide) != nWide) {
+    SysFreeString(bstr);
+    return E_FAIL;
+  }
+  *pBstr = bstr;
+  return S_OK;
+}
+
+// SQLite's messages are UTF-8 and may quote the statement (a name, a literal).
+std::string EngineMessage(sqlite3* pDb) {
+  return CxUtf8ToAnsi(pDb != nullptr ? sqlite3_errmsg(pDb) : "out of memory");
+}
+
 }  // namespace
 
 struct TADOConnection::Impl {
@@ -223,7 +294,7 @@ HRESULT TADOConnection::Open() {
         sqlite3_open_v2(":memory:", &pRaw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     std::unique_ptr<sqlite3, DbCloser> pDb(pRaw);
     if (nRc != SQLITE_OK) {
-      m_Error.strMessage = pRaw != nullptr ? sqlite3_errmsg(pRaw) : "out of memory";
+      m_Error.strMessage = EngineMessage(pRaw);
       return E_FAIL;
     }
     std::string strError;
@@ -242,7 +313,7 @@ HRESULT TADOConnection::Open() {
   const int nRc = sqlite3_open_v2(strPath.c_str(), &pRaw, SQLITE_OPEN_READWRITE, nullptr);
   std::unique_ptr<sqlite3, DbCloser> pDb(pRaw);
   if (nRc != SQLITE_OK) {
-    m_Error.strMessage = pRaw != nullptr ? sqlite3_errmsg(pRaw) : "out of memory";
+    m_Error.strMessage = EngineMessage(pRaw);
     return E_FAIL;
   }
   // SQLite opens any file lazily; reading the schema tells a database from other bytes.
@@ -250,7 +321,7 @@ HRESULT TADOConnection::Open() {
   if (sqlite3_exec(pDb.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &szError) !=
       SQLITE_OK) {
     m_Error.strMessage = "Unrecognized database format '" + strPath +
-                         "': " + (szError != nullptr ? szError : "unknown error");
+                         "': " + CxUtf8ToAnsi(szError != nullptr ? szError : "unknown error");
     sqlite3_free(szError);
     return E_FAIL;
   }
@@ -308,13 +379,14 @@ HRESULT TADOQuery::Run(bool bWantRows) {
     return Fail(true, "Operation is not allowed when the object is closed.");
   sqlite3* pDb = m_pConnection->m_pImpl->pDb.get();
 
-  std::string strSql;
-  JetTranslateSql(m_strSql.c_str(), strSql);
+  std::string strAnsiSql;
+  JetTranslateSql(m_strSql.c_str(), strAnsiSql);
+  const std::string strSql = CxAnsiToUtf8(strAnsiSql.c_str());
   sqlite3_stmt* pStmt = nullptr;
   const char* szTail = nullptr;
   if (sqlite3_prepare_v2(pDb, strSql.c_str(), static_cast<int>(strSql.size()), &pStmt, &szTail) !=
       SQLITE_OK)
-    return Fail(true, sqlite3_errmsg(pDb));
+    return Fail(true, EngineMessage(pDb));
   m_pImpl->pStmt = pStmt;
   if (pStmt == nullptr) return Fail(true, "Command text was not set for the command object.");
   // One statement per call: whatever follows the first is refused, never run.
@@ -330,14 +402,14 @@ HRESULT TADOQuery::Run(bool bWantRows) {
   } else if (nRc == SQLITE_DONE) {
     m_pImpl->bEof = true;
   } else {
-    return Fail(true, sqlite3_errmsg(pDb));
+    return Fail(true, EngineMessage(pDb));
   }
   if (!bWantRows) {
     // A statement run for its effect: step it to its end so nothing stays pending.
     while (m_pImpl->bEof == false) {
       const int nStep = sqlite3_step(pStmt);
       if (nStep == SQLITE_DONE) break;
-      if (nStep != SQLITE_ROW) return Fail(true, sqlite3_errmsg(pDb));
+      if (nStep != SQLITE_ROW) return Fail(true, EngineMessage(pDb));
     }
     m_pImpl->Finalize();
   }
@@ -362,7 +434,7 @@ HRESULT TADOQuery::Next() {
   m_pImpl->bEof = true;
   if (nRc == SQLITE_DONE) return S_OK;
   sqlite3* pDb = sqlite3_db_handle(m_pImpl->pStmt);
-  return Fail(true, sqlite3_errmsg(pDb));
+  return Fail(true, EngineMessage(pDb));
 }
 
 bool TADOQuery::Eof() const {
@@ -418,11 +490,12 @@ HRESULT TADOQuery::GetFieldValue(int nIndex, VARIANT* pValue) const {
       break;
     }
     case VT_BSTR: {
-      const auto* pText = static_cast<const OLECHAR*>(sqlite3_column_text16(pStmt, nIndex));
-      const int nBytes = sqlite3_column_bytes16(pStmt, nIndex);
-      if (pText == nullptr && nBytes > 0) return E_OUTOFMEMORY;
-      BSTR bstr = SysAllocStringLen(pText, static_cast<UINT>(nBytes / 2));
-      if (bstr == nullptr) return E_OUTOFMEMORY;
+      // The bytes first, then their length: the order SQLite asks for.
+      const unsigned char* pText = sqlite3_column_text(pStmt, nIndex);
+      const int nBytes = sqlite3_column_bytes(pStmt, nIndex);
+      BSTR bstr = nullptr;
+      const HRESULT hr = TextToBstr(pText, nBytes, &bstr);
+      if (FAILED(hr)) return hr;
       pValue->vt = VT_BSTR;
       pValue->bstrVal = bstr;
       break;

@@ -3,7 +3,9 @@
 // object maps to VARIANT types (Long Integer as INTEGER, Yes/No as BIT, Text as VARCHAR and
 // so on). Rows are fetched with every column bound as text (mdbtools' own rendering) and
 // inserted through one prepared statement per table, numbers and flags converted back to
-// integers so that comparisons in WHERE clauses behave as they do on Jet.
+// integers so that comparisons in WHERE clauses behave as they do on Jet. mdbtools gives
+// names and texts as UTF-8, which is what SQLite holds, so texts are copied unchanged; only
+// the messages handed back are made ANSI, as the query object's are.
 #include "platform/jet/JetMdbImport.h"
 
 #include <mdbtools.h>
@@ -14,6 +16,8 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include "platform/win/WinText.h"
 
 namespace {
 
@@ -82,7 +86,7 @@ bool ValidName(const char* szName) {
 bool Exec(sqlite3* pDb, const std::string& strSql, std::string& strError) {
   char* szError = nullptr;
   if (sqlite3_exec(pDb, strSql.c_str(), nullptr, nullptr, &szError) != SQLITE_OK) {
-    strError = szError != nullptr ? szError : "SQLite error";
+    strError = CxUtf8ToAnsi(szError != nullptr ? szError : "SQLite error");
     sqlite3_free(szError);
     return false;
   }
@@ -92,7 +96,7 @@ bool Exec(sqlite3* pDb, const std::string& strSql, std::string& strError) {
 bool CopyTable(MdbCatalogEntry* pEntry, sqlite3* pDb, std::string& strError) {
   std::unique_ptr<MdbTableDef, TableFreer> pTable(mdb_read_table(pEntry));
   if (!pTable) {
-    strError = std::string("Cannot read the table ") + pEntry->object_name;
+    strError = "Cannot read the table " + CxUtf8ToAnsi(pEntry->object_name);
     return false;
   }
   mdb_read_columns(pTable.get());
@@ -105,7 +109,7 @@ bool CopyTable(MdbCatalogEntry* pEntry, sqlite3* pDb, std::string& strError) {
   for (unsigned int i = 0; i < nCols; ++i) {
     auto* pCol = static_cast<MdbColumn*>(g_ptr_array_index(pTable->columns, i));
     if (!ValidName(pCol->name)) {
-      strError = std::string("Unsupported column name in ") + pTable->name;
+      strError = "Unsupported column name in " + CxUtf8ToAnsi(pTable->name);
       return false;
     }
     const char* szType = DeclaredType(pCol->col_type, kinds[i]);
@@ -118,7 +122,7 @@ bool CopyTable(MdbCatalogEntry* pEntry, sqlite3* pDb, std::string& strError) {
 
   sqlite3_stmt* pRaw = nullptr;
   if (sqlite3_prepare_v2(pDb, strInsert.c_str(), -1, &pRaw, nullptr) != SQLITE_OK) {
-    strError = sqlite3_errmsg(pDb);
+    strError = CxUtf8ToAnsi(sqlite3_errmsg(pDb));
     return false;
   }
   std::unique_ptr<sqlite3_stmt, StmtFinalizer> pInsert(pRaw);
@@ -154,7 +158,7 @@ bool CopyTable(MdbCatalogEntry* pEntry, sqlite3* pDb, std::string& strError) {
       }
     }
     if (sqlite3_step(pInsert.get()) != SQLITE_DONE) {
-      strError = sqlite3_errmsg(pDb);
+      strError = CxUtf8ToAnsi(sqlite3_errmsg(pDb));
       return false;
     }
   }

@@ -378,6 +378,113 @@ TEST_F(PmDateEx2SaveTest, ALongSummaryIsLookedUpByItsFirstCharacters) {
   EXPECT_EQ(1, m_pFixture->Count("Main"));
 }
 
+// Text as the program holds it (Windows-1252) and as Palm Desktop's database holds it (UTF-8).
+struct AccentCase {
+  const char* szName;
+  const char* szAnsi;
+  const char* szUtf8;
+};
+
+void PrintTo(const AccentCase& accentCase, std::ostream* pStream) {
+  *pStream << accentCase.szName;
+}
+
+class PmDateEx2AccentTest : public PmDateEx2SaveTest,
+                            public ::testing::WithParamInterface<AccentCase> {};
+
+TEST_P(PmDateEx2AccentTest, TextsSurviveInsertUpdateAndAFreshLoad) {
+  const std::string strAnsi = GetParam().szAnsi;
+  const std::string strUtf8 = GetParam().szUtf8;
+  auto pRecord = NewRecord();
+  pRecord->nStartTime = LocalMidnight(2012, 4, 2) + 9 * 3600;
+  pRecord->nEndTime = pRecord->nStartTime + 3600;
+  CxCopyText(pRecord->szSummary, strAnsi.c_str());
+  CxCopyText(pRecord->szNote, (strAnsi + " note").c_str());
+  CxCopyText(pRecord->szLocation, strAnsi.c_str());
+  CxCopyText(pRecord->szCategoryName, strAnsi.c_str());
+  ASSERT_TRUE(m_pUtil->ResolveCategory(strAnsi.c_str(), nullptr, true));
+  ASSERT_TRUE(m_pUtil->SaveRecord(pRecord.get()));
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{strUtf8, strUtf8 + " note", strUtf8}}),
+            m_pFixture->Query("SELECT [Summary], [Note], [Location] FROM Main WHERE "
+                              "[Record ID] <> 101"));
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{strUtf8}}),
+            m_pFixture->Query("SELECT [Name] FROM Category WHERE [ID] = 3"));
+
+  {
+    PmDateEx2Util reread(m_strPath.c_str());
+    ASSERT_EQ(2, reread.GetRecords()->GetCount());
+    PmDateEx2Record* pRow = reread.GetRecords()->GetAt(1);
+    EXPECT_STREQ(strAnsi.c_str(), pRow->szSummary);
+    EXPECT_STREQ((strAnsi + " note").c_str(), pRow->szNote);
+    EXPECT_STREQ(strAnsi.c_str(), pRow->szLocation);
+    EXPECT_STREQ(strAnsi.c_str(), pRow->szCategoryName);
+
+    // The row is found again by its accented summary, so the change lands on it.
+    CxCopyText(pRow->szNote, (strAnsi + strAnsi).c_str());
+    CxCopyText(pRow->szSummary, (strAnsi + "!").c_str());
+    ASSERT_TRUE(reread.SaveRecord(pRow));
+  }
+  EXPECT_EQ(2, m_pFixture->Count("Main")) << "updated, not inserted again";
+  PmDateEx2Util reread(m_strPath.c_str());
+  ASSERT_EQ(2, reread.GetRecords()->GetCount());
+  EXPECT_STREQ((strAnsi + "!").c_str(), reread.GetRecords()->GetAt(1)->szSummary);
+  EXPECT_STREQ((strAnsi + strAnsi).c_str(), reread.GetRecords()->GetAt(1)->szNote);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, PmDateEx2AccentTest,
+                         ::testing::Values(AccentCase{"AcuteE",
+                                                      "Ren\xe9"
+                                                      "e",
+                                                      "Ren\xc3\xa9"
+                                                      "e"},
+                                           AccentCase{"Umlaut", "M\xfcller", "M\xc3\xbcller"},
+                                           AccentCase{"EuroSign", "\x80 5", "\xe2\x82\xac 5"},
+                                           AccentCase{"CurlyQuotes", "\x93Hi\x94",
+                                                      "\xe2\x80\x9cHi\xe2\x80\x9d"},
+                                           AccentCase{"ApostropheBesideAccents", "Caf\xe9 d'Ol\xe9",
+                                                      "Caf\xc3\xa9 d'Ol\xc3\xa9"}),
+                         [](const auto& caseInfo) { return std::string(caseInfo.param.szName); });
+
+TEST_F(PmDateEx2SaveTest, UnicodeTextStoredByPalmDesktopLoadsAsAnsiAndUpdatesInPlace) {
+  ASSERT_TRUE(m_pFixture->AddCategory(5, "R\xc3\xa9union"));
+  palm6::MainRow row;
+  row.nRecordId = 102;
+  row.strCategory = "5";
+  row.strNote =
+      "\xe2\x82\xac"
+      "20 \xe2\x80\x9c"
+      "deposit\xe2\x80\x9d";
+  row.strStartTime = std::to_string(PmTime(2012, 3, 8, 9, 0, 0).GetValue());
+  row.strEndTime = std::to_string(PmTime(2012, 3, 8, 10, 0, 0).GetValue());
+  row.strLocation = "M\xc3\xbcnchen";
+  row.strSummary =
+      "Caf\xc3\xa9 with Ren\xc3\xa9"
+      "e";
+  ASSERT_TRUE(m_pFixture->AddMain(row));
+  PmDateEx2Util util(m_strPath.c_str());
+  ASSERT_EQ(2, util.GetRecords()->GetCount());
+  PmDateEx2Record* pRecord = util.GetRecords()->GetAt(1);
+  EXPECT_STREQ(
+      "Caf\xe9 with Ren\xe9"
+      "e",
+      pRecord->szSummary);
+  EXPECT_STREQ(
+      "\x80"
+      "20 \x93"
+      "deposit\x94",
+      pRecord->szNote);
+  EXPECT_STREQ("M\xfcnchen", pRecord->szLocation);
+  EXPECT_STREQ("R\xe9union", pRecord->szCategoryName);
+
+  CxCopyText(pRecord->szNote, "paid");
+  ASSERT_TRUE(util.SaveRecord(pRecord));
+  EXPECT_EQ(2, m_pFixture->Count("Main"));
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"paid",
+                                                    "Caf\xc3\xa9 with Ren\xc3\xa9"
+                                                    "e"}}),
+            m_pFixture->Query("SELECT [Note], [Summary] FROM Main WHERE [Record ID] = 102"));
+}
+
 TEST(PmDateEx2LoadTest, MissingAndUnreadableFiles) {
   LogCapture log;
   PmDateEx2Util util;

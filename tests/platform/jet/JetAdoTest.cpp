@@ -158,6 +158,119 @@ TEST_F(JetDatabaseTest, OpeningAnOpenConnectionFails) {
   EXPECT_TRUE(m_Connection.GetConnected());
 }
 
+// Text given as ANSI (Windows-1252) bytes, the UTF-8 SQLite must hold for it, and the
+// UTF-16 a column gives back.
+struct TextCase {
+  const char* szName;
+  const char* szAnsi;
+  const char* szUtf8Hex;
+  std::u16string strWide;
+};
+
+void PrintTo(const TextCase& textCase, std::ostream* pStream) {
+  *pStream << textCase.szName;
+}
+
+class JetTextTest : public JetDatabaseTest, public ::testing::WithParamInterface<TextCase> {
+ protected:
+  std::u16string Text(const std::string& strSql) {
+    if (FAILED(Run(strSql.c_str(), true)) || m_Query.Eof()) return u"<no row>";
+    VARIANT value;
+    if (FAILED(m_Query.GetFieldValue(0, &value)) || value.vt != VT_BSTR) return u"<no text>";
+    const std::u16string strText = BstrText(value);
+    VariantClear(&value);
+    return strText;
+  }
+};
+
+TEST_P(JetTextTest, AnsiStatementsStoreUtf8AndColumnsReadAsUnicode) {
+  const std::string strAnsi = GetParam().szAnsi;
+  ASSERT_EQ(S_OK, Run(("INSERT INTO Main ([Record ID], [Summary], [Note], [Location]) VALUES "
+                       "(20, '" +
+                       strAnsi + "', 'n', '" + strAnsi + "')")
+                          .c_str(),
+                      false))
+      << m_Query.LastError().strMessage;
+  ASSERT_EQ(S_OK, Run(("INSERT INTO Category ([ID], [Name], [Status], [Color]) VALUES (4, '" +
+                       strAnsi + "', 1, 0)")
+                          .c_str(),
+                      false));
+  EXPECT_EQ(GetParam().strWide, Text("SELECT [Summary] FROM Main WHERE [Record ID] = 20"));
+  EXPECT_EQ(GetParam().strWide, Text("SELECT [Location] FROM Main WHERE [Record ID] = 20"));
+  EXPECT_EQ(GetParam().strWide, Text("SELECT [Name] FROM Category WHERE [ID] = 4"));
+  const std::string strHex = GetParam().szUtf8Hex;
+  const std::u16string strWideHex(strHex.begin(), strHex.end());
+  EXPECT_EQ(strWideHex, Text("SELECT hex([Summary]) FROM Main WHERE [Record ID] = 20"))
+      << "what the engine holds";
+
+  // Literals in WHERE clauses are compared with what was stored, whole or by LEFT.
+  ASSERT_EQ(S_OK, Run(("UPDATE Main SET [Note] = '" + strAnsi + "' WHERE [Summary] = '" + strAnsi +
+                       "' AND LEFT(Location, 256) = '" + strAnsi + "'")
+                          .c_str(),
+                      false));
+  EXPECT_EQ(GetParam().strWide, Text("SELECT [Note] FROM Main WHERE [Record ID] = 20"));
+  EXPECT_EQ(u"20",
+            Text("SELECT CAST([Record ID] AS TEXT) FROM Main WHERE [Note] = '" + strAnsi + "'"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, JetTextTest,
+    ::testing::Values(TextCase{"AcuteE",
+                               "Ren\xe9"
+                               "e",
+                               "52656EC3A965", u"Ren\u00e9e"},
+                      TextCase{"Umlaut", "M\xfcller", "4DC3BC6C6C6572", u"M\u00fcller"},
+                      TextCase{"EuroSign", "\x80 5", "E282AC2035", u"\u20ac 5"},
+                      TextCase{"CurlyQuotes", "\x93Hi\x94", "E2809C4869E2809D", u"\u201cHi\u201d"},
+                      TextCase{"ByteUndefinedIn1252", "a\x81", "61C281", u"a\u0081"}),
+    [](const auto& caseInfo) { return std::string(caseInfo.param.szName); });
+
+TEST_F(JetDatabaseTest, StoredTextReadsAsUtf8OrElseAsWindows1252) {
+  // UTF-8 is what Palm Desktop's Unicode text and every writer of ours store; bare 1252 bytes
+  // were written by builds that handed the engine ANSI text unconverted.
+  const struct {
+    const char* szHex;
+    std::u16string strWide;
+  } cases[] = {{"52656EC3A965", u"Ren\u00e9e"},
+               {"52656EE965", u"Ren\u00e9e"},
+               {"93486994", u"\u201cHi\u201d"},
+               {"E282AC", u"\u20ac"},
+               {"C3", u"\u00c3"},
+               {"F09F9982", u"\U0001F642"}};
+  for (const auto& textCase : cases) {
+    ASSERT_EQ(S_OK, Run((std::string("UPDATE Main SET [Summary] = CAST(X'") + textCase.szHex +
+                         "' AS TEXT)")
+                            .c_str(),
+                        false));
+    ASSERT_EQ(S_OK, Run("SELECT [Summary] FROM Main", true));
+    VARIANT value;
+    ASSERT_EQ(S_OK, m_Query.GetFieldValue(0, &value));
+    ASSERT_EQ(VT_BSTR, value.vt);
+    EXPECT_EQ(textCase.strWide, BstrText(value)) << textCase.szHex;
+    VariantClear(&value);
+  }
+}
+
+TEST_F(JetDatabaseTest, EngineMessagesComeBackAsAnsi) {
+  EXPECT_EQ(E_FAIL, Run("SELECT [Zo\xe9] FROM Main", true));
+  EXPECT_NE(std::string::npos, m_Query.LastError().strMessage.find("Zo\xe9"))
+      << m_Query.LastError().strMessage;
+}
+
+TEST(JetFixtureTest, RefusesTextThatIsNotUtf8) {
+  const std::string strPath = TempPath("fixture.mdb");
+  palm6::Palm6Fixture fixture(strPath);
+  palm6::MainRow row;
+  row.strSummary =
+      "Ren\xe9"
+      "e";
+  EXPECT_FALSE(fixture.AddMain(row)) << "ANSI bytes are never what Palm Desktop stores";
+  EXPECT_FALSE(fixture.AddCategory(1, "\xe9t\xe9"));
+  EXPECT_TRUE(fixture.AddCategory(1, "\xc3\xa9t\xc3\xa9"));
+  EXPECT_EQ(0, fixture.Count("Main"));
+  std::filesystem::remove(strPath);
+}
+
 struct ConnectionCase {
   const char* szName;
   std::string strConnection;  // "%s" stands for the database path

@@ -1,5 +1,6 @@
 // The fixture talks to SQLite directly and binds every value, so a test's data never
-// depends on the quoting code it is there to check.
+// depends on the quoting code it is there to check. Texts are bound as the UTF-8 they must
+// already be: Palm Desktop's database holds Unicode, never ANSI bytes.
 #include "support/palm6/Palm6Fixture.h"
 
 #include <sqlite3.h>
@@ -21,6 +22,42 @@ const char* const kSchema =
     "[Color] INTEGER);"
     "CREATE TABLE Information ([Name] VARCHAR(255), [Note] LONGTEXT);";
 
+// True when the bytes are well-formed UTF-8 (shortest forms, no surrogates, at most
+// U+10FFFF).
+bool IsUtf8(const std::string& str) {
+  const auto* p = reinterpret_cast<const unsigned char*>(str.data());
+  const size_t n = str.size();
+  size_t i = 0;
+  while (i < n) {
+    const unsigned char c = p[i];
+    size_t nTrail = 0;
+    unsigned char cLow = 0x80;
+    unsigned char cHigh = 0xBF;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+      nTrail = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      nTrail = 2;
+      cLow = c == 0xE0 ? 0xA0 : 0x80;
+      cHigh = c == 0xED ? 0x9F : 0xBF;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      nTrail = 3;
+      cLow = c == 0xF0 ? 0x90 : 0x80;
+      cHigh = c == 0xF4 ? 0x8F : 0xBF;
+    } else {
+      return false;
+    }
+    if (n - i <= nTrail || p[i + 1] < cLow || p[i + 1] > cHigh) return false;
+    for (size_t k = 2; k <= nTrail; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+    }
+    i += nTrail + 1;
+  }
+  return true;
+}
+
 class Statement {
  public:
   Statement(sqlite3* pDb, const char* szSql) {
@@ -28,14 +65,18 @@ class Statement {
   }
   ~Statement() { sqlite3_finalize(m_pStmt); }
   sqlite3_stmt* get() const { return m_pStmt; }
+  // A text that is not UTF-8 makes the row fail rather than plant bytes Palm Desktop never
+  // writes.
   void Text(int n, const std::string& str) {
+    if (!IsUtf8(str)) m_bBadText = true;
     sqlite3_bind_text(m_pStmt, n, str.c_str(), static_cast<int>(str.size()), SQLITE_TRANSIENT);
   }
   void Int(int n, long nValue) { sqlite3_bind_int64(m_pStmt, n, nValue); }
-  bool Run() { return m_pStmt != nullptr && sqlite3_step(m_pStmt) == SQLITE_DONE; }
+  bool Run() { return m_pStmt != nullptr && !m_bBadText && sqlite3_step(m_pStmt) == SQLITE_DONE; }
 
  private:
   sqlite3_stmt* m_pStmt = nullptr;
+  bool m_bBadText = false;
 };
 
 }  // namespace

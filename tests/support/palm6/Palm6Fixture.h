@@ -1,7 +1,9 @@
 // A stand-in DateBook.mdb of Palm Desktop 6.x, made as a SQLite file with the three tables
 // the calendar reads and the column types Palm Desktop gives them: "Main" (the sixteen
 // appointment columns and "Blob"), "Category" and "Information". Times and the category are
-// texts holding decimal numbers, flags are Yes/No columns. For tests and the demo; the
+// texts holding decimal numbers, flags are Yes/No columns. Texts are UTF-8, as Palm Desktop
+// holds its text as Unicode: every text given here must already be UTF-8 (a row with ANSI
+// bytes is refused), and Query gives the stored UTF-8 back. For tests and the demo; the
 // program itself never writes through this.
 #pragma once
 
