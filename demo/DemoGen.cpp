@@ -142,8 +142,9 @@ DemoCalendars MakeAppointments(const SYSTEMTIME& stToday) {
   // The same on both sides.
   Appointment dentist("Dentist", At(stToday, 1, 9, 0), At(stToday, 1, 10, 0));
   dentist.Location("Dr. Müller, Hauptstraße 5").Alarm(15, ADVANCE_MINUTES).Category("Health");
-  // All-day events end at midnight after their day, as Outlook keeps them.
-  Appointment birthday("Renée's birthday", At(stToday, 3, 0, 0), At(stToday, 4, 0, 0));
+  // An all-day event ends on its last day; the Outlook store turns that into Outlook's
+  // midnight-after end and back.
+  Appointment birthday("Renée's birthday", At(stToday, 3, 0, 0), At(stToday, 3, 0, 0));
   SYSTEMTIME stBirthday = At(stToday, 3, 0, 0);
   birthday.AllDay()
       .Alarm(1, ADVANCE_DAYS)
@@ -177,6 +178,7 @@ DemoCalendars MakeAppointments(const SYSTEMTIME& stToday) {
   Appointment rent("Pay rent", At(stToday, 0, 8, 0), At(stToday, 0, 8, 15));
   rent.Repeat(REPEAT_MONTHLY_BY_DATE, 1, 0, stToday.wDay).Alarm(1, ADVANCE_HOURS);
   cal.vPalm.push_back(rent);
+  // Two days long.
   Appointment conference("Conférence annuelle à Genève", At(stToday, 5, 0, 0),
                          At(stToday, 6, 0, 0));
   conference.AllDay().Category("Business").Note("Badge at the desk.\r\nHôtel: Les Armures");
@@ -201,7 +203,7 @@ DemoCalendars MakeAppointments(const SYSTEMTIME& stToday) {
               static_cast<UINT>((stThursday.wDay - 1) / 7 + 1))
       .Location("Bibliothèque");
   cal.vOutlook.push_back(bookClub);
-  Appointment anniversary("Company anniversary", At(stMonday, 0, 0, 0), At(stMonday, 1, 0, 0));
+  Appointment anniversary("Company anniversary", At(stMonday, 0, 0, 0), At(stMonday, 0, 0, 0));
   anniversary.AllDay().Repeat(REPEAT_YEARLY_BY_DAY, 1, DAYMASK_MONDAY, 0, stMonday.wMonth,
                               static_cast<UINT>((stMonday.wDay - 1) / 7 + 1));
   cal.vOutlook.push_back(anniversary);
