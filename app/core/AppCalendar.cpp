@@ -78,6 +78,18 @@ bool AppCalendar::MatchAll() {
   CommDateMgr* pPalmSet = GetPalmSet();
   CommDateMgr* pOutlookSet = GetOutlookSet();
   if (pPalmSet == nullptr || pOutlookSet == nullptr) return false;
+  // The earlier datebook has no location field, so a location never reaches it: comparing
+  // locations would keep such pairs "changed" and transfer them again on every run. Its pairs
+  // are told apart by the identity keys alone (the description, equal by then, stands in).
+  static const int kWithoutLocation[] = {FIELD_DESCRIPTION};
+  const bool bNoLocation = m_pPalm && m_pPalm->GetLoadedKind() == PALM_KIND_DATEBOOK;
+  for (CommDateMgr* pSet : {pPalmSet, pOutlookSet}) {
+    if (bNoLocation) {
+      pSet->SetEqualityKeys(kWithoutLocation, 1);
+    } else {
+      pSet->SetEqualityKeys(nullptr, 0);
+    }
+  }
   pOutlookSet->MarkAll(pPalmSet);
   pPalmSet->MarkAll(pOutlookSet);
   return true;

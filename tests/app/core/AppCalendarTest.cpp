@@ -145,6 +145,35 @@ TEST_F(CalendarInit, ChosenFileWinsOverTheUser) {
   EXPECT_EQ(m_Calendar.GetPalmKind(), PALM_KIND_DATEBOOK_EX);
 }
 
+TEST_F(CalendarInit, EarlierLayoutPairsAreNotToldApartByLocation) {
+  // The earlier datebook cannot hold a location: a pair that differs in nothing else is the
+  // same, or every run would transfer it again.
+  std::string sBruno = (s_Demo / "palm" / "Bruno" / "datebook" / "datebook.dat").string();
+  AppSettings.UseDateFile = 1;
+  CxCopyText(AppSettings.DateFileName, sBruno.c_str());
+  ASSERT_TRUE(m_Calendar.Init(AppSettings, GetPalmUsers()));
+  ASSERT_EQ(m_Calendar.GetPalmKind(), PALM_KIND_DATEBOOK);
+  CommDate* pDentist = nullptr;
+  for (CommDate* pDate = m_Calendar.GetOutlookSet()->GetFirst(); pDate != nullptr;
+       pDate = m_Calendar.GetOutlookSet()->GetNext()) {
+    if (std::string(pDate->szDescription) == "Dentist") pDentist = pDate;
+  }
+  ASSERT_NE(pDentist, nullptr);
+  EXPECT_STRNE(pDentist->szLocation, "");
+  EXPECT_EQ(pDentist->nMatchState, MATCH_SAME);
+
+  // A 4.1.4 datebook keeps locations, so there they still count.
+  std::string sAlice = (s_Demo / "palm" / "Alice" / "datebook" / "datebook.dat").string();
+  ASSERT_TRUE(m_Calendar.LoadPalm(AppSettings, sAlice.c_str()));
+  m_Calendar.MatchAll();
+  int nChanged = 0;
+  for (CommDate* pDate = m_Calendar.GetOutlookSet()->GetFirst(); pDate != nullptr;
+       pDate = m_Calendar.GetOutlookSet()->GetNext()) {
+    if (pDate->nMatchState == MATCH_CHANGED) ++nChanged;
+  }
+  EXPECT_EQ(nChanged, 2);
+}
+
 TEST_F(CalendarInit, DaysWithRecordsAndTheDayBooksLists) {
   ASSERT_TRUE(m_Calendar.Init(AppSettings, GetPalmUsers()));
   SYSTEMTIME stEmpty = Day(2026, 12, 20);
