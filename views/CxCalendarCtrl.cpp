@@ -195,15 +195,7 @@ int CxCalendarCtrl::OnPaint(WPARAM, LPARAM) {
   if (!pDC) return 0;
   RECT rcClient;
   GetClientRect(&rcClient);
-  if (rcClient.right > 0 && rcClient.bottom > 0) {
-    // Drawn off screen and copied in one transfer, so the grid never flickers.
-    QImage image = cxpaint::OffscreenImage(*pDC, rcClient.right, rcClient.bottom);
-    {
-      QPainter dc(&image);
-      Paint(dc, rcClient);
-    }
-    pDC->drawImage(0, 0, image);
-  }
+  cxpaint::PaintBuffered(*pDC, rcClient, [this](QPainter& dc, const RECT& rc) { Paint(dc, rc); });
   EndPaint();
   return 0;
 }

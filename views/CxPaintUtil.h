@@ -53,6 +53,19 @@ inline QImage OffscreenImage(QPainter& dcTarget, int nWidth, int nHeight) {
   return image;
 }
 
+// Double-buffered paint: pfnPaint draws the client rectangle into an off-screen image, which
+// is then copied to the window in one transfer, so neither grid nor scrolling flickers.
+template <typename PaintFn>
+inline void PaintBuffered(QPainter& dcTarget, const RECT& rcClient, PaintFn pfnPaint) {
+  if (rcClient.right <= 0 || rcClient.bottom <= 0) return;
+  QImage image = OffscreenImage(dcTarget, rcClient.right, rcClient.bottom);
+  {
+    QPainter dc(&image);
+    pfnPaint(dc, rcClient);
+  }
+  dcTarget.drawImage(0, 0, image);
+}
+
 // GDI FillRect.
 inline void FillRect(QPainter& dc, const RECT& rc, const QBrush& brush) {
   if (rc.right > rc.left && rc.bottom > rc.top) dc.fillRect(ToQRect(rc), brush);
