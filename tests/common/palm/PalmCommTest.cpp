@@ -282,7 +282,7 @@ INSTANTIATE_TEST_SUITE_P(
                      ByteWriter w;
                      r.Append(w);
                      Bytes b = w.Get();
-                     b.resize(b.size() - 3);
+                     b.erase(b.end() - 3, b.end());
                      return b;
                    },
                    ReadRepeat}),

@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
         PartialCase{"RecordCutInTheMiddle",
                     [] {
                       Bytes b = FiveRecords([](std::vector<Bytes>&) {});
-                      b.resize(b.size() - 20);
+                      b.erase(b.end() - 20, b.end());
                       return b;
                     },
                     4},
@@ -222,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"SchemaCut",
                                   [] {
                                     Bytes b = Datebook41().Build();
-                                    b.resize(b.size() - 10);
+                                    b.erase(b.end() - 10, b.end());
                                     return b;
                                   }}),
     [](const auto& tpi) { return std::string(tpi.param.szName); });
