@@ -19,6 +19,39 @@
 #include "platform/automation/OleAuto.h"
 #include "platform/win/WinTypes.h"
 
+// The owning record list of the datebook data managers, with one cursor: First starts over,
+// Next walks on, both give null past the end. Records are held by unique pointers so a load
+// that stops half-way frees what it read.
+template <typename T, typename Deleter = std::default_delete<T>>
+class PmRecordList {
+ public:
+  using Ptr = std::unique_ptr<T, Deleter>;
+
+  bool Push(Ptr pRec) {
+    if (!pRec) return false;
+    m_Recs.push_back(std::move(pRec));
+    return true;
+  }
+  void Clear() {
+    m_Recs.clear();
+    m_nCursor = 0;
+  }
+  T* First() {
+    m_nCursor = 0;
+    return Next();
+  }
+  T* Next() { return m_nCursor < m_Recs.size() ? m_Recs[m_nCursor++].get() : nullptr; }
+  T* GetAt(int nPos) {
+    if (nPos < 0 || static_cast<size_t>(nPos) >= m_Recs.size()) return nullptr;
+    return m_Recs[static_cast<size_t>(nPos)].get();
+  }
+  int GetCount() const { return static_cast<int>(m_Recs.size()); }
+
+ private:
+  std::vector<Ptr> m_Recs;
+  size_t m_nCursor = 0;
+};
+
 // Type codes of the typed fields.
 #define PM_FIELD_INT 1
 #define PM_FIELD_DATE 3

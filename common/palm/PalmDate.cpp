@@ -34,40 +34,29 @@ bool WriteRecordText(PmDBUtil* pDb, const char (&szField)[N]) {
 // ---------------------------------------------------------------------------------------------
 // PmDateDataMgr
 
-PmDateDataMgr::PmDateDataMgr() : m_nCursor(0) {}
+PmDateDataMgr::PmDateDataMgr() = default;
 
 PmDateDataMgr::~PmDateDataMgr() = default;
 
 bool PmDateDataMgr::Add(const PmDateRecord* pRec) {
   if (pRec == nullptr) return false;
-  std::unique_ptr<PmDateRecord> pCopy(new (std::nothrow) PmDateRecord(*pRec));
-  if (!pCopy) return false;
-  m_Recs.push_back(std::move(pCopy));
-  return true;
+  return m_Recs.Push(std::unique_ptr<PmDateRecord>(new (std::nothrow) PmDateRecord(*pRec)));
 }
 
 void PmDateDataMgr::Clear() {
-  m_Recs.clear();
-  m_nCursor = 0;
+  m_Recs.Clear();
 }
-
 PmDateRecord* PmDateDataMgr::First() {
-  m_nCursor = 0;
-  return Next();
+  return m_Recs.First();
 }
-
 PmDateRecord* PmDateDataMgr::Next() {
-  if (m_nCursor >= m_Recs.size()) return nullptr;
-  return m_Recs[m_nCursor++].get();
+  return m_Recs.Next();
 }
-
 PmDateRecord* PmDateDataMgr::GetAt(int nPos) {
-  if (nPos < 0 || static_cast<size_t>(nPos) >= m_Recs.size()) return nullptr;
-  return m_Recs[static_cast<size_t>(nPos)].get();
+  return m_Recs.GetAt(nPos);
 }
-
 int PmDateDataMgr::GetCount() const {
-  return static_cast<int>(m_Recs.size());
+  return m_Recs.GetCount();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -50,8 +50,7 @@ class PmDateDataMgr {
   virtual int GetCount() const;
 
  private:
-  std::vector<std::unique_ptr<PmDateRecord>> m_Recs;
-  size_t m_nCursor;
+  PmRecordList<PmDateRecord> m_Recs;
 };
 
 class PmDateUtil : public PmDBUtil {

@@ -76,21 +76,20 @@ void PmDateExDataMgr::RecordDeleter::operator()(PmDateExRecord* pRec) const {
   delete pRec;
 }
 
-PmDateExDataMgr::PmDateExDataMgr() : m_nCursor(0) {}
+PmDateExDataMgr::PmDateExDataMgr() = default;
 
 PmDateExDataMgr::~PmDateExDataMgr() = default;
 
 bool PmDateExDataMgr::Add(const PmDateExRecord* pRec) {
   if (pRec == nullptr) return false;
-  std::unique_ptr<PmDateExRecord, RecordDeleter> pCopy(new (std::nothrow) PmDateExRecord);
+  RecordPtr pCopy(new (std::nothrow) PmDateExRecord);
   if (!pCopy) return false;
   if (!PmDateExRecordCopy(pCopy.get(), pRec)) {
     // The copy freed what it had; nothing else to release.
     std::memset(pCopy->blobs, 0, sizeof(pCopy->blobs));
     return false;
   }
-  m_Recs.push_back(std::move(pCopy));
-  return true;
+  return m_Recs.Push(std::move(pCopy));
 }
 
 PmDateExDataMgr::RecordPtr PmDateExDataMgr::NewRecord() {
@@ -98,33 +97,22 @@ PmDateExDataMgr::RecordPtr PmDateExDataMgr::NewRecord() {
 }
 
 bool PmDateExDataMgr::AddOwned(RecordPtr pRec) {
-  if (!pRec) return false;
-  m_Recs.push_back(std::move(pRec));
-  return true;
+  return m_Recs.Push(std::move(pRec));
 }
-
 void PmDateExDataMgr::Clear() {
-  m_Recs.clear();
-  m_nCursor = 0;
+  m_Recs.Clear();
 }
-
 PmDateExRecord* PmDateExDataMgr::First() {
-  m_nCursor = 0;
-  return Next();
+  return m_Recs.First();
 }
-
 PmDateExRecord* PmDateExDataMgr::Next() {
-  if (m_nCursor >= m_Recs.size()) return nullptr;
-  return m_Recs[m_nCursor++].get();
+  return m_Recs.Next();
 }
-
 PmDateExRecord* PmDateExDataMgr::GetAt(int nPos) {
-  if (nPos < 0 || static_cast<size_t>(nPos) >= m_Recs.size()) return nullptr;
-  return m_Recs[static_cast<size_t>(nPos)].get();
+  return m_Recs.GetAt(nPos);
 }
-
 int PmDateExDataMgr::GetCount() const {
-  return static_cast<int>(m_Recs.size());
+  return m_Recs.GetCount();
 }
 
 // ---------------------------------------------------------------------------------------------

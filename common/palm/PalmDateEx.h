@@ -81,13 +81,12 @@ class PmDateExDataMgr {
   struct RecordDeleter {
     void operator()(PmDateExRecord* pRec) const;
   };
-  using RecordPtr = std::unique_ptr<PmDateExRecord, RecordDeleter>;
+  using RecordPtr = PmRecordList<PmDateExRecord, RecordDeleter>::Ptr;
   // The loader reads each record straight into its final place instead of copying it.
   static RecordPtr NewRecord();
   bool AddOwned(RecordPtr pRec);
 
-  std::vector<RecordPtr> m_Recs;
-  size_t m_nCursor;
+  PmRecordList<PmDateExRecord, RecordDeleter> m_Recs;
 };
 
 class PmDateExUtil : public PmDBUtil {
