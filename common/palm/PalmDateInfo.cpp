@@ -271,12 +271,22 @@ bool PmDateInfo::LoadByUser(DWORD nUserId) {
   ClearAll();
   Log(2, "Load Palm Desktop Calendar by user: %d", static_cast<int>(nUserId));
   bool bLoaded = false;
+  int nKind = m_nInstalledKind;
   switch (m_nInstalledKind) {
     case PALM_KIND_DATEBOOK:
       bLoaded = m_pDate->LoadByUser(nUserId);
       break;
     case PALM_KIND_DATEBOOK_EX:
       bLoaded = m_pDateEx->LoadByUser(nUserId);
+      // Upgrading Palm Desktop to 4.1.4 leaves a user's datebook in the earlier layout until
+      // the next HotSync rewrites it; it loads as the same file chosen by path would.
+      if (!bLoaded) {
+        Log(2,
+            "Unable to load this file with Palm Desktop 4.1.4 file loader, try earlier loader "
+            "version.");
+        bLoaded = m_pDate->LoadByUser(nUserId);
+        nKind = PALM_KIND_DATEBOOK;
+      }
       break;
     default:
       bLoaded = m_pDateEx2 && m_pDateEx2->LoadByUserId(nUserId);
@@ -286,7 +296,7 @@ bool PmDateInfo::LoadByUser(DWORD nUserId) {
     Log(0, "Failed to open Palm Desktop Calendar database by User: %d", static_cast<int>(nUserId));
     return false;
   }
-  m_nLoadedKind = m_nInstalledKind;
+  m_nLoadedKind = nKind;
   BuildRecordSet();
   return true;
 }
