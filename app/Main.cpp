@@ -165,24 +165,6 @@ QString TimeText(DATE dtTime) {
   return AnsiText(szText);
 }
 
-struct SideCounts {
-  int nRecords = 0;
-  int nNew = 0;
-  int nChanged = 0;
-};
-
-SideCounts CountSide(CommDateMgr* pSet) {
-  SideCounts counts;
-  if (pSet == nullptr) return counts;
-  counts.nRecords = pSet->GetCount();
-  for (int i = 0; i < counts.nRecords; ++i) {
-    const CommDate* pDate = pSet->GetAt(i);
-    if (pDate->nMatchState == MATCH_NEW) ++counts.nNew;
-    if (pDate->nMatchState == MATCH_CHANGED) ++counts.nChanged;
-  }
-  return counts;
-}
-
 }  // namespace
 
 TfmMain::TfmMain(QWidget* pParent) : QMainWindow(pParent) {
@@ -329,10 +311,17 @@ void TfmMain::CreateMenus() {
           &TfmMain::OpenAbout);
 }
 
+QWidget* TfmMain::AddPage(const char* szName, const char* szCaption) {
+  auto* pPage = new QWidget;
+  pPage->setObjectName(Text(szName));
+  m_pPages->addTab(pPage, Text(szCaption));
+  // Each page lays out its controls itself whenever it is resized.
+  pPage->installEventFilter(this);
+  return pPage;
+}
+
 void TfmMain::CreateDatePage() {
-  m_pDatePage = new QWidget;
-  m_pDatePage->setObjectName(QStringLiteral("tDate"));
-  m_pPages->addTab(m_pDatePage, QStringLiteral("Calendar"));
+  m_pDatePage = AddPage("tDate", "Calendar");
 
   m_pDateTop = new QWidget(m_pDatePage);
   m_pDateTop->setObjectName(QStringLiteral("pDateTop"));
@@ -396,14 +385,10 @@ void TfmMain::CreateDatePage() {
   m_pOutlookTitle = new QLabel(QStringLiteral("Outlook Calendar"), m_pDateMain);
   m_pOutlookTitle->setObjectName(QStringLiteral("lblDateOutlook"));
   for (QLabel* pTitle : {m_pPalmTitle, m_pOutlookTitle}) pTitle->setAlignment(Qt::AlignCenter);
-
-  m_pDatePage->installEventFilter(this);
 }
 
 void TfmMain::CreateHistoryPage() {
-  m_pHistoryPage = new QWidget;
-  m_pHistoryPage->setObjectName(QStringLiteral("tHistory"));
-  m_pPages->addTab(m_pHistoryPage, QStringLiteral("Synchronization History"));
+  m_pHistoryPage = AddPage("tHistory", "Synchronization History");
 
   m_pHistory = new QTreeWidget(m_pHistoryPage);
   m_pHistory->setObjectName(QStringLiteral("lvHistory"));
@@ -428,8 +413,6 @@ void TfmMain::CreateHistoryPage() {
   connect(m_pHisButtons[0], &QPushButton::clicked, this, [this] { SetAllHistoryChecks(true); });
   connect(m_pHisButtons[1], &QPushButton::clicked, this, [this] { SetAllHistoryChecks(false); });
   connect(m_pHisButtons[2], &QPushButton::clicked, this, &TfmMain::DeleteHistory);
-
-  m_pHistoryPage->installEventFilter(this);
 }
 
 void TfmMain::CreateCalendarControls() {
@@ -593,8 +576,8 @@ void TfmMain::DateChangedProc(const SYSTEMTIME* pDate, void* pUserData) {
 }
 
 void TfmMain::ShowCalendarStatus() {
-  const SideCounts palm = CountSide(m_Calendar.GetPalmSet());
-  const SideCounts outlook = CountSide(m_Calendar.GetOutlookSet());
+  const MatchCounts palm = CountMatchStates(m_Calendar.GetPalmSet());
+  const MatchCounts outlook = CountMatchStates(m_Calendar.GetOutlookSet());
   char szPalm[128];
   if (m_Calendar.IsPalmLoaded()) {
     snprintf(szPalm, sizeof(szPalm), "Palm Desktop: %d records (%d new, %d changed)", palm.nRecords,

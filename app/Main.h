@@ -112,6 +112,7 @@ class TfmMain : public QMainWindow {
   bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
  private:
+  QWidget* AddPage(const char* szName, const char* szCaption);
   void CreateHeader();
   void CreateMenus();
   void CreateDatePage();

@@ -127,3 +127,21 @@ bool AppCalendar::WriteToPalm(CommDate* pDate) {
 bool AppCalendar::SavePalm() {
   return m_pPalm && m_pPalm->Save();
 }
+
+MatchCounts CountMatchStates(CommDateMgr* pSet) {
+  MatchCounts counts = {};
+  if (pSet == nullptr) return counts;
+  counts.nRecords = pSet->GetCount();
+  for (int nPos = 0; nPos < counts.nRecords; ++nPos) {
+    const CommDate* pDate = pSet->GetAt(nPos);
+    if (pDate == nullptr) break;
+    if (pDate->nMatchState == MATCH_NEW) {
+      ++counts.nNew;
+    } else if (pDate->nMatchState == MATCH_CHANGED) {
+      ++counts.nChanged;
+    } else {
+      ++counts.nSame;
+    }
+  }
+  return counts;
+}

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -121,6 +122,73 @@ class MainWindowTest : public ::testing::Test {
   UiRecorder m_Ui;
   std::unique_ptr<TfmMain> m_pMain;
 };
+
+// The window's texts are the program's own, accelerators included: a row per control.
+TEST_F(MainWindowTest, ControlsCarryTheirDesignNamesAndCaptions) {
+  Start();
+  EXPECT_EQ(m_pMain->windowTitle().toStdString(), APP_TITLE);
+  const std::pair<const char*, const char*> captions[] = {
+      {"btnHelp", "Help"},
+      {"btnExit", "Exit"},
+      {"lblDateUser", "Palm User:"},
+      {"lblDateMode", "Sync Mode:"},
+      {"rbtnDateP2O", "Palm Desktop to Outlook"},
+      {"rbtnDateO2P", "Outlook to Palm Desktop"},
+      {"rbtnDateSync", "Two-way Synchronization"},
+      {"btnDateStart", "Start"},
+      {"btnDateOption", "Options"},
+      {"btnSyncToday", "Synchronize Today"},
+      {"btnSyncWeek", "Synchronize This Week"},
+      {"btnSyncMonth", "Synchronize This Month"},
+      {"btnSyncYear", "Synchronize This Year"},
+      {"btnSyncCustom", "Synchronize ..."},
+      {"lblDatePalm", "Palm Desktop Calendar"},
+      {"lblDateOutlook", "Outlook Calendar"},
+      {"btnHisSelectAll", "Select All"},
+      {"btnHisClear", "Clear Selections"},
+      {"btnHisDelete", "Delete History"},
+  };
+  for (const auto& [szName, szCaption] : captions) {
+    QObject* pControl = m_pMain->findChild<QObject*>(QString::fromUtf8(szName));
+    ASSERT_NE(pControl, nullptr) << szName;
+    const QString strText = qobject_cast<QAbstractButton*>(pControl)
+                                ? qobject_cast<QAbstractButton*>(pControl)->text()
+                                : qobject_cast<QLabel*>(pControl)->text();
+    EXPECT_EQ(strText.toStdString(), szCaption) << szName;
+  }
+  EXPECT_NE(Find<QComboBox>("cbDateUser"), nullptr);
+
+  // Menus item by item, "-" for a separator.
+  const std::pair<const char*, std::vector<std::string>> menus[] = {
+      {"mnuFile", {"&File", "Synchronize ...", "-", "E&xit"}},
+      {"mnuView", {"&View", "Calendar information", "Sync History"}},
+      {"mnuTools", {"&Tools", "&Options ...", "-", "Debug Log Options ..."}},
+      {"mnuHelp", {"&Help", "&Content", "DayBridge Web Site", "-", "&About DayBridge ..."}},
+  };
+  for (const auto& [szName, vExpected] : menus) {
+    auto* pMenu = Find<QMenu>(szName);
+    std::vector<std::string> vItems = {pMenu->title().toStdString()};
+    for (const QAction* pAction : pMenu->actions()) {
+      vItems.push_back(pAction->isSeparator() ? "-" : pAction->text().toStdString());
+    }
+    EXPECT_EQ(vItems, vExpected) << szName;
+  }
+
+  auto* pPages = Find<QTabWidget>("pcMain");
+  ASSERT_EQ(pPages->count(), 2);
+  EXPECT_EQ(pPages->tabText(0).toStdString(), "Calendar");
+  EXPECT_EQ(pPages->tabText(1).toStdString(), "Synchronization History");
+  auto* pList = Find<QTreeWidget>("lvHistory");
+  const std::pair<const char*, int> columns[] = {{"Sync Start Time", 150},
+                                                 {"Sync End Time", 150},
+                                                 {"Description", 500},
+                                                 {"Number of Records", 120}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(pList->headerItem()->text(i).toStdString(), columns[i].first);
+    // Wider only where a text would be cut.
+    EXPECT_GE(pList->columnWidth(i), columns[i].second) << columns[i].first;
+  }
+}
 
 struct LayoutCase {
   const char* szName;
