@@ -18,7 +18,10 @@
 //                     after the direction was read into SyncMode and the range preset set.
 //                     It creates the sync wizard owned by this window, advances it once when
 //                     RangeKind is not 0, runs it through AppExecModal and returns true when
-//                     it closed with Finish; the caller then runs MatchAndShow.
+//                     the sync run has run, whether the wizard then closed with Finish or with
+//                     Cancel: the stores hold what the run wrote, and the caller's MatchAndShow
+//                     must follow before the next sync, or records already transferred would
+//                     still show as new and travel again.
 //   OpenOptions       the "Options" button and Tools > "&Options ...": returns true for OK;
 //                     the caller then reloads the Palm calendar and runs MatchAndShow.
 //   OpenLogOptions    Tools > "Debug Log Options ...".

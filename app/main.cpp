@@ -50,15 +50,17 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<TfmMain> pMain;
   int nResult = 1;
+  bool bSnapshotsSaved = true;
   try {
     pMain = std::make_unique<TfmMain>();
     pMain->RunStartup();
     pMain->show();
     if (!strSnapshots.isEmpty()) {
       // After the first paint: the pictures show the window as the user would first see it.
-      QTimer::singleShot(0, pMain.get(), [&pMain, strSnapshots] {
+      QTimer::singleShot(0, pMain.get(), [&pMain, &bSnapshotsSaved, strSnapshots] {
         const QString strFolder = QDir(strSnapshots).absolutePath();
-        if (pMain->SaveSnapshots(strFolder)) {
+        bSnapshotsSaved = pMain->SaveSnapshots(strFolder);
+        if (bSnapshotsSaved) {
           fprintf(stdout, "Pictures of the main window saved in %s\n",
                   strFolder.toUtf8().constData());
         } else {
@@ -76,5 +78,6 @@ int main(int argc, char** argv) {
   }
   // Shut-down: the main window's destruction writes the settings and frees the calendars.
   pMain.reset();
+  if (nResult == 0 && !bSnapshotsSaved) nResult = 2;
   return nResult;
 }

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -365,6 +366,22 @@ TEST_F(MainWindowTest, HistoryListsNewestFirstAndDeletesExactlyTheCheckedRows) {
   EXPECT_EQ(pList->topLevelItem(0)->checkState(0), Qt::Unchecked);
   EXPECT_EQ(Descriptions(sFile), std::vector<std::string>{"Second run"});
   EXPECT_TRUE(m_Ui.vMessages.empty());
+}
+
+TEST_F(MainWindowTest, HistoryThatCannotBeSavedIsReportedAfterTheDelete) {
+  const HistoryEntry entry = Entry("Only run", 40609.5, 1);
+  const std::string sFile = m_Demo.DataFile(HISTORY_FILE_NAME);
+  std::ofstream(sFile, std::ios::binary) << EncodeHistoryFile({&entry});
+  Start();
+  // A folder where the file was: the replacing rename fails.
+  std::filesystem::remove(sFile);
+  std::filesystem::create_directory(sFile);
+  Click("btnHisSelectAll");
+  Click("btnHisDelete");
+  ASSERT_EQ(m_Ui.vMessages.size(), 1u);
+  EXPECT_EQ(m_Ui.vMessages[0].strCaption.toStdString(), "Error");
+  EXPECT_EQ(m_Ui.vMessages[0].pOwner, m_pMain.get());
+  EXPECT_EQ(Find<QTreeWidget>("lvHistory")->topLevelItemCount(), 0);
 }
 
 TEST_F(MainWindowTest, ViewMenuCheckMarkFollowsTheActivePage) {
