@@ -239,6 +239,12 @@ TEST_P(MainLayout, HalvesAndHistoryFollowTheWindowSize) {
   EXPECT_EQ(pList->width(), pHistoryPage->width() - 30);
   EXPECT_EQ(pList->height(), pHistoryPage->height() - 85);
   EXPECT_EQ(Find<QPushButton>("btnHisDelete")->y(), pHistoryPage->height() - 45);
+
+  // The smallest window leaves the rule's sizes negative: nothing may break on the way.
+  m_pMain->resize(MAIN_MIN_WIDTH, MAIN_MIN_HEIGHT);
+  Find<QTabWidget>("pcMain")->setCurrentIndex(0);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(m_pMain->minimumSize(), QSize(MAIN_MIN_WIDTH, MAIN_MIN_HEIGHT));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, MainLayout,
