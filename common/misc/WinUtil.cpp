@@ -59,8 +59,9 @@ bool AddMonths(int nYear, int nMonth, int64_t nMonths, int* pYear, int* pMonth) 
   return true;
 }
 
-int LowestWeekday(UINT nMask) {
-  for (int nDay = 0; nDay < kDaysPerWeek; nDay++) {
+// The lowest weekday from nFrom on whose bit is set; -1 when none is.
+int WeekdayFrom(UINT nMask, int nFrom) {
+  for (int nDay = nFrom; nDay < kDaysPerWeek; nDay++) {
     if (nMask & (1u << nDay)) {
       return nDay;
     }
@@ -99,7 +100,7 @@ bool StepWeekly(const RepeatPattern& pattern, SYSTEMTIME* pCursor) {
 // False when the mask names no weekday.
 bool InstanceOffset(const RepeatPattern& pattern, int nYear, int nMonth, int nFirstWeekday,
                     int64_t* pnOffset) {
-  const int nWeekday = LowestWeekday(pattern.nDayOfWeekMask);
+  const int nWeekday = WeekdayFrom(pattern.nDayOfWeekMask, 0);
   if (nWeekday < 0) {
     return false;
   }
@@ -441,15 +442,9 @@ bool DateOfDayNumber(int64_t nDay, SYSTEMTIME* pDate) {
   return true;
 }
 
-// The lowest weekday from nFrom on whose bit is set; -1 when none is.
-int WeekdayFrom(UINT nMask, int nFrom) {
-  for (int nDay = nFrom; nDay < kDaysPerWeek; nDay++) {
-    if (nMask & (1u << nDay)) {
-      return nDay;
-    }
-  }
-  return -1;
-}
+// A jump lands in the period that holds the asked day or, when the occurrence there lies
+// before the day, in the one after.
+const int kPeriodsToTry = 2;
 
 // The jumps below move a cursor that stepping has reached (and that lies before stDay) to
 // the first date on or after stDay that further steps reach. Each needs only the cursor and
@@ -503,10 +498,9 @@ bool MonthlyByDayDate(const RepeatPattern& pattern, int64_t nMonthNumber, SYSTEM
   }
   const int nMonth = static_cast<int>(nMonthNumber % kMonthsPerYear) + 1;
   const int nFirstWeekday = WeekdayOf(static_cast<int>(nYear), nMonth, 1);
+  // A mask without a weekday keeps the 1st.
   int64_t nOffset = 0;
-  if (!InstanceOffset(pattern, static_cast<int>(nYear), nMonth, nFirstWeekday, &nOffset)) {
-    nOffset = 0;
-  }
+  InstanceOffset(pattern, static_cast<int>(nYear), nMonth, nFirstWeekday, &nOffset);
   SYSTEMTIME stDate{};
   stDate.wYear = static_cast<WORD>(nYear);
   stDate.wMonth = static_cast<WORD>(nMonth);
@@ -520,7 +514,7 @@ bool MonthlyByDayDate(const RepeatPattern& pattern, int64_t nMonthNumber, SYSTEM
 // week of the month keeps the date inside its month (instances 1 to 5, or no weekday: the
 // 1st). Other instances land in neighbouring months and are stepped instead.
 bool CanJumpMonthlyByDay(const RepeatPattern& pattern) {
-  return LowestWeekday(pattern.nDayOfWeekMask) < 0 ||
+  return WeekdayFrom(pattern.nDayOfWeekMask, 0) < 0 ||
          (pattern.nInstance >= 1 && pattern.nInstance <= 5);
 }
 
@@ -565,7 +559,7 @@ bool JumpMonthlyByDate(const RepeatPattern& pattern, const SYSTEMTIME& stDay, SY
   const int64_t nFrom = MonthNumber(pCursor->wYear, pCursor->wMonth);
   const int64_t nInterval = pattern.nInterval;
   int64_t nMonthNumber = nFrom + std::max<int64_t>(1, CeilDiv(nTo - nFrom, nInterval)) * nInterval;
-  for (int nTry = 0; nTry < 2; nTry++) {
+  for (int nTry = 0; nTry < kPeriodsToTry; nTry++) {
     const int64_t nYear = nMonthNumber / kMonthsPerYear;
     if (nYear > kLastAutomationYear) {
       return false;
@@ -610,7 +604,7 @@ bool JumpYearlyByDate(const RepeatPattern& pattern, const SYSTEMTIME& stDay, SYS
   const int64_t nInterval = pattern.nInterval;
   const bool bLeapDay = pCursor->wMonth == 2 && pCursor->wDay == 29;
   int64_t nPeriods = std::max<int64_t>(1, CeilDiv(stDay.wYear - nFrom, nInterval));
-  for (int nTry = 0; nTry < 2; nTry++) {
+  for (int nTry = 0; nTry < kPeriodsToTry; nTry++) {
     const int64_t nYear = nFrom + nPeriods * nInterval;
     if (nYear > kLastAutomationYear) {
       return false;
