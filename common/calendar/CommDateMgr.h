@@ -5,7 +5,7 @@
 // Matching: two records are the same appointment when all identity keys agree (default:
 // description, start date, end date, all-day flag) and that appointment is unchanged when the
 // equality keys agree too (default: location). The set's one cursor is its list's: iterating,
-// GetAt and AddCopy move it, so they may not be nested on one set.
+// GetAt, AddCopy and Remove move it, so they may not be nested on one set.
 //
 // FindMatch looks records up through an index of their identity keys, which AddCopy, Update,
 // Remove and Clear keep. A record changed in place on an identity field through a pointer the
