@@ -35,16 +35,6 @@ int Sign(int nValue) {
   return nValue < 0 ? -1 : (nValue > 0 ? 1 : 0);
 }
 
-// Gregorian weekday (0 = Sunday) of a date whose month is 1..12 (Sakamoto's method).
-int WeekdayOf(int nYear, int nMonth, int nDay) {
-  static const int kMonthOffsets[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
-  if (nMonth < 3) {
-    nYear -= 1;
-  }
-  return (nYear + nYear / 4 - nYear / 100 + nYear / 400 + kMonthOffsets[nMonth - 1] + nDay) %
-         kDaysPerWeek;
-}
-
 // Month moved on by nMonths, carrying whole years. False when the year leaves what an
 // automation date can hold.
 bool AddMonths(int nYear, int nMonth, int64_t nMonths, int* pYear, int* pMonth) {
@@ -192,7 +182,7 @@ int CompareTime(const SYSTEMTIME* pA, const SYSTEMTIME* pB) {
 
 void FixDayOfWeek(SYSTEMTIME* pDate) {
   if (pDate != nullptr && pDate->wMonth >= 1 && pDate->wMonth <= kMonthsPerYear) {
-    pDate->wDayOfWeek = static_cast<WORD>(WeekdayOf(pDate->wYear, pDate->wMonth, pDate->wDay));
+    pDate->wDayOfWeek = static_cast<WORD>(CxWeekdayOf(pDate->wYear, pDate->wMonth, pDate->wDay));
   }
 }
 
@@ -231,18 +221,11 @@ bool GetLongDateText(const SYSTEMTIME* pDate, char* szBuf, int nSize) {
 }
 
 bool IsLeapYear(int nYear) {
-  return nYear % 400 == 0 || (nYear % 4 == 0 && nYear % 100 != 0);
+  return CxIsLeapYear(nYear);
 }
 
 int DaysInMonth(int nYear, int nMonth) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (nMonth < 1 || nMonth > 12) {
-    return 0;
-  }
-  if (nMonth == 2 && IsLeapYear(nYear)) {
-    return 29;
-  }
-  return kDays[nMonth - 1];
+  return CxDaysInMonth(nYear, nMonth);
 }
 
 bool AddDays(SYSTEMTIME* pDate, int nDays) {
