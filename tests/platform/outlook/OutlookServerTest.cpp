@@ -352,7 +352,9 @@ TEST_F(OutlookServerTest, NewItemJoinsTheFolderAtItsFirstSave) {
   pRead->Release();
   EXPECT_EQ(Item(2, &hr), nullptr);
   const std::string saved = ReadFile(m_path);
-  EXPECT_NE(saved.find("DTSTART:20110309T140000Z"), std::string::npos);  // stored in UTC
+  // Stored in the local zone, whose definition the file now carries.
+  EXPECT_NE(saved.find("DTSTART;TZID=Europe/Berlin:20110309T150000\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("BEGIN:VTIMEZONE\r\nTZID:Europe/Berlin\r\n"), std::string::npos);
 }
 
 struct RecurrenceCase {
@@ -434,12 +436,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RecurrenceCase{"DailyEveryThirdDay", 0, 3, 0, 0, 0, 0, false,
                        "RRULE:FREQ=DAILY;INTERVAL=3\r\n", 3},
-        RecurrenceCase{"DailyOnWeekdays", 0, 1, 62, 0, 0, 0, false,
-                       "RRULE:FREQ=DAILY;BYDAY=MO,TU,WE,TH,FR\r\n", 1},
-        RecurrenceCase{"WeeklyMondayWednesdayUntil", 1, 2, 10, 0, 0, 0, true,
-                       "RRULE:FREQ=WEEKLY;UNTIL=20131231T080000Z;INTERVAL=2;BYDAY=MO,WE\r\n", 2},
-        RecurrenceCase{"MonthlyOnThe31st", 2, 1, 0, 31, 0, 0, false,
-                       "RRULE:FREQ=MONTHLY;BYMONTHDAY=31\r\n", 1},
+        // A daily pattern stays daily; its weekday value rides in our own property.
+        RecurrenceCase{"DailyWithWeekdayMaskStaysDaily", 0, 1, 62, 0, 0, 0, false,
+                       "RRULE:FREQ=DAILY\r\nX-DAYBRIDGE-PATTERN;X-RULE=FREQ=DAILY:"
+                       "DAYOFWEEKMASK=62\r\n",
+                       1},
+        RecurrenceCase{"WeeklyMondayWednesdayUntilCountsSundayWeeks", 1, 2, 10, 0, 0, 0, true,
+                       "RRULE:FREQ=WEEKLY;UNTIL=20131231T080000Z;INTERVAL=2;BYDAY=MO,WE;"
+                       "WKST=SU\r\n",
+                       2},
+        RecurrenceCase{"MonthlyOnThe31stFallsOnShorterMonthsLastDay", 2, 1, 0, 31, 0, 0, false,
+                       "RRULE:FREQ=MONTHLY;BYMONTHDAY=-1\r\n", 1},
+        RecurrenceCase{"MonthlyOnThe30thFallsOnFebruarysLastDay", 2, 1, 0, 30, 0, 0, false,
+                       "RRULE:FREQ=MONTHLY;BYMONTHDAY=28,29,30;BYSETPOS=-1\r\n", 1},
         RecurrenceCase{"MonthNthLastFriday", 3, 1, 32, 0, 5, 0, false,
                        "RRULE:FREQ=MONTHLY;BYDAY=-1FR\r\n", 1},
         RecurrenceCase{"MonthNthSecondWeekday", 3, 2, 62, 0, 2, 0, false,
@@ -448,8 +457,8 @@ INSTANTIATE_TEST_SUITE_P(
             "YearlyInMonthsAsOutlookCounts", 5, 24, 0, 7, 0, 3, true,
             "RRULE:FREQ=YEARLY;UNTIL=20131231T080000Z;INTERVAL=2;BYMONTHDAY=7;\r\n BYMONTH=3\r\n",
             24},
-        RecurrenceCase{"YearlyWithoutIntervalWritten", 5, 0, 0, 29, 0, 2, false,
-                       "RRULE:FREQ=YEARLY;BYMONTHDAY=29;BYMONTH=2\r\n", 12},
+        RecurrenceCase{"YearlyOnFebruary29thFallsOn28thInOtherYears", 5, 0, 0, 29, 0, 2, false,
+                       "RRULE:FREQ=YEARLY;BYMONTHDAY=-1;BYMONTH=2\r\n", 12},
         RecurrenceCase{"YearNthIntervalInYearsIsUnderstood", 6, 1, 2, 0, 1, 9, false,
                        "RRULE:FREQ=YEARLY;BYDAY=1MO;BYMONTH=9\r\n", 12}),
     [](const ::testing::TestParamInfo<RecurrenceCase>& row) { return row.param.szName; });
@@ -473,7 +482,8 @@ TEST_F(OutlookServerTest, PatternWithoutEndAndPatternCleared) {
   EXPECT_NE(ReadFile(m_path).find("RRULE:FREQ=WEEKLY;BYDAY=MO\r\n"), std::string::npos);
   EXPECT_EQ(Call(pItem, u"ClearRecurrencePattern"), S_OK);
   EXPECT_EQ(Call(pItem, u"Save"), S_OK);
-  EXPECT_EQ(ReadFile(m_path).find("RRULE"), std::string::npos);
+  const std::string saved = ReadFile(m_path);
+  EXPECT_EQ(saved.find("RRULE", saved.find("BEGIN:VEVENT")), std::string::npos);
   pItem->Release();
 }
 
