@@ -534,6 +534,42 @@ TEST_F(OlDateTest, SyncRecordAddsUpdatesAndSkipsUnchanged) {
   EXPECT_STREQ(pStore->GetRecordSet()->GetAt(2)->szDescription, "Lunch");
 }
 
+// The record holds what the ANSI code page kept of the item's texts; writing it back for a
+// change elsewhere must not put those question marks in place of the user's text.
+TEST_F(OlDateTest, UpdateNeverReplacesTextByItsLossyCopy) {
+  WriteFile(m_path,
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:u\r\n"
+            "DTSTAMP:20110301T120000Z\r\nDTSTART:20110307T080000Z\r\nDTEND:20110307T090000Z\r\n"
+            "SUMMARY:\xE4\xBC\x9A\xE8\xAE\xAE with \xC5\x81ukasz \xF0\x9F\x8E\x89\r\n"
+            "DESCRIPTION:Agenda \xE2\x9C\x93\r\nLOCATION:Caf\xC3\xA9 \xE5\x8C\x97\r\n"
+            "CATEGORIES:B\xC3\xBCro \xE2\x9C\x93\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+  const std::string original = ReadFile(m_path);
+  auto pStore = OpenStore();
+  CommDate incoming = *pStore->GetRecordSet()->GetAt(0);
+  incoming.pExtra = nullptr;
+  incoming.nExtraSize = 0;
+  ASSERT_STREQ(incoming.szLocation, "Caf\xE9 ?");
+  incoming.bAlarm = 1;
+  incoming.bAdvance = 1;
+  incoming.nAdvance = 15;
+  incoming.nAdvanceUnit = ADVANCE_MINUTES;
+  ASSERT_TRUE(pStore->UpdateItem(&incoming, 0));
+  std::string saved = ReadFile(m_path);
+  for (const char* szProperty : {"SUMMARY:", "DESCRIPTION:", "LOCATION:", "CATEGORIES:"}) {
+    const size_t nAt = original.find(szProperty);
+    const std::string line = original.substr(nAt, original.find("\r\n", nAt) - nAt);
+    EXPECT_NE(saved.find(line), std::string::npos) << line;
+  }
+  EXPECT_NE(saved.find("TRIGGER:-PT15M"), std::string::npos);
+
+  // A real change of one text is written; the others still stand.
+  CxCopyText(incoming.szLocation, "Room 2");
+  ASSERT_TRUE(pStore->UpdateItem(&incoming, 0));
+  saved = ReadFile(m_path);
+  EXPECT_NE(saved.find("LOCATION:Room 2\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("SUMMARY:\xE4\xBC\x9A\xE8\xAE\xAE with"), std::string::npos);
+}
+
 TEST_F(OlDateTest, RecordWithoutRepeatMakesARecurringItemSingle) {
   WriteFile(m_path, kTwoEvents);
   auto pStore = OpenStore();
