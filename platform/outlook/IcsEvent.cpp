@@ -575,18 +575,17 @@ icalrecurrencetype RuleOf(const OlPattern& pattern, DATE dtStart) {
   return rule;
 }
 
-// UNTIL in the form of the start: the last occurrence starts on the end date at the start's
-// time of day; a zoned or UTC start takes UNTIL in UTC.
-icaltimetype UntilOf(const OlPattern& pattern, DATE dtStart, const TimeForm& form) {
-  const DATE dtUntil = DateOnly(pattern.dtEnd) + (dtStart - DateOnly(dtStart));
-  switch (form.kind) {
-    case FORM_DATE:
-      return DateValueOf(dtUntil);
-    case FORM_FLOATING:
-      return FloatingTimeOf(dtUntil);
-    default:
-      return UtcTimeOf(dtUntil);
-  }
+// UNTIL in the form of the start, at the end of the end date: every occurrence of that day
+// counts, whichever offset a reader steps the series in (a UTC bound at the last start's own
+// moment is missed by engines that step a zoned series in its first offset across a
+// daylight-saving change). A zoned or UTC start takes UNTIL in UTC.
+icaltimetype UntilOf(const OlPattern& pattern, const TimeForm& form) {
+  if (form.kind == FORM_DATE) return DateValueOf(pattern.dtEnd);
+  struct tm end {};
+  OlDateToLocalFields(pattern.dtEnd, &end);
+  DATE dtUntil = pattern.dtEnd;
+  OlLocalFieldsToDate(end.tm_year + 1900, end.tm_mon + 1, end.tm_mday, 23, 59, 59, &dtUntil);
+  return form.kind == FORM_FLOATING ? FloatingTimeOf(dtUntil) : UtcTimeOf(dtUntil);
 }
 
 // The RRULE (and our X- property, when needed) of the new pattern. An unchanged pattern
@@ -603,7 +602,7 @@ std::string RuleLines(const OlEventData& now, bool bSamePattern, const icalrecur
       rule.count = pOld->count;
       if (!SameDate(CountEndDate(rule, now.dtStart), DateOnly(now.pattern.dtEnd))) rule.count = 0;
     }
-    if (rule.count == 0) rule.until = UntilOf(now.pattern, now.dtStart, form);
+    if (rule.count == 0) rule.until = UntilOf(now.pattern, form);
   }
   return PropertyText(icalproperty_new_rrule(rule)) + ExtrasLine(now.pattern, rule, now.dtStart);
 }

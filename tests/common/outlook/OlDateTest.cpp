@@ -284,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "RRULE:FREQ=DAILY;INTERVAL=2\r\n"},
                       RepeatCase{"WeeklyMondayWednesdayWithEnd", REPEAT_WEEKLY, 1,
                                  DAYMASK_MONDAY | DAYMASK_WEDNESDAY, 0, 0, 0, true,
-                                 "RRULE:FREQ=WEEKLY;UNTIL=20120630T070000Z;BYDAY=MO,WE\r\n"},
+                                 "RRULE:FREQ=WEEKLY;UNTIL=20120630T215959Z;BYDAY=MO,WE\r\n"},
                       RepeatCase{"MonthlyLastFriday", REPEAT_MONTHLY_BY_DAY, 1, DAYMASK_FRIDAY, 0,
                                  0, 5, false, "RRULE:FREQ=MONTHLY;BYDAY=-1FR\r\n"},
                       RepeatCase{"MonthlyOnThe15thEvery13Months", REPEAT_MONTHLY_BY_DATE, 13, 0, 15,
@@ -662,7 +662,7 @@ TEST_F(IndependentReaderTest, WrittenEventsRulesAndAlarmsParseTheSame) {
   std::string output = RunReader(kReaderScript);
   if (output.rfind("SKIP", 0) == 0) GTEST_SKIP() << "python3-icalendar is not installed";
   EXPECT_EQ(output,
-            "Weekly review|2011-03-09T09:00:00+01:00|FREQ=WEEKLY;UNTIL=20110629T070000Z;BYDAY=WE|"
+            "Weekly review|2011-03-09T09:00:00+01:00|FREQ=WEEKLY;UNTIL=20110629T215959Z;BYDAY=WE|"
             "-PT10M|0\n"
             "Holiday|2011-03-10|||0\n"
             "Board|2011-03-25T15:00:00+01:00|FREQ=MONTHLY;BYDAY=-1FR||0\n"

@@ -442,7 +442,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "DAYOFWEEKMASK=62\r\n",
                        1},
         RecurrenceCase{"WeeklyMondayWednesdayUntilCountsSundayWeeks", 1, 2, 10, 0, 0, 0, true,
-                       "RRULE:FREQ=WEEKLY;UNTIL=20131231T080000Z;INTERVAL=2;BYDAY=MO,WE;"
+                       "RRULE:FREQ=WEEKLY;UNTIL=20131231T225959Z;INTERVAL=2;BYDAY=MO,WE;"
                        "WKST=SU\r\n",
                        2},
         RecurrenceCase{"MonthlyOnThe31stFallsOnShorterMonthsLastDay", 2, 1, 0, 31, 0, 0, false,
@@ -455,7 +455,7 @@ INSTANTIATE_TEST_SUITE_P(
                        "RRULE:FREQ=MONTHLY;INTERVAL=2;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=2\r\n", 2},
         RecurrenceCase{
             "YearlyInMonthsAsOutlookCounts", 5, 24, 0, 7, 0, 3, true,
-            "RRULE:FREQ=YEARLY;UNTIL=20131231T080000Z;INTERVAL=2;BYMONTHDAY=7;\r\n BYMONTH=3\r\n",
+            "RRULE:FREQ=YEARLY;UNTIL=20131231T225959Z;INTERVAL=2;BYMONTHDAY=7;\r\n BYMONTH=3\r\n",
             24},
         RecurrenceCase{"YearlyOnFebruary29thFallsOn28thInOtherYears", 5, 0, 0, 29, 0, 2, false,
                        "RRULE:FREQ=YEARLY;BYMONTHDAY=-1;BYMONTH=2\r\n", 12},
