@@ -8,11 +8,13 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "AutoCall.h"
 #include "platform/automation/ComRuntime.h"
 #include "platform/outlook/IcsEvent.h"
+#include "platform/outlook/IcsFile.h"
 #include "platform/outlook/OutlookServer.h"
 
 using namespace autocall;
@@ -527,6 +529,137 @@ TEST_F(OutlookServerTest, FailedWriteLeavesTheFolderAsItWas) {
   EXPECT_EQ(Item(1, &hr), nullptr);
   EXPECT_EQ(ReadFile(m_dir / "blocker"), "x");
 }
+
+// What other programs write: each feature is read as Outlook would show it, and an update
+// through the object model keeps every line it does not own as it stood, in its place.
+struct ForeignCase {
+  const char* szName;
+  const char* szLines;  // the event's times and the feature
+  const char* szAfter;  // components after the event
+  const char16_t* szMember;
+  bool bOnPattern;
+  double dShown;  // what szMember shows, unless szShownText is given
+  const char16_t* szShownText;
+  bool bMoveStart;  // the update: the start an hour later, else a new subject
+  bool bBom;
+  const char* szWritten = "";  // a line the update writes
+};
+
+class ForeignFileTest : public OutlookServerTest,
+                        public ::testing::WithParamInterface<ForeignCase> {};
+
+TEST_P(ForeignFileTest, IsReadAsOutlookShowsItAndKeptThroughAnUpdate) {
+  const ForeignCase& c = GetParam();
+  const std::string original = std::string(c.bBom ? "\xEF\xBB\xBF" : "") +
+                               "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\n"
+                               "BEGIN:VEVENT\r\nUID:f\r\nDTSTAMP:20110301T120000Z\r\n"
+                               "SUMMARY:Foreign\r\n" +
+                               c.szLines + "END:VEVENT\r\n" + c.szAfter + "END:VCALENDAR\r\n";
+  WriteFile(m_path, original);
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = Item(1);
+  ASSERT_NE(pItem, nullptr);
+  IDispatch* pShown = c.bOnPattern ? CallObject(pItem, u"GetRecurrencePattern", {}) : pItem;
+  ASSERT_NE(pShown, nullptr);
+  if (c.szShownText != nullptr) {
+    EXPECT_EQ(GetText(pShown, c.szMember), c.szShownText);
+  } else {
+    VARIANT shown = Get(pShown, c.szMember);
+    const double dShown = shown.vt == VT_I4     ? shown.lVal
+                          : shown.vt == VT_BOOL ? (shown.boolVal != 0 ? 1.0 : 0.0)
+                                                : shown.date;
+    EXPECT_DOUBLE_EQ(dShown, c.dShown);
+  }
+  if (c.bOnPattern) pShown->Release();
+
+  std::set<std::string> owned = {"DTSTAMP", "LAST-MODIFIED", "SEQUENCE"};
+  if (c.bMoveStart) {
+    EXPECT_EQ(Put(pItem, u"Start", Date(GetDate(pItem, u"Start") + 1.0 / 24)), S_OK);
+    owned.insert({"DTSTART", "DTEND", "DURATION"});
+  } else {
+    EXPECT_EQ(Put(pItem, u"Subject", Text(u"Renamed")), S_OK);
+    owned.insert("SUMMARY");
+  }
+  EXPECT_EQ(Call(pItem, u"Save"), S_OK);
+  pItem->Release();
+
+  const std::string saved = ReadFile(m_path);
+  EXPECT_NE(saved.find(c.szWritten), std::string::npos) << saved;
+  size_t nFrom = 0;
+  for (const OlIcsLine& line : OlSplitIcsLines(original)) {
+    if (owned.count(line.strName) != 0) continue;
+    const std::string raw = original.substr(line.nBegin, line.nEnd - line.nBegin);
+    const size_t nAt = saved.find(raw, nFrom);
+    ASSERT_NE(nAt, std::string::npos) << raw << "\n" << saved;
+    nFrom = nAt + raw.size();
+  }
+  ASSERT_EQ(OpenFolder(), S_OK);  // still a calendar we read
+}
+
+const char kBerlinMorning[] =
+    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDTEND;TZID=Europe/Berlin:20110307T100000\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Features, ForeignFileTest,
+    ::testing::Values(
+        ForeignCase{"DurationInsteadOfEndStaysDuration",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT45M\r\n", "",
+                    u"Duration", false, 45, nullptr, true, false,
+                    "DTSTART;TZID=Europe/Berlin:20110307T100000\r\nDURATION:PT45M\r\n"},
+        ForeignCase{"OtherZoneIsKept",
+                    "DTSTART;TZID=America/New_York:20110307T090000\r\n"
+                    "DTEND;TZID=America/New_York:20110307T100000\r\n",
+                    "", u"Start", false, 40609 + 15.0 / 24, nullptr, true, false,
+                    "DTSTART;TZID=America/New_York:20110307T100000\r\n"},
+        ForeignCase{"CountIsTheEndDateAndStaysCount",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "RRULE:FREQ=DAILY;COUNT=3\r\n",
+                    "", u"PatternEndDate", true, 40611, nullptr, true, false},
+        ForeignCase{"SetPositionIsTheInstance",
+                    "DTSTART;TZID=Europe/Berlin:20110331T090000\r\nDURATION:PT1H\r\n"
+                    "RRULE:FREQ=MONTHLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1\r\n",
+                    "", u"Instance", true, 5, nullptr, false, false},
+        ForeignCase{"LastDayOfTheMonthIsDay31",
+                    "DTSTART;VALUE=DATE:20110331\r\nRRULE:FREQ=MONTHLY;BYMONTHDAY=-1\r\n", "",
+                    u"DayOfMonth", true, 31, nullptr, false, false},
+        ForeignCase{"SeveralOrdinalDaysShowTheFirst",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "RRULE:FREQ=MONTHLY;BYDAY=1MO,3MO\r\n",
+                    "", u"Instance", true, 1, nullptr, true, false},
+        ForeignCase{"ExtraDatesAreKept",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "RDATE;TZID=Europe/Berlin:20110310T090000,20110311T090000\r\n",
+                    "", u"IsRecurring", false, 0, nullptr, true, false},
+        ForeignCase{"ExceptionDatesAreKept",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "RRULE:FREQ=WEEKLY\r\n"
+                    "EXDATE;TZID=Europe/Berlin:20110314T090000,20110321T090000\r\n",
+                    "", u"IsRecurring", false, 1, nullptr, false, false},
+        ForeignCase{"OverriddenInstanceIsKept",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "RRULE:FREQ=WEEKLY\r\n",
+                    "BEGIN:VEVENT\r\nUID:f\r\nDTSTAMP:20110301T120000Z\r\n"
+                    "RECURRENCE-ID;TZID=Europe/Berlin:20110314T090000\r\n"
+                    "DTSTART;TZID=Europe/Berlin:20110314T110000\r\nDURATION:PT1H\r\n"
+                    "SUMMARY:Moved\r\nEND:VEVENT\r\n",
+                    u"Duration", false, 60, nullptr, false, false},
+        ForeignCase{"MultiDayDatesAreWholeDays",
+                    "DTSTART;VALUE=DATE:20110310\r\nDTEND;VALUE=DATE:20110313\r\n", "", u"Duration",
+                    false, 3 * 1440, nullptr, false, false},
+        ForeignCase{"OtherProgramsPropertiesAreKept",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "X-MOZ-GENERATION:3\r\nX-MICROSOFT-CDO-BUSYSTATUS;X-P=1:BUSY\r\n",
+                    "", u"Duration", false, 60, nullptr, true, false},
+        ForeignCase{"FoldedLongLineIsOneText",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "DESCRIPTION:A note that another program folded after seventy-five oc\r\n"
+                    " tets, as it must.\r\n",
+                    "", u"Body", false, 0,
+                    u"A note that another program folded after seventy-five octets, as it must.",
+                    false, false},
+        ForeignCase{"ByteOrderMarkStaysInFront", kBerlinMorning, "", u"Duration", false, 60,
+                    nullptr, false, true}),
+    [](const ::testing::TestParamInfo<ForeignCase>& row) { return row.param.szName; });
 
 struct BrokenCalendar {
   const char* szName;
