@@ -34,16 +34,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-SYSTEMTIME At(int nYear, int nMonth, int nDay, int nHour = 0, int nMinute = 0) {
-  SYSTEMTIME st = {};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  st.wHour = static_cast<WORD>(nHour);
-  st.wMinute = static_cast<WORD>(nMinute);
-  FixDayOfWeek(&st);
-  return st;
-}
+using clockguard::LocalTime;
 
 // One Palm appointment: start and end, a repeat when given.
 CommDate Appointment(const char* szDescription, SYSTEMTIME stStart, SYSTEMTIME stEnd,
@@ -80,40 +71,40 @@ CommDate Until(CommDate date, SYSTEMTIME stEnd) {
 // October 30). A Palm daily repeat carries a weekday value, as Palm Desktop writes it.
 std::vector<CommDate> Schedule() {
   return {
-      Appointment("Weekly review", At(2011, 2, 1, 16), At(2011, 2, 1, 17), REPEAT_WEEKLY, 1,
-                  DAYMASK_TUESDAY),
-      Until(Appointment("Morning run", At(2011, 3, 1, 7), At(2011, 3, 1, 7, 30), REPEAT_DAILY, 1,
-                        DAYMASK_TUESDAY),
-            At(2011, 4, 15)),
-      Until(Appointment("Late check", At(2011, 10, 20, 23, 15), At(2011, 10, 20, 23, 55),
-                        REPEAT_DAILY, 3, DAYMASK_THURSDAY),
-            At(2011, 11, 12)),
-      Appointment("Early call", At(2011, 3, 6, 0, 5), At(2011, 3, 6, 0, 45), REPEAT_WEEKLY, 2,
-                  DAYMASK_SUNDAY | DAYMASK_WEDNESDAY),
-      Until(Appointment("Gym", At(2011, 2, 28, 18), At(2011, 2, 28, 19), REPEAT_WEEKLY, 1,
-                        DAYMASK_MONDAY | DAYMASK_THURSDAY),
-            At(2011, 10, 31)),
-      Appointment("Board", At(2011, 1, 28, 9), At(2011, 1, 28, 10), REPEAT_MONTHLY_BY_DAY, 1,
-                  DAYMASK_FRIDAY, 0, 5),
-      Appointment("Club", At(2011, 2, 8, 19), At(2011, 2, 8, 21), REPEAT_MONTHLY_BY_DAY, 1,
-                  DAYMASK_TUESDAY, 0, 2),
-      AllDay(
-          Appointment("Rent", At(2011, 1, 31), At(2011, 1, 31), REPEAT_MONTHLY_BY_DATE, 1, 0, 31)),
-      Appointment("Invoice", At(2011, 1, 15, 10), At(2011, 1, 15, 11), REPEAT_MONTHLY_BY_DATE, 2, 0,
-                  15),
-      AllDay(Appointment("Anniversary", At(2005, 6, 12), At(2005, 6, 12), REPEAT_YEARLY_BY_DATE, 1,
-                         0, 12)),
-      AllDay(Appointment("Leap birthday", At(2008, 2, 29), At(2008, 2, 29), REPEAT_YEARLY_BY_DATE,
-                         1, 0, 29)),
-      AllDay(Appointment("Holiday", At(2011, 7, 4), At(2011, 7, 4))),
-      AllDay(Appointment("Conference", At(2011, 10, 29), At(2011, 10, 31))),
-      Appointment("Flight", At(2011, 3, 27, 10), At(2011, 3, 27, 12)),
-      Appointment("Night train", At(2011, 11, 5, 22, 30), At(2011, 11, 6, 7, 0)),
+      Appointment("Weekly review", LocalTime(2011, 2, 1, 16), LocalTime(2011, 2, 1, 17),
+                  REPEAT_WEEKLY, 1, DAYMASK_TUESDAY),
+      Until(Appointment("Morning run", LocalTime(2011, 3, 1, 7), LocalTime(2011, 3, 1, 7, 30),
+                        REPEAT_DAILY, 1, DAYMASK_TUESDAY),
+            LocalTime(2011, 4, 15)),
+      Until(Appointment("Late check", LocalTime(2011, 10, 20, 23, 15),
+                        LocalTime(2011, 10, 20, 23, 55), REPEAT_DAILY, 3, DAYMASK_THURSDAY),
+            LocalTime(2011, 11, 12)),
+      Appointment("Early call", LocalTime(2011, 3, 6, 0, 5), LocalTime(2011, 3, 6, 0, 45),
+                  REPEAT_WEEKLY, 2, DAYMASK_SUNDAY | DAYMASK_WEDNESDAY),
+      Until(Appointment("Gym", LocalTime(2011, 2, 28, 18), LocalTime(2011, 2, 28, 19),
+                        REPEAT_WEEKLY, 1, DAYMASK_MONDAY | DAYMASK_THURSDAY),
+            LocalTime(2011, 10, 31)),
+      Appointment("Board", LocalTime(2011, 1, 28, 9), LocalTime(2011, 1, 28, 10),
+                  REPEAT_MONTHLY_BY_DAY, 1, DAYMASK_FRIDAY, 0, 5),
+      Appointment("Club", LocalTime(2011, 2, 8, 19), LocalTime(2011, 2, 8, 21),
+                  REPEAT_MONTHLY_BY_DAY, 1, DAYMASK_TUESDAY, 0, 2),
+      AllDay(Appointment("Rent", LocalTime(2011, 1, 31), LocalTime(2011, 1, 31),
+                         REPEAT_MONTHLY_BY_DATE, 1, 0, 31)),
+      Appointment("Invoice", LocalTime(2011, 1, 15, 10), LocalTime(2011, 1, 15, 11),
+                  REPEAT_MONTHLY_BY_DATE, 2, 0, 15),
+      AllDay(Appointment("Anniversary", LocalTime(2005, 6, 12), LocalTime(2005, 6, 12),
+                         REPEAT_YEARLY_BY_DATE, 1, 0, 12)),
+      AllDay(Appointment("Leap birthday", LocalTime(2008, 2, 29), LocalTime(2008, 2, 29),
+                         REPEAT_YEARLY_BY_DATE, 1, 0, 29)),
+      AllDay(Appointment("Holiday", LocalTime(2011, 7, 4), LocalTime(2011, 7, 4))),
+      AllDay(Appointment("Conference", LocalTime(2011, 10, 29), LocalTime(2011, 10, 31))),
+      Appointment("Flight", LocalTime(2011, 3, 27, 10), LocalTime(2011, 3, 27, 12)),
+      Appointment("Night train", LocalTime(2011, 11, 5, 22, 30), LocalTime(2011, 11, 6, 7, 0)),
   };
 }
 
-const SYSTEMTIME kSpanFirst = At(2011, 2, 25);
-const SYSTEMTIME kSpanLast = At(2011, 11, 15);
+const SYSTEMTIME kSpanFirst = LocalTime(2011, 2, 25);
+const SYSTEMTIME kSpanLast = LocalTime(2011, 11, 15);
 
 std::string DayText(const SYSTEMTIME& st) {
   char szText[32];

@@ -438,7 +438,7 @@ TEST_F(PmTimeTest, LocalFieldsRoundTrip) {
 }
 
 TEST_F(PmTimeTest, ZeroMeansNowOfThePlatformClockAndAbsentArgumentsFail) {
-  clockguard::FixedNow fixed(2005, 7, 1, 9, 30);
+  clockguard::FixedNow fixed(clockguard::LocalTime(2005, 7, 1, 9, 30));
   PmTime now(0);
   EXPECT_EQ(now.GetValue(), 1120224600u);
   EXPECT_FALSE(now.FromSystemTime(nullptr));

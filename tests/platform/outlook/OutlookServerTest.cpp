@@ -527,7 +527,7 @@ TEST_F(OutlookServerTest, WithoutAZoneNameTimesAreWrittenInUtc) {
 // With the clock fixed and the identifiers seeded, what the stand-in writes is the same
 // every time, to the byte.
 TEST_F(OutlookServerTest, FixedClockAndSeededIdentifiersWriteTheSameFileTwice) {
-  clockguard::FixedNow now(2011, 3, 1, 12, 50);
+  clockguard::FixedNow now(clockguard::LocalTime(2011, 3, 1, 12, 50));
   std::string files[2];
   for (std::string& file : files) {
     std::filesystem::remove(m_path);

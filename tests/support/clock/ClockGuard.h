@@ -35,19 +35,26 @@ class ZoneGuard {
   std::string m_strOld;
 };
 
-// Local time of the zone in force.
+// A date-time with its day of week, as the program's records carry it.
+inline SYSTEMTIME LocalTime(int nYear, int nMonth, int nDay, int nHour = 0, int nMinute = 0,
+                            int nSecond = 0) {
+  SYSTEMTIME st = {};
+  st.wYear = static_cast<WORD>(nYear);
+  st.wMonth = static_cast<WORD>(nMonth);
+  st.wDay = static_cast<WORD>(nDay);
+  st.wHour = static_cast<WORD>(nHour);
+  st.wMinute = static_cast<WORD>(nMinute);
+  st.wSecond = static_cast<WORD>(nSecond);
+  if (CxIsValidDate(nYear, nMonth, nDay)) {
+    st.wDayOfWeek = static_cast<WORD>(CxWeekdayOf(nYear, nMonth, nDay));
+  }
+  return st;
+}
+
+// "Now" in the local time of the zone in force.
 class FixedNow {
  public:
-  FixedNow(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond = 0) {
-    SYSTEMTIME st = {};
-    st.wYear = static_cast<WORD>(nYear);
-    st.wMonth = static_cast<WORD>(nMonth);
-    st.wDay = static_cast<WORD>(nDay);
-    st.wHour = static_cast<WORD>(nHour);
-    st.wMinute = static_cast<WORD>(nMinute);
-    st.wSecond = static_cast<WORD>(nSecond);
-    CxSetFixedLocalTime(&st);
-  }
+  explicit FixedNow(const SYSTEMTIME& stNow) { CxSetFixedLocalTime(&stNow); }
   ~FixedNow() { CxSetFixedLocalTime(nullptr); }
   FixedNow(const FixedNow&) = delete;
   FixedNow& operator=(const FixedNow&) = delete;
