@@ -203,7 +203,7 @@ std::unique_ptr<OlIcsFile> OlIcsFile::Parse(const std::string& strText, HRESULT*
   *phr = OL_E_CORRUPT_DATA;
   std::unique_ptr<OlIcsFile> pFile(new OlIcsFile());
   const size_t nBom = StartsWithBom(strText) ? kBomSize : 0;
-  if (Trim(strText.substr(nBom)).empty()) {
+  if (strText.find_first_not_of(" \t\r\n", nBom) == std::string::npos) {
     // A calendar that was never written: it gets a calendar object on its first save.
     pFile->m_blocks.push_back(
         {"BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Tidewell//DayBridge//EN\r\n"});

@@ -5,9 +5,12 @@
 // only the properties that changed are replaced, so content this program does not model
 // (attendees, exceptions, to-dos, unknown properties and parameters) survives untouched.
 //
-// libical parses the whole text once on open (a file it cannot parse cleanly is refused and
+// libical parses the whole text once on open, in time linear in its length however long a
+// line is (a file it cannot parse cleanly, or with a date no calendar has, is refused and
 // never written) and gives each component block its parsed component; the parsed tree also
-// resolves TZID references through the file's VTIMEZONE components.
+// resolves TZID references through the file's VTIMEZONE components. A UTF-8 byte order mark
+// before BEGIN:VCALENDAR stays in the head block. The only block a save adds besides events
+// is the VTIMEZONE of a zone the new times use, before the first component.
 #pragma once
 
 #include <libical/ical.h>
