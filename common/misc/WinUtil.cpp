@@ -35,6 +35,11 @@ int Sign(int nValue) {
   return nValue < 0 ? -1 : (nValue > 0 ? 1 : 0);
 }
 
+// Gregorian weekday (0 = Sunday) of a date whose month is 1..12.
+int WeekdayOf(int nYear, int nMonth, int nDay) {
+  return CxWeekdayOf(nYear, nMonth, nDay);
+}
+
 // Month moved on by nMonths, carrying whole years. False when the year leaves what an
 // automation date can hold.
 bool AddMonths(int nYear, int nMonth, int64_t nMonths, int* pYear, int* pMonth) {
@@ -182,7 +187,7 @@ int CompareTime(const SYSTEMTIME* pA, const SYSTEMTIME* pB) {
 
 void FixDayOfWeek(SYSTEMTIME* pDate) {
   if (pDate != nullptr && pDate->wMonth >= 1 && pDate->wMonth <= kMonthsPerYear) {
-    pDate->wDayOfWeek = static_cast<WORD>(CxWeekdayOf(pDate->wYear, pDate->wMonth, pDate->wDay));
+    pDate->wDayOfWeek = static_cast<WORD>(WeekdayOf(pDate->wYear, pDate->wMonth, pDate->wDay));
   }
 }
 
