@@ -36,14 +36,9 @@ int Sign(int nValue) {
   return nValue < 0 ? -1 : (nValue > 0 ? 1 : 0);
 }
 
-// Gregorian weekday (0 = Sunday) of a date whose month is 1..12 (Sakamoto's method).
+// Gregorian weekday (0 = Sunday) of a date whose month is 1..12.
 int WeekdayOf(int nYear, int nMonth, int nDay) {
-  static const int kMonthOffsets[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
-  if (nMonth < 3) {
-    nYear -= 1;
-  }
-  return (nYear + nYear / 4 - nYear / 100 + nYear / 400 + kMonthOffsets[nMonth - 1] + nDay) %
-         kDaysPerWeek;
+  return CxWeekdayOf(nYear, nMonth, nDay);
 }
 
 // Month moved on by nMonths, carrying whole years. False when the year leaves what an
@@ -245,18 +240,11 @@ bool GetLongDateText(const SYSTEMTIME* pDate, char* szBuf, int nSize) {
 }
 
 bool IsLeapYear(int nYear) {
-  return nYear % 400 == 0 || (nYear % 4 == 0 && nYear % 100 != 0);
+  return CxIsLeapYear(nYear);
 }
 
 int DaysInMonth(int nYear, int nMonth) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (nMonth < 1 || nMonth > 12) {
-    return 0;
-  }
-  if (nMonth == 2 && IsLeapYear(nYear)) {
-    return 29;
-  }
-  return kDays[nMonth - 1];
+  return CxDaysInMonth(nYear, nMonth);
 }
 
 bool AddDays(SYSTEMTIME* pDate, int nDays) {
