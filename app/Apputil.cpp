@@ -2,10 +2,19 @@
 // escaped exceptions.
 #include "app/Apputil.h"
 
+#include <QFile>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPointer>
+#include <algorithm>
 #include <exception>
 #include <utility>
 
+#include "app/Dump.h"
 #include "app/core/AppSettings.h"
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/WinUtil.h"
@@ -65,7 +74,122 @@ QWidget* AppMainWindow() {
 }
 
 void ShowErrorReport(QWidget* pOwner) {
-  Log(2, "The error report would be offered over the main window here.");
+  TfmDump dlg(pOwner);
+  AppExecModal(&dlg);
+}
+
+QString AppPathText(const char* szPath) {
+  return QFile::decodeName(szPath != nullptr ? szPath : "");
+}
+
+QByteArray AppPathBytes(const QString& strPath) {
+  return QFile::encodeName(strPath);
+}
+
+// Two calendar leaves joined by an arch.
+QPixmap AppProductLogo(int nSize) {
+  QPixmap pixmap(nSize, nSize);
+  pixmap.fill(Qt::transparent);
+  QPainter dc(&pixmap);
+  dc.setRenderHint(QPainter::Antialiasing);
+  dc.scale(nSize / 64.0, nSize / 64.0);
+  dc.setPen(Qt::NoPen);
+  dc.setBrush(QColor(0x1f, 0x5f, 0xa8));
+  dc.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+  for (int nLeaf = 0; nLeaf < 2; ++nLeaf) {
+    const qreal x = nLeaf == 0 ? 9 : 35;
+    dc.setBrush(Qt::white);
+    dc.drawRoundedRect(QRectF(x, 14, 20, 22), 3, 3);
+    dc.setBrush(nLeaf == 0 ? QColor(0x4c, 0xaf, 0x50) : QColor(0xf5, 0x9e, 0x0b));
+    dc.drawRect(QRectF(x, 14, 20, 6));
+  }
+  QPainterPath arch;
+  arch.moveTo(10, 50);
+  arch.quadTo(32, 30, 54, 50);
+  dc.setBrush(Qt::NoBrush);
+  dc.setPen(QPen(Qt::white, 4, Qt::SolidLine, Qt::RoundCap));
+  dc.drawPath(arch);
+  return pixmap;
+}
+
+QPixmap AppProductText() {
+  QFont name;
+  name.setPixelSize(20);
+  name.setBold(true);
+  QFont line;
+  line.setPixelSize(12);
+  const QString strName = QStringLiteral("DayBridge");
+  const QString strLine = QStringLiteral("for Outlook and Palm Desktop");
+  const int nWidth = std::max(QFontMetrics(name).horizontalAdvance(strName),
+                              QFontMetrics(line).horizontalAdvance(strLine)) +
+                     4;
+  QPixmap pixmap(nWidth, 44);
+  pixmap.fill(Qt::transparent);
+  QPainter dc(&pixmap);
+  dc.setRenderHint(QPainter::TextAntialiasing);
+  dc.setPen(Qt::white);
+  dc.setFont(name);
+  dc.drawText(QRect(0, 0, nWidth, 26), Qt::AlignLeft | Qt::AlignVCenter, strName);
+  dc.setPen(QColor(0xd6, 0xe6, 0xfa));
+  dc.setFont(line);
+  dc.drawText(QRect(1, 26, nWidth, 18), Qt::AlignLeft | Qt::AlignVCenter, strLine);
+  return pixmap;
+}
+
+TClickLabel::TClickLabel(QWidget* pParent, std::function<void()> onClick)
+    : QLabel(pParent), m_OnClick(std::move(onClick)) {
+  setCursor(Qt::PointingHandCursor);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void TClickLabel::mouseReleaseEvent(QMouseEvent* pEvent) {
+  if (pEvent->button() == Qt::LeftButton && rect().contains(pEvent->position().toPoint()) &&
+      m_OnClick) {
+    m_OnClick();
+    return;
+  }
+  QLabel::mouseReleaseEvent(pEvent);
+}
+
+void TClickLabel::keyPressEvent(QKeyEvent* pEvent) {
+  const int nKey = pEvent->key();
+  if ((nKey == Qt::Key_Space || nKey == Qt::Key_Return || nKey == Qt::Key_Enter) && m_OnClick) {
+    m_OnClick();
+    return;
+  }
+  QLabel::keyPressEvent(pEvent);
+}
+
+QWidget* AppMakeBanner(QWidget* pParent, bool bOpensHomePage) {
+  auto* pBanner = new QWidget(pParent);
+  pBanner->setObjectName(QStringLiteral("pnlBanner"));
+  pBanner->setFixedHeight(60);
+  pBanner->setAttribute(Qt::WA_StyledBackground);
+  pBanner->setStyleSheet(QStringLiteral(
+      "#pnlBanner { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #3b7dd8,"
+      " stop:0.5 #1f5fa8, stop:1 #184c88); }"));
+  auto* pRow = new QHBoxLayout(pBanner);
+  pRow->setContentsMargins(12, 8, 12, 8);
+  pRow->setSpacing(10);
+  std::function<void()> onClick;
+  if (bOpensHomePage) onClick = [] { AppShellOpen(APP_HOME_URL); };
+  QLabel* pLogo = bOpensHomePage ? new TClickLabel(pBanner, onClick) : new QLabel(pBanner);
+  pLogo->setObjectName(QStringLiteral("imgLogo"));
+  pLogo->setPixmap(AppProductLogo(44));
+  QLabel* pText = bOpensHomePage ? new TClickLabel(pBanner, onClick) : new QLabel(pBanner);
+  pText->setObjectName(QStringLiteral("imgText"));
+  pText->setPixmap(AppProductText());
+  if (bOpensHomePage) {
+    // The images open the page but are no stops of the keyboard's way through the dialog.
+    pLogo->setFocusPolicy(Qt::NoFocus);
+    pText->setFocusPolicy(Qt::NoFocus);
+    pLogo->setToolTip(QStringLiteral(APP_HOME_URL));
+    pText->setToolTip(QStringLiteral(APP_HOME_URL));
+  }
+  pRow->addWidget(pLogo);
+  pRow->addWidget(pText);
+  pRow->addStretch(1);
+  return pBanner;
 }
 
 void AppHandleException(const char* szMessage) {
