@@ -86,7 +86,7 @@ QByteArray AppPathBytes(const QString& strPath) {
   return QFile::encodeName(strPath);
 }
 
-// Two calendar leaves joined by an arch.
+// Two calendar leaves over a bridge: an arch carrying a deck on three hangers.
 QPixmap AppProductLogo(int nSize) {
   QPixmap pixmap(nSize, nSize);
   pixmap.fill(Qt::transparent);
@@ -97,18 +97,23 @@ QPixmap AppProductLogo(int nSize) {
   dc.setBrush(QColor(0x1f, 0x5f, 0xa8));
   dc.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
   for (int nLeaf = 0; nLeaf < 2; ++nLeaf) {
-    const qreal x = nLeaf == 0 ? 9 : 35;
+    const qreal x = nLeaf == 0 ? 11 : 35;
     dc.setBrush(Qt::white);
-    dc.drawRoundedRect(QRectF(x, 14, 20, 22), 3, 3);
+    dc.drawRoundedRect(QRectF(x, 9, 18, 19), 3, 3);
     dc.setBrush(nLeaf == 0 ? QColor(0x4c, 0xaf, 0x50) : QColor(0xf5, 0x9e, 0x0b));
-    dc.drawRect(QRectF(x, 14, 20, 6));
+    dc.drawRect(QRectF(x, 9, 18, 5));
   }
   QPainterPath arch;
-  arch.moveTo(10, 50);
-  arch.quadTo(32, 30, 54, 50);
+  arch.moveTo(10, 52);
+  arch.quadTo(32, 24, 54, 52);
   dc.setBrush(Qt::NoBrush);
-  dc.setPen(QPen(Qt::white, 4, Qt::SolidLine, Qt::RoundCap));
+  dc.setPen(QPen(Qt::white, 3.5, Qt::SolidLine, Qt::RoundCap));
   dc.drawPath(arch);
+  dc.drawLine(QPointF(7, 45), QPointF(57, 45));
+  dc.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::FlatCap));
+  // From the deck up to where the arch passes above it.
+  const QPointF hangers[] = {{21, 41.5}, {32, 38}, {43, 41.5}};
+  for (const QPointF& top : hangers) dc.drawLine(QPointF(top.x(), 45), top);
   return pixmap;
 }
 

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/Apputil.h"
 #include "app/core/AppLogOptions.h"
@@ -18,14 +19,18 @@
 
 namespace {
 
-constexpr int kLocationFieldWidth = 300;
+// Wide enough for the whole path where the screen allows.
+constexpr int kLocationFieldMinWidth = 300;
+constexpr int kLocationFieldMaxWidth = 600;
 constexpr int kBrowseButtonWidth = 30;
 
 QLineEdit* MakeLocationField(QWidget* pParent, const char* szName, const QByteArray& path) {
   auto* pField = new QLineEdit(AppPathText(path.constData()), pParent);
   pField->setObjectName(QString::fromLatin1(szName));
   pField->setReadOnly(true);
-  pField->setMinimumWidth(kLocationFieldWidth);
+  const int nTextWidth = pField->fontMetrics().horizontalAdvance(pField->text()) + 16;
+  pField->setMinimumWidth(std::clamp(nTextWidth, kLocationFieldMinWidth, kLocationFieldMaxWidth));
+  pField->setToolTip(pField->text());
   pField->setCursorPosition(0);
   return pField;
 }

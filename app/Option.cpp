@@ -132,6 +132,13 @@ TfmOption::TfmOption(QWidget* pParent) : QDialog(pParent) {
   pFileRow->addWidget(m_pDateFileName, 1);
   pFileRow->addWidget(m_pBrowse);
   pCalendarColumn->addLayout(pFileRow);
+  auto* pHint = new QLabel(QStringLiteral("Otherwise DayBridge opens the calendar of the Palm "
+                                          "user chosen in the main window."),
+                           pCalendar);
+  pHint->setObjectName(QStringLiteral("lblDateFileHint"));
+  pHint->setWordWrap(true);
+  pHint->setEnabled(false);
+  pCalendarColumn->addWidget(pHint);
   pCalendarColumn->addStretch(1);
   connect(m_pDateFile, &QCheckBox::toggled, this, &TfmOption::EnableDateFile);
   connect(m_pBrowse, &QPushButton::clicked, this, &TfmOption::Browse);
