@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
 #include <utility>
@@ -202,6 +204,44 @@ void AppHandleException(const char* szMessage) {
   Log(0, "Unhandled exception: %s", szText);
   if (QWidget* pMain = AppMainWindow()) ShowErrorReport(pMain);
   AppMessageBox(nullptr, szText, APP_TITLE, QMessageBox::Critical);
+}
+
+TDialogLayout AppBeginDialog(QDialog* pDialog, const char* szName, const char* szCaption,
+                             TDialogBanner banner) {
+  pDialog->setObjectName(QString::fromLatin1(szName));
+  pDialog->setWindowTitle(QString::fromLatin1(szCaption));
+  pDialog->setModal(true);
+  auto* pColumn = new QVBoxLayout(pDialog);
+  TDialogLayout layout = {new QVBoxLayout, new QHBoxLayout};
+  if (banner != TDialogBanner::None) {
+    // The banner runs to the dialog's edges; the rest keeps the usual margins.
+    pColumn->setContentsMargins(0, 0, 0, 12);
+    pColumn->addWidget(AppMakeBanner(pDialog, banner == TDialogBanner::HomeLink));
+    layout.pBody->setContentsMargins(12, 6, 12, 0);
+    layout.pButtons->setContentsMargins(12, 6, 12, 0);
+  }
+  pColumn->addLayout(layout.pBody);
+  pColumn->addLayout(layout.pButtons);
+  return layout;
+}
+
+QPushButton* AppAddButton(QBoxLayout* pRow, QWidget* pParent, const char* szName,
+                          const char* szCaption) {
+  auto* pButton = new QPushButton(QString::fromLatin1(szCaption), pParent);
+  pButton->setObjectName(QString::fromLatin1(szName));
+  pRow->addWidget(pButton);
+  return pButton;
+}
+
+void AppAddOkCancel(TDialogLayout& layout, QDialog* pDialog, const char* szOk,
+                    const char* szCancel) {
+  layout.pButtons->addStretch(1);
+  QPushButton* pOk = AppAddButton(layout.pButtons, pDialog, "btnOK", szOk);
+  pOk->setDefault(true);
+  QObject::connect(pOk, &QPushButton::clicked, pDialog, &QDialog::accept);
+  if (szCancel == nullptr) return;
+  QPushButton* pCancel = AppAddButton(layout.pButtons, pDialog, "btnCancel", szCancel);
+  QObject::connect(pCancel, &QPushButton::clicked, pDialog, &QDialog::reject);
 }
 
 TAppShell::TAppShell(int& argc, char** argv) : QApplication(argc, argv) {

@@ -104,6 +104,34 @@ class TClickLabel : public QLabel {
 // images open the home page.
 QWidget* AppMakeBanner(QWidget* pParent, bool bOpensHomePage);
 
+class QBoxLayout;
+class QHBoxLayout;
+class QPushButton;
+class QVBoxLayout;
+
+// How a dialog starts: without the banner, with it, or with a banner whose images open the
+// home page.
+enum class TDialogBanner { None, Plain, HomeLink };
+
+struct TDialogLayout {
+  QVBoxLayout* pBody;     // the dialog's controls, top to bottom
+  QHBoxLayout* pButtons;  // the row of buttons under them
+};
+
+// Names the dialog, gives it its caption, makes it modal and lays out banner, body and button
+// row.
+TDialogLayout AppBeginDialog(QDialog* pDialog, const char* szName, const char* szCaption,
+                             TDialogBanner banner);
+
+// A named push button added to the row.
+QPushButton* AppAddButton(QBoxLayout* pRow, QWidget* pParent, const char* szName,
+                          const char* szCaption);
+// "OK" (btnOK) and "Cancel" (btnCancel, left out for a null caption), with their captions as
+// given, at the right of the row and wired to the dialog's accept and reject; OK is the
+// default button.
+void AppAddOkCancel(TDialogLayout& layout, QDialog* pDialog, const char* szOk,
+                    const char* szCancel);
+
 // The application object: turns an exception thrown by any event handler into
 // AppHandleException and the end of the message loop with exit code 1, where Qt itself
 // would carry on in an undefined state.

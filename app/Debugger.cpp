@@ -94,49 +94,27 @@ void TLogLocationGroup::OpenFile() {
 }
 
 TfmDebug::TfmDebug(QWidget* pParent) : QDialog(pParent) {
-  setObjectName(QStringLiteral("fmDebug"));
-  setWindowTitle(QStringLiteral("DayBridge Debug Log Options"));
-  setModal(true);
-
-  auto* pColumn = new QVBoxLayout(this);
-  pColumn->setContentsMargins(0, 0, 0, 12);
-  pColumn->addWidget(AppMakeBanner(this, true));
-
-  auto* pBody = new QVBoxLayout;
-  pBody->setContentsMargins(12, 6, 12, 0);
+  TDialogLayout layout =
+      AppBeginDialog(this, "fmDebug", "DayBridge Debug Log Options", TDialogBanner::HomeLink);
   auto* pLevelRow = new QHBoxLayout;
   auto* pLevelLabel = new QLabel(QStringLiteral("Set Debug Level:"), this);
   m_pLevel = new QComboBox(this);
   m_pLevel->setObjectName(QStringLiteral("cbxLevel"));
   for (const TLogLevelEntry& entry : g_LogLevelEntries) {
-    m_pLevel->addItem(QString::fromLatin1(entry.szText), entry.nLevel);
+    m_pLevel->addItem(QString::fromLatin1(entry.szText));
   }
   m_pLevel->setCurrentIndex(LogLevelEntryOf(AppSettings.LogLevel));
   pLevelLabel->setBuddy(m_pLevel);
   pLevelRow->addWidget(pLevelLabel);
   pLevelRow->addWidget(m_pLevel, 1);
-  pBody->addLayout(pLevelRow);
+  layout.pBody->addLayout(pLevelRow);
 
   m_pEnable = new QCheckBox(QStringLiteral("Enable Debug Log"), this);
   m_pEnable->setObjectName(QStringLiteral("cbEnable"));
   m_pEnable->setChecked(AppSettings.EnableDebug != 0);
-  pBody->addWidget(m_pEnable);
-  pBody->addWidget(new TLogLocationGroup(this, QString()));
-  pColumn->addLayout(pBody);
-
-  auto* pButtons = new QHBoxLayout;
-  pButtons->setContentsMargins(12, 6, 12, 0);
-  pButtons->addStretch(1);
-  auto* pOk = new QPushButton(QStringLiteral("&OK"), this);
-  pOk->setObjectName(QStringLiteral("btnOK"));
-  pOk->setDefault(true);
-  auto* pCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-  pCancel->setObjectName(QStringLiteral("btnCancel"));
-  pButtons->addWidget(pOk);
-  pButtons->addWidget(pCancel);
-  pColumn->addLayout(pButtons);
-  connect(pOk, &QPushButton::clicked, this, &QDialog::accept);
-  connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+  layout.pBody->addWidget(m_pEnable);
+  layout.pBody->addWidget(new TLogLocationGroup(this, QString()));
+  AppAddOkCancel(layout, this, "&OK", "&Cancel");
 }
 
 void TfmDebug::accept() {

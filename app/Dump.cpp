@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QUrl>
-#include <QVBoxLayout>
 
 #include "app/Apputil.h"
 #include "app/Debugger.h"
@@ -18,23 +17,15 @@ QByteArray SupportMailLink() {
 }
 
 TfmDump::TfmDump(QWidget* pParent) : QDialog(pParent) {
-  setObjectName(QStringLiteral("fmDump"));
-  setWindowTitle(QStringLiteral("Handle DayBridge Exception"));
-  setModal(true);
-
-  auto* pColumn = new QVBoxLayout(this);
-  pColumn->setContentsMargins(0, 0, 0, 12);
-  pColumn->addWidget(AppMakeBanner(this, true));
-
-  auto* pBody = new QVBoxLayout;
-  pBody->setContentsMargins(12, 6, 12, 0);
+  TDialogLayout layout =
+      AppBeginDialog(this, "fmDump", "Handle DayBridge Exception", TDialogBanner::HomeLink);
   auto* pSorry = new QLabel(
       QStringLiteral("We're sorry that an unhandled exception occurred in DayBridge. "), this);
   pSorry->setObjectName(QStringLiteral("lblSorry"));
   QFont bold = pSorry->font();
   bold.setBold(true);
   pSorry->setFont(bold);
-  pBody->addWidget(pSorry);
+  layout.pBody->addWidget(pSorry);
   auto* pContactRow = new QHBoxLayout;
   auto* pContact = new QLabel(QStringLiteral("Please contact us at:"), this);
   pContact->setObjectName(QStringLiteral("lblContact"));
@@ -46,26 +37,16 @@ TfmDump::TfmDump(QWidget* pParent) : QDialog(pParent) {
   pContactRow->addWidget(pContact);
   pContactRow->addWidget(pSupport);
   pContactRow->addStretch(1);
-  pBody->addLayout(pContactRow);
-  pBody->addWidget(new TLogLocationGroup(
+  layout.pBody->addLayout(pContactRow);
+  layout.pBody->addWidget(new TLogLocationGroup(
       this, QStringLiteral("It is very appreciated if you can include the debug information in "
                            "your error report.")));
-  pColumn->addLayout(pBody);
 
-  auto* pButtons = new QHBoxLayout;
-  pButtons->setContentsMargins(12, 6, 12, 0);
-  auto* pDebug = new QPushButton(QStringLiteral("&Debug Options"), this);
-  pDebug->setObjectName(QStringLiteral("btnDebug"));
-  auto* pQuit = new QPushButton(QStringLiteral("Quit DayBridge"), this);
-  pQuit->setObjectName(QStringLiteral("btnExit"));
-  auto* pOk = new QPushButton(QStringLiteral("&OK"), this);
-  pOk->setObjectName(QStringLiteral("btnOK"));
+  QPushButton* pDebug = AppAddButton(layout.pButtons, this, "btnDebug", "&Debug Options");
+  layout.pButtons->addStretch(1);
+  QPushButton* pQuit = AppAddButton(layout.pButtons, this, "btnExit", "Quit DayBridge");
+  QPushButton* pOk = AppAddButton(layout.pButtons, this, "btnOK", "&OK");
   pOk->setDefault(true);
-  pButtons->addWidget(pDebug);
-  pButtons->addStretch(1);
-  pButtons->addWidget(pQuit);
-  pButtons->addWidget(pOk);
-  pColumn->addLayout(pButtons);
   connect(pOk, &QPushButton::clicked, this, &QDialog::accept);
   connect(pQuit, &QPushButton::clicked, this, &TfmDump::OnQuit);
   connect(pDebug, &QPushButton::clicked, this, &TfmDump::OnDebugOptions);

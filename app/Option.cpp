@@ -47,14 +47,11 @@ COLORREF ToColorRef(const QColor& color) {
 }  // namespace
 
 TfmOption::TfmOption(QWidget* pParent) : QDialog(pParent) {
-  setObjectName(QStringLiteral("fmOption"));
-  setWindowTitle(QStringLiteral("DayBridge Options ..."));
-  setModal(true);
-
-  auto* pColumn = new QVBoxLayout(this);
+  TDialogLayout layout =
+      AppBeginDialog(this, "fmOption", "DayBridge Options ...", TDialogBanner::None);
   auto* pPages = new QTabWidget(this);
   pPages->setObjectName(QStringLiteral("pcOption"));
-  pColumn->addWidget(pPages);
+  layout.pBody->addWidget(pPages);
 
   auto* pGeneral = new QWidget;
   pGeneral->setObjectName(QStringLiteral("tGeneral"));
@@ -143,18 +140,7 @@ TfmOption::TfmOption(QWidget* pParent) : QDialog(pParent) {
   connect(m_pDateFile, &QCheckBox::toggled, this, &TfmOption::EnableDateFile);
   connect(m_pBrowse, &QPushButton::clicked, this, &TfmOption::Browse);
 
-  auto* pButtons = new QHBoxLayout;
-  pButtons->addStretch(1);
-  auto* pOk = new QPushButton(QStringLiteral("OK"), this);
-  pOk->setObjectName(QStringLiteral("btnOK"));
-  pOk->setDefault(true);
-  auto* pCancel = new QPushButton(QStringLiteral("Cancel"), this);
-  pCancel->setObjectName(QStringLiteral("btnCancel"));
-  pButtons->addWidget(pOk);
-  pButtons->addWidget(pCancel);
-  pColumn->addLayout(pButtons);
-  connect(pOk, &QPushButton::clicked, this, &QDialog::accept);
-  connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+  AppAddOkCancel(layout, this, "OK", "Cancel");
 }
 
 void TfmOption::Load(const TAppSettings& settings) {

@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -49,16 +48,8 @@ QGroupBox* MakeGroup(QWidget* pParent, const char* szName, const char* szTitle) 
 }  // namespace
 
 TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent) {
-  setObjectName(QStringLiteral("fmWizard"));
-  setWindowTitle(QStringLiteral("DayBridge Wizard"));
-  setModal(true);
-
-  auto* pColumn = new QVBoxLayout(this);
-  pColumn->setContentsMargins(0, 0, 0, 12);
-  pColumn->addWidget(AppMakeBanner(this, false));
-
-  auto* pBody = new QVBoxLayout;
-  pBody->setContentsMargins(12, 6, 12, 0);
+  TDialogLayout layout = AppBeginDialog(this, "fmWizard", "DayBridge Wizard", TDialogBanner::Plain);
+  QVBoxLayout* pBody = layout.pBody;
   QGroupBox* pOutlook = MakeGroup(this, "gbOutlook", "Microsoft Outlook Information ");
   auto* pOutlookGrid = new QGridLayout(pOutlook);
   pOutlookGrid->addWidget(new QLabel(QStringLiteral("Version:"), pOutlook), 0, 0);
@@ -94,24 +85,9 @@ TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent) {
   m_pShow->setObjectName(QStringLiteral("cbShow"));
   m_pShow->setChecked(AppSettings.ShowWizard != 0);
   pBody->addWidget(m_pShow);
-  pColumn->addLayout(pBody);
 
-  auto* pButtons = new QHBoxLayout;
-  pButtons->setContentsMargins(12, 6, 12, 0);
-  auto* pDebug = new QPushButton(QStringLiteral("&Debug Options"), this);
-  pDebug->setObjectName(QStringLiteral("btnDebug"));
-  auto* pOk = new QPushButton(QStringLiteral("&OK"), this);
-  pOk->setObjectName(QStringLiteral("btnOK"));
-  pOk->setDefault(true);
-  auto* pCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-  pCancel->setObjectName(QStringLiteral("btnCancel"));
-  pButtons->addWidget(pDebug);
-  pButtons->addStretch(1);
-  pButtons->addWidget(pOk);
-  pButtons->addWidget(pCancel);
-  pColumn->addLayout(pButtons);
-  connect(pOk, &QPushButton::clicked, this, &QDialog::accept);
-  connect(pCancel, &QPushButton::clicked, this, &QDialog::reject);
+  QPushButton* pDebug = AppAddButton(layout.pButtons, this, "btnDebug", "&Debug Options");
+  AppAddOkCancel(layout, this, "&OK", "&Cancel");
   connect(pDebug, &QPushButton::clicked, this, &TfmWizard::OnDebugOptions);
 }
 

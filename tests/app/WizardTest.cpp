@@ -10,6 +10,7 @@
 
 #include "common/misc/CxList.h"
 #include "common/palm/PalmHotSync.h"
+#include "support/hotsync/TwoPalmUsers.h"
 #include "support/pe/PeImage.h"
 #include "support/ui/DialogTest.h"
 
@@ -85,15 +86,9 @@ struct UserCase {
 class WizardUsers : public DialogTest, public ::testing::WithParamInterface<UserCase> {};
 
 TEST_P(WizardUsers, ShowTheStoredUserWithoutChangingItUntilOk) {
-  PalmUser a = {5, "A", "A"};
-  PalmUser b = {9, "B", "B"};
-  CxList users;
-  if (GetParam().bUsers) {
-    users.Add(&a);
-    users.Add(&b);
-  }
+  TwoPalmUsers users(!GetParam().bUsers);
   AppSettings.PDUserID = GetParam().nStoredId;
-  TfmWizard dlg(nullptr, users);
+  TfmWizard dlg(nullptr, users.list);
   EXPECT_EQ(FindIn<QComboBox>(&dlg, "cbUser")->currentText().toStdString(), GetParam().szShown);
   EXPECT_EQ(AppSettings.PDUserID, GetParam().nStoredId);
   ClickIn(&dlg, "btnOK");
@@ -112,11 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Ids, WizardUsers,
 using WizardTest = DialogTest;
 
 TEST_F(WizardTest, ChoicesReachTheSettingsOnlyOnOk) {
-  PalmUser a = {5, "A", "A"};
-  PalmUser b = {9, "B", "B"};
-  CxList users;
-  users.Add(&a);
-  users.Add(&b);
+  TwoPalmUsers users;
   AppSettings.ShowWizard = 1;
   AppSettings.PDUserID = 9;
   const auto Change = [&](TfmWizard& dlg) {
@@ -125,14 +116,14 @@ TEST_F(WizardTest, ChoicesReachTheSettingsOnlyOnOk) {
     FindIn<QComboBox>(&dlg, "cbUser")->setCurrentIndex(0);
   };
   {
-    TfmWizard dlg(nullptr, users);
+    TfmWizard dlg(nullptr, users.list);
     Change(dlg);
     ClickIn(&dlg, "btnCancel");
   }
   EXPECT_EQ(AppSettings.ShowWizard, 1) << "the wizard comes again at the next start";
   EXPECT_EQ(AppSettings.PDUserID, 9);
   {
-    TfmWizard dlg(nullptr, users);
+    TfmWizard dlg(nullptr, users.list);
     Change(dlg);
     ClickIn(&dlg, "btnOK");
   }
