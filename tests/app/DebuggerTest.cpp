@@ -66,21 +66,6 @@ TEST_F(DebugLog, UncheckingStopsProgressAtOnceWhileErrorsStillReachTheLog) {
   EXPECT_NE(sLog.find("[!!!] - error after"), std::string::npos);
 }
 
-TEST_F(DebugLog, CancelLeavesSettingsAndLogAsTheyWere) {
-  AppSettings.EnableDebug = 0;
-  AppSettings.LogLevel = 1;
-  g_DebugLog.Enable(false);
-  g_DebugLog.SetLevel(1);
-  TfmDebug dlg;
-  ClickIn(&dlg, "cbEnable");
-  FindIn<QComboBox>(&dlg, "cbxLevel")->setCurrentIndex(2);
-  ClickIn(&dlg, "btnCancel");
-  EXPECT_EQ(AppSettings.EnableDebug, 0);
-  EXPECT_EQ(AppSettings.LogLevel, 1);
-  EXPECT_FALSE(g_DebugLog.IsEnabled());
-  EXPECT_EQ(g_DebugLog.GetLevel(), 1);
-}
-
 TEST_F(DebugLog, FileButtonOpensTheLogOnlyOnceItExists) {
   const std::string sFolder = m_Demo.DataFile("");
   const std::string sFile = m_Demo.DataFile("appdebug.log");
