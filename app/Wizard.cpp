@@ -24,6 +24,8 @@ namespace {
 constexpr COLORREF kFoundColor = 0xFF0000;
 constexpr COLORREF kNotFoundColor = 0x0000FF;
 constexpr int kUserListWidth = 200;
+// The same caption column in both groups, so that the two versions line up.
+constexpr int kCaptionColumnWidth = 130;
 
 QLabel* MakeVersionLabel(QWidget* pParent, const char* szName, bool (*pfnVersion)(char*, int)) {
   char szVersion[FIRST_RUN_VERSION_SIZE];
@@ -58,6 +60,7 @@ TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent) {
   auto* pProfile = new QLabel(QStringLiteral("Default"), pOutlook);
   pProfile->setObjectName(QStringLiteral("lblOLProfile"));
   pOutlookGrid->addWidget(pProfile, 1, 1);
+  pOutlookGrid->setColumnMinimumWidth(0, kCaptionColumnWidth);
   pOutlookGrid->setColumnStretch(1, 1);
   pBody->addWidget(pOutlook);
 
@@ -78,6 +81,7 @@ TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent) {
   m_pUser->setCurrentIndex(FindPalmUserIndex(AppSettings.PDUserID, users));
   pPalmGrid->addWidget(pUserLabel, 1, 0);
   pPalmGrid->addWidget(m_pUser, 1, 1, Qt::AlignLeft);
+  pPalmGrid->setColumnMinimumWidth(0, kCaptionColumnWidth);
   pPalmGrid->setColumnStretch(1, 1);
   pBody->addWidget(pPalm);
 
