@@ -30,6 +30,7 @@
 #include <utility>
 
 #include "app/Apputil.h"
+#include "app/Syncdate.h"
 #include "app/core/AppSettings.h"
 #include "app/core/PalmUsers.h"
 #include "app/core/SyncHistory.h"
@@ -638,7 +639,10 @@ void TfmMain::StartSyncWithRange(int nRangeKind) {
 
 void TfmMain::StartSync() {
   if (!ReadDirection()) return;
-  if (RunSyncWizard()) MatchAndShow();
+  if (!RunSyncWizard()) return;
+  MatchAndShow();
+  // The run may have added an entry, and the list's rows point at the entries.
+  FillHistoryList();
 }
 
 void TfmMain::OnOptions() {
@@ -735,8 +739,11 @@ bool TfmMain::SaveSnapshots(const QString& strFolder) {
 // in the status bar and reports "not confirmed", so its callers' follow-up does not run.
 
 bool TfmMain::RunSyncWizard() {
-  statusBar()->showMessage(QStringLiteral("The synchronization wizard is not available yet."));
-  return false;
+  TfmSyncDate wizard(m_Calendar, AppSettings, this);
+  // A preset button goes straight to the records of its range.
+  if (AppSettings.RangeKind != RANGE_CUSTOM) wizard.Next();
+  const int nResult = AppExecModal(&wizard);
+  return nResult == QDialog::Accepted || wizard.HasRun();
 }
 
 bool TfmMain::OpenOptions() {
