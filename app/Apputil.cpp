@@ -3,6 +3,7 @@
 #include "app/Apputil.h"
 
 #include <QPointer>
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -54,6 +55,14 @@ int AppExecModal(QDialog* pDialog) {
 bool AppShellOpen(const char* szTarget) {
   if (Hooks().shellOpen) return Hooks().shellOpen(szTarget);
   return ShellOpen(szTarget);
+}
+
+void AppFitColumn(QTreeWidget* pList, int nColumn, int nDesignWidth) {
+  // Room for the cell's margins beside the text itself.
+  constexpr int kColumnPad = 8;
+  if (pList == nullptr) return;
+  pList->resizeColumnToContents(nColumn);
+  pList->setColumnWidth(nColumn, std::max(nDesignWidth, pList->columnWidth(nColumn) + kColumnPad));
 }
 
 void AppSetMainWindow(QWidget* pMain) {

@@ -14,6 +14,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QString>
+#include <QTreeWidget>
 #include <functional>
 
 // The help page and the home page the Help commands open. Placeholders under a domain
@@ -56,6 +57,10 @@ void AppShowError(QWidget* pOwner, const char* szText);
 int AppExecModal(QDialog* pDialog);
 // Opens an address or file with the desktop's handler.
 bool AppShellOpen(const char* szTarget);
+
+// Gives a list column its design width, or more where that would cut a text of the column
+// short (the design widths were chosen for a smaller font than this desktop's).
+void AppFitColumn(QTreeWidget* pList, int nColumn, int nDesignWidth);
 
 // The program's main window while it exists (it registers itself), the owner of the error
 // report after an escaped exception.

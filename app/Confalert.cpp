@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/Apputil.h"
 #include "app/Datedetail.h"
 
 namespace {
@@ -58,17 +59,20 @@ TfmConfAlert::TfmConfAlert(QWidget* pParent) : QDialog(pParent) {
   m_pList->setAllColumnsShowFocus(true);
   m_pList->header()->setStretchLastSection(false);
   QStringList captions;
-  int nListWidth = 0;
-  for (const AlertColumn& column : kColumns) {
-    captions << QString::fromUtf8(column.szCaption);
-    nListWidth += column.nWidth;
-  }
+  for (const AlertColumn& column : kColumns) captions << QString::fromUtf8(column.szCaption);
   m_pList->setHeaderLabels(captions);
-  for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
-    m_pList->setColumnWidth(nColumn, kColumns[nColumn].nWidth);
-  }
+  FitList();
   m_pList->setFixedHeight(kListHeight);
-  m_pList->setMinimumWidth(nListWidth + 2 * m_pList->frameWidth());
+  // The one way to see everything the two versions hold, where they differ beyond these
+  // columns (a location, a note): the details of a row, as on the record page.
+  connect(m_pList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* pItem) {
+    const auto* pDate =
+        reinterpret_cast<const CommDate*>(pItem->data(0, Qt::UserRole).value<quintptr>());
+    if (pDate == nullptr) return;
+    TfmDateDetail detail(this);
+    detail.SetRecord(pDate);
+    AppExecModal(&detail);
+  });
 
   m_pP2O = MakeButton<QRadioButton>(this, "rbtnP2O", "Palm Desktop overwrites Microsoft Outlook");
   m_pNothing = MakeButton<QRadioButton>(this, "rbtnNothing", "Do Nothing");
@@ -109,8 +113,22 @@ void TfmConfAlert::Load(const CommDate* pPalm, const CommDate* pOutlook) {
       pItem->setText(nColumn, nFieldId != 0 ? RecordFieldText(pDate, nFieldId, kCellChars)
                                             : QString::fromUtf8(szSoftware));
     }
+    pItem->setToolTip(1, pItem->text(1));
     pItem->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(pDate)));
   }
+  FitList();
+}
+
+void TfmConfAlert::FitList() {
+  int nListWidth = 2 * m_pList->frameWidth();
+  for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
+    // A long description is cut (and shown whole as its tip) rather than widen the dialog.
+    if (kColumns[nColumn].nFieldId != FIELD_DESCRIPTION) {
+      AppFitColumn(m_pList, nColumn, kColumns[nColumn].nWidth);
+    }
+    nListWidth += m_pList->columnWidth(nColumn);
+  }
+  m_pList->setMinimumWidth(nListWidth);
 }
 
 void TfmConfAlert::ShowAnswer() {

@@ -32,6 +32,8 @@ class TfmConfAlert : public QDialog {
   void accept() override;
 
  private:
+  void FitList();
+
   ConflictAnswer m_Answer = {CONFLICT_SKIP, false, false};
   QTreeWidget* m_pList = nullptr;
   QAbstractButton* m_pP2O = nullptr;

@@ -677,14 +677,9 @@ void TfmMain::FillHistoryList() {
     rows.append(pItem);
   }
   m_pHistory->addTopLevelItems(rows);
-  // The design widths were chosen for a smaller font: a column grows rather than cut its
-  // times short.
   int nColumn = 0;
   for (const HistoryColumn& column : kHistoryColumns) {
-    m_pHistory->resizeColumnToContents(nColumn);
-    m_pHistory->setColumnWidth(nColumn,
-                               std::max(column.nWidth, m_pHistory->columnWidth(nColumn) + 8));
-    ++nColumn;
+    AppFitColumn(m_pHistory, nColumn++, column.nWidth);
   }
   m_pHistory->setUpdatesEnabled(true);
 }

@@ -110,6 +110,7 @@ TfmSyncDateData::TfmSyncDateData(TfmSyncDate* pFrame, AppCalendar& calendar, TAp
   m_pAction = new QComboBox(this);
   m_pAction->setObjectName(QStringLiteral("cbAction"));
   m_pAction->setEditable(false);
+  m_pAction->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   pActionLabel->setBuddy(m_pAction);
 
   auto* pBottom = new QHBoxLayout;
@@ -145,12 +146,20 @@ void TfmSyncDateData::Enter() {
                                             : QString::fromUtf8(row.szSyncType));
       pItem->setForeground(nColumn, cxpaint::ToQColor(RowColor(row.pDate)));
     }
+    pItem->setToolTip(0, pItem->text(0));
     pItem->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(row.pDate)));
     pItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     pItem->setCheckState(0, Qt::Checked);
     items.append(pItem);
   }
   m_pList->addTopLevelItems(items);
+  // Dates, times and the sync type grow to their texts; a long subject is cut, and shown
+  // whole as the row's tip, so the other columns stay in view.
+  for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
+    if (kColumns[nColumn].nFieldId != FIELD_DESCRIPTION) {
+      AppFitColumn(m_pList, nColumn, kColumns[nColumn].nWidth);
+    }
+  }
   m_pList->setUpdatesEnabled(true);
 
   m_pAction->clear();

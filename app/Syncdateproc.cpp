@@ -19,6 +19,12 @@
 
 using cxpaint::AnsiText;
 
+namespace {
+
+constexpr int kTabStopChars = 8;
+
+}  // namespace
+
 TfmSyncDateProc::TfmSyncDateProc(TfmSyncDate* pFrame, AppCalendar& calendar, TAppSettings& settings,
                                  SyncHistoryMgr& history, QWidget* pParent)
     : QWidget(pParent),
@@ -31,6 +37,9 @@ TfmSyncDateProc::TfmSyncDateProc(TfmSyncDate* pFrame, AppCalendar& calendar, TAp
   m_pLog->setObjectName(QStringLiteral("memLog"));
   m_pLog->setReadOnly(true);
   m_pLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // The subject lines are indented by a tab: a stop every eight characters, as in the edit
+  // controls such logs are read in, not Qt's much wider default.
+  m_pLog->setTabStopDistance(kTabStopChars * m_pLog->fontMetrics().averageCharWidth());
   m_pLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   m_pLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   m_pProgress = new QProgressBar(this);

@@ -123,6 +123,19 @@ class SyncWizardTest : public MainWindowFixture {
     }
   }
 
+  // A real double click on the row: press and release, then the double click itself.
+  static void DoubleClickRow(TfmSyncDate* pWizard, const RowKey& key) {
+    auto* pList = FindIn<QTreeWidget>(pWizard, "lvDate");
+    for (int i = 0; i < pList->topLevelItemCount(); ++i) {
+      if (!IsRow(pList->topLevelItem(i), key)) continue;
+      const QPoint ptRow = pList->visualItemRect(pList->topLevelItem(i)).center();
+      QTest::mouseClick(pList->viewport(), Qt::LeftButton, {}, ptRow);
+      QTest::mouseDClick(pList->viewport(), Qt::LeftButton, {}, ptRow);
+      return;
+    }
+    ADD_FAILURE() << "no row " << key.szSubject;
+  }
+
   // "Next >" on the record page, then the run to its end without the start delay and with
   // short pauses. False when the run did not start or end.
   static bool RunToEnd(TfmSyncDate* pWizard) {
@@ -366,6 +379,10 @@ struct ConflictCase {
   int nConfActionAfter;
 };
 
+void PrintTo(const ConflictCase& c, std::ostream* pOut) {
+  *pOut << c.szName;
+}
+
 class ConflictAlert : public SyncWizardTest, public ::testing::WithParamInterface<ConflictCase> {};
 
 TEST_P(ConflictAlert, AnswerDecidesTheTransferTheCountAndTheStoredAction) {
@@ -456,10 +473,15 @@ TEST_F(SyncWizardTest, SavesPicturesOfTheWizardTheAlertAndTheDetails) {
   Start();
   m_Ui.drivers["fmDateDetail"] = [](QDialog* pDialog) {
     pDialog->show();
-    EXPECT_EQ(FindIn<QLineEdit>(pDialog, "edtDesc")->text().toStdString(), "Morning run");
-    SaveShot(pDialog, "record-details.png");
-    FindIn<QTabWidget>(pDialog, "pcDetail")->setCurrentIndex(1);
-    SaveShot(pDialog, "record-details-recurrence.png");
+    const QString strDesc = FindIn<QLineEdit>(pDialog, "edtDesc")->text();
+    if (strDesc == QStringLiteral("Project review")) {
+      FindIn<QTabWidget>(pDialog, "pcDetail")->setCurrentIndex(1);
+      SaveShot(pDialog, "record-details-recurrence.png");
+    } else {
+      SaveShot(pDialog, "record-details.png");
+      FindIn<QTabWidget>(pDialog, "pcDetail")->setCurrentIndex(0);
+      SaveShot(pDialog, "record-details-general.png");
+    }
     ClickIn(pDialog, "btnClose");
     return pDialog->result();
   };
@@ -471,33 +493,22 @@ TEST_F(SyncWizardTest, SavesPicturesOfTheWizardTheAlertAndTheDetails) {
     return pDialog->result();
   };
   OnWizard([this](TfmSyncDate* pWizard) {
-    SaveShot(pWizard, "syncwizard-range.png");
     ClickIn(pWizard, "rbtnSpec");
-    FindIn<QComboBox>(pWizard, "cbRange")->setCurrentIndex(RANGE_THIS_WEEK);
+    FindIn<QComboBox>(pWizard, "cbRange")->setCurrentIndex(RANGE_THIS_MONTH);
+    SaveShot(pWizard, "syncwizard-range.png");
     ClickIn(pWizard, "btnNext");
     SaveShot(pWizard, "syncwizard-records.png");
-    auto* pList = FindIn<QTreeWidget>(pWizard, "lvDate");
-    QTreeWidgetItem* pRun = nullptr;
-    for (int i = 0; i < pList->topLevelItemCount() && pRun == nullptr; ++i) {
-      if (pList->topLevelItem(i)->text(0) == QStringLiteral("Morning run")) {
-        pRun = pList->topLevelItem(i);
-      }
-    }
-    EXPECT_NE(pRun, nullptr);
-    if (pRun != nullptr) {
-      // A real double click: press and release, then the double click itself.
-      const QPoint ptRow = pList->visualItemRect(pRun).center();
-      QTest::mouseClick(pList->viewport(), Qt::LeftButton, {}, ptRow);
-      QTest::mouseDClick(pList->viewport(), Qt::LeftButton, {}, ptRow);
-    }
-    EXPECT_EQ(m_Ui.vDialogs.back(), "fmDateDetail");
+    DoubleClickRow(pWizard, {"Conférence annuelle à Genève", SOURCE_PALM});
+    DoubleClickRow(pWizard, kPalmReview);
+    EXPECT_EQ(m_Ui.vDialogs.size(), 3u);
     CheckOnly(pWizard, {kPalmLunch, kPalmRent, kOutlookCall});
     EXPECT_TRUE(RunToEnd(pWizard));
     SaveShot(pWizard, "syncwizard-run.png");
     return Finish(pWizard);
   });
   Click("btnDateStart");
-  EXPECT_EQ(m_Ui.vDialogs, (std::vector<std::string>{"fmSyncDate", "fmDateDetail", "fmConfAlert"}));
+  EXPECT_EQ(m_Ui.vDialogs, (std::vector<std::string>{"fmSyncDate", "fmDateDetail", "fmDateDetail",
+                                                     "fmConfAlert"}));
 }
 
 }  // namespace

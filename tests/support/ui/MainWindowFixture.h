@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QTest>
 #include <cstdlib>
 #include <ctime>
@@ -18,21 +17,8 @@
 #include "common/misc/WinUtil.h"
 #include "platform/win/WinTime.h"
 #include "support/demo/DemoEnvironment.h"
+#include "support/ui/UiFind.h"
 #include "support/ui/UiRecorder.h"
-
-// The control of that object name under pRoot; a test failure when there is none.
-template <class T>
-T* FindIn(const QObject* pRoot, const char* szName) {
-  T* pFound = pRoot != nullptr ? pRoot->findChild<T*>(QString::fromUtf8(szName)) : nullptr;
-  if (pFound == nullptr) ADD_FAILURE() << "no control " << szName;
-  return pFound;
-}
-
-inline void ClickIn(const QObject* pRoot, const char* szButton) {
-  if (auto* pButton = FindIn<QAbstractButton>(pRoot, szButton)) {
-    QTest::mouseClick(pButton, Qt::LeftButton);
-  }
-}
 
 class MainWindowFixture : public ::testing::Test {
  protected:
