@@ -29,8 +29,10 @@
 #include <vector>
 
 #include "app/Apputil.h"
+#include "app/Syncdate.h"
 #include "app/core/AppSettings.h"
 #include "app/core/SyncHistory.h"
+#include "app/core/SyncWizard.h"
 #include "common/misc/WinUtil.h"
 #include "common/palm/PalmDateInfo.h"
 #include "platform/win/WinString.h"
@@ -406,20 +408,37 @@ struct SyncButtonCase {
 
 class SyncButtons : public MainWindowTest, public ::testing::WithParamInterface<SyncButtonCase> {};
 
+// Each opens the sync wizard: a preset on the record page with the preset's days committed,
+// the others on the range page with the range kept.
 TEST_P(SyncButtons, SetTheRangePresetAndReadTheDirection) {
   Start();
   Click("rbtnDateO2P");
   AppSettings.RangeKind = 9;
   AppSettings.RangeFrom = 46000;
   AppSettings.RangeTo = 46010;
+  int nPage = -1;
+  m_Ui.dialogDriver = [&nPage](QDialog* pDialog) {
+    nPage = static_cast<TfmSyncDate*>(pDialog)->GetPageIndex();
+    return static_cast<int>(QDialog::Rejected);
+  };
   if (QAction* pAction = m_pMain->findChild<QAction*>(GetParam().szControl)) {
     pAction->trigger();
   } else {
     Click(GetParam().szControl);
   }
+  EXPECT_EQ(m_Ui.vDialogs, std::vector<std::string>{"fmSyncDate"});
+  TAppSettings expected = AppSettings;
+  if (GetParam().bKeepsRange) {
+    expected.RangeFrom = 46000;
+    expected.RangeTo = 46010;
+  } else {
+    const SYSTEMTIME stToday = Date(2026, 12, 9);
+    CommitPresetRange(expected, GetParam().nRangeKind, &stToday);
+  }
+  EXPECT_EQ(nPage, GetParam().bKeepsRange ? SYNCDATE_PAGE_RANGE : SYNCDATE_PAGE_DATA);
   EXPECT_EQ(AppSettings.RangeKind, GetParam().nRangeKind);
-  EXPECT_EQ(AppSettings.RangeFrom, GetParam().bKeepsRange ? 46000u : 0u);
-  EXPECT_EQ(AppSettings.RangeTo, GetParam().bKeepsRange ? 46010u : 0u);
+  EXPECT_EQ(AppSettings.RangeFrom, expected.RangeFrom);
+  EXPECT_EQ(AppSettings.RangeTo, expected.RangeTo);
   EXPECT_EQ(AppSettings.SyncMode, SYNC_OUTLOOK_TO_PALM);
 }
 
