@@ -174,6 +174,7 @@ void TfmSyncDate::SetRunning(bool bRunning) {
 void TfmSyncDate::reject() {
   // The run is writing into both calendars and holds pointers into this wizard's pages.
   if (m_bRunning) return;
+  m_pProc->CancelStart();
   QDialog::reject();
 }
 

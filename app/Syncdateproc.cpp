@@ -81,6 +81,10 @@ void TfmSyncDateProc::Start() {
   m_pStartTimer->start();
 }
 
+void TfmSyncDateProc::CancelStart() {
+  m_pStartTimer->stop();
+}
+
 void TfmSyncDateProc::LogLine(const char* szLine) {
   // Each CR LF ends a line, as in the edit control the log was made for: "done.\r\n" leaves
   // an empty line after "done.", and "\r\n" alone two empty lines.

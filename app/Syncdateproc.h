@@ -33,6 +33,8 @@ class TfmSyncDateProc : public QWidget {
 
   // Describes the page, resets progress and log, writes the opening lines and arms the timer.
   void Start();
+  // The wizard closes before the run began: the run no longer comes.
+  void CancelStart();
   // Appends one log call's text; a text ending in CR LF leaves an empty line after it.
   void LogLine(const char* szLine);
 
