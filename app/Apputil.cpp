@@ -2,6 +2,7 @@
 // escaped exceptions.
 #include "app/Apputil.h"
 
+#include <QHeaderView>
 #include <QPointer>
 #include <algorithm>
 #include <exception>
@@ -55,6 +56,20 @@ int AppExecModal(QDialog* pDialog) {
 bool AppShellOpen(const char* szTarget) {
   if (Hooks().shellOpen) return Hooks().shellOpen(szTarget);
   return ShellOpen(szTarget);
+}
+
+QTreeWidget* AppNewReportList(QWidget* pParent, const char* szName, const QStringList& captions) {
+  auto* pList = new QTreeWidget(pParent);
+  pList->setObjectName(QString::fromUtf8(szName));
+  pList->setRootIsDecorated(false);
+  pList->setItemsExpandable(false);
+  pList->setUniformRowHeights(true);
+  pList->setSelectionBehavior(QAbstractItemView::SelectRows);
+  pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  pList->setAllColumnsShowFocus(true);
+  pList->setHeaderLabels(captions);
+  pList->header()->setStretchLastSection(false);
+  return pList;
 }
 
 void AppFitColumn(QTreeWidget* pList, int nColumn, int nDesignWidth) {

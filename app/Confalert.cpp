@@ -32,13 +32,6 @@ constexpr int kColumnCount = sizeof(kColumns) / sizeof(kColumns[0]);
 constexpr int kCellChars = 255;
 constexpr int kListHeight = 90;
 
-template <class TButton>
-TButton* MakeButton(QWidget* pParent, const char* szName, const char* szCaption) {
-  auto* pButton = new TButton(QString::fromUtf8(szCaption), pParent);
-  pButton->setObjectName(QString::fromUtf8(szName));
-  return pButton;
-}
-
 }  // namespace
 
 TfmConfAlert::TfmConfAlert(QWidget* pParent) : QDialog(pParent) {
@@ -50,17 +43,9 @@ TfmConfAlert::TfmConfAlert(QWidget* pParent) : QDialog(pParent) {
   pText->setTextFormat(Qt::PlainText);
   pText->setWordWrap(true);
 
-  m_pList = new QTreeWidget(this);
-  m_pList->setObjectName(QStringLiteral("lvDate"));
-  m_pList->setRootIsDecorated(false);
-  m_pList->setItemsExpandable(false);
-  m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  m_pList->setAllColumnsShowFocus(true);
-  m_pList->header()->setStretchLastSection(false);
   QStringList captions;
   for (const AlertColumn& column : kColumns) captions << QString::fromUtf8(column.szCaption);
-  m_pList->setHeaderLabels(captions);
+  m_pList = AppNewReportList(this, "lvDate", captions);
   FitList();
   m_pList->setFixedHeight(kListHeight);
   // The one way to see everything the two versions hold, where they differ beyond these
@@ -74,13 +59,16 @@ TfmConfAlert::TfmConfAlert(QWidget* pParent) : QDialog(pParent) {
     AppExecModal(&detail);
   });
 
-  m_pP2O = MakeButton<QRadioButton>(this, "rbtnP2O", "Palm Desktop overwrites Microsoft Outlook");
-  m_pNothing = MakeButton<QRadioButton>(this, "rbtnNothing", "Do Nothing");
-  m_pO2P = MakeButton<QRadioButton>(this, "rbtnO2P", "Microsoft Outlook overwrites Palm Desktop");
-  m_pThis = MakeButton<QCheckBox>(this, "cbThis", "Apply this rule to this synchronization");
-  m_pAll = MakeButton<QCheckBox>(this, "cbAll", "Apply this rule to all future synchronizations");
-  auto* pOk = MakeButton<QPushButton>(this, "btnOK", "OK");
-  auto* pCancel = MakeButton<QPushButton>(this, "btnCancel", "Cancel");
+  m_pP2O =
+      AppNewControl<QRadioButton>(this, "rbtnP2O", "Palm Desktop overwrites Microsoft Outlook");
+  m_pNothing = AppNewControl<QRadioButton>(this, "rbtnNothing", "Do Nothing");
+  m_pO2P =
+      AppNewControl<QRadioButton>(this, "rbtnO2P", "Microsoft Outlook overwrites Palm Desktop");
+  m_pThis = AppNewControl<QCheckBox>(this, "cbThis", "Apply this rule to this synchronization");
+  m_pAll =
+      AppNewControl<QCheckBox>(this, "cbAll", "Apply this rule to all future synchronizations");
+  auto* pOk = AppNewControl<QPushButton>(this, "btnOK", "OK");
+  auto* pCancel = AppNewControl<QPushButton>(this, "btnCancel", "Cancel");
   pOk->setDefault(true);
   connect(pOk, &QPushButton::clicked, this, &TfmConfAlert::accept);
   connect(pCancel, &QPushButton::clicked, this, &TfmConfAlert::reject);

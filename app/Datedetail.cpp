@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/Apputil.h"
 #include "views/CxPaintUtil.h"
 
 using cxpaint::AnsiText;
@@ -77,8 +78,7 @@ QLineEdit* MakeField(QWidget* pParent, const char* szName, int nWidth = 0) {
 
 template <class TButton>
 TButton* MakeReadOnlyButton(QWidget* pParent, const char* szName, const char* szCaption) {
-  auto* pButton = new TButton(Name(szCaption), pParent);
-  pButton->setObjectName(Name(szName));
+  auto* pButton = AppNewControl<TButton>(pParent, szName, szCaption);
   pButton->setAttribute(Qt::WA_TransparentForMouseEvents);
   pButton->setFocusPolicy(Qt::NoFocus);
   return pButton;
@@ -127,8 +127,7 @@ TfmDateDetail::TfmDateDetail(QWidget* pParent) : QDialog(pParent) {
   m_pPages->addTab(CreateNotesPage(), QStringLiteral("Notes"));
   m_pPages->setCurrentIndex(2);
 
-  auto* pClose = new QPushButton(QStringLiteral("&Close"), this);
-  pClose->setObjectName(QStringLiteral("btnClose"));
+  auto* pClose = AppNewControl<QPushButton>(this, "btnClose", "&Close");
   pClose->setDefault(true);
   connect(pClose, &QPushButton::clicked, this, &QDialog::accept);
 

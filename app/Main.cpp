@@ -391,18 +391,9 @@ void TfmMain::CreateDatePage() {
 void TfmMain::CreateHistoryPage() {
   m_pHistoryPage = AddPage("tHistory", "Synchronization History");
 
-  m_pHistory = new QTreeWidget(m_pHistoryPage);
-  m_pHistory->setObjectName(QStringLiteral("lvHistory"));
-  m_pHistory->setRootIsDecorated(false);
-  m_pHistory->setItemsExpandable(false);
-  m_pHistory->setUniformRowHeights(true);
-  m_pHistory->setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_pHistory->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  m_pHistory->setAllColumnsShowFocus(true);
   QStringList captions;
   for (const HistoryColumn& column : kHistoryColumns) captions << Text(column.szCaption);
-  m_pHistory->setHeaderLabels(captions);
-  m_pHistory->header()->setStretchLastSection(false);
+  m_pHistory = AppNewReportList(m_pHistoryPage, "lvHistory", captions);
   int nColumn = 0;
   for (const HistoryColumn& column : kHistoryColumns) {
     m_pHistory->setColumnWidth(nColumn++, column.nWidth);

@@ -11,6 +11,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "app/Apputil.h"
 #include "app/Syncdatedata.h"
 #include "app/Syncdateproc.h"
 #include "app/Syncdaterange.h"
@@ -25,8 +26,7 @@ constexpr int kBandHeight = 64;
 constexpr int kButtonWidth = 88;
 
 QPushButton* MakeButton(QWidget* pParent, const char* szName, const char* szCaption) {
-  auto* pButton = new QPushButton(QString::fromUtf8(szCaption), pParent);
-  pButton->setObjectName(QString::fromUtf8(szName));
+  auto* pButton = AppNewControl<QPushButton>(pParent, szName, szCaption);
   pButton->setMinimumWidth(kButtonWidth);
   return pButton;
 }

@@ -67,31 +67,16 @@ COLORREF RowColor(const CommDate* pDate) {
   }
 }
 
-QPushButton* MakeButton(QWidget* pParent, const char* szName, const char* szCaption) {
-  auto* pButton = new QPushButton(QString::fromUtf8(szCaption), pParent);
-  pButton->setObjectName(QString::fromUtf8(szName));
-  return pButton;
-}
-
 }  // namespace
 
 TfmSyncDateData::TfmSyncDateData(TfmSyncDate* pFrame, AppCalendar& calendar, TAppSettings& settings,
                                  QWidget* pParent)
     : QWidget(pParent), m_pFrame(pFrame), m_Calendar(calendar), m_Settings(settings) {
   setObjectName(QStringLiteral("fmSyncDateData"));
-  m_pList = new QTreeWidget(this);
-  m_pList->setObjectName(QStringLiteral("lvDate"));
-  m_pList->setRootIsDecorated(false);
-  m_pList->setItemsExpandable(false);
-  m_pList->setUniformRowHeights(true);
-  m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
-  m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  m_pList->setAllColumnsShowFocus(true);
-  m_pList->header()->setStretchLastSection(false);
   QStringList captions;
   for (const RecordColumn& column : kColumns) captions << QString::fromUtf8(column.szCaption);
-  m_pList->setHeaderLabels(captions);
+  m_pList = AppNewReportList(this, "lvDate", captions);
+  m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
   for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
     m_pList->setColumnWidth(nColumn, kColumns[nColumn].nWidth);
   }
@@ -103,8 +88,8 @@ TfmSyncDateData::TfmSyncDateData(TfmSyncDate* pFrame, AppCalendar& calendar, TAp
                    palette.color(QPalette::Active, QPalette::HighlightedText));
   m_pList->setPalette(palette);
 
-  QPushButton* pSelectAll = MakeButton(this, "btnSelectAll", "Select All");
-  QPushButton* pClearAll = MakeButton(this, "btnClearAll", "Clear All");
+  QPushButton* pSelectAll = AppNewControl<QPushButton>(this, "btnSelectAll", "Select All");
+  QPushButton* pClearAll = AppNewControl<QPushButton>(this, "btnClearAll", "Clear All");
   auto* pActionLabel = new QLabel(QStringLiteral("Action on Conflict Records:"), this);
   pActionLabel->setObjectName(QStringLiteral("lblAction"));
   m_pAction = new QComboBox(this);

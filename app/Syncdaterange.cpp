@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/Apputil.h"
 #include "app/Syncdate.h"
 #include "app/core/SyncWizard.h"
 
@@ -69,10 +70,8 @@ QDateEdit* MakePicker(QWidget* pParent, const char* szName) {
 TfmSyncDateRange::TfmSyncDateRange(TfmSyncDate* pFrame, TAppSettings& settings, QWidget* pParent)
     : QWidget(pParent), m_pFrame(pFrame), m_Settings(settings) {
   setObjectName(QStringLiteral("fmSyncDateRange"));
-  m_pAll = new QRadioButton(QStringLiteral("All Calendar Data"), this);
-  m_pAll->setObjectName(QStringLiteral("rbtnAll"));
-  m_pSpec = new QRadioButton(QStringLiteral("Special Date Range"), this);
-  m_pSpec->setObjectName(QStringLiteral("rbtnSpec"));
+  m_pAll = AppNewControl<QRadioButton>(this, "rbtnAll", "All Calendar Data");
+  m_pSpec = AppNewControl<QRadioButton>(this, "rbtnSpec", "Special Date Range");
   m_pRange = new QComboBox(this);
   m_pRange->setObjectName(QStringLiteral("cbRange"));
   m_pRange->setEditable(false);
