@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -23,8 +24,10 @@
 #include <vector>
 
 #include "app/Confalert.h"
+#include "app/Datedetail.h"
 #include "app/Syncdatedata.h"
 #include "app/Syncdateproc.h"
+#include "app/core/AppCalendar.h"
 #include "app/core/SyncHistory.h"
 #include "app/core/SyncWizard.h"
 #include "common/palm/PalmDateInfo.h"
@@ -160,6 +163,70 @@ class SyncWizardTest : public MainWindowFixture {
     return pWizard->result();
   }
 };
+
+// The texts the user reads are the program's own, a row per control: "name=text", where the
+// text of a list is its column captions and that of a drop-down list its items.
+std::string TextOf(const QObject* pControl) {
+  QStringList texts;
+  if (auto* pButton = qobject_cast<const QAbstractButton*>(pControl)) texts << pButton->text();
+  if (auto* pLabel = qobject_cast<const QLabel*>(pControl)) texts << pLabel->text();
+  if (auto* pGroup = qobject_cast<const QGroupBox*>(pControl)) texts << pGroup->title();
+  if (auto* pWindow = qobject_cast<const QDialog*>(pControl)) texts << pWindow->windowTitle();
+  if (auto* pTabs = qobject_cast<const QTabWidget*>(pControl)) {
+    for (int i = 0; i < pTabs->count(); ++i) texts << pTabs->tabText(i);
+  }
+  if (auto* pList = qobject_cast<const QTreeWidget*>(pControl)) {
+    for (int i = 0; i < pList->columnCount(); ++i) texts << pList->headerItem()->text(i);
+  }
+  if (auto* pCombo = qobject_cast<const QComboBox*>(pControl)) {
+    for (int i = 0; i < pCombo->count(); ++i) texts << pCombo->itemText(i);
+  }
+  return (pControl->objectName() + QLatin1Char('=') + texts.join(QLatin1Char('|'))).toStdString();
+}
+
+TEST(SyncWizardTexts, CaptionsAreExact) {
+  AppCalendar calendar;
+  TAppSettings settings = {};
+  TfmSyncDate wizard(calendar, settings, nullptr);
+  wizard.Next();
+  TfmConfAlert alert(nullptr);
+  TfmDateDetail detail(nullptr);
+  const std::pair<const QObject*, std::vector<std::string>> windows[] = {
+      {&wizard,
+       {"fmSyncDate=DayBridge for Outlook and Palm Desktop",
+        "lblTitle=Synchronize Calendar Step by Step:", "btnPrev=< Prev", "btnCancel=Cancel",
+        "rbtnAll=All Calendar Data", "rbtnSpec=Special Date Range",
+        "cbRange=Custom|Today|This Week|This Month|This Year", "lblTilde=~",
+        "lvDate=Subject|Date|Start Time|End Time|Sync Type", "btnSelectAll=Select All",
+        "btnClearAll=Clear All", "lblAction=Action on Conflict Records:",
+        "cbAction=Remind Me|Palm Desktop to Outlook|Outlook to Palm Desktop|Do Nothing"}},
+      {&alert,
+       {"fmConfAlert=Conflict Alert", "lblAlert=" CONFALERT_TEXT,
+        "lvDate=Software|Description|Date|Start Time|End Time",
+        "rbtnP2O=Palm Desktop overwrites Microsoft Outlook", "rbtnNothing=Do Nothing",
+        "rbtnO2P=Microsoft Outlook overwrites Palm Desktop",
+        "cbThis=Apply this rule to this synchronization",
+        "cbAll=Apply this rule to all future synchronizations", "btnOK=OK", "btnCancel=Cancel"}},
+      {&detail,
+       {"fmDateDetail=Calendar detail information", "pcDetail=General|Recurrence|Notes",
+        "pcRecur=Daily|Weekly|Monthly|Yearly", "cbAlarm=Alarm", "cbPrivate=Private",
+        "cbAllday=All day event", "cbMonday=Monday", "cbSunday=Sunday", "rbtnDate=Date",
+        "rbtnDay=Day", "gbRecurRange= Recurrence Range ", "rbtnNoEnd=No end date",
+        "rbtnEndBy=End by", "btnClose=&Close"}},
+  };
+  for (const auto& [pWindow, vExpected] : windows) {
+    for (const std::string& sExpected : vExpected) {
+      const std::string sName = sExpected.substr(0, sExpected.find('='));
+      const QObject* pControl = pWindow->objectName().toStdString() == sName
+                                    ? pWindow
+                                    : FindIn<QObject>(pWindow, sName.c_str());
+      if (pControl != nullptr) {
+        EXPECT_EQ(TextOf(pControl), sExpected);
+      }
+    }
+  }
+  EXPECT_EQ(FindIn<QProgressBar>(&wizard, "pbProgress")->format().toStdString(), "%p%");
+}
 
 TEST_F(SyncWizardTest, ThisWeekOnWednesdayTransfersTheCheckedRecordsBothWays) {
   Start();
