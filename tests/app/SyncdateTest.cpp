@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -144,6 +143,8 @@ class SyncWizardTest : public MainWindowFixture {
   static bool RunToEnd(TfmSyncDate* pWizard) {
     ClickIn(pWizard, "btnNext");
     if (pWizard->GetPageIndex() != SYNCDATE_PAGE_PROC) return false;
+    // A second click would close the wizard with its run still to come.
+    EXPECT_FALSE(FindIn<QPushButton>(pWizard, "btnNext")->isEnabled());
     pWizard->GetProcPage()->SetPauseMs(1);
     FindIn<QTimer>(pWizard, "tmStart")->setInterval(0);
     return QTest::qWaitFor(
@@ -164,26 +165,7 @@ class SyncWizardTest : public MainWindowFixture {
   }
 };
 
-// The texts the user reads are the program's own, a row per control: "name=text", where the
-// text of a list is its column captions and that of a drop-down list its items.
-std::string TextOf(const QObject* pControl) {
-  QStringList texts;
-  if (auto* pButton = qobject_cast<const QAbstractButton*>(pControl)) texts << pButton->text();
-  if (auto* pLabel = qobject_cast<const QLabel*>(pControl)) texts << pLabel->text();
-  if (auto* pGroup = qobject_cast<const QGroupBox*>(pControl)) texts << pGroup->title();
-  if (auto* pWindow = qobject_cast<const QDialog*>(pControl)) texts << pWindow->windowTitle();
-  if (auto* pTabs = qobject_cast<const QTabWidget*>(pControl)) {
-    for (int i = 0; i < pTabs->count(); ++i) texts << pTabs->tabText(i);
-  }
-  if (auto* pList = qobject_cast<const QTreeWidget*>(pControl)) {
-    for (int i = 0; i < pList->columnCount(); ++i) texts << pList->headerItem()->text(i);
-  }
-  if (auto* pCombo = qobject_cast<const QComboBox*>(pControl)) {
-    for (int i = 0; i < pCombo->count(); ++i) texts << pCombo->itemText(i);
-  }
-  return (pControl->objectName() + QLatin1Char('=') + texts.join(QLatin1Char('|'))).toStdString();
-}
-
+// The texts the user reads are the program's own, a row per control.
 TEST(SyncWizardTexts, CaptionsAreExact) {
   AppCalendar calendar;
   TAppSettings settings = {};
@@ -221,7 +203,7 @@ TEST(SyncWizardTexts, CaptionsAreExact) {
                                     ? pWindow
                                     : FindIn<QObject>(pWindow, sName.c_str());
       if (pControl != nullptr) {
-        EXPECT_EQ(TextOf(pControl), sExpected);
+        EXPECT_EQ(ControlText(pControl), sExpected);
       }
     }
   }
