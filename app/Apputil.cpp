@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -65,6 +66,28 @@ int AppExecModal(QDialog* pDialog) {
 bool AppShellOpen(const char* szTarget) {
   if (Hooks().shellOpen) return Hooks().shellOpen(szTarget);
   return ShellOpen(szTarget);
+}
+
+QTreeWidget* AppNewReportList(QWidget* pParent, const char* szName, const QStringList& captions) {
+  auto* pList = new QTreeWidget(pParent);
+  pList->setObjectName(QString::fromUtf8(szName));
+  pList->setRootIsDecorated(false);
+  pList->setItemsExpandable(false);
+  pList->setUniformRowHeights(true);
+  pList->setSelectionBehavior(QAbstractItemView::SelectRows);
+  pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  pList->setAllColumnsShowFocus(true);
+  pList->setHeaderLabels(captions);
+  pList->header()->setStretchLastSection(false);
+  return pList;
+}
+
+void AppFitColumn(QTreeWidget* pList, int nColumn, int nDesignWidth) {
+  // Room for the cell's margins beside the text itself.
+  constexpr int kColumnPad = 8;
+  if (pList == nullptr) return;
+  pList->resizeColumnToContents(nColumn);
+  pList->setColumnWidth(nColumn, std::max(nDesignWidth, pList->columnWidth(nColumn) + kColumnPad));
 }
 
 void AppSetMainWindow(QWidget* pMain) {

@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QString>
+#include <QTreeWidget>
 #include <functional>
 
 // The help page and the home page the Help commands and the logo images open, and the
@@ -61,6 +62,22 @@ void AppShowError(QWidget* pOwner, const char* szText);
 int AppExecModal(QDialog* pDialog);
 // Opens an address or file with the desktop's handler.
 bool AppShellOpen(const char* szTarget);
+
+// A control of the program's own: its design name as objectName and its caption (UTF-8).
+template <class TControl>
+TControl* AppNewControl(QWidget* pParent, const char* szName, const char* szCaption) {
+  auto* pControl = new TControl(QString::fromUtf8(szCaption), pParent);
+  pControl->setObjectName(QString::fromUtf8(szName));
+  return pControl;
+}
+
+// A list in report view as every list of the program is: one row per item, selected whole,
+// never edited in place, with the given column captions.
+QTreeWidget* AppNewReportList(QWidget* pParent, const char* szName, const QStringList& captions);
+
+// Gives a list column its design width, or more where that would cut a text of the column
+// short (the design widths were chosen for a smaller font than this desktop's).
+void AppFitColumn(QTreeWidget* pList, int nColumn, int nDesignWidth);
 
 // The program's main window while it exists (it registers itself), the owner of the error
 // report after an escaped exception.

@@ -30,6 +30,7 @@
 #include "app/Apputil.h"
 #include "app/Debugger.h"
 #include "app/Option.h"
+#include "app/Syncdate.h"
 #include "app/Wizard.h"
 #include "app/core/AppSettings.h"
 #include "app/core/PalmUsers.h"
@@ -364,18 +365,9 @@ void TfmMain::CreateDatePage() {
 void TfmMain::CreateHistoryPage() {
   m_pHistoryPage = AddPage("tHistory", "Synchronization History");
 
-  m_pHistory = new QTreeWidget(m_pHistoryPage);
-  m_pHistory->setObjectName(QStringLiteral("lvHistory"));
-  m_pHistory->setRootIsDecorated(false);
-  m_pHistory->setItemsExpandable(false);
-  m_pHistory->setUniformRowHeights(true);
-  m_pHistory->setSelectionBehavior(QAbstractItemView::SelectRows);
-  m_pHistory->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  m_pHistory->setAllColumnsShowFocus(true);
   QStringList captions;
   for (const HistoryColumn& column : kHistoryColumns) captions << Text(column.szCaption);
-  m_pHistory->setHeaderLabels(captions);
-  m_pHistory->header()->setStretchLastSection(false);
+  m_pHistory = AppNewReportList(m_pHistoryPage, "lvHistory", captions);
   int nColumn = 0;
   for (const HistoryColumn& column : kHistoryColumns) {
     m_pHistory->setColumnWidth(nColumn++, column.nWidth);
@@ -612,7 +604,10 @@ void TfmMain::StartSyncWithRange(int nRangeKind) {
 
 void TfmMain::StartSync() {
   if (!ReadDirection()) return;
-  if (RunSyncWizard()) MatchAndShow();
+  if (!RunSyncWizard()) return;
+  MatchAndShow();
+  // The run may have added an entry, and the list's rows point at the entries.
+  FillHistoryList();
 }
 
 void TfmMain::OnOptions() {
@@ -647,14 +642,9 @@ void TfmMain::FillHistoryList() {
     rows.append(pItem);
   }
   m_pHistory->addTopLevelItems(rows);
-  // The design widths were chosen for a smaller font: a column grows rather than cut its
-  // times short.
   int nColumn = 0;
   for (const HistoryColumn& column : kHistoryColumns) {
-    m_pHistory->resizeColumnToContents(nColumn);
-    m_pHistory->setColumnWidth(nColumn,
-                               std::max(column.nWidth, m_pHistory->columnWidth(nColumn) + 8));
-    ++nColumn;
+    AppFitColumn(m_pHistory, nColumn++, column.nWidth);
   }
   m_pHistory->setUpdatesEnabled(true);
 }
@@ -708,8 +698,11 @@ bool TfmMain::SaveSnapshots(const QString& strFolder) {
 // Each dialog is made anew, run modally and gone when its member returns.
 
 bool TfmMain::RunSyncWizard() {
-  statusBar()->showMessage(QStringLiteral("The synchronization wizard is not available yet."));
-  return false;
+  TfmSyncDate wizard(m_Calendar, AppSettings, this);
+  // A preset button goes straight to the records of its range.
+  if (AppSettings.RangeKind != RANGE_CUSTOM) wizard.Next();
+  const int nResult = AppExecModal(&wizard);
+  return nResult == QDialog::Accepted || wizard.HasRun();
 }
 
 bool TfmMain::OpenOptions() {

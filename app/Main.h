@@ -18,10 +18,11 @@
 //                     after the direction was read into SyncMode and the range preset set.
 //                     It creates the sync wizard owned by this window, advances it once when
 //                     RangeKind is not 0, runs it through AppExecModal and returns true when
-//                     the sync run has run, whether the wizard then closed with Finish or with
-//                     Cancel: the stores hold what the run wrote, and the caller's MatchAndShow
-//                     must follow before the next sync, or records already transferred would
-//                     still show as new and travel again.
+//                     the wizard closed with Finish or when the sync run has run, whether the
+//                     wizard then closed with Finish or with Cancel: the stores hold what the
+//                     run wrote, and the caller's MatchAndShow must follow before the next
+//                     sync, or records already transferred would still show as new or changed
+//                     and be offered again. False for a wizard cancelled before its run.
 //   OpenOptions       the "Options" button and Tools > "&Options ...": returns true for OK;
 //                     the caller then reloads the Palm calendar and runs MatchAndShow.
 //   OpenLogOptions    Tools > "Debug Log Options ...".

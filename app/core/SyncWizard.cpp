@@ -87,6 +87,19 @@ void CommitRange(TAppSettings& settings, bool bAllData, const SYSTEMTIME* pFrom,
   settings.RangeTo = nFrom < nTo ? nTo : nFrom;
 }
 
+bool GetCommittedRange(const TAppSettings& settings, SYSTEMTIME* pFrom, SYSTEMTIME* pTo) {
+  if (pFrom == nullptr || pTo == nullptr) return false;
+  if (settings.RangeFrom == 0 && settings.RangeTo == 0) return false;
+  SYSTEMTIME stFrom;
+  SYSTEMTIME stTo;
+  if (!DateOfDayNumber(settings.RangeFrom, &stFrom) || !DateOfDayNumber(settings.RangeTo, &stTo)) {
+    return false;
+  }
+  *pFrom = stFrom;
+  *pTo = stTo;
+  return true;
+}
+
 void CommitPresetRange(TAppSettings& settings, int nRangeKind, const SYSTEMTIME* pToday) {
   settings.RangeKind = nRangeKind;
   settings.RangeFrom = 0;

@@ -33,6 +33,10 @@ void GetToday(SYSTEMTIME* pToday);
 void CommitRange(TAppSettings& settings, bool bAllData, const SYSTEMTIME* pFrom,
                  const SYSTEMTIME* pTo);
 
+// The committed range as dates (RangeFrom, RangeTo); false, dates untouched, while both are 0 or
+// when a day number is not a date.
+bool GetCommittedRange(const TAppSettings& settings, SYSTEMTIME* pFrom, SYSTEMTIME* pTo);
+
 // Sets the range fields for a preset of the main window's buttons and commits its dates, as
 // pressing the button and advancing the wizard once does.
 void CommitPresetRange(TAppSettings& settings, int nRangeKind, const SYSTEMTIME* pToday);

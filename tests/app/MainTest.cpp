@@ -1,7 +1,5 @@
-// The main window on a demo environment generated for Wednesday 2026-12-09 (local time in
-// Paris, "now" fixed to that morning), offscreen, controls found by their object names: what
-// the window shows and what it hands to the core. Every test starts from a fresh environment,
-// since shut-down writes the settings.
+// The main window on a demo environment (support/ui/MainWindowFixture.h): what the window
+// shows and what it hands to the core.
 #include "app/Main.h"
 
 #include <gtest/gtest.h>
@@ -33,30 +31,23 @@
 #include <vector>
 
 #include "app/Apputil.h"
+#include "app/Syncdate.h"
 #include "app/core/AppSettings.h"
 #include "app/core/SyncHistory.h"
+#include "app/core/SyncWizard.h"
 #include "common/misc/WinUtil.h"
 #include "common/palm/PalmDateInfo.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinTime.h"
 #include "support/demo/DemoEnvironment.h"
 #include "support/ui/DialogTest.h"
+#include "support/ui/MainWindowFixture.h"
 #include "support/ui/UiRecorder.h"
 #include "views/CxCalendarCtrl.h"
 #include "views/CxDateBook.h"
 #include "views/CxWinCtrlWindow.h"
 
 namespace {
-
-SYSTEMTIME Day(int nYear, int nMonth, int nDay, int nHour = 0) {
-  SYSTEMTIME st = {};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  AddDays(&st, 0);
-  st.wHour = static_cast<WORD>(nHour);
-  return st;
-}
 
 bool SameDay(const SYSTEMTIME* a, const SYSTEMTIME& b) {
   return a->wYear == b.wYear && a->wMonth == b.wMonth && a->wDay == b.wDay;
@@ -79,53 +70,7 @@ std::vector<std::string> SettingLines(const std::string& sPath) {
   return vLines;
 }
 
-class MainWindowTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    setenv("TZ", "Europe/Paris", 1);
-    tzset();
-  }
-  void SetUp() override {
-    const SYSTEMTIME stNow = Day(2026, 12, 9, 10);
-    CxSetFixedLocalTime(&stNow);
-    ASSERT_TRUE(m_Demo.IsReady());
-  }
-  void TearDown() override {
-    m_pMain.reset();
-    CxSetFixedLocalTime(nullptr);
-  }
-
-  // The window made and started as the program does it, shown.
-  void Start() {
-    m_pMain = std::make_unique<TfmMain>();
-    m_pMain->RunStartup();
-    m_pMain->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pMain.get()));
-  }
-
-  template <class T>
-  T* Find(const char* szName) {
-    T* pFound = m_pMain->findChild<T*>(QString::fromUtf8(szName));
-    EXPECT_NE(pFound, nullptr) << szName;
-    return pFound;
-  }
-
-  void Click(const char* szButton) {
-    QTest::mouseClick(Find<QAbstractButton>(szButton), Qt::LeftButton);
-  }
-
-  // Changes the stored settings before a window reads them.
-  void StoreSettings(const std::function<void(TAppSettings&)>& change) {
-    UseDataFolderSettings(m_Demo.DataFile("").c_str());
-    LoadSettings();
-    change(AppSettings);
-    SaveSettings();
-  }
-
-  DemoEnvironment m_Demo{"main"};
-  UiRecorder m_Ui;
-  std::unique_ptr<TfmMain> m_pMain;
-};
+using MainWindowTest = MainWindowFixture;
 
 // The window's texts are the program's own, accelerators included: a row per control.
 TEST_F(MainWindowTest, ControlsCarryTheirDesignNamesAndCaptions) {
@@ -263,7 +208,7 @@ TEST_F(MainWindowTest, ChosenDayFillsBothDayBooksAndDaysWithRecordsAreMarked) {
   ASSERT_NE(pCalendar, nullptr);
   // Thursday the 10th: the dentist on both sides and the weekly review; Outlook adds its
   // book club and stand-up.
-  const SYSTEMTIME stThursday = Day(2026, 12, 10);
+  const SYSTEMTIME stThursday = Date(2026, 12, 10);
   SYSTEMTIME stCell;
   ASSERT_TRUE(pCalendar->GetGridStart(&stCell));
   int nIndex = 0;
@@ -282,7 +227,7 @@ TEST_F(MainWindowTest, ChosenDayFillsBothDayBooksAndDaysWithRecordsAreMarked) {
   EXPECT_EQ(m_pMain->GetPalmBook()->GetEntryCount(), 2);
   EXPECT_EQ(m_pMain->GetOutlookBook()->GetEntryCount(), 4);
 
-  const SYSTEMTIME stEmptySunday = Day(2026, 12, 20);
+  const SYSTEMTIME stEmptySunday = Date(2026, 12, 20);
   EXPECT_TRUE(m_pMain->DayHasRecords(&stThursday));
   EXPECT_FALSE(m_pMain->DayHasRecords(&stEmptySunday));
 }
@@ -466,20 +411,37 @@ struct SyncButtonCase {
 
 class SyncButtons : public MainWindowTest, public ::testing::WithParamInterface<SyncButtonCase> {};
 
+// Each opens the sync wizard: a preset on the record page with the preset's days committed,
+// the others on the range page with the range kept.
 TEST_P(SyncButtons, SetTheRangePresetAndReadTheDirection) {
   Start();
   Click("rbtnDateO2P");
   AppSettings.RangeKind = 9;
   AppSettings.RangeFrom = 46000;
   AppSettings.RangeTo = 46010;
+  int nPage = -1;
+  m_Ui.dialogDriver = [&nPage](QDialog* pDialog) {
+    nPage = static_cast<TfmSyncDate*>(pDialog)->GetPageIndex();
+    return static_cast<int>(QDialog::Rejected);
+  };
   if (QAction* pAction = m_pMain->findChild<QAction*>(GetParam().szControl)) {
     pAction->trigger();
   } else {
     Click(GetParam().szControl);
   }
+  EXPECT_EQ(m_Ui.vDialogs, std::vector<std::string>{"fmSyncDate"});
+  TAppSettings expected = AppSettings;
+  if (GetParam().bKeepsRange) {
+    expected.RangeFrom = 46000;
+    expected.RangeTo = 46010;
+  } else {
+    const SYSTEMTIME stToday = Date(2026, 12, 9);
+    CommitPresetRange(expected, GetParam().nRangeKind, &stToday);
+  }
+  EXPECT_EQ(nPage, GetParam().bKeepsRange ? SYNCDATE_PAGE_RANGE : SYNCDATE_PAGE_DATA);
   EXPECT_EQ(AppSettings.RangeKind, GetParam().nRangeKind);
-  EXPECT_EQ(AppSettings.RangeFrom, GetParam().bKeepsRange ? 46000u : 0u);
-  EXPECT_EQ(AppSettings.RangeTo, GetParam().bKeepsRange ? 46010u : 0u);
+  EXPECT_EQ(AppSettings.RangeFrom, expected.RangeFrom);
+  EXPECT_EQ(AppSettings.RangeTo, expected.RangeTo);
   EXPECT_EQ(AppSettings.SyncMode, SYNC_OUTLOOK_TO_PALM);
 }
 

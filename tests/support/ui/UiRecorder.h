@@ -1,11 +1,13 @@
 // Stands in for the screen while it lives: every message box, modal dialog and shell "open"
 // the windows ask for (through AppSetUiHooks) is recorded; boxes are answered with OK, dialogs
-// by the driver a test sets (Rejected without one) and shell opens as taken. The hooks that
+// by the driver a test sets for their object name, else by dialogDriver (Rejected without
+// either) and shell opens as taken. The hooks that
 // were in place come back when the object goes.
 #pragma once
 
 #include <QDialog>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,7 +22,10 @@ class UiRecorder {
       return static_cast<int>(QMessageBox::Ok);
     };
     hooks.execModal = [this](QDialog* pDialog) {
-      vDialogs.push_back(pDialog->objectName().toStdString());
+      const std::string sName = pDialog->objectName().toStdString();
+      vDialogs.push_back(sName);
+      const auto it = drivers.find(sName);
+      if (it != drivers.end()) return it->second(pDialog);
       return dialogDriver ? dialogDriver(pDialog) : static_cast<int>(QDialog::Rejected);
     };
     hooks.shellOpen = [this](const char* szTarget) {
@@ -38,6 +43,9 @@ class UiRecorder {
   std::vector<std::string> vOpened;
   // Drives the dialogs run from now on and returns their result.
   std::function<int(QDialog* pDialog)> dialogDriver;
+  // Drivers by dialog object name, ahead of dialogDriver (a dialog run from inside another
+  // dialog's driver finds its own here).
+  std::map<std::string, std::function<int(QDialog* pDialog)>> drivers;
 
  private:
   TAppUiHooks m_Previous;

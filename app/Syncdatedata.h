@@ -1,0 +1,43 @@
+// The wizard's second page: the new and changed records of the permitted direction within the
+// committed range, each with a check box and the way it would travel, and the action for
+// records that both calendars hold with different contents. Which records are listed, their
+// "Sync Type" and the commit into the selection lists are app/core/SyncWizard's; the page
+// shows them and hands back the check boxes and the chosen action.
+//
+// Each row carries a pointer into the Palm or the Outlook record set, valid while the wizard
+// is open (nothing reloads or re-matches the sets under a modal wizard).
+#pragma once
+
+#include <QWidget>
+
+#include "app/core/AppSettings.h"
+
+class AppCalendar;
+class QComboBox;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TfmSyncDate;
+
+class TfmSyncDateData : public QWidget {
+  Q_OBJECT
+
+ public:
+  TfmSyncDateData(TfmSyncDate* pFrame, AppCalendar& calendar, TAppSettings& settings,
+                  QWidget* pParent);
+
+  // Rebuilds the list (every row checked) and the action list, and describes the page.
+  void Enter();
+  // Stores the chosen action, then fills the selection lists from the checked rows. False
+  // when nothing is checked (after telling the user) or when there are no selection lists.
+  bool Commit();
+  void SetAllChecks(bool bChecked);
+
+ private:
+  void OnRowDoubleClicked(QTreeWidgetItem* pItem);
+
+  TfmSyncDate* m_pFrame;
+  AppCalendar& m_Calendar;
+  TAppSettings& m_Settings;
+  QTreeWidget* m_pList = nullptr;
+  QComboBox* m_pAction = nullptr;
+};

@@ -1,0 +1,130 @@
+// The run page.
+#include "app/Syncdateproc.h"
+
+#include <QEventLoop>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QStringList>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/Apputil.h"
+#include "app/Confalert.h"
+#include "app/Syncdate.h"
+#include "app/core/AppCalendar.h"
+#include "app/core/SyncHistory.h"
+#include "app/core/SyncRun.h"
+#include "views/CxPaintUtil.h"
+
+using cxpaint::AnsiText;
+
+namespace {
+
+constexpr int kTabStopChars = 8;
+
+}  // namespace
+
+TfmSyncDateProc::TfmSyncDateProc(TfmSyncDate* pFrame, AppCalendar& calendar, TAppSettings& settings,
+                                 SyncHistoryMgr& history, QWidget* pParent)
+    : QWidget(pParent),
+      m_pFrame(pFrame),
+      m_Calendar(calendar),
+      m_Settings(settings),
+      m_History(history) {
+  setObjectName(QStringLiteral("fmSyncDateProc"));
+  m_pLog = new QPlainTextEdit(this);
+  m_pLog->setObjectName(QStringLiteral("memLog"));
+  m_pLog->setReadOnly(true);
+  m_pLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // The subject lines are indented by a tab: a stop every eight characters, as in the edit
+  // controls such logs are read in, not Qt's much wider default.
+  m_pLog->setTabStopDistance(kTabStopChars * m_pLog->fontMetrics().averageCharWidth());
+  m_pLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  m_pLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  m_pProgress = new QProgressBar(this);
+  m_pProgress->setObjectName(QStringLiteral("pbProgress"));
+  m_pProgress->setRange(0, 100);
+  m_pProgress->setValue(0);
+  m_pProgress->setTextVisible(true);
+  m_pProgress->setFormat(QStringLiteral("%p%"));
+  m_pProgress->setAlignment(Qt::AlignCenter);
+  m_pStartTimer = new QTimer(this);
+  m_pStartTimer->setObjectName(QStringLiteral("tmStart"));
+  m_pStartTimer->setSingleShot(true);
+  m_pStartTimer->setInterval(SYNCDATEPROC_START_DELAY_MS);
+  connect(m_pStartTimer, &QTimer::timeout, this, &TfmSyncDateProc::OnStartTimer);
+
+  auto* pPage = new QVBoxLayout(this);
+  pPage->setContentsMargins(0, 0, 0, 0);
+  pPage->addWidget(m_pLog, 1);
+  pPage->addWidget(m_pProgress);
+}
+
+TfmSyncDateProc::~TfmSyncDateProc() = default;
+
+SyncRunCallbacks TfmSyncDateProc::MakeCallbacks() {
+  SyncRunCallbacks callbacks;
+  callbacks.log = [this](const char* szLine) { LogLine(szLine); };
+  callbacks.progress = [this](int nPercent) { m_pProgress->setValue(nPercent); };
+  callbacks.describe = [this](const char* szText) { m_pFrame->SetDescription(szText); };
+  callbacks.pause = [this] { Pause(); };
+  callbacks.ask = [this](const CommDate* pPalm, const CommDate* pOutlook, ConflictAnswer* pAnswer) {
+    return AskConflict(pPalm, pOutlook, pAnswer);
+  };
+  return callbacks;
+}
+
+void TfmSyncDateProc::Start() {
+  m_pLog->clear();
+  SyncRun(m_Calendar, m_Settings, m_History, MakeCallbacks()).Start();
+  m_pStartTimer->start();
+}
+
+void TfmSyncDateProc::CancelStart() {
+  m_pStartTimer->stop();
+}
+
+void TfmSyncDateProc::LogLine(const char* szLine) {
+  // Each CR LF ends a line, as in the edit control the log was made for: "done.\r\n" leaves
+  // an empty line after "done.", and "\r\n" alone two empty lines.
+  const QStringList lines = AnsiText(szLine).split(QStringLiteral("\r\n"));
+  for (const QString& strLine : lines) m_pLog->appendPlainText(strLine);
+  m_pLog->verticalScrollBar()->setValue(m_pLog->verticalScrollBar()->maximum());
+}
+
+void TfmSyncDateProc::OnStartTimer() {
+  m_pStartTimer->stop();
+  if (m_bRan) return;
+  m_bRan = true;
+  m_bRunning = true;
+  m_pFrame->SetRunning(true);
+  // Whatever ends the run, the wizard must not stay locked.
+  struct RunningGuard {
+    TfmSyncDateProc* pPage;
+    ~RunningGuard() {
+      pPage->m_bRunning = false;
+      pPage->m_pFrame->SetRunning(false);
+    }
+  } guard{this};
+  SyncRun run(m_Calendar, m_Settings, m_History, MakeCallbacks());
+  run.Run(m_Calendar.GetPalmSelection(), m_Calendar.GetOutlookSelection());
+}
+
+void TfmSyncDateProc::Pause() {
+  // A blocking sleep here would freeze the window until the end of the run. The nested loop
+  // paints, but keeps the user's input queued: a click on the wizard must wait for the run.
+  QEventLoop loop;
+  QTimer::singleShot(m_nPauseMs, &loop, &QEventLoop::quit);
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool TfmSyncDateProc::AskConflict(const CommDate* pPalm, const CommDate* pOutlook,
+                                  ConflictAnswer* pAnswer) {
+  TfmConfAlert alert(this);
+  alert.Load(pPalm, pOutlook);
+  alert.ShowAnswer();
+  if (AppExecModal(&alert) != QDialog::Accepted) return false;
+  alert.ReadAnswer(pAnswer);
+  return true;
+}
