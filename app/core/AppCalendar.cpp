@@ -127,3 +127,17 @@ bool AppCalendar::WriteToPalm(CommDate* pDate) {
 bool AppCalendar::SavePalm() {
   return m_pPalm && m_pPalm->Save();
 }
+
+const CxFailure& AppCalendar::GetPalmFailure() const {
+  static const CxFailure kNone;
+  return m_pPalm ? m_pPalm->GetLastFailure() : kNone;
+}
+
+const CxFailure& AppCalendar::GetOutlookFailure() const {
+  static const CxFailure kNone;
+  return m_pOutlook ? m_pOutlook->GetLastFailure() : kNone;
+}
+
+std::string AppCalendar::DescribePalmFailure() const {
+  return GetPalmFailure().szText;
+}

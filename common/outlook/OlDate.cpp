@@ -132,8 +132,12 @@ OlDateUtil::~OlDateUtil() {
 }
 
 bool OlDateUtil::Load() {
+  m_Failure.Clear();
   OlBaseUtil::Load();
-  if (!m_pFolder) return false;
+  if (!m_pFolder) {
+    m_Failure.Set(CX_FAIL_OTHER, "Outlook or its calendar could not be opened (see the log)");
+    return false;
+  }
   return LoadFolder(m_pFolder.get());
 }
 
@@ -497,6 +501,12 @@ bool OlDateUtil::WriteItem(IDispatch* pItem, OlDateItem* pImage) {
   hr = item.CallMethod(u"Save", nullptr, 0, nullptr, nullptr, 0);
   if (FAILED(hr)) {
     Log(0, "Failed to call \"Save\" method. hr=0x%x", static_cast<unsigned>(hr));
+    if (item.GetLastErrorText().empty()) {
+      m_Failure.Set(CX_FAIL_OTHER, "Outlook did not save the item (hr=0x%08x)",
+                    static_cast<unsigned>(hr));
+    } else {
+      m_Failure.Set(CX_FAIL_OTHER, "%s", item.GetLastErrorText().c_str());
+    }
     return false;
   }
   return true;

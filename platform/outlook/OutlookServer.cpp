@@ -23,6 +23,8 @@
 #include "platform/automation/DispatchBase.h"
 #include "platform/outlook/IcsEvent.h"
 #include "platform/outlook/IcsFile.h"
+#include "platform/win/WinReplace.h"
+#include "platform/win/WinSystem.h"
 #include "platform/win/WinText.h"
 
 // {0006F03A-0000-0000-C000-000000000046}, the class id Outlook registers for its application.
@@ -191,6 +193,8 @@ class OlAppointmentObject : public CxDispatchBase {
 
  private:
   HRESULT Save();
+  HRESULT RaiseChanged(const std::string& strPath);
+  HRESULT RaiseWriteFailure(HRESULT hr, const std::string& strPath);
   // The data as Outlook shows it: all-day events span whole days.
   void Normalise() {
     if (m_data.bAllDay) {
@@ -488,29 +492,36 @@ HRESULT OlAppointmentObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* p
   return S_OK;
 }
 
+HRESULT OlAppointmentObject::RaiseChanged(const std::string& strPath) {
+  CxServerLog("Outlook: \"%s\" was changed by another program; the item was not saved.",
+              strPath.c_str());
+  RaiseError(std::string("the Outlook calendar file was ") +
+             CxFileErrorText(ERROR_CX_FILE_CHANGED) + ": " + strPath);
+  return OL_E_OBJECT_CHANGED;
+}
+
+HRESULT OlAppointmentObject::RaiseWriteFailure(HRESULT hr, const std::string& strPath) {
+  // The file writer leaves the system's reason as the last error.
+  RaiseError(std::string("the Outlook calendar file could not be written (") +
+             CxFileErrorText(GetLastError()) + "): " + strPath);
+  return hr;
+}
+
 HRESULT OlAppointmentObject::Save() {
   Normalise();
   OlIcsFile* pFile = m_pStore->pFile.get();
   if (!m_bNew) {
     std::string strText = OlRewriteEvent(pFile, m_nItem, m_base, m_data);
     if (strText == pFile->GetItemText(m_nItem)) return S_OK;
-    if (!m_pStore->DiskUnchanged()) {
-      CxServerLog("Outlook: \"%s\" was changed by another program; the item was not saved.",
-                  pFile->GetPath().c_str());
-      return OL_E_OBJECT_CHANGED;
-    }
+    if (!m_pStore->DiskUnchanged()) return RaiseChanged(pFile->GetPath());
     HRESULT hr = pFile->ReplaceItem(m_nItem, strText);
     if (FAILED(hr)) {
       CxServerLog("Outlook: the item could not be saved to \"%s\", hr=0x%08x",
                   pFile->GetPath().c_str(), static_cast<unsigned>(hr));
-      return hr;
+      return RaiseWriteFailure(hr, pFile->GetPath());
     }
   } else {
-    if (!m_pStore->DiskUnchanged()) {
-      CxServerLog("Outlook: \"%s\" was changed by another program; the item was not saved.",
-                  pFile->GetPath().c_str());
-      return OL_E_OBJECT_CHANGED;
-    }
+    if (!m_pStore->DiskUnchanged()) return RaiseChanged(pFile->GetPath());
     OlEventData data = m_data;
     std::string strText = OlNewEvent(pFile->GetLineBreak(), &data);
     size_t nItem = 0;
@@ -518,7 +529,7 @@ HRESULT OlAppointmentObject::Save() {
     if (FAILED(hr)) {
       CxServerLog("Outlook: the new item could not be saved to \"%s\", hr=0x%08x",
                   pFile->GetPath().c_str(), static_cast<unsigned>(hr));
-      return hr;
+      return RaiseWriteFailure(hr, pFile->GetPath());
     }
     m_bNew = false;
     m_nItem = nItem;
