@@ -1140,8 +1140,8 @@ bool PmDBUtil::BeginSave(const char* szTarget, const char* szLogModule) {
   HANDLE hReplacement =
       m_hSaveTarget != INVALID_HANDLE_VALUE ? CxCreateReplacement(szTarget) : INVALID_HANDLE_VALUE;
   if (!AdoptWriteHandle(hReplacement)) {
+    m_Failure.SetFileError(GetLastError(), szTarget);  // before the log line can change it
     LogAs(szLogModule, 0, "Failed to open file: %s", szTarget);
-    m_Failure.SetFileError(GetLastError(), szTarget);
     AbortSave();
     return false;
   }
@@ -1152,24 +1152,21 @@ bool PmDBUtil::KeepBackup(const char* szTarget, const char* szLogModule) {
   const std::string target = CxResolvedPath(szTarget);
   if (BackedUpFiles().count(target) != 0) return true;
   const std::string backup = target + ".bak";
+  // The copy is read through the handle that holds the target for this save.
   std::vector<BYTE> bytes;
-  bool bOk = false;
-  HANDLE hIn =
-      CreateFile(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (hIn != INVALID_HANDLE_VALUE) {
-    DWORD nHigh = 0;
-    const DWORD nSize = GetFileSize(hIn, &nHigh);
-    if (nSize != INVALID_FILE_SIZE && nHigh == 0) {
-      bytes.resize(nSize);
-      DWORD nGot = 0;
-      bOk = nSize == 0 || (ReadFile(hIn, bytes.data(), nSize, &nGot, nullptr) && nGot == nSize);
-    }
-    CloseHandle(hIn);
+  DWORD nHigh = 0;
+  const DWORD nSize = GetFileSize(m_hSaveTarget, &nHigh);
+  bool bOk = nSize != INVALID_FILE_SIZE && nHigh == 0 &&
+             SetFilePointer(m_hSaveTarget, 0, nullptr, FILE_BEGIN) == 0;
+  if (bOk && nSize > 0) {
+    bytes.resize(nSize);
+    DWORD nGot = 0;
+    bOk = ReadFile(m_hSaveTarget, bytes.data(), nSize, &nGot, nullptr) && nGot == nSize;
   }
   if (bOk) bOk = CxReplaceFileContents(backup.c_str(), bytes.data(), bytes.size(), nullptr, nullptr);
   if (!bOk) {
-    LogAs(szLogModule, 0, "Failed to keep a backup copy: %s", backup.c_str());
     m_Failure.SetFileError(GetLastError(), backup.c_str());
+    LogAs(szLogModule, 0, "Failed to keep a backup copy: %s", backup.c_str());
     return false;
   }
   BackedUpFiles().insert(target);
@@ -1179,8 +1176,8 @@ bool PmDBUtil::KeepBackup(const char* szTarget, const char* szLogModule) {
 bool PmDBUtil::CommitSave(const char* szLogModule) {
   if (!m_bSaving || !IsOpen()) return false;
   if (!FlushWriteBuffer()) {
-    LogAs(szLogModule, 0, "Failed to write file: %s", m_szSaveTarget);
     m_Failure.SetFileError(GetLastError(), m_szSaveTarget);
+    LogAs(szLogModule, 0, "Failed to write file: %s", m_szSaveTarget);
     AbortSave();
     return false;
   }

@@ -275,7 +275,8 @@ bool PmDateEx2Util::LoadFile(const char* szPath) {
   }
   if (!LoadMainRecords()) {
     const std::string strError = m_pAccessor->GetLastErrorText();
-    const bool bNoTable = strError.find("no such table") != std::string::npos;
+    const bool bNoTable = strError.find("no such table") != std::string::npos ||
+                          strError.find("no such column") != std::string::npos;
     Log(0, "Open Palm Desktop Calendar database failed: %s", szPath);
     m_Failure.Set(bNoTable ? CX_FAIL_NOT_CALENDAR : CX_FAIL_DAMAGED,
                   bNoTable ? "not a Palm Desktop 6.x calendar (%s): %s"
