@@ -10,6 +10,7 @@
 
 #include "DatebookBuilder.h"
 #include "PalmTestSupport.h"
+#include "tests/support/files/FileTestSupport.h"
 
 using dbtest::Bytes;
 using dbtest::Datebook41;
@@ -173,7 +174,7 @@ TEST_P(DatebookRefusalTest, FailsToLoadAndWritesNothing) {
   EXPECT_TRUE(log.Contains("Failed to load Palm Desktop datebook: " + m_Path));
   EXPECT_FALSE(db.Save());
   EXPECT_EQ(OnDisk(), bytes);
-  EXPECT_FALSE(std::filesystem::exists(m_Path + ".tmp"));
+  EXPECT_TRUE(dbtest::LeftoverTemps(m_Folder.Path()).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -250,7 +251,7 @@ TEST_F(DatebookTest, DiskFullLeavesTheOriginalIntact) {
     EXPECT_FALSE(db.Save()) << nFailAt;
   }
   EXPECT_EQ(OnDisk(), original);
-  EXPECT_FALSE(std::filesystem::exists(m_Path + ".tmp"));
+  EXPECT_TRUE(dbtest::LeftoverTemps(m_Folder.Path()).empty());
 }
 
 TEST_F(DatebookTest, NewDatebookIsNamedAfterItsFile) {

@@ -36,6 +36,7 @@ class ReplaceTest : public ::testing::Test {
   ReplaceTest() {
     std::string pattern = (fs::temp_directory_path() / "dbreplaceXXXXXX").string();
     m_Folder = ::mkdtemp(pattern.data());
+    m_Target = m_Folder + "/calendar.dat";
     ::chmod(m_Folder.c_str(), 0755);
     Put(m_Target, "old");
   }
@@ -54,7 +55,7 @@ class ReplaceTest : public ::testing::Test {
   }
 
   std::string m_Folder;
-  std::string m_Target = m_Folder + "/calendar.dat";
+  std::string m_Target;
 };
 
 TEST_F(ReplaceTest, ALinkStaysALinkAndItsFileKeepsModeAndOwner) {
