@@ -1163,7 +1163,8 @@ bool PmDBUtil::KeepBackup(const char* szTarget, const char* szLogModule) {
     DWORD nGot = 0;
     bOk = ReadFile(m_hSaveTarget, bytes.data(), nSize, &nGot, nullptr) && nGot == nSize;
   }
-  if (bOk) bOk = CxReplaceFileContents(backup.c_str(), bytes.data(), bytes.size(), nullptr, nullptr);
+  if (bOk)
+    bOk = CxReplaceFileContents(backup.c_str(), bytes.data(), bytes.size(), nullptr, nullptr);
   if (!bOk) {
     m_Failure.SetFileError(GetLastError(), backup.c_str());
     LogAs(szLogModule, 0, "Failed to keep a backup copy: %s", backup.c_str());

@@ -443,8 +443,7 @@ bool PmDateExUtil::ReadRecords() {
     return false;
   }
   if (nTotalFields % m_nFieldsPerRow != 0) {
-    Log(0, "Total fields %u are not a whole number of rows of %u.", nTotalFields,
-        m_nFieldsPerRow);
+    Log(0, "Total fields %u are not a whole number of rows of %u.", nTotalFields, m_nFieldsPerRow);
     FailDamaged("%u fields are not whole records of %u", nTotalFields, m_nFieldsPerRow);
     return false;
   }

@@ -336,8 +336,7 @@ HRESULT OlIcsFile::WriteAtomically(const std::string& strText) const {
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
   // The platform's one safe replacement: a link is followed and its file replaced in its own
   // folder, mode and owner are kept, and the reason of a failure stays the last error.
-  if (!CxReplaceFileContents(m_strPath.c_str(), strText.data(), strText.size(), nullptr,
-                             nullptr)) {
+  if (!CxReplaceFileContents(m_strPath.c_str(), strText.data(), strText.size(), nullptr, nullptr)) {
     return OL_E_DISK_ERROR;
   }
   return S_OK;

@@ -223,7 +223,7 @@ HANDLE CxCreateReplacement(LPCSTR szTarget) {
   std::string strTarget;
   int nErr = Resolve(szTarget, &strTarget);
   if (nErr != 0) {
-    SetLastError(nErr == EISDIR ? ERROR_ACCESS_DENIED
+    SetLastError(nErr == EISDIR   ? ERROR_ACCESS_DENIED
                  : nErr == ENOENT ? ERROR_PATH_NOT_FOUND
                                   : CxWin32ErrorOfErrno(nErr));
     return INVALID_HANDLE_VALUE;
@@ -310,7 +310,8 @@ BOOL CxReplaceFileContents(LPCSTR szTarget, LPCVOID pData, size_t nSize,
   const auto* pBytes = static_cast<const BYTE*>(pData);
   size_t nDone = 0;
   while (nDone < nSize) {
-    const DWORD nChunk = static_cast<DWORD>(nSize - nDone > 0x40000000u ? 0x40000000u : nSize - nDone);
+    const DWORD nChunk =
+        static_cast<DWORD>(nSize - nDone > 0x40000000u ? 0x40000000u : nSize - nDone);
     DWORD nWritten = 0;
     if (!WriteFile(hFile, pBytes + nDone, nChunk, &nWritten, nullptr) || nWritten != nChunk) {
       const DWORD dwError = GetLastError();

@@ -5,12 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <chrono>
 #include <string>
 #include <thread>
 
@@ -273,8 +273,7 @@ TEST_F(CliEndToEnd, TwoRunsIntoOneDatebookNeverLoseOne) {
   Result second = Run("DAYBRIDGE_OUTLOOK_CALENDAR='" + (m_Demo / "outlook" / "Other.ics").string() +
                       "' " + DB_CLI_PATH + " sync --direction outlook-to-palm --conflict skip");
   EXPECT_EQ(second.nExit, 2) << second.sOut;
-  EXPECT_NE(second.sOut.find("locked by another DayBridge run"), std::string::npos)
-      << second.sOut;
+  EXPECT_NE(second.sOut.find("locked by another DayBridge run"), std::string::npos) << second.sOut;
   EXPECT_EQ(ReadFile(Datebook("Alice")), sDatebook);
 
   first.Answer("o");

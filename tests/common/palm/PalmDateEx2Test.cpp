@@ -528,13 +528,13 @@ TEST_P(BrokenDatabaseTest, DoesNotLoadAsAnEmptyCalendar) {
 
 INSTANTIATE_TEST_SUITE_P(
     Databases, BrokenDatabaseTest,
-    ::testing::Values(
-        BrokenDatabaseCase{"EmptyFile", nullptr, CX_FAIL_NOT_CALENDAR},
-        BrokenDatabaseCase{"NoMainTable", "DROP TABLE Main", CX_FAIL_NOT_CALENDAR},
-        BrokenDatabaseCase{"MainWithoutItsColumns",
-                           "DROP TABLE Main; CREATE TABLE Main ([Record ID] INTEGER, "
-                           "[Summary] VARCHAR(255)); INSERT INTO Main VALUES (5, 'x')",
-                           CX_FAIL_NOT_CALENDAR}),
+    ::testing::Values(BrokenDatabaseCase{"EmptyFile", nullptr, CX_FAIL_NOT_CALENDAR},
+                      BrokenDatabaseCase{"NoMainTable", "DROP TABLE Main", CX_FAIL_NOT_CALENDAR},
+                      BrokenDatabaseCase{
+                          "MainWithoutItsColumns",
+                          "DROP TABLE Main; CREATE TABLE Main ([Record ID] INTEGER, "
+                          "[Summary] VARCHAR(255)); INSERT INTO Main VALUES (5, 'x')",
+                          CX_FAIL_NOT_CALENDAR}),
     [](const auto& tpi) { return std::string(tpi.param.szName); });
 
 TEST(PmDateEx2LoadTest, CorruptPagesAreReportedAsDamage) {

@@ -12,8 +12,8 @@
 
 #include "DatebookBuilder.h"
 #include "PalmTestSupport.h"
-#include "tests/support/files/FileTestSupport.h"
 #include "platform/win/WinString.h"
+#include "tests/support/files/FileTestSupport.h"
 
 using dbtest::Bytes;
 using dbtest::Datebook414;

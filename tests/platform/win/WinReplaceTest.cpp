@@ -47,8 +47,8 @@ class ReplaceTest : public ::testing::Test {
   }
   CX_FILE_STAMP StampOf(const std::string& path) {
     CX_FILE_STAMP stamp{};
-    HANDLE h = CreateFile(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                          nullptr);
+    HANDLE h =
+        CreateFile(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_TRUE(CxGetFileStamp(h, &stamp));
     CloseHandle(h);
     return stamp;
