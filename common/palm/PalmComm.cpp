@@ -454,14 +454,7 @@ bool PmDBUtil::OpenHandle(const char* szPath, int nMode) {
   if (nSize == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) nSize = 0;
   // Positions are 32-bit in this format; a bigger file is read as far as they reach.
   if (nSizeHigh != 0) nSize = 0xFFFFFFFFUL;
-  m_hFile = hFile;
-  m_nFileSize = nSize;
-  m_nPos = 0;
-  m_nBufStart = m_nBufEnd = 0;
-  m_bWriting = false;
-  m_bWriteFailed = false;
-  if (m_Buffer.size() != kIoBufferSize) m_Buffer.assign(kIoBufferSize, 0);
-  return true;
+  return AdoptHandle(hFile, nSize);
 }
 
 bool PmDBUtil::Open(const char* szPath, int nMode) {
@@ -1095,10 +1088,10 @@ bool PmDBUtil::CheckNothingFollows() {
   return false;
 }
 
-bool PmDBUtil::AdoptWriteHandle(HANDLE hFile) {
+bool PmDBUtil::AdoptHandle(HANDLE hFile, DWORD nSize) {
   if (hFile == INVALID_HANDLE_VALUE) return false;
   m_hFile = hFile;
-  m_nFileSize = 0;
+  m_nFileSize = nSize;
   m_nPos = 0;
   m_nBufStart = m_nBufEnd = 0;
   m_bWriting = false;
@@ -1139,7 +1132,7 @@ bool PmDBUtil::BeginSave(const char* szTarget, const char* szLogModule) {
       CreateFile(szTarget, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   HANDLE hReplacement =
       m_hSaveTarget != INVALID_HANDLE_VALUE ? CxCreateReplacement(szTarget) : INVALID_HANDLE_VALUE;
-  if (!AdoptWriteHandle(hReplacement)) {
+  if (!AdoptHandle(hReplacement, 0)) {
     m_Failure.SetFileError(GetLastError(), szTarget);  // before the log line can change it
     LogAs(szLogModule, 0, "Failed to open file: %s", szTarget);
     AbortSave();

@@ -371,7 +371,8 @@ class PmDBUtil {
   bool m_bWriteFailed;
   DWORD m_nPos;       // logical position in the file
   DWORD m_nFileSize;  // size at open, grown by writes
-  bool AdoptWriteHandle(HANDLE hFile);
+  // Makes hFile the open file, with its buffers set for a file of nSize bytes.
+  bool AdoptHandle(HANDLE hFile, DWORD nSize);
   bool KeepBackup(const char* szTarget, const char* szLogModule);
   const CX_FILE_STAMP* ExpectedStamp(const char* szTarget) const;
 

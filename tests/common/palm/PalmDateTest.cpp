@@ -249,6 +249,7 @@ TEST_F(DatebookTest, DiskFullLeavesTheOriginalIntact) {
   for (long long nFailAt : {0LL, 100LL, 70000LL}) {
     dbtest::WriteFailAfter fault(nFailAt);
     EXPECT_FALSE(db.Save()) << nFailAt;
+    EXPECT_EQ(db.GetLastFailure().nCode, CX_FAIL_DISK_FULL) << db.GetLastFailure().szText;
   }
   EXPECT_EQ(OnDisk(), original);
   EXPECT_TRUE(dbtest::LeftoverTemps(m_Folder.Path()).empty());
