@@ -414,6 +414,7 @@ PmDBUtil::PmDBUtil()
       m_hSaveTarget(INVALID_HANDLE_VALUE),
       m_szSaveTarget{},
       m_bSaving(false),
+      m_dwWriteError(ERROR_SUCCESS),
       m_LoadedStamp{},
       m_bStamped(false) {}
 
@@ -504,6 +505,7 @@ bool PmDBUtil::FlushWriteBuffer() {
   m_nBufEnd = 0;
   if (!WriteFile(m_hFile, m_Buffer.data(), nPending, &nPut, nullptr) || nPut != nPending) {
     m_bWriteFailed = true;
+    m_dwWriteError = GetLastError();
   }
   return !m_bWriteFailed;
 }
@@ -596,6 +598,7 @@ bool PmDBUtil::WriteBytes(const void* pBuf, DWORD nCount) {
     DWORD nPut = 0;
     if (!WriteFile(m_hFile, pIn, nCount, &nPut, nullptr) || nPut != nCount) {
       m_bWriteFailed = true;
+      m_dwWriteError = GetLastError();
       return false;
     }
   } else {
@@ -1209,11 +1212,20 @@ bool PmDBUtil::CommitSave(const char* szLogModule) {
     m_LoadedStamp = written;
     m_bStamped = true;
   }
-  AbortSave();
+  EndSave();
   return true;
 }
 
 void PmDBUtil::AbortSave() {
+  // A write that failed inside a layout's writer says why through the file API.
+  if (m_bSaving && !m_Failure.IsSet()) {
+    m_Failure.SetFileError(m_dwWriteError != ERROR_SUCCESS ? m_dwWriteError : ERROR_WRITE_FAULT,
+                           m_szSaveTarget);
+  }
+  EndSave();
+}
+
+void PmDBUtil::EndSave() {
   if (IsOpen()) {
     m_bWriting = false;  // pending bytes of a failed save are not worth a write
     m_nBufEnd = 0;
@@ -1224,6 +1236,7 @@ void PmDBUtil::AbortSave() {
   m_SaveHold.Release();
   m_szSaveTarget[0] = '\0';
   m_bSaving = false;
+  m_dwWriteError = ERROR_SUCCESS;
 }
 
 std::string PmDBUtil::HexBytes(const BYTE* pBytes, DWORD nCount) {

@@ -374,6 +374,7 @@ class PmDBUtil {
   // Makes hFile the open file, with its buffers set for a file of nSize bytes.
   bool AdoptHandle(HANDLE hFile, DWORD nSize);
   bool KeepBackup(const char* szTarget, const char* szLogModule);
+  void EndSave();
   const CX_FILE_STAMP* ExpectedStamp(const char* szTarget) const;
 
   // While saving: the target, held open so no other program opens it mid-save, and the lock
@@ -381,6 +382,7 @@ class PmDBUtil {
   HANDLE m_hSaveTarget;
   char m_szSaveTarget[MAX_PATH];
   bool m_bSaving;
+  DWORD m_dwWriteError;  // why the last write of this save failed
   CxFileHold m_SaveHold;
   // The lock of the loaded file, and the stamp of what its load read.
   CxFileHold m_Hold;
