@@ -1040,7 +1040,7 @@ bool PmDBUtil::BeginLoad(const char* szPath, const char* szLogModule) {
   DWORD dwError = ERROR_SUCCESS;
   if (!m_Hold.Acquire(szPath, &dwError)) {
     m_Failure.SetFileError(dwError, szPath);
-    LogAs(szLogModule, 0, "Failed to open file: %s", szPath);
+    LogAs(szLogModule, 2, "Another DayBridge run holds the datebook: %s", szPath);
     return false;
   }
   // Reading needs no more than read access: a datebook the user may only read still lists.
