@@ -97,11 +97,58 @@ int Resolve(const char* szPath, std::string* pstrOut) {
   return 0;
 }
 
+// Mixes the file's bytes into four independent 64-bit lanes, eight bytes a step, so hashing
+// runs at the speed of reading the page cache; the lanes and the length are folded at the end.
+class ContentHash {
+ public:
+  void Add(const unsigned char* pBytes, size_t nCount) {
+    m_nLength += nCount;
+    while (nCount > 0) {
+      const size_t nTake =
+          nCount < sizeof(m_Pending) - m_nPending ? nCount : sizeof(m_Pending) - m_nPending;
+      std::memcpy(m_Pending + m_nPending, pBytes, nTake);
+      m_nPending += nTake;
+      pBytes += nTake;
+      nCount -= nTake;
+      if (m_nPending == sizeof(m_Pending)) MixPending();
+    }
+  }
+  unsigned long long Finish() {
+    if (m_nPending > 0) {
+      std::memset(m_Pending + m_nPending, 0, sizeof(m_Pending) - m_nPending);
+      MixPending();
+    }
+    unsigned long long nHash = m_nLength * kPrime;
+    for (unsigned long long nLane : m_Lanes) nHash = Mix(nHash, nLane);
+    return nHash;
+  }
+
+ private:
+  static constexpr unsigned long long kPrime = 0x9E3779B97F4A7C15ull;
+  static unsigned long long Mix(unsigned long long nLane, unsigned long long nWord) {
+    nLane ^= nWord;
+    nLane = (nLane << 31) | (nLane >> 33);
+    return nLane * kPrime;
+  }
+  void MixPending() {
+    for (size_t i = 0; i < 4; ++i) {
+      unsigned long long nWord = 0;
+      std::memcpy(&nWord, m_Pending + 8 * i, sizeof(nWord));
+      m_Lanes[i] = Mix(m_Lanes[i], nWord);
+    }
+    m_nPending = 0;
+  }
+
+  unsigned long long m_Lanes[4] = {1, 2, 3, 4};
+  unsigned char m_Pending[32] = {};
+  size_t m_nPending = 0;
+  unsigned long long m_nLength = 0;
+};
+
 bool StampDescriptor(int fd, CX_FILE_STAMP* pStamp) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) return false;
-  // 64-bit FNV-1a over every byte.
-  unsigned long long nHash = 14695981039346656037ull;
+  ContentHash hash;
   std::vector<unsigned char> chunk(kHashChunk);
   off_t nOffset = 0;
   for (;;) {
@@ -109,10 +156,7 @@ bool StampDescriptor(int fd, CX_FILE_STAMP* pStamp) {
     if (nGot < 0 && errno == EINTR) continue;
     if (nGot < 0) return false;
     if (nGot == 0) break;
-    for (ssize_t i = 0; i < nGot; ++i) {
-      nHash ^= chunk[static_cast<size_t>(i)];
-      nHash *= 1099511628211ull;
-    }
+    hash.Add(chunk.data(), static_cast<size_t>(nGot));
     nOffset += nGot;
   }
   const unsigned long long nTime =
@@ -121,7 +165,7 @@ bool StampDescriptor(int fd, CX_FILE_STAMP* pStamp) {
   pStamp->nSize = static_cast<ULONGLONG>(nOffset);
   pStamp->ftLastWrite.dwLowDateTime = static_cast<DWORD>(nTime);
   pStamp->ftLastWrite.dwHighDateTime = static_cast<DWORD>(nTime >> 32);
-  pStamp->nContentHash = nHash;
+  pStamp->nContentHash = hash.Finish();
   return true;
 }
 
