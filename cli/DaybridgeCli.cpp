@@ -116,29 +116,6 @@ const char* PalmKindName(int nKind) {
   }
 }
 
-struct SideCounts {
-  int nRecords = 0;
-  int nNew = 0;
-  int nChanged = 0;
-  int nSame = 0;
-};
-
-SideCounts CountSide(CommDateMgr* pSet) {
-  SideCounts counts;
-  if (pSet == nullptr) return counts;
-  for (CommDate* pDate = pSet->GetFirst(); pDate != nullptr; pDate = pSet->GetNext()) {
-    ++counts.nRecords;
-    if (pDate->nMatchState == MATCH_NEW) {
-      ++counts.nNew;
-    } else if (pDate->nMatchState == MATCH_CHANGED) {
-      ++counts.nChanged;
-    } else {
-      ++counts.nSame;
-    }
-  }
-  return counts;
-}
-
 // "Error: the Palm Desktop calendar could not be loaded (permission denied: /x/datebook.dat)."
 void PrintLoadError(const AppCalendar& cal, bool bPalm) {
   const CxFailure& failure = bPalm ? cal.GetPalmFailure() : cal.GetOutlookFailure();
@@ -151,7 +128,7 @@ void PrintLoadError(const AppCalendar& cal, bool bPalm) {
   }
 }
 
-std::string CountsJson(bool bLoaded, const SideCounts& c) {
+std::string CountsJson(bool bLoaded, const MatchCounts& c) {
   return "\"loaded\": " + std::string(bLoaded ? "true" : "false") +
          ", \"records\": " + std::to_string(c.nRecords) + ", \"new\": " + std::to_string(c.nNew) +
          ", \"changed\": " + std::to_string(c.nChanged) + ", \"same\": " + std::to_string(c.nSame);
@@ -201,8 +178,8 @@ int RunStatus(const Options& options) {
   Session session(options);
   session.InitCalendars();
   AppCalendar& cal = session.m_Calendar;
-  SideCounts palm = CountSide(cal.GetPalmSet());
-  SideCounts outlook = CountSide(cal.GetOutlookSet());
+  MatchCounts palm = CountMatchStates(cal.GetPalmSet());
+  MatchCounts outlook = CountMatchStates(cal.GetOutlookSet());
   CxList& users = GetPalmUsers();
   int nSelected = ChoosePalmUser(AppSettings, users);
 

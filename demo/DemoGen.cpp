@@ -2,10 +2,12 @@
 //
 //   <out>/appdata/           the common application data folder (data folder, settings)
 //   <out>/registry.reg       Palm Desktop's key and the App Paths entry of OUTLOOK.EXE
-//   <out>/palm/              the Palm Desktop folder: palm.exe (4.1.4), the four stand-in
-//                            HotSync libraries, users.ini and three users, "Alice" with a
-//                            4.1.4 datebook, "Bruno" with an earlier-layout datebook and
-//                            "Carla" with a Palm Desktop 6.x database
+//   <out>/palm/              the Palm Desktop folder of a 4.1.4 installation: palm.exe, the
+//                            four stand-in HotSync libraries, users.ini and three users who
+//                            all load by user: "Alice" and "Carla" with 4.1.4 datebooks,
+//                            "Bruno" with a datebook still in the earlier layout
+//   <out>/files/DateBook.mdb a Palm Desktop 6.x database, and files/datebook-earlier.dat an
+//                            earlier-layout datebook, for opening as a file
 //   <out>/office/OUTLOOK.EXE a PE file with Outlook's version
 //   <out>/outlook/Calendar.ics the Outlook calendar
 //   <out>/demo.env           the environment variables that point DayBridge at all this
@@ -127,6 +129,7 @@ class Appointment {
 struct DemoCalendars {
   std::vector<Appointment> vPalm;
   std::vector<Appointment> vOutlook;
+  std::vector<Appointment> vCarla;  // a calendar of her own, so switching users shows it
 };
 
 UINT WeekdayBit(const SYSTEMTIME& st) {
@@ -220,6 +223,17 @@ DemoCalendars MakeAppointments(const SYSTEMTIME& stToday) {
           DAYMASK_MONDAY | DAYMASK_TUESDAY | DAYMASK_WEDNESDAY | DAYMASK_THURSDAY | DAYMASK_FRIDAY)
       .Until(At(stToday, 60, 0, 0));
   cal.vOutlook.push_back(standup);
+
+  cal.vCarla.push_back(dentist);
+  Appointment yoga("Yoga", At(stMonday, 2, 18, 30), At(stMonday, 2, 19, 30));
+  yoga.Repeat(REPEAT_WEEKLY, 1, DAYMASK_WEDNESDAY).Location("Studio Lotus");
+  cal.vCarla.push_back(yoga);
+  Appointment piano("Piano lesson", At(stToday, 1, 15, 0), At(stToday, 1, 16, 0));
+  piano.Note("Bring the Chopin score.");
+  cal.vCarla.push_back(piano);
+  Appointment market("Farmers' market", At(stToday, 2, 0, 0), At(stToday, 2, 0, 0));
+  market.AllDay().Category("Personal");
+  cal.vCarla.push_back(market);
   return cal;
 }
 
@@ -347,7 +361,8 @@ int main(int argc, char** argv) {
   fs::path out = fs::absolute(sOut, ec);
   // Only what this tool writes is replaced; anything else in the folder (the build's own
   // files when it is build/demo/) stays.
-  for (const char* szEntry : {"appdata", "palm", "office", "outlook", "registry.reg", "demo.env"}) {
+  for (const char* szEntry :
+       {"appdata", "palm", "files", "office", "outlook", "registry.reg", "demo.env"}) {
     fs::remove_all(out / szEntry, ec);
     if (ec) {
       fprintf(stderr, "daybridge-demo: cannot replace %s\n", (out / szEntry).c_str());
@@ -361,8 +376,9 @@ int main(int argc, char** argv) {
   const fs::path palm = out / "palm";
   const fs::path office = out / "office";
   const fs::path outlook = out / "outlook";
+  const fs::path files = out / "files";
   for (const fs::path& dir : {appdata, palm / "Alice" / "datebook", palm / "Bruno" / "datebook",
-                              palm / "Carla" / "datebook", office, outlook}) {
+                              palm / "Carla" / "datebook", files, office, outlook}) {
     fs::create_directories(dir, ec);
     if (ec) {
       fprintf(stderr, "daybridge-demo: cannot create %s\n", dir.c_str());
@@ -406,9 +422,13 @@ int main(int argc, char** argv) {
   // The calendars, through the program's own stores.
   DemoCalendars cal = MakeAppointments(stToday);
   PmRegisterCalendarEx2();
+  // Loading by user takes the installed Palm Desktop's kind, so every user holds a datebook;
+  // the other layouts are files the user opens by path.
   if (!WritePalmCalendar(palm / "Alice" / "datebook" / "datebook.dat", false, cal.vPalm) ||
       !WritePalmCalendar(palm / "Bruno" / "datebook" / "datebook.dat", true, cal.vPalm) ||
-      !WritePalmDatabase(palm / "Carla" / "datebook" / "DateBook.mdb", cal.vPalm)) {
+      !WritePalmCalendar(palm / "Carla" / "datebook" / "datebook.dat", false, cal.vCarla) ||
+      !WritePalmCalendar(files / "datebook-earlier.dat", true, cal.vPalm) ||
+      !WritePalmDatabase(files / "DateBook.mdb", cal.vPalm)) {
     return 1;
   }
   CoInitialize(nullptr);

@@ -141,3 +141,21 @@ const CxFailure& AppCalendar::GetOutlookFailure() const {
 std::string AppCalendar::DescribePalmFailure() const {
   return GetPalmFailure().szText;
 }
+
+MatchCounts CountMatchStates(CommDateMgr* pSet) {
+  MatchCounts counts = {};
+  if (pSet == nullptr) return counts;
+  counts.nRecords = pSet->GetCount();
+  for (int nPos = 0; nPos < counts.nRecords; ++nPos) {
+    const CommDate* pDate = pSet->GetAt(nPos);
+    if (pDate == nullptr) break;
+    if (pDate->nMatchState == MATCH_NEW) {
+      ++counts.nNew;
+    } else if (pDate->nMatchState == MATCH_CHANGED) {
+      ++counts.nChanged;
+    } else {
+      ++counts.nSame;
+    }
+  }
+  return counts;
+}

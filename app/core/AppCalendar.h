@@ -79,3 +79,13 @@ class AppCalendar : public ISyncTarget {
   bool m_bPalmLoaded = false;
   bool m_bOutlookLoaded = false;
 };
+
+// How many records of a set are new, changed and the same after matching (all zero for no
+// set).
+struct MatchCounts {
+  int nRecords;
+  int nNew;
+  int nChanged;
+  int nSame;
+};
+MatchCounts CountMatchStates(CommDateMgr* pSet);

@@ -282,6 +282,7 @@ bool PmDateInfo::LoadByUser(DWORD nUserId) {
   Log(2, "Load Palm Desktop Calendar by user: %d", static_cast<int>(nUserId));
   bool bLoaded = false;
   const CxFailure* pFailure = nullptr;
+  int nKind = m_nInstalledKind;
   switch (m_nInstalledKind) {
     case PALM_KIND_DATEBOOK:
       bLoaded = m_pDate->LoadByUser(nUserId);
@@ -290,6 +291,16 @@ bool PmDateInfo::LoadByUser(DWORD nUserId) {
     case PALM_KIND_DATEBOOK_EX:
       bLoaded = m_pDateEx->LoadByUser(nUserId);
       pFailure = &m_pDateEx->GetLastFailure();
+      // Upgrading Palm Desktop to 4.1.4 leaves a user's datebook in the earlier layout until
+      // the next HotSync rewrites it; it loads as the same file chosen by path would.
+      if (!bLoaded) {
+        Log(2,
+            "Unable to load this file with Palm Desktop 4.1.4 file loader, try earlier loader "
+            "version.");
+        bLoaded = m_pDate->LoadByUser(nUserId);
+        nKind = PALM_KIND_DATEBOOK;
+        if (pFailure->nCode == CX_FAIL_NOT_CALENDAR) pFailure = &m_pDate->GetLastFailure();
+      }
       break;
     default:
       bLoaded = m_pDateEx2 && m_pDateEx2->LoadByUserId(nUserId);
@@ -306,7 +317,7 @@ bool PmDateInfo::LoadByUser(DWORD nUserId) {
     }
     return false;
   }
-  m_nLoadedKind = m_nInstalledKind;
+  m_nLoadedKind = nKind;
   BuildRecordSet();
   return true;
 }

@@ -193,8 +193,8 @@ TEST_F(CliEndToEnd, OtherCalendarsAndErrors) {
   EXPECT_NE(earlier.sOut.find("Palm Desktop 4.1 or earlier datebook, 9 records"), std::string::npos)
       << earlier.sOut;
 
-  fs::path carla = m_Demo / "palm" / "Carla" / "datebook" / "DateBook.mdb";
-  Result database = Cli("--palm-file '" + carla.string() + "' status");
+  fs::path database6x = m_Demo / "files" / "DateBook.mdb";
+  Result database = Cli("--palm-file '" + database6x.string() + "' status");
   EXPECT_NE(database.sOut.find("Palm Desktop 6.x database, 9 records"), std::string::npos)
       << database.sOut;
 

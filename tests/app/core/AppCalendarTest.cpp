@@ -127,9 +127,10 @@ TEST_P(CalendarUsers, LoadsTheCalendarOfTheStoredId) {
 INSTANTIATE_TEST_SUITE_P(
     Ids, CalendarUsers,
     ::testing::Values(UserCase{"NoneStoredTakesTheFirstUser", 0, 1001, true},
-                      // Bruno's datebook has the earlier layout; the installed 4.1.4 loader
-                      // does not read it by user.
-                      UserCase{"SecondUserWithEarlierLayout", 1002, 1002, false},
+                      // Bruno's datebook has the earlier layout: the installed 4.1.4 loader
+                      // refuses it and the earlier one reads it.
+                      UserCase{"SecondUserWithEarlierLayout", 1002, 1002, true},
+                      UserCase{"ThirdUser", 1003, 1003, true},
                       UserCase{"UnknownIdIsKept", 4, 4, false}),
     [](const ::testing::TestParamInfo<UserCase>& tpi) { return tpi.param.szName; });
 

@@ -155,18 +155,39 @@ TEST_F(PalmStoreTest, LoadsTheUsersDatebookOfTheInstalledKind) {
   EXPECT_EQ(store.GetRecordSet()->GetAt(3)->nExtraSize, sizeof(PalmRecordRef));
 }
 
-TEST_F(PalmStoreTest, EarlierInstallationLoadsTheEarlierLayout) {
-  const PeImageOptions version = PeVersion(4, 1, 0, 0);
-  InstallPalmDesktop(&version);
+struct EarlierUserCase {
+  const char* szName;
+  PeImageOptions version;
+  bool bFallbackLogged;
+};
+
+class EarlierLayoutUser : public PalmStoreTest,
+                          public ::testing::WithParamInterface<EarlierUserCase> {};
+
+TEST_P(EarlierLayoutUser, LoadsByUserAndSavesInItsOwnLayout) {
+  InstallPalmDesktop(&GetParam().version);
   Datebook41 book;
   book.records.push_back(Record41().Build());
   AddUserDatebook(book.Build());
+  dbtest::LogCapture log;
   PmDateInfo store;
   ASSERT_TRUE(store.LoadByUser(FirstUserId()));
   EXPECT_EQ(store.GetLoadedKind(), 1);
   ASSERT_EQ(store.GetRecordSet()->GetCount(), 1);
   EXPECT_STREQ(store.GetRecordSet()->GetAt(0)->szDescription, "Lunch");
+  EXPECT_EQ(log.Contains("Unable to load this file with Palm Desktop 4.1.4 file loader, try "
+                         "earlier loader version."),
+            GetParam().bFallbackLogged);
+  // Written back in the layout it was read in, so the earlier loader still reads it.
+  ASSERT_TRUE(store.Save());
+  EXPECT_TRUE(PmDateUtil(m_Palm.File("SmithJ/datebook/datebook.dat").c_str()).IsLoaded());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EarlierLayoutUser,
+    ::testing::Values(EarlierUserCase{"EarlierInstallation", PeVersion(4, 1, 0, 0), false},
+                      EarlierUserCase{"Installation414FallsBack", PeVersion(4, 1, 4, 0), true}),
+    [](const ::testing::TestParamInfo<EarlierUserCase>& row) { return row.param.szName; });
 
 TEST_F(PalmStoreTest, LoadByUserWithoutTheDatabaseStoreFails) {
   InstallPalmDesktop(nullptr);

@@ -1,0 +1,81 @@
+// What every window of the program shares: the one door through which message boxes, modal
+// dialogs and the shell's "open" pass, the help and home page addresses, the application
+// object and what happens to an exception that escapes the message loop.
+//
+// No window calls QMessageBox, QDialog::exec or ShellOpen itself: it calls AppMessageBox,
+// AppExecModal or AppShellOpen, and tests install TAppUiHooks to answer them (and to see
+// what would have been shown) without a person at the screen.
+//
+// Texts handed in as char* are ANSI (Windows-1252), as everything below the windows keeps
+// them; they become Qt strings here.
+#pragma once
+
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+// The help page and the home page the Help commands open. Placeholders under a domain
+// reserved for examples until the product has a site of its own.
+#define APP_HELP_URL "https://daybridge.example.com/help/"
+#define APP_HOME_URL "https://daybridge.example.com/"
+
+#define APP_ERROR_CAPTION "Error"
+
+// A message box as it would appear.
+struct TAppMessage {
+  QWidget* pOwner;  // null for a box without owner window
+  QString strText;
+  QString strCaption;
+  QMessageBox::Icon nIcon;
+  QMessageBox::StandardButtons nButtons;
+};
+
+// What tests put in place of the screen. An empty member leaves that door to the real thing.
+struct TAppUiHooks {
+  // Returns the button pressed (a QMessageBox::StandardButton).
+  std::function<int(const TAppMessage& msg)> messageBox;
+  // Called with the dialog fully built and not yet shown; may drive its controls and returns
+  // what exec() would (QDialog::Accepted or QDialog::Rejected). The dialog's done() is not
+  // called for the caller: what accept() or reject() do is up to the hook.
+  std::function<int(QDialog* pDialog)> execModal;
+  // Returns whether the shell took the address.
+  std::function<bool(const char* szTarget)> shellOpen;
+};
+
+// Installs the hooks and returns those they replace.
+TAppUiHooks AppSetUiHooks(TAppUiHooks hooks);
+
+// A modal message box; returns the button pressed.
+int AppMessageBox(QWidget* pOwner, const char* szText, const char* szCaption,
+                  QMessageBox::Icon nIcon, QMessageBox::StandardButtons nButtons = QMessageBox::Ok);
+// An error the user must see: caption "Error", the error icon, OK.
+void AppShowError(QWidget* pOwner, const char* szText);
+// Runs a dialog modally; returns its result (QDialog::Accepted for OK).
+int AppExecModal(QDialog* pDialog);
+// Opens an address or file with the desktop's handler.
+bool AppShellOpen(const char* szTarget);
+
+// The program's main window while it exists (it registers itself), the owner of the error
+// report after an escaped exception.
+void AppSetMainWindow(QWidget* pMain);
+QWidget* AppMainWindow();
+
+// The error report dialog, shown modally over the main window after an escaped exception.
+// Until that dialog exists this only logs.
+void ShowErrorReport(QWidget* pOwner);
+
+// An exception escaped start-up or the message loop: the error report (when the main window
+// exists), then the exception's message in the application's standard error box. The caller
+// then ends the program. szMessage is empty for an exception of unknown type.
+void AppHandleException(const char* szMessage);
+
+// The application object: turns an exception thrown by any event handler into
+// AppHandleException and the end of the message loop with exit code 1, where Qt itself
+// would carry on in an undefined state.
+class TAppShell : public QApplication {
+ public:
+  TAppShell(int& argc, char** argv);
+  bool notify(QObject* pReceiver, QEvent* pEvent) override;
+};

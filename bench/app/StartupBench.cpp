@@ -1,0 +1,161 @@
+// Start-up of the program to its first painted main window on a calendar of 6,000 Palm
+// records (a 4.1.4 datebook, every tenth repeating weekly) and 6,000 Outlook events (every
+// fifth repeating), half of which are the same appointments as Palm's: the window's creation,
+// calendar initialization (both loads and matching), the history, the month calendar's
+// day marks and both day books. Shut-down is not timed. Offscreen; local time is Paris,
+// "now" fixed in the middle of the two years the appointments cover.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QEvent>
+#include <QTest>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "app/Main.h"
+#include "common/misc/CxDebugUtil.h"
+#include "common/palm/PalmDateEx.h"
+#include "platform/win/WinString.h"
+#include "platform/win/WinTime.h"
+#include "support/demo/DemoEnvironment.h"
+#include "support/ui/UiRecorder.h"
+#include "views/CxDateBook.h"
+#include "views/CxWinCtrlWindow.h"
+
+namespace {
+
+constexpr int kRecords = 6000;
+constexpr int kPalmRepeatEvery = 10;
+constexpr int kOutlookRepeatEvery = 5;
+// 2025-12-09 00:00 UTC; appointments every 3 hours from here cover two years.
+constexpr long long kFirstStart = 1765238400;
+constexpr long long kStep = 3 * 3600;
+
+void WritePalmDatebook(const std::string& sPath) {
+  PmDateExUtil db;
+  auto pRec = std::make_unique<PmDateExRecord>();
+  for (int i = 0; i < kRecords; ++i) {
+    std::memset(pRec.get(), 0, sizeof(*pRec));
+    pRec->nRecordId = 100000 + static_cast<DWORD>(i);
+    pRec->nSequence = 4096 + static_cast<DWORD>(i);
+    pRec->nFieldBase = 27 * static_cast<DWORD>(i);
+    pRec->nStartTime = static_cast<DWORD>(kFirstStart + i * kStep);
+    pRec->nEndTime = pRec->nStartTime + 3600;
+    std::snprintf(pRec->szSummary, sizeof(pRec->szSummary), "Meeting with client %d", i);
+    CxCopyText(pRec->szLocation, "Conference room B");
+    if (i % kPalmRepeatEvery == 0) {
+      pRec->repeat.nBrand = PM_REPEAT_WEEKLY;
+      pRec->repeat.nInterval = 1;
+      pRec->repeat.nEndDate = PM_NO_END_DATE;
+      pRec->repeat.nDayIndex = 1;
+      pRec->repeat.bDaysMask = 0x0A;
+    }
+    if (!db.GetDataMgr()->Add(pRec.get())) std::abort();
+  }
+  if (!db.SaveAs(sPath.c_str())) std::abort();
+}
+
+// Even events are Palm's appointments at the same moment (the same or changed), odd ones
+// Outlook's own.
+void WriteOutlookCalendar(const std::string& sPath) {
+  std::string sText = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//DayBridge bench//EN\r\n";
+  char szEvent[768];
+  for (int i = 0; i < kRecords; ++i) {
+    const std::time_t nStart = static_cast<std::time_t>(kFirstStart + i * kStep);
+    const std::time_t nEnd = nStart + 3600;
+    std::tm tmStart = {};
+    std::tm tmEnd = {};
+    gmtime_r(&nStart, &tmStart);
+    gmtime_r(&nEnd, &tmEnd);
+    char szStart[32];
+    char szEnd[32];
+    std::strftime(szStart, sizeof(szStart), "%Y%m%dT%H%M%SZ", &tmStart);
+    std::strftime(szEnd, sizeof(szEnd), "%Y%m%dT%H%M%SZ", &tmEnd);
+    const bool bShared = i % 2 == 0;
+    std::snprintf(szEvent, sizeof(szEvent),
+                  "BEGIN:VEVENT\r\nUID:bench-%d@example.com\r\nDTSTAMP:20251201T120000Z\r\n"
+                  "DTSTART:%s\r\nDTEND:%s\r\nSUMMARY:%s %d\r\nLOCATION:%s\r\n%s"
+                  "END:VEVENT\r\n",
+                  i, szStart, szEnd, bShared ? "Meeting with client" : "Outlook appointment", i,
+                  i % 4 == 0 ? "Conference room B" : "Room 7",
+                  i % kOutlookRepeatEvery == 1 ? "RRULE:FREQ=WEEKLY;BYDAY=MO,WE\r\n" : "");
+    sText += szEvent;
+  }
+  sText += "END:VCALENDAR\r\n";
+  std::ofstream(sPath, std::ios::binary) << sText;
+}
+
+struct BenchSetup {
+  std::unique_ptr<DemoEnvironment> pDemo;
+  std::unique_ptr<QApplication> pApp;
+  std::unique_ptr<UiRecorder> pUi;
+
+  BenchSetup() {
+    setenv("TZ", "Europe/Paris", 1);
+    tzset();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int s_nArgc = 1;
+    static char s_szArg0[] = "bench_app";
+    static char* s_argv[] = {s_szArg0, nullptr};
+    pApp = std::make_unique<QApplication>(s_nArgc, s_argv);
+    pUi = std::make_unique<UiRecorder>();
+    pDemo = std::make_unique<DemoEnvironment>("bench-startup");
+    if (!pDemo->IsReady()) std::abort();
+    WritePalmDatebook(pDemo->Path("palm/Alice/datebook/datebook.dat"));
+    WriteOutlookCalendar(pDemo->Path("outlook/Calendar.ics"));
+    SYSTEMTIME stNow = {};
+    stNow.wYear = 2026;
+    stNow.wMonth = 12;
+    stNow.wDay = 9;
+    stNow.wHour = 10;
+    CxSetFixedLocalTime(&stNow);
+  }
+};
+
+BenchSetup& Setup() {
+  static BenchSetup s_setup;
+  return s_setup;
+}
+
+// Notes the first paint of a widget.
+class PaintWatch : public QObject {
+ public:
+  bool bPainted = false;
+  bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+    if (pEvent->type() == QEvent::Paint) bPainted = true;
+    return QObject::eventFilter(pWatched, pEvent);
+  }
+};
+
+void BM_StartupToFirstPaint(benchmark::State& state) {
+  Setup();
+  int nPalm = 0;
+  int nOutlook = 0;
+  for (auto _ : state) {
+    auto pMain = std::make_unique<TfmMain>();
+    pMain->RunStartup();
+    PaintWatch watch;
+    // The day books are painted last of the window's parts.
+    pMain->GetPalmBook()->GetWindow()->GetClient()->installEventFilter(&watch);
+    pMain->show();
+    while (!watch.bPainted) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    state.PauseTiming();
+    nPalm = pMain->GetCalendar().GetPalmSet()->GetCount();
+    nOutlook = pMain->GetCalendar().GetOutlookSet()->GetCount();
+    pMain.reset();
+    state.ResumeTiming();
+  }
+  if (nPalm != kRecords || nOutlook != kRecords) {
+    state.SkipWithError("the calendars did not load whole");
+  }
+  state.counters["palm"] = nPalm;
+  state.counters["outlook"] = nOutlook;
+}
+BENCHMARK(BM_StartupToFirstPaint)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+}  // namespace
