@@ -132,12 +132,14 @@ OlDateUtil::~OlDateUtil() {
 }
 
 bool OlDateUtil::Load() {
-  m_Failure.Clear();
   OlBaseUtil::Load();
   if (!m_pFolder) {
-    m_Failure.Set(CX_FAIL_OTHER, "Outlook or its calendar could not be opened (see the log)");
+    if (!m_Failure.IsSet()) {
+      m_Failure.Set(CX_FAIL_OTHER, "Outlook or its calendar could not be opened (see the log)");
+    }
     return false;
   }
+  m_Failure.Clear();
   return LoadFolder(m_pFolder.get());
 }
 
@@ -167,6 +169,9 @@ bool OlDateUtil::Connect() {
                            : nullptr;
   if (pFolder == nullptr) {
     Log(0, "Failed to call \"GetDefaultFolder\" method. hr=0x%x", static_cast<unsigned>(hr));
+    if (m_pNameSpace != nullptr && !m_pNameSpace->GetLastErrorText().empty()) {
+      m_Failure.Set(CX_FAIL_OTHER, "%s", m_pNameSpace->GetLastErrorText().c_str());
+    }
     Disconnect();
     return false;
   }

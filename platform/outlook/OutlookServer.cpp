@@ -92,7 +92,7 @@ std::map<std::string, std::weak_ptr<OlStore>>& OpenStores() {
   return stores;
 }
 
-HRESULT OpenStore(std::shared_ptr<OlStore>* ppStore) {
+HRESULT OpenStore(std::shared_ptr<OlStore>* ppStore, std::string* pstrError) {
   const std::string strPath = OutlookCalendarPath();
   std::weak_ptr<OlStore>& cached = OpenStores()[strPath];
   if (auto pStore = cached.lock()) {
@@ -100,7 +100,7 @@ HRESULT OpenStore(std::shared_ptr<OlStore>* ppStore) {
     return S_OK;
   }
   HRESULT hr = S_OK;
-  std::string strError;
+  std::string& strError = *pstrError;
   auto pStore = std::make_shared<OlStore>();
   pStore->pFile = OlIcsFile::Open(strPath, &hr, &strError);
   if (!pStore->pFile) {
@@ -644,8 +644,13 @@ class OlNameSpaceObject : public CxDispatchBase {
     // Only the calendar exists in this store.
     if (arg.lVal != OL_FOLDER_CALENDAR) return E_INVALIDARG;
     std::shared_ptr<OlStore> pStore;
-    hr = OpenStore(&pStore);
-    if (FAILED(hr)) return hr;
+    std::string strError;
+    hr = OpenStore(&pStore, &strError);
+    if (FAILED(hr)) {
+      RaiseError("the Outlook calendar file could not be read (" + strError +
+                 "): " + OutlookCalendarPath());
+      return hr;
+    }
     SetDispatch(pResult, new OlFolderObject(pStore));
     return S_OK;
   }

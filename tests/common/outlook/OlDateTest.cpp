@@ -567,6 +567,17 @@ TEST_F(OlDateTest, FailedSaveIsReportedAsAFailedAdd) {
       << pStore->GetLastFailure().szText;
 }
 
+TEST_F(OlDateTest, UnreadableCalendarFileSaysWhy) {
+  WriteFile(m_path, "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\n");
+  TestStore::SetVersionClass(4);
+  TestStore store;
+  EXPECT_FALSE(store.Load());
+  EXPECT_NE(std::string(store.GetLastFailure().szText)
+                .find("the Outlook calendar file could not be read ("),
+            std::string::npos)
+      << store.GetLastFailure().szText;
+}
+
 // An independent reader (Debian's python3-icalendar) must see what DayBridge wrote, and what
 // it did not model must survive an update.
 class IndependentReaderTest : public OlDateTest {
