@@ -250,20 +250,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LoadFailureCase{"NoSuchFile", "datebook.dat", nullptr, CX_FAIL_NOT_FOUND, "no such file"},
         LoadFailureCase{"NeitherLayout", "datebook.dat",
-                        [] {
-                          return dbtest::Bytes{1, 2, 3, 4, 5, 6, 7, 8};
-                        },
-                        CX_FAIL_NOT_CALENDAR,
+                        [] { return dbtest::Bytes{1, 2, 3, 4, 5, 6, 7, 8}; }, CX_FAIL_NOT_CALENDAR,
                         "not a Palm Desktop datebook (version 0x04030201 is not 0x44420100)"},
         // A 4.1.4 datebook cut short is reported as such, not as the earlier layout's refusal.
-        LoadFailureCase{"Damaged414", "datebook.dat",
-                        [] {
-                          dbtest::Bytes b = TenRecordDatebook().Build();
-                          b.resize(b.size() - 100);
-                          return b;
-                        },
-                        CX_FAIL_DAMAGED,
-                        "damaged Palm Desktop datebook (record 10 of 10 does not read, at byte 2540)"}),
+        LoadFailureCase{
+            "Damaged414", "datebook.dat",
+            [] {
+              dbtest::Bytes b = TenRecordDatebook().Build();
+              b.resize(b.size() - 100);
+              return b;
+            },
+            CX_FAIL_DAMAGED,
+            "damaged Palm Desktop datebook (record 10 of 10 does not read, at byte 2540)"}),
     [](const ::testing::TestParamInfo<LoadFailureCase>& row) { return row.param.szName; });
 
 TEST_F(PalmStoreTest, CheckFileKind) {
