@@ -2,10 +2,21 @@
 // escaped exceptions.
 #include "app/Apputil.h"
 
+#include <QFile>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 #include <utility>
 
+#include "app/Dump.h"
 #include "app/core/AppSettings.h"
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/WinUtil.h"
@@ -65,7 +76,127 @@ QWidget* AppMainWindow() {
 }
 
 void ShowErrorReport(QWidget* pOwner) {
-  Log(2, "The error report would be offered over the main window here.");
+  TfmDump dlg(pOwner);
+  AppExecModal(&dlg);
+}
+
+QString AppPathText(const char* szPath) {
+  return QFile::decodeName(szPath != nullptr ? szPath : "");
+}
+
+QByteArray AppPathBytes(const QString& strPath) {
+  return QFile::encodeName(strPath);
+}
+
+// Two calendar leaves over a bridge: an arch carrying a deck on three hangers.
+QPixmap AppProductLogo(int nSize) {
+  QPixmap pixmap(nSize, nSize);
+  pixmap.fill(Qt::transparent);
+  QPainter dc(&pixmap);
+  dc.setRenderHint(QPainter::Antialiasing);
+  dc.scale(nSize / 64.0, nSize / 64.0);
+  dc.setPen(Qt::NoPen);
+  dc.setBrush(QColor(0x1f, 0x5f, 0xa8));
+  dc.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+  for (int nLeaf = 0; nLeaf < 2; ++nLeaf) {
+    const qreal x = nLeaf == 0 ? 11 : 35;
+    dc.setBrush(Qt::white);
+    dc.drawRoundedRect(QRectF(x, 9, 18, 19), 3, 3);
+    dc.setBrush(nLeaf == 0 ? QColor(0x4c, 0xaf, 0x50) : QColor(0xf5, 0x9e, 0x0b));
+    dc.drawRect(QRectF(x, 9, 18, 5));
+  }
+  QPainterPath arch;
+  arch.moveTo(10, 52);
+  arch.quadTo(32, 24, 54, 52);
+  dc.setBrush(Qt::NoBrush);
+  dc.setPen(QPen(Qt::white, 3.5, Qt::SolidLine, Qt::RoundCap));
+  dc.drawPath(arch);
+  dc.drawLine(QPointF(7, 45), QPointF(57, 45));
+  dc.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::FlatCap));
+  // From the deck up to where the arch passes above it.
+  const QPointF hangers[] = {{21, 41.5}, {32, 38}, {43, 41.5}};
+  for (const QPointF& top : hangers) dc.drawLine(QPointF(top.x(), 45), top);
+  return pixmap;
+}
+
+QPixmap AppProductText() {
+  QFont name;
+  name.setPixelSize(20);
+  name.setBold(true);
+  QFont line;
+  line.setPixelSize(12);
+  const QString strName = QStringLiteral("DayBridge");
+  const QString strLine = QStringLiteral("for Outlook and Palm Desktop");
+  const int nWidth = std::max(QFontMetrics(name).horizontalAdvance(strName),
+                              QFontMetrics(line).horizontalAdvance(strLine)) +
+                     4;
+  QPixmap pixmap(nWidth, 44);
+  pixmap.fill(Qt::transparent);
+  QPainter dc(&pixmap);
+  dc.setRenderHint(QPainter::TextAntialiasing);
+  dc.setPen(Qt::white);
+  dc.setFont(name);
+  dc.drawText(QRect(0, 0, nWidth, 26), Qt::AlignLeft | Qt::AlignVCenter, strName);
+  dc.setPen(QColor(0xd6, 0xe6, 0xfa));
+  dc.setFont(line);
+  dc.drawText(QRect(1, 26, nWidth, 18), Qt::AlignLeft | Qt::AlignVCenter, strLine);
+  return pixmap;
+}
+
+TClickLabel::TClickLabel(QWidget* pParent, std::function<void()> onClick)
+    : QLabel(pParent), m_OnClick(std::move(onClick)) {
+  setCursor(Qt::PointingHandCursor);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void TClickLabel::mouseReleaseEvent(QMouseEvent* pEvent) {
+  if (pEvent->button() == Qt::LeftButton && rect().contains(pEvent->position().toPoint()) &&
+      m_OnClick) {
+    m_OnClick();
+    return;
+  }
+  QLabel::mouseReleaseEvent(pEvent);
+}
+
+void TClickLabel::keyPressEvent(QKeyEvent* pEvent) {
+  const int nKey = pEvent->key();
+  if ((nKey == Qt::Key_Space || nKey == Qt::Key_Return || nKey == Qt::Key_Enter) && m_OnClick) {
+    m_OnClick();
+    return;
+  }
+  QLabel::keyPressEvent(pEvent);
+}
+
+QWidget* AppMakeBanner(QWidget* pParent, bool bOpensHomePage) {
+  auto* pBanner = new QWidget(pParent);
+  pBanner->setObjectName(QStringLiteral("pnlBanner"));
+  pBanner->setFixedHeight(60);
+  pBanner->setAttribute(Qt::WA_StyledBackground);
+  pBanner->setStyleSheet(QStringLiteral(
+      "#pnlBanner { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #3b7dd8,"
+      " stop:0.5 #1f5fa8, stop:1 #184c88); }"));
+  auto* pRow = new QHBoxLayout(pBanner);
+  pRow->setContentsMargins(12, 8, 12, 8);
+  pRow->setSpacing(10);
+  std::function<void()> onClick;
+  if (bOpensHomePage) onClick = [] { AppShellOpen(APP_HOME_URL); };
+  QLabel* pLogo = bOpensHomePage ? new TClickLabel(pBanner, onClick) : new QLabel(pBanner);
+  pLogo->setObjectName(QStringLiteral("imgLogo"));
+  pLogo->setPixmap(AppProductLogo(44));
+  QLabel* pText = bOpensHomePage ? new TClickLabel(pBanner, onClick) : new QLabel(pBanner);
+  pText->setObjectName(QStringLiteral("imgText"));
+  pText->setPixmap(AppProductText());
+  if (bOpensHomePage) {
+    // The images open the page but are no stops of the keyboard's way through the dialog.
+    pLogo->setFocusPolicy(Qt::NoFocus);
+    pText->setFocusPolicy(Qt::NoFocus);
+    pLogo->setToolTip(QStringLiteral(APP_HOME_URL));
+    pText->setToolTip(QStringLiteral(APP_HOME_URL));
+  }
+  pRow->addWidget(pLogo);
+  pRow->addWidget(pText);
+  pRow->addStretch(1);
+  return pBanner;
 }
 
 void AppHandleException(const char* szMessage) {
@@ -73,6 +204,44 @@ void AppHandleException(const char* szMessage) {
   Log(0, "Unhandled exception: %s", szText);
   if (QWidget* pMain = AppMainWindow()) ShowErrorReport(pMain);
   AppMessageBox(nullptr, szText, APP_TITLE, QMessageBox::Critical);
+}
+
+TDialogLayout AppBeginDialog(QDialog* pDialog, const char* szName, const char* szCaption,
+                             TDialogBanner banner) {
+  pDialog->setObjectName(QString::fromLatin1(szName));
+  pDialog->setWindowTitle(QString::fromLatin1(szCaption));
+  pDialog->setModal(true);
+  auto* pColumn = new QVBoxLayout(pDialog);
+  TDialogLayout layout = {new QVBoxLayout, new QHBoxLayout};
+  if (banner != TDialogBanner::None) {
+    // The banner runs to the dialog's edges; the rest keeps the usual margins.
+    pColumn->setContentsMargins(0, 0, 0, 12);
+    pColumn->addWidget(AppMakeBanner(pDialog, banner == TDialogBanner::HomeLink));
+    layout.pBody->setContentsMargins(12, 6, 12, 0);
+    layout.pButtons->setContentsMargins(12, 6, 12, 0);
+  }
+  pColumn->addLayout(layout.pBody);
+  pColumn->addLayout(layout.pButtons);
+  return layout;
+}
+
+QPushButton* AppAddButton(QBoxLayout* pRow, QWidget* pParent, const char* szName,
+                          const char* szCaption) {
+  auto* pButton = new QPushButton(QString::fromLatin1(szCaption), pParent);
+  pButton->setObjectName(QString::fromLatin1(szName));
+  pRow->addWidget(pButton);
+  return pButton;
+}
+
+void AppAddOkCancel(TDialogLayout& layout, QDialog* pDialog, const char* szOk,
+                    const char* szCancel) {
+  layout.pButtons->addStretch(1);
+  QPushButton* pOk = AppAddButton(layout.pButtons, pDialog, "btnOK", szOk);
+  pOk->setDefault(true);
+  QObject::connect(pOk, &QPushButton::clicked, pDialog, &QDialog::accept);
+  if (szCancel == nullptr) return;
+  QPushButton* pCancel = AppAddButton(layout.pButtons, pDialog, "btnCancel", szCancel);
+  QObject::connect(pCancel, &QPushButton::clicked, pDialog, &QDialog::reject);
 }
 
 TAppShell::TAppShell(int& argc, char** argv) : QApplication(argc, argv) {

@@ -11,15 +11,20 @@
 #pragma once
 
 #include <QApplication>
+#include <QByteArray>
 #include <QDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QString>
 #include <functional>
 
-// The help page and the home page the Help commands open. Placeholders under a domain
-// reserved for examples until the product has a site of its own.
+// The help page and the home page the Help commands and the logo images open, and the
+// address the error report is mailed to. Placeholders under a domain reserved for examples
+// until the product has a site and a mailbox of its own.
 #define APP_HELP_URL "https://daybridge.example.com/help/"
 #define APP_HOME_URL "https://daybridge.example.com/"
+#define APP_SUPPORT_MAIL "support@daybridge.example.com"
 
 #define APP_ERROR_CAPTION "Error"
 
@@ -63,13 +68,69 @@ void AppSetMainWindow(QWidget* pMain);
 QWidget* AppMainWindow();
 
 // The error report dialog, shown modally over the main window after an escaped exception.
-// Until that dialog exists this only logs.
 void ShowErrorReport(QWidget* pOwner);
 
 // An exception escaped start-up or the message loop: the error report (when the main window
 // exists), then the exception's message in the application's standard error box. The caller
 // then ends the program. szMessage is empty for an exception of unknown type.
 void AppHandleException(const char* szMessage);
+
+// File names are bytes as the file system takes them (UTF-8 here), not ANSI text: they are
+// shown and taken back with the file system's own encoding so that a chosen file is found
+// again by the same bytes.
+QString AppPathText(const char* szPath);
+QByteArray AppPathBytes(const QString& strPath);
+
+// The product's mark (the window icon and the imgLogo of the dialogs) and its name set as a
+// picture (imgText), drawn here so the program needs no image files.
+QPixmap AppProductLogo(int nSize);
+QPixmap AppProductText();
+
+// A label that acts when clicked or, with the focus, on Space or Enter, with the hand cursor:
+// the logo images that open the home page, the support address, the colour swatches.
+class TClickLabel : public QLabel {
+ public:
+  TClickLabel(QWidget* pParent, std::function<void()> onClick);
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* pEvent) override;
+  void keyPressEvent(QKeyEvent* pEvent) override;
+
+ private:
+  std::function<void()> m_OnClick;
+};
+
+// The band across the top of a dialog with imgLogo and imgText; with bOpensHomePage both
+// images open the home page.
+QWidget* AppMakeBanner(QWidget* pParent, bool bOpensHomePage);
+
+class QBoxLayout;
+class QHBoxLayout;
+class QPushButton;
+class QVBoxLayout;
+
+// How a dialog starts: without the banner, with it, or with a banner whose images open the
+// home page.
+enum class TDialogBanner { None, Plain, HomeLink };
+
+struct TDialogLayout {
+  QVBoxLayout* pBody;     // the dialog's controls, top to bottom
+  QHBoxLayout* pButtons;  // the row of buttons under them
+};
+
+// Names the dialog, gives it its caption, makes it modal and lays out banner, body and button
+// row.
+TDialogLayout AppBeginDialog(QDialog* pDialog, const char* szName, const char* szCaption,
+                             TDialogBanner banner);
+
+// A named push button added to the row.
+QPushButton* AppAddButton(QBoxLayout* pRow, QWidget* pParent, const char* szName,
+                          const char* szCaption);
+// "OK" (btnOK) and "Cancel" (btnCancel, left out for a null caption), with their captions as
+// given, at the right of the row and wired to the dialog's accept and reject; OK is the
+// default button.
+void AppAddOkCancel(TDialogLayout& layout, QDialog* pDialog, const char* szOk,
+                    const char* szCancel);
 
 // The application object: turns an exception thrown by any event handler into
 // AppHandleException and the end of the message loop with exit code 1, where Qt itself

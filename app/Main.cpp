@@ -15,9 +15,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -29,7 +26,11 @@
 #include <cstdio>
 #include <utility>
 
+#include "app/About.h"
 #include "app/Apputil.h"
+#include "app/Debugger.h"
+#include "app/Option.h"
+#include "app/Wizard.h"
 #include "app/core/AppSettings.h"
 #include "app/core/PalmUsers.h"
 #include "app/core/SyncHistory.h"
@@ -114,33 +115,6 @@ QString Text(const char* szText) {
   return QString::fromUtf8(szText);
 }
 
-// The product's mark: two calendar leaves joined by an arch, drawn rather than loaded so the
-// program needs no image plug-in.
-QPixmap ProductLogo(int nSize) {
-  QPixmap pixmap(nSize, nSize);
-  pixmap.fill(Qt::transparent);
-  QPainter dc(&pixmap);
-  dc.setRenderHint(QPainter::Antialiasing);
-  dc.scale(nSize / 64.0, nSize / 64.0);
-  dc.setPen(Qt::NoPen);
-  dc.setBrush(QColor(0x1f, 0x5f, 0xa8));
-  dc.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
-  for (int nLeaf = 0; nLeaf < 2; ++nLeaf) {
-    const qreal x = nLeaf == 0 ? 9 : 35;
-    dc.setBrush(Qt::white);
-    dc.drawRoundedRect(QRectF(x, 14, 20, 22), 3, 3);
-    dc.setBrush(nLeaf == 0 ? QColor(0x4c, 0xaf, 0x50) : QColor(0xf5, 0x9e, 0x0b));
-    dc.drawRect(QRectF(x, 14, 20, 6));
-  }
-  QPainterPath arch;
-  arch.moveTo(10, 50);
-  arch.quadTo(32, 30, 54, 50);
-  dc.setBrush(Qt::NoBrush);
-  dc.setPen(QPen(Qt::white, 4, Qt::SolidLine, Qt::RoundCap));
-  dc.drawPath(arch);
-  return pixmap;
-}
-
 QPushButton* MakeButton(QWidget* pParent, const char* szName, const char* szCaption) {
   auto* pButton = new QPushButton(Text(szCaption), pParent);
   pButton->setObjectName(Text(szName));
@@ -170,7 +144,7 @@ QString TimeText(DATE dtTime) {
 TfmMain::TfmMain(QWidget* pParent) : QMainWindow(pParent) {
   setObjectName(QStringLiteral("fmMain"));
   setWindowTitle(Text(APP_TITLE));
-  setWindowIcon(QIcon(ProductLogo(64)));
+  setWindowIcon(QIcon(AppProductLogo(64)));
   AppSetMainWindow(this);
   CreateHeader();
   CreateMenus();
@@ -245,7 +219,7 @@ void TfmMain::CreateHeader() {
       "#lblProductLine { color: #d6e6fa; font-size: 12px; }"));
   auto* pLogo = new QLabel(m_pHeader);
   pLogo->setObjectName(QStringLiteral("imgLogo"));
-  pLogo->setPixmap(ProductLogo(44));
+  pLogo->setPixmap(AppProductLogo(44));
   pLogo->setGeometry(12, (kHeaderHeight - 44) / 2, 44, 44);
   auto* pProduct = new QLabel(QStringLiteral("DayBridge"), m_pHeader);
   pProduct->setObjectName(QStringLiteral("lblProduct"));
@@ -731,8 +705,7 @@ bool TfmMain::SaveSnapshots(const QString& strFolder) {
 }
 
 // ---- Other windows ----------------------------------------------------------------------
-// Each of these opens a window that is built separately; until it exists, the member says so
-// in the status bar and reports "not confirmed", so its callers' follow-up does not run.
+// Each dialog is made anew, run modally and gone when its member returns.
 
 bool TfmMain::RunSyncWizard() {
   statusBar()->showMessage(QStringLiteral("The synchronization wizard is not available yet."));
@@ -740,20 +713,24 @@ bool TfmMain::RunSyncWizard() {
 }
 
 bool TfmMain::OpenOptions() {
-  statusBar()->showMessage(QStringLiteral("The options dialog is not available yet."));
-  return false;
+  TfmOption dlg(this);
+  dlg.Load(AppSettings);
+  return AppExecModal(&dlg) == QDialog::Accepted;
 }
 
 void TfmMain::OpenLogOptions() {
-  statusBar()->showMessage(QStringLiteral("The debug log options are not available yet."));
+  TfmDebug dlg(this);
+  AppExecModal(&dlg);
 }
 
 void TfmMain::OpenAbout() {
-  statusBar()->showMessage(QStringLiteral("The about dialog is not available yet."));
+  TfmAbout dlg(this);
+  AppExecModal(&dlg);
 }
 
 void TfmMain::OpenFirstRunWizard() {
-  Log(2, "The first-run wizard is not available yet.");
+  TfmWizard dlg(this, GetPalmUsers());
+  AppExecModal(&dlg);
 }
 
 void TfmMain::OpenHelp() {

@@ -410,7 +410,8 @@ int main(int argc, char** argv) {
                 RegValue(palm.string() + "/") + "\r\n\r\n" +
                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"
                 "OUTLOOK.EXE]\r\n@=" +
-                RegValue((office / "OUTLOOK.EXE").string()) + "\r\n");
+                RegValue((office / "OUTLOOK.EXE").string()) +
+                "\r\n\"Path\"=" + RegValue(office.string() + "/") + "\r\n");
   const fs::path calendar = outlook / "Calendar.ics";
   std::string sEnv = "DAYBRIDGE_COMMON_APPDATA=" + appdata.string() + "\n" +
                      "DAYBRIDGE_REGISTRY=" + registry.string() + "\n" +

@@ -57,14 +57,20 @@ bool LoadPalmUsers() {
 }
 
 int ChoosePalmUser(TAppSettings& settings, CxList& users) {
-  PalmUser* pFirst = static_cast<PalmUser*>(users.GetFirst());
+  const auto* pFirst = static_cast<const PalmUser*>(users.GetFirst());
+  if (pFirst != nullptr && settings.PDUserID == 0) {
+    settings.PDUserID = static_cast<INT>(pFirst->nUserId);
+  }
+  return FindPalmUserIndex(settings.PDUserID, users);
+}
+
+int FindPalmUserIndex(INT nUserId, CxList& users) {
+  const auto* pFirst = static_cast<const PalmUser*>(users.GetFirst());
   if (pFirst == nullptr) return -1;
-  if (settings.PDUserID == 0) settings.PDUserID = static_cast<INT>(pFirst->nUserId);
+  if (nUserId == 0) nUserId = static_cast<INT>(pFirst->nUserId);
   int nIndex = 0;
   for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext(), ++nIndex) {
-    if (static_cast<INT>(static_cast<PalmUser*>(pItem)->nUserId) == settings.PDUserID) {
-      return nIndex;
-    }
+    if (static_cast<INT>(static_cast<PalmUser*>(pItem)->nUserId) == nUserId) return nIndex;
   }
   return 0;
 }

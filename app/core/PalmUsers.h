@@ -20,3 +20,8 @@ void FreePalmUsers();
 // 0 takes the first user's id; an id no user has keeps its value while the first user is
 // shown. Returns the entry's index, or -1 for an empty list.
 int ChoosePalmUser(TAppSettings& settings, CxList& users);
+
+// The same choice without changing the settings (the first-run wizard only shows it): the
+// entry whose id is nUserId, the first user's id standing in for 0; the first entry when no
+// id matches, -1 for an empty list.
+int FindPalmUserIndex(INT nUserId, CxList& users);

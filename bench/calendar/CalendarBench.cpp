@@ -1,6 +1,7 @@
-// Baselines of the calendar core's two costly paths: stepping a long recurrence up to a
-// day decades after its start (the month calendar asks this for every day it marks), and
-// matching two whole calendars against each other, which is quadratic by design.
+// The calendar core's two paths that grow with a calendar: the calendar tests of a long
+// recurrence asked about a day decades after its start (the month calendar asks this for
+// every day it marks, the day books for every record), and matching two whole calendars
+// against each other. Single steps of the recurrence are the unit both are built from.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -50,6 +51,48 @@ void BM_OccursOnDayWeeklySince1995(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OccursOnDayWeeklySince1995)->Unit(benchmark::kMicrosecond);
+
+void BM_OccursOnDayMonthlyLastFridaySince1995(benchmark::State& state) {
+  auto pDate = Repeating(REPEAT_MONTHLY_BY_DAY, DAYMASK_FRIDAY);
+  pDate->repeat.nInstance = 5;
+  const SYSTEMTIME stDay = At(2026, 6, 26);  // the last Friday of June
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(OccursOnDay(pDate.get(), &stDay));
+  }
+}
+BENCHMARK(BM_OccursOnDayMonthlyLastFridaySince1995)->Unit(benchmark::kMicrosecond);
+
+void BM_OccursOnDayMonthlyOn31stSince1995(benchmark::State& state) {
+  auto pDate = Repeating(REPEAT_MONTHLY_BY_DATE, 0);
+  pDate->repeat.nDayOfMonth = 31;
+  const SYSTEMTIME stDay = At(2026, 6, 30);  // cut to the month's last day
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(OccursOnDay(pDate.get(), &stDay));
+  }
+}
+BENCHMARK(BM_OccursOnDayMonthlyOn31stSince1995)->Unit(benchmark::kMicrosecond);
+
+void BM_OccursOnDayYearlySince1995(benchmark::State& state) {
+  auto pDate = Repeating(REPEAT_YEARLY_BY_DATE, 0);
+  const SYSTEMTIME stDay = At(2026, 1, 2);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(OccursOnDay(pDate.get(), &stDay));
+  }
+}
+BENCHMARK(BM_OccursOnDayYearlySince1995)->Unit(benchmark::kMicrosecond);
+
+// The far end of what the calendar tests may be asked: a daily record from the first
+// automation year asked about the last day.
+void BM_OccursOnDayDailyYear100ToYear9999(benchmark::State& state) {
+  auto pDate = Repeating(REPEAT_DAILY, 0);
+  pDate->stStart = At(100, 1, 1, 9);
+  pDate->stEnd = At(100, 1, 1, 10);
+  const SYSTEMTIME stDay = At(9999, 12, 31);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(OccursOnDay(pDate.get(), &stDay));
+  }
+}
+BENCHMARK(BM_OccursOnDayDailyYear100ToYear9999)->Unit(benchmark::kMicrosecond);
 
 void BM_NextOccurrenceDailyStep(benchmark::State& state) {
   auto pDate = Repeating(REPEAT_DAILY, 0);
@@ -107,6 +150,30 @@ BENCHMARK(BM_MarkAllHalfMatching)
     ->Arg(5000)
     ->Arg(20000)
     ->Unit(benchmark::kMillisecond)
-    ->Complexity(benchmark::oNSquared);
+    ->Complexity();
+
+// What a sync run does to the set it writes into: a search for every incoming record and an
+// append of each one not found, N of them into a set of N.
+void BM_FindAndAddRun(benchmark::State& state) {
+  const int nCount = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    CommDateMgr mine;
+    CommDateMgr theirs;
+    FillSets(&mine, &theirs, nCount);
+    state.ResumeTiming();
+    for (CommDate* pDate = mine.GetFirst(); pDate != nullptr; pDate = mine.GetNext()) {
+      if (theirs.FindMatch(pDate, nullptr, nullptr) == FIND_NONE) theirs.AddCopy(pDate);
+    }
+    benchmark::DoNotOptimize(theirs.GetCount());
+  }
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_FindAndAddRun)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(20000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 }  // namespace

@@ -2,6 +2,10 @@
 // file alone: a calendar of 20,000 events, every fifth one recurring (weekly, monthly by day,
 // monthly by date, yearly), most with a reminder. The ratio of the two rates is the cost of
 // the automation layer and the record conversion on top of the parse.
+//
+// BM_LoadOneLongLine opens a calendar whose one event carries a note of 1 to 64 MB written as
+// a single unfolded line (a pasted attachment): the time must grow with the line's length,
+// not with its square.
 #include <benchmark/benchmark.h>
 #include <libical/ical.h>
 
@@ -101,5 +105,35 @@ void BM_LibicalParseOnly(benchmark::State& state) {
       static_cast<double>(kEvents) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_LibicalParseOnly)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// One event whose note is one physical line of nBytes.
+std::string LongLineCalendar(size_t nBytes) {
+  std::string text =
+      "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//bench//EN\r\nBEGIN:VEVENT\r\n"
+      "UID:long@example.com\r\nDTSTAMP:20110301T120000Z\r\nDTSTART:20110307T080000Z\r\n"
+      "SUMMARY:Pasted\r\nDESCRIPTION:";
+  text.append(nBytes, 'a');
+  text += "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+  return text;
+}
+
+void BM_LoadOneLongLine(benchmark::State& state) {
+  Calendar();
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() /
+      ("db-bench-outlook-long-" + std::to_string(::getpid()) + ".ics");
+  std::ofstream(path, std::ios::binary)
+      << LongLineCalendar(static_cast<size_t>(state.range(0)) << 20);
+  setenv("DAYBRIDGE_OUTLOOK_CALENDAR", path.c_str(), 1);
+  for (auto _ : state) {
+    OlDateUtil store;
+    store.Load();
+    if (store.GetRecordSet()->GetCount() != 1) state.SkipWithError("record missing");
+  }
+  setenv("DAYBRIDGE_OUTLOOK_CALENDAR", Calendar().path.c_str(), 1);
+  std::filesystem::remove(path);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * (state.range(0) << 20));
+}
+BENCHMARK(BM_LoadOneLongLine)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,8 +1,12 @@
 // The record set with its matching, and the two calendar tests over recurrence stepping.
 #include "common/calendar/CommDateMgr.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <new>
+#include <unordered_map>
 
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/CxList.h"
@@ -14,11 +18,6 @@ namespace {
 const int kDefaultIdentityKeys[] = {FIELD_DESCRIPTION, FIELD_START_TIME, FIELD_END_TIME,
                                     FIELD_ALL_DAY_EVENT};
 const int kDefaultEqualityKeys[] = {FIELD_LOCATION};
-
-// Every step of a recurrence moves the cursor at least one day forward (a step that does
-// not is refused), so no search can take more steps than there are days in the range of
-// automation dates (years 100..9999). The limit only guards against that rule being broken.
-const long kMaxOccurrenceSteps = 3700000L;
 
 void FreeRecord(void* pData) {
   CommDate* pDate = static_cast<CommDate*>(pData);
@@ -66,44 +65,121 @@ void SetKeys(int* pKeys, int* pCount, const int* pIds, int nCount, const int* pD
   *pCount = nCount;
 }
 
-// The cursor the calendar tests step: the record's start date with a weekday computed from
-// it (the stored one is not trusted) at midnight, since only the date takes part.
-SYSTEMTIME FirstCursor(const CommDate* pDate) {
-  SYSTEMTIME stCursor = pDate->stStart;
-  stCursor.wHour = 0;
-  stCursor.wMinute = 0;
-  stCursor.wSecond = 0;
-  stCursor.wMilliseconds = 0;
-  FixDayOfWeek(&stCursor);
-  return stCursor;
+// The byte lstrcmpi takes each byte for: the lowest byte it compares equal to. Read off
+// lstrcmpi itself, so that texts it calls equal can never hash apart.
+const std::array<unsigned char, 256>& FoldTable() {
+  static const std::array<unsigned char, 256> table = [] {
+    std::array<unsigned char, 256> fold{};
+    char szByte[2] = {};
+    char szLower[2] = {};
+    for (int nByte = 1; nByte < 256; nByte++) {
+      fold[nByte] = static_cast<unsigned char>(nByte);
+      szByte[0] = static_cast<char>(nByte);
+      for (int nOther = 1; nOther < nByte; nOther++) {
+        szLower[0] = static_cast<char>(nOther);
+        if (lstrcmpi(szByte, szLower) == 0) {
+          fold[nByte] = static_cast<unsigned char>(nOther);
+          break;
+        }
+      }
+    }
+    return fold;
+  }();
+  return table;
 }
 
-// Steps the record's recurrence from its start until the cursor's date is at or past pFirst,
-// and reports whether it is then not past pLast. A step that does not move the date forward
-// ends the search, which also bounds it.
-bool SteppedInto(const CommDate* pDate, const SYSTEMTIME* pFirst, const SYSTEMTIME* pLast) {
-  SYSTEMTIME stCursor = FirstCursor(pDate);
-  for (long nStep = 0; nStep < kMaxOccurrenceSteps; nStep++) {
-    const SYSTEMTIME stBefore = stCursor;
-    if (!NextOccurrence(pDate, &stCursor)) {
-      return false;
-    }
-    if (CompareDate(&stCursor, &stBefore) <= 0) {
-      return false;
-    }
-    if (CompareDate(&stCursor, pLast) > 0) {
-      return false;
-    }
-    if (CompareDate(&stCursor, pFirst) >= 0) {
-      return true;
+// A hash of the fields that SameField compares, made so that fields it calls equal hash alike:
+// texts folded as lstrcmpi folds them (notes without their line breaks), dates by day only.
+class KeyHasher {
+ public:
+  void Add(uint32_t nValue) {
+    for (int i = 0; i < 4; i++) {
+      AddByte(static_cast<unsigned char>(nValue >> (8 * i)));
     }
   }
-  Log(0, "Recurrence of \"%s\" still not past the day after %ld steps", pDate->szDescription,
-      kMaxOccurrenceSteps);
-  return false;
+  void AddDate(const SYSTEMTIME& st) {
+    Add(static_cast<uint32_t>(st.wYear) << 16 | st.wMonth << 8 | st.wDay);
+  }
+  // Bounded by the array, which equal texts of any length still agree on.
+  template <size_t N>
+  void AddText(const char (&szText)[N], bool bSkipLineBreaks) {
+    const std::array<unsigned char, 256>& fold = FoldTable();
+    for (size_t i = 0; i < N && szText[i] != '\0'; i++) {
+      if (bSkipLineBreaks && (szText[i] == '\r' || szText[i] == '\n')) {
+        continue;
+      }
+      AddByte(fold[static_cast<unsigned char>(szText[i])]);
+    }
+    AddByte(0);
+  }
+  uint64_t Value() const {
+    // FNV leaves the high bits poorly mixed; a finishing mix spreads dates a day apart.
+    uint64_t nHash = m_nHash;
+    nHash ^= nHash >> 33;
+    nHash *= 0xff51afd7ed558ccdULL;
+    nHash ^= nHash >> 33;
+    return nHash;
+  }
+
+ private:
+  void AddByte(unsigned char cByte) {
+    m_nHash ^= cByte;
+    m_nHash *= 0x100000001b3ULL;
+  }
+
+  uint64_t m_nHash = 0xcbf29ce484222325ULL;
+};
+
+uint64_t KeyHash(const CommDate* pDate, const int* pIds, int nCount) {
+  KeyHasher hasher;
+  for (int i = 0; i < nCount; i++) {
+    switch (pIds[i]) {
+      case FIELD_DESCRIPTION:
+        hasher.AddText(pDate->szDescription, false);
+        break;
+      case FIELD_START_TIME:
+        hasher.AddDate(pDate->stStart);
+        break;
+      case FIELD_END_TIME:
+        hasher.AddDate(pDate->stEnd);
+        break;
+      case FIELD_NOTE:
+        hasher.AddText(pDate->szNote, true);
+        break;
+      case FIELD_LOCATION:
+        hasher.AddText(pDate->szLocation, false);
+        break;
+      case FIELD_IMPORTANCE:
+        hasher.Add(static_cast<uint32_t>(pDate->nImportance));
+        break;
+      case FIELD_ALL_DAY_EVENT:
+        hasher.Add(static_cast<uint32_t>(pDate->bAllDay));
+        break;
+      case FIELD_REPEAT:
+        hasher.Add(static_cast<uint32_t>(pDate->repeat.nType));
+        hasher.Add(pDate->repeat.nInterval);
+        hasher.Add(pDate->repeat.nDayOfWeekMask);
+        hasher.Add(pDate->repeat.nDayOfMonth);
+        hasher.Add(static_cast<uint32_t>(pDate->repeat.nMonthOfYear));
+        hasher.Add(pDate->repeat.nInstance);
+        break;
+      default:
+        // Fields SameField lets pass take no part.
+        break;
+    }
+  }
+  return hasher.Value();
 }
 
 }  // namespace
+
+// The identity-key index: records filed by the hash of their identity keys, each hash with
+// the positions of its records in set order, so a search meets candidates in the order the
+// scan of the whole set would.
+struct CommDateMgr::KeyIndex {
+  std::unordered_map<uint64_t, std::vector<int>> positions;
+  std::vector<uint64_t> vFiledUnder;  // by position
+};
 
 bool SameByKeys(const CommDate* pA, const CommDate* pB, const int* pIds, int nCount) {
   if (pA == nullptr || pB == nullptr || pIds == nullptr || nCount <= 0) {
@@ -136,6 +212,8 @@ void CommDateMgr::Clear() {
   if (m_pList) {
     m_pList->RemoveAll(true);
   }
+  m_vRecords.clear();
+  m_pIndex.reset();
 }
 
 CommDate* CommDateMgr::AddCopy(const CommDate* pDate) {
@@ -158,17 +236,21 @@ CommDate* CommDateMgr::AddCopy(const CommDate* pDate) {
     FreeRecord(pCopy);
     return nullptr;
   }
+  m_vRecords.push_back(pCopy);
+  if (m_pIndex) {
+    // The new position is the highest, so appending keeps every list of positions ascending.
+    const uint64_t nHash = KeyHash(pCopy, m_nIdentityKeys, m_nIdentityCount);
+    m_pIndex->vFiledUnder.push_back(nHash);
+    m_pIndex->positions[nHash].push_back(static_cast<int>(m_vRecords.size()) - 1);
+  }
   return pCopy;
 }
 
 bool CommDateMgr::Update(const CommDate* pDate, int nPos) {
-  if (pDate == nullptr || nPos < 0 || !m_pList) {
+  if (pDate == nullptr || nPos < 0 || static_cast<size_t>(nPos) >= m_vRecords.size()) {
     return false;
   }
-  CommDate* pStored = static_cast<CommDate*>(m_pList->GetAt(static_cast<UINT>(nPos)));
-  if (pStored == nullptr) {
-    return false;
-  }
+  CommDate* pStored = m_vRecords[static_cast<size_t>(nPos)];
   CopyIfText(pStored->szDescription, pDate->szDescription);
   CopyIfText(pStored->szLocation, pDate->szLocation);
   CopyIfText(pStored->szNote, pDate->szNote);
@@ -180,6 +262,19 @@ bool CommDateMgr::Update(const CommDate* pDate, int nPos) {
   pStored->repeat = pDate->repeat;
   pStored->stStart = pDate->stStart;
   pStored->stEnd = pDate->stEnd;
+  Refile(nPos);
+  return true;
+}
+
+bool CommDateMgr::Remove(int nPos) {
+  if (nPos < 0 || static_cast<size_t>(nPos) >= m_vRecords.size() || !m_pList) {
+    return false;
+  }
+  CommDate* pGone = m_vRecords[static_cast<size_t>(nPos)];
+  m_vRecords.erase(m_vRecords.begin() + nPos);
+  m_pList->Remove(pGone, true);
+  // Every later position moves; the next search files the records again.
+  m_pIndex.reset();
   return true;
 }
 
@@ -199,43 +294,96 @@ CommDate* CommDateMgr::GetAt(int nPos) {
 }
 
 int CommDateMgr::GetCount() const {
-  return m_pList ? static_cast<int>(m_pList->GetCount()) : 0;
+  return static_cast<int>(m_vRecords.size());
+}
+
+void CommDateMgr::BuildIndex() {
+  auto pIndex = std::make_unique<KeyIndex>();
+  pIndex->positions.reserve(m_vRecords.size());
+  pIndex->vFiledUnder.reserve(m_vRecords.size());
+  for (size_t nPos = 0; nPos < m_vRecords.size(); nPos++) {
+    const uint64_t nHash = KeyHash(m_vRecords[nPos], m_nIdentityKeys, m_nIdentityCount);
+    pIndex->vFiledUnder.push_back(nHash);
+    pIndex->positions[nHash].push_back(static_cast<int>(nPos));
+  }
+  m_pIndex = std::move(pIndex);
+}
+
+// Moves the record at nPos to the list of its current key, in position order.
+void CommDateMgr::Refile(int nPos) {
+  if (!m_pIndex) {
+    return;
+  }
+  uint64_t& nFiled = m_pIndex->vFiledUnder[static_cast<size_t>(nPos)];
+  const uint64_t nHash =
+      KeyHash(m_vRecords[static_cast<size_t>(nPos)], m_nIdentityKeys, m_nIdentityCount);
+  if (nHash == nFiled) {
+    return;
+  }
+  auto itOld = m_pIndex->positions.find(nFiled);
+  if (itOld != m_pIndex->positions.end()) {
+    std::vector<int>& vOld = itOld->second;
+    vOld.erase(std::remove(vOld.begin(), vOld.end(), nPos), vOld.end());
+    if (vOld.empty()) {
+      m_pIndex->positions.erase(itOld);
+    }
+  }
+  std::vector<int>& vNew = m_pIndex->positions[nHash];
+  vNew.insert(std::lower_bound(vNew.begin(), vNew.end(), nPos), nPos);
+  nFiled = nHash;
+}
+
+void CommDateMgr::RefileAll() {
+  if (!m_pIndex) {
+    BuildIndex();
+    return;
+  }
+  for (size_t nPos = 0; nPos < m_vRecords.size(); nPos++) {
+    Refile(static_cast<int>(nPos));
+  }
 }
 
 // An unchanged match ends the search at once; a changed one is remembered and the search
 // goes on, so an unchanged match later in the set wins and the last changed one is reported.
+// Only records filed under the searched record's key can agree with it on the identity keys,
+// so only they are compared, in set order.
 int CommDateMgr::FindMatch(const CommDate* pDate, CommDate** ppPeer, int* pnPos) {
   if (pDate == nullptr) {
     return FIND_ERROR;
   }
-  int nPos = 0;
+  if (!m_pIndex) {
+    BuildIndex();
+  }
   int nRemembered = -1;
   int nResult = FIND_NONE;
   CommDate* pPeer = nullptr;
-  for (CommDate* pStored = GetFirst(); pStored != nullptr; pStored = GetNext()) {
-    if (pStored == pDate) {
-      pPeer = pStored;
-      nResult = FIND_SAME;
-      nRemembered = nPos;
-      break;
-    }
-    if (SameByKeys(pDate, pStored, m_nIdentityKeys, m_nIdentityCount)) {
-      pPeer = pStored;
-      if (SameByKeys(pDate, pStored, m_nEqualityKeys, m_nEqualityCount)) {
+  auto itFound = m_pIndex->positions.find(KeyHash(pDate, m_nIdentityKeys, m_nIdentityCount));
+  if (itFound != m_pIndex->positions.end()) {
+    for (int nPos : itFound->second) {
+      CommDate* pStored = m_vRecords[static_cast<size_t>(nPos)];
+      if (pStored == pDate) {
+        pPeer = pStored;
         nResult = FIND_SAME;
         nRemembered = nPos;
         break;
       }
-      nResult = FIND_CHANGED;
-      nRemembered = nPos;
+      if (SameByKeys(pDate, pStored, m_nIdentityKeys, m_nIdentityCount)) {
+        pPeer = pStored;
+        if (SameByKeys(pDate, pStored, m_nEqualityKeys, m_nEqualityCount)) {
+          nResult = FIND_SAME;
+          nRemembered = nPos;
+          break;
+        }
+        nResult = FIND_CHANGED;
+        nRemembered = nPos;
+      }
     }
-    nPos++;
   }
   if (ppPeer != nullptr) {
     *ppPeer = pPeer;
   }
   if (pnPos != nullptr) {
-    *pnPos = nRemembered >= 0 ? nRemembered : nPos;
+    *pnPos = nRemembered >= 0 ? nRemembered : GetCount();
   }
   return nResult;
 }
@@ -244,14 +392,12 @@ bool CommDateMgr::MarkAll(CommDateMgr* pOther) {
   if (pOther == nullptr) {
     return false;
   }
-  // Walked by position rather than by GetNext: when a set is matched against itself, the
-  // search moves the very cursor the walk would rely on.
-  const int nCount = GetCount();
-  for (int nPos = 0; nPos < nCount; nPos++) {
-    CommDate* pDate = GetAt(nPos);
-    if (pDate == nullptr) {
-      break;
-    }
+  // Records may have been changed in place since the last search (the sync run writes
+  // into them); filing them afresh costs one pass, as the matching itself does.
+  pOther->RefileAll();
+  // By position rather than by GetNext: the search must leave this set's cursor alone when
+  // a set is matched against itself.
+  for (CommDate* pDate : m_vRecords) {
     CommDate* pPeer = nullptr;
     const int nResult = pOther->FindMatch(pDate, &pPeer, nullptr);
     if (nResult == FIND_NONE) {
@@ -269,6 +415,7 @@ bool CommDateMgr::MarkAll(CommDateMgr* pOther) {
 void CommDateMgr::SetIdentityKeys(const int* pIds, int nCount) {
   SetKeys(m_nIdentityKeys, &m_nIdentityCount, pIds, nCount, kDefaultIdentityKeys,
           static_cast<int>(sizeof(kDefaultIdentityKeys) / sizeof(kDefaultIdentityKeys[0])));
+  m_pIndex.reset();
 }
 
 void CommDateMgr::SetEqualityKeys(const int* pIds, int nCount) {
@@ -287,7 +434,8 @@ bool OccursOnDay(const CommDate* pDate, const SYSTEMTIME* pDay) {
   if (pDate->repeat.nType == REPEAT_NONE) {
     return false;
   }
-  return SteppedInto(pDate, pDay, pDay);
+  SYSTEMTIME stFound{};
+  return OccurrenceOnOrAfter(pDate, pDay, &stFound) && CompareDate(&stFound, pDay) == 0;
 }
 
 bool OccursInRange(const CommDate* pDate, const SYSTEMTIME* pFirst, const SYSTEMTIME* pLast) {
@@ -300,5 +448,6 @@ bool OccursInRange(const CommDate* pDate, const SYSTEMTIME* pFirst, const SYSTEM
   if (pDate->repeat.nType == REPEAT_NONE) {
     return false;
   }
-  return SteppedInto(pDate, pFirst, pLast);
+  SYSTEMTIME stFound{};
+  return OccurrenceOnOrAfter(pDate, pFirst, &stFound) && CompareDate(&stFound, pLast) <= 0;
 }

@@ -5,10 +5,16 @@
 // Matching: two records are the same appointment when all identity keys agree (default:
 // description, start date, end date, all-day flag) and that appointment is unchanged when the
 // equality keys agree too (default: location). The set's one cursor is its list's: iterating,
-// FindMatch, Update and AddCopy all move it, so none of them may be nested on one set.
+// GetAt, AddCopy and Remove move it, so they may not be nested on one set.
+//
+// FindMatch looks records up through an index of their identity keys, which AddCopy, Update,
+// Remove and Clear keep. A record changed in place on an identity field through a pointer the
+// set handed out stays filed under its old key until the next MarkAll against this set, which
+// files every record afresh; change identity fields through Update when a FindMatch follows.
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "common/calendar/CommDate.h"
 #include "platform/win/WinTypes.h"
@@ -45,6 +51,11 @@ class CommDateMgr {
   // not empty); alarm advance, source, match state, block and peer stay.
   bool Update(const CommDate* pDate, int nPos);
 
+  // Frees the record at nPos with its block; the records after it move one position down, so
+  // the store that owns the set must drop its own record at the same position. False outside
+  // the set.
+  bool Remove(int nPos);
+
   CommDate* GetFirst();
   CommDate* GetNext();
   // The record at nPos (moves the cursor); null outside the set.
@@ -56,7 +67,8 @@ class CommDateMgr {
   // changed match, or the number of records searched. Both outs are optional.
   int FindMatch(const CommDate* pDate, CommDate** ppPeer, int* pnPos);
 
-  // Sets nMatchState and pPeer of every record of this set against pOther.
+  // Sets nMatchState and pPeer of every record of this set against pOther, after filing
+  // pOther's records under their current keys.
   bool MarkAll(CommDateMgr* pOther);
 
   // Replace the key lists (at most COMMDATE_MAX_KEYS ids); no ids or a count of 0 restores
@@ -65,7 +77,19 @@ class CommDateMgr {
   void SetEqualityKeys(const int* pIds, int nCount);
 
  private:
+  struct KeyIndex;
+
+  void BuildIndex();
+  void Refile(int nPos);
+  void RefileAll();
+
   std::unique_ptr<CxList> m_pList;
+  // The list's records by position, so that a match found through the index is reached
+  // without walking the list.
+  std::vector<CommDate*> m_vRecords;
+  // Built by the first FindMatch after it was dropped (by a change of the identity keys or a
+  // removal); null until then.
+  std::unique_ptr<KeyIndex> m_pIndex;
   int m_nIdentityKeys[COMMDATE_MAX_KEYS];
   int m_nIdentityCount;
   int m_nEqualityKeys[COMMDATE_MAX_KEYS];

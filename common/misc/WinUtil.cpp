@@ -3,6 +3,7 @@
 // of the program does; only the weekday of a known-good date is computed here directly.
 #include "common/misc/WinUtil.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -35,14 +36,9 @@ int Sign(int nValue) {
   return nValue < 0 ? -1 : (nValue > 0 ? 1 : 0);
 }
 
-// Gregorian weekday (0 = Sunday) of a date whose month is 1..12 (Sakamoto's method).
+// Gregorian weekday (0 = Sunday) of a date whose month is 1..12.
 int WeekdayOf(int nYear, int nMonth, int nDay) {
-  static const int kMonthOffsets[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
-  if (nMonth < 3) {
-    nYear -= 1;
-  }
-  return (nYear + nYear / 4 - nYear / 100 + nYear / 400 + kMonthOffsets[nMonth - 1] + nDay) %
-         kDaysPerWeek;
+  return CxWeekdayOf(nYear, nMonth, nDay);
 }
 
 // Month moved on by nMonths, carrying whole years. False when the year leaves what an
@@ -58,8 +54,9 @@ bool AddMonths(int nYear, int nMonth, int64_t nMonths, int* pYear, int* pMonth) 
   return true;
 }
 
-int LowestWeekday(UINT nMask) {
-  for (int nDay = 0; nDay < kDaysPerWeek; nDay++) {
+// The lowest weekday from nFrom on whose bit is set; -1 when none is.
+int WeekdayFrom(UINT nMask, int nFrom) {
+  for (int nDay = nFrom; nDay < kDaysPerWeek; nDay++) {
     if (nMask & (1u << nDay)) {
       return nDay;
     }
@@ -93,6 +90,27 @@ bool StepWeekly(const RepeatPattern& pattern, SYSTEMTIME* pCursor) {
   return AddDays(pCursor, static_cast<int>(nDays));
 }
 
+// Days from the 1st of the month to the pattern's weekday of the pattern's week; instance 5
+// ("last") overshoots months with only four such weekdays by one week and is taken back.
+// False when the mask names no weekday.
+bool InstanceOffset(const RepeatPattern& pattern, int nYear, int nMonth, int nFirstWeekday,
+                    int64_t* pnOffset) {
+  const int nWeekday = WeekdayFrom(pattern.nDayOfWeekMask, 0);
+  if (nWeekday < 0) {
+    return false;
+  }
+  int64_t nOffset = nWeekday - nFirstWeekday;
+  if (nOffset < 0) {
+    nOffset += kDaysPerWeek;
+  }
+  nOffset += (static_cast<int64_t>(pattern.nInstance) - 1) * kDaysPerWeek;
+  if (nOffset >= DaysInMonth(nYear, nMonth)) {
+    nOffset -= kDaysPerWeek;
+  }
+  *pnOffset = nOffset;
+  return true;
+}
+
 bool StepMonthlyByDay(const RepeatPattern& pattern, SYSTEMTIME* pCursor) {
   int nYear = 0;
   int nMonth = 0;
@@ -104,19 +122,10 @@ bool StepMonthlyByDay(const RepeatPattern& pattern, SYSTEMTIME* pCursor) {
   stFirst.wMonth = static_cast<WORD>(nMonth);
   stFirst.wDay = 1;
   FixDayOfWeek(&stFirst);
-  const int nWeekday = LowestWeekday(pattern.nDayOfWeekMask);
-  if (nWeekday < 0) {
+  int64_t nOffset = 0;
+  if (!InstanceOffset(pattern, nYear, nMonth, stFirst.wDayOfWeek, &nOffset)) {
     *pCursor = stFirst;
     return true;
-  }
-  int64_t nOffset = nWeekday - stFirst.wDayOfWeek;
-  if (nOffset < 0) {
-    nOffset += kDaysPerWeek;
-  }
-  nOffset += (static_cast<int64_t>(pattern.nInstance) - 1) * kDaysPerWeek;
-  // Instance 5 ("last") overshoots months with only four such weekdays by one week.
-  if (nOffset >= DaysInMonth(nYear, nMonth)) {
-    nOffset -= kDaysPerWeek;
   }
   if (nOffset > INT32_MAX) {
     return false;
@@ -231,18 +240,11 @@ bool GetLongDateText(const SYSTEMTIME* pDate, char* szBuf, int nSize) {
 }
 
 bool IsLeapYear(int nYear) {
-  return nYear % 400 == 0 || (nYear % 4 == 0 && nYear % 100 != 0);
+  return CxIsLeapYear(nYear);
 }
 
 int DaysInMonth(int nYear, int nMonth) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (nMonth < 1 || nMonth > 12) {
-    return 0;
-  }
-  if (nMonth == 2 && IsLeapYear(nYear)) {
-    return 29;
-  }
-  return kDays[nMonth - 1];
+  return CxDaysInMonth(nYear, nMonth);
 }
 
 bool AddDays(SYSTEMTIME* pDate, int nDays) {
@@ -336,6 +338,348 @@ bool NextOccurrence(const CommDate* pDate, SYSTEMTIME* pCursor) {
   if (pattern.bHasEnd && CompareDate(&pattern.stPatternEnd, pCursor) < 0) {
     return false;
   }
+  return true;
+}
+
+namespace {
+
+// The cursor a search along a recurrence starts from: the record's start date with a weekday
+// computed from it (the stored one is not trusted) at midnight, since only the date counts.
+SYSTEMTIME FirstCursor(const CommDate* pDate) {
+  SYSTEMTIME stCursor = pDate->stStart;
+  stCursor.wHour = 0;
+  stCursor.wMinute = 0;
+  stCursor.wSecond = 0;
+  stCursor.wMilliseconds = 0;
+  FixDayOfWeek(&stCursor);
+  return stCursor;
+}
+
+int64_t MonthNumber(int64_t nYear, int64_t nMonth) {
+  return nYear * kMonthsPerYear + nMonth - 1;
+}
+
+int64_t CeilDiv(int64_t nValue, int64_t nDivisor) {
+  return (nValue + nDivisor - 1) / nDivisor;
+}
+
+// The first real calendar day at or after the day in CompareDate's order: a day 0, a day past
+// the month's end, a month 0 or past December move on to the next real day.
+void FirstRealDayFrom(const SYSTEMTIME& stDay, int* pYear, int* pMonth, int* pDay) {
+  int nYear = stDay.wYear;
+  int nMonth = stDay.wMonth;
+  int nDay = stDay.wDay;
+  if (nMonth == 0) {
+    nMonth = 1;
+    nDay = 1;
+  } else if (nMonth > kMonthsPerYear) {
+    nYear++;
+    nMonth = 1;
+    nDay = 1;
+  } else if (nDay == 0) {
+    nDay = 1;
+  } else if (nDay > DaysInMonth(nYear, nMonth)) {
+    nDay = 1;
+    if (++nMonth > kMonthsPerYear) {
+      nYear++;
+      nMonth = 1;
+    }
+  }
+  *pYear = nYear;
+  *pMonth = nMonth;
+  *pDay = nDay;
+}
+
+// Automation day numbers: whole days since 1899-12-30, the steps AddDays counts in.
+bool DayNumberOf(const SYSTEMTIME& stDate, int64_t* pnDay) {
+  SYSTEMTIME stMidnight = stDate;
+  stMidnight.wHour = 0;
+  stMidnight.wMinute = 0;
+  stMidnight.wSecond = 0;
+  DATE dDate = 0.0;
+  if (!SystemTimeToVariantTime(&stMidnight, &dDate)) {
+    return false;
+  }
+  *pnDay = static_cast<int64_t>(dDate);
+  return true;
+}
+
+// The day number of the first real day at or after stDay; false past the automation range,
+// which no step of days reaches.
+bool RealDayNumberFrom(const SYSTEMTIME& stDay, int64_t* pnDay) {
+  int nYear = 0;
+  int nMonth = 0;
+  int nDay = 0;
+  FirstRealDayFrom(stDay, &nYear, &nMonth, &nDay);
+  if (nYear > kLastAutomationYear) {
+    return false;
+  }
+  SYSTEMTIME stReal{};
+  stReal.wYear = static_cast<WORD>(nYear);
+  stReal.wMonth = static_cast<WORD>(nMonth);
+  stReal.wDay = static_cast<WORD>(nDay);
+  return DayNumberOf(stReal, pnDay);
+}
+
+bool DateOfDayNumber(int64_t nDay, SYSTEMTIME* pDate) {
+  SYSTEMTIME stDate{};
+  if (!VariantTimeToSystemTime(static_cast<DATE>(nDay), &stDate)) {
+    return false;
+  }
+  *pDate = stDate;
+  return true;
+}
+
+// A jump lands in the period that holds the asked day or, when the occurrence there lies
+// before the day, in the one after.
+const int kPeriodsToTry = 2;
+
+// The jumps below move a cursor that stepping has reached (and that lies before stDay) to
+// the first date on or after stDay that further steps reach. Each needs only the cursor and
+// the pattern, because a step depends on nothing else; they leave the pattern's end to the
+// caller.
+
+bool JumpDaily(const RepeatPattern& pattern, const SYSTEMTIME& stDay, SYSTEMTIME* pCursor) {
+  int64_t nFrom = 0;
+  int64_t nTo = 0;
+  if (!DayNumberOf(*pCursor, &nFrom) || !RealDayNumberFrom(stDay, &nTo)) {
+    return false;
+  }
+  const int64_t nInterval = pattern.nInterval;
+  return DateOfDayNumber(nFrom + CeilDiv(nTo - nFrom, nInterval) * nInterval, pCursor);
+}
+
+// Weekly: the rest of the cursor's own week holds the selected days after the cursor's; from
+// then on, every n-th week holds all selected days (the step back to the week's first
+// selected day reaches all of them), or with no day selected the cursor's own weekday.
+bool JumpWeekly(const RepeatPattern& pattern, const SYSTEMTIME& stDay, SYSTEMTIME* pCursor) {
+  int64_t nFrom = 0;
+  int64_t nTo = 0;
+  if (!DayNumberOf(*pCursor, &nFrom) || !RealDayNumberFrom(stDay, &nTo)) {
+    return false;
+  }
+  const int nCursorWeekday = pCursor->wDayOfWeek;
+  const UINT nMask = pattern.nDayOfWeekMask & ((1u << kDaysPerWeek) - 1);
+  const UINT nPeriodMask = nMask != 0 ? nMask : 1u << nCursorWeekday;
+  const int64_t nInterval = pattern.nInterval;
+  const int64_t nWeekStart = nFrom - nCursorWeekday;
+  const int64_t nWeeks = (nTo - nWeekStart) / kDaysPerWeek;
+  const int nDayOfWeek = static_cast<int>((nTo - nWeekStart) % kDaysPerWeek);
+  // The cursor's own week is period 0, where only days after the cursor's come (the asked
+  // day lies after it). A week that n divides is a period week, whose days from the asked
+  // one on can still come; otherwise the next period's first day is the one.
+  int64_t nPeriod = CeilDiv(nWeeks, nInterval);
+  const int nFirstDay = nPeriod * nInterval == nWeeks ? nDayOfWeek : 0;
+  int nDay = WeekdayFrom(nPeriodMask, nFirstDay);
+  if (nDay < 0) {
+    nPeriod++;
+    nDay = WeekdayFrom(nPeriodMask, 0);
+  }
+  return DateOfDayNumber(nWeekStart + kDaysPerWeek * nInterval * nPeriod + nDay, pCursor);
+}
+
+// The date a monthly-by-weekday step lands on in the month with the given number.
+bool MonthlyByDayDate(const RepeatPattern& pattern, int64_t nMonthNumber, SYSTEMTIME* pDate) {
+  const int64_t nYear = nMonthNumber / kMonthsPerYear;
+  if (nYear > kLastAutomationYear) {
+    return false;
+  }
+  const int nMonth = static_cast<int>(nMonthNumber % kMonthsPerYear) + 1;
+  const int nFirstWeekday = WeekdayOf(static_cast<int>(nYear), nMonth, 1);
+  // A mask without a weekday keeps the 1st.
+  int64_t nOffset = 0;
+  InstanceOffset(pattern, static_cast<int>(nYear), nMonth, nFirstWeekday, &nOffset);
+  SYSTEMTIME stDate{};
+  stDate.wYear = static_cast<WORD>(nYear);
+  stDate.wMonth = static_cast<WORD>(nMonth);
+  stDate.wDay = static_cast<WORD>(1 + nOffset);
+  stDate.wDayOfWeek = static_cast<WORD>((nFirstWeekday + nOffset) % kDaysPerWeek);
+  *pDate = stDate;
+  return true;
+}
+
+// Monthly by weekday: every n-th month from the cursor's holds one occurrence, as long as the
+// week of the month keeps the date inside its month (instances 1 to 5, or no weekday: the
+// 1st). Other instances land in neighbouring months and are stepped instead.
+bool CanJumpMonthlyByDay(const RepeatPattern& pattern) {
+  return WeekdayFrom(pattern.nDayOfWeekMask, 0) < 0 ||
+         (pattern.nInstance >= 1 && pattern.nInstance <= 5);
+}
+
+bool JumpMonthlyByDay(const RepeatPattern& pattern, const SYSTEMTIME& stDay, SYSTEMTIME* pCursor) {
+  // The dates are real ones, so the first real day from stDay stands for it.
+  int nYear = 0;
+  int nMonth = 0;
+  int nDay = 0;
+  FirstRealDayFrom(stDay, &nYear, &nMonth, &nDay);
+  const int64_t nFrom = MonthNumber(pCursor->wYear, pCursor->wMonth);
+  const int64_t nTo = MonthNumber(nYear, nMonth);
+  const int64_t nInterval = pattern.nInterval;
+  int64_t nMonthNumber = nFrom + std::max<int64_t>(1, CeilDiv(nTo - nFrom, nInterval)) * nInterval;
+  SYSTEMTIME stDate{};
+  if (!MonthlyByDayDate(pattern, nMonthNumber, &stDate)) {
+    return false;
+  }
+  if (nMonthNumber == nTo && stDate.wDay < nDay) {
+    nMonthNumber += nInterval;
+    if (!MonthlyByDayDate(pattern, nMonthNumber, &stDate)) {
+      return false;
+    }
+  }
+  *pCursor = stDate;
+  return true;
+}
+
+// Monthly by date: every n-th month from the cursor's, at the pattern's day cut to the
+// month. The day may be 0, which no real day stands for, so stDay is compared as it is.
+bool JumpMonthlyByDate(const RepeatPattern& pattern, const SYSTEMTIME& stDay, SYSTEMTIME* pCursor) {
+  // The first month whose dates can reach stDay, and whether its dates need comparing by day.
+  int64_t nTo = 0;
+  bool bCompareDay = false;
+  if (stDay.wMonth == 0) {
+    nTo = MonthNumber(stDay.wYear, 1);
+  } else if (stDay.wMonth > kMonthsPerYear) {
+    nTo = MonthNumber(stDay.wYear + 1, 1);
+  } else {
+    nTo = MonthNumber(stDay.wYear, stDay.wMonth);
+    bCompareDay = true;
+  }
+  const int64_t nFrom = MonthNumber(pCursor->wYear, pCursor->wMonth);
+  const int64_t nInterval = pattern.nInterval;
+  int64_t nMonthNumber = nFrom + std::max<int64_t>(1, CeilDiv(nTo - nFrom, nInterval)) * nInterval;
+  for (int nTry = 0; nTry < kPeriodsToTry; nTry++) {
+    const int64_t nYear = nMonthNumber / kMonthsPerYear;
+    if (nYear > kLastAutomationYear) {
+      return false;
+    }
+    const int nMonth = static_cast<int>(nMonthNumber % kMonthsPerYear) + 1;
+    const UINT nDay = std::min(pattern.nDayOfMonth,
+                               static_cast<UINT>(DaysInMonth(static_cast<int>(nYear), nMonth)));
+    if (bCompareDay && nMonthNumber == nTo && nDay < stDay.wDay) {
+      nMonthNumber += nInterval;
+      continue;
+    }
+    pCursor->wYear = static_cast<WORD>(nYear);
+    pCursor->wMonth = static_cast<WORD>(nMonth);
+    pCursor->wDay = static_cast<WORD>(nDay);
+    FixDayOfWeek(pCursor);
+    return true;
+  }
+  return false;
+}
+
+// Whether a February 29 stepped on from the leap year nYear by nInterval years nPeriods
+// times is still the 29th: every year it passed must be a leap year too.
+bool StaysOnLeapDay(int64_t nYear, int64_t nInterval, int64_t nPeriods) {
+  if (nInterval % 4 != 0) {
+    return false;
+  }
+  // Every year passed is then divisible by 4; only the centuries that 400 does not divide
+  // among them are common years. The loop is bounded by the years an automation date holds.
+  const int64_t nLastYear = nYear + nInterval * nPeriods;
+  for (int64_t nCentury = (nYear / 100 + 1) * 100; nCentury <= nLastYear; nCentury += 100) {
+    if (nCentury % 400 != 0 && (nCentury - nYear) % nInterval == 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Yearly by date: every n-th year from the cursor's, month and day kept as stepping keeps
+// them (whatever they are), a February 29 turning into the 28th for good in a common year.
+bool JumpYearlyByDate(const RepeatPattern& pattern, const SYSTEMTIME& stDay, SYSTEMTIME* pCursor) {
+  const int64_t nFrom = pCursor->wYear;
+  const int64_t nInterval = pattern.nInterval;
+  const bool bLeapDay = pCursor->wMonth == 2 && pCursor->wDay == 29;
+  int64_t nPeriods = std::max<int64_t>(1, CeilDiv(stDay.wYear - nFrom, nInterval));
+  for (int nTry = 0; nTry < kPeriodsToTry; nTry++) {
+    const int64_t nYear = nFrom + nPeriods * nInterval;
+    if (nYear > kLastAutomationYear) {
+      return false;
+    }
+    SYSTEMTIME stDate = *pCursor;
+    stDate.wYear = static_cast<WORD>(nYear);
+    if (bLeapDay && !StaysOnLeapDay(nFrom, nInterval, nPeriods)) {
+      stDate.wDay = 28;
+    }
+    if (CompareDate(&stDate, &stDay) < 0) {
+      nPeriods++;
+      continue;
+    }
+    *pCursor = stDate;
+    return true;
+  }
+  return false;
+}
+
+// Patterns that do not fall into whole periods are stepped, under the same limit.
+bool StepOnTo(const CommDate* pDate, const SYSTEMTIME& stDay, SYSTEMTIME* pCursor) {
+  // The first step was taken before.
+  for (long nStep = 1; nStep < MAX_OCCURRENCE_STEPS; nStep++) {
+    const SYSTEMTIME stBefore = *pCursor;
+    if (!NextOccurrence(pDate, pCursor) || CompareDate(pCursor, &stBefore) <= 0) {
+      return false;
+    }
+    if (CompareDate(pCursor, &stDay) >= 0) {
+      return true;
+    }
+  }
+  Log(0, "Recurrence of \"%s\" still not past the day after %ld steps", pDate->szDescription,
+      MAX_OCCURRENCE_STEPS);
+  return false;
+}
+
+}  // namespace
+
+// How the search works: the first step is NextOccurrence's own, which settles whatever the
+// record's start holds (a day past the month's end, a month out of range, a date no step of
+// days can leave) exactly as stepping does. From the date it reaches, every pattern that
+// steps at all lays its occurrences out in periods of its interval (days, weeks, months,
+// years), so the period that holds the asked day is counted out instead of stepped to. None
+// of these jumps stands for as many steps as MAX_OCCURRENCE_STEPS: each step moves a day or
+// more, and no pattern leaves the years 0..9999.
+bool OccurrenceOnOrAfter(const CommDate* pDate, const SYSTEMTIME* pDay, SYSTEMTIME* pFound) {
+  if (pDate == nullptr || pDay == nullptr || pFound == nullptr) {
+    return false;
+  }
+  const RepeatPattern& pattern = pDate->repeat;
+  // No step goes past the pattern's end.
+  if (pattern.bHasEnd && CompareDate(&pattern.stPatternEnd, pDay) < 0) {
+    return false;
+  }
+  const SYSTEMTIME stStart = FirstCursor(pDate);
+  SYSTEMTIME stCursor = stStart;
+  if (!NextOccurrence(pDate, &stCursor) || CompareDate(&stCursor, &stStart) <= 0) {
+    return false;
+  }
+  if (CompareDate(&stCursor, pDay) < 0) {
+    bool bFound = false;
+    switch (pattern.nType) {
+      case REPEAT_DAILY:
+        bFound = JumpDaily(pattern, *pDay, &stCursor);
+        break;
+      case REPEAT_WEEKLY:
+        bFound = JumpWeekly(pattern, *pDay, &stCursor);
+        break;
+      case REPEAT_MONTHLY_BY_DAY:
+        bFound = CanJumpMonthlyByDay(pattern) ? JumpMonthlyByDay(pattern, *pDay, &stCursor)
+                                              : StepOnTo(pDate, *pDay, &stCursor);
+        break;
+      case REPEAT_MONTHLY_BY_DATE:
+        bFound = JumpMonthlyByDate(pattern, *pDay, &stCursor);
+        break;
+      case REPEAT_YEARLY_BY_DATE:
+        bFound = JumpYearlyByDate(pattern, *pDay, &stCursor);
+        break;
+      default:
+        bFound = StepOnTo(pDate, *pDay, &stCursor);
+        break;
+    }
+    if (!bFound || (pattern.bHasEnd && CompareDate(&pattern.stPatternEnd, &stCursor) < 0)) {
+      return false;
+    }
+  }
+  *pFound = stCursor;
   return true;
 }
 

@@ -40,6 +40,16 @@ int MinutesBetween(const SYSTEMTIME* pEnd, const SYSTEMTIME* pStart);
 // Weekly stepping reads the cursor's day of week, so the cursor must carry a correct one.
 bool NextOccurrence(const CommDate* pDate, SYSTEMTIME* pCursor);
 
+// The most steps a search along a recurrence may stand for. Every step moves at least a day
+// on and the dates a step can reach span fewer days, so only a broken step rule reaches it.
+inline constexpr long MAX_OCCURRENCE_STEPS = 3700000L;
+
+// The first date on or after pDay that stepping the record's recurrence with NextOccurrence
+// reaches from the record's start date (the start itself does not count), found without
+// stepping through the occurrences before it. False when the stepping stops first: no
+// further occurrence, a step that does not move the date forward, or MAX_OCCURRENCE_STEPS.
+bool OccurrenceOnOrAfter(const CommDate* pDate, const SYSTEMTIME* pDay, SYSTEMTIME* pFound);
+
 // Drive and folder of the program's own file, with the trailing separator.
 bool GetAppFolder(char* szBuf, int nSize = MAX_PATH);
 // Opens a file, folder or link with the shell's "open" verb; false only for an empty

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/WinUtil.h"
@@ -118,6 +119,19 @@ INT DurationOf(const CommDate* pDate) {
   }
   double dMinutes = std::nearbyint((dtEnd - dtStart) * 1440.0);
   return dMinutes < 0 ? 0 : static_cast<INT>(dMinutes);
+}
+
+// Writes a text property unless the item's current text, brought to the ANSI code page and
+// cut to what a record holds (nRecordSize), already reads as this text. The text is then the
+// record's lossy copy of the item's own: characters the code page lacks became "?", or a long
+// note was cut. Writing it back would replace the user's text by that copy.
+void PutTextUnlessCopy(CDispCmd* pItem, LPCOLESTR szName, const char* szText, int nRecordSize) {
+  std::vector<char> current(static_cast<size_t>(nRecordSize), '\0');
+  if (pItem->GetString(szName, current.data(), nRecordSize) == S_OK &&
+      std::strcmp(current.data(), szText) == 0) {
+    return;
+  }
+  pItem->PutString(szName, szText);
 }
 
 }  // namespace
@@ -475,10 +489,10 @@ bool OlDateUtil::WriteItem(IDispatch* pItem, OlDateItem* pImage) {
   } else {
     item.PutDate(u"ReminderTime", pImage->dtReminderTime);
   }
-  item.PutString(u"Subject", pImage->szSubject);
-  if (m_bIncludeNote) item.PutString(u"Body", pImage->szBody);
-  item.PutString(u"Location", pImage->szLocation);
-  item.PutString(u"Categories", pImage->szCategories);
+  PutTextUnlessCopy(&item, u"Subject", pImage->szSubject, sizeof(CommDate::szDescription));
+  if (m_bIncludeNote) PutTextUnlessCopy(&item, u"Body", pImage->szBody, sizeof(CommDate::szNote));
+  PutTextUnlessCopy(&item, u"Location", pImage->szLocation, sizeof(CommDate::szLocation));
+  PutTextUnlessCopy(&item, u"Categories", pImage->szCategories, sizeof(CommDate::szCategory));
 
   HRESULT hr = S_OK;
   if (pImage->nRecurrenceType >= 0) {

@@ -15,6 +15,7 @@
 #include "platform/win/WinString.h"
 #include "platform/win/WinSystem.h"
 #include "platform/win/WinText.h"
+#include "platform/win/WinTime.h"
 
 namespace {
 
@@ -104,7 +105,12 @@ PmTime::PmTime(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSec
 }
 
 PmTime::PmTime(DWORD nValue) : m_nValue(nValue) {
-  if (m_nValue == 0) m_nValue = static_cast<DWORD>(std::time(nullptr));
+  if (m_nValue == 0) {
+    // Now, from the platform's clock, which tests can fix.
+    SYSTEMTIME stNow;
+    GetLocalTime(&stNow);
+    FromSystemTime(&stNow);
+  }
 }
 
 namespace {

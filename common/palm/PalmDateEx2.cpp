@@ -433,7 +433,14 @@ bool PmDateEx2Util::SaveRecord(PmDateEx2Record* pRecord) {
   PmDataAccessor::BuildWhere(kKeyColumns, kKeyColumnCount, key.values, szWhere, kWhereSize);
 
   auto pStored = std::make_unique<PmDateEx2Record>();
-  const bool bFound = LookUpStored(szWhere, pStored.get());
+  bool bFound = LookUpStored(szWhere, pStored.get());
+  if (!bFound && bStored) {
+    // A summary the code page cannot hold was read as question marks and matches no row: a
+    // record read from the table is then found by its id and times alone, or its update
+    // would add the appointment a second time.
+    PmDataAccessor::BuildWhere(kKeyColumns, kKeyColumnCount - 1, key.values, szWhere, kWhereSize);
+    bFound = LookUpStored(szWhere, pStored.get());
+  }
   int nIds[PM_EX2_FIELD_COUNT];
   int nIdCount = 0;
   if (bFound) {

@@ -38,13 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     changed.bReminderSet = !base.bReminderSet;
     changed.bRecurring = !base.bRecurring;
     if (changed.bRecurring) changed.pattern = OlDefaultPattern(nItem % 7, base.dtStart);
-    std::string strBlock = OlRewriteEvent(pFile.get(), nItem, base, changed);
+    std::string strTzid;
+    std::string strBlock = OlRewriteEvent(pFile.get(), nItem, base, changed, &strTzid);
     // Without a path the write fails, after the rewritten block has been parsed.
     pFile->ReplaceItem(nItem, strBlock);
     changed = base;
     changed.nReminderMinutes += 5;
     changed.strCategories = "A, B";
-    OlRewriteEvent(pFile.get(), nItem, base, changed);
+    OlRewriteEvent(pFile.get(), nItem, base, changed, &strTzid);
   }
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <random>
 #include <string>
 
 namespace {
@@ -43,7 +44,44 @@ std::u16string FoldProgID(LPCOLESTR psz) {
   return key;
 }
 
+struct GuidSource {
+  std::mutex lock;
+  std::mt19937_64 engine;
+  bool bSeeded = false;
+};
+
+GuidSource& Guids() {
+  static GuidSource source;
+  return source;
+}
+
 }  // namespace
+
+HRESULT CoCreateGuid(GUID* pguid) {
+  if (pguid == nullptr) return E_POINTER;
+  GuidSource& source = Guids();
+  std::lock_guard<std::mutex> guard(source.lock);
+  if (!source.bSeeded) {
+    std::random_device device;
+    source.engine.seed((static_cast<unsigned long long>(device()) << 32) ^ device());
+    source.bSeeded = true;
+  }
+  const unsigned long long nHigh = source.engine();
+  const unsigned long long nLow = source.engine();
+  pguid->Data1 = static_cast<DWORD>(nHigh >> 32);
+  pguid->Data2 = static_cast<WORD>(nHigh >> 16);
+  pguid->Data3 = static_cast<WORD>((nHigh & 0x0fff) | 0x4000);  // version 4: random
+  for (int i = 0; i < 8; ++i) pguid->Data4[i] = static_cast<BYTE>(nLow >> (56 - 8 * i));
+  pguid->Data4[0] = static_cast<BYTE>((pguid->Data4[0] & 0x3f) | 0x80);  // RFC 4122 variant
+  return S_OK;
+}
+
+void CxSeedGuids(unsigned long long nSeed) {
+  GuidSource& source = Guids();
+  std::lock_guard<std::mutex> guard(source.lock);
+  source.engine.seed(nSeed);
+  source.bSeeded = true;
+}
 
 HRESULT CoInitialize(LPVOID pvReserved) {
   return CoInitializeEx(pvReserved, COINIT_APARTMENTTHREADED);

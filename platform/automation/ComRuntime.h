@@ -52,6 +52,12 @@ HRESULT CoRevokeClassObject(DWORD dwRegister);
 HRESULT CxRegisterProgID(LPCOLESTR lpszProgID, REFCLSID rclsid);
 HRESULT CxRevokeProgID(LPCOLESTR lpszProgID);
 
+// A new version 4 GUID. The identifiers come from one generator, seeded from the system's
+// entropy on first use; CxSeedGuids makes the sequence repeatable, so that tests can compare
+// what the program writes whole. E_POINTER for a missing argument.
+HRESULT CoCreateGuid(GUID* pguid);
+void CxSeedGuids(unsigned long long nSeed);
+
 // Servers have no debug log of their own (it lives above the platform); they report why a
 // call failed through this sink, which writes to standard error until the program routes
 // it elsewhere.

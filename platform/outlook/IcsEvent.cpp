@@ -1,17 +1,24 @@
 // Reading an event into Outlook's view of it and writing changes back as line edits.
 //
-// How a write works: the event's raw text is walked line by line. Properties whose value
-// changed are dropped where they stand and their new lines are added just before
-// END:VEVENT; a changed reminder edits the TRIGGER inside its own VALARM, so the alarm's
-// other lines stay. Nothing else of the text is touched.
+// How a write works: the event's raw text is walked line by line. Every property of an event
+// belongs to the Outlook properties that kIcsMapping names for it; when a save changes one of
+// those, the property's lines are dropped where they stand and its new lines are added just
+// before END:VEVENT. A changed reminder edits the TRIGGER inside its own VALARM, so the
+// alarm's other lines stay. Nothing else of the text is touched: what the object model cannot
+// show (RDATE, EXDATE, other programs' X- properties, rule parts such as WKST) stays as it was.
 #include "platform/outlook/IcsEvent.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <random>
-#include <set>
+#include <vector>
+
+#include "platform/automation/ComRuntime.h"
+#include "platform/outlook/IcsZone.h"
+#include "platform/win/WinTime.h"
 
 namespace {
 
@@ -22,31 +29,84 @@ constexpr double kSecond = 1.0 / 86400.0;
 constexpr double kMinDate = -657434.0;
 constexpr double kMaxDate = 2958465.99999;
 
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
+// Ours: the pattern values an RRULE cannot carry (a daily pattern's DayOfWeekMask, say),
+// valid only while the event's RRULE is still the rule in its X-RULE parameter, so that a
+// rule another program changed is never overridden by values kept for an older one.
+constexpr char kPatternProperty[] = "X-DAYBRIDGE-PATTERN";
+constexpr char kRuleParameter[] = "X-RULE";
+
+// The Outlook properties an iCalendar property of an event is read into and written from.
+enum Owner : unsigned {
+  OWN_NONE = 0,
+  OWN_SUBJECT = 1u << 0,
+  OWN_BODY = 1u << 1,
+  OWN_LOCATION = 1u << 2,
+  OWN_CATEGORIES = 1u << 3,
+  OWN_TIMES = 1u << 4,    // Start, End, Duration, AllDayEvent
+  OWN_PATTERN = 1u << 5,  // IsRecurring and the RecurrencePattern
+  OWN_REMINDER = 1u << 6,
+  OWN_SAVE = 1u << 7,  // every save that changes anything
+};
+
+struct IcsMapping {
+  const char* szProperty;
+  unsigned nOwners;
+  const char* szOutlook;  // what the object model shows of it
+};
+
+// The one table of what the stand-in does with an event's properties, those of other
+// programs included. A property not listed is kept untouched by every save.
+const IcsMapping kIcsMapping[] = {
+    {"UID", OWN_NONE, "EntryID"},
+    {"SUMMARY", OWN_SUBJECT, "Subject"},
+    {"DESCRIPTION", OWN_BODY, "Body"},
+    {"LOCATION", OWN_LOCATION, "Location"},
+    {"CATEGORIES", OWN_CATEGORIES, "Categories: the values of every line, joined by \", \""},
+    {"DTSTART", OWN_TIMES,
+     "Start (UTC, TZID with or without VTIMEZONE, floating); VALUE=DATE: AllDayEvent. A new "
+     "start keeps the event's zone (TZID or floating); UTC and dates move to the local zone"},
+    {"DTEND", OWN_TIMES, "End and Duration (dates: whole days, multi-day events included)"},
+    {"DURATION", OWN_TIMES, "Duration; an event that had DURATION keeps it when its time changes"},
+    {"RRULE", OWN_PATTERN,
+     "IsRecurring, RecurrencePattern: FREQ -> RecurrenceType (finer than daily: daily), "
+     "INTERVAL -> Interval (yearly: months), BYDAY -> DayOfWeekMask and, with ordinals, "
+     "Instance (the first ordinal; -1 is 5), BYSETPOS -> Instance, BYMONTHDAY -> DayOfMonth "
+     "(-1, and 28..n with BYSETPOS=-1, is the month's last day up to n), BYMONTH -> "
+     "MonthOfYear, UNTIL and COUNT -> PatternEndDate. While the pattern stays, the rule line "
+     "stays as written (a moved start only renews UNTIL); COUNT is kept while it still ends "
+     "on the end date"},
+    {kPatternProperty, OWN_PATTERN, "pattern values RRULE cannot carry"},
+    {"VALARM", OWN_REMINDER,
+     "the first DISPLAY or AUDIO alarm: ReminderSet, ReminderMinutesBeforeStart (its TRIGGER "
+     "alone is edited); other alarms kept"},
+    {"CREATED", OWN_NONE, "CreationTime"},
+    {"LAST-MODIFIED", OWN_SAVE, "LastModificationTime (DTSTAMP when missing)"},
+    {"DTSTAMP", OWN_SAVE, "renewed by every save"},
+    {"SEQUENCE", OWN_SAVE, "counted up by every save"},
+    {"RDATE", OWN_NONE, "none: kept"},
+    {"EXDATE", OWN_NONE, "none: kept"},
+    {"RECURRENCE-ID", OWN_NONE, "an event with it is a changed instance, not an item: kept"},
+};
+
+unsigned OwnersOf(const std::string& strName) {
+  for (const IcsMapping& mapping : kIcsMapping) {
+    if (strName == mapping.szProperty) return mapping.nOwners;
+  }
+  return OWN_NONE;
 }
 
-void CivilFromDays(int64_t z, int* pnYear, int* pnMonth, int* pnDay) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t y = static_cast<int64_t>(yoe) + era * 400;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-  *pnYear = static_cast<int>(y + (m <= 2));
-  *pnMonth = static_cast<int>(m);
-  *pnDay = static_cast<int>(d);
-}
+// The forms a time takes in the file.
+enum FormKind { FORM_NONE, FORM_UTC, FORM_ZONED, FORM_FLOATING, FORM_DATE };
 
-const int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
+struct TimeForm {
+  FormKind kind = FORM_NONE;
+  std::string strTzid;
+  icaltimezone* pZone = nullptr;  // may be null for a TZID nobody defines
+};
+
+bool SameDate(DATE a, DATE b) {
+  return std::fabs(a - b) < kSecond / 2;
+}
 
 // The date part (whole local days) of an OLE date.
 DATE DateOnly(DATE dt) {
@@ -57,22 +117,18 @@ DATE DateOnly(DATE dt) {
   return dtDay;
 }
 
-std::string ToLineBreak(std::string strText, const char* szLineBreak) {
-  if (std::strcmp(szLineBreak, "\r\n") == 0) return strText;
-  std::string strOut;
-  strOut.reserve(strText.size());
-  for (size_t i = 0; i < strText.size(); ++i) {
-    if (strText[i] == '\r' && i + 1 < strText.size() && strText[i + 1] == '\n') continue;
-    strOut.push_back(strText[i]);
-  }
-  return strOut;
-}
-
 std::string PropertyText(icalproperty* pProp) {
   char* szText = icalproperty_as_ical_string_r(pProp);
   std::string strText = szText != nullptr ? szText : "";
   free(szText);
   icalproperty_free(pProp);
+  return strText;
+}
+
+std::string RuleText(const icalrecurrencetype& rule) {
+  char* szText = icalrecurrencetype_as_string_r(const_cast<icalrecurrencetype*>(&rule));
+  std::string strText = szText != nullptr ? szText : "";
+  free(szText);
   return strText;
 }
 
@@ -89,8 +145,18 @@ std::string TimeZoneId(icalproperty* pProp) {
   return szTzid != nullptr ? szTzid : "";
 }
 
-// A time of the file as a local OLE date: UTC and zoned times are moments; floating times
-// and dates are already local.
+icalproperty* PatternProperty(icalcomponent* pEvent) {
+  for (icalproperty* pProp = icalcomponent_get_first_property(pEvent, ICAL_X_PROPERTY);
+       pProp != nullptr; pProp = icalcomponent_get_next_property(pEvent, ICAL_X_PROPERTY)) {
+    const char* szName = icalproperty_get_x_name(pProp);
+    if (szName != nullptr && strcasecmp(szName, kPatternProperty) == 0) return pProp;
+  }
+  return nullptr;
+}
+
+// A time of the file as a local OLE date: UTC and zoned times are moments; floating times,
+// dates and the times of the process's own zone are wall-clock times already, taken as they
+// stand so that they cannot shift by whatever definition of the zone the file carries.
 DATE LocalDateOf(OlIcsFile* pFile, icaltimetype t, const std::string& strTzid) {
   DATE dt = 0;
   if (t.is_date) {
@@ -98,10 +164,12 @@ DATE LocalDateOf(OlIcsFile* pFile, icaltimetype t, const std::string& strTzid) {
     return dt;
   }
   if (icaltime_is_utc(t)) return OlDateFromUnix(icaltime_as_timet(t));
-  const icaltimezone* pZone = t.zone;
-  if (pZone == nullptr && !strTzid.empty()) pZone = pFile->FindZone(strTzid.c_str());
-  if (pZone != nullptr) {
-    return OlDateFromUnix(icaltime_as_timet_with_zone(t, const_cast<icaltimezone*>(pZone)));
+  if (!OlIsLocalZone(strTzid.c_str())) {
+    const icaltimezone* pZone = t.zone;
+    if (pZone == nullptr && !strTzid.empty()) pZone = pFile->FindZone(strTzid.c_str());
+    if (pZone != nullptr) {
+      return OlDateFromUnix(icaltime_as_timet_with_zone(t, const_cast<icaltimezone*>(pZone)));
+    }
   }
   OlLocalFieldsToDate(t.year, t.month, t.day, t.hour, t.minute, t.second, &dt);
   return dt;
@@ -133,6 +201,76 @@ icaltimetype FloatingTimeOf(DATE dt) {
   t.minute = fields.tm_min;
   t.second = fields.tm_sec;
   return t;
+}
+
+// A local time in a form; a zoned time is the wall-clock time of the zone, without the zone
+// attached (the caller adds the TZID parameter).
+icaltimetype TimeIn(DATE dt, const TimeForm& form) {
+  switch (form.kind) {
+    case FORM_DATE:
+      return DateValueOf(dt);
+    case FORM_FLOATING:
+      return FloatingTimeOf(dt);
+    case FORM_ZONED:
+      if (form.pZone != nullptr && !OlIsLocalZone(form.strTzid.c_str())) {
+        icaltimetype t = icaltime_from_timet_with_zone(OlDateToUnix(dt), 0, form.pZone);
+        t.zone = nullptr;
+        return t;
+      }
+      return FloatingTimeOf(dt);
+    default:
+      return UtcTimeOf(dt);
+  }
+}
+
+icalproperty* WithZone(icalproperty* pProp, const TimeForm& form) {
+  if (form.kind == FORM_ZONED) {
+    icalproperty_add_parameter(pProp, icalparameter_new_tzid(form.strTzid.c_str()));
+  }
+  return pProp;
+}
+
+// The zone of the process: its tz database name when it has one, else UTC.
+TimeForm LocalForm() {
+  TimeForm form;
+  form.strTzid = OlLocalZoneName();
+  form.pZone = form.strTzid.empty() ? nullptr : OlBuiltinZone(form.strTzid);
+  form.kind = form.pZone != nullptr ? FORM_ZONED : FORM_UTC;
+  if (form.kind == FORM_UTC) form.strTzid.clear();
+  return form;
+}
+
+// The form of an event's start as the file has it.
+TimeForm FormOf(OlIcsFile* pFile, icalcomponent* pEvent) {
+  TimeForm form;
+  icalproperty* pStart =
+      pEvent != nullptr ? icalcomponent_get_first_property(pEvent, ICAL_DTSTART_PROPERTY) : nullptr;
+  if (pStart == nullptr) return form;
+  const icaltimetype t = icalproperty_get_dtstart(pStart);
+  form.strTzid = TimeZoneId(pStart);
+  if (t.is_date) {
+    form.kind = FORM_DATE;
+  } else if (!form.strTzid.empty()) {
+    form.kind = FORM_ZONED;
+    form.pZone = pFile->FindZone(form.strTzid.c_str());
+  } else {
+    form.kind = icaltime_is_utc(t) ? FORM_UTC : FORM_FLOATING;
+  }
+  if (form.kind != FORM_ZONED) form.strTzid.clear();
+  return form;
+}
+
+// The form new times of an event are written in: an event keeps its zone (or its floating
+// times); one that was in UTC or all-day, and a new one, takes the process's zone.
+TimeForm WriteFormOf(OlIcsFile* pFile, icalcomponent* pEvent, bool bAllDay) {
+  if (bAllDay) {
+    TimeForm form;
+    form.kind = FORM_DATE;
+    return form;
+  }
+  TimeForm form = FormOf(pFile, pEvent);
+  if (form.kind == FORM_ZONED || form.kind == FORM_FLOATING) return form;
+  return LocalForm();
 }
 
 bool IsReminderAlarm(icalcomponent* pAlarm) {
@@ -168,20 +306,59 @@ void ReadDays(const icalrecurrencetype& rule, LONG* pnMask, int* pnPosition) {
   }
 }
 
+// The fewest and the most days a month has (February: 28 and 29).
+int FewestDays(int nMonth) {
+  return CxDaysInMonth(2001, nMonth);
+}
+int MostDays(int nMonth) {
+  return CxDaysInMonth(2000, nMonth);
+}
+
+// Outlook's DayOfMonth of a rule: a day beyond a month's end falls on its last day. The rule
+// says so with -1 (the last day) or with days from 28 on and BYSETPOS=-1 (the last of them
+// the month has); nMonth is the yearly rule's month, 0 for a monthly one.
+LONG DayOfMonthOf(const icalrecurrencetype& rule, int nMonth, int nStartDay) {
+  if (rule.by_month_day[0] == ICAL_RECURRENCE_ARRAY_MAX) return nStartDay;
+  const int nFirst = rule.by_month_day[0];
+  if (nFirst < 0) return nMonth >= 1 && nMonth <= 12 ? MostDays(nMonth) : 31;
+  int nDay = nFirst;
+  if (rule.by_set_pos[0] == -1) {
+    for (int i = 1; i < ICAL_BY_MONTHDAY_SIZE && rule.by_month_day[i] != ICAL_RECURRENCE_ARRAY_MAX;
+         ++i) {
+      nDay = std::max<int>(nDay, rule.by_month_day[i]);
+    }
+  }
+  return nDay < 1 ? 1 : (nDay > 31 ? 31 : nDay);
+}
+
+// The rule's way of saying "day nDay, or the month's last day when it is shorter".
+void SetDayOfMonth(icalrecurrencetype* pRule, int nDay, int nMonth) {
+  int nSlot = 0;
+  const bool bYearly = nMonth >= 1 && nMonth <= 12;
+  if (bYearly ? nDay > FewestDays(nMonth) : nDay >= 31) {
+    pRule->by_month_day[nSlot++] = -1;
+  } else if (!bYearly && nDay > 28) {
+    for (int nCandidate = 28; nCandidate <= nDay; ++nCandidate) {
+      pRule->by_month_day[nSlot++] = static_cast<short>(nCandidate);
+    }
+    pRule->by_set_pos[0] = -1;
+    pRule->by_set_pos[1] = ICAL_RECURRENCE_ARRAY_MAX;
+  } else {
+    pRule->by_month_day[nSlot++] = static_cast<short>(nDay);
+  }
+  pRule->by_month_day[nSlot] = ICAL_RECURRENCE_ARRAY_MAX;
+}
+
 OlPattern PatternOf(const icalrecurrencetype& rule, DATE dtStart) {
   struct tm start {};
   OlDateToLocalFields(dtStart, &start);
   const int nInterval = rule.interval > 0 ? rule.interval : 1;
   const bool bHasDays = rule.by_day[0] != ICAL_RECURRENCE_ARRAY_MAX;
-  const int nMonthDay =
-      rule.by_month_day[0] != ICAL_RECURRENCE_ARRAY_MAX ? rule.by_month_day[0] : start.tm_mday;
   const int nMonth =
       rule.by_month[0] != ICAL_RECURRENCE_ARRAY_MAX ? rule.by_month[0] : start.tm_mon + 1;
   LONG nMask = 0;
   int nPosition = 0;
   ReadDays(rule, &nMask, &nPosition);
-  // Outlook's day 31 falls on the last day of shorter months, which is what -1 asks for.
-  const LONG nDayOfMonth = nMonthDay < 0 || nMonthDay > 31 ? 31 : (nMonthDay == 0 ? 1 : nMonthDay);
   const LONG nInstance = nPosition != 0 ? InstanceOf(nPosition) : (start.tm_mday - 1) / 7 + 1;
 
   OlPattern pattern;
@@ -198,7 +375,7 @@ OlPattern PatternOf(const icalrecurrencetype& rule, DATE dtStart) {
         pattern.nInstance = nInstance;
       } else {
         pattern.nType = OL_RECURS_MONTHLY;
-        pattern.nDayOfMonth = nDayOfMonth;
+        pattern.nDayOfMonth = DayOfMonthOf(rule, 0, start.tm_mday);
       }
       break;
     case ICAL_YEARLY_RECURRENCE:
@@ -210,7 +387,7 @@ OlPattern PatternOf(const icalrecurrencetype& rule, DATE dtStart) {
         pattern.nInstance = nInstance;
       } else {
         pattern.nType = OL_RECURS_YEARLY;
-        pattern.nDayOfMonth = nDayOfMonth;
+        pattern.nDayOfMonth = DayOfMonthOf(rule, pattern.nMonthOfYear, start.tm_mday);
       }
       break;
     case ICAL_DAILY_RECURRENCE:
@@ -226,9 +403,80 @@ OlPattern PatternOf(const icalrecurrencetype& rule, DATE dtStart) {
   return pattern;
 }
 
-// The date of the last occurrence of a rule with COUNT, or false when it lies too far off.
-bool CountEnd(OlIcsFile* pFile, const icalrecurrencetype& rule, icaltimetype dtstart,
-              const std::string& strTzid, DATE* pdtEnd) {
+// The pattern fields that can ride in our X- property, with the values Outlook accepts.
+struct ExtraField {
+  const char* szName;
+  LONG OlPattern::*pField;
+  LONG nMin;
+  LONG nMax;
+};
+const ExtraField kExtraFields[] = {
+    {"INTERVAL", &OlPattern::nInterval, 1, 999 * 12},
+    {"DAYOFWEEKMASK", &OlPattern::nDayOfWeekMask, 0, 127},
+    {"DAYOFMONTH", &OlPattern::nDayOfMonth, 0, 31},
+    {"INSTANCE", &OlPattern::nInstance, 0, 5},
+    {"MONTHOFYEAR", &OlPattern::nMonthOfYear, 0, 12},
+};
+
+// Applies the values of our X- property when it was written for this very rule.
+void ApplyExtras(icalcomponent* pEvent, const icalrecurrencetype& rule, OlPattern* pPattern) {
+  icalproperty* pProp = PatternProperty(pEvent);
+  if (pProp == nullptr) return;
+  const char* szRule = nullptr;
+  for (icalparameter* pParam = icalproperty_get_first_parameter(pProp, ICAL_X_PARAMETER);
+       pParam != nullptr; pParam = icalproperty_get_next_parameter(pProp, ICAL_X_PARAMETER)) {
+    const char* szName = icalparameter_get_xname(pParam);
+    if (szName != nullptr && strcasecmp(szName, kRuleParameter) == 0) {
+      szRule = icalparameter_get_xvalue(pParam);
+    }
+  }
+  if (szRule == nullptr || RuleText(icalrecurrencetype_from_string(szRule)) != RuleText(rule)) {
+    return;
+  }
+  const char* szValues = icalproperty_get_x(pProp);
+  const std::string strValues = szValues != nullptr ? szValues : "";
+  size_t nPos = 0;
+  while (nPos < strValues.size()) {
+    size_t nEnd = strValues.find(' ', nPos);
+    if (nEnd == std::string::npos) nEnd = strValues.size();
+    const std::string strPair = strValues.substr(nPos, nEnd - nPos);
+    nPos = nEnd + 1;
+    const size_t nEqual = strPair.find('=');
+    if (nEqual == std::string::npos) continue;
+    const std::string strName = strPair.substr(0, nEqual);
+    const std::string strNumber = strPair.substr(nEqual + 1);
+    char* pEnd = nullptr;
+    const long nValue = std::strtol(strNumber.c_str(), &pEnd, 10);
+    if (strNumber.empty() || *pEnd != 0) continue;
+    for (const ExtraField& field : kExtraFields) {
+      if (strName == field.szName && nValue >= field.nMin && nValue <= field.nMax) {
+        pPattern->*field.pField = static_cast<LONG>(nValue);
+      }
+    }
+  }
+}
+
+// Our X- property for the values of a pattern that reading its rule back would not give;
+// empty when the rule carries them all.
+std::string ExtrasLine(const OlPattern& pattern, const icalrecurrencetype& rule, DATE dtStart) {
+  const OlPattern derived = PatternOf(rule, dtStart);
+  std::string strValues;
+  for (const ExtraField& field : kExtraFields) {
+    if (pattern.*field.pField == derived.*field.pField) continue;
+    if (!strValues.empty()) strValues += ' ';
+    strValues += std::string(field.szName) + "=" + std::to_string(pattern.*field.pField);
+  }
+  if (strValues.empty()) return std::string();
+  icalproperty* pProp = icalproperty_new_x(strValues.c_str());
+  icalproperty_set_x_name(pProp, kPatternProperty);
+  icalparameter* pParam = icalparameter_new_x(RuleText(rule).c_str());
+  icalparameter_set_xname(pParam, kRuleParameter);
+  icalproperty_add_parameter(pProp, pParam);
+  return PropertyText(pProp);
+}
+
+// The start of the last occurrence of a rule with COUNT, or false when it lies too far off.
+bool LastOfCount(const icalrecurrencetype& rule, icaltimetype dtstart, icaltimetype* pLast) {
   if (rule.count <= 0 || rule.count > kMaxCountSteps) return false;
   icalrecur_iterator* pIterator = icalrecur_iterator_new(rule, dtstart);
   if (pIterator == nullptr) return false;
@@ -243,8 +491,17 @@ bool CountEnd(OlIcsFile* pFile, const icalrecurrencetype& rule, icaltimetype dts
   icalrecur_iterator_free(pIterator);
   if (nSeen == 0) return false;
   last.zone = dtstart.zone;
-  *pdtEnd = DateOnly(LocalDateOf(pFile, last, strTzid));
+  *pLast = last;
   return true;
+}
+
+// The local date on which a counted rule starting at dtStart (local) ends; 0 when unknown.
+DATE CountEndDate(const icalrecurrencetype& rule, DATE dtStart) {
+  icaltimetype last{};
+  if (!LastOfCount(rule, FloatingTimeOf(dtStart), &last)) return 0;
+  DATE dtEnd = 0;
+  OlLocalFieldsToDate(last.year, last.month, last.day, 0, 0, 0, &dtEnd);
+  return dtEnd;
 }
 
 void AddDays(icalrecurrencetype* pRule, LONG nMask, int nPosition) {
@@ -258,8 +515,10 @@ void AddDays(icalrecurrencetype* pRule, LONG nMask, int nPosition) {
   pRule->by_day[nSlot] = ICAL_RECURRENCE_ARRAY_MAX;
 }
 
-// The rule of a pattern. An nth pattern of one weekday uses BYDAY's ordinal form; one of
-// several weekdays (Outlook's "first weekday") counts the set with BYSETPOS.
+// The rule of a pattern, as it means in iCalendar what DayBridge steps. A daily pattern is
+// only FREQ=DAILY: BYDAY would make it a weekday rule. An nth pattern of one weekday uses
+// BYDAY's ordinal form; one of several weekdays (Outlook's "first weekday") counts the set
+// with BYSETPOS. Weeks of an interval start on Sunday, as Outlook's do.
 icalrecurrencetype RuleOf(const OlPattern& pattern, DATE dtStart) {
   icalrecurrencetype rule;
   icalrecurrencetype_clear(&rule);
@@ -280,38 +539,35 @@ icalrecurrencetype RuleOf(const OlPattern& pattern, DATE dtStart) {
   switch (pattern.nType) {
     case OL_RECURS_DAILY:
       rule.freq = ICAL_DAILY_RECURRENCE;
-      if (pattern.nDayOfWeekMask != 0) AddDays(&rule, pattern.nDayOfWeekMask, 0);
       break;
     case OL_RECURS_WEEKLY:
       rule.freq = ICAL_WEEKLY_RECURRENCE;
       AddDays(&rule, pattern.nDayOfWeekMask != 0 ? pattern.nDayOfWeekMask : nStartBit, 0);
+      if (rule.interval > 1) rule.week_start = ICAL_SUNDAY_WEEKDAY;
       break;
     case OL_RECURS_MONTHLY:
       rule.freq = ICAL_MONTHLY_RECURRENCE;
-      rule.by_month_day[0] =
-          static_cast<short>(pattern.nDayOfMonth > 0 ? pattern.nDayOfMonth : start.tm_mday);
-      rule.by_month_day[1] = ICAL_RECURRENCE_ARRAY_MAX;
+      SetDayOfMonth(&rule, pattern.nDayOfMonth > 0 ? pattern.nDayOfMonth : start.tm_mday, 0);
       break;
     case OL_RECURS_MONTH_NTH:
       rule.freq = ICAL_MONTHLY_RECURRENCE;
       AddNth(pattern.nDayOfWeekMask);
       break;
     case OL_RECURS_YEARLY:
-    case OL_RECURS_YEAR_NTH:
+    case OL_RECURS_YEAR_NTH: {
       rule.freq = ICAL_YEARLY_RECURRENCE;
       rule.interval =
           static_cast<short>(std::max<LONG>(1, std::min<LONG>(pattern.nInterval / 12, 32767)));
-      rule.by_month[0] =
-          static_cast<short>(pattern.nMonthOfYear > 0 ? pattern.nMonthOfYear : start.tm_mon + 1);
+      const int nMonth = pattern.nMonthOfYear > 0 ? pattern.nMonthOfYear : start.tm_mon + 1;
+      rule.by_month[0] = static_cast<short>(nMonth);
       rule.by_month[1] = ICAL_RECURRENCE_ARRAY_MAX;
       if (pattern.nType == OL_RECURS_YEARLY) {
-        rule.by_month_day[0] =
-            static_cast<short>(pattern.nDayOfMonth > 0 ? pattern.nDayOfMonth : start.tm_mday);
-        rule.by_month_day[1] = ICAL_RECURRENCE_ARRAY_MAX;
+        SetDayOfMonth(&rule, pattern.nDayOfMonth > 0 ? pattern.nDayOfMonth : start.tm_mday, nMonth);
       } else {
         AddNth(pattern.nDayOfWeekMask);
       }
       break;
+    }
     default:
       rule.freq = ICAL_WEEKLY_RECURRENCE;
       break;
@@ -319,29 +575,36 @@ icalrecurrencetype RuleOf(const OlPattern& pattern, DATE dtStart) {
   return rule;
 }
 
-enum StartForm { FORM_UTC, FORM_DATE, FORM_FLOATING };
-
-StartForm FormOf(icalcomponent* pEvent) {
-  icalproperty* pStart = icalcomponent_get_first_property(pEvent, ICAL_DTSTART_PROPERTY);
-  if (pStart == nullptr) return FORM_UTC;
-  icaltimetype t = icalproperty_get_dtstart(pStart);
-  if (t.is_date) return FORM_DATE;
-  if (icaltime_is_utc(t) || t.zone != nullptr || !TimeZoneId(pStart).empty()) return FORM_UTC;
-  return FORM_FLOATING;
+// UNTIL in the form of the start, at the end of the end date: every occurrence of that day
+// counts, whichever offset a reader steps the series in (a UTC bound at the last start's own
+// moment is missed by engines that step a zoned series in its first offset across a
+// daylight-saving change). A zoned or UTC start takes UNTIL in UTC.
+icaltimetype UntilOf(const OlPattern& pattern, const TimeForm& form) {
+  if (form.kind == FORM_DATE) return DateValueOf(pattern.dtEnd);
+  struct tm end {};
+  OlDateToLocalFields(pattern.dtEnd, &end);
+  DATE dtUntil = pattern.dtEnd;
+  OlLocalFieldsToDate(end.tm_year + 1900, end.tm_mon + 1, end.tm_mday, 23, 59, 59, &dtUntil);
+  return form.kind == FORM_FLOATING ? FloatingTimeOf(dtUntil) : UtcTimeOf(dtUntil);
 }
 
-std::string RuleLine(const OlPattern& pattern, DATE dtStart, StartForm form,
-                     const icalrecurrencetype* pOld) {
-  icalrecurrencetype rule = RuleOf(pattern, dtStart);
-  if (pOld != nullptr) rule.week_start = pOld->week_start;
-  if (pattern.bHasEnd) {
-    // The last occurrence starts on the end date at the start's time of day.
-    DATE dtUntil = DateOnly(pattern.dtEnd) + (dtStart - DateOnly(dtStart));
-    rule.until = form == FORM_DATE       ? DateValueOf(dtUntil)
-                 : form == FORM_FLOATING ? FloatingTimeOf(dtUntil)
-                                         : UtcTimeOf(dtUntil);
+// The RRULE (and our X- property, when needed) of the new pattern. An unchanged pattern
+// keeps the rule as it was written, every part of it, with only its end put into the form
+// of the new start; COUNT stays as long as it still ends the series on the end date.
+std::string RuleLines(const OlEventData& now, bool bSamePattern, const icalrecurrencetype* pOld,
+                      const TimeForm& form) {
+  icalrecurrencetype rule =
+      bSamePattern && pOld != nullptr ? *pOld : RuleOf(now.pattern, now.dtStart);
+  rule.until = icaltime_null_time();
+  rule.count = 0;
+  if (now.pattern.bHasEnd) {
+    if (pOld != nullptr && pOld->count > 0) {
+      rule.count = pOld->count;
+      if (!SameDate(CountEndDate(rule, now.dtStart), DateOnly(now.pattern.dtEnd))) rule.count = 0;
+    }
+    if (rule.count == 0) rule.until = UntilOf(now.pattern, form);
   }
-  return PropertyText(icalproperty_new_rrule(rule));
+  return PropertyText(icalproperty_new_rrule(rule)) + ExtrasLine(now.pattern, rule, now.dtStart);
 }
 
 std::string AlarmText(const OlEventData& data) {
@@ -389,29 +652,50 @@ std::string TextLine(icalproperty_kind kind, const std::string& strValue) {
   return PropertyText(pProp);
 }
 
-std::string TimeLines(const OlEventData& data) {
+std::string CategoryLines(const std::string& strCategories) {
   std::string strText;
-  if (data.bAllDay) {
-    LONG nDays = std::max<LONG>(1, (data.nDuration + 1439) / 1440);
-    DATE dtDay = DateOnly(data.dtStart);
-    strText += PropertyText(icalproperty_new_dtstart(DateValueOf(dtDay)));
-    strText += PropertyText(icalproperty_new_dtend(DateValueOf(dtDay + nDays)));
-  } else {
-    strText += PropertyText(icalproperty_new_dtstart(UtcTimeOf(data.dtStart)));
-    strText +=
-        PropertyText(icalproperty_new_dtend(UtcTimeOf(data.dtStart + data.nDuration / 1440.0)));
+  for (const std::string& strName : SplitCategories(strCategories)) {
+    strText += PropertyText(icalproperty_new_categories(strName.c_str()));
   }
   return strText;
 }
 
-std::string StampLines(time_t tNow) {
-  icaltimetype now = icaltime_from_timet_with_zone(tNow, 0, icaltimezone_get_utc_timezone());
-  return PropertyText(icalproperty_new_dtstamp(now)) +
-         PropertyText(icalproperty_new_lastmodified(now));
+// DTSTART and the end (DTEND, or DURATION for an event that kept its end that way).
+std::string TimeLines(const OlEventData& data, const TimeForm& form, bool bDuration) {
+  DATE dtStart = data.dtStart;
+  LONG nMinutes = data.nDuration;
+  if (data.bAllDay) {
+    dtStart = DateOnly(data.dtStart);
+    nMinutes = std::max<LONG>(1, (data.nDuration + 1439) / 1440) * 1440;
+  }
+  std::string strText =
+      PropertyText(WithZone(icalproperty_new_dtstart(TimeIn(dtStart, form)), form));
+  if (bDuration) {
+    strText += PropertyText(icalproperty_new_duration(icaldurationtype_from_int(nMinutes * 60)));
+  } else {
+    const DATE dtEnd = dtStart + nMinutes / 1440.0;
+    strText += PropertyText(WithZone(icalproperty_new_dtend(TimeIn(dtEnd, form)), form));
+  }
+  return strText;
 }
 
-bool SameDate(DATE a, DATE b) {
-  return std::fabs(a - b) < kSecond / 2;
+icaltimetype UtcNow() {
+  SYSTEMTIME st{};
+  GetSystemTime(&st);
+  icaltimetype t = icaltime_null_time();
+  t.year = st.wYear;
+  t.month = st.wMonth;
+  t.day = st.wDay;
+  t.hour = st.wHour;
+  t.minute = st.wMinute;
+  t.second = st.wSecond;
+  t.zone = icaltimezone_get_utc_timezone();
+  return t;
+}
+
+std::string StampLines(const icaltimetype& now) {
+  return PropertyText(icalproperty_new_dtstamp(now)) +
+         PropertyText(icalproperty_new_lastmodified(now));
 }
 
 }  // namespace
@@ -428,36 +712,34 @@ bool OlIsValidDate(DATE dt) {
 }
 
 bool OlDateToLocalFields(DATE dt, struct tm* pFields) {
-  if (!OlIsValidDate(dt)) return false;
-  int64_t nDays = static_cast<int64_t>(dt);  // toward zero: the fraction counts forward
-  int64_t nSeconds = std::llround(std::fabs(dt - static_cast<double>(nDays)) * 86400.0);
-  if (nSeconds >= 86400) {
-    nSeconds -= 86400;
-    nDays += 1;
-  }
-  int nYear = 0, nMonth = 0, nDay = 0;
-  CivilFromDays(nDays + kEpochDays, &nYear, &nMonth, &nDay);
+  SYSTEMTIME st{};
+  if (!OlIsValidDate(dt) || !VariantTimeToSystemTime(dt, &st)) return false;
   *pFields = {};
-  pFields->tm_year = nYear - 1900;
-  pFields->tm_mon = nMonth - 1;
-  pFields->tm_mday = nDay;
-  pFields->tm_hour = static_cast<int>(nSeconds / 3600);
-  pFields->tm_min = static_cast<int>(nSeconds / 60 % 60);
-  pFields->tm_sec = static_cast<int>(nSeconds % 60);
-  int64_t nWeekday = (nDays + kEpochDays + 4) % 7;  // 1970-01-01 was a Thursday
-  pFields->tm_wday = static_cast<int>(nWeekday < 0 ? nWeekday + 7 : nWeekday);
+  pFields->tm_year = st.wYear - 1900;
+  pFields->tm_mon = st.wMonth - 1;
+  pFields->tm_mday = st.wDay;
+  pFields->tm_hour = st.wHour;
+  pFields->tm_min = st.wMinute;
+  pFields->tm_sec = st.wSecond;
+  pFields->tm_wday = st.wDayOfWeek;
   pFields->tm_isdst = -1;
   return true;
 }
 
 bool OlLocalFieldsToDate(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond,
                          DATE* pdt) {
-  if (nMonth < 1 || nMonth > 12 || nDay < 1 || nDay > 31) return false;
-  const int64_t nDays =
-      DaysFromCivil(nYear, static_cast<unsigned>(nMonth), static_cast<unsigned>(nDay)) - kEpochDays;
-  const double dFraction = (nHour * 3600.0 + nMinute * 60.0 + nSecond) / 86400.0;
-  const DATE dt = nDays >= 0 ? nDays + dFraction : nDays - dFraction;
-  if (!OlIsValidDate(dt)) return false;
+  if (nYear < 100 || nYear > 9999 || nHour < 0 || nMinute < 0 || nSecond < 0) return false;
+  // A leap second is the last second of its minute to a date that has none.
+  const SYSTEMTIME st = {static_cast<WORD>(nYear),
+                         static_cast<WORD>(nMonth),
+                         0,
+                         static_cast<WORD>(nDay),
+                         static_cast<WORD>(nHour),
+                         static_cast<WORD>(nMinute),
+                         static_cast<WORD>(std::min(nSecond, 59)),
+                         0};
+  DATE dt = 0;
+  if (!SystemTimeToVariantTime(&st, &dt)) return false;
   *pdt = dt;
   return true;
 }
@@ -475,6 +757,15 @@ time_t OlDateToUnix(DATE dt) {
   struct tm fields {};
   if (!OlDateToLocalFields(dt, &fields)) return 0;
   return mktime(&fields);
+}
+
+DATE OlLocalNow() {
+  SYSTEMTIME st{};
+  GetLocalTime(&st);
+  st.wMilliseconds = 0;
+  DATE dt = 0;
+  SystemTimeToVariantTime(&st, &dt);
+  return dt;
 }
 
 OlPattern OlDefaultPattern(LONG nType, DATE dtStart) {
@@ -564,15 +855,14 @@ bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
     if (rule.freq != ICAL_NO_RECURRENCE) {
       pData->bRecurring = true;
       pData->pattern = PatternOf(rule, pData->dtStart);
+      ApplyExtras(pEvent, rule, &pData->pattern);
+      icaltimetype last{};
       if (!icaltime_is_null_time(rule.until)) {
         pData->pattern.bHasEnd = true;
         pData->pattern.dtEnd = DateOnly(LocalDateOf(pFile, rule.until, strStartZone));
-      } else if (rule.count > 0) {
-        DATE dtEnd = 0;
-        if (CountEnd(pFile, rule, start, strStartZone, &dtEnd)) {
-          pData->pattern.bHasEnd = true;
-          pData->pattern.dtEnd = dtEnd;
-        }
+      } else if (LastOfCount(rule, start, &last)) {
+        pData->pattern.bHasEnd = true;
+        pData->pattern.dtEnd = DateOnly(LocalDateOf(pFile, last, strStartZone));
       }
     }
   }
@@ -594,47 +884,57 @@ bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
 }
 
 std::string OlRewriteEvent(OlIcsFile* pFile, size_t nItem, const OlEventData& base,
-                           const OlEventData& now) {
+                           const OlEventData& now, std::string* pstrTzid) {
+  pstrTzid->clear();
   const std::string& strRaw = pFile->GetItemText(nItem);
   icalcomponent* pEvent = pFile->GetItem(nItem);
-  std::set<std::string> dropped;
+  unsigned nChanged = OWN_NONE;
   std::string strAdded;
 
-  auto ReplaceText = [&](const char* szName, icalproperty_kind kind, const std::string& strOld,
+  auto ReplaceText = [&](Owner owner, icalproperty_kind kind, const std::string& strOld,
                          const std::string& strNew) {
     if (strOld == strNew) return;
-    dropped.insert(szName);
+    nChanged |= owner;
     if (!strNew.empty()) strAdded += TextLine(kind, strNew);
   };
-  ReplaceText("SUMMARY", ICAL_SUMMARY_PROPERTY, base.strSubject, now.strSubject);
-  ReplaceText("DESCRIPTION", ICAL_DESCRIPTION_PROPERTY, base.strBody, now.strBody);
-  ReplaceText("LOCATION", ICAL_LOCATION_PROPERTY, base.strLocation, now.strLocation);
+  ReplaceText(OWN_SUBJECT, ICAL_SUMMARY_PROPERTY, base.strSubject, now.strSubject);
+  ReplaceText(OWN_BODY, ICAL_DESCRIPTION_PROPERTY, base.strBody, now.strBody);
+  ReplaceText(OWN_LOCATION, ICAL_LOCATION_PROPERTY, base.strLocation, now.strLocation);
   if (base.strCategories != now.strCategories) {
-    dropped.insert("CATEGORIES");
-    for (const std::string& strName : SplitCategories(now.strCategories)) {
-      strAdded += PropertyText(icalproperty_new_categories(strName.c_str()));
-    }
+    nChanged |= OWN_CATEGORIES;
+    strAdded += CategoryLines(now.strCategories);
   }
 
   const bool bTimeChanged = !SameDate(base.dtStart, now.dtStart) ||
                             base.nDuration != now.nDuration || base.bAllDay != now.bAllDay;
+  const TimeForm form =
+      bTimeChanged ? WriteFormOf(pFile, pEvent, now.bAllDay) : FormOf(pFile, pEvent);
   if (bTimeChanged) {
-    dropped.insert({"DTSTART", "DTEND", "DURATION"});
-    strAdded += TimeLines(now);
+    nChanged |= OWN_TIMES;
+    const bool bDuration =
+        icalcomponent_get_first_property(pEvent, ICAL_DURATION_PROPERTY) != nullptr &&
+        icalcomponent_get_first_property(pEvent, ICAL_DTEND_PROPERTY) == nullptr;
+    strAdded += TimeLines(now, form, bDuration);
+    if (form.kind == FORM_ZONED) *pstrTzid = form.strTzid;
   }
-  const StartForm form = bTimeChanged ? (now.bAllDay ? FORM_DATE : FORM_UTC) : FormOf(pEvent);
-  // A rule's UNTIL must take the form of DTSTART, so a moved start rewrites a bounded rule.
-  const bool bRuleChanged = base.bRecurring != now.bRecurring ||
-                            (now.bRecurring && !(base.pattern == now.pattern)) ||
-                            (now.bRecurring && bTimeChanged && now.pattern.bHasEnd);
+
+  icalproperty* pOldRule = icalcomponent_get_first_property(pEvent, ICAL_RRULE_PROPERTY);
+  icalrecurrencetype oldRule;
+  icalrecurrencetype_clear(&oldRule);
+  if (pOldRule != nullptr) oldRule = icalproperty_get_rrule(pOldRule);
+  const bool bSamePattern = base.bRecurring && now.bRecurring && base.pattern == now.pattern;
+  bool bRuleChanged = base.bRecurring != now.bRecurring || (now.bRecurring && !bSamePattern);
+  if (!bRuleChanged && now.bRecurring && bTimeChanged && pOldRule != nullptr) {
+    // A moved start leaves the rule's end behind: UNTIL must take the start's form, and a
+    // COUNT may now run past the end date.
+    bRuleChanged = !icaltime_is_null_time(oldRule.until) ||
+                   (oldRule.count > 0 && now.pattern.bHasEnd &&
+                    !SameDate(CountEndDate(oldRule, now.dtStart), DateOnly(now.pattern.dtEnd)));
+  }
   if (bRuleChanged) {
-    icalproperty* pOldRule = icalcomponent_get_first_property(pEvent, ICAL_RRULE_PROPERTY);
-    icalrecurrencetype oldRule;
-    if (pOldRule != nullptr) oldRule = icalproperty_get_rrule(pOldRule);
-    dropped.insert("RRULE");
+    nChanged |= OWN_PATTERN;
     if (now.bRecurring) {
-      strAdded +=
-          RuleLine(now.pattern, now.dtStart, form, pOldRule != nullptr ? &oldRule : nullptr);
+      strAdded += RuleLines(now, bSamePattern, pOldRule != nullptr ? &oldRule : nullptr, form);
     }
   }
 
@@ -652,11 +952,15 @@ std::string OlRewriteEvent(OlIcsFile* pFile, size_t nItem, const OlEventData& ba
   const bool bDropReminders = bReminderChanged && !now.bReminderSet;
   const bool bRetrigger = bReminderChanged && now.bReminderSet && base.bReminderSet;
   if (bReminderChanged && now.bReminderSet && !base.bReminderSet) strAdded += AlarmText(now);
+  if (bReminderChanged) nChanged |= OWN_REMINDER;
 
-  const bool bAnyChange = !dropped.empty() || !strAdded.empty() || bReminderChanged;
-  if (!bAnyChange) return strRaw;
-  dropped.insert({"DTSTAMP", "LAST-MODIFIED"});
-  strAdded += StampLines(time(nullptr));
+  if (nChanged == OWN_NONE && strAdded.empty()) return strRaw;
+  nChanged |= OWN_SAVE;
+  strAdded += StampLines(UtcNow());
+  const int nSequence = icalcomponent_get_first_property(pEvent, ICAL_SEQUENCE_PROPERTY) != nullptr
+                            ? icalcomponent_get_sequence(pEvent)
+                            : -1;
+  strAdded += PropertyText(icalproperty_new_sequence(nSequence < 0 ? 1 : nSequence + 1));
 
   std::vector<OlIcsLine> lines = OlSplitIcsLines(strRaw);
   std::string strOut;
@@ -682,9 +986,9 @@ std::string OlRewriteEvent(OlIcsFile* pFile, size_t nItem, const OlEventData& ba
     }
     if (line.strName == "END") {
       if (nDepth == 1) {
-        strOut += ToLineBreak(strAdded, pFile->GetLineBreak());
+        strOut += OlToLineBreak(strAdded, pFile->GetLineBreak());
       } else if (nDepth == 2 && nAlarm >= 0 && bRetriggerThis) {
-        strOut += ToLineBreak(TriggerLine(now.nReminderMinutes), pFile->GetLineBreak());
+        strOut += OlToLineBreak(TriggerLine(now.nReminderMinutes), pFile->GetLineBreak());
       }
       if (!bSkipBlock) strOut += strLine;
       if (nDepth == 2 && nAlarm >= 0) {
@@ -696,41 +1000,40 @@ std::string OlRewriteEvent(OlIcsFile* pFile, size_t nItem, const OlEventData& ba
       continue;
     }
     if (bSkipBlock) continue;
-    if (nDepth == 1 && dropped.count(line.strName) != 0) continue;
+    if (nDepth == 1 && (OwnersOf(line.strName) & nChanged) != 0) continue;
     if (nDepth == 2 && bRetriggerThis && line.strName == "TRIGGER") continue;
     strOut += strLine;
   }
   return strOut;
 }
 
-std::string OlNewEvent(const char* szLineBreak, OlEventData* pData) {
-  std::random_device device;
+std::string OlNewEvent(const char* szLineBreak, OlEventData* pData, std::string* pstrTzid) {
+  GUID guid{};
+  CoCreateGuid(&guid);
   char szUid[64];
-  std::snprintf(szUid, sizeof(szUid), "%08x-%04x-%04x-%04x-%04x%08x@daybridge", device(),
-                device() & 0xffff, (device() & 0x0fff) | 0x4000, (device() & 0x3fff) | 0x8000,
-                device() & 0xffff, device());
-  const time_t tNow = time(nullptr);
+  std::snprintf(szUid, sizeof(szUid), "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x@daybridge",
+                static_cast<unsigned>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0],
+                guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
+                guid.Data4[6], guid.Data4[7]);
+  const icaltimetype now = UtcNow();
   pData->strEntryID = szUid;
-  pData->dtCreated = OlDateFromUnix(tNow);
+  pData->dtCreated = OlLocalNow();
   pData->dtModified = pData->dtCreated;
 
+  const TimeForm form = WriteFormOf(nullptr, nullptr, pData->bAllDay);
+  *pstrTzid = form.kind == FORM_ZONED ? form.strTzid : std::string();
   std::string strText = "BEGIN:VEVENT\r\n";
   strText += PropertyText(icalproperty_new_uid(szUid));
-  icaltimetype now = icaltime_from_timet_with_zone(tNow, 0, icaltimezone_get_utc_timezone());
   strText += PropertyText(icalproperty_new_created(now));
-  strText += StampLines(tNow);
+  strText += StampLines(now);
+  strText += PropertyText(icalproperty_new_sequence(0));
   if (!pData->strSubject.empty()) strText += TextLine(ICAL_SUMMARY_PROPERTY, pData->strSubject);
   if (!pData->strBody.empty()) strText += TextLine(ICAL_DESCRIPTION_PROPERTY, pData->strBody);
   if (!pData->strLocation.empty()) strText += TextLine(ICAL_LOCATION_PROPERTY, pData->strLocation);
-  for (const std::string& strName : SplitCategories(pData->strCategories)) {
-    strText += PropertyText(icalproperty_new_categories(strName.c_str()));
-  }
-  strText += TimeLines(*pData);
-  if (pData->bRecurring) {
-    strText +=
-        RuleLine(pData->pattern, pData->dtStart, pData->bAllDay ? FORM_DATE : FORM_UTC, nullptr);
-  }
+  strText += CategoryLines(pData->strCategories);
+  strText += TimeLines(*pData, form, false);
+  if (pData->bRecurring) strText += RuleLines(*pData, false, nullptr, form);
   if (pData->bReminderSet) strText += AlarmText(*pData);
   strText += "END:VEVENT\r\n";
-  return ToLineBreak(strText, szLineBreak);
+  return OlToLineBreak(strText, szLineBreak);
 }

@@ -1,7 +1,11 @@
 // An appointment as the Outlook object model sees it, read from and written into one VEVENT.
 // Dates are OLE Automation dates in the process's local time (what Outlook's VT_DATE
-// properties hold); the file keeps UTC date-times, or dates for all-day events. Texts are
-// UTF-8 here and UTF-16 at the automation boundary.
+// properties hold). The file keeps a timed appointment in a time zone, as Outlook anchors it,
+// so that its occurrences keep their wall-clock time in every program: the zone the event
+// already had, else the process's own (IcsZone.h), UTC only where no zone can be named;
+// floating times stay floating and all-day events are dates. Texts are UTF-8 here and UTF-16
+// at the automation boundary. "Now" comes from the platform's clock (GetLocalTime,
+// GetSystemTime) and new UIDs from CoCreateGuid, so tests can fix both.
 #pragma once
 
 #include <libical/ical.h>
@@ -59,6 +63,8 @@ bool OlLocalFieldsToDate(int nYear, int nMonth, int nDay, int nHour, int nMinute
 DATE OlDateFromUnix(time_t t);  // local time of the moment
 time_t OlDateToUnix(DATE dt);   // the moment of a local time
 bool OlIsValidDate(DATE dt);
+// The current local time, whole seconds.
+DATE OlLocalNow();
 
 // The pattern Outlook gives a recurrence that starts at dtStart (local) for a type.
 OlPattern OlDefaultPattern(LONG nType, DATE dtStart);
@@ -67,8 +73,11 @@ OlPattern OlDefaultPattern(LONG nType, DATE dtStart);
 bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData);
 
 // The event's text with the changes from base to now applied: the properties that changed
-// are replaced, everything else is kept as it stands. Sets LAST-MODIFIED and DTSTAMP.
+// are replaced, everything else is kept as it stands. Sets LAST-MODIFIED and DTSTAMP and
+// counts SEQUENCE up. *pstrTzid receives the TZID the new times are written in (empty for
+// none), whose VTIMEZONE the calendar must hold.
 std::string OlRewriteEvent(OlIcsFile* pFile, size_t nItem, const OlEventData& base,
-                           const OlEventData& now);
-// The text of a new event; fills in its UID (the EntryID) and creation time.
-std::string OlNewEvent(const char* szLineBreak, OlEventData* pData);
+                           const OlEventData& now, std::string* pstrTzid);
+// The text of a new event; fills in its UID (the EntryID) and creation time. *pstrTzid as
+// above.
+std::string OlNewEvent(const char* szLineBreak, OlEventData* pData, std::string* pstrTzid);

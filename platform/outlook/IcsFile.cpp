@@ -20,8 +20,17 @@
 #include <sstream>
 
 #include "platform/win/WinReplace.h"
+#include "platform/win/WinTime.h"
 
 namespace {
+
+// A UTF-8 byte order mark, which some programs put before BEGIN:VCALENDAR.
+constexpr char kBom[] = "\xEF\xBB\xBF";
+constexpr size_t kBomSize = 3;
+
+bool StartsWithBom(const std::string& strText) {
+  return strText.compare(0, kBomSize, kBom) == 0;
+}
 
 // Deeper nesting than this is no calendar anyone writes; it only makes a parser recurse.
 constexpr int kMaxNesting = 32;
@@ -38,6 +47,68 @@ std::string Trim(const std::string& str) {
   if (nFirst == std::string::npos) return std::string();
   size_t nLast = str.find_last_not_of(" \t\r\n");
   return str.substr(nFirst, nLast - nFirst + 1);
+}
+
+// libical's own string reader looks for the end of the line again for every piece of it
+// that it hands to the parser, so one long line (a pasted attachment) costs the square of its
+// length. This reader finds each line's end once and hands it over piece by piece.
+struct PieceReader {
+  const char* pPos;
+  const char* pEnd;
+  const char* pLineEnd;  // one past the '\n' of the line pPos is in
+};
+
+char* NextPiece(char* szOut, size_t nSize, void* pData) {
+  PieceReader* pReader = static_cast<PieceReader*>(pData);
+  if (pReader->pPos >= pReader->pEnd || nSize < 2) return nullptr;
+  if (pReader->pLineEnd <= pReader->pPos) {
+    const void* pBreak =
+        std::memchr(pReader->pPos, '\n', static_cast<size_t>(pReader->pEnd - pReader->pPos));
+    pReader->pLineEnd = pBreak != nullptr ? static_cast<const char*>(pBreak) + 1 : pReader->pEnd;
+  }
+  size_t nPiece = static_cast<size_t>(pReader->pLineEnd - pReader->pPos);
+  if (nPiece > nSize - 1) nPiece = nSize - 1;
+  std::memcpy(szOut, pReader->pPos, nPiece);
+  szOut[nPiece] = '\0';
+  pReader->pPos += nPiece;
+  return szOut;
+}
+
+// libical's parse of text without NUL bytes, in time linear in its length.
+icalcomponent* ParseText(const char* szText, size_t nSize) {
+  PieceReader reader{szText, szText + nSize, szText};
+  icalparser* pParser = icalparser_new();
+  if (pParser == nullptr) return nullptr;
+  icalparser_set_gen_data(pParser, &reader);
+  // As libical's own string parse does: damaged values become error properties, which the
+  // callers count, instead of ending the parse.
+  const icalerrorstate previous = icalerror_get_error_state(ICAL_MALFORMEDDATA_ERROR);
+  icalerror_set_error_state(ICAL_MALFORMEDDATA_ERROR, ICAL_ERROR_NONFATAL);
+  icalcomponent* pRoot = icalparser_parse(pParser, NextPiece);
+  icalerror_set_error_state(ICAL_MALFORMEDDATA_ERROR, previous);
+  icalparser_free(pParser);
+  return pRoot;
+}
+
+// libical reads 20110231 as a date; no calendar has such a day.
+bool IsRealTime(const icaltimetype& t) {
+  if (icaltime_is_null_time(t)) return true;
+  if (!CxIsValidDate(t.year, t.month, t.day)) return false;
+  return t.is_date || (t.hour < 24 && t.minute < 60 && t.second <= 60);
+}
+
+bool HasRealTimes(icalcomponent* pEvent) {
+  for (icalproperty_kind kind : {ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY}) {
+    for (icalproperty* pProp = icalcomponent_get_first_property(pEvent, kind); pProp != nullptr;
+         pProp = icalcomponent_get_next_property(pEvent, kind)) {
+      if (!IsRealTime(icalvalue_get_datetime(icalproperty_get_value(pProp)))) return false;
+    }
+  }
+  for (icalproperty* pRule = icalcomponent_get_first_property(pEvent, ICAL_RRULE_PROPERTY);
+       pRule != nullptr; pRule = icalcomponent_get_next_property(pEvent, ICAL_RRULE_PROPERTY)) {
+    if (!IsRealTime(icalproperty_get_rrule(pRule).until)) return false;
+  }
+  return true;
 }
 
 bool IsItemEvent(icalcomponent* pComponent) {
@@ -71,6 +142,7 @@ std::vector<OlIcsLine> OlSplitIcsLines(const std::string& strText) {
       bFirst = false;
     }
     line.nEnd = nPos;
+    if (line.nBegin == 0 && StartsWithBom(strUnfolded)) strUnfolded.erase(0, kBomSize);
     size_t nNameEnd = strUnfolded.find_first_of(";:");
     line.strName = Upper(Trim(strUnfolded.substr(0, nNameEnd)));
     if ((line.strName == "BEGIN" || line.strName == "END") && nNameEnd != std::string::npos) {
@@ -79,6 +151,19 @@ std::vector<OlIcsLine> OlSplitIcsLines(const std::string& strText) {
     lines.push_back(std::move(line));
   }
   return lines;
+}
+
+std::string OlToLineBreak(const std::string& strCrLfText, const char* szLineBreak) {
+  if (std::strcmp(szLineBreak, "\r\n") == 0) return strCrLfText;
+  std::string strOut;
+  strOut.reserve(strCrLfText.size());
+  for (size_t i = 0; i < strCrLfText.size(); ++i) {
+    if (strCrLfText[i] == '\r' && i + 1 < strCrLfText.size() && strCrLfText[i + 1] == '\n') {
+      continue;
+    }
+    strOut.push_back(strCrLfText[i]);
+  }
+  return strOut;
 }
 
 OlIcsFile::~OlIcsFile() {
@@ -118,7 +203,8 @@ std::unique_ptr<OlIcsFile> OlIcsFile::Parse(const std::string& strText, HRESULT*
                                             std::string* pstrError) {
   *phr = OL_E_CORRUPT_DATA;
   std::unique_ptr<OlIcsFile> pFile(new OlIcsFile());
-  if (Trim(strText).empty()) {
+  const size_t nBom = StartsWithBom(strText) ? kBomSize : 0;
+  if (strText.find_first_not_of(" \t\r\n", nBom) == std::string::npos) {
     // A calendar that was never written: it gets a calendar object on its first save.
     pFile->m_blocks.push_back(
         {"BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Tidewell//DayBridge//EN\r\n"});
@@ -201,7 +287,8 @@ std::unique_ptr<OlIcsFile> OlIcsFile::Parse(const std::string& strText, HRESULT*
     return nullptr;
   }
 
-  pFile->m_pRoot = icalparser_parse_string(strText.c_str());
+  // The mark stays in the head block, written back as it was; libical must not see it.
+  pFile->m_pRoot = ParseText(strText.data() + nBom, strText.size() - nBom);
   if (pFile->m_pRoot == nullptr) {
     *pstrError = "libical could not parse the calendar.";
     return nullptr;
@@ -227,6 +314,10 @@ std::unique_ptr<OlIcsFile> OlIcsFile::Parse(const std::string& strText, HRESULT*
        pChild = icalcomponent_get_next_component(pFile->m_pCalendar, ICAL_ANY_COMPONENT)) {
     if (nComponent >= componentBlocks.size()) {
       *pstrError = "The calendar's components could not be told apart.";
+      return nullptr;
+    }
+    if (icalcomponent_isa(pChild) == ICAL_VEVENT_COMPONENT && !HasRealTimes(pChild)) {
+      *pstrError = "An event of the calendar has a date that does not exist.";
       return nullptr;
     }
     Block& block = pFile->m_blocks[componentBlocks[nComponent++]];
@@ -274,15 +365,72 @@ icaltimezone* OlIcsFile::FindZone(const char* szTzid) {
   return pZone;
 }
 
-icalcomponent* OlIcsFile::ParseBlock(const std::string& strBlock) const {
-  icalcomponent* pComponent = icalparser_parse_string(strBlock.c_str());
+icalcomponent* OlIcsFile::ParseBlock(const std::string& strBlock, icalcomponent_kind kind) const {
+  icalcomponent* pComponent = ParseText(strBlock.data(), strBlock.size());
   if (pComponent == nullptr) return nullptr;
-  if (icalcomponent_isa(pComponent) != ICAL_VEVENT_COMPONENT ||
-      icalcomponent_count_errors(pComponent) > 0 || !IsItemEvent(pComponent)) {
+  const bool bUsable =
+      icalcomponent_isa(pComponent) == kind && icalcomponent_count_errors(pComponent) == 0 &&
+      (kind != ICAL_VEVENT_COMPONENT || (IsItemEvent(pComponent) && HasRealTimes(pComponent)));
+  if (!bUsable) {
     icalcomponent_free(pComponent);
     return nullptr;
   }
   return pComponent;
+}
+
+bool OlIcsFile::HasZone(const std::string& strTzid) const {
+  return !strTzid.empty() && icalcomponent_get_timezone(m_pCalendar, strTzid.c_str()) != nullptr;
+}
+
+size_t OlIcsFile::FirstComponentBlock() const {
+  for (size_t nBlock = 0; nBlock < m_nInsertAt; ++nBlock) {
+    if (m_blocks[nBlock].bComponent) return nBlock;
+  }
+  return m_nInsertAt;
+}
+
+void OlIcsFile::InsertBlock(size_t nAt, Block block) {
+  m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(nAt), std::move(block));
+  for (size_t& nBlock : m_itemBlocks) {
+    if (nBlock >= nAt) ++nBlock;
+  }
+  if (m_nInsertAt >= nAt) ++m_nInsertAt;
+}
+
+void OlIcsFile::EraseBlock(size_t nAt) {
+  m_blocks.erase(m_blocks.begin() + static_cast<std::ptrdiff_t>(nAt));
+  for (size_t& nBlock : m_itemBlocks) {
+    if (nBlock > nAt) --nBlock;
+  }
+  if (m_nInsertAt > nAt) --m_nInsertAt;
+}
+
+HRESULT OlIcsFile::WriteWithZone(const std::string& strZoneBlock,
+                                 const std::function<void()>& undo) {
+  icalcomponent* pZone = nullptr;
+  size_t nZoneAt = 0;
+  if (!strZoneBlock.empty()) {
+    pZone = ParseBlock(strZoneBlock, ICAL_VTIMEZONE_COMPONENT);
+    if (pZone == nullptr) {
+      undo();
+      return OL_E_CORRUPT_DATA;
+    }
+    // Zone definitions go before the first component, where other programs put them and
+    // readers that resolve a TZID as they go find them in time.
+    nZoneAt = FirstComponentBlock();
+    InsertBlock(nZoneAt, Block{strZoneBlock, pZone, true});
+  }
+  HRESULT hr = WriteAtomically(ComposeText());
+  if (FAILED(hr)) {
+    if (pZone != nullptr) {
+      EraseBlock(nZoneAt);
+      icalcomponent_free(pZone);
+    }
+    undo();
+    return hr;
+  }
+  if (pZone != nullptr) icalcomponent_add_component(m_pCalendar, pZone);
+  return S_OK;
 }
 
 std::string OlIcsFile::ComposeText() const {
@@ -291,19 +439,19 @@ std::string OlIcsFile::ComposeText() const {
   return strText;
 }
 
-HRESULT OlIcsFile::ReplaceItem(size_t nItem, const std::string& strBlock) {
+HRESULT OlIcsFile::ReplaceItem(size_t nItem, const std::string& strBlock,
+                               const std::string& strZoneBlock) {
   if (nItem >= m_itemBlocks.size()) return DISP_E_BADINDEX;
-  icalcomponent* pNew = ParseBlock(strBlock);
+  icalcomponent* pNew = ParseBlock(strBlock, ICAL_VEVENT_COMPONENT);
   if (pNew == nullptr) return OL_E_CORRUPT_DATA;
-  Block& block = m_blocks[m_itemBlocks[nItem]];
-  std::string strOld = std::move(block.strText);
-  block.strText = strBlock;
-  HRESULT hr = WriteAtomically(ComposeText());
-  if (FAILED(hr)) {
-    block.strText = std::move(strOld);
+  std::string strOld = std::move(m_blocks[m_itemBlocks[nItem]].strText);
+  m_blocks[m_itemBlocks[nItem]].strText = strBlock;
+  HRESULT hr = WriteWithZone(strZoneBlock, [&]() {
+    m_blocks[m_itemBlocks[nItem]].strText = std::move(strOld);
     icalcomponent_free(pNew);
-    return hr;
-  }
+  });
+  if (FAILED(hr)) return hr;
+  Block& block = m_blocks[m_itemBlocks[nItem]];
   icalcomponent_remove_component(m_pCalendar, block.pComponent);
   icalcomponent_free(block.pComponent);
   icalcomponent_add_component(m_pCalendar, pNew);
@@ -311,18 +459,20 @@ HRESULT OlIcsFile::ReplaceItem(size_t nItem, const std::string& strBlock) {
   return S_OK;
 }
 
-HRESULT OlIcsFile::AppendItem(const std::string& strBlock, size_t* pnItem) {
-  icalcomponent* pNew = ParseBlock(strBlock);
+HRESULT OlIcsFile::AppendItem(const std::string& strBlock, size_t* pnItem,
+                              const std::string& strZoneBlock) {
+  icalcomponent* pNew = ParseBlock(strBlock, ICAL_VEVENT_COMPONENT);
   if (pNew == nullptr) return OL_E_CORRUPT_DATA;
-  size_t nAt = m_nInsertAt;
-  m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(nAt), Block{strBlock, pNew, true});
-  HRESULT hr = WriteAtomically(ComposeText());
-  if (FAILED(hr)) {
-    m_blocks.erase(m_blocks.begin() + static_cast<std::ptrdiff_t>(nAt));
+  // The new event joins the items only once written; until then it is a plain component
+  // block at the insertion point, which InsertBlock keeps track of like any other.
+  InsertBlock(m_nInsertAt, Block{strBlock, pNew, true});
+  size_t nAt = m_nInsertAt - 1;
+  HRESULT hr = WriteWithZone(strZoneBlock, [&]() {
+    EraseBlock(nAt);
     icalcomponent_free(pNew);
-    return hr;
-  }
-  ++m_nInsertAt;
+  });
+  if (FAILED(hr)) return hr;
+  nAt = m_nInsertAt - 1;
   icalcomponent_add_component(m_pCalendar, pNew);
   m_itemBlocks.push_back(nAt);
   *pnItem = m_itemBlocks.size() - 1;

@@ -5,13 +5,17 @@
 // only the properties that changed are replaced, so content this program does not model
 // (attendees, exceptions, to-dos, unknown properties and parameters) survives untouched.
 //
-// libical parses the whole text once on open (a file it cannot parse cleanly is refused and
+// libical parses the whole text once on open, in time linear in its length however long a
+// line is (a file it cannot parse cleanly, or with a date no calendar has, is refused and
 // never written) and gives each component block its parsed component; the parsed tree also
-// resolves TZID references through the file's VTIMEZONE components.
+// resolves TZID references through the file's VTIMEZONE components. A UTF-8 byte order mark
+// before BEGIN:VCALENDAR stays in the head block. The only block a save adds besides events
+// is the VTIMEZONE of a zone the new times use, before the first component.
 #pragma once
 
 #include <libical/ical.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +34,9 @@ struct OlIcsLine {
   std::string strValue;  // upper-cased, trimmed value; only kept for BEGIN and END
 };
 std::vector<OlIcsLine> OlSplitIcsLines(const std::string& strText);
+
+// Text made with CR LF line breaks (libical's), given the line break of the file it joins.
+std::string OlToLineBreak(const std::string& strCrLfText, const char* szLineBreak);
 
 class OlIcsFile {
  public:
@@ -54,13 +61,18 @@ class OlIcsFile {
   icalcomponent* GetItem(size_t nItem) const;
   // Resolves a TZID of this file (its VTIMEZONEs first, then the system's zone database).
   icaltimezone* FindZone(const char* szTzid);
+  // Whether the calendar holds a VTIMEZONE of that TZID.
+  bool HasZone(const std::string& strTzid) const;
 
   // Replaces the text of item nItem and writes the file. On failure nothing changes, in
-  // memory or on disk.
-  HRESULT ReplaceItem(size_t nItem, const std::string& strBlock);
+  // memory or on disk. A non-empty strZoneBlock is a VTIMEZONE the new text refers to, added
+  // before the calendar's first component in the same write.
+  HRESULT ReplaceItem(size_t nItem, const std::string& strBlock,
+                      const std::string& strZoneBlock = std::string());
   // Appends a new event (a whole BEGIN:VEVENT .. END:VEVENT block) after the calendar's last
-  // component and writes the file; *pnItem receives its item index.
-  HRESULT AppendItem(const std::string& strBlock, size_t* pnItem);
+  // component and writes the file; *pnItem receives its item index. strZoneBlock as above.
+  HRESULT AppendItem(const std::string& strBlock, size_t* pnItem,
+                     const std::string& strZoneBlock = std::string());
 
   // The raw text of item nItem, and the line break the file uses ("\r\n" or "\n").
   const std::string& GetItemText(size_t nItem) const;
@@ -80,7 +92,15 @@ class OlIcsFile {
   static std::unique_ptr<OlIcsFile> Parse(const std::string& strText, HRESULT* phr,
                                           std::string* pstrError);
   HRESULT WriteAtomically(const std::string& strText) const;
-  icalcomponent* ParseBlock(const std::string& strBlock) const;
+  // One component of the given kind, without errors (an event must be an item); else null.
+  icalcomponent* ParseBlock(const std::string& strBlock, icalcomponent_kind kind) const;
+  // Block insertion and removal that keep the item and insertion indices on their blocks.
+  size_t FirstComponentBlock() const;
+  void InsertBlock(size_t nAt, Block block);
+  void EraseBlock(size_t nAt);
+  // Adds the zone block (if any) and writes the whole text; on failure takes the zone out
+  // again and calls undo, which must put the item blocks back as they were.
+  HRESULT WriteWithZone(const std::string& strZoneBlock, const std::function<void()>& undo);
 
   std::string m_strPath;
   bool m_bCrLf = true;

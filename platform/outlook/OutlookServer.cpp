@@ -23,6 +23,7 @@
 #include "platform/automation/DispatchBase.h"
 #include "platform/outlook/IcsEvent.h"
 #include "platform/outlook/IcsFile.h"
+#include "platform/outlook/IcsZone.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinSystem.h"
 #include "platform/win/WinText.h"
@@ -65,6 +66,13 @@ DATE DayOf(DATE dt) {
   DATE dtDay = dt;
   OlLocalFieldsToDate(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, 0, 0, 0, &dtDay);
   return dtDay;
+}
+
+// The definition a save must add for the zone its times are written in: none when the
+// calendar already has one or libical knows no such zone.
+std::string ZoneBlockFor(OlIcsFile* pFile, const std::string& strTzid) {
+  if (strTzid.empty() || pFile->HasZone(strTzid)) return std::string();
+  return OlToLineBreak(OlZoneBlock(strTzid), pFile->GetLineBreak());
 }
 
 // The open calendar file with what the disk held when it was last read or written, so a save
@@ -175,9 +183,7 @@ class OlAppointmentObject : public CxDispatchBase {
         m_bNew(bNew) {
     if (bNew) {
       // Outlook starts a new appointment at the next half hour, 30 minutes long.
-      time_t tNow = time(nullptr);
-      DATE dtNow = OlDateFromUnix(tNow);
-      m_data.dtStart = std::ceil(dtNow * 48.0) / 48.0;
+      m_data.dtStart = std::ceil(OlLocalNow() * 48.0) / 48.0;
       m_data.dtCreated = OL_DATE_NONE;
       m_data.dtModified = OL_DATE_NONE;
     } else {
@@ -511,10 +517,11 @@ HRESULT OlAppointmentObject::Save() {
   Normalise();
   OlIcsFile* pFile = m_pStore->pFile.get();
   if (!m_bNew) {
-    std::string strText = OlRewriteEvent(pFile, m_nItem, m_base, m_data);
+    std::string strTzid;
+    std::string strText = OlRewriteEvent(pFile, m_nItem, m_base, m_data, &strTzid);
     if (strText == pFile->GetItemText(m_nItem)) return S_OK;
     if (!m_pStore->DiskUnchanged()) return RaiseChanged(pFile->GetPath());
-    HRESULT hr = pFile->ReplaceItem(m_nItem, strText);
+    HRESULT hr = pFile->ReplaceItem(m_nItem, strText, ZoneBlockFor(pFile, strTzid));
     if (FAILED(hr)) {
       CxServerLog("Outlook: the item could not be saved to \"%s\", hr=0x%08x",
                   pFile->GetPath().c_str(), static_cast<unsigned>(hr));
@@ -523,9 +530,10 @@ HRESULT OlAppointmentObject::Save() {
   } else {
     if (!m_pStore->DiskUnchanged()) return RaiseChanged(pFile->GetPath());
     OlEventData data = m_data;
-    std::string strText = OlNewEvent(pFile->GetLineBreak(), &data);
+    std::string strTzid;
+    std::string strText = OlNewEvent(pFile->GetLineBreak(), &data, &strTzid);
     size_t nItem = 0;
-    HRESULT hr = pFile->AppendItem(strText, &nItem);
+    HRESULT hr = pFile->AppendItem(strText, &nItem, ZoneBlockFor(pFile, strTzid));
     if (FAILED(hr)) {
       CxServerLog("Outlook: the new item could not be saved to \"%s\", hr=0x%08x",
                   pFile->GetPath().c_str(), static_cast<unsigned>(hr));

@@ -17,39 +17,6 @@ constexpr double kMaxVariantDay = 2958465.0;
 constexpr long kVariantEpochFromUnix = -25569;
 constexpr long kSecondsPerDay = 86400;
 
-bool IsLeapYear(int nYear) {
-  return (nYear % 4 == 0 && nYear % 100 != 0) || nYear % 400 == 0;
-}
-
-int DaysInMonth(int nYear, int nMonth) {
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return nMonth == 2 && IsLeapYear(nYear) ? 29 : kDays[nMonth - 1];
-}
-
-// Days since 1970-01-01 of a Gregorian date (the well-known era-based formula: years are
-// shifted to start in March so that the leap day is the last day of the shifted year).
-long DaysFromCivil(int nYear, int nMonth, int nDay) {
-  nYear -= nMonth <= 2 ? 1 : 0;
-  const long nEra = (nYear >= 0 ? nYear : nYear - 399) / 400;
-  const long nYearOfEra = nYear - nEra * 400;
-  const long nDayOfYear = (153 * (nMonth + (nMonth > 2 ? -3 : 9)) + 2) / 5 + nDay - 1;
-  const long nDayOfEra = nYearOfEra * 365 + nYearOfEra / 4 - nYearOfEra / 100 + nDayOfYear;
-  return nEra * 146097 + nDayOfEra - 719468;
-}
-
-void CivilFromDays(long nDays, int* pYear, int* pMonth, int* pDay) {
-  nDays += 719468;
-  const long nEra = (nDays >= 0 ? nDays : nDays - 146096) / 146097;
-  const long nDayOfEra = nDays - nEra * 146097;
-  const long nYearOfEra =
-      (nDayOfEra - nDayOfEra / 1460 + nDayOfEra / 36524 - nDayOfEra / 146096) / 365;
-  const long nDayOfYear = nDayOfEra - (365 * nYearOfEra + nYearOfEra / 4 - nYearOfEra / 100);
-  const long nMonthIndex = (5 * nDayOfYear + 2) / 153;
-  *pDay = static_cast<int>(nDayOfYear - (153 * nMonthIndex + 2) / 5 + 1);
-  *pMonth = static_cast<int>(nMonthIndex < 10 ? nMonthIndex + 3 : nMonthIndex - 9);
-  *pYear = static_cast<int>(nYearOfEra + nEra * 400 + (*pMonth <= 2 ? 1 : 0));
-}
-
 void FromTm(const struct tm& tmValue, WORD wMilliseconds, SYSTEMTIME* pst) {
   pst->wYear = static_cast<WORD>(tmValue.tm_year + 1900);
   pst->wMonth = static_cast<WORD>(tmValue.tm_mon + 1);
@@ -73,14 +40,56 @@ bool ReadFixed(SYSTEMTIME* pst) {
 
 }  // namespace
 
+bool CxIsLeapYear(int nYear) {
+  return (nYear % 4 == 0 && nYear % 100 != 0) || nYear % 400 == 0;
+}
+
+int CxDaysInMonth(int nYear, int nMonth) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (nMonth < 1 || nMonth > 12) return 0;
+  return nMonth == 2 && CxIsLeapYear(nYear) ? 29 : kDays[nMonth - 1];
+}
+
+bool CxIsValidDate(int nYear, int nMonth, int nDay) {
+  return nDay >= 1 && nDay <= CxDaysInMonth(nYear, nMonth);
+}
+
+// The well-known era-based formula: years are shifted to start in March so that the leap
+// day is the last day of the shifted year.
+long CxDaysFromCivil(int nYear, int nMonth, int nDay) {
+  nYear -= nMonth <= 2 ? 1 : 0;
+  const long nEra = (nYear >= 0 ? nYear : nYear - 399) / 400;
+  const long nYearOfEra = nYear - nEra * 400;
+  const long nDayOfYear = (153 * (nMonth + (nMonth > 2 ? -3 : 9)) + 2) / 5 + nDay - 1;
+  const long nDayOfEra = nYearOfEra * 365 + nYearOfEra / 4 - nYearOfEra / 100 + nDayOfYear;
+  return nEra * 146097 + nDayOfEra - 719468;
+}
+
+void CxCivilFromDays(long nDays, int* pnYear, int* pnMonth, int* pnDay) {
+  nDays += 719468;
+  const long nEra = (nDays >= 0 ? nDays : nDays - 146096) / 146097;
+  const long nDayOfEra = nDays - nEra * 146097;
+  const long nYearOfEra =
+      (nDayOfEra - nDayOfEra / 1460 + nDayOfEra / 36524 - nDayOfEra / 146096) / 365;
+  const long nDayOfYear = nDayOfEra - (365 * nYearOfEra + nYearOfEra / 4 - nYearOfEra / 100);
+  const long nMonthIndex = (5 * nDayOfYear + 2) / 153;
+  *pnDay = static_cast<int>(nDayOfYear - (153 * nMonthIndex + 2) / 5 + 1);
+  *pnMonth = static_cast<int>(nMonthIndex < 10 ? nMonthIndex + 3 : nMonthIndex - 9);
+  *pnYear = static_cast<int>(nYearOfEra + nEra * 400 + (*pnMonth <= 2 ? 1 : 0));
+}
+
+int CxWeekdayOf(int nYear, int nMonth, int nDay) {
+  const long nWeekday = (CxDaysFromCivil(nYear, nMonth, nDay) + 4) % 7;  // 1970-01-01: Thursday
+  return static_cast<int>(nWeekday < 0 ? nWeekday + 7 : nWeekday);
+}
+
 INT SystemTimeToVariantTime(const SYSTEMTIME* pst, DATE* pvtime) {
   if (pst == nullptr || pvtime == nullptr) return FALSE;
   if (pst->wYear < 100 || pst->wYear > 9999) return FALSE;
-  if (pst->wMonth < 1 || pst->wMonth > 12) return FALSE;
-  if (pst->wDay < 1 || pst->wDay > DaysInMonth(pst->wYear, pst->wMonth)) return FALSE;
+  if (!CxIsValidDate(pst->wYear, pst->wMonth, pst->wDay)) return FALSE;
   if (pst->wHour > 23 || pst->wMinute > 59 || pst->wSecond > 59) return FALSE;
 
-  const long nDay = DaysFromCivil(pst->wYear, pst->wMonth, pst->wDay) - kVariantEpochFromUnix;
+  const long nDay = CxDaysFromCivil(pst->wYear, pst->wMonth, pst->wDay) - kVariantEpochFromUnix;
   const double dFraction =
       static_cast<double>(pst->wHour * 3600L + pst->wMinute * 60L + pst->wSecond) /
       static_cast<double>(kSecondsPerDay);
@@ -106,7 +115,7 @@ INT VariantTimeToSystemTime(DATE vtime, SYSTEMTIME* pst) {
   if (nDay > static_cast<long>(kMaxVariantDay)) return FALSE;
 
   int nYear = 0, nMonth = 0, nDayOfMonth = 0;
-  CivilFromDays(nDay + kVariantEpochFromUnix, &nYear, &nMonth, &nDayOfMonth);
+  CxCivilFromDays(nDay + kVariantEpochFromUnix, &nYear, &nMonth, &nDayOfMonth);
   pst->wYear = static_cast<WORD>(nYear);
   pst->wMonth = static_cast<WORD>(nMonth);
   pst->wDay = static_cast<WORD>(nDayOfMonth);
@@ -158,7 +167,6 @@ void CxSetFixedLocalTime(const SYSTEMTIME* pst) {
   g_stFixed = *pst;
   // A test that gives only the date still gets a consistent day of week.
   if (pst->wMonth >= 1 && pst->wMonth <= 12 && pst->wDay >= 1 && pst->wDay <= 31) {
-    const long nDays = DaysFromCivil(pst->wYear, pst->wMonth, pst->wDay);
-    g_stFixed.wDayOfWeek = static_cast<WORD>(((nDays % 7) + 7 + 4) % 7);  // 1970-01-01: Thursday
+    g_stFixed.wDayOfWeek = static_cast<WORD>(CxWeekdayOf(pst->wYear, pst->wMonth, pst->wDay));
   }
 }

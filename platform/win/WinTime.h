@@ -7,6 +7,19 @@
 
 #include "platform/win/WinTypes.h"
 
+// The calendar arithmetic of every layer (proleptic Gregorian, as automation dates count):
+// one home, so that no two parts of the program can disagree about a date.
+bool CxIsLeapYear(int nYear);
+// 0 for a month outside 1..12.
+int CxDaysInMonth(int nYear, int nMonth);
+// Whether year, month and day name a real day (31 February does not).
+bool CxIsValidDate(int nYear, int nMonth, int nDay);
+// Days since 1970-01-01 of a valid date, and back.
+long CxDaysFromCivil(int nYear, int nMonth, int nDay);
+void CxCivilFromDays(long nDays, int* pnYear, int* pnMonth, int* pnDay);
+// 0 = Sunday .. 6 = Saturday, of a date whose month is 1..12.
+int CxWeekdayOf(int nYear, int nMonth, int nDay);
+
 // Fails (returns FALSE, *pvtime untouched) for a month outside 1..12, a day of 0 or beyond
 // the month, an hour above 23, a minute or second above 59, or a year outside 100..9999.
 // wDayOfWeek and wMilliseconds are ignored.

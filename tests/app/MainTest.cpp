@@ -9,9 +9,11 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -38,6 +40,7 @@
 #include "platform/win/WinString.h"
 #include "platform/win/WinTime.h"
 #include "support/demo/DemoEnvironment.h"
+#include "support/ui/DialogTest.h"
 #include "support/ui/UiRecorder.h"
 #include "views/CxCalendarCtrl.h"
 #include "views/CxDateBook.h"
@@ -538,6 +541,98 @@ TEST_F(MainWindowTest, SavesPicturesOfBothPages) {
     EXPECT_GT(QFileInfo(strFolder + QLatin1Char('/') + QLatin1String(szFile)).size(), 10000)
         << szFile;
   }
+}
+
+TEST_F(MainWindowTest, EveryDialogOpensFromItsPlace) {
+  Start();
+  EXPECT_TRUE(m_Ui.vDialogs.empty()) << "the demo has been through the first-run wizard";
+  const std::pair<const char*, const char*> places[] = {{"btnDateOption", "fmOption"},
+                                                        {"miToolsOptions", "fmOption"},
+                                                        {"miToolsLog", "fmDebug"},
+                                                        {"miHelpAbout", "fmAbout"}};
+  for (const auto& [szPlace, szDialog] : places) {
+    m_Ui.vDialogs.clear();
+    if (auto* pAction = m_pMain->findChild<QAction*>(QString::fromUtf8(szPlace))) {
+      pAction->trigger();
+    } else {
+      Click(szPlace);
+    }
+    EXPECT_EQ(m_Ui.vDialogs, std::vector<std::string>{szDialog}) << szPlace;
+  }
+}
+
+TEST_F(MainWindowTest, OptionsConfirmedReloadThePalmCalendarFromTheChosenFile) {
+  Start();
+  ASSERT_EQ(m_pMain->GetCalendar().GetPalmKind(), PALM_KIND_DATEBOOK_EX);
+  const QString strDatabase = QString::fromStdString(m_Demo.Path("files/DateBook.mdb"));
+  m_Ui.dialogDriver = [&](QDialog* pDialog) {
+    ClickIn(pDialog, "cbDateFile");
+    FindIn<QLineEdit>(pDialog, "edtDateFile")->setText(strDatabase);
+    ClickIn(pDialog, "btnOK");
+    return pDialog->result();
+  };
+  Click("btnDateOption");
+  EXPECT_EQ(m_pMain->GetCalendar().GetPalmKind(), PALM_KIND_DATABASE);
+  EXPECT_EQ(m_pMain->GetCalendar().GetPalmSet()->GetCount(), 9);
+}
+
+TEST_F(MainWindowTest, StartUpShowsTheFirstRunWizardWhileItIsSet) {
+  StoreSettings([](TAppSettings& settings) { settings.ShowWizard = 1; });
+  QWidget* pDebugOwner = nullptr;
+  m_Ui.dialogDriver = [&](QDialog* pDialog) {
+    if (pDialog->objectName() == "fmDebug") {
+      pDebugOwner = pDialog->parentWidget();
+      return static_cast<int>(QDialog::Rejected);
+    }
+    ClickIn(pDialog, "btnDebug");
+    FindIn<QComboBox>(pDialog, "cbUser")->setCurrentIndex(2);
+    ClickIn(pDialog, "btnOK");
+    return pDialog->result();
+  };
+  Start();
+  EXPECT_EQ(m_Ui.vDialogs, (std::vector<std::string>{"fmWizard", "fmDebug"}));
+  EXPECT_EQ(pDebugOwner, m_pMain.get());
+  EXPECT_EQ(AppSettings.PDUserID, 1003);
+  EXPECT_EQ(Find<QComboBox>("cbDateUser")->currentText().toStdString(), "Carla Rossi");
+  EXPECT_EQ(m_pMain->GetCalendar().GetPalmSet()->GetCount(), 4);
+}
+
+TEST_F(MainWindowTest, QuitInTheErrorReportClosesTheReportAndThenTheWindow) {
+  Start();
+  bool bWindowOpenAfterReport = false;
+  m_Ui.dialogDriver = [&](QDialog* pDialog) {
+    pDialog->show();
+    ClickIn(pDialog, "btnExit");
+    EXPECT_FALSE(pDialog->isVisible());
+    bWindowOpenAfterReport = m_pMain->isVisible();
+    return pDialog->result();
+  };
+  Thrower thrower(true);
+  QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+  EXPECT_EQ(QCoreApplication::exec(), 1);
+  EXPECT_EQ(m_Ui.vDialogs, std::vector<std::string>{"fmDump"});
+  EXPECT_TRUE(bWindowOpenAfterReport);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(m_pMain->isVisible());
+}
+
+TEST_F(MainWindowTest, SavesPicturesOfEveryDialog) {
+  Start();
+  m_Ui.dialogDriver = [](QDialog* pDialog) {
+    const std::string sName = pDialog->objectName().toStdString();
+    EXPECT_TRUE(SaveDialogPicture(pDialog, ("dialog-" + sName + ".png").c_str())) << sName;
+    if (auto* pPages = pDialog->findChild<QTabWidget*>(QStringLiteral("pcOption"))) {
+      pPages->setCurrentIndex(1);
+      EXPECT_TRUE(SaveDialogPicture(pDialog, "dialog-fmOption-calendar.png"));
+    }
+    return static_cast<int>(QDialog::Rejected);
+  };
+  Click("btnDateOption");
+  Find<QAction>("miToolsLog")->trigger();
+  Find<QAction>("miHelpAbout")->trigger();
+  m_pMain->OpenFirstRunWizard();
+  ShowErrorReport(m_pMain.get());
+  EXPECT_EQ(m_Ui.vDialogs.size(), 5u);
 }
 
 // The program itself, as scripts/run starts it without a display.

@@ -12,6 +12,7 @@
 #include "app/core/AppMessages.h"
 #include "common/palm/PalmHotSync.h"
 #include "support/hotsync/PalmFolder.h"
+#include "support/hotsync/TwoPalmUsers.h"
 
 namespace {
 
@@ -25,14 +26,10 @@ struct ChoiceCase {
 class ChooseUser : public ::testing::TestWithParam<ChoiceCase> {};
 
 TEST_P(ChooseUser, FollowsTheStoredId) {
-  PalmUser a = {5, "A", "A"};
-  PalmUser b = {9, "B", "B"};
-  CxList users;
-  users.Add(&a);
-  users.Add(&b);
+  TwoPalmUsers users;
   TAppSettings settings = {};
   settings.PDUserID = GetParam().nStoredId;
-  EXPECT_EQ(ChoosePalmUser(settings, users), GetParam().nExpectedIndex);
+  EXPECT_EQ(ChoosePalmUser(settings, users.list), GetParam().nExpectedIndex);
   EXPECT_EQ(settings.PDUserID, GetParam().nIdAfter);
 }
 

@@ -284,7 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "RRULE:FREQ=DAILY;INTERVAL=2\r\n"},
                       RepeatCase{"WeeklyMondayWednesdayWithEnd", REPEAT_WEEKLY, 1,
                                  DAYMASK_MONDAY | DAYMASK_WEDNESDAY, 0, 0, 0, true,
-                                 "RRULE:FREQ=WEEKLY;UNTIL=20120630T070000Z;BYDAY=MO,WE\r\n"},
+                                 "RRULE:FREQ=WEEKLY;UNTIL=20120630T215959Z;BYDAY=MO,WE\r\n"},
                       RepeatCase{"MonthlyLastFriday", REPEAT_MONTHLY_BY_DAY, 1, DAYMASK_FRIDAY, 0,
                                  0, 5, false, "RRULE:FREQ=MONTHLY;BYDAY=-1FR\r\n"},
                       RepeatCase{"MonthlyOnThe15thEvery13Months", REPEAT_MONTHLY_BY_DATE, 13, 0, 15,
@@ -293,7 +293,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  DAYMASK_TUESDAY, 0, 9, 2, false,
                                  "RRULE:FREQ=YEARLY;BYDAY=2TU;BYMONTH=9\r\n"},
                       RepeatCase{"YearlyOnFebruary29", REPEAT_YEARLY_BY_DATE, 1, 0, 29, 2, 0, false,
-                                 "RRULE:FREQ=YEARLY;BYMONTHDAY=29;BYMONTH=2\r\n"}),
+                                 "RRULE:FREQ=YEARLY;BYMONTHDAY=-1;BYMONTH=2\r\n"}),
     [](const ::testing::TestParamInfo<RepeatCase>& row) { return row.param.szName; });
 
 TEST_F(OlDateTest, OutlookYearlyIntervalInMonthsBecomesYears) {
@@ -534,6 +534,42 @@ TEST_F(OlDateTest, SyncRecordAddsUpdatesAndSkipsUnchanged) {
   EXPECT_STREQ(pStore->GetRecordSet()->GetAt(2)->szDescription, "Lunch");
 }
 
+// The record holds what the ANSI code page kept of the item's texts; writing it back for a
+// change elsewhere must not put those question marks in place of the user's text.
+TEST_F(OlDateTest, UpdateNeverReplacesTextByItsLossyCopy) {
+  WriteFile(m_path,
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:u\r\n"
+            "DTSTAMP:20110301T120000Z\r\nDTSTART:20110307T080000Z\r\nDTEND:20110307T090000Z\r\n"
+            "SUMMARY:\xE4\xBC\x9A\xE8\xAE\xAE with \xC5\x81ukasz \xF0\x9F\x8E\x89\r\n"
+            "DESCRIPTION:Agenda \xE2\x9C\x93\r\nLOCATION:Caf\xC3\xA9 \xE5\x8C\x97\r\n"
+            "CATEGORIES:B\xC3\xBCro \xE2\x9C\x93\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+  const std::string original = ReadFile(m_path);
+  auto pStore = OpenStore();
+  CommDate incoming = *pStore->GetRecordSet()->GetAt(0);
+  incoming.pExtra = nullptr;
+  incoming.nExtraSize = 0;
+  ASSERT_STREQ(incoming.szLocation, "Caf\xE9 ?");
+  incoming.bAlarm = 1;
+  incoming.bAdvance = 1;
+  incoming.nAdvance = 15;
+  incoming.nAdvanceUnit = ADVANCE_MINUTES;
+  ASSERT_TRUE(pStore->UpdateItem(&incoming, 0));
+  std::string saved = ReadFile(m_path);
+  for (const char* szProperty : {"SUMMARY:", "DESCRIPTION:", "LOCATION:", "CATEGORIES:"}) {
+    const size_t nAt = original.find(szProperty);
+    const std::string line = original.substr(nAt, original.find("\r\n", nAt) - nAt);
+    EXPECT_NE(saved.find(line), std::string::npos) << line;
+  }
+  EXPECT_NE(saved.find("TRIGGER:-PT15M"), std::string::npos);
+
+  // A real change of one text is written; the others still stand.
+  CxCopyText(incoming.szLocation, "Room 2");
+  ASSERT_TRUE(pStore->UpdateItem(&incoming, 0));
+  saved = ReadFile(m_path);
+  EXPECT_NE(saved.find("LOCATION:Room 2\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("SUMMARY:\xE4\xBC\x9A\xE8\xAE\xAE with"), std::string::npos);
+}
+
 TEST_F(OlDateTest, RecordWithoutRepeatMakesARecurringItemSingle) {
   WriteFile(m_path, kTwoEvents);
   auto pStore = OpenStore();
@@ -642,10 +678,10 @@ TEST_F(IndependentReaderTest, WrittenEventsRulesAndAlarmsParseTheSame) {
   std::string output = RunReader(kReaderScript);
   if (output.rfind("SKIP", 0) == 0) GTEST_SKIP() << "python3-icalendar is not installed";
   EXPECT_EQ(output,
-            "Weekly review|2011-03-09T08:00:00+00:00|FREQ=WEEKLY;UNTIL=20110629T070000Z;BYDAY=WE|"
+            "Weekly review|2011-03-09T09:00:00+01:00|FREQ=WEEKLY;UNTIL=20110629T215959Z;BYDAY=WE|"
             "-PT10M|0\n"
             "Holiday|2011-03-10|||0\n"
-            "Board|2011-03-25T14:00:00+00:00|FREQ=MONTHLY;BYDAY=-1FR||0\n"
+            "Board|2011-03-25T15:00:00+01:00|FREQ=MONTHLY;BYDAY=-1FR||0\n"
             "todos=0\n");
 }
 

@@ -13,6 +13,7 @@
 #include "DatebookBuilder.h"
 #include "PalmTestSupport.h"
 #include "platform/automation/OleAuto.h"
+#include "support/clock/ClockGuard.h"
 
 using dbtest::Bytes;
 using dbtest::ByteWriter;
@@ -436,10 +437,10 @@ TEST_F(PmTimeTest, LocalFieldsRoundTrip) {
   EXPECT_EQ(back.GetYear() * 10000 + back.GetMonth() * 100 + back.GetDay(), 20050701);
 }
 
-TEST_F(PmTimeTest, ZeroMeansNowAndAbsentArgumentsFail) {
-  const auto nNow = static_cast<DWORD>(std::time(nullptr));
+TEST_F(PmTimeTest, ZeroMeansNowOfThePlatformClockAndAbsentArgumentsFail) {
+  clockguard::FixedNow fixed(clockguard::LocalTime(2005, 7, 1, 9, 30));
   PmTime now(0);
-  EXPECT_LE(now.GetValue() - nNow, 5u);
+  EXPECT_EQ(now.GetValue(), 1120224600u);
   EXPECT_FALSE(now.FromSystemTime(nullptr));
   EXPECT_FALSE(now.ToSystemTime(nullptr));
 }

@@ -485,6 +485,28 @@ TEST_F(PmDateEx2SaveTest, UnicodeTextStoredByPalmDesktopLoadsAsAnsiAndUpdatesInP
             m_pFixture->Query("SELECT [Note], [Summary] FROM Main WHERE [Record ID] = 102"));
 }
 
+// Text the code page cannot hold loads as question marks: the row must still be found by its
+// key and keep its own text when another column changes.
+TEST_F(PmDateEx2SaveTest, TextBeyondTheCodePageIsNeitherOverwrittenNorDuplicated) {
+  palm6::MainRow row;
+  row.nRecordId = 103;
+  row.strStartTime = std::to_string(PmTime(2012, 3, 9, 9, 0, 0).GetValue());
+  row.strEndTime = std::to_string(PmTime(2012, 3, 9, 10, 0, 0).GetValue());
+  row.strLocation = "\xe5\x8c\x97\xe4\xba\xac";
+  row.strSummary = "\xe4\xbc\x9a\xe8\xae\xae with \xc5\x81ukasz";
+  ASSERT_TRUE(m_pFixture->AddMain(row));
+  PmDateEx2Util util(m_strPath.c_str());
+  PmDateEx2Record* pRecord = util.GetRecords()->GetAt(1);
+  ASSERT_STREQ("?? with ?ukasz", pRecord->szSummary);
+
+  CxCopyText(pRecord->szNote, "agenda");
+  ASSERT_TRUE(util.SaveRecord(pRecord));
+  EXPECT_EQ(2, m_pFixture->Count("Main"));
+  EXPECT_EQ((std::vector<std::vector<std::string>>{{"agenda", row.strLocation, row.strSummary}}),
+            m_pFixture->Query("SELECT [Note], [Location], [Summary] FROM Main "
+                              "WHERE [Record ID] = 103"));
+}
+
 TEST(PmDateEx2LoadTest, MissingAndUnreadableFiles) {
   LogCapture log;
   PmDateEx2Util util;

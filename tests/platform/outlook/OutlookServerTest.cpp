@@ -8,12 +8,16 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "AutoCall.h"
 #include "platform/automation/ComRuntime.h"
 #include "platform/outlook/IcsEvent.h"
+#include "platform/outlook/IcsFile.h"
 #include "platform/outlook/OutlookServer.h"
+#include "platform/win/WinTime.h"
+#include "support/clock/ClockGuard.h"
 
 using namespace autocall;
 
@@ -273,6 +277,7 @@ TEST_F(OutlookServerTest, UpdateChangesOnlyTheLinesOfWhatWasWritten) {
   EXPECT_EQ(newBlock.find("SUMMARY:Team meeting\r\n"), std::string::npos);
   EXPECT_EQ(newBlock.find("TRIGGER:-PT15M"), std::string::npos);
   EXPECT_NE(newBlock.find("LAST-MODIFIED:"), std::string::npos);
+  EXPECT_NE(newBlock.find("SEQUENCE:1\r\n"), std::string::npos);
 
   // A fresh folder reads what was saved.
   ASSERT_EQ(OpenFolder(), S_OK);
@@ -352,7 +357,9 @@ TEST_F(OutlookServerTest, NewItemJoinsTheFolderAtItsFirstSave) {
   pRead->Release();
   EXPECT_EQ(Item(2, &hr), nullptr);
   const std::string saved = ReadFile(m_path);
-  EXPECT_NE(saved.find("DTSTART:20110309T140000Z"), std::string::npos);  // stored in UTC
+  // Stored in the local zone, whose definition the file now carries.
+  EXPECT_NE(saved.find("DTSTART;TZID=Europe/Berlin:20110309T150000\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("BEGIN:VTIMEZONE\r\nTZID:Europe/Berlin\r\n"), std::string::npos);
 }
 
 struct RecurrenceCase {
@@ -434,22 +441,29 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RecurrenceCase{"DailyEveryThirdDay", 0, 3, 0, 0, 0, 0, false,
                        "RRULE:FREQ=DAILY;INTERVAL=3\r\n", 3},
-        RecurrenceCase{"DailyOnWeekdays", 0, 1, 62, 0, 0, 0, false,
-                       "RRULE:FREQ=DAILY;BYDAY=MO,TU,WE,TH,FR\r\n", 1},
-        RecurrenceCase{"WeeklyMondayWednesdayUntil", 1, 2, 10, 0, 0, 0, true,
-                       "RRULE:FREQ=WEEKLY;UNTIL=20131231T080000Z;INTERVAL=2;BYDAY=MO,WE\r\n", 2},
-        RecurrenceCase{"MonthlyOnThe31st", 2, 1, 0, 31, 0, 0, false,
-                       "RRULE:FREQ=MONTHLY;BYMONTHDAY=31\r\n", 1},
+        // A daily pattern stays daily; its weekday value rides in our own property.
+        RecurrenceCase{"DailyWithWeekdayMaskStaysDaily", 0, 1, 62, 0, 0, 0, false,
+                       "RRULE:FREQ=DAILY\r\nX-DAYBRIDGE-PATTERN;X-RULE=FREQ=DAILY:"
+                       "DAYOFWEEKMASK=62\r\n",
+                       1},
+        RecurrenceCase{"WeeklyMondayWednesdayUntilCountsSundayWeeks", 1, 2, 10, 0, 0, 0, true,
+                       "RRULE:FREQ=WEEKLY;UNTIL=20131231T225959Z;INTERVAL=2;BYDAY=MO,WE;"
+                       "WKST=SU\r\n",
+                       2},
+        RecurrenceCase{"MonthlyOnThe31stFallsOnShorterMonthsLastDay", 2, 1, 0, 31, 0, 0, false,
+                       "RRULE:FREQ=MONTHLY;BYMONTHDAY=-1\r\n", 1},
+        RecurrenceCase{"MonthlyOnThe30thFallsOnFebruarysLastDay", 2, 1, 0, 30, 0, 0, false,
+                       "RRULE:FREQ=MONTHLY;BYMONTHDAY=28,29,30;BYSETPOS=-1\r\n", 1},
         RecurrenceCase{"MonthNthLastFriday", 3, 1, 32, 0, 5, 0, false,
                        "RRULE:FREQ=MONTHLY;BYDAY=-1FR\r\n", 1},
         RecurrenceCase{"MonthNthSecondWeekday", 3, 2, 62, 0, 2, 0, false,
                        "RRULE:FREQ=MONTHLY;INTERVAL=2;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=2\r\n", 2},
         RecurrenceCase{
             "YearlyInMonthsAsOutlookCounts", 5, 24, 0, 7, 0, 3, true,
-            "RRULE:FREQ=YEARLY;UNTIL=20131231T080000Z;INTERVAL=2;BYMONTHDAY=7;\r\n BYMONTH=3\r\n",
+            "RRULE:FREQ=YEARLY;UNTIL=20131231T225959Z;INTERVAL=2;BYMONTHDAY=7;\r\n BYMONTH=3\r\n",
             24},
-        RecurrenceCase{"YearlyWithoutIntervalWritten", 5, 0, 0, 29, 0, 2, false,
-                       "RRULE:FREQ=YEARLY;BYMONTHDAY=29;BYMONTH=2\r\n", 12},
+        RecurrenceCase{"YearlyOnFebruary29thFallsOn28thInOtherYears", 5, 0, 0, 29, 0, 2, false,
+                       "RRULE:FREQ=YEARLY;BYMONTHDAY=-1;BYMONTH=2\r\n", 12},
         RecurrenceCase{"YearNthIntervalInYearsIsUnderstood", 6, 1, 2, 0, 1, 9, false,
                        "RRULE:FREQ=YEARLY;BYDAY=1MO;BYMONTH=9\r\n", 12}),
     [](const ::testing::TestParamInfo<RecurrenceCase>& row) { return row.param.szName; });
@@ -473,8 +487,88 @@ TEST_F(OutlookServerTest, PatternWithoutEndAndPatternCleared) {
   EXPECT_NE(ReadFile(m_path).find("RRULE:FREQ=WEEKLY;BYDAY=MO\r\n"), std::string::npos);
   EXPECT_EQ(Call(pItem, u"ClearRecurrencePattern"), S_OK);
   EXPECT_EQ(Call(pItem, u"Save"), S_OK);
-  EXPECT_EQ(ReadFile(m_path).find("RRULE"), std::string::npos);
+  const std::string saved = ReadFile(m_path);
+  EXPECT_EQ(saved.find("RRULE", saved.find("BEGIN:VEVENT")), std::string::npos);
   pItem->Release();
+}
+
+// The stand-in counts days with the platform's date core: no date one accepts and the other
+// refuses (31 February was once read as 3 March here).
+TEST(StandInDates, AgreeWithThePlatformOnEveryDay) {
+  const int kDays[][3] = {{2011, 2, 31}, {2011, 2, 29}, {2012, 2, 29},  {1900, 2, 29},
+                          {2000, 2, 29}, {2011, 4, 31}, {2011, 12, 31}, {2011, 13, 1}};
+  for (const auto& day : kDays) {
+    SYSTEMTIME st = {};
+    st.wYear = static_cast<WORD>(day[0]);
+    st.wMonth = static_cast<WORD>(day[1]);
+    st.wDay = static_cast<WORD>(day[2]);
+    DATE dtPlatform = -1;
+    DATE dtStandIn = -1;
+    const bool bPlatform = SystemTimeToVariantTime(&st, &dtPlatform) != FALSE;
+    EXPECT_EQ(OlLocalFieldsToDate(day[0], day[1], day[2], 0, 0, 0, &dtStandIn), bPlatform)
+        << day[0] << "-" << day[1] << "-" << day[2];
+    EXPECT_EQ(dtStandIn, bPlatform ? dtPlatform : -1);
+  }
+}
+
+TEST_F(OutlookServerTest, WithoutAZoneNameTimesAreWrittenInUtc) {
+  setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  tzset();
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 9, 15, 0))), S_OK);
+  EXPECT_EQ(Call(pItem, u"Save"), S_OK);
+  pItem->Release();
+  const std::string saved = ReadFile(m_path);
+  EXPECT_NE(saved.find("DTSTART:20110309T140000Z\r\n"), std::string::npos) << saved;
+  EXPECT_EQ(saved.find("VTIMEZONE"), std::string::npos);
+}
+
+// With the clock fixed and the identifiers seeded, what the stand-in writes is the same
+// every time, to the byte.
+TEST_F(OutlookServerTest, FixedClockAndSeededIdentifiersWriteTheSameFileTwice) {
+  clockguard::FixedNow now(clockguard::LocalTime(2011, 3, 1, 12, 50));
+  std::string files[2];
+  for (std::string& file : files) {
+    std::filesystem::remove(m_path);
+    CxSeedGuids(7);
+    ASSERT_EQ(OpenFolder(), S_OK);
+    IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+    EXPECT_EQ(Put(pItem, u"Subject", Text(u"Dentist")), S_OK);
+    EXPECT_EQ(Call(pItem, u"Save"), S_OK);
+    pItem->Release();
+    CloseFolder();
+    file = ReadFile(m_path);
+  }
+  EXPECT_EQ(files[0], files[1]);
+  // 12:50 in Berlin; a new appointment starts at the next half hour.
+  EXPECT_NE(files[0].find("DTSTAMP:20110301T115000Z\r\n"), std::string::npos) << files[0];
+  EXPECT_NE(files[0].find("DTSTART;TZID=Europe/Berlin:20110301T130000\r\n"), std::string::npos);
+  EXPECT_NE(files[0].find("SEQUENCE:0\r\n"), std::string::npos);
+}
+
+// Our own property keeps what a daily rule cannot say, but only for the rule it was written
+// with: a rule that another program changed is read as it now stands.
+TEST_F(OutlookServerTest, PatternValuesOfOursApplyOnlyToTheRuleTheyWereWrittenFor) {
+  const std::string head =
+      "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:d\r\n"
+      "DTSTAMP:20110301T120000Z\r\nDTSTART:20110307T080000Z\r\n"
+      "X-DAYBRIDGE-PATTERN;X-RULE=\"FREQ=DAILY;INTERVAL=2\":DAYOFWEEKMASK=6\r\n";
+  const std::string tail = "END:VEVENT\r\nEND:VCALENDAR\r\n";
+  const struct {
+    const char* szRule;
+    LONG nMask;
+  } rows[] = {{"RRULE:FREQ=DAILY;INTERVAL=2\r\n", 6}, {"RRULE:FREQ=DAILY;INTERVAL=3\r\n", 0}};
+  for (const auto& row : rows) {
+    WriteFile(m_path, head + row.szRule + tail);
+    ASSERT_EQ(OpenFolder(), S_OK);
+    IDispatch* pItem = Item(1);
+    IDispatch* pPattern = CallObject(pItem, u"GetRecurrencePattern", {});
+    EXPECT_EQ(GetI4(pPattern, u"DayOfWeekMask"), row.nMask) << row.szRule;
+    pPattern->Release();
+    pItem->Release();
+    CloseFolder();
+  }
 }
 
 TEST_F(OutlookServerTest, AllDayItemIsWrittenAsDates) {
@@ -518,6 +612,137 @@ TEST_F(OutlookServerTest, FailedWriteLeavesTheFolderAsItWas) {
   EXPECT_EQ(ReadFile(m_dir / "blocker"), "x");
 }
 
+// What other programs write: each feature is read as Outlook would show it, and an update
+// through the object model keeps every line it does not own as it stood, in its place.
+struct ForeignCase {
+  const char* szName;
+  const char* szLines;  // the event's times and the feature
+  const char* szAfter;  // components after the event
+  const char16_t* szMember;
+  bool bOnPattern;
+  double dShown;  // what szMember shows, unless szShownText is given
+  const char16_t* szShownText;
+  bool bMoveStart;  // the update: the start an hour later, else a new subject
+  bool bBom;
+  const char* szWritten = "";  // a line the update writes
+};
+
+class ForeignFileTest : public OutlookServerTest,
+                        public ::testing::WithParamInterface<ForeignCase> {};
+
+TEST_P(ForeignFileTest, IsReadAsOutlookShowsItAndKeptThroughAnUpdate) {
+  const ForeignCase& c = GetParam();
+  const std::string original = std::string(c.bBom ? "\xEF\xBB\xBF" : "") +
+                               "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\n"
+                               "BEGIN:VEVENT\r\nUID:f\r\nDTSTAMP:20110301T120000Z\r\n"
+                               "SUMMARY:Foreign\r\n" +
+                               c.szLines + "END:VEVENT\r\n" + c.szAfter + "END:VCALENDAR\r\n";
+  WriteFile(m_path, original);
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = Item(1);
+  ASSERT_NE(pItem, nullptr);
+  IDispatch* pShown = c.bOnPattern ? CallObject(pItem, u"GetRecurrencePattern", {}) : pItem;
+  ASSERT_NE(pShown, nullptr);
+  if (c.szShownText != nullptr) {
+    EXPECT_EQ(GetText(pShown, c.szMember), c.szShownText);
+  } else {
+    VARIANT shown = Get(pShown, c.szMember);
+    const double dShown = shown.vt == VT_I4     ? shown.lVal
+                          : shown.vt == VT_BOOL ? (shown.boolVal != 0 ? 1.0 : 0.0)
+                                                : shown.date;
+    EXPECT_DOUBLE_EQ(dShown, c.dShown);
+  }
+  if (c.bOnPattern) pShown->Release();
+
+  std::set<std::string> owned = {"DTSTAMP", "LAST-MODIFIED", "SEQUENCE"};
+  if (c.bMoveStart) {
+    EXPECT_EQ(Put(pItem, u"Start", Date(GetDate(pItem, u"Start") + 1.0 / 24)), S_OK);
+    owned.insert({"DTSTART", "DTEND", "DURATION"});
+  } else {
+    EXPECT_EQ(Put(pItem, u"Subject", Text(u"Renamed")), S_OK);
+    owned.insert("SUMMARY");
+  }
+  EXPECT_EQ(Call(pItem, u"Save"), S_OK);
+  pItem->Release();
+
+  const std::string saved = ReadFile(m_path);
+  EXPECT_NE(saved.find(c.szWritten), std::string::npos) << saved;
+  size_t nFrom = 0;
+  for (const OlIcsLine& line : OlSplitIcsLines(original)) {
+    if (owned.count(line.strName) != 0) continue;
+    const std::string raw = original.substr(line.nBegin, line.nEnd - line.nBegin);
+    const size_t nAt = saved.find(raw, nFrom);
+    ASSERT_NE(nAt, std::string::npos) << raw << "\n" << saved;
+    nFrom = nAt + raw.size();
+  }
+  ASSERT_EQ(OpenFolder(), S_OK);  // still a calendar we read
+}
+
+const char kBerlinMorning[] =
+    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDTEND;TZID=Europe/Berlin:20110307T100000\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Features, ForeignFileTest,
+    ::testing::Values(
+        ForeignCase{"DurationInsteadOfEndStaysDuration",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT45M\r\n", "",
+                    u"Duration", false, 45, nullptr, true, false,
+                    "DTSTART;TZID=Europe/Berlin:20110307T100000\r\nDURATION:PT45M\r\n"},
+        ForeignCase{"OtherZoneIsKept",
+                    "DTSTART;TZID=America/New_York:20110307T090000\r\n"
+                    "DTEND;TZID=America/New_York:20110307T100000\r\n",
+                    "", u"Start", false, 40609 + 15.0 / 24, nullptr, true, false,
+                    "DTSTART;TZID=America/New_York:20110307T100000\r\n"},
+        ForeignCase{"CountIsTheEndDateAndStaysCount",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "RRULE:FREQ=DAILY;COUNT=3\r\n",
+                    "", u"PatternEndDate", true, 40611, nullptr, true, false},
+        ForeignCase{"SetPositionIsTheInstance",
+                    "DTSTART;TZID=Europe/Berlin:20110331T090000\r\nDURATION:PT1H\r\n"
+                    "RRULE:FREQ=MONTHLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1\r\n",
+                    "", u"Instance", true, 5, nullptr, false, false},
+        ForeignCase{"LastDayOfTheMonthIsDay31",
+                    "DTSTART;VALUE=DATE:20110331\r\nRRULE:FREQ=MONTHLY;BYMONTHDAY=-1\r\n", "",
+                    u"DayOfMonth", true, 31, nullptr, false, false},
+        ForeignCase{"SeveralOrdinalDaysShowTheFirst",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "RRULE:FREQ=MONTHLY;BYDAY=1MO,3MO\r\n",
+                    "", u"Instance", true, 1, nullptr, true, false},
+        ForeignCase{"ExtraDatesAreKept",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "RDATE;TZID=Europe/Berlin:20110310T090000,20110311T090000\r\n",
+                    "", u"IsRecurring", false, 0, nullptr, true, false},
+        ForeignCase{"ExceptionDatesAreKept",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "RRULE:FREQ=WEEKLY\r\n"
+                    "EXDATE;TZID=Europe/Berlin:20110314T090000,20110321T090000\r\n",
+                    "", u"IsRecurring", false, 1, nullptr, false, false},
+        ForeignCase{"OverriddenInstanceIsKept",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "RRULE:FREQ=WEEKLY\r\n",
+                    "BEGIN:VEVENT\r\nUID:f\r\nDTSTAMP:20110301T120000Z\r\n"
+                    "RECURRENCE-ID;TZID=Europe/Berlin:20110314T090000\r\n"
+                    "DTSTART;TZID=Europe/Berlin:20110314T110000\r\nDURATION:PT1H\r\n"
+                    "SUMMARY:Moved\r\nEND:VEVENT\r\n",
+                    u"Duration", false, 60, nullptr, false, false},
+        ForeignCase{"MultiDayDatesAreWholeDays",
+                    "DTSTART;VALUE=DATE:20110310\r\nDTEND;VALUE=DATE:20110313\r\n", "", u"Duration",
+                    false, 3 * 1440, nullptr, false, false},
+        ForeignCase{"OtherProgramsPropertiesAreKept",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "X-MOZ-GENERATION:3\r\nX-MICROSOFT-CDO-BUSYSTATUS;X-P=1:BUSY\r\n",
+                    "", u"Duration", false, 60, nullptr, true, false},
+        ForeignCase{"FoldedLongLineIsOneText",
+                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                    "DESCRIPTION:A note that another program folded after seventy-five oc\r\n"
+                    " tets, as it must.\r\n",
+                    "", u"Body", false, 0,
+                    u"A note that another program folded after seventy-five octets, as it must.",
+                    false, false},
+        ForeignCase{"ByteOrderMarkStaysInFront", kBerlinMorning, "", u"Duration", false, 60,
+                    nullptr, false, true}),
+    [](const ::testing::TestParamInfo<ForeignCase>& row) { return row.param.szName; });
+
 struct BrokenCalendar {
   const char* szName;
   const char* szText;
@@ -542,6 +767,10 @@ INSTANTIATE_TEST_SUITE_P(
                                      "DTSTART:20110307T080000Z\r\nEND:VEVENT\r\n"},
                       BrokenCalendar{"EndDoesNotMatchBegin",
                                      "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:a\r\nEND:VTODO\r\n"
+                                     "END:VCALENDAR\r\n"},
+                      BrokenCalendar{"StartOnFebruary31st",
+                                     "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:a\r\n"
+                                     "DTSTART;VALUE=DATE:20110231\r\nEND:VEVENT\r\n"
                                      "END:VCALENDAR\r\n"},
                       BrokenCalendar{"StartIsNotADate",
                                      "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:a\r\n"

@@ -1,0 +1,109 @@
+// The first-run wizard. Versions are looked up once, when the wizard is made: the programs
+// do not change while it is open.
+#include "app/Wizard.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/Apputil.h"
+#include "app/Debugger.h"
+#include "app/core/AppFirstRun.h"
+#include "app/core/AppSettings.h"
+#include "app/core/PalmUsers.h"
+#include "common/misc/CxList.h"
+#include "views/CxPaintUtil.h"
+
+namespace {
+
+// Found in blue, missing in red.
+constexpr COLORREF kFoundColor = 0xFF0000;
+constexpr COLORREF kNotFoundColor = 0x0000FF;
+constexpr int kUserListWidth = 200;
+// The same caption column in both groups, so that the two versions line up.
+constexpr int kCaptionColumnWidth = 130;
+
+QLabel* MakeVersionLabel(QWidget* pParent, const char* szName, bool (*pfnVersion)(char*, int)) {
+  char szVersion[FIRST_RUN_VERSION_SIZE];
+  const bool bFound = pfnVersion(szVersion, sizeof(szVersion));
+  auto* pLabel = new QLabel(QString::fromLatin1(szVersion), pParent);
+  pLabel->setObjectName(QString::fromLatin1(szName));
+  QPalette palette = pLabel->palette();
+  palette.setColor(QPalette::WindowText, cxpaint::ToQColor(bFound ? kFoundColor : kNotFoundColor));
+  pLabel->setPalette(palette);
+  QFont bold = pLabel->font();
+  bold.setBold(true);
+  pLabel->setFont(bold);
+  return pLabel;
+}
+
+QGroupBox* MakeGroup(QWidget* pParent, const char* szName, const char* szTitle) {
+  auto* pGroup = new QGroupBox(QString::fromLatin1(szTitle), pParent);
+  pGroup->setObjectName(QString::fromLatin1(szName));
+  return pGroup;
+}
+
+}  // namespace
+
+TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent) {
+  TDialogLayout layout = AppBeginDialog(this, "fmWizard", "DayBridge Wizard", TDialogBanner::Plain);
+  QVBoxLayout* pBody = layout.pBody;
+  QGroupBox* pOutlook = MakeGroup(this, "gbOutlook", "Microsoft Outlook Information ");
+  auto* pOutlookGrid = new QGridLayout(pOutlook);
+  pOutlookGrid->addWidget(new QLabel(QStringLiteral("Version:"), pOutlook), 0, 0);
+  pOutlookGrid->addWidget(MakeVersionLabel(pOutlook, "lblOLVer", &GetOutlookVersionText), 0, 1);
+  pOutlookGrid->addWidget(new QLabel(QStringLiteral("Outlook Profile:"), pOutlook), 1, 0);
+  auto* pProfile = new QLabel(QStringLiteral("Default"), pOutlook);
+  pProfile->setObjectName(QStringLiteral("lblOLProfile"));
+  pOutlookGrid->addWidget(pProfile, 1, 1);
+  pOutlookGrid->setColumnMinimumWidth(0, kCaptionColumnWidth);
+  pOutlookGrid->setColumnStretch(1, 1);
+  pBody->addWidget(pOutlook);
+
+  QGroupBox* pPalm = MakeGroup(this, "gbPalm", " Palm Desktop Information ");
+  auto* pPalmGrid = new QGridLayout(pPalm);
+  pPalmGrid->addWidget(new QLabel(QStringLiteral("Version:"), pPalm), 0, 0);
+  pPalmGrid->addWidget(MakeVersionLabel(pPalm, "lblPDVer", &GetPalmDesktopVersionText), 0, 1);
+  auto* pUserLabel = new QLabel(QStringLiteral("Select A Palm User:"), pPalm);
+  m_pUser = new QComboBox(pPalm);
+  m_pUser->setObjectName(QStringLiteral("cbUser"));
+  m_pUser->setMinimumWidth(kUserListWidth);
+  pUserLabel->setBuddy(m_pUser);
+  for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext()) {
+    const auto* pUser = static_cast<const PalmUser*>(pItem);
+    m_pUser->addItem(cxpaint::AnsiText(pUser->szUserName),
+                     QVariant::fromValue(reinterpret_cast<quintptr>(pUser)));
+  }
+  m_pUser->setCurrentIndex(FindPalmUserIndex(AppSettings.PDUserID, users));
+  pPalmGrid->addWidget(pUserLabel, 1, 0);
+  pPalmGrid->addWidget(m_pUser, 1, 1, Qt::AlignLeft);
+  pPalmGrid->setColumnMinimumWidth(0, kCaptionColumnWidth);
+  pPalmGrid->setColumnStretch(1, 1);
+  pBody->addWidget(pPalm);
+
+  m_pShow = new QCheckBox(QStringLiteral("Show this DayBridge Wizard at software startup."), this);
+  m_pShow->setObjectName(QStringLiteral("cbShow"));
+  m_pShow->setChecked(AppSettings.ShowWizard != 0);
+  pBody->addWidget(m_pShow);
+
+  QPushButton* pDebug = AppAddButton(layout.pButtons, this, "btnDebug", "&Debug Options");
+  AppAddOkCancel(layout, this, "&OK", "&Cancel");
+  connect(pDebug, &QPushButton::clicked, this, &TfmWizard::OnDebugOptions);
+}
+
+void TfmWizard::accept() {
+  const auto* pUser = reinterpret_cast<const PalmUser*>(m_pUser->currentData().value<quintptr>());
+  StoreFirstRunChoices(m_pShow->isChecked(), pUser, AppSettings);
+  QDialog::accept();
+}
+
+void TfmWizard::OnDebugOptions() {
+  // The log options belong to the main window, which exists (hidden) while start-up runs.
+  QWidget* pOwner = AppMainWindow();
+  TfmDebug dlg(pOwner != nullptr ? pOwner : this);
+  AppExecModal(&dlg);
+}

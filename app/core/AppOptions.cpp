@@ -1,0 +1,59 @@
+// The options dialog's values and the check of a chosen calendar file.
+#include "app/core/AppOptions.h"
+
+#include <cstring>
+
+#include "common/palm/PalmDateInfo.h"
+#include "platform/win/WinString.h"
+
+TOptionValues LoadOptionValues(const TAppSettings& settings) {
+  TOptionValues values = {};
+  values.bShowWizard = settings.ShowWizard != 0;
+  values.bShowColor = settings.ShowColor != 0;
+  values.crSame = settings.SameColor;
+  values.crDiff = settings.DiffColor;
+  values.crNew = settings.NewColor;
+  switch (settings.ConfAction) {
+    case CONFLICT_ASK:
+    case CONFLICT_PALM_WINS:
+    case CONFLICT_OUTLOOK_WINS:
+      values.nConfAction = settings.ConfAction;
+      break;
+    default:
+      values.nConfAction = CONFLICT_SKIP;
+      break;
+  }
+  values.bUseDateFile = settings.UseDateFile != 0;
+  CxCopyText(values.szDateFile, settings.DateFileName);
+  return values;
+}
+
+void StoreOptionValues(const TOptionValues& values, TAppSettings& settings) {
+  settings.ShowWizard = values.bShowWizard ? 1 : 0;
+  settings.ShowColor = values.bShowColor ? 1 : 0;
+  settings.SameColor = values.crSame;
+  settings.DiffColor = values.crDiff;
+  settings.NewColor = values.crNew;
+  switch (values.nConfAction) {
+    case CONFLICT_PALM_WINS:
+    case CONFLICT_OUTLOOK_WINS:
+    case CONFLICT_SKIP:
+      settings.ConfAction = values.nConfAction;
+      settings.ActionAlways = 1;
+      break;
+    default:
+      settings.ConfAction = CONFLICT_ASK;
+      settings.ActionAlways = 0;
+      break;
+  }
+  settings.UseDateFile = values.bUseDateFile ? 1 : 0;
+  if (values.bUseDateFile && std::strcmp(values.szDateFile, settings.DateFileName) != 0) {
+    CxCopyText(settings.DateFileName, values.szDateFile);
+  }
+}
+
+int CheckPalmCalendarFile(const char* szPath) {
+  // A store of its own: the check loads the file without touching the calendar on show.
+  PmDateInfo store;
+  return store.CheckFileKind(szPath);
+}

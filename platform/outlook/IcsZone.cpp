@@ -1,0 +1,121 @@
+// How the zone is named: TZ wins when set (":Europe/Berlin", "Europe/Berlin" or a path into
+// a zoneinfo tree); without TZ the C library reads /etc/localtime, whose link target names
+// the zone, and Debian also writes the name into /etc/timezone. A name only counts when
+// libical has the zone built in, since its definition goes into the file beside the events.
+#include "platform/outlook/IcsZone.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+namespace {
+
+constexpr char kZoneInfoMark[] = "zoneinfo/";
+constexpr char kPosixTree[] = "posix/";
+
+// Names under which the tz database keeps UTC itself: such a zone is written as UTC.
+const char* const kUtcNames[] = {"UTC",       "UCT",       "GMT",           "GMT0",
+                                 "Zulu",      "Universal", "Greenwich",     "Etc/UTC",
+                                 "Etc/UCT",   "Etc/GMT",   "Etc/GMT0",      "Etc/GMT+0",
+                                 "Etc/GMT-0", "Etc/Zulu",  "Etc/Universal", "Etc/Greenwich"};
+
+bool IsUtcName(const std::string& strName) {
+  for (const char* szUtc : kUtcNames) {
+    if (strName == szUtc) return true;
+  }
+  return false;
+}
+
+std::string WithoutPosixTree(std::string strName) {
+  if (strName.rfind(kPosixTree, 0) == 0) strName.erase(0, std::strlen(kPosixTree));
+  return strName;
+}
+
+// The zone name in a path into a zoneinfo tree ("/usr/share/zoneinfo/Europe/Berlin").
+std::string NameFromPath(const std::string& strPath) {
+  const size_t nMark = strPath.rfind(kZoneInfoMark);
+  if (nMark == std::string::npos) return std::string();
+  return WithoutPosixTree(strPath.substr(nMark + std::strlen(kZoneInfoMark)));
+}
+
+// A path names its zone directly or through the link it is.
+std::string NameOfZoneFile(const std::string& strPath) {
+  std::string strName = NameFromPath(strPath);
+  if (!strName.empty()) return strName;
+  std::error_code ec;
+  const std::filesystem::path target = std::filesystem::read_symlink(strPath, ec);
+  return ec ? std::string() : NameFromPath(target.string());
+}
+
+std::string SystemZoneName() {
+  std::string strName = NameOfZoneFile("/etc/localtime");
+  if (!strName.empty()) return strName;
+  std::ifstream in("/etc/timezone");
+  std::getline(in, strName);
+  const size_t nEnd = strName.find_last_not_of(" \t\r\n");
+  return nEnd == std::string::npos ? std::string() : strName.substr(0, nEnd + 1);
+}
+
+std::string NameFromEnvironment(const char* szTz) {
+  if (szTz == nullptr) return SystemZoneName();
+  std::string strTz = szTz;
+  if (!strTz.empty() && strTz[0] == ':') strTz.erase(0, 1);
+  if (strTz.empty()) return std::string();  // an empty TZ is UTC
+  if (strTz[0] == '/') return NameOfZoneFile(strTz);
+  return WithoutPosixTree(strTz);
+}
+
+}  // namespace
+
+icaltimezone* OlBuiltinZone(const std::string& strName) {
+  // libical turns a name into a path below the zoneinfo folder: nothing may climb out of it.
+  if (strName.empty() || strName[0] == '/' || strName.find("..") != std::string::npos) {
+    return nullptr;
+  }
+  return icaltimezone_get_builtin_timezone(strName.c_str());
+}
+
+std::string OlLocalZoneName() {
+  // Tests change TZ between cases, so the answer is kept per TZ value, not once.
+  static std::mutex lock;
+  static std::string strForTz = "\x01";
+  static std::string strName;
+  const char* szTz = std::getenv("TZ");
+  const std::string strKey = szTz != nullptr ? szTz : "\x02";
+  std::lock_guard<std::mutex> guard(lock);
+  if (strKey != strForTz) {
+    strName = NameFromEnvironment(szTz);
+    if (IsUtcName(strName) || OlBuiltinZone(strName) == nullptr) strName.clear();
+    strForTz = strKey;
+  }
+  return strName;
+}
+
+bool OlIsLocalZone(const char* szTzid) {
+  if (szTzid == nullptr || *szTzid == 0) return false;
+  const std::string strName = OlLocalZoneName();
+  if (strName.empty()) return false;
+  const std::string strTzid = szTzid;
+  return strTzid == strName ||
+         (strTzid.size() > strName.size() &&
+          strTzid.compare(strTzid.size() - strName.size(), strName.size(), strName) == 0 &&
+          strTzid[strTzid.size() - strName.size() - 1] == '/');
+}
+
+std::string OlZoneBlock(const std::string& strName) {
+  icaltimezone* pZone = OlBuiltinZone(strName);
+  icalcomponent* pDefinition = pZone != nullptr ? icaltimezone_get_component(pZone) : nullptr;
+  if (pDefinition == nullptr) return std::string();
+  icalcomponent* pCopy = icalcomponent_new_clone(pDefinition);
+  // libical names its built-in zones with a prefix of its own; other programs look the bare
+  // name up in their own zone database.
+  icalproperty* pTzid = icalcomponent_get_first_property(pCopy, ICAL_TZID_PROPERTY);
+  if (pTzid != nullptr) icalproperty_set_tzid(pTzid, strName.c_str());
+  char* szText = icalcomponent_as_ical_string_r(pCopy);
+  std::string strText = szText != nullptr ? szText : "";
+  free(szText);
+  icalcomponent_free(pCopy);
+  return strText;
+}

@@ -1,0 +1,26 @@
+// The process's time zone as iCalendar names it. Outlook anchors a timed appointment to a
+// zone so that a repeating one keeps its wall-clock time across daylight-saving changes; the
+// stand-in writes the zone the C library's local time uses, by its tz database name (from
+// TZ, else from the link /etc/localtime points through, else /etc/timezone), with libical's
+// built-in definition of it. A zone that cannot be named that way (a POSIX rule string in
+// TZ, no zone information at all) and UTC itself give an empty name: times are then written
+// in UTC.
+#pragma once
+
+#include <libical/ical.h>
+
+#include <string>
+
+// The tz database name of the process's zone when libical knows it, else empty.
+std::string OlLocalZoneName();
+
+// Whether a TZID names the process's own zone: the name itself, or a name that ends in
+// "/<name>" (the prefixed TZIDs some programs write, "/freeassociation.sourceforge.net/...").
+bool OlIsLocalZone(const char* szTzid);
+
+// libical's built-in zone of a tz database name; null when it has none.
+icaltimezone* OlBuiltinZone(const std::string& strName);
+
+// A VTIMEZONE block (CR LF lines) for a built-in zone, under the TZID strName so that events
+// can say TZID=<name> as other calendar programs do; empty when libical has no such zone.
+std::string OlZoneBlock(const std::string& strName);

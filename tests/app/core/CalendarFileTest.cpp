@@ -1,0 +1,363 @@
+// The Outlook calendar file as other calendar programs read it, after real syncs from a Palm
+// Desktop 4.1.4 datebook: Debian's python3-icalendar and python3-recurring-ical-events (no
+// code of ours) must expand the same appointments at the same wall-clock times as DayBridge's
+// own occurs tests, on every day of a year's span across both daylight-saving changes, in a
+// zone of each side of the Atlantic; the pairs must match again after a reload; and text the
+// Palm code page cannot hold must survive syncs that change other fields.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/core/AppCalendar.h"
+#include "app/core/SyncHistory.h"
+#include "app/core/SyncRun.h"
+#include "common/calendar/CommDateMgr.h"
+#include "common/misc/CxDebugUtil.h"
+#include "common/misc/WinUtil.h"
+#include "common/palm/PalmDateEx.h"
+#include "common/palm/PalmDateInfo.h"
+#include "platform/automation/ComRuntime.h"
+#include "platform/outlook/OutlookServer.h"
+#include "platform/win/WinRegistry.h"
+#include "platform/win/WinString.h"
+#include "support/clock/ClockGuard.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using clockguard::LocalTime;
+
+// One Palm appointment: start and end, a repeat when given.
+CommDate Appointment(const char* szDescription, SYSTEMTIME stStart, SYSTEMTIME stEnd,
+                     INT nType = REPEAT_NONE, UINT nInterval = 0, UINT nMask = 0,
+                     UINT nDayOfMonth = 0, UINT nInstance = 0) {
+  CommDate date;
+  std::memset(&date, 0, sizeof(date));
+  CxCopyText(date.szDescription, szDescription);
+  date.stStart = stStart;
+  date.stEnd = stEnd;
+  date.repeat.nType = nType;
+  date.repeat.nInterval = nInterval;
+  date.repeat.nDayOfWeekMask = nMask;
+  date.repeat.nDayOfMonth = nDayOfMonth;
+  date.repeat.nInstance = nInstance;
+  if (nType == REPEAT_YEARLY_BY_DATE) date.repeat.nMonthOfYear = stStart.wMonth;
+  date.nSource = SOURCE_PALM;
+  return date;
+}
+
+CommDate AllDay(CommDate date) {
+  date.bAllDay = 1;
+  return date;
+}
+
+CommDate Until(CommDate date, SYSTEMTIME stEnd) {
+  date.repeat.bHasEnd = 1;
+  date.repeat.stPatternEnd = stEnd;
+  return date;
+}
+
+// Every Palm repeat type, all-day and multi-day events and times near midnight, around the
+// daylight-saving changes of 2011 (New York: March 13, November 6; Berlin: March 27,
+// October 30). A Palm daily repeat carries a weekday value, as Palm Desktop writes it.
+std::vector<CommDate> Schedule() {
+  return {
+      Appointment("Weekly review", LocalTime(2011, 2, 1, 16), LocalTime(2011, 2, 1, 17),
+                  REPEAT_WEEKLY, 1, DAYMASK_TUESDAY),
+      Until(Appointment("Morning run", LocalTime(2011, 3, 1, 7), LocalTime(2011, 3, 1, 7, 30),
+                        REPEAT_DAILY, 1, DAYMASK_TUESDAY),
+            LocalTime(2011, 4, 15)),
+      Until(Appointment("Late check", LocalTime(2011, 10, 20, 23, 15),
+                        LocalTime(2011, 10, 20, 23, 55), REPEAT_DAILY, 3, DAYMASK_THURSDAY),
+            LocalTime(2011, 11, 12)),
+      Appointment("Early call", LocalTime(2011, 3, 6, 0, 5), LocalTime(2011, 3, 6, 0, 45),
+                  REPEAT_WEEKLY, 2, DAYMASK_SUNDAY | DAYMASK_WEDNESDAY),
+      Until(Appointment("Gym", LocalTime(2011, 2, 28, 18), LocalTime(2011, 2, 28, 19),
+                        REPEAT_WEEKLY, 1, DAYMASK_MONDAY | DAYMASK_THURSDAY),
+            LocalTime(2011, 10, 31)),
+      Appointment("Board", LocalTime(2011, 1, 28, 9), LocalTime(2011, 1, 28, 10),
+                  REPEAT_MONTHLY_BY_DAY, 1, DAYMASK_FRIDAY, 0, 5),
+      Appointment("Club", LocalTime(2011, 2, 8, 19), LocalTime(2011, 2, 8, 21),
+                  REPEAT_MONTHLY_BY_DAY, 1, DAYMASK_TUESDAY, 0, 2),
+      AllDay(Appointment("Rent", LocalTime(2011, 1, 31), LocalTime(2011, 1, 31),
+                         REPEAT_MONTHLY_BY_DATE, 1, 0, 31)),
+      Appointment("Invoice", LocalTime(2011, 1, 15, 10), LocalTime(2011, 1, 15, 11),
+                  REPEAT_MONTHLY_BY_DATE, 2, 0, 15),
+      AllDay(Appointment("Anniversary", LocalTime(2005, 6, 12), LocalTime(2005, 6, 12),
+                         REPEAT_YEARLY_BY_DATE, 1, 0, 12)),
+      AllDay(Appointment("Leap birthday", LocalTime(2008, 2, 29), LocalTime(2008, 2, 29),
+                         REPEAT_YEARLY_BY_DATE, 1, 0, 29)),
+      AllDay(Appointment("Holiday", LocalTime(2011, 7, 4), LocalTime(2011, 7, 4))),
+      AllDay(Appointment("Conference", LocalTime(2011, 10, 29), LocalTime(2011, 10, 31))),
+      Appointment("Flight", LocalTime(2011, 3, 27, 10), LocalTime(2011, 3, 27, 12)),
+      Appointment("Night train", LocalTime(2011, 11, 5, 22, 30), LocalTime(2011, 11, 6, 7, 0)),
+  };
+}
+
+const SYSTEMTIME kSpanFirst = LocalTime(2011, 2, 25);
+const SYSTEMTIME kSpanLast = LocalTime(2011, 11, 15);
+
+std::string DayText(const SYSTEMTIME& st) {
+  char szText[32];
+  std::snprintf(szText, sizeof(szText), "%04u-%02u-%02u", st.wYear, st.wMonth, st.wDay);
+  return szText;
+}
+
+// Occurrence starts by day: "HH:MM summary" or "all-day summary", sorted within the day.
+using Occurrences = std::map<std::string, std::vector<std::string>>;
+
+std::string Describe(const Occurrences& occurrences) {
+  std::string strText;
+  for (auto& [strDay, lines] : occurrences) {
+    std::vector<std::string> sorted = lines;
+    std::sort(sorted.begin(), sorted.end());
+    strText += strDay;
+    for (const std::string& strLine : sorted) strText += " | " + strLine;
+    strText += "\n";
+  }
+  return strText;
+}
+
+// What DayBridge's occurs tests list, day by day, for a record set.
+Occurrences DayBridgeOccurrences(CommDateMgr* pSet) {
+  Occurrences occurrences;
+  for (SYSTEMTIME stDay = kSpanFirst; CompareDate(&stDay, &kSpanLast) <= 0; AddDays(&stDay, 1)) {
+    for (int i = 0; i < pSet->GetCount(); ++i) {
+      const CommDate* pDate = pSet->GetAt(i);
+      if (!OccursInRange(pDate, &stDay, &stDay)) continue;
+      char szTime[16] = "all-day";
+      if (!pDate->bAllDay) {
+        std::snprintf(szTime, sizeof(szTime), "%02u:%02u", pDate->stStart.wHour,
+                      pDate->stStart.wMinute);
+      }
+      occurrences[DayText(stDay)].push_back(std::string(szTime) + " " + pDate->szDescription);
+    }
+  }
+  return occurrences;
+}
+
+const char kExpandScript[] = R"(import sys, datetime, icalendar, recurring_ical_events
+first = datetime.date.fromisoformat(sys.argv[2])
+last = datetime.date.fromisoformat(sys.argv[3])
+calendar = icalendar.Calendar.from_ical(open(sys.argv[1], 'rb').read())
+events = recurring_ical_events.of(calendar).between(first, last + datetime.timedelta(days=1))
+for event in events:
+    start = event.decoded('DTSTART')
+    if isinstance(start, datetime.datetime):
+        if start.tzinfo is not None:
+            start = start.astimezone()
+        day, time = start.date(), start.strftime('%H:%M')
+    else:
+        day, time = start, 'all-day'
+    if first <= day <= last:
+        print('%s %s %s' % (day.isoformat(), time, event.get('SUMMARY')))
+)";
+
+// The same, as python3-recurring-ical-events expands the calendar file in this process's zone.
+bool IndependentOccurrences(const fs::path& calendar, const fs::path& script,
+                            Occurrences* pOccurrences, std::string* pstrError) {
+  std::ofstream(script) << kExpandScript;
+  const std::string strCommand = "/usr/bin/python3 '" + script.string() + "' '" +
+                                 calendar.string() + "' " + DayText(kSpanFirst) + " " +
+                                 DayText(kSpanLast) + " 2>&1";
+  FILE* pPipe = popen(strCommand.c_str(), "r");
+  if (pPipe == nullptr) return false;
+  char szLine[512];
+  std::string strOutput;
+  while (std::fgets(szLine, sizeof(szLine), pPipe) != nullptr) {
+    std::string strLine = szLine;
+    strOutput += strLine;
+    if (!strLine.empty() && strLine.back() == '\n') strLine.pop_back();
+    if (strLine.size() > 11) (*pOccurrences)[strLine.substr(0, 10)].push_back(strLine.substr(11));
+  }
+  if (pclose(pPipe) != 0) {
+    *pstrError = strOutput;
+    return false;
+  }
+  return true;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+class CalendarFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string strName = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(strName.begin(), strName.end(), '/', '-');
+    m_Dir =
+        fs::temp_directory_path() / ("db-calfile-" + std::to_string(::getpid()) + "-" + strName);
+    fs::remove_all(m_Dir);
+    fs::create_directories(m_Dir);
+    m_Datebook = m_Dir / "datebook.dat";
+    m_Calendar = m_Dir / "Calendar.ics";
+    setenv("DAYBRIDGE_OUTLOOK_CALENDAR", m_Calendar.c_str(), 1);
+    g_DebugLog.SetFolder((m_Dir.string() + "/").c_str());
+    CxRegSetText("", 0);
+    CoInitialize(nullptr);
+    OutlookServerRegister();
+    std::memset(&m_Settings, 0, sizeof(m_Settings));
+  }
+
+  void TearDown() override {
+    m_pCalendar.reset();
+    m_History.Clear();
+    OutlookServerRevoke();
+    CoUninitialize();
+    CxRegSetText(nullptr, 0);
+    fs::remove_all(m_Dir);
+  }
+
+  // An empty 4.1.4 datebook filled through the Palm store, as Palm Desktop would hold it.
+  void WriteDatebook(const std::vector<CommDate>& records) {
+    std::ofstream(m_Datebook, std::ios::binary).flush();  // a save replaces a file only
+    ASSERT_TRUE(PmDateExUtil().SaveAs(m_Datebook.c_str()));
+    PmDateInfo store;
+    ASSERT_TRUE(store.LoadFile(m_Datebook.c_str()));
+    for (CommDate date : records) ASSERT_TRUE(store.SyncRecord(&date)) << date.szDescription;
+    ASSERT_TRUE(store.Save());
+  }
+
+  // Both calendars loaded afresh and matched, as at start-up.
+  void Load() {
+    m_pCalendar.reset();
+    m_pCalendar = std::make_unique<AppCalendar>();
+    CxList users;
+    ASSERT_TRUE(m_pCalendar->Init(m_Settings, users, m_Datebook.c_str()));
+    ASSERT_TRUE(m_pCalendar->IsPalmLoaded());
+    ASSERT_TRUE(m_pCalendar->IsOutlookLoaded());
+  }
+
+  // A sync of every new and changed record the direction allows; the number transferred.
+  int Sync(int nDirection, int nConflictAction = CONFLICT_SKIP) {
+    m_Settings.SyncMode = nDirection;
+    m_Settings.ConfAction = nConflictAction;
+    CxList palmSel;
+    CxList outlookSel;
+    for (CommDateMgr* pSet : {m_pCalendar->GetPalmSet(), m_pCalendar->GetOutlookSet()}) {
+      for (int i = 0; i < pSet->GetCount(); ++i) {
+        CommDate* pDate = pSet->GetAt(i);
+        const bool bFromPalm = pDate->nSource == SOURCE_PALM;
+        const bool bAllowed =
+            nDirection == SYNC_TWO_WAY || (nDirection == SYNC_PALM_TO_OUTLOOK) == bFromPalm;
+        if (pDate->nMatchState != MATCH_SAME && bAllowed) {
+          (bFromPalm ? palmSel : outlookSel).Add(pDate);
+        }
+      }
+    }
+    SyncRun run(*m_pCalendar, m_Settings, m_History, SyncRunCallbacks());
+    run.SetHistoryPath((m_Dir / "synchis.dat").c_str());
+    run.Run(&palmSel, &outlookSel);
+    EXPECT_EQ(run.GetFailed(), 0);
+    EXPECT_TRUE(run.GetSaveOk());
+    return run.GetSynchronized();
+  }
+
+  fs::path m_Dir;
+  fs::path m_Datebook;
+  fs::path m_Calendar;
+  TAppSettings m_Settings;
+  SyncHistoryMgr m_History;
+  std::unique_ptr<AppCalendar> m_pCalendar;
+};
+
+class CalendarFileInZone : public CalendarFileTest,
+                           public ::testing::WithParamInterface<const char*> {
+ protected:
+  void SetUp() override {
+    m_pZone = std::make_unique<clockguard::ZoneGuard>(GetParam());
+    CalendarFileTest::SetUp();
+    WriteDatebook(Schedule());
+    Load();
+    ASSERT_EQ(Sync(SYNC_PALM_TO_OUTLOOK), static_cast<int>(Schedule().size()));
+  }
+  void TearDown() override {
+    CalendarFileTest::TearDown();
+    m_pZone.reset();
+  }
+  std::unique_ptr<clockguard::ZoneGuard> m_pZone;
+};
+
+TEST_P(CalendarFileInZone, AnIndependentRecurrenceEngineSeesEveryDayAsDayBridgeDoes) {
+  Occurrences independent;
+  std::string strError;
+  ASSERT_TRUE(IndependentOccurrences(m_Calendar, m_Dir / "expand.py", &independent, &strError))
+      << strError;
+  EXPECT_EQ(Describe(independent), Describe(DayBridgeOccurrences(m_pCalendar->GetPalmSet())))
+      << ReadFile(m_Calendar);
+}
+
+TEST_P(CalendarFileInZone, AfterAReloadEveryPairIsTheSameAndNothingIsLeftToSync) {
+  Load();
+  for (CommDateMgr* pSet : {m_pCalendar->GetPalmSet(), m_pCalendar->GetOutlookSet()}) {
+    ASSERT_EQ(pSet->GetCount(), static_cast<int>(Schedule().size()));
+    for (int i = 0; i < pSet->GetCount(); ++i) {
+      EXPECT_EQ(pSet->GetAt(i)->nMatchState, static_cast<UINT>(MATCH_SAME))
+          << pSet->GetAt(i)->szDescription;
+    }
+  }
+  const std::string strBefore = ReadFile(m_Calendar);
+  EXPECT_EQ(Sync(SYNC_TWO_WAY), 0);
+  EXPECT_EQ(ReadFile(m_Calendar), strBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, CalendarFileInZone,
+                         ::testing::Values("America/New_York", "Europe/Berlin"),
+                         [](const ::testing::TestParamInfo<const char*>& row) {
+                           std::string strName = row.param;
+                           strName.erase(0, strName.find('/') + 1);
+                           return strName;
+                         });
+
+// "会议 with Łukasz 🎉", its note "… ✓" and a location in Chinese reach the datebook as
+// question marks; syncs back and forth that change the location on the Palm side must leave
+// the file's summary and note as the user wrote them.
+TEST_F(CalendarFileTest, TextOutsideThePalmCodePageSurvivesSyncsBothWays) {
+  clockguard::ZoneGuard zone("Europe/Berlin");
+  const std::string strSummary = "\xe4\xbc\x9a\xe8\xae\xae with \xc5\x81ukasz \xf0\x9f\x8e\x89";
+  const std::string strNote = "\xe2\x80\xa6 \xe2\x9c\x93";
+  std::ofstream(m_Calendar, std::ios::binary)
+      << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\nBEGIN:VEVENT\r\nUID:u1\r\n"
+         "DTSTAMP:20110301T120000Z\r\nDTSTART;TZID=Europe/Berlin:20110307T090000\r\n"
+         "DTEND;TZID=Europe/Berlin:20110307T100000\r\nSUMMARY:"
+      << strSummary << "\r\nDESCRIPTION:" << strNote
+      << "\r\nLOCATION:\xe5\x8c\x97\xe4\xba\xac\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+  WriteDatebook({});
+  Load();
+  ASSERT_EQ(Sync(SYNC_OUTLOOK_TO_PALM), 1);
+  for (int nRound = 1; nRound <= 3; ++nRound) {
+    {
+      PmDateInfo store;
+      ASSERT_TRUE(store.LoadFile(m_Datebook.c_str()));
+      CommDate date = *store.GetRecordSet()->GetAt(0);
+      date.pExtra = nullptr;
+      date.nExtraSize = 0;
+      std::snprintf(date.szLocation, sizeof(date.szLocation), "Room %d", nRound);
+      ASSERT_TRUE(store.SyncRecord(&date));
+      ASSERT_TRUE(store.Save());
+    }
+    Load();
+    ASSERT_EQ(Sync(SYNC_PALM_TO_OUTLOOK, CONFLICT_PALM_WINS), 1);
+    const std::string strSaved = ReadFile(m_Calendar);
+    EXPECT_NE(strSaved.find("SUMMARY:" + strSummary + "\r\n"), std::string::npos) << strSaved;
+    EXPECT_NE(strSaved.find("DESCRIPTION:" + strNote + "\r\n"), std::string::npos) << strSaved;
+    EXPECT_NE(strSaved.find("LOCATION:Room " + std::to_string(nRound) + "\r\n"), std::string::npos);
+    Load();
+    EXPECT_EQ(Sync(SYNC_TWO_WAY), 0);
+  }
+}
+
+}  // namespace

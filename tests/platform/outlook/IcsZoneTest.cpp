@@ -1,0 +1,43 @@
+// The process's zone as the calendar file names it: from every form TZ takes, and UTC (or no
+// name at all) where the zone cannot be named.
+#include "platform/outlook/IcsZone.h"
+
+#include <gtest/gtest.h>
+
+#include "support/clock/ClockGuard.h"
+
+namespace {
+
+struct ZoneCase {
+  const char* szName;
+  const char* szTz;
+  const char* szZone;  // empty: times are written in UTC
+};
+
+class LocalZoneNameTest : public ::testing::TestWithParam<ZoneCase> {};
+
+TEST_P(LocalZoneNameTest, NamesTheZoneOrNone) {
+  clockguard::ZoneGuard zone(GetParam().szTz);
+  EXPECT_EQ(OlLocalZoneName(), GetParam().szZone);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TzForms, LocalZoneNameTest,
+    ::testing::Values(ZoneCase{"TzName", "Europe/Berlin", "Europe/Berlin"},
+                      ZoneCase{"LeadingColon", ":America/New_York", "America/New_York"},
+                      ZoneCase{"PathIntoZoneinfo", "/usr/share/zoneinfo/Asia/Tokyo", "Asia/Tokyo"},
+                      ZoneCase{"PosixTree", "posix/Europe/Paris", "Europe/Paris"},
+                      ZoneCase{"UtcItself", "Etc/UTC", ""}, ZoneCase{"EmptyIsUtc", "", ""},
+                      ZoneCase{"PosixRuleHasNoName", "CET-1CEST,M3.5.0,M10.5.0/3", ""},
+                      ZoneCase{"UnknownName", "Mars/Olympus_Mons", ""},
+                      ZoneCase{"NameClimbingOutOfZoneinfo", "../../../etc/passwd", ""}),
+    [](const ::testing::TestParamInfo<ZoneCase>& row) { return row.param.szName; });
+
+TEST(LocalZoneTest, PrefixedTzidNamesTheSameZone) {
+  clockguard::ZoneGuard zone("Europe/Berlin");
+  EXPECT_TRUE(OlIsLocalZone("/freeassociation.sourceforge.net/Europe/Berlin"));
+  EXPECT_FALSE(OlIsLocalZone("Europe/Berlin2"));
+  EXPECT_FALSE(OlIsLocalZone("America/Berlin"));
+}
+
+}  // namespace
