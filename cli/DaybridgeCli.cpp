@@ -21,6 +21,7 @@
 #include "cli/CliFormat.h"
 #include "common/misc/CxDateTime.h"
 #include "common/palm/PalmHotSync.h"
+#include "platform/win/WinSystem.h"
 #include "platform/win/WinText.h"
 
 namespace {
@@ -78,6 +79,12 @@ struct Options {
   INT nUser = 0;
 };
 
+std::string AbsolutePath(const char* szPath) {
+  char szFull[4096];
+  const DWORD nLength = GetFullPathName(szPath, sizeof(szFull), szFull, nullptr);
+  return nLength > 0 && nLength < sizeof(szFull) ? std::string(szFull) : std::string(szPath);
+}
+
 bool IsHelp(const std::string& sArg) {
   return sArg == "--help" || sArg == "-h";
 }
@@ -106,6 +113,18 @@ const char* PalmKindName(int nKind) {
       return "Palm Desktop 6.x database";
     default:
       return "none";
+  }
+}
+
+// "Error: the Palm Desktop calendar could not be loaded (permission denied: /x/datebook.dat)."
+void PrintLoadError(const AppCalendar& cal, bool bPalm) {
+  const CxFailure& failure = bPalm ? cal.GetPalmFailure() : cal.GetOutlookFailure();
+  const char* szCalendar = bPalm ? "Palm Desktop" : "Outlook";
+  if (failure.IsSet()) {
+    fprintf(stderr, "Error: the %s calendar could not be loaded (%s).\n", szCalendar,
+            CxAnsiToUtf8(failure.szText).c_str());
+  } else {
+    fprintf(stderr, "Error: the %s calendar could not be loaded.\n", szCalendar);
   }
 }
 
@@ -204,12 +223,14 @@ int RunStatus(const Options& options) {
       printf("Palm calendar:       %s, %d records\n", PalmKindName(cal.GetPalmKind()),
              palm.nRecords);
     } else {
-      printf("Palm calendar:       not loaded\n");
+      printf("Palm calendar:       not loaded (%s)\n",
+             CxAnsiToUtf8(cal.GetPalmFailure().szText).c_str());
     }
     if (cal.IsOutlookLoaded()) {
       printf("Outlook calendar:    %d records\n", outlook.nRecords);
     } else {
-      printf("Outlook calendar:    not loaded\n");
+      printf("Outlook calendar:    not loaded (%s)\n",
+             CxAnsiToUtf8(cal.GetOutlookFailure().szText).c_str());
     }
     printf("Palm Desktop:        %d new, %d changed, %d same\n", palm.nNew, palm.nChanged,
            palm.nSame);
@@ -254,8 +275,7 @@ int RunList(const Options& options) {
   AppCalendar& cal = session.m_Calendar;
   bool bPalm = sSide == "palm";
   if (!(bPalm ? cal.IsPalmLoaded() : cal.IsOutlookLoaded())) {
-    fprintf(stderr, "Error: the %s calendar could not be loaded.\n",
-            bPalm ? "Palm Desktop" : "Outlook");
+    PrintLoadError(cal, bPalm);
     return kExitNoCalendar;
   }
   CommDateMgr* pSet = bPalm ? cal.GetPalmSet() : cal.GetOutlookSet();
@@ -403,8 +423,7 @@ int RunSync(const Options& options) {
   session.InitCalendars();
   AppCalendar& cal = session.m_Calendar;
   if (!cal.IsPalmLoaded() || !cal.IsOutlookLoaded()) {
-    fprintf(stderr, "Error: %s could not be loaded.\n",
-            !cal.IsPalmLoaded() ? "the Palm Desktop calendar" : "the Outlook calendar");
+    PrintLoadError(cal, !cal.IsPalmLoaded());
     return kExitNoCalendar;
   }
   AppSettings.SyncMode = nMode;
@@ -455,6 +474,10 @@ int RunSync(const Options& options) {
   run.Start();
   run.Run(cal.GetPalmSelection(), cal.GetOutlookSelection());
   if (bConflictsLeft) printf("Conflicts that would be asked about are not transferred here.\n");
+  if (run.GetFailed() > 0 && cal.GetOutlookFailure().IsSet()) {
+    fprintf(stderr, "Error: writing to Outlook failed (%s).\n",
+            CxAnsiToUtf8(cal.GetOutlookFailure().szText).c_str());
+  }
   return run.GetFailed() > 0 || !run.GetSaveOk() ? kExitTransferFailed : kExitOk;
 }
 
@@ -510,7 +533,9 @@ int main(int argc, char** argv) {
       return kExitOk;
     }
     if (sArg == "--palm-file" && nArg + 1 < argc) {
-      options.sPalmFile = argv[++nArg];
+      // Start-up makes the Palm Desktop folder current, so a path the user gave relative to
+      // where the tool was started is made absolute first.
+      options.sPalmFile = AbsolutePath(argv[++nArg]);
     } else if (sArg == "--user" && nArg + 1 < argc) {
       if (!ParseInt(argv[++nArg], &options.nUser)) {
         return UsageError("--user needs a number", kUsage);

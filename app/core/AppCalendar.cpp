@@ -128,6 +128,20 @@ bool AppCalendar::SavePalm() {
   return m_pPalm && m_pPalm->Save();
 }
 
+const CxFailure& AppCalendar::GetPalmFailure() const {
+  static const CxFailure kNone;
+  return m_pPalm ? m_pPalm->GetLastFailure() : kNone;
+}
+
+const CxFailure& AppCalendar::GetOutlookFailure() const {
+  static const CxFailure kNone;
+  return m_pOutlook ? m_pOutlook->GetLastFailure() : kNone;
+}
+
+std::string AppCalendar::DescribePalmFailure() const {
+  return GetPalmFailure().szText;
+}
+
 MatchCounts CountMatchStates(CommDateMgr* pSet) {
   MatchCounts counts = {};
   if (pSet == nullptr) return counts;

@@ -13,6 +13,7 @@
 #include "app/core/AppSettings.h"
 #include "app/core/SyncRun.h"
 #include "common/calendar/CommDateMgr.h"
+#include "common/misc/CxFailure.h"
 #include "common/misc/CxList.h"
 
 class PmDateInfo;
@@ -59,10 +60,16 @@ class AppCalendar : public ISyncTarget {
   // Shut-down order: the stores, then the selection lists.
   void Free();
 
+  // Why the Palm calendar did not load or save, and why the last Outlook load or item write
+  // failed: a code and a text for the user, empty when nothing failed.
+  const CxFailure& GetPalmFailure() const;
+  const CxFailure& GetOutlookFailure() const;
+
   // ISyncTarget: the writes of a run go straight to the stores.
   bool WriteToOutlook(CommDate* pDate) override;
   bool WriteToPalm(CommDate* pDate) override;
   bool SavePalm() override;
+  std::string DescribePalmFailure() const override;
 
  private:
   std::unique_ptr<PmDateInfo> m_pPalm;

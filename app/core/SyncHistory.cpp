@@ -11,10 +11,11 @@
 #include <memory>
 #include <new>
 
-#include "app/core/AppFile.h"
 #include "app/core/AppPaths.h"
 #include "common/misc/CxDebugUtil.h"
+#include "platform/win/WinReplace.h"
 #include "platform/win/WinString.h"
+#include "platform/win/WinSystem.h"
 
 SyncHistoryMgr g_SyncHistory;
 
@@ -221,14 +222,19 @@ bool SyncHistoryMgr::Load(const char* szPath) {
 }
 
 bool SyncHistoryMgr::Save(const char* szPath) {
-  if (!ResolvePath(szPath)) return false;
+  m_Failure.Clear();
+  if (!ResolvePath(szPath)) {
+    m_Failure.Set(CX_FAIL_NOT_FOUND, "the data folder for the history cannot be found");
+    return false;
+  }
   std::vector<const HistoryEntry*> vEntries;
   for (void* pItem = m_List.GetFirst(); pItem != nullptr; pItem = m_List.GetNext()) {
     vEntries.push_back(static_cast<const HistoryEntry*>(pItem));
   }
   std::string sBytes = EncodeHistoryFile(vEntries);
-  if (!WriteFileReplacing(m_szPath, sBytes.data(), sBytes.size())) {
-    Log(0, "Failed to save the history file: %s", m_szPath);
+  if (!CxReplaceFileContents(m_szPath, sBytes.data(), sBytes.size(), nullptr, nullptr)) {
+    m_Failure.SetFileError(GetLastError(), m_szPath);
+    Log(0, "Failed to save the history file: %s (%s)", m_szPath, m_Failure.szText);
     return false;
   }
   return true;

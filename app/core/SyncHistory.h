@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/misc/CxFailure.h"
 #include "common/misc/CxList.h"
 #include "platform/win/WinTypes.h"
 
@@ -52,18 +53,21 @@ class SyncHistoryMgr {
 
   // Without a path the file is "synchis.dat" in the data folder. Load appends the file's
   // entries after those already held and returns false when the file cannot be read. Save
-  // replaces the file atomically (a temporary file renamed over it), so a failed save leaves
-  // the previous history intact.
+  // replaces the file through the platform's safe replacement, so a failed save leaves the
+  // previous history intact.
   bool Load(const char* szPath = nullptr);
   bool Save(const char* szPath = nullptr);
 
   const char* GetPath() const { return m_szPath; }
+  // Why the last Save failed.
+  const CxFailure& GetLastFailure() const { return m_Failure; }
 
  private:
   bool ResolvePath(const char* szPath);
 
   char m_szPath[MAX_PATH];
   CxList m_List;
+  CxFailure m_Failure;
 };
 
 extern SyncHistoryMgr g_SyncHistory;

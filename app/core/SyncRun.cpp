@@ -90,6 +90,7 @@ bool SyncRun::TransferO2P(CommDate* pDate) {
   bool bOk = m_Target.WriteToPalm(pDate);
   LogLine(bOk ? kSucceeded : kFailed);
   if (!bOk) ++m_nFailed;
+  if (bOk) ++m_nPalmWritten;
   return bOk;
 }
 
@@ -158,10 +159,50 @@ bool SyncRun::HandleRecord(CommDate* pDate) {
   }
 }
 
+void SyncRun::SaveAndRecord(HistoryEntry& entry) {
+  // The Palm calendar is saved first, so the history counts only the transfers that reached
+  // their file: Outlook items are written one by one, Palm records only by this save.
+  const bool bPalmSaved = m_Target.SavePalm();
+  if (!bPalmSaved) {
+    m_bSaveOk = false;
+    m_nUnsavedPalm = m_nPalmWritten;
+    Log(0, "Failed to save the Palm Desktop Calendar.");
+  }
+  const int nReached = m_nSynchronized - m_nUnsavedPalm;
+  if (nReached > 0) {
+    entry.dtEnd = CurrentAutomationDate();
+    entry.nRecords = nReached;
+    m_History.Add(&entry);
+    if (!m_History.Save(m_szHistoryPath[0] != '\0' ? m_szHistoryPath : nullptr)) {
+      m_bSaveOk = false;
+      Log(0, "Failed to save the synchronization history.");
+      const std::string strLine = std::string("The synchronization history could not be saved (") +
+                                  m_History.GetLastFailure().szText + ").";
+      LogLine(strLine.c_str());
+    }
+  }
+  if (bPalmSaved) return;
+  std::string strReason = m_Target.DescribePalmFailure();
+  if (strReason.empty()) strReason = "the Palm Desktop calendar could not be written";
+  // The run's lines stay as they were; this last line says plainly what they now mean.
+  char szLine[CX_FAILURE_TEXT_SIZE + 128];
+  if (m_nUnsavedPalm == 0) {
+    snprintf(szLine, sizeof(szLine), "The Palm Desktop calendar could not be saved (%s).",
+             strReason.c_str());
+  } else {
+    snprintf(szLine, sizeof(szLine), "%d %s to Palm Desktop %s not saved (%s).", m_nUnsavedPalm,
+             m_nUnsavedPalm == 1 ? "transfer" : "transfers", m_nUnsavedPalm == 1 ? "was" : "were",
+             strReason.c_str());
+  }
+  LogLine(szLine);
+}
+
 void SyncRun::Run(CxList* pPalmSel, CxList* pOutlookSel) {
   m_nProcessed = 0;
   m_nSynchronized = 0;
   m_nFailed = 0;
+  m_nPalmWritten = 0;
+  m_nUnsavedPalm = 0;
   m_bSaveOk = true;
   m_nTotal = static_cast<int>((pPalmSel != nullptr ? pPalmSel->GetCount() : 0) +
                               (pOutlookSel != nullptr ? pOutlookSel->GetCount() : 0));
@@ -195,21 +236,7 @@ void SyncRun::Run(CxList* pPalmSel, CxList* pOutlookSel) {
              m_nSynchronized > 1 ? "were" : "was");
     LogLine(szSummary);
 
-    if (m_nSynchronized > 0 && m_bRecordRun) {
-      entry.dtEnd = CurrentAutomationDate();
-      entry.nRecords = m_nSynchronized;
-      m_History.Add(&entry);
-      if (!m_History.Save(m_szHistoryPath[0] != '\0' ? m_szHistoryPath : nullptr)) {
-        Log(0, "Failed to save the synchronization history.");
-      }
-      // The records already report success, so a calendar that cannot be written back must
-      // not pass silently: the transfers would be lost with the next load.
-      if (!m_Target.SavePalm()) {
-        m_bSaveOk = false;
-        Log(0, "Failed to save the Palm Desktop Calendar.");
-        LogLine("Failed to save the Palm Desktop Calendar.");
-      }
-    }
+    if (m_nSynchronized > 0 && m_bRecordRun) SaveAndRecord(entry);
     if (m_Callbacks.progress) m_Callbacks.progress(100);
   }
   if (m_Callbacks.describe) m_Callbacks.describe("Calendar synchronization completed.");

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "app/core/AppSettings.h"
 #include "app/core/SyncHistory.h"
@@ -27,6 +28,8 @@ class ISyncTarget {
   virtual bool WriteToPalm(CommDate* pDate) = 0;
   // Completes the write-back of the Palm calendar; once per run.
   virtual bool SavePalm() = 0;
+  // Why the last Palm save failed, for the user; empty when there is nothing to say.
+  virtual std::string DescribePalmFailure() const { return std::string(); }
 };
 
 // The answer to a conflict question. nChoice: CONFLICT_PALM_WINS, CONFLICT_OUTLOOK_WINS or
@@ -75,12 +78,16 @@ class SyncRun {
   int GetFailed() const { return m_nFailed; }
   // False when the history or the Palm calendar could not be saved.
   bool GetSaveOk() const { return m_bSaveOk; }
+  // Transfers to Palm Desktop that were written into the store but never reached its file,
+  // because the Palm save failed.
+  int GetUnsavedPalm() const { return m_nUnsavedPalm; }
 
   // "\tSubject: <description>", "<empty>" standing in for a missing or empty description.
   static void FormatSubjectLine(const CommDate* pDate, char* szBuf, size_t nSize);
 
  private:
   bool HandleRecord(CommDate* pDate);
+  void SaveAndRecord(HistoryEntry& entry);
   bool AskAndResolve(CommDate* pDate);
   bool TransferP2O(CommDate* pDate);
   bool TransferO2P(CommDate* pDate);
@@ -97,6 +104,8 @@ class SyncRun {
   int m_nProcessed = 0;
   int m_nSynchronized = 0;
   int m_nFailed = 0;
+  int m_nPalmWritten = 0;
+  int m_nUnsavedPalm = 0;
   bool m_bSaveOk = true;
 };
 

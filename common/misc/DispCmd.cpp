@@ -44,6 +44,7 @@ CDispCmd::~CDispCmd() {
 
 HRESULT CDispCmd::InvokeByName(LPCOLESTR szName, WORD wFlags, DISPPARAMS* pParams,
                                VARIANT* pResult) {
+  m_strLastError.clear();
   if (m_pDispatch == nullptr || szName == nullptr || *szName == 0) return E_INVALIDARG;
   DISPID nId = DISPID_UNKNOWN;
   LPOLESTR pszName = const_cast<LPOLESTR>(szName);
@@ -59,8 +60,17 @@ HRESULT CDispCmd::InvokeByName(LPCOLESTR szName, WORD wFlags, DISPPARAMS* pParam
     return hr;
   }
   DISPPARAMS noArgs = {nullptr, nullptr, 0, 0};
-  return m_pDispatch->Invoke(nId, IID_NULL, kSystemLocale, wFlags,
-                             pParams != nullptr ? pParams : &noArgs, pResult, nullptr, nullptr);
+  EXCEPINFO excep = {};
+  hr = m_pDispatch->Invoke(nId, IID_NULL, kSystemLocale, wFlags,
+                           pParams != nullptr ? pParams : &noArgs, pResult, &excep, nullptr);
+  if (hr == DISP_E_EXCEPTION) {
+    if (excep.bstrDescription != nullptr) m_strLastError = CxUtf16ToAnsi(excep.bstrDescription);
+    if (FAILED(excep.scode)) hr = excep.scode;
+  }
+  SysFreeString(excep.bstrSource);
+  SysFreeString(excep.bstrDescription);
+  SysFreeString(excep.bstrHelpFile);
+  return hr;
 }
 
 HRESULT CDispCmd::CallMethod(LPCOLESTR szName, VARIANT* pArgs, int nArgs, VARIANT* pResult,

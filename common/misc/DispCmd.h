@@ -8,6 +8,8 @@
 // target buffer. Only a failed name lookup is logged; callers log failed calls themselves.
 #pragma once
 
+#include <string>
+
 #include "platform/automation/ComBase.h"
 #include "platform/automation/OleAuto.h"
 #include "platform/win/WinTypes.h"
@@ -26,6 +28,11 @@ class CDispCmd {
 
   // The wrapped object, without a reference added.
   IDispatch* GetDispatch() const { return m_pDispatch; }
+
+  // What the object said about the last call that failed (ANSI), empty when it said
+  // nothing. A call that reports its failure as an exception returns the failure itself
+  // (the exception's scode), not DISP_E_EXCEPTION.
+  const std::string& GetLastErrorText() const { return m_strLastError; }
 
   // Looks the name up (system locale, then US English) and invokes it with the call kind.
   // E_INVALIDARG without object or name.
@@ -56,4 +63,5 @@ class CDispCmd {
 
  private:
   IDispatch* m_pDispatch;
+  std::string m_strLastError;
 };

@@ -147,7 +147,13 @@ OlDateUtil::~OlDateUtil() {
 
 bool OlDateUtil::Load() {
   OlBaseUtil::Load();
-  if (!m_pFolder) return false;
+  if (!m_pFolder) {
+    if (!m_Failure.IsSet()) {
+      m_Failure.Set(CX_FAIL_OTHER, "Outlook or its calendar could not be opened (see the log)");
+    }
+    return false;
+  }
+  m_Failure.Clear();
   return LoadFolder(m_pFolder.get());
 }
 
@@ -177,6 +183,9 @@ bool OlDateUtil::Connect() {
                            : nullptr;
   if (pFolder == nullptr) {
     Log(0, "Failed to call \"GetDefaultFolder\" method. hr=0x%x", static_cast<unsigned>(hr));
+    if (m_pNameSpace != nullptr && !m_pNameSpace->GetLastErrorText().empty()) {
+      m_Failure.Set(CX_FAIL_OTHER, "%s", m_pNameSpace->GetLastErrorText().c_str());
+    }
     Disconnect();
     return false;
   }
@@ -511,6 +520,12 @@ bool OlDateUtil::WriteItem(IDispatch* pItem, OlDateItem* pImage) {
   hr = item.CallMethod(u"Save", nullptr, 0, nullptr, nullptr, 0);
   if (FAILED(hr)) {
     Log(0, "Failed to call \"Save\" method. hr=0x%x", static_cast<unsigned>(hr));
+    if (item.GetLastErrorText().empty()) {
+      m_Failure.Set(CX_FAIL_OTHER, "Outlook did not save the item (hr=0x%08x)",
+                    static_cast<unsigned>(hr));
+    } else {
+      m_Failure.Set(CX_FAIL_OTHER, "%s", item.GetLastErrorText().c_str());
+    }
     return false;
   }
   return true;

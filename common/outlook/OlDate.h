@@ -16,6 +16,7 @@
 
 #include "common/calendar/CommDate.h"
 #include "common/calendar/CommDateMgr.h"
+#include "common/misc/CxFailure.h"
 #include "common/misc/DispCmd.h"
 #include "common/outlook/OlComm.h"
 
@@ -72,6 +73,8 @@ class OlDateUtil : public OlBaseUtil {
   void Disconnect() override;
 
   CommDateMgr* GetRecordSet() { return m_pDateMgr.get(); }
+  // Why the last load or item write failed, as Outlook gave it.
+  const CxFailure& GetLastFailure() const { return m_Failure; }
 
   // Writes one record that comes from the other store: a changed counterpart is updated in
   // place, a new record is added as a new item and to the set. False when nothing was
@@ -91,4 +94,5 @@ class OlDateUtil : public OlBaseUtil {
   std::unique_ptr<CDispCmd> m_pFolder;
   std::unique_ptr<CommDateMgr> m_pDateMgr;
   bool m_bIncludeNote;
+  CxFailure m_Failure;
 };

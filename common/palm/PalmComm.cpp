@@ -2,6 +2,7 @@
 // conventions (little-endian fields, ANSI texts, blob ownership, local time).
 #include "common/palm/PalmComm.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -418,10 +419,13 @@ PmDBUtil::PmDBUtil()
       m_nFileSize(0),
       m_hSaveTarget(INVALID_HANDLE_VALUE),
       m_szSaveTarget{},
-      m_szSaveTemp{} {}
+      m_bSaving(false),
+      m_dwWriteError(ERROR_SUCCESS),
+      m_LoadedStamp{},
+      m_bStamped(false) {}
 
 PmDBUtil::~PmDBUtil() {
-  if (m_szSaveTemp[0] != '\0') AbortSave();
+  if (m_bSaving) AbortSave();
   Close();
 }
 
@@ -457,14 +461,7 @@ bool PmDBUtil::OpenHandle(const char* szPath, int nMode) {
   if (nSize == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) nSize = 0;
   // Positions are 32-bit in this format; a bigger file is read as far as they reach.
   if (nSizeHigh != 0) nSize = 0xFFFFFFFFUL;
-  m_hFile = hFile;
-  m_nFileSize = nSize;
-  m_nPos = 0;
-  m_nBufStart = m_nBufEnd = 0;
-  m_bWriting = false;
-  m_bWriteFailed = false;
-  if (m_Buffer.size() != kIoBufferSize) m_Buffer.assign(kIoBufferSize, 0);
-  return true;
+  return AdoptHandle(hFile, nSize);
 }
 
 bool PmDBUtil::Open(const char* szPath, int nMode) {
@@ -514,6 +511,7 @@ bool PmDBUtil::FlushWriteBuffer() {
   m_nBufEnd = 0;
   if (!WriteFile(m_hFile, m_Buffer.data(), nPending, &nPut, nullptr) || nPut != nPending) {
     m_bWriteFailed = true;
+    m_dwWriteError = GetLastError();
   }
   return !m_bWriteFailed;
 }
@@ -606,6 +604,7 @@ bool PmDBUtil::WriteBytes(const void* pBuf, DWORD nCount) {
     DWORD nPut = 0;
     if (!WriteFile(m_hFile, pIn, nCount, &nPut, nullptr) || nPut != nCount) {
       m_bWriteFailed = true;
+      m_dwWriteError = GetLastError();
       return false;
     }
   } else {
@@ -1030,78 +1029,220 @@ void PmDBUtil::RememberLoadedPath(const char* szPath) {
   CxCopyText(m_szLoadedPath, szPath);
 }
 
-bool PmDBUtil::BeginSave(const char* szTarget, const char* szLogModule) {
-  if (m_szSaveTemp[0] != '\0') AbortSave();
+void PmDBUtil::ReleaseHold() {
+  m_Hold.Release();
+  m_bStamped = false;
+}
+
+bool PmDBUtil::BeginLoad(const char* szPath, const char* szLogModule) {
+  m_Failure.Clear();
+  m_szLoadedPath[0] = '\0';
+  m_bStamped = false;
+  m_strLoadingPath = szPath != nullptr ? szPath : "";
+  if (szPath == nullptr || szPath[0] == '\0') {
+    m_Failure.Set(CX_FAIL_NOT_FOUND, "no file was named");
+    return false;
+  }
+  DWORD dwError = ERROR_SUCCESS;
+  if (!m_Hold.Acquire(szPath, &dwError)) {
+    m_Failure.SetFileError(dwError, szPath);
+    LogAs(szLogModule, 2, "Another DayBridge run holds the datebook: %s", szPath);
+    return false;
+  }
+  // Reading needs no more than read access: a datebook the user may only read still lists.
+  if (!Open(szPath, PM_OPEN_READ)) {
+    dwError = std::strlen(szPath) >= PM_FILE_NAME_SIZE ? ERROR_PATH_NOT_FOUND : GetLastError();
+    m_Failure.SetFileError(dwError, szPath);
+    m_Hold.Release();
+    return false;
+  }
+  return true;
+}
+
+void PmDBUtil::EndLoad(const char* szPath, bool bLoaded) {
+  if (bLoaded) m_bStamped = IsOpen() && CxGetFileStamp(m_hFile, &m_LoadedStamp);
   Close();
+  if (bLoaded) {
+    m_Failure.Clear();
+    RememberLoadedPath(szPath);
+  } else {
+    m_Hold.Release();
+    m_bStamped = false;
+    // A step that failed without saying why read past what the file holds.
+    if (!m_Failure.IsSet()) FailDamaged("it ends early");
+  }
+}
+
+void PmDBUtil::FailNotDatebook(const char* szCheck) {
+  m_Failure.Set(CX_FAIL_NOT_CALENDAR, "not a Palm Desktop datebook (%s): %s", szCheck,
+                m_strLoadingPath.c_str());
+}
+
+void PmDBUtil::FailDamaged(const char* szFormat, ...) {
+  char szWhat[256];
+  va_list args;
+  va_start(args, szFormat);
+  std::vsnprintf(szWhat, sizeof(szWhat), szFormat, args);
+  va_end(args);
+  if (m_Failure.IsSet()) return;
+  m_Failure.Set(CX_FAIL_DAMAGED, "damaged Palm Desktop datebook (%s): %s", szWhat,
+                m_strLoadingPath.c_str());
+}
+
+bool PmDBUtil::CheckNothingFollows() {
+  const DWORD nLeft = RemainingBytes();
+  if (nLeft == 0) return true;
+  LogRefusal(nullptr, "%u bytes follow the last record: the record count is wrong.", nLeft);
+  FailDamaged("%u bytes follow the records it counts", nLeft);
+  return false;
+}
+
+bool PmDBUtil::AdoptHandle(HANDLE hFile, DWORD nSize) {
+  if (hFile == INVALID_HANDLE_VALUE) return false;
+  m_hFile = hFile;
+  m_nFileSize = nSize;
+  m_nPos = 0;
+  m_nBufStart = m_nBufEnd = 0;
+  m_bWriting = false;
+  m_bWriteFailed = false;
+  if (m_Buffer.size() != kIoBufferSize) m_Buffer.assign(kIoBufferSize, 0);
+  return true;
+}
+
+const CX_FILE_STAMP* PmDBUtil::ExpectedStamp(const char* szTarget) const {
+  if (!m_bStamped || m_szLoadedPath[0] == '\0') return nullptr;
+  return CxResolvedPath(szTarget) == CxResolvedPath(m_szLoadedPath) ? &m_LoadedStamp : nullptr;
+}
+
+bool PmDBUtil::BeginSave(const char* szTarget, const char* szLogModule) {
+  if (m_bSaving) AbortSave();
+  Close();
+  m_Failure.Clear();
   if (szTarget == nullptr || szTarget[0] == '\0') return false;
-  // The datebook must exist and nobody else may hold it; holding it ourselves until the
-  // rename keeps Palm Desktop from opening it half-way through.
+  CxCopyText(m_szSaveTarget, szTarget);
+  m_bSaving = true;
   if (std::strlen(szTarget) >= PM_FILE_NAME_SIZE) {
     LogAs(szLogModule, 0, "Failed to open file: %s", szTarget);
-    return false;
-  }
-  m_hSaveTarget =
-      CreateFile(szTarget, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (m_hSaveTarget == INVALID_HANDLE_VALUE) {
-    LogAs(szLogModule, 0, "Failed to open file: %s", szTarget);
-    return false;
-  }
-  CxCopyText(m_szSaveTarget, szTarget);
-  std::snprintf(m_szSaveTemp, sizeof(m_szSaveTemp), "%s.tmp", szTarget);
-  if (!OpenHandle(m_szSaveTemp, PM_OPEN_CREATE)) {
-    LogAs(szLogModule, 0, "Failed to open file: %s", m_szSaveTemp);
+    m_Failure.SetFileError(ERROR_PATH_NOT_FOUND, szTarget);
     AbortSave();
     return false;
   }
+  // A file this object did not load is held for the length of the save.
+  DWORD dwError = ERROR_SUCCESS;
+  if (!m_Hold.Holds(szTarget) && !m_SaveHold.Acquire(szTarget, &dwError)) {
+    LogAs(szLogModule, 0, "Failed to open file: %s", szTarget);
+    m_Failure.SetFileError(dwError, szTarget);
+    AbortSave();
+    return false;
+  }
+  // The datebook must exist and nobody else may hold it; holding it ourselves until the
+  // rename keeps Palm Desktop from opening it half-way through.
+  m_hSaveTarget =
+      CreateFile(szTarget, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE hReplacement =
+      m_hSaveTarget != INVALID_HANDLE_VALUE ? CxCreateReplacement(szTarget) : INVALID_HANDLE_VALUE;
+  if (!AdoptHandle(hReplacement, 0)) {
+    m_Failure.SetFileError(GetLastError(), szTarget);  // before the log line can change it
+    LogAs(szLogModule, 0, "Failed to open file: %s", szTarget);
+    AbortSave();
+    return false;
+  }
+  return true;
+}
+
+bool PmDBUtil::KeepBackup(const char* szTarget, const char* szLogModule) {
+  const std::string target = CxResolvedPath(szTarget);
+  if (BackedUpFiles().count(target) != 0) return true;
+  const std::string backup = target + ".bak";
+  // The copy is read through the handle that holds the target for this save.
+  std::vector<BYTE> bytes;
+  DWORD nHigh = 0;
+  const DWORD nSize = GetFileSize(m_hSaveTarget, &nHigh);
+  bool bOk = nSize != INVALID_FILE_SIZE && nHigh == 0 &&
+             SetFilePointer(m_hSaveTarget, 0, nullptr, FILE_BEGIN) == 0;
+  if (bOk && nSize > 0) {
+    bytes.resize(nSize);
+    DWORD nGot = 0;
+    bOk = ReadFile(m_hSaveTarget, bytes.data(), nSize, &nGot, nullptr) && nGot == nSize;
+  }
+  if (bOk)
+    bOk = CxReplaceFileContents(backup.c_str(), bytes.data(), bytes.size(), nullptr, nullptr);
+  if (!bOk) {
+    m_Failure.SetFileError(GetLastError(), backup.c_str());
+    LogAs(szLogModule, 0, "Failed to keep a backup copy: %s", backup.c_str());
+    return false;
+  }
+  BackedUpFiles().insert(target);
   return true;
 }
 
 bool PmDBUtil::CommitSave(const char* szLogModule) {
-  if (m_szSaveTemp[0] == '\0' || !IsOpen()) return false;
-  if (!FlushWriteBuffer() || !FlushFileBuffers(m_hFile)) {
-    LogAs(szLogModule, 0, "Failed to write file: %s", m_szSaveTemp);
+  if (!m_bSaving || !IsOpen()) return false;
+  if (!FlushWriteBuffer()) {
+    m_Failure.SetFileError(GetLastError(), m_szSaveTarget);
+    LogAs(szLogModule, 0, "Failed to write file: %s", m_szSaveTarget);
     AbortSave();
     return false;
   }
-  CloseHandle(m_hFile);
-  m_hFile = INVALID_HANDLE_VALUE;
   m_bWriting = false;
   m_nBufEnd = 0;
-
-  const std::string target(m_szSaveTarget);
-  if (BackedUpFiles().count(target) == 0) {
-    char szBackup[MAX_PATH + 8];
-    std::snprintf(szBackup, sizeof(szBackup), "%s.bak", m_szSaveTarget);
-    if (!CopyFile(m_szSaveTarget, szBackup, FALSE)) {
-      LogAs(szLogModule, 0, "Failed to keep a backup copy: %s", szBackup);
+  // Another program's change is found before the backup is taken, so the backup always
+  // holds what this run loaded.
+  const CX_FILE_STAMP* pExpected = ExpectedStamp(m_szSaveTarget);
+  if (pExpected != nullptr) {
+    CX_FILE_STAMP now{};
+    if (!CxGetFileStamp(m_hSaveTarget, &now) || !CxSameFileStamp(&now, pExpected)) {
+      LogAs(szLogModule, 0, "File changed by another program: %s", m_szSaveTarget);
+      m_Failure.SetFileError(ERROR_CX_FILE_CHANGED, m_szSaveTarget);
       AbortSave();
       return false;
     }
-    BackedUpFiles().insert(target);
   }
-  CloseHandle(m_hSaveTarget);
-  m_hSaveTarget = INVALID_HANDLE_VALUE;
-  if (!MoveFileEx(m_szSaveTemp, m_szSaveTarget, MOVEFILE_REPLACE_EXISTING)) {
-    LogAs(szLogModule, 0, "Failed to replace file: %s", m_szSaveTarget);
+  if (!KeepBackup(m_szSaveTarget, szLogModule)) {
     AbortSave();
     return false;
   }
-  m_szSaveTemp[0] = '\0';
-  m_szSaveTarget[0] = '\0';
+  CX_FILE_STAMP written{};
+  const BOOL bCommitted = CxCommitReplacement(m_hFile, pExpected, &written);
+  const DWORD dwError = GetLastError();
+  m_hFile = INVALID_HANDLE_VALUE;
+  if (!bCommitted) {
+    LogAs(szLogModule, 0, "Failed to replace file: %s", m_szSaveTarget);
+    m_Failure.SetFileError(dwError, m_szSaveTarget);
+    AbortSave();
+    return false;
+  }
+  // What this save wrote is what the next save of the loaded file expects to find.
+  if (m_szLoadedPath[0] != '\0' &&
+      CxResolvedPath(m_szSaveTarget) == CxResolvedPath(m_szLoadedPath)) {
+    m_LoadedStamp = written;
+    m_bStamped = true;
+  }
+  EndSave();
   return true;
 }
 
 void PmDBUtil::AbortSave() {
+  // A write that failed inside a layout's writer says why through the file API.
+  if (m_bSaving && !m_Failure.IsSet()) {
+    m_Failure.SetFileError(m_dwWriteError != ERROR_SUCCESS ? m_dwWriteError : ERROR_WRITE_FAULT,
+                           m_szSaveTarget);
+  }
+  EndSave();
+}
+
+void PmDBUtil::EndSave() {
   if (IsOpen()) {
     m_bWriting = false;  // pending bytes of a failed save are not worth a write
     m_nBufEnd = 0;
-    Close();
+    Close();  // an uncommitted replacement is discarded with its handle
   }
-  if (m_szSaveTemp[0] != '\0') DeleteFile(m_szSaveTemp);
   if (m_hSaveTarget != INVALID_HANDLE_VALUE) CloseHandle(m_hSaveTarget);
   m_hSaveTarget = INVALID_HANDLE_VALUE;
-  m_szSaveTemp[0] = '\0';
+  m_SaveHold.Release();
   m_szSaveTarget[0] = '\0';
+  m_bSaving = false;
+  m_dwWriteError = ERROR_SUCCESS;
 }
 
 std::string PmDBUtil::HexBytes(const BYTE* pBytes, DWORD nCount) {

@@ -16,7 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "common/misc/CxFailure.h"
+#include "common/misc/CxFileHold.h"
 #include "platform/automation/OleAuto.h"
+#include "platform/win/WinReplace.h"
 #include "platform/win/WinTypes.h"
 
 // The owning record list of the datebook data managers, with one cursor: First starts over,
@@ -309,6 +312,11 @@ class PmDBUtil {
   // The path the datebook was last loaded from; Save writes there. Empty before a load.
   const char* GetLoadedPath() const { return m_szLoadedPath; }
 
+  // Why the last load or save failed; cleared when one starts.
+  const CxFailure& GetLastFailure() const { return m_Failure; }
+  // Lets other runs load the datebook again (the store no longer means to save it).
+  void ReleaseHold();
+
   // Bytes as two-digit lower-case hexadecimal numbers separated by single spaces.
   static std::string HexBytes(const BYTE* pBytes, DWORD nCount);
 
@@ -319,11 +327,25 @@ class PmDBUtil {
   bool ReadCategoryBlock(const char* szLogModule);
   bool WriteCategoryBlock(const char* szLogModule);
 
-  // Atomic save: BeginSave checks that szTarget exists and is not held by another program,
-  // then opens a temporary file beside it for writing; the layout writes through the
-  // ordinary primitives; CommitSave flushes it, keeps the previous version as "<file>.bak"
-  // the first time this process overwrites that file, and renames the temporary file over
-  // the target. AbortSave closes and removes the temporary file. szLogModule as above.
+  // Loading. BeginLoad takes the datebook's lock against other runs (held until the next
+  // load or ReleaseHold) and opens it for reading only; EndLoad closes it, and after a load
+  // that read the whole file remembers the path and the stamp of what was read, which a
+  // later save checks the file against. Both fill the failure reason.
+  bool BeginLoad(const char* szPath, const char* szLogModule);
+  void EndLoad(const char* szPath, bool bLoaded);
+  // The reasons of a refused file, with the path: not a datebook of the layout (a check
+  // before the records, or the version) or damaged (the layout's, but not whole).
+  void FailNotDatebook(const char* szCheck);
+  void FailDamaged(const char* szFormat, ...) __attribute__((format(printf, 2, 3)));
+  // After the last record: nothing may remain unread, or the counts disagree with the file.
+  bool CheckNothingFollows();
+
+  // Saving, through the platform's safe replacement. BeginSave checks that szTarget exists
+  // and no other program holds it, then opens the replacement for writing; the layout writes
+  // through the ordinary primitives; CommitSave keeps the previous version as "<file>.bak"
+  // the first time this process overwrites that file, checks that the file is still what
+  // was loaded (when it is the loaded one), and replaces it. AbortSave discards the
+  // replacement. szLogModule as above.
   bool BeginSave(const char* szTarget, const char* szLogModule);
   bool CommitSave(const char* szLogModule);
   void AbortSave();
@@ -331,6 +353,7 @@ class PmDBUtil {
   void RememberLoadedPath(const char* szPath);
 
   HANDLE m_hFile;
+  CxFailure m_Failure;
   char m_szFileName[PM_FILE_NAME_SIZE];
   std::unique_ptr<PmCategoryMgr> m_pCatMgr;
   char m_szLoadedPath[MAX_PATH];
@@ -348,9 +371,22 @@ class PmDBUtil {
   bool m_bWriteFailed;
   DWORD m_nPos;       // logical position in the file
   DWORD m_nFileSize;  // size at open, grown by writes
-  // While saving: the target, held open so no other program opens it mid-save, and the
-  // temporary file being written.
+  // Makes hFile the open file, with its buffers set for a file of nSize bytes.
+  bool AdoptHandle(HANDLE hFile, DWORD nSize);
+  bool KeepBackup(const char* szTarget, const char* szLogModule);
+  void EndSave();
+  const CX_FILE_STAMP* ExpectedStamp(const char* szTarget) const;
+
+  // While saving: the target, held open so no other program opens it mid-save, and the lock
+  // of a target other than the loaded file.
   HANDLE m_hSaveTarget;
   char m_szSaveTarget[MAX_PATH];
-  char m_szSaveTemp[MAX_PATH];
+  bool m_bSaving;
+  DWORD m_dwWriteError;  // why the last write of this save failed
+  CxFileHold m_SaveHold;
+  // The lock of the loaded file, and the stamp of what its load read.
+  CxFileHold m_Hold;
+  CX_FILE_STAMP m_LoadedStamp;
+  bool m_bStamped;
+  std::string m_strLoadingPath;
 };

@@ -420,6 +420,17 @@ bool PmMDBAccessor::QueryNext(const char* szSql, VARIANT** ppValues, DWORD* pnCo
   return ReadRow(pQuery, ppValues, pnCount);
 }
 
+std::string PmMDBAccessor::GetLastErrorText() const {
+  auto* pThis = const_cast<PmMDBAccessor*>(this);
+  TADOConnection* pConnection = pThis->GetConnection();
+  if (pConnection != nullptr && !pConnection->GetConnected()) {
+    return pConnection->LastError().strMessage.empty() ? std::string("the database did not open")
+                                                       : pConnection->LastError().strMessage;
+  }
+  TADOQuery* pQuery = pThis->GetQuery();
+  return pQuery != nullptr ? pQuery->LastError().strMessage : std::string();
+}
+
 bool PmMDBAccessor::SelectFirst(const char* szTable, const char* const* pszColumns,
                                 VARIANT** ppValues, DWORD* pnCount) {
   if (GetQuery() == nullptr || pnCount == nullptr) return false;

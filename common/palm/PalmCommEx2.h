@@ -108,6 +108,9 @@ class PmMDBAccessor : public PmDataAccessor {
   bool QueryFirst(const char* szSql, VARIANT** ppValues, DWORD* pnCount) override;
   bool QueryNext(const char* szSql, VARIANT** ppValues, DWORD* pnCount) override;
   bool ExecuteSql(const char* szSql, bool bOpen) override;
+  // The engine's message for the last statement or open that failed; empty when the last
+  // one worked (a query that found no row worked).
+  std::string GetLastErrorText() const;
 
   virtual TADOQuery* GetAddrQuery();
   virtual TADOQuery* GetDateQuery();

@@ -92,7 +92,10 @@ void PmDateUtil::Init() {
 
 bool PmDateUtil::LoadByUser(DWORD nUserId) {
   char szFolder[MAX_PATH] = {};
-  if (!GetUserDataFolder(nUserId, szFolder, MAX_PATH)) return false;
+  if (!GetUserDataFolder(nUserId, szFolder, MAX_PATH)) {
+    m_Failure.Set(CX_FAIL_NOT_FOUND, "no Palm Desktop data folder for the user %u", nUserId);
+    return false;
+  }
   char szPath[MAX_PATH];
   std::snprintf(szPath, sizeof(szPath), "%sdatebook/datebook.dat", szFolder);
   return LoadFile(szPath);
@@ -100,30 +103,40 @@ bool PmDateUtil::LoadByUser(DWORD nUserId) {
 
 bool PmDateUtil::LoadFile(const char* szPath) {
   Log(2, "Loading Palm Desktop datebook: %s", szPath != nullptr ? szPath : "");
-  m_szLoadedPath[0] = '\0';
-  bool bOk = Open(szPath, PM_OPEN_READWRITE) && ReadVersion();
+  bool bOk = BeginLoad(szPath, nullptr) && ReadVersion();
   if (bOk) {
     DWORD nCapacity = PM_FILE_NAME_SIZE;
     bOk = ReadCString(m_szFileName, &nCapacity);
+    if (!bOk) FailDamaged("its file name does not read");
   }
   if (bOk) {
     DWORD nCapacity = PM_DATE_HEADER_SIZE;
     bOk = ReadCString(m_szHeader, &nCapacity);
+    if (!bOk) FailDamaged("its header text does not read");
   }
-  bOk = bOk && ReadCategories() && ReadSchema() && ReadRecords();
-  Close();
-  if (bOk) {
-    RememberLoadedPath(szPath);
-  } else {
-    Log(0, "Failed to load Palm Desktop datebook: %s", szPath != nullptr ? szPath : "");
+  if (bOk && !ReadCategories()) {
+    bOk = false;
+    FailDamaged("its categories do not read");
   }
+  if (bOk && !ReadSchema()) {
+    bOk = false;
+    FailDamaged("its schema does not read");
+  }
+  bOk = bOk && ReadRecords() && CheckNothingFollows();
+  if (!bOk) Log(0, "Failed to load Palm Desktop datebook: %s", szPath != nullptr ? szPath : "");
+  EndLoad(szPath, bOk);
   m_bLoaded = bOk;
   return bOk;
 }
 
 bool PmDateUtil::ReadVersion() {
   DWORD nVersion = 0;
-  return ReadLong(&nVersion) && nVersion == m_nVersion;
+  if (ReadLong(&nVersion) && nVersion == m_nVersion) return true;
+  char szCheck[64];
+  std::snprintf(szCheck, sizeof(szCheck), "version 0x%08x is not 0x%08x", nVersion,
+                static_cast<unsigned>(m_nVersion));
+  FailNotDatebook(szCheck);
+  return false;
 }
 
 bool PmDateUtil::ReadCategories() {
@@ -215,21 +228,36 @@ bool PmDateUtil::ReadField(PmDateRecord* pRec, int nField) {
 bool PmDateUtil::ReadRecords() {
   m_pDataMgr->Clear();
   DWORD nTotalFields = 0;
-  if (!ReadLong(&nTotalFields)) return false;
+  if (!ReadLong(&nTotalFields)) {
+    FailDamaged("its record count does not read");
+    return false;
+  }
   const DWORD nRecordCount = nTotalFields / m_nFieldsPerRow;
+  if (nTotalFields % m_nFieldsPerRow != 0) {
+    FailDamaged("%u fields are not whole records of %u", nTotalFields, m_nFieldsPerRow);
+    return false;
+  }
   // Fields past the record's 15 carry nothing; a huge row width must not become a huge loop.
   const DWORD nFieldsRead = m_nFieldsPerRow < PM_DATE_FIELDS ? m_nFieldsPerRow : PM_DATE_FIELDS;
 
-  // Every record reads at least its first field, so a damaged count ends at the end of the
-  // file; the records read before the damage are kept.
+  // Every record must read whole: a datebook loaded without some of its records would be
+  // saved without them. Every record reads at least its first field, so a damaged count
+  // ends at the end of the file.
   PmDateRecord rec;
   for (DWORD nRecord = 0; nRecord < nRecordCount; ++nRecord) {
     std::memset(&rec, 0, sizeof(rec));
     for (DWORD nField = 0; nField < nFieldsRead; ++nField) {
-      if (!ReadField(&rec, static_cast<int>(nField))) return true;
+      if (!ReadField(&rec, static_cast<int>(nField))) {
+        FailDamaged("record %u of %u does not read, at byte %u", nRecord + 1, nRecordCount,
+                    GetFilePos());
+        return false;
+      }
     }
     if (rec.nStartTime == kInvalidTime || rec.nEndTime == kInvalidTime) continue;
-    if (!m_pDataMgr->Add(&rec)) return true;
+    if (!m_pDataMgr->Add(&rec)) {
+      FailDamaged("out of memory at record %u", nRecord + 1);
+      return false;
+    }
   }
   return true;
 }

@@ -2,8 +2,8 @@
 // file name, header text, the category block, a schema and records of 15 typed fields.
 // PmDateUtil reads the whole file into a PmDateDataMgr and writes it back whole, through a
 // temporary file renamed over the file that was loaded (the first overwritten version of the
-// process is kept as "<file>.bak"). A damaged record ends the list early without failing the
-// load: the records before it are what the user gets.
+// process is kept as "<file>.bak"). A file whose records do not all read, or whose counts
+// disagree with what it holds, does not load: saving what did read would lose the rest.
 #pragma once
 
 #include <memory>

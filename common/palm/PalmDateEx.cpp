@@ -160,6 +160,7 @@ bool PmDateExUtil::LoadByUser(DWORD nUserId) {
   char szFolder[MAX_PATH] = {};
   if (!GetUserDataFolder(nUserId, szFolder, MAX_PATH)) {
     Log(0, "Failed to get user database path by user ID.");
+    m_Failure.Set(CX_FAIL_NOT_FOUND, "no Palm Desktop data folder for the user %u", nUserId);
     return false;
   }
   char szPath[MAX_PATH];
@@ -170,34 +171,36 @@ bool PmDateExUtil::LoadByUser(DWORD nUserId) {
 
 bool PmDateExUtil::LoadFile(const char* szPath) {
   Log(2, "Loading Palm Desktop Calendar: %s", szPath != nullptr ? szPath : "");
-  // Until this load succeeds there is no file that Save may write over.
-  m_szLoadedPath[0] = '\0';
   if (!m_pDataMgr) m_pDataMgr = std::make_unique<PmDateExDataMgr>();
   bool bOk = false;
-  if (!Open(szPath, PM_OPEN_READWRITE)) {
+  if (!BeginLoad(szPath, kModule)) {
     Log(0, "Failed to open file: %s", szPath != nullptr ? szPath : "");
   } else if (!ReadMagic()) {
     Log(0, "Failed to check magic code.");
+    FailNotDatebook("no \"PalmSG Database00RV\" magic text");
   } else if (!ReadVersion()) {
     Log(0, "Failed to check database version.");
   } else if (!ReadDescription()) {
     Log(0, "Failed to load database file descriptions.");
+    FailDamaged("its file description does not read");
   } else if (!ReadCategories()) {
     Log(0, "Failed to load category information.");
+    FailDamaged("its categories do not read");
   } else if (!ReadSchema()) {
     Log(0, "Failed to load database schema information.");
+    FailDamaged("its schema does not read");
   } else if (!ReadRecords()) {
     Log(0, "Failed to load Calendar records.");
+    FailDamaged("its records do not read");
   } else {
-    bOk = true;
+    bOk = CheckNothingFollows();
   }
   if (bOk) {
     Log(2, "Palm Desktop Calendar information is loaded successfully.");
-    RememberLoadedPath(szPath);
   } else {
     Log(0, "Load Palm Desktop Calendar failed: %s", szPath != nullptr ? szPath : "");
   }
-  Close();
+  EndLoad(szPath, bOk);
   m_bLoaded = bOk;
   return bOk;
 }
@@ -224,6 +227,10 @@ bool PmDateExUtil::ReadVersion() {
   DWORD nVersion = 0;
   if (!ReadLong(&nVersion) || nVersion != m_nVersion) {
     Log(0, "Incorrect database version:%d", static_cast<int>(nVersion));
+    char szCheck[64];
+    std::snprintf(szCheck, sizeof(szCheck), "version 0x%08x is not 0x%08x", nVersion,
+                  static_cast<unsigned>(m_nVersion));
+    FailNotDatebook(szCheck);
     return false;
   }
   Log(2, "Database version: %d", static_cast<int>(nVersion));
@@ -432,6 +439,12 @@ bool PmDateExUtil::ReadRecords() {
   if (nRecordCount * nMinRecordBytes > RemainingBytes()) {
     Log(0, "Record count %u does not fit the %u bytes left in the file.", nRecordCount,
         RemainingBytes());
+    FailDamaged("%u records cannot fit the %u bytes left", nRecordCount, RemainingBytes());
+    return false;
+  }
+  if (nTotalFields % m_nFieldsPerRow != 0) {
+    Log(0, "Total fields %u are not a whole number of rows of %u.", nTotalFields, m_nFieldsPerRow);
+    FailDamaged("%u fields are not whole records of %u", nTotalFields, m_nFieldsPerRow);
     return false;
   }
 
@@ -456,6 +469,8 @@ bool PmDateExUtil::ReadRecords() {
       bFailed = true;
       Log(0, "Error reading Palm Desktop Calendar, current file position: %d",
           static_cast<int>(GetFilePos()));
+      FailDamaged("record %u of %u does not read, at byte %u", nRecord + 1, nRecordCount,
+                  GetFilePos());
     }
   }
   if (bFailed) {

@@ -17,7 +17,9 @@
 #include "common/palm/Datamain.h"
 #include "common/palm/PalmComm.h"
 #include "common/palm/PalmHotSync.h"
+#include "platform/win/WinFile.h"
 #include "platform/win/WinString.h"
+#include "platform/win/WinSystem.h"
 
 namespace {
 
@@ -227,6 +229,7 @@ bool PmDateEx2Util::LoadByUserId(DWORD nUserId) {
   char szFolder[MAX_PATH] = {};
   if (!GetUserDataFolder(nUserId, szFolder, MAX_PATH)) {
     Log(0, "Failed to get user database path by user ID.");
+    m_Failure.Set(CX_FAIL_NOT_FOUND, "no Palm Desktop data folder for the user %u", nUserId);
     return false;
   }
   char szPath[MAX_PATH];
@@ -236,16 +239,52 @@ bool PmDateEx2Util::LoadByUserId(DWORD nUserId) {
 }
 
 bool PmDateEx2Util::LoadFile(const char* szPath) {
-  if (szPath == nullptr || szPath[0] == '\0') return false;
+  m_Failure.Clear();
+  m_Hold.Release();
+  if (szPath == nullptr || szPath[0] == '\0') {
+    m_Failure.Set(CX_FAIL_NOT_FOUND, "no file was named");
+    return false;
+  }
   Log(2, "Loading Palm Desktop Calendar: %s", szPath);
+  DWORD dwError = ERROR_SUCCESS;
+  if (!m_Hold.Acquire(szPath, &dwError)) {
+    Log(0, "Open Palm Desktop Calendar database failed: %s", szPath);
+    m_Failure.SetFileError(dwError, szPath);
+    return false;
+  }
+  // Whether the file can be read at all tells the plain reasons apart from the engine's.
+  HANDLE hProbe = CreateFile(szPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (hProbe == INVALID_HANDLE_VALUE) {
+    Log(0, "Open Palm Desktop Calendar database failed: %s", szPath);
+    m_Failure.SetFileError(GetLastError(), szPath);
+    m_Hold.Release();
+    return false;
+  }
+  CloseHandle(hProbe);
   // A file the engine cannot open is no calendar: taking it as an empty one would let the
   // file check accept any file named .mdb and every later write fail.
   if (!Open(DB_DATE, szPath) || !m_pAccessor->GetConnection() ||
       !m_pAccessor->GetConnection()->GetConnected()) {
     Log(0, "Open Palm Desktop Calendar database failed: %s", szPath);
+    m_Failure.Set(CX_FAIL_NOT_CALENDAR, "not a Palm Desktop 6.x database (%s): %s",
+                  m_pAccessor ? m_pAccessor->GetLastErrorText().c_str() : "it did not open",
+                  szPath);
+    m_Hold.Release();
     return false;
   }
-  LoadMainRecords();
+  if (!LoadMainRecords()) {
+    const std::string strError = m_pAccessor->GetLastErrorText();
+    const bool bNoTable = strError.find("no such table") != std::string::npos ||
+                          strError.find("no such column") != std::string::npos;
+    Log(0, "Open Palm Desktop Calendar database failed: %s", szPath);
+    m_Failure.Set(bNoTable ? CX_FAIL_NOT_CALENDAR : CX_FAIL_DAMAGED,
+                  bNoTable ? "not a Palm Desktop 6.x calendar (%s): %s"
+                           : "damaged Palm Desktop 6.x calendar (%s): %s",
+                  strError.c_str(), szPath);
+    m_Hold.Release();
+    return false;
+  }
   return true;
 }
 
@@ -332,6 +371,8 @@ bool PmDateEx2Util::LoadMainRecords() {
     Log(2,
         "Failed to query the first record of the Calendar main table. Check if there is any "
         "records in the database table.");
+    // No row is an empty calendar; a query that failed is a table that cannot be read.
+    if (!m_pAccessor->GetLastErrorText().empty()) return false;
   }
   while (bRow) {
     row.nCount = nCount;
@@ -352,6 +393,7 @@ bool PmDateEx2Util::LoadMainRecords() {
       Log(2,
           "Failed to query the next record of the Calendar main table. Check if it is the end "
           "of the table.");
+      if (!m_pAccessor->GetLastErrorText().empty()) return false;
     }
   }
   Log(2, "Loading Palm Desktop Calendar main records completed successfully.");

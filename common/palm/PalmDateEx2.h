@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "common/misc/CxFailure.h"
+#include "common/misc/CxFileHold.h"
 #include "common/palm/PalmCommEx2.h"
 #include "platform/win/WinTypes.h"
 
@@ -87,8 +89,15 @@ class PmDateEx2Util : public PmDBEx2Util {
 
   bool IsLoaded() const { return m_bLoaded != 0; }
   bool LoadByUserId(DWORD nUserId);
+  // A file that is no database, or has no readable table "Main", does not load: taken as an
+  // empty calendar, every later write to it would fail. The database is held against other
+  // runs from a load on (until the next load or ReleaseHold).
   bool LoadFile(const char* szPath);
+  // False when "Main" cannot be read to its end.
   bool LoadMainRecords();
+
+  const CxFailure& GetLastFailure() const { return m_Failure; }
+  void ReleaseHold() { m_Hold.Release(); }
 
   PmDateEx2DataMgr* GetRecords() const { return m_pRecords.get(); }
 
@@ -114,4 +123,6 @@ class PmDateEx2Util : public PmDBEx2Util {
 
   std::unique_ptr<PmDateEx2DataMgr> m_pRecords;
   BYTE m_bLoaded;
+  CxFileHold m_Hold;
+  CxFailure m_Failure;
 };

@@ -258,8 +258,18 @@ const PalmRecordRef* PmDateInfo::GetReference(int nPos) const {
   return m_Refs[static_cast<size_t>(nPos)].pRef.get();
 }
 
+void PmDateInfo::TakeFailure(const CxFailure& failure) {
+  m_Failure = failure;
+  if (!m_Failure.IsSet()) m_Failure.Set(CX_FAIL_OTHER, "the Palm Desktop calendar did not load");
+}
+
 void PmDateInfo::ClearAll() {
   m_nLoadedKind = PALM_KIND_NONE;
+  m_Failure.Clear();
+  // A store that loads nothing more holds its file no longer.
+  if (m_pDate) m_pDate->ReleaseHold();
+  if (m_pDateEx) m_pDateEx->ReleaseHold();
+  if (m_pDateEx2) m_pDateEx2->ReleaseHold();
   if (m_pDate && m_pDate->GetDataMgr()) m_pDate->GetDataMgr()->Clear();
   if (m_pDateEx && m_pDateEx->GetDataMgr()) m_pDateEx->GetDataMgr()->Clear();
   if (m_pDateEx2 && m_pDateEx2->GetRecords()) m_pDateEx2->GetRecords()->RemoveAll();
@@ -271,13 +281,16 @@ bool PmDateInfo::LoadByUser(DWORD nUserId) {
   ClearAll();
   Log(2, "Load Palm Desktop Calendar by user: %d", static_cast<int>(nUserId));
   bool bLoaded = false;
+  const CxFailure* pFailure = nullptr;
   int nKind = m_nInstalledKind;
   switch (m_nInstalledKind) {
     case PALM_KIND_DATEBOOK:
       bLoaded = m_pDate->LoadByUser(nUserId);
+      pFailure = &m_pDate->GetLastFailure();
       break;
     case PALM_KIND_DATEBOOK_EX:
       bLoaded = m_pDateEx->LoadByUser(nUserId);
+      pFailure = &m_pDateEx->GetLastFailure();
       // Upgrading Palm Desktop to 4.1.4 leaves a user's datebook in the earlier layout until
       // the next HotSync rewrites it; it loads as the same file chosen by path would.
       if (!bLoaded) {
@@ -286,14 +299,22 @@ bool PmDateInfo::LoadByUser(DWORD nUserId) {
             "version.");
         bLoaded = m_pDate->LoadByUser(nUserId);
         nKind = PALM_KIND_DATEBOOK;
+        if (pFailure->nCode == CX_FAIL_NOT_CALENDAR) pFailure = &m_pDate->GetLastFailure();
       }
       break;
     default:
       bLoaded = m_pDateEx2 && m_pDateEx2->LoadByUserId(nUserId);
+      if (m_pDateEx2) pFailure = &m_pDateEx2->GetLastFailure();
       break;
   }
   if (!bLoaded) {
     Log(0, "Failed to open Palm Desktop Calendar database by User: %d", static_cast<int>(nUserId));
+    if (pFailure != nullptr && pFailure->IsSet()) {
+      TakeFailure(*pFailure);
+    } else {
+      m_Failure.Set(CX_FAIL_NOT_FOUND, "no Palm Desktop calendar was found for the user %u",
+                    static_cast<unsigned>(nUserId));
+    }
     return false;
   }
   m_nLoadedKind = nKind;
@@ -306,7 +327,11 @@ bool PmDateInfo::LoadFile(const char* szPath) {
   const std::string sExt = LowerExtension(szPath ? szPath : "");
   if (sExt == ".mdb") {
     Log(2, ".mdb file, try Palm Desktop 6.x database loader.");
-    if (m_pDateEx2 && m_pDateEx2->LoadFile(szPath)) m_nLoadedKind = PALM_KIND_DATABASE;
+    if (m_pDateEx2 && m_pDateEx2->LoadFile(szPath)) {
+      m_nLoadedKind = PALM_KIND_DATABASE;
+    } else if (m_pDateEx2) {
+      TakeFailure(m_pDateEx2->GetLastFailure());
+    }
   } else if (sExt == ".dat") {
     Log(2, ".dat file, try Palm Desktop 4.1.4 database loader.");
     if (m_pDateEx->LoadFile(szPath)) {
@@ -315,12 +340,25 @@ bool PmDateInfo::LoadFile(const char* szPath) {
       Log(2,
           "Unable to load this file with Palm Desktop 4.1.4 file loader, try earlier loader "
           "version.");
-      if (m_pDate->LoadFile(szPath)) m_nLoadedKind = PALM_KIND_DATEBOOK;
+      if (m_pDate->LoadFile(szPath)) {
+        m_nLoadedKind = PALM_KIND_DATEBOOK;
+      } else {
+        // A file that is a 4.1.4 datebook (or cannot be read at all) fails for the 4.1.4
+        // loader's reason; any other for the earlier loader's.
+        const CxFailure& failure414 = m_pDateEx->GetLastFailure();
+        TakeFailure(failure414.nCode == CX_FAIL_NOT_CALENDAR ? m_pDate->GetLastFailure()
+                                                             : failure414);
+      }
     }
+  } else {
+    m_Failure.Set(CX_FAIL_NOT_CALENDAR,
+                  "not a Palm Desktop calendar (the name ends neither in .dat nor in .mdb): %s",
+                  szPath ? szPath : "");
   }
   if (m_nLoadedKind == PALM_KIND_NONE) {
     Log(0, "Failed to load Palm Desktop Calendar data file: %s", szPath ? szPath : "");
     m_nLoadedKind = PALM_KIND_FAILED;
+    if (!m_Failure.IsSet()) TakeFailure(m_Failure);
     return false;
   }
   BuildRecordSet();
@@ -732,15 +770,24 @@ bool PmDateInfo::UpdateRecord(const CommDate* pRecord, int nPos) {
 }
 
 bool PmDateInfo::Save() {
+  m_Failure.Clear();
+  bool bSaved = false;
   switch (m_nLoadedKind) {
     case PALM_KIND_DATABASE:
-      return m_pDateEx2 && m_pDateEx2->Commit();
+      bSaved = m_pDateEx2 && m_pDateEx2->Commit();
+      if (!bSaved && m_pDateEx2) TakeFailure(m_pDateEx2->GetLastFailure());
+      return bSaved;
     case PALM_KIND_DATEBOOK_EX:
-      return m_pDateEx->Save();
+      bSaved = m_pDateEx->Save();
+      if (!bSaved) TakeFailure(m_pDateEx->GetLastFailure());
+      return bSaved;
     case PALM_KIND_DATEBOOK:
-      return m_pDate->Save();
+      bSaved = m_pDate->Save();
+      if (!bSaved) TakeFailure(m_pDate->GetLastFailure());
+      return bSaved;
     default:
       Log(0, "Unknown Palm Desktop version.");
+      m_Failure.Set(CX_FAIL_OTHER, "no Palm Desktop calendar is loaded");
       return false;
   }
 }

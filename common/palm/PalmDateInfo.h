@@ -53,6 +53,13 @@ class PmCalendarEx2 {
   virtual bool SaveRecord(PmDateEx2Record* pRecord) = 0;
   virtual bool ResolveCategory(const char* szName, LONG* pnId, bool bCreate) = 0;
   virtual bool Commit() = 0;
+  // Why the last load (or write) failed.
+  virtual const CxFailure& GetLastFailure() const {
+    static const CxFailure kNone;
+    return kNone;
+  }
+  // Lets other runs load the database again.
+  virtual void ReleaseHold() {}
 };
 
 typedef std::unique_ptr<PmCalendarEx2> (*PmCalendarEx2Factory)();
@@ -90,6 +97,11 @@ class PmDateInfo {
   // Datebooks are written whole now; the database only commits.
   bool Save();
 
+  // Why the last load or save failed: what the loader or writer found, in words for the
+  // user (no such file, not a datebook and which check, permission denied, no space left,
+  // locked by another run, changed by another program).
+  const CxFailure& GetLastFailure() const { return m_Failure; }
+
   int GetInstalledKind() const { return m_nInstalledKind; }
   int GetLoadedKind() const { return m_nLoadedKind; }
   int GetReferenceCount() const { return static_cast<int>(m_Refs.size()); }
@@ -121,8 +133,11 @@ class PmDateInfo {
   DWORD GetStoreStatus(int nStorePos) const;
   bool AppendReference(const PalmRecordRef& ref, int nStorePos);
 
+  void TakeFailure(const CxFailure& failure);
+
   int m_nInstalledKind;
   int m_nLoadedKind;
+  CxFailure m_Failure;
   std::vector<Reference> m_Refs;
   std::unique_ptr<CommDateMgr> m_pRecordSet;
   std::unique_ptr<PmDateUtil> m_pDate;

@@ -18,6 +18,8 @@ class PmCalendarEx2Db : public PmCalendarEx2 {
     return m_Util.ResolveCategory(szName, pnId, bCreate);
   }
   bool Commit() override { return m_Util.Commit(); }
+  const CxFailure& GetLastFailure() const override { return m_Util.GetLastFailure(); }
+  void ReleaseHold() override { m_Util.ReleaseHold(); }
 
   PmDateEx2Util* GetUtil() { return &m_Util; }
 

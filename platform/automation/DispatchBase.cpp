@@ -2,7 +2,11 @@
 #include "platform/automation/DispatchBase.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <string>
+
+#include "platform/win/WinText.h"
 
 namespace {
 
@@ -102,6 +106,16 @@ HRESULT CxDispatchBase::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNa
   return hr;
 }
 
+namespace {
+
+// The description of the failure of the member running on this thread.
+std::string& PendingError() {
+  thread_local std::string strError;
+  return strError;
+}
+
+}  // namespace
+
 HRESULT CxDispatchBase::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
                                DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
                                UINT* puArgErr) {
@@ -120,7 +134,20 @@ HRESULT CxDispatchBase::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD
   for (size_t i = 0; i < m_nMembers && !bKnown; ++i) bKnown = m_pMembers[i].nId == dispIdMember;
   if (!bKnown) return DISP_E_MEMBERNOTFOUND;
   if (pVarResult != nullptr) VariantInit(pVarResult);
-  return InvokeMember(dispIdMember, wFlags, pDispParams, pVarResult);
+  PendingError().clear();
+  const HRESULT hr = InvokeMember(dispIdMember, wFlags, pDispParams, pVarResult);
+  std::string strError;
+  strError.swap(PendingError());
+  if (!FAILED(hr) || strError.empty() || pExcepInfo == nullptr) return hr;
+  std::memset(pExcepInfo, 0, sizeof(*pExcepInfo));
+  const std::u16string strWide = CxAnsiToUtf16(strError.c_str());
+  pExcepInfo->bstrDescription = SysAllocString(strWide.c_str());
+  pExcepInfo->scode = hr;
+  return DISP_E_EXCEPTION;
+}
+
+void CxDispatchBase::RaiseError(const std::string& strDescription) {
+  PendingError() = strDescription;
 }
 
 HRESULT CxDispatchBase::Coerce(const VARIANT* pIn, VARTYPE vt, VARIANT* pOut) {

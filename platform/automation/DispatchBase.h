@@ -61,6 +61,11 @@ class CxDispatchBase : public IDispatch {
   // Takes over the reference the caller holds on pObject.
   static void SetDispatch(VARIANT* pResult, IDispatch* pObject);
 
+  // Says why the member now running fails, in words for the user. When the member returns
+  // a failure and the caller passed an EXCEPINFO, Invoke fills it (the text, and the failure
+  // as scode) and returns DISP_E_EXCEPTION, as automation servers report their errors.
+  static void RaiseError(const std::string& strDescription);
+
  private:
   const CxDispMember* m_pMembers;
   size_t m_nMembers;

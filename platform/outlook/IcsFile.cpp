@@ -19,6 +19,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/win/WinReplace.h"
 #include "platform/win/WinTime.h"
 
 namespace {
@@ -483,27 +484,9 @@ HRESULT OlIcsFile::WriteAtomically(const std::string& strText) const {
   std::error_code ec;
   std::filesystem::path path(m_strPath);
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-  std::string strTemp = m_strPath + ".XXXXXX";
-  int fd = mkstemp(strTemp.data());
-  if (fd < 0) return OL_E_DISK_ERROR;
-  struct stat st {};
-  mode_t mode = ::stat(m_strPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-  bool bOk = fchmod(fd, mode) == 0;
-  size_t nDone = 0;
-  while (bOk && nDone < strText.size()) {
-    ssize_t nWritten = ::write(fd, strText.data() + nDone, strText.size() - nDone);
-    if (nWritten < 0 && errno == EINTR) continue;
-    if (nWritten <= 0) {
-      bOk = false;
-      break;
-    }
-    nDone += static_cast<size_t>(nWritten);
-  }
-  if (bOk && fsync(fd) != 0) bOk = false;
-  if (::close(fd) != 0) bOk = false;
-  if (bOk && std::rename(strTemp.c_str(), m_strPath.c_str()) != 0) bOk = false;
-  if (!bOk) {
-    ::unlink(strTemp.c_str());
+  // The platform's one safe replacement: a link is followed and its file replaced in its own
+  // folder, mode and owner are kept, and the reason of a failure stays the last error.
+  if (!CxReplaceFileContents(m_strPath.c_str(), strText.data(), strText.size(), nullptr, nullptr)) {
     return OL_E_DISK_ERROR;
   }
   return S_OK;

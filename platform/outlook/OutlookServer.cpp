@@ -24,6 +24,8 @@
 #include "platform/outlook/IcsEvent.h"
 #include "platform/outlook/IcsFile.h"
 #include "platform/outlook/IcsZone.h"
+#include "platform/win/WinReplace.h"
+#include "platform/win/WinSystem.h"
 #include "platform/win/WinText.h"
 
 // {0006F03A-0000-0000-C000-000000000046}, the class id Outlook registers for its application.
@@ -98,7 +100,7 @@ std::map<std::string, std::weak_ptr<OlStore>>& OpenStores() {
   return stores;
 }
 
-HRESULT OpenStore(std::shared_ptr<OlStore>* ppStore) {
+HRESULT OpenStore(std::shared_ptr<OlStore>* ppStore, std::string* pstrError) {
   const std::string strPath = OutlookCalendarPath();
   std::weak_ptr<OlStore>& cached = OpenStores()[strPath];
   if (auto pStore = cached.lock()) {
@@ -106,7 +108,7 @@ HRESULT OpenStore(std::shared_ptr<OlStore>* ppStore) {
     return S_OK;
   }
   HRESULT hr = S_OK;
-  std::string strError;
+  std::string& strError = *pstrError;
   auto pStore = std::make_shared<OlStore>();
   pStore->pFile = OlIcsFile::Open(strPath, &hr, &strError);
   if (!pStore->pFile) {
@@ -197,6 +199,8 @@ class OlAppointmentObject : public CxDispatchBase {
 
  private:
   HRESULT Save();
+  HRESULT RaiseChanged(const std::string& strPath);
+  HRESULT RaiseWriteFailure(HRESULT hr, const std::string& strPath);
   // The data as Outlook shows it: all-day events span whole days.
   void Normalise() {
     if (m_data.bAllDay) {
@@ -494,6 +498,21 @@ HRESULT OlAppointmentObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* p
   return S_OK;
 }
 
+HRESULT OlAppointmentObject::RaiseChanged(const std::string& strPath) {
+  CxServerLog("Outlook: \"%s\" was changed by another program; the item was not saved.",
+              strPath.c_str());
+  RaiseError(std::string("the Outlook calendar file was ") +
+             CxFileErrorText(ERROR_CX_FILE_CHANGED) + ": " + strPath);
+  return OL_E_OBJECT_CHANGED;
+}
+
+HRESULT OlAppointmentObject::RaiseWriteFailure(HRESULT hr, const std::string& strPath) {
+  // The file writer leaves the system's reason as the last error.
+  RaiseError(std::string("the Outlook calendar file could not be written (") +
+             CxFileErrorText(GetLastError()) + "): " + strPath);
+  return hr;
+}
+
 HRESULT OlAppointmentObject::Save() {
   Normalise();
   OlIcsFile* pFile = m_pStore->pFile.get();
@@ -501,23 +520,15 @@ HRESULT OlAppointmentObject::Save() {
     std::string strTzid;
     std::string strText = OlRewriteEvent(pFile, m_nItem, m_base, m_data, &strTzid);
     if (strText == pFile->GetItemText(m_nItem)) return S_OK;
-    if (!m_pStore->DiskUnchanged()) {
-      CxServerLog("Outlook: \"%s\" was changed by another program; the item was not saved.",
-                  pFile->GetPath().c_str());
-      return OL_E_OBJECT_CHANGED;
-    }
+    if (!m_pStore->DiskUnchanged()) return RaiseChanged(pFile->GetPath());
     HRESULT hr = pFile->ReplaceItem(m_nItem, strText, ZoneBlockFor(pFile, strTzid));
     if (FAILED(hr)) {
       CxServerLog("Outlook: the item could not be saved to \"%s\", hr=0x%08x",
                   pFile->GetPath().c_str(), static_cast<unsigned>(hr));
-      return hr;
+      return RaiseWriteFailure(hr, pFile->GetPath());
     }
   } else {
-    if (!m_pStore->DiskUnchanged()) {
-      CxServerLog("Outlook: \"%s\" was changed by another program; the item was not saved.",
-                  pFile->GetPath().c_str());
-      return OL_E_OBJECT_CHANGED;
-    }
+    if (!m_pStore->DiskUnchanged()) return RaiseChanged(pFile->GetPath());
     OlEventData data = m_data;
     std::string strTzid;
     std::string strText = OlNewEvent(pFile->GetLineBreak(), &data, &strTzid);
@@ -526,7 +537,7 @@ HRESULT OlAppointmentObject::Save() {
     if (FAILED(hr)) {
       CxServerLog("Outlook: the new item could not be saved to \"%s\", hr=0x%08x",
                   pFile->GetPath().c_str(), static_cast<unsigned>(hr));
-      return hr;
+      return RaiseWriteFailure(hr, pFile->GetPath());
     }
     m_bNew = false;
     m_nItem = nItem;
@@ -641,8 +652,13 @@ class OlNameSpaceObject : public CxDispatchBase {
     // Only the calendar exists in this store.
     if (arg.lVal != OL_FOLDER_CALENDAR) return E_INVALIDARG;
     std::shared_ptr<OlStore> pStore;
-    hr = OpenStore(&pStore);
-    if (FAILED(hr)) return hr;
+    std::string strError;
+    hr = OpenStore(&pStore, &strError);
+    if (FAILED(hr)) {
+      RaiseError("the Outlook calendar file could not be read (" + strError +
+                 "): " + OutlookCalendarPath());
+      return hr;
+    }
     SetDispatch(pResult, new OlFolderObject(pStore));
     return S_OK;
   }

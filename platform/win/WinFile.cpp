@@ -11,18 +11,21 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_set>
 
+#include "platform/win/WinHandle.h"
 #include "platform/win/WinSystem.h"
 
 namespace {
 
 struct FileHandle {
-  int fd;
+  int fd;  // -1 for a handle that is not a file (a mutex)
   bool bRead;
   bool bWrite;
+  std::unique_ptr<CxHandleExtra> pExtra;
 };
 
 std::mutex g_HandleLock;
@@ -58,6 +61,8 @@ DWORD ErrorFromErrno(int nErr) {
     case ENOSPC:
     case EDQUOT:
       return ERROR_DISK_FULL;
+    case ELOOP:
+      return ERROR_PATH_NOT_FOUND;
     case EWOULDBLOCK:
       return ERROR_SHARING_VIOLATION;
     case ENOMEM:
@@ -159,15 +164,32 @@ HANDLE CreateFile(LPCSTR szFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     return Fail(ErrorFromErrno(nErr));
   }
 
-  auto* pHandle = new FileHandle{fd, bRead, bWrite};
-  {
-    std::lock_guard<std::mutex> guard(g_HandleLock);
-    LiveHandles().insert(pHandle);
-  }
+  HANDLE hFile = CxAdoptDescriptor(fd, bRead, bWrite, nullptr);
   const bool bReportExisting =
       bExisted && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
   SetLastError(bReportExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+  return hFile;
+}
+
+HANDLE CxAdoptDescriptor(int fd, bool bRead, bool bWrite, std::unique_ptr<CxHandleExtra> pExtra) {
+  auto* pHandle = new FileHandle{fd, bRead, bWrite, std::move(pExtra)};
+  std::lock_guard<std::mutex> guard(g_HandleLock);
+  LiveHandles().insert(pHandle);
   return pHandle;
+}
+
+DWORD CxWin32ErrorOfErrno(int nErrno) {
+  return ErrorFromErrno(nErrno);
+}
+
+int CxDescriptorOf(HANDLE hHandle) {
+  FileHandle* pHandle = Lookup(hHandle);
+  return pHandle != nullptr ? pHandle->fd : -1;
+}
+
+CxHandleExtra* CxExtraOf(HANDLE hHandle) {
+  FileHandle* pHandle = Lookup(hHandle);
+  return pHandle != nullptr ? pHandle->pExtra.get() : nullptr;
 }
 
 BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
@@ -351,8 +373,11 @@ BOOL CloseHandle(HANDLE hObject) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  // What the handle carries besides its descriptor goes first: it may still need the
+  // descriptor (a replacement removes its temporary file, a mutex its lock file).
+  pHandle->pExtra.reset();
   // Closing the descriptor drops its flock lock as well.
-  const int nResult = ::close(pHandle->fd);
+  const int nResult = pHandle->fd >= 0 ? ::close(pHandle->fd) : 0;
   delete pHandle;
   if (nResult != 0 && errno != EINTR) {
     SetLastError(ErrorFromErrno(errno));

@@ -1,7 +1,7 @@
 // Private-profile files. Each call reads the whole file (they are small settings files),
 // finds the section and key by case-insensitive name, and a write rebuilds the text with
-// only the touched lines changed, then replaces the file through a temporary file and a
-// rename so that a crash in the middle leaves the old settings intact. A line ending in
+// only the touched lines changed, then replaces the file through the platform's safe
+// replacement, so that a crash in the middle leaves the old settings intact. A line ending in
 // "\r\n" anywhere in the file makes the file CR LF; otherwise LF as read; new files get CR LF.
 #include "platform/win/WinProfile.h"
 
@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -18,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/WinReplace.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinSystem.h"
 
@@ -149,49 +149,6 @@ bool HasLineBreak(const char* szText) {
   return std::strpbrk(szText, "\r\n") != nullptr;
 }
 
-// Writes the text beside the file and renames it over the file. The temporary file is made
-// with the usual creation mode (so the umask applies) and then given the old file's mode.
-bool ReplaceFile(const std::string& path, const std::string& data) {
-  static std::atomic<unsigned> s_nCounter{0};
-  char szTemp[PATH_MAX + 32];
-  std::snprintf(szTemp, sizeof(szTemp), "%s.%d.%u.tmp", path.c_str(), static_cast<int>(getpid()),
-                s_nCounter.fetch_add(1));
-  const int fd = open(szTemp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  struct stat stOld {};
-  bool bOk = true;
-  if (stat(path.c_str(), &stOld) == 0) bOk = fchmod(fd, stOld.st_mode & 07777) == 0;
-  const char* p = data.data();
-  size_t nLeft = data.size();
-  while (bOk && nLeft > 0) {
-    const ssize_t nWritten = write(fd, p, nLeft);
-    if (nWritten < 0 && errno == EINTR) continue;
-    if (nWritten <= 0) {
-      bOk = false;
-      break;
-    }
-    p += nWritten;
-    nLeft -= static_cast<size_t>(nWritten);
-  }
-  bOk = bOk && fsync(fd) == 0;
-  bOk = close(fd) == 0 && bOk;
-  bOk = bOk && rename(szTemp, path.c_str()) == 0;
-  if (!bOk) unlink(szTemp);
-  return bOk;
-}
-
-DWORD Win32ErrorOfWrite(int nErrno) {
-  switch (nErrno) {
-    case ENOENT:
-    case ENOTDIR:
-      return ERROR_PATH_NOT_FOUND;
-    case ENOSPC:
-      return ERROR_DISK_FULL;
-    default:
-      return ERROR_ACCESS_DENIED;
-  }
-}
-
 }  // namespace
 
 DWORD GetPrivateProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
@@ -290,8 +247,7 @@ BOOL WritePrivateProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStri
     data += text.lines[i];
     if (i + 1 < text.lines.size() || text.bEndsWithNewline) data += szEol;
   }
-  if (!ReplaceFile(path, data)) {
-    SetLastError(Win32ErrorOfWrite(errno));
+  if (!CxReplaceFileContents(path.c_str(), data.data(), data.size(), nullptr, nullptr)) {
     return FALSE;
   }
   return TRUE;

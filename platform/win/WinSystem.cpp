@@ -18,6 +18,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/win/WinString.h"
 
@@ -188,5 +189,48 @@ DWORD GetCurrentDirectory(DWORD nBufferLength, LPSTR lpBuffer) {
   const DWORD nLength = static_cast<DWORD>(std::strlen(szCwd));
   if (lpBuffer == nullptr || nBufferLength <= nLength) return nLength + 1;
   std::memcpy(lpBuffer, szCwd, nLength + 1);
+  return nLength;
+}
+
+DWORD GetFullPathName(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart) {
+  if (lpFilePart != nullptr) *lpFilePart = nullptr;
+  if (lpFileName == nullptr || lpFileName[0] == '\0') {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::string strFull;
+  if (lpFileName[0] == '/') {
+    strFull = lpFileName;
+  } else {
+    char szCwd[4096];
+    if (getcwd(szCwd, sizeof(szCwd)) == nullptr) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return 0;
+    }
+    strFull = std::string(szCwd) + (szCwd[1] != '\0' ? "/" : "") + lpFileName;
+  }
+  // "." and ".." are settled in the text, as Windows does, without asking the file system.
+  std::vector<std::string> parts;
+  size_t nStart = 1;
+  while (nStart <= strFull.size()) {
+    size_t nSlash = strFull.find('/', nStart);
+    if (nSlash == std::string::npos) nSlash = strFull.size();
+    const std::string strPart = strFull.substr(nStart, nSlash - nStart);
+    if (strPart == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!strPart.empty() && strPart != ".") {
+      parts.push_back(strPart);
+    }
+    nStart = nSlash + 1;
+  }
+  std::string strOut;
+  for (const std::string& strPart : parts) strOut += "/" + strPart;
+  if (strOut.empty()) strOut = "/";
+  const DWORD nLength = static_cast<DWORD>(strOut.size());
+  if (lpBuffer == nullptr || nBufferLength <= nLength) return nLength + 1;
+  std::memcpy(lpBuffer, strOut.c_str(), nLength + 1);
+  if (lpFilePart != nullptr && !parts.empty()) {
+    *lpFilePart = lpBuffer + nLength - parts.back().size();
+  }
   return nLength;
 }

@@ -47,3 +47,7 @@ DWORD GetTickCount();
 // too small, as Windows does; 0 on failure.
 BOOL SetCurrentDirectory(LPCSTR lpPathName);
 DWORD GetCurrentDirectory(DWORD nBufferLength, LPSTR lpBuffer);
+// The absolute form of a path, taken against the current directory, with "." and ".."
+// settled; links are not followed. Results as GetCurrentDirectory; *lpFilePart (when given)
+// points at the last component in lpBuffer.
+DWORD GetFullPathName(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart);

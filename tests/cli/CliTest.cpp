@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -74,6 +77,10 @@ class CliEndToEnd : public ::testing::Test {
 
   static Result Cli(const std::string& sArgs) {
     return Run(std::string(DB_CLI_PATH) + " " + sArgs);
+  }
+
+  fs::path Datebook(const char* szUser) const {
+    return m_Demo / "palm" / szUser / "datebook" / "datebook.dat";
   }
 
   static fs::path s_Root;
@@ -199,6 +206,132 @@ TEST_F(CliEndToEnd, OtherCalendarsAndErrors) {
   Result help = Cli("sync --help");
   EXPECT_EQ(help.nExit, 0);
   EXPECT_NE(help.sOut.find("--dry-run"), std::string::npos);
+}
+
+// A sync that stops at a conflict question, in a process of its own: it has loaded the
+// datebook and not saved it yet. Answer lets it go on with an answer; Wait gives its result.
+class PausedSync {
+ public:
+  PausedSync(const fs::path& folder, const std::string& sArgs) : m_Out(folder / "paused.out") {
+    m_Go = folder / "paused.go";
+    const std::string sCommand = "(while [ ! -e '" + m_Go.string() +
+                                 "' ]; do sleep 0.05; done; cat '" + m_Go.string() + "') | " +
+                                 DB_CLI_PATH + " " + sArgs + " > '" + m_Out.string() + "' 2>&1";
+    m_Pid = ::fork();
+    if (m_Pid == 0) {
+      ::execl("/bin/sh", "sh", "-c", sCommand.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+  }
+  ~PausedSync() { Wait(); }
+
+  // The question is asked once the run holds the datebook; the answer is fed after it.
+  bool WaitForQuestion() {
+    constexpr int kMaxPolls = 400;
+    for (int i = 0; i < kMaxPolls; ++i) {
+      if (ReadFile(m_Out).find("Conflict records found") != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return false;
+  }
+  void Answer(const std::string& sLine) {
+    std::ofstream(m_Go) << sLine << "\n";
+    m_bAnswered = true;
+  }
+  Result Wait() {
+    Result result;
+    if (!m_bAnswered) Answer("c");
+    if (m_Pid > 0) {
+      int nStatus = 0;
+      ::waitpid(m_Pid, &nStatus, 0);
+      m_nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
+      m_Pid = -1;
+    }
+    result.nExit = m_nExit;
+    result.sOut = ReadFile(m_Out);
+    return result;
+  }
+
+ private:
+  fs::path m_Out;
+  fs::path m_Go;
+  pid_t m_Pid = -1;
+  int m_nExit = -1;
+  bool m_bAnswered = false;
+};
+
+TEST_F(CliEndToEnd, TwoRunsIntoOneDatebookNeverLoseOne) {
+  const std::string sDatebook = ReadFile(Datebook("Alice"));
+  fs::path folder = m_Demo / "run-a";
+  fs::create_directories(folder);
+  // The first run asks before it saves; it reads its answer only once it is told to go on.
+  PausedSync first(folder, "sync --direction outlook-to-palm --conflict ask");
+  ASSERT_TRUE(first.WaitForQuestion()) << first.Wait().sOut;
+
+  // Meanwhile a second run into the same datebook, from another calendar file.
+  fs::copy_file(m_Demo / "outlook" / "Calendar.ics", m_Demo / "outlook" / "Other.ics");
+  Result second = Run("DAYBRIDGE_OUTLOOK_CALENDAR='" + (m_Demo / "outlook" / "Other.ics").string() +
+                      "' " + DB_CLI_PATH + " sync --direction outlook-to-palm --conflict skip");
+  EXPECT_EQ(second.nExit, 2) << second.sOut;
+  EXPECT_NE(second.sOut.find("locked by another DayBridge run"), std::string::npos) << second.sOut;
+  EXPECT_EQ(ReadFile(Datebook("Alice")), sDatebook);
+
+  first.Answer("o");
+  Result done = first.Wait();
+  EXPECT_EQ(done.nExit, 0) << done.sOut;
+  // Every record of the first run is in the datebook: Outlook has nothing new for it.
+  Result status = Cli("status");
+  EXPECT_NE(status.sOut.find("Outlook:             0 new"), std::string::npos) << status.sOut;
+}
+
+TEST_F(CliEndToEnd, DatebookChangedByAnotherProgramIsNotOverwritten) {
+  fs::path folder = m_Demo / "run-a";
+  fs::create_directories(folder);
+  PausedSync run(folder, "sync --direction outlook-to-palm --conflict ask");
+  ASSERT_TRUE(run.WaitForQuestion()) << run.Wait().sOut;
+  // Another program writes the datebook while the run waits.
+  const std::string sTheirs = ReadFile(Datebook("Alice")) + "";
+  std::ofstream(Datebook("Alice"), std::ios::binary | std::ios::trunc) << sTheirs;
+  run.Answer("o");
+  Result done = run.Wait();
+  EXPECT_EQ(done.nExit, 3) << done.sOut;
+  EXPECT_NE(done.sOut.find("transfers to Palm Desktop were not saved (changed by another program"),
+            std::string::npos)
+      << done.sOut;
+  EXPECT_EQ(ReadFile(Datebook("Alice")), sTheirs);
+  // Only the transfers to Outlook, none here, would have counted.
+  EXPECT_EQ(CountOf(Cli("history").sOut, "Transfer"), 0);
+}
+
+TEST_F(CliEndToEnd, DamagedEarlierDatebookIsRefusedAndLeftAlone) {
+  fs::path bruno = Datebook("Bruno");
+  std::string sBytes = ReadFile(bruno);
+  sBytes.resize(sBytes.size() - 50);
+  std::ofstream(bruno, std::ios::binary | std::ios::trunc) << sBytes;
+  const std::string sFile = "--palm-file '" + bruno.string() + "' ";
+  Result list = Cli(sFile + "list palm");
+  EXPECT_EQ(list.nExit, 2) << list.sOut;
+  EXPECT_NE(list.sOut.find("damaged Palm Desktop datebook"), std::string::npos) << list.sOut;
+  Result sync = Cli(sFile + "sync --direction two-way --conflict palm");
+  EXPECT_EQ(sync.nExit, 2) << sync.sOut;
+  EXPECT_EQ(ReadFile(bruno), sBytes);
+  EXPECT_FALSE(fs::exists(bruno.string() + ".bak"));
+}
+
+TEST_F(CliEndToEnd, RelativePalmFileIsTakenFromWhereTheToolStarts) {
+  Result r = Run("cd '" + (m_Demo / "palm" / "Bruno").string() + "' && " + DB_CLI_PATH +
+                 " --palm-file datebook/datebook.dat status");
+  EXPECT_EQ(r.nExit, 0) << r.sOut;
+  EXPECT_NE(r.sOut.find("Palm Desktop 4.1 or earlier datebook, 9 records"), std::string::npos)
+      << r.sOut;
+}
+
+TEST_F(CliEndToEnd, HistoryThatCannotBeWrittenFailsTheSync) {
+  fs::create_directories(m_Demo / "appdata" / "tidewell" / "DayBridge_OL_PD" / "synchis.dat");
+  Result r = Cli("sync --direction palm-to-outlook --conflict skip");
+  EXPECT_EQ(r.nExit, 3) << r.sOut;
+  EXPECT_NE(r.sOut.find("The synchronization history could not be saved"), std::string::npos)
+      << r.sOut;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -26,6 +27,8 @@ class RecordingTarget : public ISyncTarget {
     ++nSaves;
     return bSaveOk;
   }
+  std::string DescribePalmFailure() const override { return sFailure; }
+  std::string sFailure;
   std::vector<CommDate*> vOutlookWrites;
   std::vector<CommDate*> vPalmWrites;
   int nSaves = 0;
@@ -225,12 +228,33 @@ TEST_F(SyncRunFixture, EmptySelectionLogsNothing) {
   EXPECT_TRUE(m_vProgress.empty());
 }
 
-TEST_F(SyncRunFixture, FailedPalmSaveIsReported) {
+// The transfers to Palm Desktop of a run whose Palm save failed never reached the file: the
+// history counts only the others, and the run ends saying how many were lost and why.
+TEST_F(SyncRunFixture, FailedPalmSaveCountsOnlyWhatReachedItsFile) {
   m_Target.bSaveOk = false;
+  m_Target.sFailure = "permission denied: /home/a/datebook.dat";
+  CommDate toPalm = MakeRecord("Dentist", SOURCE_OUTLOOK, MATCH_NEW);
+  CommDate toOutlook = MakeRecord("Lunch", SOURCE_PALM, MATCH_NEW);
+  RunRecords({&toPalm, &toOutlook});
+  EXPECT_FALSE(m_bSaveOk);
+  EXPECT_NE(std::find(m_vLog.begin(), m_vLog.end(), "2 record(s) were synchronized"), m_vLog.end());
+  EXPECT_EQ(m_vLog.back(),
+            "1 transfer to Palm Desktop was not saved (permission denied: "
+            "/home/a/datebook.dat).");
+  SyncHistoryMgr saved;
+  ASSERT_TRUE(saved.Load(m_sHistoryPath.c_str()));
+  ASSERT_NE(saved.Newest(), nullptr);
+  EXPECT_EQ(saved.Newest()->nRecords, 1);
+}
+
+TEST_F(SyncRunFixture, HistoryThatCannotBeWrittenFailsTheRun) {
+  std::filesystem::create_directories(m_sHistoryPath);  // a folder where the file should be
   CommDate date = MakeRecord("Dentist", SOURCE_OUTLOOK, MATCH_NEW);
   RunRecords({&date});
   EXPECT_FALSE(m_bSaveOk);
-  EXPECT_EQ(m_vLog.back(), "Failed to save the Palm Desktop Calendar.");
+  EXPECT_EQ(m_Target.nSaves, 1);
+  EXPECT_EQ(m_vLog.back().rfind("The synchronization history could not be saved (", 0), 0u)
+      << m_vLog.back();
 }
 
 // A changed pair where both sides are selected, asked about with each answer.

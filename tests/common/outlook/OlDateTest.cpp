@@ -596,6 +596,22 @@ TEST_F(OlDateTest, FailedSaveIsReportedAsAFailedAdd) {
   auto pDate = Record("Lost", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 0));
   EXPECT_FALSE(pStore->SyncRecord(pDate.get()));
   EXPECT_EQ(pStore->GetRecordSet()->GetCount(), 0);
+  // Why, in words, not as a status code.
+  EXPECT_NE(std::string(pStore->GetLastFailure().szText)
+                .find("the Outlook calendar file could not be written (no such folder)"),
+            std::string::npos)
+      << pStore->GetLastFailure().szText;
+}
+
+TEST_F(OlDateTest, UnreadableCalendarFileSaysWhy) {
+  WriteFile(m_path, "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\n");
+  TestStore::SetVersionClass(4);
+  TestStore store;
+  EXPECT_FALSE(store.Load());
+  EXPECT_NE(std::string(store.GetLastFailure().szText)
+                .find("the Outlook calendar file could not be read ("),
+            std::string::npos)
+      << store.GetLastFailure().szText;
 }
 
 // An independent reader (Debian's python3-icalendar) must see what DayBridge wrote, and what

@@ -523,18 +523,63 @@ TEST(PmDateEx2LoadTest, MissingAndUnreadableFiles) {
   std::filesystem::remove(strJunk);
 }
 
-TEST(PmDateEx2LoadTest, ARowOfAnotherWidthBecomesAZeroedRecord) {
-  SetZone();
-  const std::string strPath = TempPath("narrow.mdb");
-  {
+// A broken database is refused with its reason: taken as an empty calendar, it would show
+// nothing and fail every write of a sync.
+struct BrokenDatabaseCase {
+  const char* szName;
+  const char* szSql;  // run on a good database; null for a 0-byte file
+  int nCode;
+};
+
+class BrokenDatabaseTest : public ::testing::TestWithParam<BrokenDatabaseCase> {};
+
+TEST_P(BrokenDatabaseTest, DoesNotLoadAsAnEmptyCalendar) {
+  const std::string strPath = TempPath("broken.mdb");
+  if (GetParam().szSql == nullptr) {
+    std::ofstream(strPath, std::ios::binary | std::ios::trunc);
+  } else {
     palm6::Palm6Fixture fixture(strPath);
-    ASSERT_TRUE(
-        fixture.Exec("DROP TABLE Main; CREATE TABLE Main ([Record ID] INTEGER, "
-                     "[Summary] VARCHAR(255)); INSERT INTO Main VALUES (5, 'x')"));
+    ASSERT_TRUE(fixture.Exec(GetParam().szSql));
   }
   PmDateEx2Util util(strPath.c_str());
-  EXPECT_TRUE(util.IsLoaded());
-  EXPECT_EQ(0, util.GetRecords()->GetCount()) << "the 16-column SELECT fails on this table";
+  EXPECT_FALSE(util.IsLoaded());
+  EXPECT_EQ(util.GetLastFailure().nCode, GetParam().nCode) << util.GetLastFailure().szText;
+  EXPECT_NE(std::string(util.GetLastFailure().szText).find(strPath), std::string::npos);
+  std::filesystem::remove(strPath);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Databases, BrokenDatabaseTest,
+    ::testing::Values(BrokenDatabaseCase{"EmptyFile", nullptr, CX_FAIL_NOT_CALENDAR},
+                      BrokenDatabaseCase{"NoMainTable", "DROP TABLE Main", CX_FAIL_NOT_CALENDAR},
+                      BrokenDatabaseCase{
+                          "MainWithoutItsColumns",
+                          "DROP TABLE Main; CREATE TABLE Main ([Record ID] INTEGER, "
+                          "[Summary] VARCHAR(255)); INSERT INTO Main VALUES (5, 'x')",
+                          CX_FAIL_NOT_CALENDAR}),
+    [](const auto& tpi) { return std::string(tpi.param.szName); });
+
+TEST(PmDateEx2LoadTest, CorruptPagesAreReportedAsDamage) {
+  const std::string strPath = TempPath("corrupt.mdb");
+  {
+    palm6::Palm6Fixture fixture(strPath);
+    for (int i = 0; i < 200; ++i) {
+      ASSERT_TRUE(fixture.Exec("INSERT INTO Main ([Record ID], [Summary]) VALUES (" +
+                               std::to_string(1000 + i) + ", '" + std::string(300, 'x') + "')"));
+    }
+  }
+  // The first page (the schema) stays; the pages of "Main" after it are overwritten.
+  {
+    std::fstream file(strPath, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(8192);
+    const std::string junk(16384, '\x5a');
+    file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+  }
+  PmDateEx2Util util(strPath.c_str());
+  EXPECT_FALSE(util.IsLoaded());
+  EXPECT_TRUE(util.GetLastFailure().nCode == CX_FAIL_DAMAGED ||
+              util.GetLastFailure().nCode == CX_FAIL_NOT_CALENDAR)
+      << util.GetLastFailure().szText;
   std::filesystem::remove(strPath);
 }
 

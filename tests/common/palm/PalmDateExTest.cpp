@@ -13,6 +13,7 @@
 #include "DatebookBuilder.h"
 #include "PalmTestSupport.h"
 #include "platform/win/WinString.h"
+#include "tests/support/files/FileTestSupport.h"
 
 using dbtest::Bytes;
 using dbtest::Datebook414;
@@ -249,7 +250,7 @@ TEST_P(DatebookExDefectTest, FailsToLoadAndWritesNothing) {
   // A failed load leaves nothing that Save could write over the file.
   EXPECT_FALSE(db.Save());
   EXPECT_EQ(OnDisk(), bytes);
-  EXPECT_FALSE(Exists(m_Path + ".tmp"));
+  EXPECT_TRUE(dbtest::LeftoverTemps(m_Folder.Path()).empty());
   EXPECT_FALSE(Exists(m_Path + ".bak"));
 }
 
@@ -387,7 +388,7 @@ TEST_F(DatebookExTest, ALockedDatebookIsNeitherLoadedNorSaved) {
   EXPECT_FALSE(db.LoadFile(m_Path.c_str()));
   CloseHandle(hOther);
   EXPECT_EQ(OnDisk(), file.Build());
-  EXPECT_FALSE(Exists(m_Path + ".tmp"));
+  EXPECT_TRUE(dbtest::LeftoverTemps(m_Folder.Path()).empty());
 }
 
 // --- where and how saving writes ---------------------------------------------------------------
@@ -430,7 +431,7 @@ TEST_F(DatebookExTest, TheFirstOverwrittenVersionIsKeptAsBackup) {
   ASSERT_TRUE(db.Save());
   // Later saves of the same run leave the backup of the user's own version alone.
   EXPECT_EQ(dbtest::ReadFileBytes(m_Path + ".bak"), original);
-  EXPECT_FALSE(Exists(m_Path + ".tmp"));
+  EXPECT_TRUE(dbtest::LeftoverTemps(m_Folder.Path()).empty());
 }
 
 TEST_F(DatebookExTest, SaveAsNeedsAnExistingFileAndAPath) {
@@ -463,7 +464,7 @@ TEST_P(DatebookExDiskFullTest, LeavesTheOriginalIntact) {
     EXPECT_FALSE(db.Save());
   }
   EXPECT_EQ(OnDisk(), original);
-  EXPECT_FALSE(Exists(m_Path + ".tmp"));
+  EXPECT_TRUE(dbtest::LeftoverTemps(m_Folder.Path()).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(FailAfter, DatebookExDiskFullTest,

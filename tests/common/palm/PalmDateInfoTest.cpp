@@ -9,6 +9,7 @@
 #include <time.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -221,6 +222,47 @@ TEST_F(PalmStoreTest, LoadFileChoosesTheLoaderByExtension) {
   EXPECT_FALSE(store.Save());
   EXPECT_TRUE(log.Contains("Unknown Palm Desktop version."));
 }
+
+// Why a calendar file did not load reaches the store's caller, naming the check that failed.
+struct LoadFailureCase {
+  const char* szName;
+  const char* szFile;
+  std::function<dbtest::Bytes()> bytes;  // null: no file
+  int nCode;
+  const char* szReason;
+};
+
+class LoadFailure : public PalmStoreTest, public ::testing::WithParamInterface<LoadFailureCase> {};
+
+TEST_P(LoadFailure, SaysWhy) {
+  InstallPalmDesktop(nullptr);
+  const std::string sPath = m_Files.File(GetParam().szFile);
+  if (GetParam().bytes) dbtest::WriteFileBytes(sPath, GetParam().bytes());
+  PmDateInfo store;
+  EXPECT_FALSE(store.LoadFile(sPath.c_str()));
+  EXPECT_EQ(store.GetLastFailure().nCode, GetParam().nCode) << store.GetLastFailure().szText;
+  EXPECT_EQ(std::string(store.GetLastFailure().szText),
+            std::string(GetParam().szReason) + ": " + sPath);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LoadFailure,
+    ::testing::Values(
+        LoadFailureCase{"NoSuchFile", "datebook.dat", nullptr, CX_FAIL_NOT_FOUND, "no such file"},
+        LoadFailureCase{"NeitherLayout", "datebook.dat",
+                        [] { return dbtest::Bytes{1, 2, 3, 4, 5, 6, 7, 8}; }, CX_FAIL_NOT_CALENDAR,
+                        "not a Palm Desktop datebook (version 0x04030201 is not 0x44420100)"},
+        // A 4.1.4 datebook cut short is reported as such, not as the earlier layout's refusal.
+        LoadFailureCase{
+            "Damaged414", "datebook.dat",
+            [] {
+              dbtest::Bytes b = TenRecordDatebook().Build();
+              b.resize(b.size() - 100);
+              return b;
+            },
+            CX_FAIL_DAMAGED,
+            "damaged Palm Desktop datebook (record 10 of 10 does not read, at byte 2540)"}),
+    [](const ::testing::TestParamInfo<LoadFailureCase>& row) { return row.param.szName; });
 
 TEST_F(PalmStoreTest, CheckFileKind) {
   InstallPalmDesktop(nullptr);

@@ -1,4 +1,4 @@
-// The earlier datebook layout: round trips, partial loads of damaged files, refusals, and the
+// The earlier datebook layout: round trips, refusals of damaged files, and the
 // same promises about the user's file as the 4.1.4 layout.
 #include "common/palm/PalmDate.h"
 
@@ -10,6 +10,7 @@
 
 #include "DatebookBuilder.h"
 #include "PalmTestSupport.h"
+#include "tests/support/files/FileTestSupport.h"
 
 using dbtest::Bytes;
 using dbtest::Datebook41;
@@ -104,9 +105,16 @@ struct PartialCase {
 class DatebookPartialTest : public DatebookTest,
                             public ::testing::WithParamInterface<PartialCase> {};
 
-TEST_P(DatebookPartialTest, KeepsTheRecordsBeforeTheDamage) {
+// A datebook whose records do not all read does not load at all (nRecords -1): saved, the
+// records after the damage would be gone.
+TEST_P(DatebookPartialTest, LoadsWholeOrNotAtAll) {
   Write(GetParam().bytes());
   PmDateUtil db(m_Path.c_str());
+  if (GetParam().nRecords < 0) {
+    EXPECT_FALSE(db.IsLoaded());
+    EXPECT_EQ(db.GetLastFailure().nCode, CX_FAIL_DAMAGED) << db.GetLastFailure().szText;
+    return;
+  }
   ASSERT_TRUE(db.IsLoaded());
   EXPECT_EQ(db.GetDataMgr()->GetCount(), GetParam().nRecords);
 }
@@ -122,14 +130,14 @@ INSTANTIATE_TEST_SUITE_P(
     Damage, DatebookPartialTest,
     ::testing::Values(
         PartialCase{"FifthRecordDamaged",
-                    [] { return FiveRecords([](std::vector<Bytes>& r) { r[4][0] = 9; }); }, 4},
+                    [] { return FiveRecords([](std::vector<Bytes>& r) { r[4][0] = 9; }); }, -1},
         PartialCase{"RecordCutInTheMiddle",
                     [] {
                       Bytes b = FiveRecords([](std::vector<Bytes>&) {});
                       b.erase(b.end() - 20, b.end());
                       return b;
                     },
-                    4},
+                    -1},
         PartialCase{"TotalFieldCountOf4Billion",
                     [] {
                       Datebook41 f;
@@ -137,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
                       f.nTotalFields = 0xFFFFFFFF;
                       return f.Build();
                     },
-                    1},
+                    -1},
         PartialCase{"InvalidStartTimeIsSkipped",
                     [] {
                       return FiveRecords([](std::vector<Bytes>& r) {
@@ -166,7 +174,7 @@ TEST_P(DatebookRefusalTest, FailsToLoadAndWritesNothing) {
   EXPECT_TRUE(log.Contains("Failed to load Palm Desktop datebook: " + m_Path));
   EXPECT_FALSE(db.Save());
   EXPECT_EQ(OnDisk(), bytes);
-  EXPECT_FALSE(std::filesystem::exists(m_Path + ".tmp"));
+  EXPECT_TRUE(dbtest::LeftoverTemps(m_Folder.Path()).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -241,9 +249,10 @@ TEST_F(DatebookTest, DiskFullLeavesTheOriginalIntact) {
   for (long long nFailAt : {0LL, 100LL, 70000LL}) {
     dbtest::WriteFailAfter fault(nFailAt);
     EXPECT_FALSE(db.Save()) << nFailAt;
+    EXPECT_EQ(db.GetLastFailure().nCode, CX_FAIL_DISK_FULL) << db.GetLastFailure().szText;
   }
   EXPECT_EQ(OnDisk(), original);
-  EXPECT_FALSE(std::filesystem::exists(m_Path + ".tmp"));
+  EXPECT_TRUE(dbtest::LeftoverTemps(m_Folder.Path()).empty());
 }
 
 TEST_F(DatebookTest, NewDatebookIsNamedAfterItsFile) {

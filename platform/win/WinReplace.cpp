@@ -1,0 +1,391 @@
+// Safe replacement of a user's file over POSIX. How a replacement works:
+//  1. the target is resolved: links are followed one by one (at most kMaxLinkHops) to the
+//     file they name, and that file's folder is made absolute;
+//  2. temporaries of ours in that folder whose writer is gone (none holds their lock) are
+//     removed;
+//  3. a temporary file is created there with O_EXCL and O_NOFOLLOW under a random name, and
+//     locked (flock) for as long as it is being written, which is how step 2 of another
+//     run tells it from a stale one;
+//  4. on commit it is flushed, given the target's mode, owner and group, the target is
+//     compared with the expected stamp, and the temporary file is renamed over the target;
+//     the folder is flushed so the rename survives a power cut.
+#include "platform/win/WinReplace.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win/WinFile.h"
+#include "platform/win/WinHandle.h"
+#include "platform/win/WinSystem.h"
+
+namespace {
+
+// A chain of links longer than this is a loop (the system's own limit is 40).
+constexpr int kMaxLinkHops = 40;
+// Names tried before giving up on creating a temporary file.
+constexpr int kMaxTempAttempts = 16;
+// Temporary files are ".<target name>.~db<16 hex digits>".
+const char kTempMarker[] = ".~db";
+constexpr size_t kTempRandomDigits = 16;
+// Stamps hash the file in chunks of this size.
+constexpr size_t kHashChunk = 64 * 1024;
+// Seconds from 1601-01-01 (the FILETIME base) to 1970-01-01.
+constexpr unsigned long long kFileTimeUnixOffset = 11644473600ull;
+
+struct ReplacementState : public CxHandleExtra {
+  std::string strTemp;
+  std::string strTarget;
+  bool bDone = false;
+  ~ReplacementState() override {
+    if (!bDone) ::unlink(strTemp.c_str());
+  }
+};
+
+std::string FolderOf(const std::string& strPath) {
+  const size_t nSlash = strPath.find_last_of('/');
+  if (nSlash == std::string::npos) return ".";
+  if (nSlash == 0) return "/";
+  return strPath.substr(0, nSlash);
+}
+
+std::string NameOf(const std::string& strPath) {
+  const size_t nSlash = strPath.find_last_of('/');
+  return nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
+}
+
+BOOL Fail(DWORD dwError) {
+  SetLastError(dwError);
+  return FALSE;
+}
+
+// Follows links to the file the path names and makes its folder absolute. An errno value
+// on failure, 0 on success.
+int Resolve(const char* szPath, std::string* pstrOut) {
+  std::string strPath(szPath);
+  for (int nHop = 0;; ++nHop) {
+    struct stat st {};
+    if (::lstat(strPath.c_str(), &st) != 0) {
+      if (errno != ENOENT) return errno;
+      break;  // a file yet to be made, or a link naming one
+    }
+    if (!S_ISLNK(st.st_mode)) break;
+    if (nHop >= kMaxLinkHops) return ELOOP;
+    std::vector<char> link(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+    const ssize_t nLen = ::readlink(strPath.c_str(), link.data(), link.size());
+    if (nLen < 0) return errno;
+    if (static_cast<size_t>(nLen) >= link.size()) return ENAMETOOLONG;
+    std::string strLink(link.data(), static_cast<size_t>(nLen));
+    strPath = strLink[0] == '/' ? strLink : FolderOf(strPath) + "/" + strLink;
+  }
+  char szFolder[PATH_MAX];
+  if (::realpath(FolderOf(strPath).c_str(), szFolder) == nullptr) return errno;
+  const std::string strName = NameOf(strPath);
+  if (strName.empty() || strName == "." || strName == "..") return EISDIR;
+  *pstrOut = std::string(szFolder) == "/" ? "/" + strName : std::string(szFolder) + "/" + strName;
+  return 0;
+}
+
+// Mixes the file's bytes into four independent 64-bit lanes, eight bytes a step, so hashing
+// runs at the speed of reading the page cache; the lanes and the length are folded at the end.
+class ContentHash {
+ public:
+  void Add(const unsigned char* pBytes, size_t nCount) {
+    m_nLength += nCount;
+    while (nCount > 0) {
+      const size_t nTake =
+          nCount < sizeof(m_Pending) - m_nPending ? nCount : sizeof(m_Pending) - m_nPending;
+      std::memcpy(m_Pending + m_nPending, pBytes, nTake);
+      m_nPending += nTake;
+      pBytes += nTake;
+      nCount -= nTake;
+      if (m_nPending == sizeof(m_Pending)) MixPending();
+    }
+  }
+  unsigned long long Finish() {
+    if (m_nPending > 0) {
+      std::memset(m_Pending + m_nPending, 0, sizeof(m_Pending) - m_nPending);
+      MixPending();
+    }
+    unsigned long long nHash = m_nLength * kPrime;
+    for (unsigned long long nLane : m_Lanes) nHash = Mix(nHash, nLane);
+    return nHash;
+  }
+
+ private:
+  static constexpr unsigned long long kPrime = 0x9E3779B97F4A7C15ull;
+  static unsigned long long Mix(unsigned long long nLane, unsigned long long nWord) {
+    nLane ^= nWord;
+    nLane = (nLane << 31) | (nLane >> 33);
+    return nLane * kPrime;
+  }
+  void MixPending() {
+    for (size_t i = 0; i < 4; ++i) {
+      unsigned long long nWord = 0;
+      std::memcpy(&nWord, m_Pending + 8 * i, sizeof(nWord));
+      m_Lanes[i] = Mix(m_Lanes[i], nWord);
+    }
+    m_nPending = 0;
+  }
+
+  unsigned long long m_Lanes[4] = {1, 2, 3, 4};
+  unsigned char m_Pending[32] = {};
+  size_t m_nPending = 0;
+  unsigned long long m_nLength = 0;
+};
+
+bool StampDescriptor(int fd, CX_FILE_STAMP* pStamp) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  ContentHash hash;
+  std::vector<unsigned char> chunk(kHashChunk);
+  off_t nOffset = 0;
+  for (;;) {
+    const ssize_t nGot = ::pread(fd, chunk.data(), chunk.size(), nOffset);
+    if (nGot < 0 && errno == EINTR) continue;
+    if (nGot < 0) return false;
+    if (nGot == 0) break;
+    hash.Add(chunk.data(), static_cast<size_t>(nGot));
+    nOffset += nGot;
+  }
+  const unsigned long long nTime =
+      (static_cast<unsigned long long>(st.st_mtim.tv_sec) + kFileTimeUnixOffset) * 10000000ull +
+      static_cast<unsigned long long>(st.st_mtim.tv_nsec) / 100u;
+  pStamp->nSize = static_cast<ULONGLONG>(nOffset);
+  pStamp->ftLastWrite.dwLowDateTime = static_cast<DWORD>(nTime);
+  pStamp->ftLastWrite.dwHighDateTime = static_cast<DWORD>(nTime >> 32);
+  pStamp->nContentHash = hash.Finish();
+  return true;
+}
+
+bool IsOurTemp(const std::string& strEntry, const std::string& strPrefix) {
+  if (strEntry.size() != strPrefix.size() + kTempRandomDigits) return false;
+  if (strEntry.compare(0, strPrefix.size(), strPrefix) != 0) return false;
+  for (size_t i = strPrefix.size(); i < strEntry.size(); ++i) {
+    if (std::strchr("0123456789abcdef", strEntry[i]) == nullptr) return false;
+  }
+  return true;
+}
+
+// Removes the temporaries of this target that no live writer holds. Whatever cannot be
+// removed is left for a later run: cleaning up never fails a save.
+void RemoveStaleTemps(const std::string& strFolder, const std::string& strPrefix) {
+  std::unique_ptr<DIR, int (*)(DIR*)> pDir(::opendir(strFolder.c_str()), ::closedir);
+  if (!pDir) return;
+  const int nDirFd = ::dirfd(pDir.get());
+  while (const dirent* pEntry = ::readdir(pDir.get())) {
+    const std::string strEntry(pEntry->d_name);
+    if (!IsOurTemp(strEntry, strPrefix)) continue;
+    const int fd = ::openat(nDirFd, strEntry.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      ::unlinkat(nDirFd, strEntry.c_str(), 0);
+    }
+    ::close(fd);
+  }
+}
+
+std::string RandomDigits() {
+  unsigned char bytes[kTempRandomDigits / 2] = {};
+  size_t nGot = 0;
+  while (nGot < sizeof(bytes)) {
+    const ssize_t n = ::getrandom(bytes + nGot, sizeof(bytes) - nGot, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    nGot += static_cast<size_t>(n);
+  }
+  std::string strOut;
+  char szHex[3];
+  for (unsigned char b : bytes) {
+    std::snprintf(szHex, sizeof(szHex), "%02x", b);
+    strOut += szHex;
+  }
+  return strOut;
+}
+
+void SyncFolder(const std::string& strFolder) {
+  const int fd = ::open(strFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+BOOL CxGetFileStamp(HANDLE hFile, CX_FILE_STAMP* pStamp) {
+  if (pStamp == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  const int fd = CxDescriptorOf(hFile);
+  if (fd < 0) return Fail(ERROR_INVALID_HANDLE);
+  if (!StampDescriptor(fd, pStamp)) return Fail(CxWin32ErrorOfErrno(errno));
+  return TRUE;
+}
+
+BOOL CxSameFileStamp(const CX_FILE_STAMP* pA, const CX_FILE_STAMP* pB) {
+  if (pA == nullptr || pB == nullptr) return FALSE;
+  return pA->nSize == pB->nSize && pA->ftLastWrite.dwLowDateTime == pB->ftLastWrite.dwLowDateTime &&
+         pA->ftLastWrite.dwHighDateTime == pB->ftLastWrite.dwHighDateTime &&
+         pA->nContentHash == pB->nContentHash;
+}
+
+DWORD CxResolveFilePath(LPCSTR szPath, LPSTR szResolved, DWORD nSize) {
+  if (szPath == nullptr || szPath[0] == '\0' || szResolved == nullptr || nSize == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::string strResolved;
+  const int nErr = Resolve(szPath, &strResolved);
+  if (nErr != 0) {
+    SetLastError(nErr == EISDIR ? ERROR_ACCESS_DENIED : CxWin32ErrorOfErrno(nErr));
+    return 0;
+  }
+  if (strResolved.size() >= nSize) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::memcpy(szResolved, strResolved.c_str(), strResolved.size() + 1);
+  return static_cast<DWORD>(strResolved.size());
+}
+
+HANDLE CxCreateReplacement(LPCSTR szTarget) {
+  if (szTarget == nullptr || szTarget[0] == '\0') {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::string strTarget;
+  int nErr = Resolve(szTarget, &strTarget);
+  if (nErr != 0) {
+    SetLastError(nErr == EISDIR   ? ERROR_ACCESS_DENIED
+                 : nErr == ENOENT ? ERROR_PATH_NOT_FOUND
+                                  : CxWin32ErrorOfErrno(nErr));
+    return INVALID_HANDLE_VALUE;
+  }
+  struct stat st {};
+  if (::stat(strTarget.c_str(), &st) == 0) {
+    // Renaming over a file the user may not write would replace it all the same; Windows
+    // refuses to, and so does this.
+    if (S_ISDIR(st.st_mode) || ::faccessat(AT_FDCWD, strTarget.c_str(), W_OK, AT_EACCESS) != 0) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return INVALID_HANDLE_VALUE;
+    }
+  }
+  const std::string strFolder = FolderOf(strTarget);
+  const std::string strPrefix = "." + NameOf(strTarget) + kTempMarker;
+  RemoveStaleTemps(strFolder, strPrefix);
+
+  int fd = -1;
+  std::string strTemp;
+  for (int nAttempt = 0; nAttempt < kMaxTempAttempts && fd < 0; ++nAttempt) {
+    strTemp = strFolder + "/" + strPrefix + RandomDigits();
+    fd = ::open(strTemp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    nErr = errno;
+    if (fd < 0 && nErr != EEXIST && nErr != EINTR) break;
+  }
+  if (fd < 0) {
+    SetLastError(CxWin32ErrorOfErrno(nErr));
+    return INVALID_HANDLE_VALUE;
+  }
+  ::flock(fd, LOCK_EX | LOCK_NB);
+  auto pState = std::make_unique<ReplacementState>();
+  pState->strTemp = strTemp;
+  pState->strTarget = strTarget;
+  SetLastError(ERROR_SUCCESS);
+  return CxAdoptDescriptor(fd, true, true, std::move(pState));
+}
+
+BOOL CxCommitReplacement(HANDLE hReplacement, const CX_FILE_STAMP* pExpected,
+                         CX_FILE_STAMP* pWritten) {
+  auto* pState = dynamic_cast<ReplacementState*>(CxExtraOf(hReplacement));
+  const int fd = CxDescriptorOf(hReplacement);
+  if (pState == nullptr || fd < 0) return Fail(ERROR_INVALID_HANDLE);
+  DWORD dwError = ERROR_SUCCESS;
+  if (::fsync(fd) != 0) dwError = CxWin32ErrorOfErrno(errno);
+
+  struct stat stTarget {};
+  const bool bExists = ::stat(pState->strTarget.c_str(), &stTarget) == 0;
+  if (dwError == ERROR_SUCCESS && bExists) {
+    if (::fchmod(fd, stTarget.st_mode & 07777) != 0) dwError = CxWin32ErrorOfErrno(errno);
+    // Only a privileged writer may give a file away; the group alone is allowed where the
+    // writer belongs to it. Neither failure stops the save.
+    if (::fchown(fd, stTarget.st_uid, stTarget.st_gid) != 0) {
+      (void)::fchown(fd, static_cast<uid_t>(-1), stTarget.st_gid);
+    }
+  }
+  if (dwError == ERROR_SUCCESS && pExpected != nullptr) {
+    CX_FILE_STAMP now{};
+    const int fdTarget = ::open(pState->strTarget.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool bStamped = fdTarget >= 0 && StampDescriptor(fdTarget, &now);
+    if (fdTarget >= 0) ::close(fdTarget);
+    if (!bStamped || !CxSameFileStamp(&now, pExpected)) dwError = ERROR_CX_FILE_CHANGED;
+  }
+  if (dwError == ERROR_SUCCESS && pWritten != nullptr && !StampDescriptor(fd, pWritten)) {
+    dwError = CxWin32ErrorOfErrno(errno);
+  }
+  if (dwError == ERROR_SUCCESS) {
+    if (::rename(pState->strTemp.c_str(), pState->strTarget.c_str()) == 0) {
+      pState->bDone = true;
+      SyncFolder(FolderOf(pState->strTarget));
+    } else {
+      dwError = CxWin32ErrorOfErrno(errno);
+    }
+  }
+  CloseHandle(hReplacement);
+  SetLastError(dwError);
+  return dwError == ERROR_SUCCESS ? TRUE : FALSE;
+}
+
+BOOL CxReplaceFileContents(LPCSTR szTarget, LPCVOID pData, size_t nSize,
+                           const CX_FILE_STAMP* pExpected, CX_FILE_STAMP* pWritten) {
+  if (pData == nullptr && nSize > 0) return Fail(ERROR_INVALID_PARAMETER);
+  HANDLE hFile = CxCreateReplacement(szTarget);
+  if (hFile == INVALID_HANDLE_VALUE) return FALSE;
+  const auto* pBytes = static_cast<const BYTE*>(pData);
+  size_t nDone = 0;
+  while (nDone < nSize) {
+    const DWORD nChunk =
+        static_cast<DWORD>(nSize - nDone > 0x40000000u ? 0x40000000u : nSize - nDone);
+    DWORD nWritten = 0;
+    if (!WriteFile(hFile, pBytes + nDone, nChunk, &nWritten, nullptr) || nWritten != nChunk) {
+      const DWORD dwError = GetLastError();
+      CloseHandle(hFile);
+      return Fail(dwError != ERROR_SUCCESS ? dwError : ERROR_DISK_FULL);
+    }
+    nDone += nWritten;
+  }
+  return CxCommitReplacement(hFile, pExpected, pWritten);
+}
+
+LPCSTR CxFileErrorText(DWORD dwError) {
+  switch (dwError) {
+    case ERROR_FILE_NOT_FOUND:
+      return "no such file";
+    case ERROR_PATH_NOT_FOUND:
+      return "no such folder";
+    case ERROR_ACCESS_DENIED:
+      return "permission denied";
+    case ERROR_DISK_FULL:
+      return "no space left on the device";
+    case ERROR_SHARING_VIOLATION:
+      return "in use by another program";
+    case ERROR_LOCK_VIOLATION:
+      return "locked by another DayBridge run";
+    case ERROR_CX_FILE_CHANGED:
+      return "changed by another program since it was read";
+    case ERROR_NOT_ENOUGH_MEMORY:
+      return "out of memory";
+    default:
+      return "the system could not read or write it";
+  }
+}

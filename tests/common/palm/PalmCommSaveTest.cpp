@@ -1,0 +1,233 @@
+// What both datebook layouts promise about the user's file, as one typed suite: a damaged
+// file does not load (and so is never saved shorter), a save never follows a planted link,
+// replaces a linked file in its own folder with its mode, never overwrites another run's or
+// another program's change, needs write access only to save, and a run killed at any moment
+// leaves a whole datebook behind.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "DatebookBuilder.h"
+#include "PalmTestSupport.h"
+#include "common/palm/PalmDate.h"
+#include "common/palm/PalmDateEx.h"
+#include "tests/support/files/FileTestSupport.h"
+
+namespace fs = std::filesystem;
+using dbtest::Bytes;
+
+namespace {
+
+// Record names of one width, so every record of a file has the same size.
+std::string Numbered(int i) {
+  char szText[16];
+  std::snprintf(szText, sizeof(szText), "%04d", i % 10000);
+  return szText;
+}
+
+// Each layout: its store, its record and a datebook of n records as Palm Desktop writes it.
+struct EarlierLayout {
+  using Util = PmDateUtil;
+  using Record = PmDateRecord;
+  static Bytes RecordBytes(int i) {
+    dbtest::Record41 r;
+    r.nRecordId = static_cast<uint32_t>(i + 1);
+    r.nEndType = 3;
+    r.description = "Lunch " + Numbered(i);
+    r.note = std::string(200, 'n');
+    return r.Build();
+  }
+  static Bytes Build(int nRecords) {
+    dbtest::Datebook41 file;
+    for (int i = 0; i < nRecords; ++i) file.records.push_back(RecordBytes(i));
+    return file.Build();
+  }
+};
+
+struct CurrentLayout {
+  using Util = PmDateExUtil;
+  using Record = PmDateExRecord;
+  static Bytes RecordBytes(int i) {
+    dbtest::Record414 r;
+    r.nRecordId = static_cast<uint32_t>(i + 1);
+    r.summary = "Lunch " + Numbered(i);
+    r.note = std::string(200, 'n');
+    return r.Build();
+  }
+  static Bytes Build(int nRecords) {
+    dbtest::Datebook414 file;
+    for (int i = 0; i < nRecords; ++i) file.records.push_back(RecordBytes(i));
+    file.SetRecordCountBytes(static_cast<uint32_t>(nRecords));
+    return file.Build();
+  }
+};
+
+template <typename Layout>
+class DatebookFileTest : public ::testing::Test {
+ protected:
+  using Util = typename Layout::Util;
+  DatebookFileTest() { ::chmod(m_Folder.Path().c_str(), 0755); }
+
+  void Write(const Bytes& bytes) { ASSERT_TRUE(dbtest::WriteFileBytes(m_Path, bytes)); }
+  Bytes OnDisk() const { return dbtest::ReadFileBytes(m_Path); }
+  // Loads, adds one empty record and saves.
+  static bool AddAndSave(Util& db) {
+    typename Layout::Record rec{};
+    return db.GetDataMgr()->Add(&rec) && db.Save();
+  }
+  static int CountIn(const std::string& path) {
+    Util db(path.c_str());
+    return db.IsLoaded() ? db.GetDataMgr()->GetCount() : -1;
+  }
+
+  dbtest::TempFolder m_Folder;
+  std::string m_Path = m_Folder.File("datebook.dat");
+};
+
+using Layouts = ::testing::Types<EarlierLayout, CurrentLayout>;
+class LayoutNames {
+ public:
+  template <typename T>
+  static std::string GetName(int) {
+    return std::is_same_v<T, EarlierLayout> ? "Earlier" : "Current";
+  }
+};
+TYPED_TEST_SUITE(DatebookFileTest, Layouts, LayoutNames);
+
+TYPED_TEST(DatebookFileTest, DamagedFileDoesNotLoadAndKeepsItsBackup) {
+  const Bytes whole = TypeParam::Build(30);
+  const Bytes backup = TypeParam::Build(40);
+  ASSERT_TRUE(dbtest::WriteFileBytes(this->m_Path + ".bak", backup));
+  // One changed byte (a field's type code, ten records from the end), and the file cut in
+  // half.
+  Bytes changed = whole;
+  changed[whole.size() - 10 * TypeParam::RecordBytes(0).size()] ^= 0x5A;
+  const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2));
+  for (const Bytes* pDamaged : std::initializer_list<const Bytes*>{&changed, &cut}) {
+    this->Write(*pDamaged);
+    typename TestFixture::Util db(this->m_Path.c_str());
+    EXPECT_FALSE(db.IsLoaded());
+    EXPECT_EQ(db.GetLastFailure().nCode, CX_FAIL_DAMAGED) << db.GetLastFailure().szText;
+    EXPECT_NE(std::string(db.GetLastFailure().szText).find(this->m_Path), std::string::npos);
+    EXPECT_FALSE(db.Save());
+    EXPECT_EQ(this->OnDisk(), *pDamaged);
+  }
+  EXPECT_EQ(dbtest::ReadFileBytes(this->m_Path + ".bak"), backup);
+}
+
+TYPED_TEST(DatebookFileTest, CountThatDisagreesWithTheFileIsRefused) {
+  Bytes extra = TypeParam::Build(3);
+  const Bytes uncounted = TypeParam::RecordBytes(3);
+  extra.insert(extra.end(), uncounted.begin(), uncounted.end());
+  this->Write(extra);
+  typename TestFixture::Util db(this->m_Path.c_str());
+  EXPECT_FALSE(db.IsLoaded());
+  EXPECT_EQ(db.GetLastFailure().nCode, CX_FAIL_DAMAGED);
+}
+
+TYPED_TEST(DatebookFileTest, PlantedLinkAtATemporaryNameIsNeverFollowed) {
+  this->Write(TypeParam::Build(2));
+  const std::string victim = this->m_Folder.File("victim.txt");
+  ASSERT_TRUE(dbtest::WriteFileBytes(victim, Bytes{'v'}));
+  fs::create_symlink(victim, this->m_Path + ".tmp");
+  typename TestFixture::Util db(this->m_Path.c_str());
+  ASSERT_TRUE(db.IsLoaded());
+  ASSERT_TRUE(this->AddAndSave(db));
+  EXPECT_EQ(dbtest::ReadFileBytes(victim), Bytes{'v'});
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(this->m_Path)));
+  EXPECT_EQ(this->CountIn(this->m_Path), 3);
+}
+
+TYPED_TEST(DatebookFileTest, SaveThroughALinkWritesItsFileWithItsMode) {
+  fs::create_directories(this->m_Folder.File("real"));
+  const std::string real = this->m_Folder.File("real/datebook.dat");
+  ASSERT_TRUE(dbtest::WriteFileBytes(real, TypeParam::Build(2)));
+  ::chmod(real.c_str(), 0600);
+  fs::create_symlink(real, this->m_Path);
+  typename TestFixture::Util db(this->m_Path.c_str());
+  ASSERT_TRUE(db.IsLoaded());
+  ASSERT_TRUE(this->AddAndSave(db));
+  EXPECT_TRUE(fs::is_symlink(this->m_Path));
+  EXPECT_EQ(this->CountIn(real), 3);
+  EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_TRUE(fs::exists(real + ".bak"));
+}
+
+TYPED_TEST(DatebookFileTest, ReadOnlyDatebookListsAndRefusesTheSave) {
+  this->Write(TypeParam::Build(2));
+  ::chmod(this->m_Path.c_str(), 0444);
+  const std::string path = this->m_Path;
+  const int nResult = dbtest::RunUnprivileged([&path] {
+    typename TestFixture::Util db(path.c_str());
+    if (!db.IsLoaded() || db.GetDataMgr()->GetCount() != 2) return 1;
+    if (TestFixture::AddAndSave(db)) return 2;
+    return db.GetLastFailure().nCode == CX_FAIL_ACCESS_DENIED ? 0 : 3;
+  });
+  EXPECT_EQ(nResult, 0);
+  EXPECT_EQ(this->CountIn(this->m_Path), 2);
+}
+
+TYPED_TEST(DatebookFileTest, ChangeByAnotherProgramIsNeverOverwritten) {
+  this->Write(TypeParam::Build(2));
+  typename TestFixture::Util db(this->m_Path.c_str());
+  ASSERT_TRUE(db.IsLoaded());
+  const Bytes theirs = TypeParam::Build(5);
+  this->Write(theirs);
+  EXPECT_FALSE(this->AddAndSave(db));
+  EXPECT_EQ(db.GetLastFailure().nCode, CX_FAIL_CHANGED);
+  EXPECT_EQ(this->OnDisk(), theirs);
+  EXPECT_TRUE(dbtest::LeftoverTemps(this->m_Folder.Path()).empty());
+}
+
+TYPED_TEST(DatebookFileTest, AnotherRunHoldsTheDatebookFromLoadToSave) {
+  this->Write(TypeParam::Build(2));
+  const std::string path = this->m_Path;
+  // A run that loaded and has not saved yet.
+  dbtest::HeldElsewhere loadedRun([&path] {
+    static typename TestFixture::Util* pDb = new typename TestFixture::Util(path.c_str());
+    return pDb->IsLoaded();
+  });
+  ASSERT_TRUE(loadedRun.Held());
+  typename TestFixture::Util db(this->m_Path.c_str());
+  EXPECT_FALSE(db.IsLoaded());
+  EXPECT_EQ(db.GetLastFailure().nCode, CX_FAIL_LOCKED) << db.GetLastFailure().szText;
+  loadedRun.Kill();
+  EXPECT_TRUE(db.LoadFile(this->m_Path.c_str()));
+}
+
+TYPED_TEST(DatebookFileTest, RunKilledAnywhereLeavesAWholeDatebook) {
+  this->Write(TypeParam::Build(300));
+  const std::string path = this->m_Path;
+  // Kills a run that loads and saves over and over, at moments spread over its saves.
+  constexpr int kKills = 12;
+  for (int nKill = 0; nKill < kKills; ++nKill) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      for (;;) {
+        typename TestFixture::Util db(path.c_str());
+        if (!db.IsLoaded() || !TestFixture::AddAndSave(db)) ::_exit(1);
+      }
+    }
+    ::usleep(static_cast<useconds_t>(3000 + nKill * 2500));
+    ::kill(pid, SIGKILL);
+    int nStatus = 0;
+    ::waitpid(pid, &nStatus, 0);
+    ASSERT_TRUE(WIFSIGNALED(nStatus)) << "the run stopped by itself at kill " << nKill;
+    const int nCount = this->CountIn(path);
+    EXPECT_GE(nCount, 300) << "kill " << nKill;
+  }
+  // The next save removes what the killed runs left.
+  typename TestFixture::Util db(path.c_str());
+  ASSERT_TRUE(db.IsLoaded());
+  ASSERT_TRUE(this->AddAndSave(db));
+  EXPECT_TRUE(dbtest::LeftoverTemps(this->m_Folder.Path()).empty());
+}
+
+}  // namespace
