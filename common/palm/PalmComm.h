@@ -159,6 +159,18 @@ class PmTime {
   // Clears *pst, then fills year..second; wDayOfWeek and wMilliseconds stay 0.
   bool ToSystemTime(SYSTEMTIME* pst) const;
 
+  // An untimed appointment is stored as the local midnight of its day in the zone it was
+  // written in, so under another zone the same value is some other hour, often of another
+  // day. ToUntimedDay gives the day (at 00:00:00) the value names as a start: the day whose
+  // local midnight lies nearest it, so a value written up to twelve hours east or west keeps
+  // its day; east of UTC+1 the day is looked for less far ahead (down to an hour), so values
+  // written in the Americas keep their day there too. ToUntimedDate reads another date
+  // of the same appointment (its end, a repeat end) moved by as much as its start was, so
+  // the appointment keeps its length; read in the zone it was written in, a midnight start
+  // leaves the other date exactly as ToSystemTime gives it.
+  bool ToUntimedDay(SYSTEMTIME* pst) const;
+  bool ToUntimedDate(const PmTime& start, SYSTEMTIME* pst) const;
+
  private:
   DWORD m_nValue;
 };

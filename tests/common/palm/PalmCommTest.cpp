@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -444,6 +445,74 @@ TEST_F(PmTimeTest, ZeroMeansNowOfThePlatformClockAndAbsentArgumentsFail) {
   EXPECT_FALSE(now.FromSystemTime(nullptr));
   EXPECT_FALSE(now.ToSystemTime(nullptr));
 }
+
+// An untimed appointment written at local midnight in one zone and read in another keeps
+// its days. Times are "YYYY-MM-DD HH:MM" in the writer's zone; the end is read as a date.
+struct UntimedCase {
+  const char* szName;
+  const char* szWriterZone;
+  const char* szStart;
+  const char* szEnd;
+  const char* szReaderZone;
+  const char* szStartDay;
+  const char* szEndDay;
+};
+
+class PmUntimedDayTest : public ::testing::TestWithParam<UntimedCase> {};
+
+PmTime WrittenAt(const char* szWhen) {
+  int nYear = 0, nMonth = 0, nDay = 0, nHour = 0, nMinute = 0;
+  std::sscanf(szWhen, "%d-%d-%d %d:%d", &nYear, &nMonth, &nDay, &nHour, &nMinute);
+  return PmTime(nYear, nMonth, nDay, nHour, nMinute, 0);
+}
+
+std::string DayOf(const SYSTEMTIME& st) {
+  char szDay[32];
+  std::snprintf(szDay, sizeof(szDay), "%04d-%02d-%02d", st.wYear, st.wMonth, st.wDay);
+  return szDay;
+}
+
+TEST_P(PmUntimedDayTest, KeepsItsDays) {
+  const UntimedCase& c = GetParam();
+  clockguard::ZoneGuard writer(c.szWriterZone);
+  const PmTime start = WrittenAt(c.szStart);
+  const PmTime end = WrittenAt(c.szEnd);
+  clockguard::ZoneGuard reader(c.szReaderZone);
+  SYSTEMTIME stStart;
+  SYSTEMTIME stEnd;
+  ASSERT_TRUE(start.ToUntimedDay(&stStart));
+  ASSERT_TRUE(end.ToUntimedDate(start, &stEnd));
+  EXPECT_EQ(DayOf(stStart), c.szStartDay);
+  EXPECT_EQ(stStart.wHour * 60 + stStart.wMinute, 0);
+  EXPECT_EQ(DayOf(stEnd), c.szEndDay);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Zones, PmUntimedDayTest,
+    ::testing::Values(
+        UntimedCase{"TwelveHoursEast", "Europe/Paris", "2026-12-12 00:00", "2026-12-13 00:00",
+                    "Pacific/Auckland", "2026-12-12", "2026-12-13"},
+        UntimedCase{"ThirteenHoursEast", "Europe/Paris", "2026-12-12 00:00", "2026-12-13 00:00",
+                    "Pacific/Kiritimati", "2026-12-12", "2026-12-13"},
+        UntimedCase{"NineHoursWest", "Europe/Paris", "2026-12-12 00:00", "2026-12-13 00:00",
+                    "America/Los_Angeles", "2026-12-12", "2026-12-13"},
+        UntimedCase{"TwelveHoursWest", "Europe/Paris", "2026-12-12 00:00", "2026-12-13 00:00",
+                    "Pacific/Pago_Pago", "2026-12-12", "2026-12-13"},
+        UntimedCase{"AmericasReadFarEast", "America/Los_Angeles", "2026-07-01 00:00",
+                    "2026-07-01 00:00", "Pacific/Auckland", "2026-07-01", "2026-07-01"},
+        // 2018-11-04 began at 01:00 in Sao Paulo: its midnight is stored as 01:00.
+        UntimedCase{"SkippedMidnightInItsOwnZone", "America/Sao_Paulo", "2018-11-04 00:00",
+                    "2018-11-04 00:00", "America/Sao_Paulo", "2018-11-04", "2018-11-04"},
+        // Paris starts daylight saving on 29 March 2026, three weeks after Los Angeles.
+        UntimedCase{"SavingChangeInOnlyOneZone", "Europe/Paris", "2026-03-27 00:00",
+                    "2026-03-31 00:00", "America/Los_Angeles", "2026-03-27", "2026-03-31"},
+        UntimedCase{"LateEndStaysOnItsDay", "Europe/Paris", "2026-12-12 00:00", "2026-12-12 23:00",
+                    "Europe/Paris", "2026-12-12", "2026-12-12"},
+        UntimedCase{"LateEndStaysOnItsDayInAnotherZone", "Europe/Paris", "2026-12-12 00:00",
+                    "2026-12-12 23:59", "America/Los_Angeles", "2026-12-12", "2026-12-12"},
+        UntimedCase{"MorningStartStaysOnItsDay", "America/Los_Angeles", "2026-12-12 11:00",
+                    "2026-12-12 11:00", "America/Los_Angeles", "2026-12-12", "2026-12-12"}),
+    [](const auto& tpi) { return std::string(tpi.param.szName); });
 
 // --- text helpers ------------------------------------------------------------------------------
 
