@@ -1,7 +1,6 @@
 // The building blocks of the Palm Desktop 4.x datebook files: the field codec of PmDBUtil
 // (little-endian integers, length-prefixed texts, typed fields, extension blobs, the repeat
-// event block and the category block), the Palm time value PmTime, the category list, and
-// the text helpers shared with the 6.x database layer.
+// event block and the category block), the Palm time value PmTime and the category list.
 //
 // The Palm time value: seconds since 1970-01-01 UTC, always converted through the C library's
 // local-time functions, so every broken-down field here is in the process's time zone.
@@ -16,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/automation/OleAuto.h"
 #include "platform/win/WinTypes.h"
 
 // The owning record list of the datebook data managers, with one cursor: First starts over,
@@ -174,14 +172,6 @@ class PmTime {
  private:
   DWORD m_nValue;
 };
-
-// Wide <-> ANSI text; the output is always terminated within its capacity.
-void WideToAnsi(LPCWSTR szWide, LPSTR szAnsi, int nCapacity);
-void AnsiToWide(LPCSTR szAnsi, LPWSTR szWide, int nCapacity);
-// Doubles every single quote of szBuf in place, cut to nCapacity - 1 bytes.
-bool SqlQuoteText(char* szBuf, int nCapacity);
-// The SQL literal of a VT_BOOL, VT_I4 or VT_BSTR variant; other types leave szBuf alone.
-void SqlLiteral(const VARIANT* pVar, char* szBuf, int nCapacity);
 
 class PmCategory {
  public:
