@@ -15,8 +15,9 @@
 #include "common/calendar/CommDate.h"
 #include "common/calendar/CommDateMgr.h"
 #include "common/palm/PalmComm.h"
-#include "common/palm/PalmDateInfoEx2.h"
+#include "common/palm/PalmDateInfo.h"
 #include "platform/win/WinString.h"
+#include "support/PlatformScope.h"
 #include "support/clock/ClockGuard.h"
 #include "support/palm6/Palm6Fixture.h"
 
@@ -555,7 +556,7 @@ TEST(PmCalendarEx2DbTest, PalmStoreLoadsAndWritesTheDatabase) {
     row.strSummary = "Standup";
     ASSERT_TRUE(fixture.AddMain(row));
   }
-  PmRegisterCalendarEx2();
+  dbtest::PlatformScope platform;
   PmDateInfo store;
   ASSERT_TRUE(store.LoadFile(strPath.c_str()));
   EXPECT_EQ(PALM_KIND_DATABASE, store.GetLoadedKind());
@@ -598,7 +599,7 @@ TEST(PmCalendarEx2DbTest, AllDayRowKeepsItsDayInAnotherZone) {
     ASSERT_TRUE(fixture.AddMain(row));
   }
   clockguard::ZoneGuard reader("America/Los_Angeles");
-  PmRegisterCalendarEx2();
+  dbtest::PlatformScope platform;
   PmDateInfo store;
   ASSERT_TRUE(store.LoadFile(strPath.c_str()));
   const CommDate* pDate = store.GetRecordSet()->GetFirst();
