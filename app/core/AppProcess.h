@@ -21,7 +21,8 @@
 // - the thread's apartment        ComRuntime: CoInitialize; AppStartPlatform, AppStopPlatform
 // - registry text, fixed "now"    WinRegistry: CxRegSetText, WinTime: CxSetFixedLocalTime; tests
 // - open file, registry handles   WinFile, WinRegistry; their owners
-// - window classes, controls      CxWinCtrl: GetControlMap(); the first control made
+// - window classes                WinWindow: CxRegisterClass; the first control made
+// - control windows               CxWinCtrl: GetControlMap(); the controls
 #pragma once
 
 // The platform start-up step, once before anything automates Outlook or opens a Palm Desktop
