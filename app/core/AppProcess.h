@@ -18,11 +18,13 @@
 // - "Outlook.Application"         OutlookServer: OutlookServerRegister; AppStartPlatform,
 //                                 AppStopPlatform; its open calendar files while items use them
 // - class factories and ProgIDs   ComRuntime: CoRegisterClassObject; the servers
+// - identifier (GUID) source      ComRuntime: CxSeedGuids; tests that compare output whole
 // - the thread's apartment        ComRuntime: CoInitialize; AppStartPlatform, AppStopPlatform
 // - registry text, fixed "now"    WinRegistry: CxRegSetText, WinTime: CxSetFixedLocalTime; tests
 // - open file, registry handles   WinFile, WinRegistry; their owners
 // - window classes                WinWindow: CxRegisterClass; the first control made
 // - control windows               CxWinCtrl: GetControlMap(); the controls
+// - dialogs, message boxes, main  Apputil (app/): AppSetUiHooks; the windows and their tests
 #pragma once
 
 // The platform start-up step, once before anything automates Outlook or opens a Palm Desktop
