@@ -25,6 +25,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/core/AppProcess.h"
 #include "app/core/AppSettings.h"
 #include "common/calendar/CommDate.h"
 #include "common/misc/CxDebugUtil.h"
@@ -34,9 +35,6 @@
 #include "common/palm/PalmDate.h"
 #include "common/palm/PalmDateEx.h"
 #include "common/palm/PalmDateInfo.h"
-#include "common/palm/PalmDateInfoEx2.h"
-#include "platform/automation/ComRuntime.h"
-#include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinText.h"
 #include "platform/win/WinTime.h"
@@ -422,7 +420,7 @@ int main(int argc, char** argv) {
 
   // The calendars, through the program's own stores.
   DemoCalendars cal = MakeAppointments(stToday);
-  PmRegisterCalendarEx2();
+  const bool bComInit = AppStartPlatform();
   // Loading by user takes the installed Palm Desktop's kind, so every user holds a datebook;
   // the other layouts are files the user opens by path.
   if (!WritePalmCalendar(palm / "Alice" / "datebook" / "datebook.dat", false, cal.vPalm) ||
@@ -432,11 +430,8 @@ int main(int argc, char** argv) {
       !WritePalmDatabase(files / "DateBook.mdb", cal.vPalm)) {
     return 1;
   }
-  CoInitialize(nullptr);
-  OutlookServerRegister();
   bool bOutlook = WriteOutlookCalendar(cal.vOutlook);
-  OutlookServerRevoke();
-  CoUninitialize();
+  AppStopPlatform(bComInit);
   if (!bOutlook) return 1;
 
   // Settings of a user who has been through the first-run wizard.

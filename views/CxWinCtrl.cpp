@@ -1,13 +1,12 @@
-// The window class table, window creation and message delivery for the Qt-hosted control
-// windows, the process-wide window-to-control map and the control base with its one shared
-// window procedure.
+// Window creation and message delivery for the Qt-hosted control windows (over the window
+// class table of platform/win/WinWindow), the process-wide window-to-control map and the control
+// base with its one shared window procedure.
 #include "views/CxWinCtrl.h"
 
 #include <QCoreApplication>
 #include <QWidget>
 #include <algorithm>
 #include <new>
-#include <vector>
 
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/CxList.h"
@@ -16,21 +15,7 @@
 
 namespace {
 
-std::vector<CxWndClass>& ClassTable() {
-  static std::vector<CxWndClass> s_classes;
-  return s_classes;
-}
-
-int g_nClassRegistrations = 0;
 bool g_bCtrlClassRegistered = false;
-
-const CxWndClass* FindClass(HINSTANCE hInstance, const char* szClassName) {
-  if (!szClassName) return nullptr;
-  for (const CxWndClass& cls : ClassTable()) {
-    if (cls.hInstance == hInstance && lstrcmpi(cls.szClassName, szClassName) == 0) return &cls;
-  }
-  return nullptr;
-}
 
 struct CxWinCtrlPair {
   HWND hWnd;
@@ -47,25 +32,6 @@ CxWinCtrlWindow* WindowOf(HWND hWnd) {
 }
 
 }  // namespace
-
-bool CxRegisterClass(const CxWndClass* pClass) {
-  if (!pClass || !pClass->pfnWndProc || pClass->szClassName[0] == '\0') return false;
-  if (FindClass(pClass->hInstance, pClass->szClassName)) return false;
-  ClassTable().push_back(*pClass);
-  ++g_nClassRegistrations;
-  return true;
-}
-
-bool CxGetClassInfo(HINSTANCE hInstance, const char* szClassName, CxWndClass* pClass) {
-  const CxWndClass* pFound = FindClass(hInstance, szClassName);
-  if (!pFound) return false;
-  if (pClass) *pClass = *pFound;
-  return true;
-}
-
-int CxGetClassRegistrationCount() {
-  return g_nClassRegistrations;
-}
 
 HWND CxCreateWindowEx(DWORD dwExStyle, const char* szClass, const char* szTitle, DWORD dwStyle,
                       int nX, int nY, int nWidth, int nHeight, HWND hWndParent, void* pParam) {

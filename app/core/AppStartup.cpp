@@ -4,38 +4,17 @@
 #include "platform/win/WinSystem.h"
 
 #include <cstring>
-#include <memory>
 
+#include "app/core/AppProcess.h"
 #include "app/core/AppSettings.h"
 #include "app/core/PalmUsers.h"
 #include "app/core/SyncHistory.h"
 #include "common/misc/CxDebugUtil.h"
-#include "common/palm/Datamain.h"
-#include "common/palm/PalmDateInfoEx2.h"
 #include "common/palm/PalmHotSync.h"
-#include "platform/automation/ComRuntime.h"
-#include "platform/outlook/OutlookServer.h"
-
-namespace {
-
-// The data module with the Palm Desktop 6.x database connections, from start-up to shut-down.
-std::unique_ptr<TdmMain>& DataModule() {
-  static std::unique_ptr<TdmMain> s_pModule;
-  return s_pModule;
-}
-
-}  // namespace
 
 void AppStartup(AppEnvironment& env) {
   memset(&env, 0, sizeof(env));
-  // The program's thread joins its single-threaded apartment before anything automates
-  // Outlook; the in-process Outlook server is made known the way an installed Outlook is.
-  env.bComInit = SUCCEEDED(CoInitialize(nullptr));
-  OutlookServerRegister();
-  if (!DataModule()) DataModule() = std::make_unique<TdmMain>();
-  dmMain = DataModule().get();
-  // The Palm store reaches the 6.x database through the calendar registered here.
-  PmRegisterCalendarEx2();
+  env.bComInit = AppStartPlatform();
   env.bDataFolder = GetDataFolder(env.szDataFolder);
   if (env.bDataFolder) UseDataFolderSettings(env.szDataFolder);
   LoadSettings();
@@ -69,12 +48,9 @@ void AppShutdown(AppCalendar* pCalendar, bool bSaveSettings) {
   FreePalmUsers();
   FreeHotSyncLibraries(HOTSYNC_ALL);
   g_SyncHistory.Clear();
-  dmMain = nullptr;
-  DataModule().reset();
 }
 
 void AppLeaveApartment(AppEnvironment& env) {
-  OutlookServerRevoke();
-  if (env.bComInit) CoUninitialize();
+  AppStopPlatform(env.bComInit);
   env.bComInit = false;
 }

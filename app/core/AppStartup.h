@@ -1,5 +1,6 @@
 // Start-up and shut-down of the process without its windows, in the order the program has
-// always followed: data folder and settings file, settings, debug log, Palm Desktop folder,
+// always followed: the platform step (AppProcess.h), data folder and settings file,
+// settings, debug log, Palm Desktop folder,
 // HotSync libraries, Palm users; then (by the caller) calendar initialization and the
 // history. Shut-down writes the settings (unless the caller only reads them), frees the
 // calendar state, the users and the libraries.
@@ -27,6 +28,6 @@ bool AppLoadHistory(const AppEnvironment& env);
 // bSaveSettings false leaves the settings file as it was (the companion tool only reads it).
 void AppShutdown(AppCalendar* pCalendar, bool bSaveSettings);
 
-// Withdraws the Outlook server and leaves the apartment joined at start-up; last, after every
-// automation object is gone.
+// Undoes the platform step of start-up (AppStopPlatform); last, after every automation
+// object is gone.
 void AppLeaveApartment(AppEnvironment& env);

@@ -16,10 +16,9 @@
 #include <sstream>
 #include <string>
 
+#include "app/core/AppProcess.h"
 #include "common/misc/CxDebugUtil.h"
 #include "common/outlook/OlDate.h"
-#include "platform/automation/ComRuntime.h"
-#include "platform/outlook/OutlookServer.h"
 
 namespace {
 
@@ -69,8 +68,7 @@ struct BenchCalendar {
     std::ofstream(path, std::ios::binary) << text;
     setenv("DAYBRIDGE_OUTLOOK_CALENDAR", path.c_str(), 1);
     g_DebugLog.Enable(false);
-    CoInitialize(nullptr);
-    OutlookServerRegister();
+    AppStartPlatform();
   }
   ~BenchCalendar() { std::filesystem::remove(path); }
 };

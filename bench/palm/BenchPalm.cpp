@@ -1,7 +1,8 @@
 // Load and save of a 4.1.4 datebook of 50,000 records (summaries, locations, notes of a few
 // hundred bytes, every tenth record repeating weekly with two deleted occurrences), against a
-// plain read of the same file's bytes. Records per second are the items per second; the
-// ratio of load to plain read is the ratio of BM_Load414's time to BM_PlainRead's.
+// plain read of the same file's bytes, and the conversion of records into common records.
+// Records per second are the items per second; the ratio of load to plain read is the ratio
+// of BM_Load414's time to BM_PlainRead's.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -9,12 +10,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/misc/CxDebugUtil.h"
 #include "common/palm/PalmDateEx.h"
+#include "common/palm/PalmDateInfo.h"
 #include "platform/win/WinFile.h"
 #include "platform/win/WinString.h"
 
@@ -127,5 +131,29 @@ void BM_Save414(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kRecords);
 }
 BENCHMARK(BM_Save414)->Unit(benchmark::kMillisecond);
+
+// Conversion of loaded records into common records, timed and untimed (an untimed record's
+// days are worked out from its start rather than read off the local time).
+void BM_PalmToRecord(benchmark::State& state) {
+  ::setenv("TZ", "Europe/Paris", 1);
+  ::tzset();
+  auto pRef = std::make_unique<PalmRecordRef>();
+  std::memset(static_cast<void*>(pRef.get()), 0, sizeof(*pRef));
+  pRef->nKind = PALM_KIND_DATEBOOK_EX;
+  pRef->rec2.bUntimed = static_cast<LONG>(state.range(0));
+  CxCopyText(pRef->rec2.szSummary, "Conference");
+  auto pRecord = std::make_unique<CommDate>();
+  for (auto _ : state) {
+    for (int i = 0; i < kRecords; ++i) {
+      pRef->rec2.nStartTime = 1104534000 + static_cast<DWORD>(i) * 86400;
+      pRef->rec2.nEndTime = pRef->rec2.nStartTime + 86400;
+      std::memset(static_cast<void*>(pRecord.get()), 0, sizeof(*pRecord));
+      PmDateInfo::PalmToRecord(pRef.get(), pRecord.get());
+      benchmark::DoNotOptimize(pRecord->stEnd);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kRecords);
+}
+BENCHMARK(BM_PalmToRecord)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

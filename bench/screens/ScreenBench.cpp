@@ -13,13 +13,12 @@
 #include <vector>
 
 #include "app/core/AppCalendar.h"
+#include "app/core/AppProcess.h"
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/WinUtil.h"
 #include "common/outlook/OlDate.h"
 #include "common/palm/PalmDateEx.h"
 #include "common/palm/PalmDateInfo.h"
-#include "platform/automation/ComRuntime.h"
-#include "platform/outlook/OutlookServer.h"
 
 namespace fs = std::filesystem;
 
@@ -85,8 +84,7 @@ struct ScreenCalendar {
       file << "END:VCALENDAR\r\n";
     }
     setenv("DAYBRIDGE_OUTLOOK_CALENDAR", ics.c_str(), 1);
-    CoInitialize(nullptr);
-    OutlookServerRegister();
+    AppStartPlatform();
     // The Palm side gets the same appointments through the program's own store.
     std::ofstream(datebook, std::ios::binary).flush();
     if (!PmDateExUtil().SaveAs(datebook.c_str())) std::abort();

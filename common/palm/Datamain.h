@@ -21,7 +21,8 @@ class TdmMain {
   TADOQuery qryMemo;
 };
 
-// Set by start-up to the program's data module; null until then.
+// Set by the platform start-up step (AppStartPlatform) to the program's data module; null
+// until then.
 extern TdmMain* dmMain;
 
 // dmMain, or, when start-up has not made one (tests, tools), a process-wide module made on

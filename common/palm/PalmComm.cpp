@@ -2,6 +2,7 @@
 // conventions (little-endian fields, ANSI texts, blob ownership, local time).
 #include "common/palm/PalmComm.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -14,7 +15,6 @@
 #include "platform/win/WinFileOps.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinSystem.h"
-#include "platform/win/WinText.h"
 #include "platform/win/WinTime.h"
 
 namespace {
@@ -24,9 +24,6 @@ constexpr DWORD kIoBufferSize = 64 * 1024;
 
 // The smallest category entry of the block: index, id, flag and two empty texts.
 constexpr DWORD kMinCategoryEntryBytes = 4 + 4 + 4 + 1 + 1;
-
-// SqlQuoteText looks at no more input than this.
-constexpr int kMaxSqlQuoteInput = 20480;
 
 // Texts a datebook stores as fields of this size are cut there.
 constexpr int kCategoryReadBuffer = 256;
@@ -161,70 +158,100 @@ bool PmTime::ToSystemTime(SYSTEMTIME* pst) const {
   return true;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Text helpers
+namespace {
 
-void WideToAnsi(LPCWSTR szWide, LPSTR szAnsi, int nCapacity) {
-  if (szAnsi == nullptr || nCapacity <= 0) return;
-  szAnsi[0] = '\0';
-  if (szWide == nullptr || szWide[0] == 0) return;
-  const std::string ansi = CxUtf16ToAnsi(szWide);
-  lstrcpyn(szAnsi, ansi.c_str(), nCapacity);
+constexpr LONGLONG kSecondsPerDay = 86400;
+constexpr LONGLONG kSecondsPerHour = 3600;
+// How far past an untimed start's local time its day is looked for: up to half a day (the
+// nearest midnight) in zones up to UTC+1; further east only as far as midnight at UTC+13,
+// so a start written west of the reader (which it reads as the afternoon of the day before)
+// still finds its day, but never less than an hour, since a local midnight that daylight
+// saving skips is stored as 01:00.
+constexpr LONGLONG kNearestMidnightReach = 12 * kSecondsPerHour;
+constexpr LONGLONG kEastmostWriterOffset = 13 * kSecondsPerHour;
+constexpr LONGLONG kSmallestReach = kSecondsPerHour;
+// A daylight-saving change in only one of the two zones between an untimed start and its
+// end moves the end by this much or less, in whole half-hours.
+constexpr LONGLONG kLargestSavingShift = kSecondsPerHour;
+constexpr LONGLONG kSavingStep = kSecondsPerHour / 2;
+
+// Whole days of a wall-clock time, counted down for times before 1970.
+LONGLONG DaysOf(LONGLONG nWall) {
+  return nWall >= 0 ? nWall / kSecondsPerDay : -((-nWall + kSecondsPerDay - 1) / kSecondsPerDay);
 }
 
-void AnsiToWide(LPCSTR szAnsi, LPWSTR szWide, int nCapacity) {
-  if (szWide == nullptr || nCapacity <= 0) return;
-  szWide[0] = 0;
-  if (szAnsi == nullptr || szAnsi[0] == '\0') return;
-  const std::u16string wide = CxAnsiToUtf16(szAnsi);
-  const size_t nCopy = wide.size() < static_cast<size_t>(nCapacity - 1)
-                           ? wide.size()
-                           : static_cast<size_t>(nCapacity - 1);
-  std::memcpy(szWide, wide.data(), nCopy * sizeof(WCHAR));
-  szWide[nCopy] = 0;
-}
-
-bool SqlQuoteText(char* szBuf, int nCapacity) {
-  if (szBuf == nullptr) return false;
-  if (szBuf[0] == '\0' || nCapacity <= 0) return true;
-  if (nCapacity > kMaxSqlQuoteInput) nCapacity = kMaxSqlQuoteInput;
-  // A doubled quote is kept or dropped whole: cutting between its two halves would leave a
-  // lone quote that ends the literal early and lets the rest of the text into the statement.
-  std::string quoted;
-  const size_t nRoom = static_cast<size_t>(nCapacity - 1);
-  for (int i = 0; i < nCapacity && szBuf[i] != '\0'; ++i) {
-    const size_t nUnit = szBuf[i] == '\'' ? 2 : 1;
-    if (quoted.size() + nUnit > nRoom) break;
-    quoted.append(nUnit, szBuf[i]);
-  }
-  std::memcpy(szBuf, quoted.c_str(), quoted.size() + 1);
+// Local wall-clock time of a Palm time value as seconds since 1970-01-01 00:00 (of the wall
+// clock, not UTC), and the zone's offset from UTC at that moment.
+bool LocalWall(DWORD nValue, LONGLONG* pnWall, LONGLONG* pnOffset) {
+  std::tm tmLocal{};
+  if (!LocalFields(nValue, &tmLocal)) return false;
+  const long nDays = CxDaysFromCivil(tmLocal.tm_year + 1900, tmLocal.tm_mon + 1, tmLocal.tm_mday);
+  *pnWall = static_cast<LONGLONG>(nDays) * kSecondsPerDay + tmLocal.tm_hour * kSecondsPerHour +
+            tmLocal.tm_min * 60 + tmLocal.tm_sec;
+  *pnOffset = *pnWall - static_cast<LONGLONG>(nValue);
   return true;
 }
 
-void SqlLiteral(const VARIANT* pVar, char* szBuf, int nCapacity) {
-  if (pVar == nullptr || szBuf == nullptr || nCapacity <= 0) return;
-  switch (pVar->vt) {
-    case VT_BOOL:
-      lstrcpyn(szBuf, pVar->boolVal != VARIANT_FALSE ? "1" : "0", nCapacity);
-      break;
-    case VT_I4:
-      std::snprintf(szBuf, static_cast<size_t>(nCapacity), "%d", static_cast<int>(pVar->lVal));
-      break;
-    case VT_BSTR: {
-      // Room for the two quotes; the text inside is quoted within what remains.
-      if (nCapacity < 3) {
-        lstrcpyn(szBuf, "", nCapacity);
-        break;
-      }
-      std::vector<char> inner(static_cast<size_t>(nCapacity - 2));
-      WideToAnsi(pVar->bstrVal, inner.data(), nCapacity - 2);
-      SqlQuoteText(inner.data(), nCapacity - 2);
-      std::snprintf(szBuf, static_cast<size_t>(nCapacity), "'%s'", inner.data());
-      break;
-    }
-    default:
-      break;
+// The wall-clock time of LocalWall as a SYSTEMTIME (wDayOfWeek and wMilliseconds 0).
+bool WallToSystemTime(LONGLONG nWall, SYSTEMTIME* pst) {
+  std::memset(pst, 0, sizeof(*pst));
+  const LONGLONG nDays = DaysOf(nWall);
+  const LONGLONG nSecondOfDay = nWall - nDays * kSecondsPerDay;
+  int nYear = 0, nMonth = 0, nDay = 0;
+  CxCivilFromDays(static_cast<long>(nDays), &nYear, &nMonth, &nDay);
+  pst->wYear = static_cast<WORD>(nYear);
+  pst->wMonth = static_cast<WORD>(nMonth);
+  pst->wDay = static_cast<WORD>(nDay);
+  pst->wHour = static_cast<WORD>(nSecondOfDay / kSecondsPerHour);
+  pst->wMinute = static_cast<WORD>(nSecondOfDay / 60 % 60);
+  pst->wSecond = static_cast<WORD>(nSecondOfDay % 60);
+  return true;
+}
+
+// The wall-clock midnight of the day an untimed start names (see ToUntimedDay), and the
+// start's own wall-clock time.
+bool UntimedMidnight(DWORD nStart, LONGLONG* pnMidnight, LONGLONG* pnStartWall) {
+  LONGLONG nOffset = 0;
+  if (!LocalWall(nStart, pnStartWall, &nOffset)) return false;
+  const LONGLONG nReach =
+      std::clamp(kEastmostWriterOffset - nOffset, kSmallestReach, kNearestMidnightReach);
+  *pnMidnight = DaysOf(*pnStartWall + nReach) * kSecondsPerDay;
+  return true;
+}
+
+}  // namespace
+
+bool PmTime::ToUntimedDay(SYSTEMTIME* pst) const {
+  if (pst == nullptr) return false;
+  LONGLONG nMidnight = 0;
+  LONGLONG nWall = 0;
+  if (!UntimedMidnight(m_nValue, &nMidnight, &nWall)) {
+    std::memset(pst, 0, sizeof(*pst));
+    return false;
   }
+  return WallToSystemTime(nMidnight, pst);
+}
+
+bool PmTime::ToUntimedDate(const PmTime& start, SYSTEMTIME* pst) const {
+  if (pst == nullptr) return false;
+  std::memset(pst, 0, sizeof(*pst));
+  LONGLONG nMidnight = 0;
+  LONGLONG nStartWall = 0;
+  LONGLONG nWall = 0;
+  LONGLONG nOffset = 0;
+  if (!UntimedMidnight(start.m_nValue, &nMidnight, &nStartWall) ||
+      !LocalWall(m_nValue, &nWall, &nOffset)) {
+    return false;
+  }
+  const LONGLONG nShift = nMidnight - nStartWall;
+  nWall += nShift;
+  if (nShift != 0) {
+    // Written at midnight, but one of the two zones changed to or from daylight saving
+    // between the start and this date: it lands half an hour or an hour before midnight.
+    const LONGLONG nToMidnight = (DaysOf(nWall) + 1) * kSecondsPerDay - nWall;
+    if (nToMidnight <= kLargestSavingShift && nToMidnight % kSavingStep == 0) nWall += nToMidnight;
+  }
+  return WallToSystemTime(nWall, pst);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,7 +1,6 @@
 // The building blocks of the Palm Desktop 4.x datebook files: the field codec of PmDBUtil
 // (little-endian integers, length-prefixed texts, typed fields, extension blobs, the repeat
-// event block and the category block), the Palm time value PmTime, the category list, and
-// the text helpers shared with the 6.x database layer.
+// event block and the category block), the Palm time value PmTime and the category list.
 //
 // The Palm time value: seconds since 1970-01-01 UTC, always converted through the C library's
 // local-time functions, so every broken-down field here is in the process's time zone.
@@ -18,7 +17,6 @@
 
 #include "common/misc/CxFailure.h"
 #include "common/misc/CxFileHold.h"
-#include "platform/automation/OleAuto.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinTypes.h"
 
@@ -162,17 +160,21 @@ class PmTime {
   // Clears *pst, then fills year..second; wDayOfWeek and wMilliseconds stay 0.
   bool ToSystemTime(SYSTEMTIME* pst) const;
 
+  // An untimed appointment is stored as the local midnight of its day in the zone it was
+  // written in, so under another zone the same value is some other hour, often of another
+  // day. ToUntimedDay gives the day (at 00:00:00) the value names as a start: the day whose
+  // local midnight lies nearest it, so a value written up to twelve hours east or west keeps
+  // its day; east of UTC+1 the day is looked for less far ahead (down to an hour), so values
+  // written in the Americas keep their day there too. ToUntimedDate reads another date
+  // of the same appointment (its end, a repeat end) moved by as much as its start was, so
+  // the appointment keeps its length; read in the zone it was written in, a midnight start
+  // leaves the other date exactly as ToSystemTime gives it.
+  bool ToUntimedDay(SYSTEMTIME* pst) const;
+  bool ToUntimedDate(const PmTime& start, SYSTEMTIME* pst) const;
+
  private:
   DWORD m_nValue;
 };
-
-// Wide <-> ANSI text; the output is always terminated within its capacity.
-void WideToAnsi(LPCWSTR szWide, LPSTR szAnsi, int nCapacity);
-void AnsiToWide(LPCSTR szAnsi, LPWSTR szWide, int nCapacity);
-// Doubles every single quote of szBuf in place, cut to nCapacity - 1 bytes.
-bool SqlQuoteText(char* szBuf, int nCapacity);
-// The SQL literal of a VT_BOOL, VT_I4 or VT_BSTR variant; other types leave szBuf alone.
-void SqlLiteral(const VARIANT* pVar, char* szBuf, int nCapacity);
 
 class PmCategory {
  public:

@@ -15,8 +15,12 @@
 #include "common/palm/Datamain.h"
 #include "common/palm/PalmComm.h"
 #include "platform/win/WinString.h"
+#include "platform/win/WinText.h"
 
 namespace {
+
+// SqlQuoteText looks at no more input than this.
+constexpr int kMaxSqlQuoteInput = 20480;
 
 char g_szSql[PM_SQL_SIZE];
 // SqlLiteral may write its closing quote one place past the text it was given room for;
@@ -84,6 +88,69 @@ void CategoryFromRow(const RowValues& row, PmCategoryEx2& category) {
 }
 
 }  // namespace
+
+void WideToAnsi(LPCWSTR szWide, LPSTR szAnsi, int nCapacity) {
+  if (szAnsi == nullptr || nCapacity <= 0) return;
+  szAnsi[0] = '\0';
+  if (szWide == nullptr || szWide[0] == 0) return;
+  const std::string ansi = CxUtf16ToAnsi(szWide);
+  lstrcpyn(szAnsi, ansi.c_str(), nCapacity);
+}
+
+void AnsiToWide(LPCSTR szAnsi, LPWSTR szWide, int nCapacity) {
+  if (szWide == nullptr || nCapacity <= 0) return;
+  szWide[0] = 0;
+  if (szAnsi == nullptr || szAnsi[0] == '\0') return;
+  const std::u16string wide = CxAnsiToUtf16(szAnsi);
+  const size_t nCopy = wide.size() < static_cast<size_t>(nCapacity - 1)
+                           ? wide.size()
+                           : static_cast<size_t>(nCapacity - 1);
+  std::memcpy(szWide, wide.data(), nCopy * sizeof(WCHAR));
+  szWide[nCopy] = 0;
+}
+
+bool SqlQuoteText(char* szBuf, int nCapacity) {
+  if (szBuf == nullptr) return false;
+  if (szBuf[0] == '\0' || nCapacity <= 0) return true;
+  if (nCapacity > kMaxSqlQuoteInput) nCapacity = kMaxSqlQuoteInput;
+  // A doubled quote is kept or dropped whole: cutting between its two halves would leave a
+  // lone quote that ends the literal early and lets the rest of the text into the statement.
+  std::string quoted;
+  const size_t nRoom = static_cast<size_t>(nCapacity - 1);
+  for (int i = 0; i < nCapacity && szBuf[i] != '\0'; ++i) {
+    const size_t nUnit = szBuf[i] == '\'' ? 2 : 1;
+    if (quoted.size() + nUnit > nRoom) break;
+    quoted.append(nUnit, szBuf[i]);
+  }
+  std::memcpy(szBuf, quoted.c_str(), quoted.size() + 1);
+  return true;
+}
+
+void SqlLiteral(const VARIANT* pVar, char* szBuf, int nCapacity) {
+  if (pVar == nullptr || szBuf == nullptr || nCapacity <= 0) return;
+  switch (pVar->vt) {
+    case VT_BOOL:
+      lstrcpyn(szBuf, pVar->boolVal != VARIANT_FALSE ? "1" : "0", nCapacity);
+      break;
+    case VT_I4:
+      std::snprintf(szBuf, static_cast<size_t>(nCapacity), "%d", static_cast<int>(pVar->lVal));
+      break;
+    case VT_BSTR: {
+      // Room for the two quotes; the text inside is quoted within what remains.
+      if (nCapacity < 3) {
+        lstrcpyn(szBuf, "", nCapacity);
+        break;
+      }
+      std::vector<char> inner(static_cast<size_t>(nCapacity - 2));
+      WideToAnsi(pVar->bstrVal, inner.data(), nCapacity - 2);
+      SqlQuoteText(inner.data(), nCapacity - 2);
+      std::snprintf(szBuf, static_cast<size_t>(nCapacity), "'%s'", inner.data());
+      break;
+    }
+    default:
+      break;
+  }
+}
 
 // ---------------------------------------------------------------------------------------
 // Value helpers

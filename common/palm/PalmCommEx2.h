@@ -1,7 +1,7 @@
 // The road into a Palm Desktop 6.x database (a Jet file): the accessor that builds every SQL
 // statement as text and runs it on the data module's connection of its kind, the VARIANT
-// value helpers, and the common base of the 6.x application utilities with its category
-// list and database information.
+// value helpers with the wide/ANSI conversion and SQL quoting of texts, and the common base
+// of the 6.x application utilities with its category list and database information.
 //
 // Rows travel as value arrays: a VARIANT[] made with new[] whose length travels beside it.
 // Whoever receives an array owns it and every BSTR in it, and releases both with FreeValues.
@@ -37,6 +37,14 @@ class TADOQuery;
 #define PM_UPDATE_LITERAL_SIZE 1024
 // A WHERE literal longer than this is compared on the column's first characters.
 #define PM_WHERE_LONG_LITERAL 255
+
+// Wide <-> ANSI text; the output is always terminated within its capacity.
+void WideToAnsi(LPCWSTR szWide, LPSTR szAnsi, int nCapacity);
+void AnsiToWide(LPCSTR szAnsi, LPWSTR szWide, int nCapacity);
+// Doubles every single quote of szBuf in place, cut to nCapacity - 1 bytes.
+bool SqlQuoteText(char* szBuf, int nCapacity);
+// The SQL literal of a VT_BOOL, VT_I4 or VT_BSTR variant; other types leave szBuf alone.
+void SqlLiteral(const VARIANT* pVar, char* szBuf, int nCapacity);
 
 // Value helpers. The setters overwrite *pValue without clearing it.
 bool SetIntValue(LONG nNumber, VARIANT* pValue);

@@ -97,6 +97,19 @@ bool ParseEndDate(const char* szToken, LONG* pnEnd) {
   return true;
 }
 
+// The local date of a record's start. An untimed start names its day whatever zone it was
+// written in, so a yearly rule keeps its day and month after a change of time zone.
+SYSTEMTIME StartDate(const PmDateEx2Record& record) {
+  SYSTEMTIME st = {};
+  const PmTime start(static_cast<DWORD>(record.nStartTime));
+  if (record.bUntimed) {
+    start.ToUntimedDay(&st);
+  } else {
+    start.ToSystemTime(&st);
+  }
+  return st;
+}
+
 void AppendWeekdays(BYTE bDays, std::string& strRule) {
   for (int nBit = 0; nBit < 7; ++nBit) {
     if (bDays & (1 << nBit)) strRule += std::string(" ") + kWeekdayTokens[nBit];
@@ -573,7 +586,7 @@ void PmDateEx2Util::EncodeRepeat(PmDateEx2Record* pRecord) {
       break;
     case 5:
       std::snprintf(szHead, sizeof(szHead), "YM%d %d", static_cast<int>(pRecord->nRepeatInterval),
-                    PmTime(static_cast<DWORD>(pRecord->nStartTime)).GetMonth());
+                    static_cast<int>(StartDate(*pRecord).wMonth));
       strRule = szHead;
       break;
     default:
@@ -622,7 +635,7 @@ void PmDateEx2Util::DecodeRepeat(PmDateEx2Record* pRecord) {
     pRecord->nRepeatType = 5;
     pRecord->nRepeatInterval = ReadNumber(Skip(szRule, 2));
     pRecord->nRepeatMonth = ReadNumber(AfterFirstBlank(szRule)) - 1;
-    pRecord->nRepeatDay = PmTime(static_cast<DWORD>(pRecord->nStartTime)).GetDay();
+    pRecord->nRepeatDay = StartDate(*pRecord).wDay;
   } else {
     pRecord->nRepeatType = 0;
     return;

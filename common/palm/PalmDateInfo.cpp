@@ -473,8 +473,14 @@ void PmDateInfo::PalmToRecord(const PalmRecordRef* pRef, CommDate* pRecord) {
   if (f.szNote[0]) CxCopyText(pRecord->szNote, f.szNote);
   if (f.szLocation && f.szLocation[0]) CxCopyText(pRecord->szLocation, f.szLocation);
   pRecord->bAllDay = f.nUntimed ? 1 : 0;
-  PmTime(*f.pnStart).ToSystemTime(&pRecord->stStart);
-  PmTime(*f.pnEnd).ToSystemTime(&pRecord->stEnd);
+  const PmTime start(*f.pnStart);
+  if (f.nUntimed) {
+    start.ToUntimedDay(&pRecord->stStart);
+    PmTime(*f.pnEnd).ToUntimedDate(start, &pRecord->stEnd);
+  } else {
+    start.ToSystemTime(&pRecord->stStart);
+    PmTime(*f.pnEnd).ToSystemTime(&pRecord->stEnd);
+  }
   if (f.nAlarm) {
     pRecord->bAlarm = 1;
     pRecord->bAdvance = 1;
@@ -485,10 +491,13 @@ void PmDateInfo::PalmToRecord(const PalmRecordRef* pRef, CommDate* pRecord) {
     pRecord->bAdvance = 0;
   }
   const int nKind = static_cast<int>(pRef->nKind);
+  // A datebook keeps the repeat end as an instant like the start; the database keeps it as
+  // a date, read back as local midnight, so there it needs no moving.
+  const PmTime* pUntimedStart = f.nUntimed ? &start : nullptr;
   if (nKind == PALM_KIND_DATEBOOK) {
-    RepeatFromPalm(nKind, &pRef->rec1.repeat, &pRecord->repeat);
+    RepeatFromPalm(nKind, &pRef->rec1.repeat, &pRecord->repeat, pUntimedStart);
   } else if (nKind == PALM_KIND_DATEBOOK_EX) {
-    RepeatFromPalm(nKind, &pRef->rec2.repeat, &pRecord->repeat);
+    RepeatFromPalm(nKind, &pRef->rec2.repeat, &pRecord->repeat, pUntimedStart);
   } else {
     const PmRepeat repeat = RepeatOfEx2(pRef->rec3);
     RepeatFromPalm(nKind, &repeat, &pRecord->repeat);
@@ -616,7 +625,8 @@ void PmDateInfo::RepeatToPalm(int nKind, const RepeatPattern* ptn, PmRepeat* pRe
   }
 }
 
-void PmDateInfo::RepeatFromPalm(int nKind, const PmRepeat* pRec, RepeatPattern* ptn) {
+void PmDateInfo::RepeatFromPalm(int nKind, const PmRepeat* pRec, RepeatPattern* ptn,
+                                const PmTime* pUntimedStart) {
   if (!(pRec && ptn)) {
     CxAssertFailed("pRec&&ptn", DB_MODULE, __LINE__);
     return;
@@ -665,7 +675,11 @@ void PmDateInfo::RepeatFromPalm(int nKind, const PmRepeat* pRec, RepeatPattern* 
     default:
       break;
   }
-  PmTime(pRec->nEndDate).ToSystemTime(&ptn->stPatternEnd);
+  if (pUntimedStart != nullptr) {
+    PmTime(pRec->nEndDate).ToUntimedDate(*pUntimedStart, &ptn->stPatternEnd);
+  } else {
+    PmTime(pRec->nEndDate).ToSystemTime(&ptn->stPatternEnd);
+  }
   ptn->bHasEnd = ptn->stPatternEnd.wYear <= kLastEndYear ? 1 : 0;
 }
 

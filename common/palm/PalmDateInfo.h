@@ -116,7 +116,10 @@ class PmDateInfo {
   static void PalmToRecord(const PalmRecordRef* pRef, CommDate* pRecord);
   bool RecordToPalm(const CommDate* pRecord, PalmRecordRef* pRef);
   static void RepeatToPalm(int nKind, const RepeatPattern* ptn, PmRepeat* pRec);
-  static void RepeatFromPalm(int nKind, const PmRepeat* pRec, RepeatPattern* ptn);
+  // pUntimedStart: the start of an untimed datebook appointment, whose repeat end is then
+  // read as a day like its start (PmTime::ToUntimedDate).
+  static void RepeatFromPalm(int nKind, const PmRepeat* pRec, RepeatPattern* ptn,
+                             const PmTime* pUntimedStart = nullptr);
 
  private:
   struct RefDeleter {

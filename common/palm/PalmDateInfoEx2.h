@@ -1,6 +1,6 @@
 // The Palm Desktop 6.x calendar as PmDateInfo drives it: PmDateEx2Util behind the
-// PmCalendarEx2 interface. PmRegisterCalendarEx2 makes PmDateInfo use it; start-up calls it
-// once before the Palm store is created.
+// PmCalendarEx2 interface. PmRegisterCalendarEx2 makes PmDateInfo use it; the platform
+// start-up step (AppStartPlatform) calls it before any Palm store is created.
 #pragma once
 
 #include <memory>

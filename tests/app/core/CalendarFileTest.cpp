@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/core/AppCalendar.h"
+#include "app/core/AppProcess.h"
 #include "app/core/SyncHistory.h"
 #include "app/core/SyncRun.h"
 #include "common/calendar/CommDateMgr.h"
@@ -24,8 +25,6 @@
 #include "common/misc/WinUtil.h"
 #include "common/palm/PalmDateEx.h"
 #include "common/palm/PalmDateInfo.h"
-#include "platform/automation/ComRuntime.h"
-#include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
 #include "support/clock/ClockGuard.h"
@@ -207,16 +206,14 @@ class CalendarFileTest : public ::testing::Test {
     setenv("DAYBRIDGE_OUTLOOK_CALENDAR", m_Calendar.c_str(), 1);
     g_DebugLog.SetFolder((m_Dir.string() + "/").c_str());
     CxRegSetText("", 0);
-    CoInitialize(nullptr);
-    OutlookServerRegister();
+    m_bComInit = AppStartPlatform();
     std::memset(&m_Settings, 0, sizeof(m_Settings));
   }
 
   void TearDown() override {
     m_pCalendar.reset();
     m_History.Clear();
-    OutlookServerRevoke();
-    CoUninitialize();
+    AppStopPlatform(m_bComInit);
     CxRegSetText(nullptr, 0);
     fs::remove_all(m_Dir);
   }
@@ -266,6 +263,7 @@ class CalendarFileTest : public ::testing::Test {
     return run.GetSynchronized();
   }
 
+  bool m_bComInit = false;
   fs::path m_Dir;
   fs::path m_Datebook;
   fs::path m_Calendar;

@@ -13,11 +13,10 @@
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/WinUtil.h"
 #include "common/outlook/OlDate.h"
-#include "platform/automation/ComRuntime.h"
-#include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinTime.h"
+#include "support/PlatformScope.h"
 
 namespace {
 
@@ -96,13 +95,9 @@ class OlDateTest : public ::testing::Test {
     setenv("DAYBRIDGE_OUTLOOK_CALENDAR", m_path.c_str(), 1);
     g_DebugLog.SetFolder((m_dir.string() + "/").c_str());
     CxRegSetText("", 0);
-    CoInitialize(nullptr);
-    OutlookServerRegister();
   }
 
   void TearDown() override {
-    OutlookServerRevoke();
-    CoUninitialize();
     CxRegSetText(nullptr, 0);
     std::filesystem::remove_all(m_dir);
   }
@@ -114,6 +109,7 @@ class OlDateTest : public ::testing::Test {
     return pStore;
   }
 
+  dbtest::PlatformScope m_Platform;
   std::filesystem::path m_dir;
   std::filesystem::path m_path;
 };

@@ -1,5 +1,5 @@
-// The 6.x database accessor: the statement texts it builds, the value helpers, the log lines
-// of its failure paths, and the category and information tables read through it.
+// The 6.x database accessor: the statement texts it builds, the value and text helpers, the
+// log lines of its failure paths, and the category and information tables read through it.
 #include "common/palm/PalmCommEx2.h"
 
 #include <gtest/gtest.h>
@@ -422,6 +422,75 @@ TEST(PmCategoryEx2Test, SetNameKeeps254Characters) {
   PmCategoryEx2 category;
   category.SetName(std::string(300, 'x').c_str());
   EXPECT_EQ(254u, std::string(category.szName).size());
+}
+
+// --- text helpers ------------------------------------------------------------------------------
+
+TEST(PalmTextTest, WideAndAnsiConvertWithinCapacity) {
+  char szAnsi[4];
+  WideToAnsi(u"Caf\u00e9 au lait", szAnsi, sizeof(szAnsi));
+  EXPECT_STREQ(szAnsi, "Caf");
+  char szFull[32];
+  WideToAnsi(u"Caf\u00e9", szFull, sizeof(szFull));
+  EXPECT_STREQ(szFull, "Caf\xe9");
+  WCHAR szWide[8];
+  AnsiToWide("Caf\xe9", szWide, 8);
+  EXPECT_EQ(std::u16string(szWide), u"Caf\u00e9");
+  AnsiToWide("abcdefghijk", szWide, 3);
+  EXPECT_EQ(std::u16string(szWide), u"ab");
+  WideToAnsi(nullptr, szFull, sizeof(szFull));
+  EXPECT_STREQ(szFull, "");
+}
+
+struct SqlCase {
+  const char* szName;
+  const char16_t* szText;
+  int nCapacity;
+  const char* szExpected;
+};
+
+class SqlLiteralTest : public ::testing::TestWithParam<SqlCase> {};
+
+TEST_P(SqlLiteralTest, QuotesTextSafely) {
+  VARIANT var;
+  VariantInit(&var);
+  var.vt = VT_BSTR;
+  var.bstrVal = SysAllocString(GetParam().szText);
+  char szBuf[64];
+  SqlLiteral(&var, szBuf, GetParam().nCapacity);
+  EXPECT_STREQ(szBuf, GetParam().szExpected);
+  VariantClear(&var);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, SqlLiteralTest,
+                         ::testing::Values(SqlCase{"Plain", u"Lunch", 64, "'Lunch'"},
+                                           SqlCase{"QuoteDoubled", u"O'Neil", 64, "'O''Neil'"},
+                                           SqlCase{"Empty", u"", 64, "''"},
+                                           // Cut inside a doubled quote: the pair is dropped whole,
+                                           // so the literal still ends where it should.
+                                           SqlCase{"CutNeverSplitsADoubledQuote", u"ab'cd", 6,
+                                                   "'ab'"},
+                                           SqlCase{"CutKeepsWholePairs", u"ab'cd", 7, "'ab'''"}),
+                         [](const auto& tpi) { return std::string(tpi.param.szName); });
+
+TEST(PalmTextTest, SqlLiteralOfNumbersAndFlags) {
+  VARIANT var;
+  VariantInit(&var);
+  char szBuf[32] = "unchanged";
+  var.vt = VT_BOOL;
+  var.boolVal = VARIANT_TRUE;
+  SqlLiteral(&var, szBuf, sizeof(szBuf));
+  EXPECT_STREQ(szBuf, "1");
+  var.boolVal = VARIANT_FALSE;
+  SqlLiteral(&var, szBuf, sizeof(szBuf));
+  EXPECT_STREQ(szBuf, "0");
+  var.vt = VT_I4;
+  var.lVal = -42;
+  SqlLiteral(&var, szBuf, sizeof(szBuf));
+  EXPECT_STREQ(szBuf, "-42");
+  var.vt = VT_R8;
+  SqlLiteral(&var, szBuf, sizeof(szBuf));
+  EXPECT_STREQ(szBuf, "-42");
 }
 
 }  // namespace

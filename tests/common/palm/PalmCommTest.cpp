@@ -1,10 +1,11 @@
-// The datebook field codec, the category list and block, the Palm time value and the text
-// helpers. Expected bytes come from DatebookBuilder, never from the codec itself.
+// The datebook field codec, the category list and block, and the Palm time value. Expected
+// bytes come from DatebookBuilder, never from the codec itself.
 #include "common/palm/PalmComm.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -12,7 +13,6 @@
 
 #include "DatebookBuilder.h"
 #include "PalmTestSupport.h"
-#include "platform/automation/OleAuto.h"
 #include "support/clock/ClockGuard.h"
 
 using dbtest::Bytes;
@@ -445,74 +445,73 @@ TEST_F(PmTimeTest, ZeroMeansNowOfThePlatformClockAndAbsentArgumentsFail) {
   EXPECT_FALSE(now.ToSystemTime(nullptr));
 }
 
-// --- text helpers ------------------------------------------------------------------------------
-
-TEST(PalmTextTest, WideAndAnsiConvertWithinCapacity) {
-  char szAnsi[4];
-  WideToAnsi(u"Caf\u00e9 au lait", szAnsi, sizeof(szAnsi));
-  EXPECT_STREQ(szAnsi, "Caf");
-  char szFull[32];
-  WideToAnsi(u"Caf\u00e9", szFull, sizeof(szFull));
-  EXPECT_STREQ(szFull, "Caf\xe9");
-  WCHAR szWide[8];
-  AnsiToWide("Caf\xe9", szWide, 8);
-  EXPECT_EQ(std::u16string(szWide), u"Caf\u00e9");
-  AnsiToWide("abcdefghijk", szWide, 3);
-  EXPECT_EQ(std::u16string(szWide), u"ab");
-  WideToAnsi(nullptr, szFull, sizeof(szFull));
-  EXPECT_STREQ(szFull, "");
-}
-
-struct SqlCase {
+// An untimed appointment written at local midnight in one zone and read in another keeps
+// its days. Times are "YYYY-MM-DD HH:MM" in the writer's zone; the end is read as a date.
+struct UntimedCase {
   const char* szName;
-  const char16_t* szText;
-  int nCapacity;
-  const char* szExpected;
+  const char* szWriterZone;
+  const char* szStart;
+  const char* szEnd;
+  const char* szReaderZone;
+  const char* szStartDay;
+  const char* szEndDay;
 };
 
-class SqlLiteralTest : public ::testing::TestWithParam<SqlCase> {};
+class PmUntimedDayTest : public ::testing::TestWithParam<UntimedCase> {};
 
-TEST_P(SqlLiteralTest, QuotesTextSafely) {
-  VARIANT var;
-  VariantInit(&var);
-  var.vt = VT_BSTR;
-  var.bstrVal = SysAllocString(GetParam().szText);
-  char szBuf[64];
-  SqlLiteral(&var, szBuf, GetParam().nCapacity);
-  EXPECT_STREQ(szBuf, GetParam().szExpected);
-  VariantClear(&var);
+PmTime WrittenAt(const char* szWhen) {
+  int nYear = 0, nMonth = 0, nDay = 0, nHour = 0, nMinute = 0;
+  std::sscanf(szWhen, "%d-%d-%d %d:%d", &nYear, &nMonth, &nDay, &nHour, &nMinute);
+  return PmTime(nYear, nMonth, nDay, nHour, nMinute, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, SqlLiteralTest,
-                         ::testing::Values(SqlCase{"Plain", u"Lunch", 64, "'Lunch'"},
-                                           SqlCase{"QuoteDoubled", u"O'Neil", 64, "'O''Neil'"},
-                                           SqlCase{"Empty", u"", 64, "''"},
-                                           // Cut inside a doubled quote: the pair is dropped whole,
-                                           // so the literal still ends where it should.
-                                           SqlCase{"CutNeverSplitsADoubledQuote", u"ab'cd", 6,
-                                                   "'ab'"},
-                                           SqlCase{"CutKeepsWholePairs", u"ab'cd", 7, "'ab'''"}),
-                         [](const auto& tpi) { return std::string(tpi.param.szName); });
-
-TEST(PalmTextTest, SqlLiteralOfNumbersAndFlags) {
-  VARIANT var;
-  VariantInit(&var);
-  char szBuf[32] = "unchanged";
-  var.vt = VT_BOOL;
-  var.boolVal = VARIANT_TRUE;
-  SqlLiteral(&var, szBuf, sizeof(szBuf));
-  EXPECT_STREQ(szBuf, "1");
-  var.boolVal = VARIANT_FALSE;
-  SqlLiteral(&var, szBuf, sizeof(szBuf));
-  EXPECT_STREQ(szBuf, "0");
-  var.vt = VT_I4;
-  var.lVal = -42;
-  SqlLiteral(&var, szBuf, sizeof(szBuf));
-  EXPECT_STREQ(szBuf, "-42");
-  var.vt = VT_R8;
-  SqlLiteral(&var, szBuf, sizeof(szBuf));
-  EXPECT_STREQ(szBuf, "-42");
+std::string DayOf(const SYSTEMTIME& st) {
+  char szDay[32];
+  std::snprintf(szDay, sizeof(szDay), "%04d-%02d-%02d", st.wYear, st.wMonth, st.wDay);
+  return szDay;
 }
+
+TEST_P(PmUntimedDayTest, KeepsItsDays) {
+  const UntimedCase& c = GetParam();
+  clockguard::ZoneGuard writer(c.szWriterZone);
+  const PmTime start = WrittenAt(c.szStart);
+  const PmTime end = WrittenAt(c.szEnd);
+  clockguard::ZoneGuard reader(c.szReaderZone);
+  SYSTEMTIME stStart;
+  SYSTEMTIME stEnd;
+  ASSERT_TRUE(start.ToUntimedDay(&stStart));
+  ASSERT_TRUE(end.ToUntimedDate(start, &stEnd));
+  EXPECT_EQ(DayOf(stStart), c.szStartDay);
+  EXPECT_EQ(stStart.wHour * 60 + stStart.wMinute, 0);
+  EXPECT_EQ(DayOf(stEnd), c.szEndDay);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Zones, PmUntimedDayTest,
+    ::testing::Values(
+        UntimedCase{"TwelveHoursEast", "Europe/Paris", "2026-12-12 00:00", "2026-12-13 00:00",
+                    "Pacific/Auckland", "2026-12-12", "2026-12-13"},
+        UntimedCase{"ThirteenHoursEast", "Europe/Paris", "2026-12-12 00:00", "2026-12-13 00:00",
+                    "Pacific/Kiritimati", "2026-12-12", "2026-12-13"},
+        UntimedCase{"NineHoursWest", "Europe/Paris", "2026-12-12 00:00", "2026-12-13 00:00",
+                    "America/Los_Angeles", "2026-12-12", "2026-12-13"},
+        UntimedCase{"TwelveHoursWest", "Europe/Paris", "2026-12-12 00:00", "2026-12-13 00:00",
+                    "Pacific/Pago_Pago", "2026-12-12", "2026-12-13"},
+        UntimedCase{"AmericasReadFarEast", "America/Los_Angeles", "2026-07-01 00:00",
+                    "2026-07-01 00:00", "Pacific/Auckland", "2026-07-01", "2026-07-01"},
+        // 2018-11-04 began at 01:00 in Sao Paulo: its midnight is stored as 01:00.
+        UntimedCase{"SkippedMidnightInItsOwnZone", "America/Sao_Paulo", "2018-11-04 00:00",
+                    "2018-11-04 00:00", "America/Sao_Paulo", "2018-11-04", "2018-11-04"},
+        // Paris starts daylight saving on 29 March 2026, three weeks after Los Angeles.
+        UntimedCase{"SavingChangeInOnlyOneZone", "Europe/Paris", "2026-03-27 00:00",
+                    "2026-03-31 00:00", "America/Los_Angeles", "2026-03-27", "2026-03-31"},
+        UntimedCase{"LateEndStaysOnItsDay", "Europe/Paris", "2026-12-12 00:00", "2026-12-12 23:00",
+                    "Europe/Paris", "2026-12-12", "2026-12-12"},
+        UntimedCase{"LateEndStaysOnItsDayInAnotherZone", "Europe/Paris", "2026-12-12 00:00",
+                    "2026-12-12 23:59", "America/Los_Angeles", "2026-12-12", "2026-12-12"},
+        UntimedCase{"MorningStartStaysOnItsDay", "America/Los_Angeles", "2026-12-12 11:00",
+                    "2026-12-12 11:00", "America/Los_Angeles", "2026-12-12", "2026-12-12"}),
+    [](const auto& tpi) { return std::string(tpi.param.szName); });
 
 // --- categories --------------------------------------------------------------------------------
 

@@ -15,8 +15,10 @@
 #include "common/calendar/CommDate.h"
 #include "common/calendar/CommDateMgr.h"
 #include "common/palm/PalmComm.h"
-#include "common/palm/PalmDateInfoEx2.h"
+#include "common/palm/PalmDateInfo.h"
 #include "platform/win/WinString.h"
+#include "support/PlatformScope.h"
+#include "support/clock/ClockGuard.h"
 #include "support/palm6/Palm6Fixture.h"
 
 namespace {
@@ -599,7 +601,7 @@ TEST(PmCalendarEx2DbTest, PalmStoreLoadsAndWritesTheDatabase) {
     row.strSummary = "Standup";
     ASSERT_TRUE(fixture.AddMain(row));
   }
-  PmRegisterCalendarEx2();
+  dbtest::PlatformScope platform;
   PmDateInfo store;
   ASSERT_TRUE(store.LoadFile(strPath.c_str()));
   EXPECT_EQ(PALM_KIND_DATABASE, store.GetLoadedKind());
@@ -623,6 +625,36 @@ TEST(PmCalendarEx2DbTest, PalmStoreLoadsAndWritesTheDatabase) {
     EXPECT_STREQ("Travel", pRow->szCategoryName) << "the first of Outlook's categories, created";
     EXPECT_EQ(1, pRow->nStatus & PM_STATUS_ADDED);
   }
+  std::filesystem::remove(strPath);
+}
+
+// A yearly all-day row written in Paris and read in Los Angeles, where its stored midnight
+// is the afternoon before: it keeps its day, and its rule is written back unchanged.
+TEST(PmCalendarEx2DbTest, AllDayRowKeepsItsDayInAnotherZone) {
+  clockguard::ZoneGuard writer("Europe/Paris");
+  const std::string strPath = TempPath("zones.mdb");
+  {
+    palm6::Palm6Fixture fixture(strPath);
+    palm6::MainRow row;
+    row.nRecordId = 9;
+    row.strStartTime = row.strEndTime = std::to_string(PmTime(2027, 1, 1, 0, 0, 0).GetValue());
+    row.bUntimed = true;
+    row.strSummary = "New Year";
+    row.strRepeatedEvent = "YM1 1 #0";
+    ASSERT_TRUE(fixture.AddMain(row));
+  }
+  clockguard::ZoneGuard reader("America/Los_Angeles");
+  dbtest::PlatformScope platform;
+  PmDateInfo store;
+  ASSERT_TRUE(store.LoadFile(strPath.c_str()));
+  const CommDate* pDate = store.GetRecordSet()->GetFirst();
+  EXPECT_EQ(2027, pDate->stStart.wYear);
+  EXPECT_EQ(1, pDate->stEnd.wDay);
+  EXPECT_EQ(1u, pDate->repeat.nDayOfMonth);
+  EXPECT_EQ(1, pDate->repeat.nMonthOfYear);
+  PmDateEx2Record* pRow = store.GetCalendarEx2()->GetRecords()->GetAt(0);
+  PmDateEx2Util::EncodeRepeat(pRow);
+  EXPECT_STREQ("YM1 1 #0", pRow->szRepeatedEvent);
   std::filesystem::remove(strPath);
 }
 

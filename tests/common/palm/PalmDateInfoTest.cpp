@@ -18,6 +18,7 @@
 #include "common/palm/PalmHotSync.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
+#include "support/clock/ClockGuard.h"
 #include "support/hotsync/PalmFolder.h"
 #include "support/hotsync/ProgramIni.h"
 #include "support/pe/PeImage.h"
@@ -476,7 +477,22 @@ TEST_F(Conversion, TextsAreCutToTheKindsFields) {
   EXPECT_EQ(pBack->bAllDay, 1);
   EXPECT_EQ(pBack->bPrivate, 0) << "privacy is not read from Palm";
   EXPECT_STREQ(pBack->szCategory, "") << "nor is the category";
-  EXPECT_EQ(pBack->stStart.wHour, 9);
+  EXPECT_EQ(pBack->stStart.wDay, pRecord->stStart.wDay);
+  EXPECT_EQ(pBack->stStart.wHour, 0) << "an untimed start names a day";
+}
+
+TEST_F(Conversion, UntimedRepeatEndKeepsItsDayInAnotherZone) {
+  clockguard::ZoneGuard writer("Europe/Paris");
+  m_pRef->rec2.bUntimed = 1;
+  m_pRef->rec2.nStartTime = m_pRef->rec2.nEndTime = PmTime(2020, 3, 2, 0, 0, 0).GetValue();
+  m_pRef->rec2.repeat.nBrand = PM_REPEAT_DAILY;
+  m_pRef->rec2.repeat.nInterval = 1;
+  m_pRef->rec2.repeat.nEndDate = PmTime(2020, 3, 6, 0, 0, 0).GetValue();
+  clockguard::ZoneGuard reader("America/Los_Angeles");
+  std::unique_ptr<CommDate> pRecord = Appointment("");
+  PmDateInfo::PalmToRecord(m_pRef.get(), pRecord.get());
+  EXPECT_EQ(pRecord->stStart.wDay, 2);
+  EXPECT_EQ(pRecord->repeat.stPatternEnd.wDay, 6);
 }
 
 struct RepeatCase {
