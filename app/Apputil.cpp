@@ -64,8 +64,9 @@ std::string AppTextWithReason(const char* szText, const CxFailure& reason) {
   // /path"); standing alone, the first letter is raised. A path ends the text, so no full
   // stop follows it.
   std::string strReason = reason.szText;
-  if (strReason[0] >= 'a' && strReason[0] <= 'z')
+  if (strReason[0] >= 'a' && strReason[0] <= 'z') {
     strReason[0] = static_cast<char>(strReason[0] - 'a' + 'A');
+  }
   return strText + "\n\n" + strReason;
 }
 
