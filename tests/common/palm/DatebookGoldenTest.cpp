@@ -7,10 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "DatebookBuilder.h"
-#include "PalmTestSupport.h"
-#include "common/palm/PalmDate.h"
-#include "common/palm/PalmDateEx.h"
+#include "DatebookLayouts.h"
 #include "platform/win/WinString.h"
 #include "support/golden/GoldenFile.h"
 
@@ -67,8 +64,7 @@ LONG CategoryOf(PmDBUtil& db, const char* szName) {
   return nId;
 }
 
-struct EarlierGolden {
-  using Util = PmDateUtil;
+struct EarlierGolden : dbtest::EarlierLayout {
   static constexpr const char* kPrefix = "datebook-earlier";
 
   // One record per repeat brand, the texts empty, at a length-prefix boundary and maximal, and
@@ -168,8 +164,7 @@ struct EarlierGolden {
   }
 };
 
-struct CurrentGolden {
-  using Util = PmDateExUtil;
+struct CurrentGolden : dbtest::CurrentLayout {
   static constexpr const char* kPrefix = "datebook414";
 
   static void AddEveryField(Util& db) {
@@ -325,14 +320,7 @@ class DatebookGoldenTest : public ::testing::Test {
 };
 
 using GoldenLayouts = ::testing::Types<EarlierGolden, CurrentGolden>;
-class GoldenNames {
- public:
-  template <typename T>
-  static std::string GetName(int) {
-    return std::is_same_v<T, EarlierGolden> ? "Earlier" : "Current";
-  }
-};
-TYPED_TEST_SUITE(DatebookGoldenTest, GoldenLayouts, GoldenNames);
+TYPED_TEST_SUITE(DatebookGoldenTest, GoldenLayouts, dbtest::LayoutNames);
 
 TYPED_TEST(DatebookGoldenTest, NewDatebookWithEveryField) {
   typename TestFixture::Util db;
