@@ -64,52 +64,74 @@ LONG CategoryOf(PmDBUtil& db, const char* szName) {
   return nId;
 }
 
+// The categories of the records of brands 0..6: none, new ones, one named again in another
+// case, and one longer than a category name.
+const char* const kCategories[] = {
+    "", "Business", "A/B: C", "Family", "Business", "Quarterly planning meetings", "family"};
+
+// The fields both layouts' records have, for the record of repeat brand nBrand.
+template <typename Layout>
+typename Layout::Record BrandRecord(PmDBUtil& db, LONG nBrand) {
+  typename Layout::Record rec{};
+  rec.nStatus = nBrand == 0 ? PM_STATUS_ADDED : PM_STATUS_CHANGED;
+  rec.nCategoryId = CategoryOf(db, kCategories[nBrand]);
+  rec.bPrivate = nBrand == PM_REPEAT_DAILY;
+  rec.nStartTime = kMonday + static_cast<DWORD>(nBrand) * kDay;
+  rec.nEndTime = rec.nStartTime + 3600;
+  std::snprintf(rec.*Layout::kText, sizeof(rec.*Layout::kText), "Appointment %d",
+                static_cast<int>(nBrand));
+  rec.bUntimed = nBrand == PM_REPEAT_YEARLY_BY_DATE;
+  rec.bAlarm = nBrand % 3 != 0;
+  rec.nAlarmAdvance = 5 * nBrand;
+  rec.nAlarmUnit = nBrand % 3;
+  rec.repeat = RepeatOf(nBrand);
+  return rec;
+}
+
+// One record per repeat brand (every flag and alarm unit among them), then the texts at
+// their longest, at a length-prefix boundary, and without a terminator.
+template <typename Layout>
+void AddEveryField(typename Layout::Util& db) {
+  using Rec = typename Layout::Record;
+  for (LONG nBrand = 0; nBrand <= PM_REPEAT_YEARLY_BY_DAY; ++nBrand) {
+    Rec rec = BrandRecord<Layout>(db, nBrand);
+    Layout::FillBrandRecord(rec, nBrand);
+    ASSERT_TRUE(db.GetDataMgr()->Add(&rec));
+  }
+  Rec longest{};
+  longest.nStartTime = kMonday + 10 * kDay;
+  longest.nEndTime = longest.nStartTime;
+  longest.bUntimed = 1;
+  Layout::FillLongest(longest);
+  Fill(longest.szNote, sizeof(longest.szNote) - 1, 'n');
+  ASSERT_TRUE(db.GetDataMgr()->Add(&longest));
+  Rec boundary{};
+  boundary.nStartTime = kMonday + 11 * kDay;
+  boundary.nEndTime = boundary.nStartTime + 1800;
+  Fill(boundary.*Layout::kText, 254, 'b');
+  Fill(boundary.szNote, 255, 'c');
+  ASSERT_TRUE(db.GetDataMgr()->Add(&boundary));
+  Rec unterminated{};
+  unterminated.nStartTime = kMonday + 12 * kDay;
+  unterminated.nEndTime = unterminated.nStartTime + 60;
+  Fill(unterminated.*Layout::kText, sizeof(unterminated.*Layout::kText), 'u');
+  Layout::FillUnterminated(unterminated);
+  ASSERT_TRUE(db.GetDataMgr()->Add(&unterminated));
+}
+
 struct EarlierGolden : dbtest::EarlierLayout {
   static constexpr const char* kPrefix = "datebook-earlier";
+  static constexpr auto kText = &PmDateRecord::szDescription;
 
-  // One record per repeat brand, the texts empty, at a length-prefix boundary and maximal, and
-  // every flag and alarm unit.
-  static void AddEveryField(Util& db) {
-    for (LONG nBrand = 0; nBrand <= PM_REPEAT_YEARLY_BY_DAY; ++nBrand) {
-      PmDateRecord rec{};
-      rec.nRecordId = static_cast<DWORD>(nBrand == 0 ? 0 : 100 + nBrand);
-      rec.nStatus = nBrand == 0 ? PM_STATUS_ADDED : PM_STATUS_CHANGED;
-      rec.nPlacement = static_cast<DWORD>(nBrand);
-      rec.nStartTime = kMonday + static_cast<DWORD>(nBrand) * kDay;
-      rec.nEndTime = rec.nStartTime + 3600;
-      rec.nInt6 = nBrand * 3;
-      rec.bUntimed = nBrand == PM_REPEAT_YEARLY_BY_DATE;
-      rec.bPrivate = nBrand == PM_REPEAT_DAILY;
-      rec.bAlarm = nBrand % 3 != 0;
-      rec.nAlarmAdvance = 5 * nBrand;
-      rec.nAlarmUnit = nBrand % 3;
-      rec.repeat = RepeatOf(nBrand);
-      static const char* const kCategories[] = {
-          "", "Business", "A/B: C", "Family", "Business", "Quarterly planning meetings", "family"};
-      rec.nCategoryId = CategoryOf(db, kCategories[nBrand]);
-      std::snprintf(rec.szDescription, sizeof(rec.szDescription), "Appointment %d",
-                    static_cast<int>(nBrand));
-      ASSERT_TRUE(db.GetDataMgr()->Add(&rec));
-    }
-    PmDateRecord longest{};
-    longest.nStartTime = kMonday + 10 * kDay;
-    longest.nEndTime = longest.nStartTime;
-    longest.bUntimed = 1;
-    Fill(longest.szDescription, sizeof(longest.szDescription) - 1, 'd');
-    Fill(longest.szNote, sizeof(longest.szNote) - 1, 'n');
-    ASSERT_TRUE(db.GetDataMgr()->Add(&longest));
-    PmDateRecord boundary{};
-    boundary.nStartTime = kMonday + 11 * kDay;
-    boundary.nEndTime = boundary.nStartTime + 1800;
-    Fill(boundary.szDescription, 254, 'b');
-    Fill(boundary.szNote, 255, 'c');
-    ASSERT_TRUE(db.GetDataMgr()->Add(&boundary));
-    PmDateRecord unterminated{};
-    unterminated.nStartTime = kMonday + 12 * kDay;
-    unterminated.nEndTime = unterminated.nStartTime + 60;
-    Fill(unterminated.szDescription, sizeof(unterminated.szDescription), 'u');
-    ASSERT_TRUE(db.GetDataMgr()->Add(&unterminated));
+  static void FillBrandRecord(PmDateRecord& rec, LONG nBrand) {
+    rec.nRecordId = static_cast<DWORD>(nBrand == 0 ? 0 : 100 + nBrand);
+    rec.nPlacement = static_cast<DWORD>(nBrand);
+    rec.nInt6 = nBrand * 3;
   }
+  static void FillLongest(PmDateRecord& rec) {
+    Fill(rec.szDescription, sizeof(rec.szDescription) - 1, 'd');
+  }
+  static void FillUnterminated(PmDateRecord&) {}
 
   static Bytes PalmDesktopFile() {
     dbtest::Datebook41 file;
@@ -166,74 +188,41 @@ struct EarlierGolden : dbtest::EarlierLayout {
 
 struct CurrentGolden : dbtest::CurrentLayout {
   static constexpr const char* kPrefix = "datebook414";
+  static constexpr auto kText = &PmDateExRecord::szSummary;
 
-  static void AddEveryField(Util& db) {
+  static void FillBrandRecord(PmDateExRecord& rec, LONG nBrand) {
     static BYTE kData[6] = {1, 2, 3, 4, 5, 6};
-    for (LONG nBrand = 0; nBrand <= PM_REPEAT_YEARLY_BY_DAY; ++nBrand) {
-      PmDateExRecord rec{};
-      rec.nRecordId = static_cast<DWORD>(nBrand == 0 ? 0 : 200 + nBrand);
-      rec.nSequence = PM_DATEEX_SEQUENCE_BASE + static_cast<DWORD>(nBrand);
-      rec.nStatus = nBrand == 0 ? PM_STATUS_ADDED : PM_STATUS_CHANGED;
-      rec.nFieldBase = PM_DATEEX_FIELDS * static_cast<DWORD>(nBrand);
-      rec.nPlacement = nBrand == 0 ? PM_PLACEMENT_NEW : static_cast<DWORD>(nBrand);
-      static const char* const kCategories[] = {
-          "", "Business", "A/B: C", "Family", "Business", "Quarterly planning meetings", "family"};
-      rec.nCategoryId = CategoryOf(db, kCategories[nBrand]);
-      rec.bPrivate = nBrand == PM_REPEAT_DAILY;
-      // Every blob form: none, selector with words and data, selector with words only, and
-      // raw data of the selector's length.
-      rec.blobs[0] = PmBlob{PM_FIELD_BLOB1, 0, 0, 0, 0, nullptr};
-      rec.blobs[1] = PmBlob{PM_FIELD_BLOB2, 2, 7, 8, 3, kData};
-      rec.blobs[2] = PmBlob{PM_FIELD_BLOB3, 1, 0x11, 0x22, 0, nullptr};
-      rec.blobs[3] = PmBlob{PM_FIELD_BLOB4,
-                            static_cast<DWORD>(nBrand == 0 ? 0 : 6),
-                            0,
-                            0,
-                            static_cast<DWORD>(nBrand == 0 ? 0 : 6),
-                            nBrand == 0 ? nullptr : kData};
-      std::snprintf(rec.szText11, sizeof(rec.szText11), "t11-%d", static_cast<int>(nBrand));
-      CxCopyText(rec.szText12, nBrand % 2 == 0 ? "" : "t12");
-      rec.nStartTime = kMonday + static_cast<DWORD>(nBrand) * kDay;
-      rec.nEndTime = rec.nStartTime + 3600;
-      std::snprintf(rec.szSummary, sizeof(rec.szSummary), "Appointment %d",
-                    static_cast<int>(nBrand));
-      rec.nInt16 = nBrand * 3;
-      std::snprintf(rec.szNote, sizeof(rec.szNote), "Note of appointment %d",
-                    static_cast<int>(nBrand));
-      rec.bUntimed = nBrand == PM_REPEAT_YEARLY_BY_DATE;
-      rec.bAlarm = nBrand % 3 != 0;
-      rec.nAlarmAdvance = 5 * nBrand;
-      rec.nAlarmUnit = nBrand % 3;
-      rec.repeat = RepeatOf(nBrand);
-      CxCopyText(rec.szLocation, nBrand == 0 ? "" : "Room 4");
-      rec.nInt24 = 9 - nBrand;
-      CxCopyText(rec.szText25, "t25");
-      ASSERT_TRUE(db.GetDataMgr()->Add(&rec));
-    }
-    PmDateExRecord longest{};
-    longest.nStartTime = kMonday + 10 * kDay;
-    longest.nEndTime = longest.nStartTime;
-    longest.bUntimed = 1;
-    Fill(longest.szText11, sizeof(longest.szText11) - 1, '1');
-    Fill(longest.szText12, sizeof(longest.szText12) - 1, '2');
-    Fill(longest.szSummary, sizeof(longest.szSummary) - 1, 's');
-    Fill(longest.szNote, sizeof(longest.szNote) - 1, 'n');
-    Fill(longest.szLocation, sizeof(longest.szLocation) - 1, 'l');
-    Fill(longest.szText25, sizeof(longest.szText25) - 1, '5');
-    Fill(longest.szText26, sizeof(longest.szText26) - 1, '6');
-    ASSERT_TRUE(db.GetDataMgr()->Add(&longest));
-    PmDateExRecord boundary{};
-    boundary.nStartTime = kMonday + 11 * kDay;
-    boundary.nEndTime = boundary.nStartTime + 1800;
-    Fill(boundary.szSummary, 254, 'b');
-    Fill(boundary.szNote, 255, 'c');
-    ASSERT_TRUE(db.GetDataMgr()->Add(&boundary));
-    PmDateExRecord unterminated{};
-    unterminated.nStartTime = kMonday + 12 * kDay;
-    unterminated.nEndTime = unterminated.nStartTime + 60;
-    Fill(unterminated.szSummary, sizeof(unterminated.szSummary), 'u');
-    Fill(unterminated.szText26, sizeof(unterminated.szText26), 'v');
-    ASSERT_TRUE(db.GetDataMgr()->Add(&unterminated));
+    rec.nRecordId = static_cast<DWORD>(nBrand == 0 ? 0 : 200 + nBrand);
+    rec.nSequence = PM_DATEEX_SEQUENCE_BASE + static_cast<DWORD>(nBrand);
+    rec.nFieldBase = PM_DATEEX_FIELDS * static_cast<DWORD>(nBrand);
+    rec.nPlacement = nBrand == 0 ? PM_PLACEMENT_NEW : static_cast<DWORD>(nBrand);
+    // Every blob form: none, selector with words and data, selector with words only, and
+    // raw data of the selector's length.
+    const DWORD nRawLength = nBrand == 0 ? 0 : 6;
+    rec.blobs[0] = PmBlob{PM_FIELD_BLOB1, 0, 0, 0, 0, nullptr};
+    rec.blobs[1] = PmBlob{PM_FIELD_BLOB2, 2, 7, 8, 3, kData};
+    rec.blobs[2] = PmBlob{PM_FIELD_BLOB3, 1, 0x11, 0x22, 0, nullptr};
+    rec.blobs[3] =
+        PmBlob{PM_FIELD_BLOB4, nRawLength, 0, 0, nRawLength, nRawLength ? kData : nullptr};
+    std::snprintf(rec.szText11, sizeof(rec.szText11), "t11-%d", static_cast<int>(nBrand));
+    CxCopyText(rec.szText12, nBrand % 2 == 0 ? "" : "t12");
+    rec.nInt16 = nBrand * 3;
+    std::snprintf(rec.szNote, sizeof(rec.szNote), "Note of appointment %d",
+                  static_cast<int>(nBrand));
+    CxCopyText(rec.szLocation, nBrand == 0 ? "" : "Room 4");
+    rec.nInt24 = 9 - nBrand;
+    CxCopyText(rec.szText25, "t25");
+  }
+  static void FillLongest(PmDateExRecord& rec) {
+    Fill(rec.szText11, sizeof(rec.szText11) - 1, '1');
+    Fill(rec.szText12, sizeof(rec.szText12) - 1, '2');
+    Fill(rec.szSummary, sizeof(rec.szSummary) - 1, 's');
+    Fill(rec.szLocation, sizeof(rec.szLocation) - 1, 'l');
+    Fill(rec.szText25, sizeof(rec.szText25) - 1, '5');
+    Fill(rec.szText26, sizeof(rec.szText26) - 1, '6');
+  }
+  static void FillUnterminated(PmDateExRecord& rec) {
+    Fill(rec.szText26, sizeof(rec.szText26), 'v');
   }
 
   static Bytes PalmDesktopFile() {
@@ -324,7 +313,7 @@ TYPED_TEST_SUITE(DatebookGoldenTest, GoldenLayouts, dbtest::LayoutNames);
 
 TYPED_TEST(DatebookGoldenTest, NewDatebookWithEveryField) {
   typename TestFixture::Util db;
-  TypeParam::AddEveryField(db);
+  AddEveryField<TypeParam>(db);
   EXPECT_TRUE(golden::MatchesGolden(this->Name("every-field"), this->SavedNew(db)));
 }
 
