@@ -39,6 +39,7 @@ constexpr PmFieldDef<Rec> kFields[] = {
     PmRepeatField<&Rec::repeat>(),       // 14
 };
 static_assert(std::size(kFields) == PM_DATE_FIELDS, "one row for each field of the record");
+static_assert(PM_DATE_FIELDS <= PM_MAX_FIELDS, "the schema holds a type for each field");
 
 }  // namespace
 

@@ -54,6 +54,7 @@ constexpr PmFieldDef<Rec> kFields[] = {
     PmTextField<&Rec::szText26>(),                           // 26
 };
 static_assert(std::size(kFields) == PM_DATEEX_FIELDS, "one row for each field of the record");
+static_assert(PM_DATEEX_FIELDS <= PM_MAX_FIELDS, "the schema holds a type for each field");
 
 }  // namespace
 
