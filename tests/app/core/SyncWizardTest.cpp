@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/win/WinTime.h"
+#include "support/clock/ClockGuard.h"
 
 namespace {
 
@@ -96,11 +97,7 @@ TEST(RangeCommit, ReversedDatesAreSwappedAndCustomMeansAllData) {
 // A calendar pair for the record page.
 class RecordPage : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    memset(&m_Settings, 0, sizeof(m_Settings));
-  }
+  void SetUp() override { memset(&m_Settings, 0, sizeof(m_Settings)); }
 
   CommDate* Add(CommDateMgr& set, const char* szDesc, UINT nSource, UINT nState, SYSTEMTIME stStart,
                 SYSTEMTIME stEnd, INT nRepeat = REPEAT_NONE, UINT nMask = 0) {
@@ -128,6 +125,7 @@ class RecordPage : public ::testing::Test {
     return vTexts;
   }
 
+  clockguard::ZoneGuard m_Zone{"UTC"};
   TAppSettings m_Settings;
   CommDateMgr m_Palm;
   CommDateMgr m_Outlook;
