@@ -15,12 +15,7 @@
 namespace {
 
 SYSTEMTIME Day(int nYear, int nMonth, int nDay, int nHour = 0, int nMinute = 0) {
-  SYSTEMTIME st = {};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  st.wHour = static_cast<WORD>(nHour);
-  st.wMinute = static_cast<WORD>(nMinute);
+  SYSTEMTIME st = clockguard::LocalTime(nYear, nMonth, nDay, nHour, nMinute);
   st.wDayOfWeek = 3;  // deliberately wrong: nothing may trust the stored weekday
   return st;
 }
