@@ -13,6 +13,7 @@
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/WinUtil.h"
 #include "common/outlook/OlDate.h"
+#include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinTime.h"
@@ -58,7 +59,9 @@ bool SameMinute(const SYSTEMTIME& a, const SYSTEMTIME& b) {
          a.wMinute == b.wMinute;
 }
 
+// The file as other programs see it, once the stand-in has written the saves it holds into it.
 std::string ReadFile(const std::filesystem::path& path) {
+  OutlookServerFold();
   std::ifstream in(path, std::ios::binary);
   std::ostringstream buffer;
   buffer << in.rdbuf();
@@ -616,6 +619,7 @@ class IndependentReaderTest : public OlDateTest {
  protected:
   std::string RunReader(const std::string& script) {
     if (!std::filesystem::exists("/usr/bin/python3")) return "SKIP";
+    OutlookServerFold();
     std::filesystem::path scriptPath = m_dir / "reader.py";
     WriteFile(scriptPath, script);
     std::string command = "/usr/bin/python3 " + scriptPath.string() + " " + m_path.string();
