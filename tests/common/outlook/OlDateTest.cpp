@@ -133,8 +133,9 @@ TEST_F(OlDateTest, LoadsEveryItemIntoARecordWithItsImage) {
   EXPECT_EQ(pMeeting->repeat.bHasEnd, 1);
   const SYSTEMTIME stEnd = At(2011, 3, 28);
   EXPECT_EQ(CompareDate(&pMeeting->repeat.stPatternEnd, &stEnd), 0);
-  ASSERT_EQ(pMeeting->nExtraSize, sizeof(OlDateItem));
-  const OlDateItem* pImage = static_cast<const OlDateItem*>(pMeeting->pExtra);
+  OlDateItem image{};
+  ASSERT_TRUE(UnpackExtra(pMeeting->pExtra, pMeeting->nExtraSize, &image, sizeof image));
+  const OlDateItem* pImage = &image;
   EXPECT_STREQ(pImage->szFolderName, "Work");
   EXPECT_STREQ(pImage->szStoreID, m_path.c_str());
   EXPECT_STREQ(pImage->szEntryID, "one");
@@ -462,9 +463,9 @@ TEST_F(OlDateTest, AllDayItemFromElsewhereShowsOnItsOneDay) {
   EXPECT_TRUE(OccursOnDay(pRead, &stDay));
   EXPECT_FALSE(OccursOnDay(pRead, &stNextDay));
   // The attached image still says what Outlook reported.
-  const OlDateItem* pImage = static_cast<const OlDateItem*>(pRead->pExtra);
-  ASSERT_NE(pImage, nullptr);
-  EXPECT_EQ(pImage->dtEnd, ToVariantTime(stNextDay));
+  OlDateItem image{};
+  ASSERT_TRUE(UnpackExtra(pRead->pExtra, pRead->nExtraSize, &image, sizeof image));
+  EXPECT_EQ(image.dtEnd, ToVariantTime(stNextDay));
 }
 
 // Updating an item must leave its record an Outlook record: a two-way run that found it
@@ -489,8 +490,9 @@ TEST_F(OlDateTest, UpdatedRecordKeepsItsSourceStateCounterpartAndImage) {
   EXPECT_EQ(pStored->nMatchState, MATCH_CHANGED);
   EXPECT_EQ(pStored->pPeer, pPalm.get());
   EXPECT_EQ(pStored->pExtra, pImageBefore);
-  ASSERT_EQ(pStored->nExtraSize, sizeof(OlDateItem));
-  EXPECT_STREQ(static_cast<const OlDateItem*>(pStored->pExtra)->szEntryID, "one");
+  OlDateItem image{};
+  ASSERT_TRUE(UnpackExtra(pStored->pExtra, pStored->nExtraSize, &image, sizeof image));
+  EXPECT_STREQ(image.szEntryID, "one");
   // The incoming record is not touched.
   EXPECT_EQ(pPalm->nSource, SOURCE_PALM);
   EXPECT_EQ(pPalm->pPeer, pStored);
@@ -515,7 +517,9 @@ TEST_F(OlDateTest, SyncRecordAddsUpdatesAndSkipsUnchanged) {
   EXPECT_TRUE(pStore->SyncRecord(pChanged.get()));
   EXPECT_EQ(pSet->GetCount(), 2);
   EXPECT_STREQ(pSet->GetAt(0)->szLocation, "Room 2");
-  EXPECT_EQ(pSet->GetAt(0)->nExtraSize, sizeof(OlDateItem));
+  OlDateItem image{};
+  EXPECT_TRUE(
+      UnpackExtra(pSet->GetAt(0)->pExtra, pSet->GetAt(0)->nExtraSize, &image, sizeof image));
   std::string saved = ReadFile(m_path);
   EXPECT_NE(saved.find("LOCATION:Room 2\r\n"), std::string::npos);
   EXPECT_NE(saved.find("RRULE:FREQ=WEEKLY;BYDAY=MO;UNTIL=20110328T080000Z\r\n"), std::string::npos);
