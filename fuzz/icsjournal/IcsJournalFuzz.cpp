@@ -35,7 +35,8 @@ std::string WithChecksRight(std::string strBytes) {
     const std::string strChecked =
         strBytes.substr(nPos, 4) + strBytes.substr(nPos + kRecordHead, nPayload);
     const ULONGLONG nCheck = CxHashContents(strChecked.data(), strChecked.size());
-    for (int i = 0; i < 8; ++i) strBytes[nPos + 4 + i] = static_cast<char>((nCheck >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 8; ++i)
+      strBytes[nPos + 4 + i] = static_cast<char>((nCheck >> (8 * i)) & 0xFF);
     nPos += kRecordHead + nPayload;
   }
   return strBytes;
@@ -48,8 +49,8 @@ struct ScratchFolder {
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
     OlIcsFile::SetFoldFloor(0);
-    path = std::filesystem::temp_directory_path() /
-           ("db-fuzz-journal-" + std::to_string(::getpid()));
+    path =
+        std::filesystem::temp_directory_path() / ("db-fuzz-journal-" + std::to_string(::getpid()));
     std::filesystem::create_directories(path);
   }
   ~ScratchFolder() {
@@ -73,8 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   if (nSize < kHeaderSize) return 0;
   const std::string strCalendar = kCalendar;
   const std::string strJournal = WithChecksRight(
-      OlJournalHeader(strCalendar.size(),
-                      CxHashContents(strCalendar.data(), strCalendar.size())) +
+      OlJournalHeader(strCalendar.size(), CxHashContents(strCalendar.data(), strCalendar.size())) +
       strBytes.substr(kHeaderSize));
   const std::filesystem::path path = Folder() / "Calendar.ics";
   std::ofstream(path, std::ios::binary | std::ios::trunc) << strCalendar;

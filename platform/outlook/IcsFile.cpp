@@ -11,10 +11,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -524,10 +524,9 @@ HRESULT OlIcsFile::ReplaceItem(size_t nItem, const std::string& strBlock,
   HRESULT hr = BeforeSave();
   if (FAILED(hr)) return hr;
   if (nItem > 0xFFFFFFFFull) return DISP_E_BADINDEX;
-  const std::string strRecord =
-      OlJournalReplace(static_cast<DWORD>(nItem), strBlock, strZoneBlock);
-  return Change(false, nItem, strBlock, strZoneBlock, [&]() { return Journal(strRecord); },
-                nullptr);
+  const std::string strRecord = OlJournalReplace(static_cast<DWORD>(nItem), strBlock, strZoneBlock);
+  return Change(
+      false, nItem, strBlock, strZoneBlock, [&]() { return Journal(strRecord); }, nullptr);
 }
 
 HRESULT OlIcsFile::AppendItem(const std::string& strBlock, size_t* pnItem,
@@ -535,7 +534,8 @@ HRESULT OlIcsFile::AppendItem(const std::string& strBlock, size_t* pnItem,
   HRESULT hr = BeforeSave();
   if (FAILED(hr)) return hr;
   const std::string strRecord = OlJournalAppend(strBlock, strZoneBlock);
-  return Change(true, 0, strBlock, strZoneBlock, [&]() { return Journal(strRecord); }, pnItem);
+  return Change(
+      true, 0, strBlock, strZoneBlock, [&]() { return Journal(strRecord); }, pnItem);
 }
 
 HRESULT OlIcsFile::ApplyRecord(const OlJournalRecord& record) {
@@ -604,8 +604,8 @@ HRESULT OlIcsFile::Journal(const std::string& strRecord) {
     std::error_code ec;
     std::filesystem::path folder = std::filesystem::path(m_strJournalPath).parent_path();
     if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-    m_pJournal = OlIcsJournal::Create(m_strJournalPath, m_diskStamp.nSize,
-                                      m_diskStamp.nContentHash, m_nDiskMode);
+    m_pJournal = OlIcsJournal::Create(m_strJournalPath, m_diskStamp.nSize, m_diskStamp.nContentHash,
+                                      m_nDiskMode);
     if (!m_pJournal) return OL_E_DISK_ERROR;
   }
   return m_pJournal->Append(strRecord) ? S_OK : OL_E_DISK_ERROR;
@@ -629,8 +629,8 @@ HRESULT OlIcsFile::Fold() {
   const std::string strText = ComposeText();
   // Marks what the fold writes, so that an open after a crash between the replacement and
   // the removal of the journal knows the file already holds the saves.
-  if (!m_pJournal->Append(OlJournalFold(strText.size(),
-                                        CxHashContents(strText.data(), strText.size()))) ||
+  if (!m_pJournal->Append(
+          OlJournalFold(strText.size(), CxHashContents(strText.data(), strText.size()))) ||
       !m_pJournal->Flush()) {
     const DWORD dwError = GetLastError();
     CxServerLog("Outlook: the journal \"%s\" could not be written (%s); \"%s\" was not folded.",
@@ -658,14 +658,15 @@ HRESULT OlIcsFile::Fold() {
 void OlIcsFile::SetJournalAside(const char* szWhy) {
   std::string strAside;
   if (m_pJournal->SetAside(&strAside)) {
-    CxServerLog("Outlook: the journal of \"%s\" %s; its saves were not applied and are kept "
-                "in \"%s\".",
-                m_strPath.c_str(), szWhy, strAside.c_str());
+    CxServerLog(
+        "Outlook: the journal of \"%s\" %s; its saves were not applied and are kept "
+        "in \"%s\".",
+        m_strPath.c_str(), szWhy, strAside.c_str());
   } else {
-    CxServerLog("Outlook: the journal of \"%s\" %s; it could not be set aside (%s) and stays "
-                "as \"%s\".",
-                m_strPath.c_str(), szWhy, CxFileErrorText(GetLastError()),
-                m_strJournalPath.c_str());
+    CxServerLog(
+        "Outlook: the journal of \"%s\" %s; it could not be set aside (%s) and stays "
+        "as \"%s\".",
+        m_strPath.c_str(), szWhy, CxFileErrorText(GetLastError()), m_strJournalPath.c_str());
   }
   m_pJournal.reset();
 }
@@ -676,13 +677,14 @@ bool OlIcsFile::TakeJournal(const std::string& strText) {
     case OlIcsJournal::JOURNAL_NONE:
       return true;
     case OlIcsJournal::JOURNAL_BUSY:
-      CxServerLog("Outlook: another DayBridge run holds the journal of \"%s\"; its saves are "
-                  "not seen here.",
-                  m_strPath.c_str());
+      CxServerLog(
+          "Outlook: another DayBridge run holds the journal of \"%s\"; its saves are "
+          "not seen here.",
+          m_strPath.c_str());
       return true;
     case OlIcsJournal::JOURNAL_UNREADABLE:
-      CxServerLog("Outlook: the journal \"%s\" could not be read (%s).",
-                  m_strJournalPath.c_str(), CxFileErrorText(GetLastError()));
+      CxServerLog("Outlook: the journal \"%s\" could not be read (%s).", m_strJournalPath.c_str(),
+                  CxFileErrorText(GetLastError()));
       return true;
     case OlIcsJournal::JOURNAL_TAKEN:
       break;
@@ -707,8 +709,9 @@ bool OlIcsFile::TakeJournal(const std::string& strText) {
       m_pJournal->Remove();
       m_pJournal.reset();
     } else {
-      SetJournalAside("was written for another text than the file now holds (another program "
-                      "changed the file while saves were pending)");
+      SetJournalAside(
+          "was written for another text than the file now holds (another program "
+          "changed the file while saves were pending)");
     }
     return true;
   }
@@ -725,9 +728,10 @@ bool OlIcsFile::TakeJournal(const std::string& strText) {
     if (record.nKind != OL_JOURNAL_FOLD) ++nApplied;
   }
   if (contents.end == OL_JOURNAL_TORN) {
-    CxServerLog("Outlook: the last record of the journal \"%s\" was cut off by a crash and is "
-                "dropped.",
-                m_strJournalPath.c_str());
+    CxServerLog(
+        "Outlook: the last record of the journal \"%s\" was cut off by a crash and is "
+        "dropped.",
+        m_strJournalPath.c_str());
     if (!m_pJournal->Cut(contents.nValidLength)) {
       // New records must not follow the torn one.
       SetJournalAside("could not be cut back to its last whole record");
@@ -741,9 +745,10 @@ bool OlIcsFile::TakeJournal(const std::string& strText) {
   }
   // Another program reading the file sees the saves from now on; when the fold fails they
   // stay in the journal, which this object goes on appending to.
-  CxServerLog("Outlook: %zu save(s) of a run that ended before writing them into \"%s\" were "
-              "recovered from its journal.",
-              nApplied, m_strPath.c_str());
+  CxServerLog(
+      "Outlook: %zu save(s) of a run that ended before writing them into \"%s\" were "
+      "recovered from its journal.",
+      nApplied, m_strPath.c_str());
   Fold();
   return true;
 }

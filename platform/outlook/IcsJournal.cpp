@@ -191,8 +191,8 @@ void OlReadJournal(const char* pData, size_t nSize, OlJournalContents* pContents
         nEnd = nPos + kRecordHead + nPayload;
         std::string strChecked(p, 4);
         strChecked.append(p + kRecordHead, nPayload);
-        bChecked = nPayload > 0 &&
-                   GetLE(p + 4, 8) == CxHashContents(strChecked.data(), strChecked.size());
+        bChecked =
+            nPayload > 0 && GetLE(p + 4, 8) == CxHashContents(strChecked.data(), strChecked.size());
       } else {
         nEnd = nSize + 1;  // past the end of the data
       }
@@ -222,8 +222,7 @@ std::string OlJournalHeader(ULONGLONG nBaseSize, ULONGLONG nBaseHash) {
   return strHeader;
 }
 
-std::string OlJournalReplace(DWORD nItem, const std::string& strEvent,
-                             const std::string& strZone) {
+std::string OlJournalReplace(DWORD nItem, const std::string& strEvent, const std::string& strZone) {
   std::string strPayload(1, static_cast<char>(OL_JOURNAL_REPLACE));
   PutU32(&strPayload, nItem);
   if (!PutText(&strPayload, strEvent) || !PutText(&strPayload, strZone)) return std::string();
@@ -246,8 +245,7 @@ std::string OlJournalFold(ULONGLONG nSize, ULONGLONG nHash) {
 std::string OlJournalPathFor(const std::string& strCalendarPath) {
   char szResolved[4096];
   const DWORD nLength = CxResolveFilePath(strCalendarPath.c_str(), szResolved, sizeof(szResolved));
-  const std::string strTarget =
-      nLength > 0 ? std::string(szResolved, nLength) : strCalendarPath;
+  const std::string strTarget = nLength > 0 ? std::string(szResolved, nLength) : strCalendarPath;
   return strTarget + ".journal";
 }
 
@@ -309,9 +307,8 @@ OlIcsJournal::Found OlIcsJournal::OpenExisting(const std::string& strPath,
   return JOURNAL_UNREADABLE;
 }
 
-std::unique_ptr<OlIcsJournal> OlIcsJournal::Create(const std::string& strPath,
-                                                   ULONGLONG nBaseSize, ULONGLONG nBaseHash,
-                                                   unsigned nMode) {
+std::unique_ptr<OlIcsJournal> OlIcsJournal::Create(const std::string& strPath, ULONGLONG nBaseSize,
+                                                   ULONGLONG nBaseHash, unsigned nMode) {
   const int fd =
       ::open(strPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, nMode & 0666);
   if (fd < 0) {

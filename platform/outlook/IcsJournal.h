@@ -71,8 +71,7 @@ void OlReadJournal(const char* pData, size_t nSize, OlJournalContents* pContents
 // The bytes of a header and of the records. Empty when a text is too long for its length
 // field (4 GiB).
 std::string OlJournalHeader(ULONGLONG nBaseSize, ULONGLONG nBaseHash);
-std::string OlJournalReplace(DWORD nItem, const std::string& strEvent,
-                             const std::string& strZone);
+std::string OlJournalReplace(DWORD nItem, const std::string& strEvent, const std::string& strZone);
 std::string OlJournalAppend(const std::string& strEvent, const std::string& strZone);
 std::string OlJournalFold(ULONGLONG nSize, ULONGLONG nHash);
 

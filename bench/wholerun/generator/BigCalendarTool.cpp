@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
   if (strOut.empty() || nRecords <= 0 || argc % 2 == 0) return Usage();
   std::error_code ec;
   const fs::path out = fs::absolute(strOut, ec);
-  const std::string strDemo = std::string(DB_DEMO_PATH) + " --out '" + out.string() + "' > /dev/null";
+  const std::string strDemo =
+      std::string(DB_DEMO_PATH) + " --out '" + out.string() + "' > /dev/null";
   if (std::system(strDemo.c_str()) != 0) {
     fprintf(stderr, "daybridge-bigcal: the demo generator failed\n");
     return 1;

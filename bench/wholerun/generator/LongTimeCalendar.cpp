@@ -52,25 +52,26 @@ class Draw {
   uint64_t m_nState;
 };
 
-const char* const kWhat[] = {"Meeting with",     "Call",          "Lunch with", "Review with",
+const char* const kWhat[] = {"Meeting with",     "Call",           "Lunch with", "Review with",
                              "Dinner with",      "Interview with", "Visit",      "Coffee with",
                              "Presentation for", "Workshop with"};
-const char* const kWho[] = {"Anne",      "Bernd",     "Chloé",        "the board",
-                            "marketing", "José",      "the landlord", "Dr. Weiß",
-                            "Françoise", "the bank",  "Sales team",   "Mr. Okafor",
-                            "Zoë",       "the school"};
-const char* const kAllDay[] = {"Holiday",       "Trade fair",      "Conference",  "Day off",
-                               "Moving day",    "School holidays", "Inventory",   "Training",
+const char* const kWho[] = {"Anne",       "Bernd",        "Chloé",    "the board", "marketing",
+                            "José",       "the landlord", "Dr. Weiß", "Françoise", "the bank",
+                            "Sales team", "Mr. Okafor",   "Zoë",      "the school"};
+const char* const kAllDay[] = {"Holiday",       "Trade fair",      "Conference", "Day off",
+                               "Moving day",    "School holidays", "Inventory",  "Training",
                                "Company party", "Trip to Genève"};
-const char* const kBirthday[] = {"Mum's birthday", "Anniversary",      "Paul's birthday",
-                                 "Renée's birthday", "Wedding day",    "Grandpa's birthday"};
-const char* const kPlaces[] = {"Room 4",       "Head office", "Café Central", "Terminal 2",
+const char* const kBirthday[] = {"Mum's birthday",   "Anniversary", "Paul's birthday",
+                                 "Renée's birthday", "Wedding day", "Grandpa's birthday"};
+const char* const kPlaces[] = {"Room 4",        "Head office", "Café Central", "Terminal 2",
                                "Hauptstraße 5", "Client site", "Home",         "Hotel Rex"};
 const char* const kCategories[] = {"Business", "Business", "Business", "Personal",
                                    "Personal", "Family",   "Travel",   "Holiday"};
-const char* const kNoteLines[] = {"Bring the contract.", "Call back before noon.",
+const char* const kNoteLines[] = {"Bring the contract.",
+                                  "Call back before noon.",
                                   "Agenda: budget, staffing, the new office.",
-                                  "Parking behind the building.", "Ask about the invoice.",
+                                  "Parking behind the building.",
+                                  "Ask about the invoice.",
                                   "Tickets are in the drawer."};
 
 std::string Ansi(const char* szUtf8) {
@@ -187,12 +188,8 @@ void SetAlarm(Draw& draw, CommDate* pDate) {
   static const struct {
     INT nAdvance;
     UINT nUnit;
-  } kAlarms[] = {{5, ADVANCE_MINUTES},
-                 {10, ADVANCE_MINUTES},
-                 {15, ADVANCE_MINUTES},
-                 {15, ADVANCE_MINUTES},
-                 {1, ADVANCE_HOURS},
-                 {1, ADVANCE_DAYS}};
+  } kAlarms[] = {{5, ADVANCE_MINUTES},  {10, ADVANCE_MINUTES}, {15, ADVANCE_MINUTES},
+                 {15, ADVANCE_MINUTES}, {1, ADVANCE_HOURS},    {1, ADVANCE_DAYS}};
   const auto& alarm = kAlarms[draw.Below(6)];
   pDate->bAlarm = 1;
   pDate->bAdvance = 1;

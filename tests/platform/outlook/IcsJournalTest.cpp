@@ -132,8 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"Whole", WholeJournal, true, 3, OL_JOURNAL_WHOLE},
         ReadCase{"HeaderCutShort", [] { return WholeJournal().substr(0, 20); }, false, 0,
                  OL_JOURNAL_TORN},
-        ReadCase{"HeaderOfZeros", [] { return std::string(64, '\0'); }, false, 0,
-                 OL_JOURNAL_TORN},
+        ReadCase{"HeaderOfZeros", [] { return std::string(64, '\0'); }, false, 0, OL_JOURNAL_TORN},
         ReadCase{"NotAJournal",
                  [] { return std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nEND:VCALENDAR\r\n"); },
                  false, 0, OL_JOURNAL_DAMAGED},
@@ -144,8 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  true, 2, OL_JOURNAL_TORN},
         ReadCase{"LengthPastTheEnd",
-                 [] { return OlJournalHeader(1, 2) + std::string("\xff\xff\xff\x7f", 4); }, true,
-                 0, OL_JOURNAL_TORN},
+                 [] { return OlJournalHeader(1, 2) + std::string("\xff\xff\xff\x7f", 4); }, true, 0,
+                 OL_JOURNAL_TORN},
         ReadCase{"ZerosAfterTheRecords", [] { return WholeJournal() + std::string(100, '\0'); },
                  true, 3, OL_JOURNAL_TORN},
         ReadCase{"LastRecordGarbled",
@@ -239,14 +238,20 @@ INSTANTIATE_TEST_SUITE_P(
     Aftermath, JournalRecoveryTest,
     ::testing::Values(
         RecoveryCase{"Killed", RecoverySteps::Killed, {"Base", "A", "B", "C"}, true, false},
-        RecoveryCase{"LastRecordTorn", RecoverySteps::LastRecordTorn, {"Base", "A", "B"}, true,
+        RecoveryCase{
+            "LastRecordTorn", RecoverySteps::LastRecordTorn, {"Base", "A", "B"}, true, false},
+        RecoveryCase{"FoldedNotRemoved",
+                     RecoverySteps::FoldedNotRemoved,
+                     {"Base", "A", "B", "C"},
+                     false,
                      false},
-        RecoveryCase{"FoldedNotRemoved", RecoverySteps::FoldedNotRemoved,
-                     {"Base", "A", "B", "C"}, false, false},
-        RecoveryCase{"ChangedElsewhere", RecoverySteps::ChangedElsewhere,
-                     {"Base", "Elsewhere"}, false, true},
-        RecoveryCase{"FirstRecordDamaged", RecoverySteps::FirstRecordDamaged, {"Base"}, false,
+        RecoveryCase{"ChangedElsewhere",
+                     RecoverySteps::ChangedElsewhere,
+                     {"Base", "Elsewhere"},
+                     false,
                      true},
+        RecoveryCase{
+            "FirstRecordDamaged", RecoverySteps::FirstRecordDamaged, {"Base"}, false, true},
         RecoveryCase{"HeaderTorn", RecoverySteps::HeaderTorn, {"Base"}, false, false}),
     [](const ::testing::TestParamInfo<RecoveryCase>& row) { return row.param.szName; });
 
@@ -322,8 +327,8 @@ TEST_F(JournalTest, JournalIsAsPrivateAsTheCalendar) {
   std::unique_ptr<OlIcsFile> pFile = Open();
   size_t nItem = 0;
   ASSERT_EQ(pFile->AppendItem(Event("A"), &nItem), S_OK);
-  EXPECT_EQ(fs::status(m_journal).permissions() & fs::perms::all, fs::perms::owner_read |
-                                                                     fs::perms::owner_write);
+  EXPECT_EQ(fs::status(m_journal).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
 }
 
 // A change another program makes while saves are pending: the fold at release leaves the
