@@ -212,4 +212,42 @@ TEST(SetExtraCopy, CopiesEvenFromTheRecordsOwnBlock) {
   EXPECT_EQ(0u, date.nExtraSize);
 }
 
+// A block with a 16-byte text field between two fixed parts, packed and unpacked.
+struct PackCase {
+  const char* szName;
+  const char* szText;  // what the field holds; 16 characters fill it without a NUL
+  int nCut;            // bytes taken off the packed block, or -1: the size asked is another
+  bool bUnpacks;
+};
+
+class PackExtraTest : public ::testing::TestWithParam<PackCase> {};
+
+TEST_P(PackExtraTest, GivesTheWholeBlockBackOrRefuses) {
+  struct Block {
+    char szHead[5];
+    char szText[16];
+    int nTail;
+  } block = {"head", {}, 0x7A11};
+  std::memcpy(block.szText, GetParam().szText, std::min<size_t>(16, strlen(GetParam().szText)));
+  std::vector<BYTE> packed =
+      PackExtra(&block, sizeof block, offsetof(Block, szText), sizeof block.szText);
+  if (GetParam().nCut > 0) packed.resize(packed.size() - static_cast<size_t>(GetParam().nCut));
+  Block out = {"ffff", "garbage", 0};
+  const UINT nAsked = GetParam().nCut < 0 ? sizeof out - 1 : sizeof out;
+  EXPECT_EQ(UnpackExtra(packed.data(), static_cast<UINT>(packed.size()), &out, nAsked),
+            GetParam().bUnpacks);
+  if (GetParam().bUnpacks) {
+    EXPECT_EQ(0, std::memcmp(&out, &block, sizeof block));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, PackExtraTest,
+    ::testing::Values(PackCase{"EmptyText", "", 0, true}, PackCase{"ShortText", "note", 0, true},
+                      PackCase{"TextFillsTheField", "0123456789abcdef", 0, true},
+                      PackCase{"CutBeforeTheTail", "note", 1, false},
+                      PackCase{"CutInsideTheHead", "", 20, false},
+                      PackCase{"AnotherSize", "note", -1, false}),
+    [](const ::testing::TestParamInfo<PackCase>& row) { return row.param.szName; });
+
 }  // namespace

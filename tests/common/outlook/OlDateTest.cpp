@@ -13,6 +13,7 @@
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/WinUtil.h"
 #include "common/outlook/OlDate.h"
+#include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinTime.h"
@@ -50,7 +51,9 @@ bool SameMinute(const SYSTEMTIME& a, const SYSTEMTIME& b) {
          a.wMinute == b.wMinute;
 }
 
+// The file as other programs see it, once the stand-in has written the saves it holds into it.
 std::string ReadFile(const std::filesystem::path& path) {
+  OutlookServerFold();
   std::ifstream in(path, std::ios::binary);
   std::ostringstream buffer;
   buffer << in.rdbuf();
@@ -121,8 +124,9 @@ TEST_F(OlDateTest, LoadsEveryItemIntoARecordWithItsImage) {
   EXPECT_EQ(pMeeting->repeat.bHasEnd, 1);
   const SYSTEMTIME stEnd = LocalTime(2011, 3, 28);
   EXPECT_EQ(CompareDate(&pMeeting->repeat.stPatternEnd, &stEnd), 0);
-  ASSERT_EQ(pMeeting->nExtraSize, sizeof(OlDateItem));
-  const OlDateItem* pImage = static_cast<const OlDateItem*>(pMeeting->pExtra);
+  OlDateItem image{};
+  ASSERT_TRUE(UnpackExtra(pMeeting->pExtra, pMeeting->nExtraSize, &image, sizeof image));
+  const OlDateItem* pImage = &image;
   EXPECT_STREQ(pImage->szFolderName, "Work");
   EXPECT_STREQ(pImage->szStoreID, m_path.c_str());
   EXPECT_STREQ(pImage->szEntryID, "one");
@@ -461,9 +465,9 @@ TEST_F(OlDateTest, AllDayItemFromElsewhereShowsOnItsOneDay) {
   EXPECT_TRUE(OccursOnDay(pRead, &stDay));
   EXPECT_FALSE(OccursOnDay(pRead, &stNextDay));
   // The attached image still says what Outlook reported.
-  const OlDateItem* pImage = static_cast<const OlDateItem*>(pRead->pExtra);
-  ASSERT_NE(pImage, nullptr);
-  EXPECT_EQ(pImage->dtEnd, ToVariantTime(stNextDay));
+  OlDateItem image{};
+  ASSERT_TRUE(UnpackExtra(pRead->pExtra, pRead->nExtraSize, &image, sizeof image));
+  EXPECT_EQ(image.dtEnd, ToVariantTime(stNextDay));
 }
 
 // Updating an item must leave its record an Outlook record: a two-way run that found it
@@ -488,8 +492,9 @@ TEST_F(OlDateTest, UpdatedRecordKeepsItsSourceStateCounterpartAndImage) {
   EXPECT_EQ(pStored->nMatchState, MATCH_CHANGED);
   EXPECT_EQ(pStored->pPeer, pPalm.get());
   EXPECT_EQ(pStored->pExtra, pImageBefore);
-  ASSERT_EQ(pStored->nExtraSize, sizeof(OlDateItem));
-  EXPECT_STREQ(static_cast<const OlDateItem*>(pStored->pExtra)->szEntryID, "one");
+  OlDateItem image{};
+  ASSERT_TRUE(UnpackExtra(pStored->pExtra, pStored->nExtraSize, &image, sizeof image));
+  EXPECT_STREQ(image.szEntryID, "one");
   // The incoming record is not touched.
   EXPECT_EQ(pPalm->nSource, SOURCE_PALM);
   EXPECT_EQ(pPalm->pPeer, pStored);
@@ -514,7 +519,9 @@ TEST_F(OlDateTest, SyncRecordAddsUpdatesAndSkipsUnchanged) {
   EXPECT_TRUE(pStore->SyncRecord(pChanged.get()));
   EXPECT_EQ(pSet->GetCount(), 2);
   EXPECT_STREQ(pSet->GetAt(0)->szLocation, "Room 2");
-  EXPECT_EQ(pSet->GetAt(0)->nExtraSize, sizeof(OlDateItem));
+  OlDateItem image{};
+  EXPECT_TRUE(
+      UnpackExtra(pSet->GetAt(0)->pExtra, pSet->GetAt(0)->nExtraSize, &image, sizeof image));
   std::string saved = ReadFile(m_path);
   EXPECT_NE(saved.find("LOCATION:Room 2\r\n"), std::string::npos);
   EXPECT_NE(saved.find("RRULE:FREQ=WEEKLY;BYDAY=MO;UNTIL=20110328T080000Z\r\n"), std::string::npos);
@@ -618,6 +625,7 @@ class IndependentReaderTest : public OlDateTest {
  protected:
   std::string RunReader(const std::string& script) {
     if (!std::filesystem::exists("/usr/bin/python3")) return "SKIP";
+    OutlookServerFold();
     std::filesystem::path scriptPath = m_dir / "reader.py";
     WriteFile(scriptPath, script);
     std::string command = "/usr/bin/python3 " + scriptPath.string() + " " + m_path.string();

@@ -144,7 +144,10 @@ TEST_F(PalmStoreTest, LoadsTheUsersDatebookOfTheInstalledKind) {
   ASSERT_EQ(store.GetRecordSet()->GetCount(), 9) << "the deleted record is not shown";
   EXPECT_STREQ(store.GetRecordSet()->GetAt(3)->szDescription, "Meeting 4");
   EXPECT_EQ(store.GetRecordSet()->GetAt(3)->nSource, SOURCE_PALM);
-  EXPECT_EQ(store.GetRecordSet()->GetAt(3)->nExtraSize, sizeof(PalmRecordRef));
+  auto pRef = std::make_unique<PalmRecordRef>();
+  const CommDate* pRecord = store.GetRecordSet()->GetAt(3);
+  ASSERT_TRUE(UnpackExtra(pRecord->pExtra, pRecord->nExtraSize, pRef.get(), sizeof(PalmRecordRef)));
+  EXPECT_STREQ(pRef->rec2.szSummary, "Meeting 4");
 }
 
 struct EarlierUserCase {

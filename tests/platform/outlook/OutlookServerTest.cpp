@@ -98,7 +98,9 @@ DATE Local(int y, int mo, int d, int h = 0, int mi = 0) {
   return dt;
 }
 
+// The file as other programs see it, once the stand-in has written the saves it holds into it.
 std::string ReadFile(const std::filesystem::path& path) {
+  OutlookServerFold();
   std::ifstream in(path, std::ios::binary);
   std::ostringstream buffer;
   buffer << in.rdbuf();
