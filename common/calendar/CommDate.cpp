@@ -185,3 +185,50 @@ bool SetExtraCopy(CommDate* pDate, const void* pData, UINT nSize) {
   pDate->nExtraSize = pCopy != nullptr ? nSize : 0;
   return true;
 }
+
+namespace {
+
+// "DXPK": a packed block starts with it, then its whole size, the text field's offset and
+// capacity and the text's length (five 32-bit words), the bytes before the field, its text,
+// the bytes after it.
+constexpr UINT kPackedMark = 0x4B505844u;
+constexpr UINT kPackedHead = 5 * sizeof(UINT);
+
+}  // namespace
+
+std::vector<BYTE> PackExtra(const void* pData, UINT nSize, UINT nTextOffset, UINT nTextCapacity) {
+  if (pData == nullptr || nTextOffset > nSize || nTextCapacity > nSize - nTextOffset) return {};
+  const BYTE* pBytes = static_cast<const BYTE*>(pData);
+  const void* pNul = std::memchr(pBytes + nTextOffset, 0, nTextCapacity);
+  const UINT nText = pNul != nullptr
+                         ? static_cast<UINT>(static_cast<const BYTE*>(pNul) - pBytes - nTextOffset)
+                         : nTextCapacity;
+  const UINT head[] = {kPackedMark, nSize, nTextOffset, nTextCapacity, nText};
+  std::vector<BYTE> block(kPackedHead);
+  std::memcpy(block.data(), head, kPackedHead);
+  block.reserve(kPackedHead + nSize - (nTextCapacity - nText));
+  block.insert(block.end(), pBytes, pBytes + nTextOffset + nText);
+  block.insert(block.end(), pBytes + nTextOffset + nTextCapacity, pBytes + nSize);
+  return block;
+}
+
+bool UnpackExtra(const void* pBlock, UINT nBlockSize, void* pOut, UINT nSize) {
+  if (pBlock == nullptr || pOut == nullptr || nBlockSize < kPackedHead) return false;
+  UINT head[5];
+  std::memcpy(head, pBlock, kPackedHead);
+  const UINT nTextOffset = head[2];
+  const UINT nTextCapacity = head[3];
+  const UINT nText = head[4];
+  if (head[0] != kPackedMark || head[1] != nSize || nTextOffset > nSize ||
+      nTextCapacity > nSize - nTextOffset || nText > nTextCapacity ||
+      nBlockSize - kPackedHead != nSize - (nTextCapacity - nText)) {
+    return false;
+  }
+  const BYTE* pIn = static_cast<const BYTE*>(pBlock) + kPackedHead;
+  BYTE* pBytes = static_cast<BYTE*>(pOut);
+  std::memcpy(pBytes, pIn, nTextOffset + nText);
+  std::memset(pBytes + nTextOffset + nText, 0, nTextCapacity - nText);
+  std::memcpy(pBytes + nTextOffset + nTextCapacity, pIn + nTextOffset + nText,
+              nSize - nTextOffset - nTextCapacity);
+  return true;
+}

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "platform/win/WinTypes.h"
 
@@ -129,3 +130,11 @@ void FreeExtra(CommDate* pDate);
 // Replaces pDate->pExtra with a private copy of nSize bytes of pData (none when pData is null
 // or nSize is 0). False, with no block attached, when the copy cannot be allocated.
 bool SetExtraCopy(CommDate* pDate, const void* pData, UINT nSize);
+
+// A store-side block sized to what it holds: the nSize bytes at pData, except that the text
+// field of nTextCapacity bytes at nTextOffset is kept only up to its NUL (an Outlook item
+// image is mostly its 20 KB note, which most appointments leave empty). UnpackExtra gives the
+// nSize bytes back, the text field zero after its text; it fails (pOut untouched) for a block
+// that is not a packed block of nSize bytes. A field without NUL is kept whole.
+std::vector<BYTE> PackExtra(const void* pData, UINT nSize, UINT nTextOffset, UINT nTextCapacity);
+bool UnpackExtra(const void* pBlock, UINT nBlockSize, void* pOut, UINT nSize);

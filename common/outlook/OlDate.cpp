@@ -18,6 +18,12 @@
 
 namespace {
 
+// The copy of an image a record carries: most bodies are empty or short, and the whole
+// 20 KB of each would be most of what a loaded calendar takes.
+std::vector<BYTE> PackImage(const OlDateItem& image) {
+  return PackExtra(&image, sizeof(OlDateItem), offsetof(OlDateItem, szBody), sizeof(image.szBody));
+}
+
 // Outlook reports 4501-01-01 for "no date" (a pattern without end, a reminder not set).
 constexpr DATE kOutlookNoDate = 949998.0;
 
@@ -237,10 +243,11 @@ bool OlDateUtil::LoadFolder(CDispCmd* pFolder) {
       std::memset(pDate.get(), 0, sizeof(CommDate));
       ItemToRecord(pImage.get(), pDate.get());
       pImage->pItem = nullptr;
-      // The set gives its record a copy of the block, so the image itself is lent here
+      // The set gives its record a copy of the block, so the packed image is lent here
       // rather than copied twice; it is taken back right after.
-      pDate->pExtra = pImage.get();
-      pDate->nExtraSize = sizeof(OlDateItem);
+      std::vector<BYTE> block = PackImage(*pImage);
+      pDate->pExtra = block.data();
+      pDate->nExtraSize = static_cast<UINT>(block.size());
       pDate->nSource = SOURCE_OUTLOOK;
       m_pDateMgr->AddCopy(pDate.get());
       pDate->pExtra = nullptr;
@@ -555,7 +562,8 @@ bool OlDateUtil::AddItem(CommDate* pDate) {
   pItem->Release();
   if (!bWritten) return false;
   pImage->pItem = nullptr;
-  SetExtraCopy(pDate, pImage.get(), sizeof(OlDateItem));
+  const std::vector<BYTE> block = PackImage(*pImage);
+  SetExtraCopy(pDate, block.data(), static_cast<UINT>(block.size()));
   pDate->nSource = SOURCE_OUTLOOK;
   return true;
 }

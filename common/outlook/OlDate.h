@@ -7,9 +7,10 @@
 // An all-day record ends on the last day it covers, as a Palm untimed event does; the image
 // keeps Outlook's own end, midnight after that day.
 //
-// A record read from Outlook carries a copy of its image as its attached block. The image
-// does not keep the item object: a block that record sets copy byte for byte cannot hold a
-// reference, so pItem is null in attached images.
+// A record read from Outlook carries a copy of its image as its attached block, packed to
+// what it holds (PackExtra over the body; UnpackExtra of CommDate.h gives the image back).
+// The image does not keep the item object: a block that record sets copy byte for byte
+// cannot hold a reference, so pItem is null in attached images.
 #pragma once
 
 #include <memory>

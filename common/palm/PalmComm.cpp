@@ -136,12 +136,10 @@ PmTime::PmTime(DWORD nValue) : m_nValue(nValue) {
 namespace {
 
 // The local broken-down time of a Palm time value (taken as unsigned: Palm dates run to 2106).
+// A loaded calendar asks this several times a record: the platform's form is the one that
+// does not read the zone file again each time.
 bool LocalFields(DWORD nValue, std::tm* pOut) {
-  const std::time_t tValue = static_cast<std::time_t>(nValue);
-  const std::tm* pLocal = std::localtime(&tValue);
-  if (pLocal == nullptr) return false;
-  *pOut = *pLocal;
-  return true;
+  return CxLocalTime(static_cast<std::time_t>(nValue), pOut);
 }
 
 }  // namespace

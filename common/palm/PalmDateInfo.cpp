@@ -34,6 +34,21 @@ std::unique_ptr<PmCalendarEx2> MakeCalendarEx2() {
   return g_pfnCalendarEx2Factory ? g_pfnCalendarEx2Factory() : nullptr;
 }
 
+// The copy of a reference a record carries, packed over the note of its kind: a note field
+// is most of a Palm record and most notes are empty.
+std::vector<BYTE> PackReference(const PalmRecordRef& ref) {
+  UINT nNoteOffset = offsetof(PalmRecordRef, rec2.szNote);
+  UINT nNoteSize = sizeof(ref.rec2.szNote);
+  if (ref.nKind == PALM_KIND_DATEBOOK) {
+    nNoteOffset = offsetof(PalmRecordRef, rec1.szNote);
+    nNoteSize = sizeof(ref.rec1.szNote);
+  } else if (ref.nKind == PALM_KIND_DATABASE) {
+    nNoteOffset = offsetof(PalmRecordRef, rec3.szNote);
+    nNoteSize = sizeof(ref.rec3.szNote);
+  }
+  return PackExtra(&ref, sizeof(PalmRecordRef), nNoteOffset, nNoteSize);
+}
+
 // A zeroed reference of the kind, or null when it cannot be allocated.
 PalmRecordRef* NewRef(int nKind) {
   PalmRecordRef* pRef = new (std::nothrow) PalmRecordRef;
@@ -452,8 +467,9 @@ bool PmDateInfo::BuildRecordSet() {
     if (m_nLoadedKind == PALM_KIND_DATEBOOK_EX) {
       for (PmBlob& blob : pScratch->rec2.blobs) blob.pData = nullptr;
     }
-    pRecord->pExtra = pScratch.get();
-    pRecord->nExtraSize = sizeof(PalmRecordRef);
+    std::vector<BYTE> block = PackReference(*pScratch);
+    pRecord->pExtra = block.data();
+    pRecord->nExtraSize = static_cast<UINT>(block.size());
     const CommDate* pAdded = m_pRecordSet->AddCopy(pRecord.get());
     pRecord->pExtra = nullptr;
     pRecord->nExtraSize = 0;

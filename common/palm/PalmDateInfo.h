@@ -29,7 +29,8 @@
 #define PALM_KIND_FAILED 255
 
 // One Palm record of the loaded kind, as the store holds it. Kind 2 references own their
-// extension blob data; the copy attached to a common record as pExtra carries none.
+// extension blob data; the copy attached to a common record as pExtra carries none, and is
+// packed to what it holds (PackExtra over the note; UnpackExtra gives the reference back).
 struct PalmRecordRef {
   DWORD nKind;
   union {

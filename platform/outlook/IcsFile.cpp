@@ -11,15 +11,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "platform/automation/ComRuntime.h"
+#include "platform/outlook/IcsJournal.h"
+#include "platform/win/WinFile.h"
+#include "platform/win/WinHandle.h"
 #include "platform/win/WinReplace.h"
+#include "platform/win/WinSystem.h"
 #include "platform/win/WinTime.h"
 
 namespace {
@@ -117,6 +121,54 @@ bool IsItemEvent(icalcomponent* pComponent) {
          icalcomponent_get_first_property(pComponent, ICAL_RECURRENCEID_PROPERTY) == nullptr;
 }
 
+size_t g_nFoldFloor = OL_ICS_FOLD_FLOOR;
+// Reads of a file that another program rewrites in place meanwhile before giving up.
+constexpr int kMaxReadAttempts = 3;
+
+// The whole text of the file with its stamp, which must describe exactly the text read. A
+// missing file is an empty text with the stamp of no bytes.
+bool ReadStamped(const std::string& strPath, std::string* pstrText, CX_FILE_STAMP* pStamp,
+                 HRESULT* phr, std::string* pstrError) {
+  *phr = OL_E_DISK_ERROR;
+  for (int nAttempt = 0; nAttempt < kMaxReadAttempts; ++nAttempt) {
+    pstrText->clear();
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      if (errno != ENOENT && errno != ENOTDIR) {
+        *pstrError = "The calendar file could not be opened.";
+        return false;
+      }
+      *pStamp = CX_FILE_STAMP{};
+      pStamp->nContentHash = CxHashContents("", 0);
+      return true;
+    }
+    char buffer[64 * 1024];
+    bool bRead = true;
+    for (;;) {
+      const ssize_t nRead = ::read(fd, buffer, sizeof(buffer));
+      if (nRead < 0 && errno == EINTR) continue;
+      if (nRead <= 0) {
+        bRead = nRead == 0;
+        break;
+      }
+      pstrText->append(buffer, static_cast<size_t>(nRead));
+    }
+    HANDLE hFile = CxAdoptDescriptor(fd, true, false, nullptr);
+    const bool bStamped = bRead && CxGetFileStamp(hFile, pStamp);
+    CloseHandle(hFile);
+    if (!bStamped) {
+      *pstrError = "The calendar file could not be read.";
+      return false;
+    }
+    if (pStamp->nSize == pstrText->size() &&
+        pStamp->nContentHash == CxHashContents(pstrText->data(), pstrText->size())) {
+      return true;
+    }
+  }
+  *pstrError = "The calendar file kept changing while it was read.";
+  return false;
+}
+
 }  // namespace
 
 // Blank lines are kept as lines without a name.
@@ -174,24 +226,23 @@ OlIcsFile::~OlIcsFile() {
 std::unique_ptr<OlIcsFile> OlIcsFile::Open(const std::string& strPath, HRESULT* phr,
                                            std::string* pstrError) {
   std::string strText;
-  std::ifstream in(strPath, std::ios::binary);
-  if (in) {
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) {
-      *phr = OL_E_DISK_ERROR;
-      *pstrError = "The calendar file could not be read.";
-      return nullptr;
-    }
-    strText = buffer.str();
-  } else if (std::filesystem::exists(strPath)) {
-    *phr = OL_E_DISK_ERROR;
-    *pstrError = "The calendar file could not be opened.";
-    return nullptr;
+  CX_FILE_STAMP stamp{};
+  DiskIdentity identity;
+  unsigned nMode = 0666;
+  if (!ReadStamped(strPath, &strText, &stamp, phr, pstrError)) return nullptr;
+  identity = IdentityOf(strPath, &nMode);
+  for (int nAttempt = 0; nAttempt < 2; ++nAttempt) {
+    std::unique_ptr<OlIcsFile> pFile = Parse(strText, phr, pstrError);
+    if (!pFile) return nullptr;
+    pFile->m_strPath = strPath;
+    pFile->m_strJournalPath = OlJournalPathFor(strPath);
+    pFile->m_diskStamp = stamp;
+    pFile->m_diskIdentity = identity;
+    pFile->m_nDiskMode = nMode;
+    // A replay that failed half-way was set aside; the file is then read as it stands.
+    if (nAttempt > 0 || pFile->TakeJournal(strText)) return pFile;
   }
-  std::unique_ptr<OlIcsFile> pFile = Parse(strText, phr, pstrError);
-  if (pFile) pFile->m_strPath = strPath;
-  return pFile;
+  return nullptr;
 }
 
 std::unique_ptr<OlIcsFile> OlIcsFile::FromText(const std::string& strText, HRESULT* phr,
@@ -405,88 +456,313 @@ void OlIcsFile::EraseBlock(size_t nAt) {
   if (m_nInsertAt > nAt) --m_nInsertAt;
 }
 
-HRESULT OlIcsFile::WriteWithZone(const std::string& strZoneBlock,
-                                 const std::function<void()>& undo) {
-  icalcomponent* pZone = nullptr;
-  size_t nZoneAt = 0;
-  if (!strZoneBlock.empty()) {
-    pZone = ParseBlock(strZoneBlock, ICAL_VTIMEZONE_COMPONENT);
-    if (pZone == nullptr) {
-      undo();
-      return OL_E_CORRUPT_DATA;
-    }
-    // Zone definitions go before the first component, where other programs put them and
-    // readers that resolve a TZID as they go find them in time.
-    nZoneAt = FirstComponentBlock();
-    InsertBlock(nZoneAt, Block{strZoneBlock, pZone, true});
-  }
-  HRESULT hr = WriteAtomically(ComposeText());
-  if (FAILED(hr)) {
-    if (pZone != nullptr) {
-      EraseBlock(nZoneAt);
-      icalcomponent_free(pZone);
-    }
-    undo();
-    return hr;
-  }
-  if (pZone != nullptr) icalcomponent_add_component(m_pCalendar, pZone);
-  return S_OK;
-}
-
 std::string OlIcsFile::ComposeText() const {
   std::string strText;
   for (const Block& block : m_blocks) strText += block.strText;
   return strText;
 }
 
-HRESULT OlIcsFile::ReplaceItem(size_t nItem, const std::string& strBlock,
-                               const std::string& strZoneBlock) {
-  if (nItem >= m_itemBlocks.size()) return DISP_E_BADINDEX;
+HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBlock,
+                          const std::string& strZoneBlock, const std::function<HRESULT()>& persist,
+                          size_t* pnItem) {
+  if (!bAppend && nItem >= m_itemBlocks.size()) return DISP_E_BADINDEX;
   icalcomponent* pNew = ParseBlock(strBlock, ICAL_VEVENT_COMPONENT);
   if (pNew == nullptr) return OL_E_CORRUPT_DATA;
-  std::string strOld = std::move(m_blocks[m_itemBlocks[nItem]].strText);
-  m_blocks[m_itemBlocks[nItem]].strText = strBlock;
-  HRESULT hr = WriteWithZone(strZoneBlock, [&]() {
-    m_blocks[m_itemBlocks[nItem]].strText = std::move(strOld);
+  icalcomponent* pZone = nullptr;
+  if (!strZoneBlock.empty()) {
+    pZone = ParseBlock(strZoneBlock, ICAL_VTIMEZONE_COMPONENT);
+    if (pZone == nullptr) {
+      icalcomponent_free(pNew);
+      return OL_E_CORRUPT_DATA;
+    }
+  }
+  // Zone definitions go before the first component, where other programs put them and
+  // readers that resolve a TZID as they go find them in time.
+  const size_t nZoneAt = FirstComponentBlock();
+  if (pZone != nullptr) InsertBlock(nZoneAt, Block{strZoneBlock, pZone, true});
+  // A new event joins the items only once kept; until then it is a plain component block at
+  // the insertion point, which InsertBlock keeps track of like any other.
+  size_t nAt = bAppend ? m_nInsertAt : m_itemBlocks[nItem];
+  std::string strOld;
+  if (bAppend) {
+    InsertBlock(nAt, Block{strBlock, pNew, true});
+  } else {
+    strOld = std::move(m_blocks[nAt].strText);
+    m_blocks[nAt].strText = strBlock;
+  }
+  const HRESULT hr = persist();
+  if (FAILED(hr)) {
+    if (bAppend) {
+      EraseBlock(nAt);
+    } else {
+      m_blocks[nAt].strText = std::move(strOld);
+    }
+    if (pZone != nullptr) {
+      EraseBlock(nZoneAt);
+      icalcomponent_free(pZone);
+    }
     icalcomponent_free(pNew);
-  });
-  if (FAILED(hr)) return hr;
-  Block& block = m_blocks[m_itemBlocks[nItem]];
-  icalcomponent_remove_component(m_pCalendar, block.pComponent);
-  icalcomponent_free(block.pComponent);
+    return hr;
+  }
+  if (pZone != nullptr) icalcomponent_add_component(m_pCalendar, pZone);
+  Block& block = m_blocks[nAt];
+  if (!bAppend) {
+    icalcomponent_remove_component(m_pCalendar, block.pComponent);
+    icalcomponent_free(block.pComponent);
+    block.pComponent = pNew;
+  }
   icalcomponent_add_component(m_pCalendar, pNew);
-  block.pComponent = pNew;
+  if (bAppend) {
+    m_itemBlocks.push_back(nAt);
+    if (pnItem != nullptr) *pnItem = m_itemBlocks.size() - 1;
+  }
   return S_OK;
+}
+
+HRESULT OlIcsFile::ReplaceItem(size_t nItem, const std::string& strBlock,
+                               const std::string& strZoneBlock) {
+  HRESULT hr = BeforeSave();
+  if (FAILED(hr)) return hr;
+  if (nItem > 0xFFFFFFFFull) return DISP_E_BADINDEX;
+  const std::string strRecord = OlJournalReplace(static_cast<DWORD>(nItem), strBlock, strZoneBlock);
+  return Change(
+      false, nItem, strBlock, strZoneBlock, [&]() { return Journal(strRecord); }, nullptr);
 }
 
 HRESULT OlIcsFile::AppendItem(const std::string& strBlock, size_t* pnItem,
                               const std::string& strZoneBlock) {
-  icalcomponent* pNew = ParseBlock(strBlock, ICAL_VEVENT_COMPONENT);
-  if (pNew == nullptr) return OL_E_CORRUPT_DATA;
-  // The new event joins the items only once written; until then it is a plain component
-  // block at the insertion point, which InsertBlock keeps track of like any other.
-  InsertBlock(m_nInsertAt, Block{strBlock, pNew, true});
-  size_t nAt = m_nInsertAt - 1;
-  HRESULT hr = WriteWithZone(strZoneBlock, [&]() {
-    EraseBlock(nAt);
-    icalcomponent_free(pNew);
-  });
+  HRESULT hr = BeforeSave();
   if (FAILED(hr)) return hr;
-  nAt = m_nInsertAt - 1;
-  icalcomponent_add_component(m_pCalendar, pNew);
-  m_itemBlocks.push_back(nAt);
-  *pnItem = m_itemBlocks.size() - 1;
+  const std::string strRecord = OlJournalAppend(strBlock, strZoneBlock);
+  return Change(
+      true, 0, strBlock, strZoneBlock, [&]() { return Journal(strRecord); }, pnItem);
+}
+
+HRESULT OlIcsFile::ApplyRecord(const OlJournalRecord& record) {
+  const auto keep = []() { return S_OK; };
+  switch (record.nKind) {
+    case OL_JOURNAL_REPLACE:
+      return Change(false, record.nItem, record.strEvent, record.strZone, keep, nullptr);
+    case OL_JOURNAL_APPEND:
+      return Change(true, 0, record.strEvent, record.strZone, keep, nullptr);
+    default:
+      return S_OK;  // a fold that was begun: nothing to apply
+  }
+}
+
+OlIcsFile::DiskIdentity OlIcsFile::IdentityOf(const std::string& strPath, unsigned* pnMode) {
+  DiskIdentity identity;
+  struct stat st {};
+  if (::stat(strPath.c_str(), &st) != 0) return identity;
+  identity.bExists = true;
+  identity.nDevice = st.st_dev;
+  identity.nNode = st.st_ino;
+  identity.nSize = static_cast<unsigned long long>(st.st_size);
+  identity.nModified = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+  identity.nChanged = st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec;
+  if (pnMode != nullptr) *pnMode = st.st_mode & 07777;
+  return identity;
+}
+
+bool OlIcsFile::DiskUnchanged() const {
+  return IdentityOf(m_strPath) == m_diskIdentity;
+}
+
+void OlIcsFile::SetFoldFloor(size_t nBytes) {
+  g_nFoldFloor = nBytes;
+}
+
+HRESULT OlIcsFile::BeforeSave() {
+  // Text without a file is still checked as a save would check it; keeping it fails.
+  if (m_strPath.empty()) return S_OK;
+  if (!DiskUnchanged()) {
+    SetLastError(ERROR_CX_FILE_CHANGED);
+    return OL_E_OBJECT_CHANGED;
+  }
+  // Folding each time the journal outgrows the file keeps the bytes written by all folds
+  // within a constant times the bytes saved.
+  if (m_pJournal && m_pJournal->GetSize() > std::max<size_t>(g_nFoldFloor, m_diskStamp.nSize) &&
+      m_pJournal->GetSize() >= m_nNoFoldBelow) {
+    const HRESULT hr = Fold();
+    if (hr == OL_E_OBJECT_CHANGED) return hr;
+    // The journal keeps every save meanwhile; the next try waits until it has doubled.
+    if (FAILED(hr) && m_pJournal) m_nNoFoldBelow = 2 * m_pJournal->GetSize();
+  }
   return S_OK;
 }
 
-HRESULT OlIcsFile::WriteAtomically(const std::string& strText) const {
+HRESULT OlIcsFile::Journal(const std::string& strRecord) {
+  if (m_strPath.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return OL_E_DISK_ERROR;
+  }
+  if (strRecord.empty()) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return OL_E_DISK_ERROR;
+  }
+  if (!m_pJournal) {
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::path(m_strJournalPath).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder, ec);
+    m_pJournal = OlIcsJournal::Create(m_strJournalPath, m_diskStamp.nSize, m_diskStamp.nContentHash,
+                                      m_nDiskMode);
+    if (!m_pJournal) return OL_E_DISK_ERROR;
+  }
+  return m_pJournal->Append(strRecord) ? S_OK : OL_E_DISK_ERROR;
+}
+
+HRESULT OlIcsFile::Fold() {
+  if (!m_pJournal) return S_OK;
+  if (!m_pJournal->HasRecords()) {
+    m_pJournal->Remove();
+    m_pJournal.reset();
+    return S_OK;
+  }
+  if (!DiskUnchanged()) {
+    CxServerLog(
+        "Outlook: \"%s\" was changed by another program; the saves in \"%s\" were not written "
+        "into it.",
+        m_strPath.c_str(), m_strJournalPath.c_str());
+    SetLastError(ERROR_CX_FILE_CHANGED);
+    return OL_E_OBJECT_CHANGED;
+  }
+  const std::string strText = ComposeText();
+  // Marks what the fold writes, so that an open after a crash between the replacement and
+  // the removal of the journal knows the file already holds the saves.
+  if (!m_pJournal->Append(
+          OlJournalFold(strText.size(), CxHashContents(strText.data(), strText.size()))) ||
+      !m_pJournal->Flush()) {
+    const DWORD dwError = GetLastError();
+    CxServerLog("Outlook: the journal \"%s\" could not be written (%s); \"%s\" was not folded.",
+                m_strJournalPath.c_str(), CxFileErrorText(dwError), m_strPath.c_str());
+    SetLastError(dwError);
+    return OL_E_DISK_ERROR;
+  }
+  CX_FILE_STAMP written{};
+  const HRESULT hr = WriteAtomically(strText, &written);
+  if (FAILED(hr)) {
+    const DWORD dwError = GetLastError();
+    CxServerLog("Outlook: \"%s\" was not rewritten (%s); its saves stay in \"%s\".",
+                m_strPath.c_str(), CxFileErrorText(dwError), m_strJournalPath.c_str());
+    SetLastError(dwError);
+    return dwError == ERROR_CX_FILE_CHANGED ? OL_E_OBJECT_CHANGED : hr;
+  }
+  m_diskStamp = written;
+  m_diskIdentity = IdentityOf(m_strPath, &m_nDiskMode);
+  m_pJournal->Remove();
+  m_pJournal.reset();
+  m_nNoFoldBelow = 0;
+  return S_OK;
+}
+
+void OlIcsFile::SetJournalAside(const char* szWhy) {
+  std::string strAside;
+  if (m_pJournal->SetAside(&strAside)) {
+    CxServerLog(
+        "Outlook: the journal of \"%s\" %s; its saves were not applied and are kept "
+        "in \"%s\".",
+        m_strPath.c_str(), szWhy, strAside.c_str());
+  } else {
+    CxServerLog(
+        "Outlook: the journal of \"%s\" %s; it could not be set aside (%s) and stays "
+        "as \"%s\".",
+        m_strPath.c_str(), szWhy, CxFileErrorText(GetLastError()), m_strJournalPath.c_str());
+  }
+  m_pJournal.reset();
+}
+
+bool OlIcsFile::TakeJournal(const std::string& strText) {
+  OlJournalContents contents;
+  switch (OlIcsJournal::OpenExisting(m_strJournalPath, &m_pJournal, &contents)) {
+    case OlIcsJournal::JOURNAL_NONE:
+      return true;
+    case OlIcsJournal::JOURNAL_BUSY:
+      CxServerLog(
+          "Outlook: another DayBridge run holds the journal of \"%s\"; its saves are "
+          "not seen here.",
+          m_strPath.c_str());
+      return true;
+    case OlIcsJournal::JOURNAL_UNREADABLE:
+      CxServerLog("Outlook: the journal \"%s\" could not be read (%s).", m_strJournalPath.c_str(),
+                  CxFileErrorText(GetLastError()));
+      return true;
+    case OlIcsJournal::JOURNAL_TAKEN:
+      break;
+  }
+  if (!contents.bHeader) {
+    // Torn while it was being made: no save in it was ever acknowledged.
+    if (contents.end == OL_JOURNAL_TORN) {
+      m_pJournal->Remove();
+      m_pJournal.reset();
+    } else {
+      SetJournalAside("is not a journal this program can read");
+    }
+    return true;
+  }
+  const bool bSameBase = contents.nBaseSize == m_diskStamp.nSize &&
+                         contents.nBaseHash == CxHashContents(strText.data(), strText.size());
+  if (!bSameBase) {
+    const OlJournalRecord* pLast = contents.records.empty() ? nullptr : &contents.records.back();
+    if (pLast != nullptr && pLast->nKind == OL_JOURNAL_FOLD && pLast->nFoldSize == strText.size() &&
+        pLast->nFoldHash == CxHashContents(strText.data(), strText.size())) {
+      // Folded, then cut off before the journal was removed.
+      m_pJournal->Remove();
+      m_pJournal.reset();
+    } else {
+      SetJournalAside(
+          "was written for another text than the file now holds (another program "
+          "changed the file while saves were pending)");
+    }
+    return true;
+  }
+  if (contents.end == OL_JOURNAL_DAMAGED) {
+    SetJournalAside("is damaged");
+    return true;
+  }
+  size_t nApplied = 0;
+  for (const OlJournalRecord& record : contents.records) {
+    if (FAILED(ApplyRecord(record))) {
+      SetJournalAside("holds a save that does not apply to the file");
+      return false;
+    }
+    if (record.nKind != OL_JOURNAL_FOLD) ++nApplied;
+  }
+  if (contents.end == OL_JOURNAL_TORN) {
+    CxServerLog(
+        "Outlook: the last record of the journal \"%s\" was cut off by a crash and is "
+        "dropped.",
+        m_strJournalPath.c_str());
+    if (!m_pJournal->Cut(contents.nValidLength)) {
+      // New records must not follow the torn one.
+      SetJournalAside("could not be cut back to its last whole record");
+      return false;
+    }
+  }
+  if (nApplied == 0) {
+    m_pJournal->Remove();
+    m_pJournal.reset();
+    return true;
+  }
+  // Another program reading the file sees the saves from now on; when the fold fails they
+  // stay in the journal, which this object goes on appending to.
+  CxServerLog(
+      "Outlook: %zu save(s) of a run that ended before writing them into \"%s\" were "
+      "recovered from its journal.",
+      nApplied, m_strPath.c_str());
+  Fold();
+  return true;
+}
+
+HRESULT OlIcsFile::WriteAtomically(const std::string& strText, CX_FILE_STAMP* pWritten) const {
   if (m_strPath.empty()) return OL_E_DISK_ERROR;
   std::error_code ec;
   std::filesystem::path path(m_strPath);
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
   // The platform's one safe replacement: a link is followed and its file replaced in its own
-  // folder, mode and owner are kept, and the reason of a failure stays the last error.
-  if (!CxReplaceFileContents(m_strPath.c_str(), strText.data(), strText.size(), nullptr, nullptr)) {
+  // folder, mode and owner are kept, the file must still be what was read, and the reason of
+  // a failure stays the last error.
+  if (!CxReplaceFileContents(m_strPath.c_str(), strText.data(), strText.size(),
+                             m_diskIdentity.bExists ? &m_diskStamp : nullptr, pWritten)) {
     return OL_E_DISK_ERROR;
   }
   return S_OK;

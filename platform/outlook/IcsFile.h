@@ -11,6 +11,19 @@
 // resolves TZID references through the file's VTIMEZONE components. A UTF-8 byte order mark
 // before BEGIN:VCALENDAR stays in the head block. The only block a save adds besides events
 // is the VTIMEZONE of a zone the new times use, before the first component.
+//
+// Saves go to the journal beside the file (IcsJournal.h), and the file is rewritten whole
+// only by a fold: when the journal has outgrown the file, when the owner calls Fold (as the
+// stand-in does when the last object of the calendar is released), and when an open finds
+// the saves of a run that ended without folding. The file always holds a folded state.
+//
+// Another program's change: the file is compared (size, times, node) with what was last read
+// or written before every save, and in full (CX_FILE_STAMP) when a fold replaces it. A save
+// after a change fails with OL_E_OBJECT_CHANGED and a fold leaves the changed file alone.
+// Saves journaled before the change then stay in the journal, and the next open, finding a
+// journal written for another text than the file holds, sets it aside unapplied
+// ("<file>.journal.unapplied-<n>", logged) and shows the file as the other program left it:
+// neither side's change is lost, and the next synchronization offers those records again.
 #pragma once
 
 #include <libical/ical.h>
@@ -20,11 +33,21 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/WinReplace.h"
 #include "platform/win/WinTypes.h"
+
+class OlIcsJournal;
+struct OlJournalRecord;
 
 // MAPI's status codes for a damaged store and a failed write.
 #define OL_E_CORRUPT_DATA ((HRESULT)0x8004011BL)
 #define OL_E_DISK_ERROR ((HRESULT)0x80040116L)
+// Journals smaller than this are not folded however small the file is: a new calendar would
+// otherwise be rewritten after its first few saves.
+#define OL_ICS_FOLD_FLOOR (64 * 1024)
+
+// MAPI's status for a store that changed underneath an open folder.
+#define OL_E_OBJECT_CHANGED ((HRESULT)0x80040109L)
 
 // One logical line of iCalendar text: a physical line and its folded continuations.
 struct OlIcsLine {
@@ -42,9 +65,10 @@ class OlIcsFile {
  public:
   ~OlIcsFile();
 
-  // Opens the file at szPath. A missing or empty file is an empty calendar (written on the
-  // first save). Text that is not a clean iCalendar object gives null and *phr =
-  // OL_E_CORRUPT_DATA, with the reason in strError.
+  // Opens the file at szPath and replays the journal beside it, folding what it held. A
+  // missing or empty file is an empty calendar (written by the first fold). Text that is not
+  // a clean iCalendar object gives null and *phr = OL_E_CORRUPT_DATA, with the reason in
+  // strError.
   static std::unique_ptr<OlIcsFile> Open(const std::string& strPath, HRESULT* phr,
                                          std::string* pstrError);
   // The same over text in memory (no path; Save fails). Used by the fuzz target.
@@ -64,15 +88,24 @@ class OlIcsFile {
   // Whether the calendar holds a VTIMEZONE of that TZID.
   bool HasZone(const std::string& strTzid) const;
 
-  // Replaces the text of item nItem and writes the file. On failure nothing changes, in
-  // memory or on disk. A non-empty strZoneBlock is a VTIMEZONE the new text refers to, added
-  // before the calendar's first component in the same write.
+  // Replaces the text of item nItem and records that in the journal. On failure nothing
+  // changes, in memory or on disk, and the last error says why: OL_E_OBJECT_CHANGED when
+  // another program changed the file, OL_E_DISK_ERROR when it cannot be written. A non-empty
+  // strZoneBlock is a VTIMEZONE the new text refers to, added before the calendar's first
+  // component with it.
   HRESULT ReplaceItem(size_t nItem, const std::string& strBlock,
                       const std::string& strZoneBlock = std::string());
   // Appends a new event (a whole BEGIN:VEVENT .. END:VEVENT block) after the calendar's last
-  // component and writes the file; *pnItem receives its item index. strZoneBlock as above.
+  // component, as above; *pnItem receives its item index. strZoneBlock as above.
   HRESULT AppendItem(const std::string& strBlock, size_t* pnItem,
                      const std::string& strZoneBlock = std::string());
+
+  // Writes the saves the journal holds into the file in one atomic replacement and removes
+  // the journal; S_OK at once when none are pending. On failure the file and the journal
+  // stay as they were (OL_E_OBJECT_CHANGED when another program changed the file).
+  HRESULT Fold();
+  // The journal size below which no save folds, however small the file (tests lower it).
+  static void SetFoldFloor(size_t nBytes);
 
   // The raw text of item nItem, and the line break the file uses ("\r\n" or "\n").
   const std::string& GetItemText(size_t nItem) const;
@@ -88,21 +121,48 @@ class OlIcsFile {
     bool bComponent = false;
   };
 
+  // What the stat of the file showed when it was last read or written.
+  struct DiskIdentity {
+    bool bExists = false;
+    unsigned long long nDevice = 0, nNode = 0, nSize = 0;
+    long long nModified = 0, nChanged = 0;  // nanoseconds
+    bool operator==(const DiskIdentity& other) const = default;
+  };
+
   OlIcsFile() = default;
   static std::unique_ptr<OlIcsFile> Parse(const std::string& strText, HRESULT* phr,
                                           std::string* pstrError);
-  HRESULT WriteAtomically(const std::string& strText) const;
+  static DiskIdentity IdentityOf(const std::string& strPath, unsigned* pnMode = nullptr);
+  // Takes over the journal found beside the file: replays it, sets it aside or removes it.
+  // False when a replay failed half-way: this object must then be made afresh.
+  bool TakeJournal(const std::string& strText);
+  void SetJournalAside(const char* szWhy);
+  HRESULT ApplyRecord(const OlJournalRecord& record);
+  // The check before every save: the file unchanged, the journal folded when it outgrew it.
+  HRESULT BeforeSave();
+  // Makes a change in memory (a replacement of item nItem, or an append when bAppend), then
+  // has persist() keep it; when that fails, the change is taken back.
+  HRESULT Change(bool bAppend, size_t nItem, const std::string& strBlock,
+                 const std::string& strZoneBlock, const std::function<HRESULT()>& persist,
+                 size_t* pnItem);
+  // Appends a record to the journal, making the journal first when there is none.
+  HRESULT Journal(const std::string& strRecord);
+  bool DiskUnchanged() const;
+  HRESULT WriteAtomically(const std::string& strText, CX_FILE_STAMP* pWritten) const;
   // One component of the given kind, without errors (an event must be an item); else null.
   icalcomponent* ParseBlock(const std::string& strBlock, icalcomponent_kind kind) const;
   // Block insertion and removal that keep the item and insertion indices on their blocks.
   size_t FirstComponentBlock() const;
   void InsertBlock(size_t nAt, Block block);
   void EraseBlock(size_t nAt);
-  // Adds the zone block (if any) and writes the whole text; on failure takes the zone out
-  // again and calls undo, which must put the item blocks back as they were.
-  HRESULT WriteWithZone(const std::string& strZoneBlock, const std::function<void()>& undo);
 
   std::string m_strPath;
+  std::string m_strJournalPath;
+  std::unique_ptr<OlIcsJournal> m_pJournal;  // the journal this object owns, null when none
+  CX_FILE_STAMP m_diskStamp{};               // the file as last read or written
+  DiskIdentity m_diskIdentity;
+  unsigned m_nDiskMode = 0666;
+  size_t m_nNoFoldBelow = 0;  // after a failed fold, the journal size to try again at
   bool m_bCrLf = true;
   std::vector<Block> m_blocks;  // head, components and text runs, tail
   size_t m_nInsertAt = 0;       // where new components go (before END:VCALENDAR)

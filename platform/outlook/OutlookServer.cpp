@@ -13,11 +13,8 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 
 #include "platform/automation/ComRuntime.h"
 #include "platform/automation/DispatchBase.h"
@@ -36,8 +33,6 @@ namespace {
 
 #define OL_FOLDER_CALENDAR 9
 #define OL_APPOINTMENT_ITEM 1
-// MAPI's status for a store that changed underneath an open folder.
-#define OL_E_OBJECT_CHANGED ((HRESULT)0x80040109L)
 
 constexpr double kSecond = 1.0 / 86400.0;
 
@@ -75,23 +70,14 @@ std::string ZoneBlockFor(OlIcsFile* pFile, const std::string& strTzid) {
   return OlToLineBreak(OlZoneBlock(strTzid), pFile->GetLineBreak());
 }
 
-// The open calendar file with what the disk held when it was last read or written, so a save
-// never overwrites a change some other program made meanwhile.
+// The open calendar file. Saves go to its journal; the last object of the calendar to be
+// released folds them into the file, so a run that saved N items rewrites it a few times
+// at most.
 struct OlStore {
   std::unique_ptr<OlIcsFile> pFile;
-  size_t nDiskHash = 0;
-  bool bDiskExisted = false;
 
-  bool DiskUnchanged() const {
-    std::ifstream in(pFile->GetPath(), std::ios::binary);
-    if (!in) return !bDiskExisted;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    return bDiskExisted && std::hash<std::string>()(buffer.str()) == nDiskHash;
-  }
-  void NoteWritten() {
-    nDiskHash = std::hash<std::string>()(pFile->ComposeText());
-    bDiskExisted = true;
+  ~OlStore() {
+    if (pFile) pFile->Fold();
   }
 };
 
@@ -115,13 +101,6 @@ HRESULT OpenStore(std::shared_ptr<OlStore>* ppStore, std::string* pstrError) {
     CxServerLog("Outlook: the calendar file \"%s\" was not opened and is left as it is: %s",
                 strPath.c_str(), strError.c_str());
     return hr;
-  }
-  std::ifstream in(strPath, std::ios::binary);
-  if (in) {
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    pStore->nDiskHash = std::hash<std::string>()(buffer.str());
-    pStore->bDiskExisted = true;
   }
   cached = pStore;
   *ppStore = pStore;
@@ -516,33 +495,31 @@ HRESULT OlAppointmentObject::RaiseWriteFailure(HRESULT hr, const std::string& st
 HRESULT OlAppointmentObject::Save() {
   Normalise();
   OlIcsFile* pFile = m_pStore->pFile.get();
+  HRESULT hr = S_OK;
   if (!m_bNew) {
     std::string strTzid;
     std::string strText = OlRewriteEvent(pFile, m_nItem, m_base, m_data, &strTzid);
     if (strText == pFile->GetItemText(m_nItem)) return S_OK;
-    if (!m_pStore->DiskUnchanged()) return RaiseChanged(pFile->GetPath());
-    HRESULT hr = pFile->ReplaceItem(m_nItem, strText, ZoneBlockFor(pFile, strTzid));
-    if (FAILED(hr)) {
-      CxServerLog("Outlook: the item could not be saved to \"%s\", hr=0x%08x",
-                  pFile->GetPath().c_str(), static_cast<unsigned>(hr));
-      return RaiseWriteFailure(hr, pFile->GetPath());
-    }
+    hr = pFile->ReplaceItem(m_nItem, strText, ZoneBlockFor(pFile, strTzid));
   } else {
-    if (!m_pStore->DiskUnchanged()) return RaiseChanged(pFile->GetPath());
     OlEventData data = m_data;
     std::string strTzid;
     std::string strText = OlNewEvent(pFile->GetLineBreak(), &data, &strTzid);
     size_t nItem = 0;
-    HRESULT hr = pFile->AppendItem(strText, &nItem, ZoneBlockFor(pFile, strTzid));
-    if (FAILED(hr)) {
-      CxServerLog("Outlook: the new item could not be saved to \"%s\", hr=0x%08x",
-                  pFile->GetPath().c_str(), static_cast<unsigned>(hr));
-      return RaiseWriteFailure(hr, pFile->GetPath());
+    hr = pFile->AppendItem(strText, &nItem, ZoneBlockFor(pFile, strTzid));
+    if (SUCCEEDED(hr)) {
+      m_bNew = false;
+      m_nItem = nItem;
     }
-    m_bNew = false;
-    m_nItem = nItem;
   }
-  m_pStore->NoteWritten();
+  if (hr == OL_E_OBJECT_CHANGED) return RaiseChanged(pFile->GetPath());
+  if (FAILED(hr)) {
+    const DWORD dwError = GetLastError();
+    CxServerLog("Outlook: the item could not be saved to \"%s\", hr=0x%08x",
+                pFile->GetPath().c_str(), static_cast<unsigned>(hr));
+    SetLastError(dwError);
+    return RaiseWriteFailure(hr, pFile->GetPath());
+  }
   OlReadEvent(pFile, pFile->GetItem(m_nItem), &m_data);
   m_base = m_data;
   return S_OK;
@@ -671,6 +648,9 @@ class OlApplicationObject : public CxDispatchBase {
   OlApplicationObject() : CxDispatchBase(kApplicationMembers, std::size(kApplicationMembers)) {}
 
  protected:
+  // Outlook writes its store when the application goes, whatever the caller still holds.
+  ~OlApplicationObject() override { OutlookServerFold(); }
+
   HRESULT InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult) override {
     if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
     VARIANT arg;
@@ -717,6 +697,17 @@ HRESULT OutlookServerRegister() {
   pFactory->Release();
   if (FAILED(hr)) return hr;
   return CxRegisterProgID(u"Outlook.Application", CLSID_OutlookApplication);
+}
+
+HRESULT OutlookServerFold() {
+  HRESULT hrAll = S_OK;
+  for (auto& [strPath, cached] : OpenStores()) {
+    if (auto pStore = cached.lock()) {
+      const HRESULT hr = pStore->pFile->Fold();
+      if (FAILED(hr)) hrAll = hr;
+    }
+  }
+  return hrAll;
 }
 
 void OutlookServerRevoke() {

@@ -4,6 +4,10 @@
 // iCalendar file (see IcsFile.h); its path is $DAYBRIDGE_OUTLOOK_CALENDAR, else
 // "DayBridge Outlook/Calendar.ics" in the common application data folder.
 //
+// Item saves reach the file when the last object of the calendar or the application object
+// is released (or OutlookServerFold is called); until then they are in the journal beside
+// it, and other programs reading the file see it as it was before them.
+//
 // The server lives in the process. The program's start-up registers it once, before the
 // Outlook store connects; without the registration "Outlook.Application" is unknown, as on a
 // machine without Outlook.
@@ -22,3 +26,7 @@ void OutlookServerRevoke();
 
 // The calendar file the default calendar folder opens.
 std::string OutlookCalendarPath();
+
+// Writes the saves every open calendar holds in its journal into its file now, as releasing
+// the application does. S_OK when all of them are written (or none were pending).
+HRESULT OutlookServerFold();

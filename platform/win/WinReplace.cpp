@@ -240,6 +240,12 @@ BOOL CxSameFileStamp(const CX_FILE_STAMP* pA, const CX_FILE_STAMP* pB) {
          pA->nContentHash == pB->nContentHash;
 }
 
+ULONGLONG CxHashContents(LPCVOID pData, size_t nSize) {
+  ContentHash hash;
+  if (nSize > 0) hash.Add(static_cast<const unsigned char*>(pData), nSize);
+  return hash.Finish();
+}
+
 DWORD CxResolveFilePath(LPCSTR szPath, LPSTR szResolved, DWORD nSize) {
   if (szPath == nullptr || szPath[0] == '\0' || szResolved == nullptr || nSize == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);

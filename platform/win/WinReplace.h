@@ -41,6 +41,9 @@ typedef struct _CX_FILE_STAMP {
 // move).
 BOOL CxGetFileStamp(HANDLE hFile, CX_FILE_STAMP* pStamp);
 BOOL CxSameFileStamp(const CX_FILE_STAMP* pA, const CX_FILE_STAMP* pB);
+// The content hash a stamp carries, of bytes in memory: what a file holding exactly these
+// bytes would be stamped with.
+ULONGLONG CxHashContents(LPCVOID pData, size_t nSize);
 
 // The absolute path of the file szPath ends at once every link on the way is followed (the
 // file need not exist). The number of characters written, 0 on failure (the last error

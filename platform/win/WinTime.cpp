@@ -170,3 +170,7 @@ void CxSetFixedLocalTime(const SYSTEMTIME* pst) {
     g_stFixed.wDayOfWeek = static_cast<WORD>(CxWeekdayOf(pst->wYear, pst->wMonth, pst->wDay));
   }
 }
+
+bool CxLocalTime(std::time_t tValue, std::tm* pOut) {
+  return pOut != nullptr && localtime_r(&tValue, pOut) != nullptr;
+}

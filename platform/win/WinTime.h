@@ -5,6 +5,8 @@
 // as Windows reads negative dates.
 #pragma once
 
+#include <ctime>
+
 #include "platform/win/WinTypes.h"
 
 // The calendar arithmetic of every layer (proleptic Gregorian, as automation dates count):
@@ -37,6 +39,11 @@ void GetLocalTime(SYSTEMTIME* pst);
 
 // The current date and time in UTC.
 void GetSystemTime(SYSTEMTIME* pst);
+
+// The local broken-down time of a moment, as the C library's localtime gives it, without
+// its cost: localtime looks at the zone file on the disk again on every call. False for a
+// moment the library cannot convert.
+bool CxLocalTime(std::time_t tValue, std::tm* pOut);
 
 // Tests fix "now" here: while set, GetLocalTime and GetSystemTime report this moment
 // (local time) instead of the clock. Pass null to return to the clock.

@@ -25,6 +25,7 @@
 #include "common/misc/WinUtil.h"
 #include "common/palm/PalmDateEx.h"
 #include "common/palm/PalmDateInfo.h"
+#include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
 #include "support/clock/ClockGuard.h"
@@ -164,6 +165,7 @@ for event in events:
 // The same, as python3-recurring-ical-events expands the calendar file in this process's zone.
 bool IndependentOccurrences(const fs::path& calendar, const fs::path& script,
                             Occurrences* pOccurrences, std::string* pstrError) {
+  OutlookServerFold();
   std::ofstream(script) << kExpandScript;
   const std::string strCommand = "/usr/bin/python3 '" + script.string() + "' '" +
                                  calendar.string() + "' " + DayText(kSpanFirst) + " " +
@@ -185,7 +187,9 @@ bool IndependentOccurrences(const fs::path& calendar, const fs::path& script,
   return true;
 }
 
+// The file as other programs see it, once the stand-in has written the saves it holds into it.
 std::string ReadFile(const fs::path& path) {
+  OutlookServerFold();
   std::ifstream in(path, std::ios::binary);
   std::ostringstream buffer;
   buffer << in.rdbuf();

@@ -10,19 +10,11 @@
 #include <string>
 
 #include "platform/win/WinString.h"
+#include "support/clock/Moments.h"
 
 namespace {
 
-SYSTEMTIME Moment(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
-  SYSTEMTIME st{};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  st.wHour = static_cast<WORD>(nHour);
-  st.wMinute = static_cast<WORD>(nMinute);
-  st.wSecond = static_cast<WORD>(nSecond);
-  return st;
-}
+using clockguard::LocalTime;
 
 std::unique_ptr<CommDate> SampleRecord() {
   auto pDate = std::make_unique<CommDate>();
@@ -30,8 +22,8 @@ std::unique_ptr<CommDate> SampleRecord() {
   CxCopyText(pDate->szNote, "Bring the forms");
   CxCopyText(pDate->szLocation, "Main Street 4");
   CxCopyText(pDate->szCategory, "Health");
-  pDate->stStart = Moment(2011, 3, 7, 9, 5, 0);
-  pDate->stEnd = Moment(2011, 3, 8, 17, 30, 15);
+  pDate->stStart = LocalTime(2011, 3, 7, 9, 5, 0);
+  pDate->stEnd = LocalTime(2011, 3, 8, 17, 30, 15);
   pDate->bPrivate = 1;
   pDate->bAlarm = 0;
   pDate->bAllDay = 1;
@@ -131,7 +123,7 @@ TEST(GetFieldText, UnknownIdIsEmptyAndMissingArgumentsFail) {
 
 TEST(GetFieldText, StartBeforeTheShownYearsKeepsTheTime) {
   auto pDate = SampleRecord();
-  pDate->stStart = Moment(1930, 6, 1, 8, 0, 0);
+  pDate->stStart = LocalTime(1930, 6, 1, 8, 0, 0);
   CommField field{};
   char szText[32];
   ASSERT_TRUE(GetFieldDesc(FIELD_DATE, &field));
@@ -185,8 +177,8 @@ TEST(SameRepeat, ComparesTheStepButNotTheEnd) {
   a.nInstance = 1;
   RepeatPattern b = a;
   b.bHasEnd = 1;
-  b.stPatternEnd = Moment(2012, 1, 1, 0, 0, 0);
-  b.stPatternStart = Moment(2011, 1, 1, 0, 0, 0);
+  b.stPatternEnd = LocalTime(2012, 1, 1, 0, 0, 0);
+  b.stPatternStart = LocalTime(2011, 1, 1, 0, 0, 0);
   EXPECT_TRUE(SameRepeat(&a, &b));
   b.nDayOfWeekMask |= DAYMASK_FRIDAY;
   EXPECT_FALSE(SameRepeat(&a, &b));
@@ -219,5 +211,43 @@ TEST(SetExtraCopy, CopiesEvenFromTheRecordsOwnBlock) {
   EXPECT_EQ(nullptr, date.pExtra);
   EXPECT_EQ(0u, date.nExtraSize);
 }
+
+// A block with a 16-byte text field between two fixed parts, packed and unpacked.
+struct PackCase {
+  const char* szName;
+  const char* szText;  // what the field holds; 16 characters fill it without a NUL
+  int nCut;            // bytes taken off the packed block, or -1: the size asked is another
+  bool bUnpacks;
+};
+
+class PackExtraTest : public ::testing::TestWithParam<PackCase> {};
+
+TEST_P(PackExtraTest, GivesTheWholeBlockBackOrRefuses) {
+  struct Block {
+    char szHead[5];
+    char szText[16];
+    int nTail;
+  } block = {"head", {}, 0x7A11};
+  std::memcpy(block.szText, GetParam().szText, std::min<size_t>(16, strlen(GetParam().szText)));
+  std::vector<BYTE> packed =
+      PackExtra(&block, sizeof block, offsetof(Block, szText), sizeof block.szText);
+  if (GetParam().nCut > 0) packed.resize(packed.size() - static_cast<size_t>(GetParam().nCut));
+  Block out = {"ffff", "garbage", 0};
+  const UINT nAsked = GetParam().nCut < 0 ? sizeof out - 1 : sizeof out;
+  EXPECT_EQ(UnpackExtra(packed.data(), static_cast<UINT>(packed.size()), &out, nAsked),
+            GetParam().bUnpacks);
+  if (GetParam().bUnpacks) {
+    EXPECT_EQ(0, std::memcmp(&out, &block, sizeof block));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, PackExtraTest,
+    ::testing::Values(PackCase{"EmptyText", "", 0, true}, PackCase{"ShortText", "note", 0, true},
+                      PackCase{"TextFillsTheField", "0123456789abcdef", 0, true},
+                      PackCase{"CutBeforeTheTail", "note", 1, false},
+                      PackCase{"CutInsideTheHead", "", 20, false},
+                      PackCase{"AnotherSize", "note", -1, false}),
+    [](const ::testing::TestParamInfo<PackCase>& row) { return row.param.szName; });
 
 }  // namespace

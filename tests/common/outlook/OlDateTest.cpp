@@ -13,10 +13,12 @@
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/WinUtil.h"
 #include "common/outlook/OlDate.h"
+#include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinTime.h"
 #include "support/PlatformScope.h"
+#include "support/clock/ClockGuard.h"
 
 namespace {
 
@@ -26,16 +28,7 @@ class TestStore : public OlDateUtil {
   using OlBaseUtil::SetVersionClass;
 };
 
-SYSTEMTIME At(int y, int mo, int d, int h = 0, int mi = 0) {
-  SYSTEMTIME st = {};
-  st.wYear = static_cast<WORD>(y);
-  st.wMonth = static_cast<WORD>(mo);
-  st.wDay = static_cast<WORD>(d);
-  st.wHour = static_cast<WORD>(h);
-  st.wMinute = static_cast<WORD>(mi);
-  FixDayOfWeek(&st);
-  return st;
-}
+using clockguard::LocalTime;
 
 std::unique_ptr<CommDate> Record(const char* szDescription, SYSTEMTIME stStart, SYSTEMTIME stEnd) {
   auto pDate = std::make_unique<CommDate>();
@@ -58,7 +51,9 @@ bool SameMinute(const SYSTEMTIME& a, const SYSTEMTIME& b) {
          a.wMinute == b.wMinute;
 }
 
+// The file as other programs see it, once the stand-in has written the saves it holds into it.
 std::string ReadFile(const std::filesystem::path& path) {
+  OutlookServerFold();
   std::ifstream in(path, std::ios::binary);
   std::ostringstream buffer;
   buffer << in.rdbuf();
@@ -84,8 +79,6 @@ const char kTwoEvents[] =
 class OlDateTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
     m_dir = std::filesystem::temp_directory_path() /
             ("db-oldate-" + std::to_string(::getpid()) + "-" +
              ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -109,6 +102,7 @@ class OlDateTest : public ::testing::Test {
     return pStore;
   }
 
+  clockguard::ZoneGuard m_Zone{"Europe/Berlin"};
   dbtest::PlatformScope m_Platform;
   std::filesystem::path m_dir;
   std::filesystem::path m_path;
@@ -122,16 +116,17 @@ TEST_F(OlDateTest, LoadsEveryItemIntoARecordWithItsImage) {
   CommDate* pMeeting = pSet->GetAt(0);
   EXPECT_STREQ(pMeeting->szDescription, "Standup");
   EXPECT_STREQ(pMeeting->szLocation, "Room 1");
-  EXPECT_TRUE(SameMinute(pMeeting->stStart, At(2011, 3, 7, 9, 0)));
-  EXPECT_TRUE(SameMinute(pMeeting->stEnd, At(2011, 3, 7, 10, 30)));
+  EXPECT_TRUE(SameMinute(pMeeting->stStart, LocalTime(2011, 3, 7, 9, 0)));
+  EXPECT_TRUE(SameMinute(pMeeting->stEnd, LocalTime(2011, 3, 7, 10, 30)));
   EXPECT_EQ(pMeeting->nSource, SOURCE_OUTLOOK);
   EXPECT_EQ(pMeeting->repeat.nType, REPEAT_WEEKLY);
   EXPECT_EQ(pMeeting->repeat.nDayOfWeekMask, static_cast<UINT>(DAYMASK_MONDAY));
   EXPECT_EQ(pMeeting->repeat.bHasEnd, 1);
-  const SYSTEMTIME stEnd = At(2011, 3, 28);
+  const SYSTEMTIME stEnd = LocalTime(2011, 3, 28);
   EXPECT_EQ(CompareDate(&pMeeting->repeat.stPatternEnd, &stEnd), 0);
-  ASSERT_EQ(pMeeting->nExtraSize, sizeof(OlDateItem));
-  const OlDateItem* pImage = static_cast<const OlDateItem*>(pMeeting->pExtra);
+  OlDateItem image{};
+  ASSERT_TRUE(UnpackExtra(pMeeting->pExtra, pMeeting->nExtraSize, &image, sizeof image));
+  const OlDateItem* pImage = &image;
   EXPECT_STREQ(pImage->szFolderName, "Work");
   EXPECT_STREQ(pImage->szStoreID, m_path.c_str());
   EXPECT_STREQ(pImage->szEntryID, "one");
@@ -139,7 +134,7 @@ TEST_F(OlDateTest, LoadsEveryItemIntoARecordWithItsImage) {
 
   CommDate* pHoliday = pSet->GetAt(1);
   EXPECT_TRUE(pHoliday->bAllDay);
-  const SYSTEMTIME stHoliday = At(2011, 3, 10);
+  const SYSTEMTIME stHoliday = LocalTime(2011, 3, 10);
   EXPECT_EQ(CompareDate(&pHoliday->stEnd, &stHoliday), 0);
   EXPECT_EQ(pHoliday->repeat.nType, REPEAT_NONE);
   EXPECT_EQ(pHoliday->repeat.bHasEnd, 0);
@@ -213,8 +208,8 @@ class ReminderWriteTest : public OlDateTest,
 TEST_P(ReminderWriteTest, TwoHoursAdvanceIsWrittenThroughTheClassProperty) {
   const ReminderWriteCase& c = GetParam();
   auto pStore = OpenStore(c.nClass);
-  auto pDate = Record("Call", At(2011, 3, 7, c.nStartHour, c.nStartMinute),
-                      At(2011, 3, 7, c.nStartHour + 1, c.nStartMinute));
+  auto pDate = Record("Call", LocalTime(2011, 3, 7, c.nStartHour, c.nStartMinute),
+                      LocalTime(2011, 3, 7, c.nStartHour + 1, c.nStartMinute));
   pDate->bAlarm = 1;
   pDate->bAdvance = 1;
   pDate->nAdvanceUnit = ADVANCE_HOURS;
@@ -250,7 +245,7 @@ TEST_P(RepeatRoundTrip, RecordComesBackWithTheSamePattern) {
   const RepeatCase& c = GetParam();
   auto pStore = OpenStore();
   // Wednesday 2011-03-09.
-  auto pDate = Record("Pattern", At(2011, 3, 9, 9, 0), At(2011, 3, 9, 10, 0));
+  auto pDate = Record("Pattern", LocalTime(2011, 3, 9, 9, 0), LocalTime(2011, 3, 9, 10, 0));
   pDate->repeat.nType = c.nType;
   pDate->repeat.nInterval = c.nInterval;
   pDate->repeat.nDayOfWeekMask = c.nMask;
@@ -258,7 +253,7 @@ TEST_P(RepeatRoundTrip, RecordComesBackWithTheSamePattern) {
   pDate->repeat.nMonthOfYear = c.nMonth;
   pDate->repeat.nInstance = c.nInstance;
   pDate->repeat.bHasEnd = c.bEnd ? 1 : 0;
-  pDate->repeat.stPatternEnd = At(2012, 6, 30);
+  pDate->repeat.stPatternEnd = LocalTime(2012, 6, 30);
   ASSERT_TRUE(pStore->SyncRecord(pDate.get()));
   EXPECT_NE(ReadFile(m_path).find(c.szRule), std::string::npos) << ReadFile(m_path);
 
@@ -268,7 +263,7 @@ TEST_P(RepeatRoundTrip, RecordComesBackWithTheSamePattern) {
   ASSERT_NE(pRead, nullptr);
   EXPECT_TRUE(SameRepeat(&pRead->repeat, &pDate->repeat));
   EXPECT_EQ(pRead->repeat.bHasEnd, c.bEnd ? 1 : 0);
-  const SYSTEMTIME stEnd = At(2012, 6, 30);
+  const SYSTEMTIME stEnd = LocalTime(2012, 6, 30);
   if (c.bEnd) {
     EXPECT_EQ(CompareDate(&pRead->repeat.stPatternEnd, &stEnd), 0);
   }
@@ -339,18 +334,24 @@ TEST_P(DurationTest, RecordSpanBecomesTheItemDuration) {
 
 INSTANTIATE_TEST_SUITE_P(
     Spans, DurationTest,
-    ::testing::Values(
-        DurationCase{"AllDaySameDayEnd", 1, At(2011, 3, 7), At(2011, 3, 7, 23, 59), 1440},
-        DurationCase{"AllDayEndAtItsOwnMidnight", 1, At(2011, 3, 7), At(2011, 3, 7), 1440},
-        DurationCase{"AllDayEndDateIsTheLastDayCovered", 1, At(2011, 3, 7), At(2011, 3, 8),
-                     2 * 1440},
-        DurationCase{"AllDayThreeDays", 1, At(2011, 3, 7), At(2011, 3, 9), 3 * 1440},
-        DurationCase{"AllDayStartTimeDoesNotShortenIt", 1, At(2011, 3, 7, 10, 0), At(2011, 3, 9),
-                     3 * 1440},
-        DurationCase{"AllDayEndBeforeStartIsOneDay", 1, At(2011, 3, 7), At(2011, 3, 5), 1440},
-        DurationCase{"NineToTenThirty", 0, At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30), 90},
-        DurationCase{"PastMidnight", 0, At(2011, 3, 7, 22, 0), At(2011, 3, 8, 1, 0), 180},
-        DurationCase{"EndBeforeStart", 0, At(2011, 3, 7, 10, 0), At(2011, 3, 7, 9, 0), 0}),
+    ::testing::Values(DurationCase{"AllDaySameDayEnd", 1, LocalTime(2011, 3, 7),
+                                   LocalTime(2011, 3, 7, 23, 59), 1440},
+                      DurationCase{"AllDayEndAtItsOwnMidnight", 1, LocalTime(2011, 3, 7),
+                                   LocalTime(2011, 3, 7), 1440},
+                      DurationCase{"AllDayEndDateIsTheLastDayCovered", 1, LocalTime(2011, 3, 7),
+                                   LocalTime(2011, 3, 8), 2 * 1440},
+                      DurationCase{"AllDayThreeDays", 1, LocalTime(2011, 3, 7),
+                                   LocalTime(2011, 3, 9), 3 * 1440},
+                      DurationCase{"AllDayStartTimeDoesNotShortenIt", 1,
+                                   LocalTime(2011, 3, 7, 10, 0), LocalTime(2011, 3, 9), 3 * 1440},
+                      DurationCase{"AllDayEndBeforeStartIsOneDay", 1, LocalTime(2011, 3, 7),
+                                   LocalTime(2011, 3, 5), 1440},
+                      DurationCase{"NineToTenThirty", 0, LocalTime(2011, 3, 7, 9, 0),
+                                   LocalTime(2011, 3, 7, 10, 30), 90},
+                      DurationCase{"PastMidnight", 0, LocalTime(2011, 3, 7, 22, 0),
+                                   LocalTime(2011, 3, 8, 1, 0), 180},
+                      DurationCase{"EndBeforeStart", 0, LocalTime(2011, 3, 7, 10, 0),
+                                   LocalTime(2011, 3, 7, 9, 0), 0}),
     [](const ::testing::TestParamInfo<DurationCase>& row) { return row.param.szName; });
 
 struct EndReadCase {
@@ -379,15 +380,18 @@ TEST_P(EndReadTest, RecordEndIsTheLastDayAnAllDayItemCovers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ends, EndReadTest,
-    ::testing::Values(
-        EndReadCase{"AllDayOneDay", 1, At(2011, 3, 7), At(2011, 3, 8), At(2011, 3, 7)},
-        EndReadCase{"AllDayThreeDays", 1, At(2011, 3, 7), At(2011, 3, 10), At(2011, 3, 9)},
-        EndReadCase{"AllDayAcrossTheMonthEnd", 1, At(2011, 2, 28), At(2011, 3, 1), At(2011, 2, 28)},
-        EndReadCase{"AllDayEndOnItsStartIsKept", 1, At(2011, 3, 7), At(2011, 3, 7), At(2011, 3, 7)},
-        EndReadCase{"AllDayEndNotAtMidnightIsKept", 1, At(2011, 3, 7), At(2011, 3, 8, 12, 0),
-                    At(2011, 3, 8, 12, 0)},
-        EndReadCase{"TimedEndAtMidnightIsKept", 0, At(2011, 3, 7, 22, 0), At(2011, 3, 8),
-                    At(2011, 3, 8)}),
+    ::testing::Values(EndReadCase{"AllDayOneDay", 1, LocalTime(2011, 3, 7), LocalTime(2011, 3, 8),
+                                  LocalTime(2011, 3, 7)},
+                      EndReadCase{"AllDayThreeDays", 1, LocalTime(2011, 3, 7),
+                                  LocalTime(2011, 3, 10), LocalTime(2011, 3, 9)},
+                      EndReadCase{"AllDayAcrossTheMonthEnd", 1, LocalTime(2011, 2, 28),
+                                  LocalTime(2011, 3, 1), LocalTime(2011, 2, 28)},
+                      EndReadCase{"AllDayEndOnItsStartIsKept", 1, LocalTime(2011, 3, 7),
+                                  LocalTime(2011, 3, 7), LocalTime(2011, 3, 7)},
+                      EndReadCase{"AllDayEndNotAtMidnightIsKept", 1, LocalTime(2011, 3, 7),
+                                  LocalTime(2011, 3, 8, 12, 0), LocalTime(2011, 3, 8, 12, 0)},
+                      EndReadCase{"TimedEndAtMidnightIsKept", 0, LocalTime(2011, 3, 7, 22, 0),
+                                  LocalTime(2011, 3, 8), LocalTime(2011, 3, 8)}),
     [](const ::testing::TestParamInfo<EndReadCase>& row) { return row.param.szName; });
 
 struct AllDayRoundTripCase {
@@ -433,13 +437,15 @@ TEST_P(AllDayRoundTrip, ReadBackMatchesThePalmRecord) {
 INSTANTIATE_TEST_SUITE_P(
     Spans, AllDayRoundTrip,
     ::testing::Values(
-        AllDayRoundTripCase{"OneDay", At(2011, 3, 7), At(2011, 3, 7),
+        AllDayRoundTripCase{"OneDay", LocalTime(2011, 3, 7), LocalTime(2011, 3, 7),
                             "DTSTART;VALUE=DATE:20110307\r\nDTEND;VALUE=DATE:20110308\r\n"},
-        AllDayRoundTripCase{"OneDayEndingLateInTheDay", At(2011, 3, 7), At(2011, 3, 7, 23, 59),
+        AllDayRoundTripCase{"OneDayEndingLateInTheDay", LocalTime(2011, 3, 7),
+                            LocalTime(2011, 3, 7, 23, 59),
                             "DTSTART;VALUE=DATE:20110307\r\nDTEND;VALUE=DATE:20110308\r\n"},
-        AllDayRoundTripCase{"ThreeDays", At(2011, 3, 7), At(2011, 3, 9),
+        AllDayRoundTripCase{"ThreeDays", LocalTime(2011, 3, 7), LocalTime(2011, 3, 9),
                             "DTSTART;VALUE=DATE:20110307\r\nDTEND;VALUE=DATE:20110310\r\n"},
-        AllDayRoundTripCase{"OverTheSummerTimeChange", At(2011, 3, 26), At(2011, 3, 28),
+        AllDayRoundTripCase{"OverTheSummerTimeChange", LocalTime(2011, 3, 26),
+                            LocalTime(2011, 3, 28),
                             "DTSTART;VALUE=DATE:20110326\r\nDTEND;VALUE=DATE:20110329\r\n"}),
     [](const ::testing::TestParamInfo<AllDayRoundTripCase>& row) { return row.param.szName; });
 
@@ -452,16 +458,16 @@ TEST_F(OlDateTest, AllDayItemFromElsewhereShowsOnItsOneDay) {
   auto pStore = OpenStore();
   CommDate* pRead = pStore->GetRecordSet()->GetAt(0);
   ASSERT_NE(pRead, nullptr);
-  const SYSTEMTIME stDay = At(2011, 3, 7);
-  const SYSTEMTIME stNextDay = At(2011, 3, 8);
+  const SYSTEMTIME stDay = LocalTime(2011, 3, 7);
+  const SYSTEMTIME stNextDay = LocalTime(2011, 3, 8);
   EXPECT_EQ(CompareDate(&pRead->stStart, &stDay), 0);
   EXPECT_EQ(CompareDate(&pRead->stEnd, &stDay), 0);
   EXPECT_TRUE(OccursOnDay(pRead, &stDay));
   EXPECT_FALSE(OccursOnDay(pRead, &stNextDay));
   // The attached image still says what Outlook reported.
-  const OlDateItem* pImage = static_cast<const OlDateItem*>(pRead->pExtra);
-  ASSERT_NE(pImage, nullptr);
-  EXPECT_EQ(pImage->dtEnd, ToVariantTime(stNextDay));
+  OlDateItem image{};
+  ASSERT_TRUE(UnpackExtra(pRead->pExtra, pRead->nExtraSize, &image, sizeof image));
+  EXPECT_EQ(image.dtEnd, ToVariantTime(stNextDay));
 }
 
 // Updating an item must leave its record an Outlook record: a two-way run that found it
@@ -471,7 +477,7 @@ TEST_F(OlDateTest, UpdatedRecordKeepsItsSourceStateCounterpartAndImage) {
   auto pStore = OpenStore();
   CommDateMgr* pSet = pStore->GetRecordSet();
   CommDate* pStored = pSet->GetAt(0);
-  auto pPalm = Record("Standup", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30));
+  auto pPalm = Record("Standup", LocalTime(2011, 3, 7, 9, 0), LocalTime(2011, 3, 7, 10, 30));
   CxCopyText(pPalm->szLocation, "Room 2");
   pPalm->repeat = pStored->repeat;
   pPalm->nMatchState = MATCH_CHANGED;
@@ -486,8 +492,9 @@ TEST_F(OlDateTest, UpdatedRecordKeepsItsSourceStateCounterpartAndImage) {
   EXPECT_EQ(pStored->nMatchState, MATCH_CHANGED);
   EXPECT_EQ(pStored->pPeer, pPalm.get());
   EXPECT_EQ(pStored->pExtra, pImageBefore);
-  ASSERT_EQ(pStored->nExtraSize, sizeof(OlDateItem));
-  EXPECT_STREQ(static_cast<const OlDateItem*>(pStored->pExtra)->szEntryID, "one");
+  OlDateItem image{};
+  ASSERT_TRUE(UnpackExtra(pStored->pExtra, pStored->nExtraSize, &image, sizeof image));
+  EXPECT_STREQ(image.szEntryID, "one");
   // The incoming record is not touched.
   EXPECT_EQ(pPalm->nSource, SOURCE_PALM);
   EXPECT_EQ(pPalm->pPeer, pStored);
@@ -500,26 +507,28 @@ TEST_F(OlDateTest, SyncRecordAddsUpdatesAndSkipsUnchanged) {
   CommDateMgr* pSet = pStore->GetRecordSet();
 
   // The same appointment unchanged: nothing is written.
-  auto pSame = Record("standup", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30));
+  auto pSame = Record("standup", LocalTime(2011, 3, 7, 9, 0), LocalTime(2011, 3, 7, 10, 30));
   CxCopyText(pSame->szLocation, "room 1");
   EXPECT_FALSE(pStore->SyncRecord(pSame.get()));
   EXPECT_EQ(ReadFile(m_path), kTwoEvents);
 
   // Changed (another location): the first record, item 1, is updated in place.
-  auto pChanged = Record("Standup", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30));
+  auto pChanged = Record("Standup", LocalTime(2011, 3, 7, 9, 0), LocalTime(2011, 3, 7, 10, 30));
   CxCopyText(pChanged->szLocation, "Room 2");
   pChanged->repeat = pSet->GetAt(0)->repeat;
   EXPECT_TRUE(pStore->SyncRecord(pChanged.get()));
   EXPECT_EQ(pSet->GetCount(), 2);
   EXPECT_STREQ(pSet->GetAt(0)->szLocation, "Room 2");
-  EXPECT_EQ(pSet->GetAt(0)->nExtraSize, sizeof(OlDateItem));
+  OlDateItem image{};
+  EXPECT_TRUE(
+      UnpackExtra(pSet->GetAt(0)->pExtra, pSet->GetAt(0)->nExtraSize, &image, sizeof image));
   std::string saved = ReadFile(m_path);
   EXPECT_NE(saved.find("LOCATION:Room 2\r\n"), std::string::npos);
   EXPECT_NE(saved.find("RRULE:FREQ=WEEKLY;BYDAY=MO;UNTIL=20110328T080000Z\r\n"), std::string::npos);
   EXPECT_NE(saved.find("SUMMARY:Holiday\r\nEND:VEVENT"), std::string::npos);
 
   // New: one item and one record.
-  auto pNew = Record("Lunch", At(2011, 3, 8, 12, 0), At(2011, 3, 8, 13, 0));
+  auto pNew = Record("Lunch", LocalTime(2011, 3, 8, 12, 0), LocalTime(2011, 3, 8, 13, 0));
   EXPECT_TRUE(pStore->SyncRecord(pNew.get()));
   EXPECT_EQ(pSet->GetCount(), 3);
   EXPECT_EQ(pSet->GetAt(2)->nSource, SOURCE_OUTLOOK);
@@ -569,7 +578,7 @@ TEST_F(OlDateTest, UpdateNeverReplacesTextByItsLossyCopy) {
 TEST_F(OlDateTest, RecordWithoutRepeatMakesARecurringItemSingle) {
   WriteFile(m_path, kTwoEvents);
   auto pStore = OpenStore();
-  auto pChanged = Record("Standup", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30));
+  auto pChanged = Record("Standup", LocalTime(2011, 3, 7, 9, 0), LocalTime(2011, 3, 7, 10, 30));
   CxCopyText(pChanged->szLocation, "Room 9");
   EXPECT_TRUE(pStore->SyncRecord(pChanged.get()));
   EXPECT_EQ(ReadFile(m_path).find("RRULE"), std::string::npos);
@@ -578,7 +587,7 @@ TEST_F(OlDateTest, RecordWithoutRepeatMakesARecurringItemSingle) {
 TEST_F(OlDateTest, UpdateOutsideTheFolderFailsAndIsLogged) {
   WriteFile(m_path, kTwoEvents);
   auto pStore = OpenStore();
-  auto pDate = Record("x", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 0));
+  auto pDate = Record("x", LocalTime(2011, 3, 7, 9, 0), LocalTime(2011, 3, 7, 10, 0));
   EXPECT_FALSE(pStore->UpdateItem(pDate.get(), 2));
   EXPECT_FALSE(pStore->UpdateItem(pDate.get(), -1));
   EXPECT_FALSE(pStore->UpdateItem(nullptr, 0));
@@ -589,7 +598,7 @@ TEST_F(OlDateTest, FailedSaveIsReportedAsAFailedAdd) {
   WriteFile(m_dir / "blocker", "x");
   setenv("DAYBRIDGE_OUTLOOK_CALENDAR", (m_dir / "blocker" / "Calendar.ics").c_str(), 1);
   auto pStore = OpenStore();
-  auto pDate = Record("Lost", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 0));
+  auto pDate = Record("Lost", LocalTime(2011, 3, 7, 9, 0), LocalTime(2011, 3, 7, 10, 0));
   EXPECT_FALSE(pStore->SyncRecord(pDate.get()));
   EXPECT_EQ(pStore->GetRecordSet()->GetCount(), 0);
   // Why, in words, not as a status code.
@@ -616,6 +625,7 @@ class IndependentReaderTest : public OlDateTest {
  protected:
   std::string RunReader(const std::string& script) {
     if (!std::filesystem::exists("/usr/bin/python3")) return "SKIP";
+    OutlookServerFold();
     std::filesystem::path scriptPath = m_dir / "reader.py";
     WriteFile(scriptPath, script);
     std::string command = "/usr/bin/python3 " + scriptPath.string() + " " + m_path.string();
@@ -650,21 +660,21 @@ const char kReaderScript[] =
 
 TEST_F(IndependentReaderTest, WrittenEventsRulesAndAlarmsParseTheSame) {
   auto pStore = OpenStore();
-  auto pWeekly = Record("Weekly review", At(2011, 3, 9, 9, 0), At(2011, 3, 9, 10, 0));
+  auto pWeekly = Record("Weekly review", LocalTime(2011, 3, 9, 9, 0), LocalTime(2011, 3, 9, 10, 0));
   pWeekly->repeat.nType = REPEAT_WEEKLY;
   pWeekly->repeat.nInterval = 1;
   pWeekly->repeat.nDayOfWeekMask = DAYMASK_WEDNESDAY;
   pWeekly->repeat.bHasEnd = 1;
-  pWeekly->repeat.stPatternEnd = At(2011, 6, 29);
+  pWeekly->repeat.stPatternEnd = LocalTime(2011, 6, 29);
   pWeekly->bAlarm = 1;
   pWeekly->bAdvance = 1;
   pWeekly->nAdvanceUnit = ADVANCE_MINUTES;
   pWeekly->nAdvance = 10;
   ASSERT_TRUE(pStore->SyncRecord(pWeekly.get()));
-  auto pHoliday = Record("Holiday", At(2011, 3, 10), At(2011, 3, 10));
+  auto pHoliday = Record("Holiday", LocalTime(2011, 3, 10), LocalTime(2011, 3, 10));
   pHoliday->bAllDay = 1;
   ASSERT_TRUE(pStore->SyncRecord(pHoliday.get()));
-  auto pNth = Record("Board", At(2011, 3, 25, 15, 0), At(2011, 3, 25, 16, 0));
+  auto pNth = Record("Board", LocalTime(2011, 3, 25, 15, 0), LocalTime(2011, 3, 25, 16, 0));
   pNth->repeat.nType = REPEAT_MONTHLY_BY_DAY;
   pNth->repeat.nInterval = 1;
   pNth->repeat.nDayOfWeekMask = DAYMASK_FRIDAY;

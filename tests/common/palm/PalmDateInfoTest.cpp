@@ -40,13 +40,7 @@ SYSTEMTIME Local(DWORD nPalmTime) {
   return st;
 }
 
-SYSTEMTIME Date(WORD nYear, WORD nMonth, WORD nDay) {
-  SYSTEMTIME st{};
-  st.wYear = nYear;
-  st.wMonth = nMonth;
-  st.wDay = nDay;
-  return st;
-}
+using clockguard::LocalTime;
 
 std::unique_ptr<CommDate> Appointment(const char* szDescription, const char* szLocation = "") {
   auto pRecord = std::make_unique<CommDate>();
@@ -63,11 +57,7 @@ std::unique_ptr<CommDate> Appointment(const char* szDescription, const char* szL
 // registry pointing at a Palm Desktop folder whose palm.exe has the version asked for.
 class PalmStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("TZ", "UTC0", 1);
-    tzset();
-    m_pfnFactory = PmGetCalendarEx2Factory();
-  }
+  void SetUp() override { m_pfnFactory = PmGetCalendarEx2Factory(); }
   void TearDown() override {
     FreeHotSyncLibraries(HOTSYNC_ALL);
     CxRegSetText(nullptr, 0);
@@ -93,6 +83,7 @@ class PalmStoreTest : public ::testing::Test {
     return GetPalmUser(0, &user) ? user.nUserId : 0;
   }
 
+  clockguard::ZoneGuard m_Zone{"UTC0"};
   ProgramIni m_Ini;
   PmCalendarEx2Factory m_pfnFactory = nullptr;  // the registered one, put back afterwards
   TempPalmFolder m_Palm{"store"};
@@ -153,7 +144,10 @@ TEST_F(PalmStoreTest, LoadsTheUsersDatebookOfTheInstalledKind) {
   ASSERT_EQ(store.GetRecordSet()->GetCount(), 9) << "the deleted record is not shown";
   EXPECT_STREQ(store.GetRecordSet()->GetAt(3)->szDescription, "Meeting 4");
   EXPECT_EQ(store.GetRecordSet()->GetAt(3)->nSource, SOURCE_PALM);
-  EXPECT_EQ(store.GetRecordSet()->GetAt(3)->nExtraSize, sizeof(PalmRecordRef));
+  auto pRef = std::make_unique<PalmRecordRef>();
+  const CommDate* pRecord = store.GetRecordSet()->GetAt(3);
+  ASSERT_TRUE(UnpackExtra(pRecord->pExtra, pRecord->nExtraSize, pRef.get(), sizeof(PalmRecordRef)));
+  EXPECT_STREQ(pRef->rec2.szSummary, "Meeting 4");
 }
 
 struct EarlierUserCase {
@@ -608,10 +602,10 @@ TEST_P(RepeatEnd, OnlyEndsUpTo2020AreKept) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RepeatEnd,
-                         ::testing::Values(EndCase{"LastDayOf2020", Date(2020, 12, 31), true},
-                                           EndCase{"FirstDayOf2021", Date(2021, 1, 1), false},
-                                           EndCase{"Year2000", Date(2000, 1, 1), true},
-                                           EndCase{"Before2000", Date(1999, 12, 31), false},
+                         ::testing::Values(EndCase{"LastDayOf2020", LocalTime(2020, 12, 31), true},
+                                           EndCase{"FirstDayOf2021", LocalTime(2021, 1, 1), false},
+                                           EndCase{"Year2000", LocalTime(2000, 1, 1), true},
+                                           EndCase{"Before2000", LocalTime(1999, 12, 31), false},
                                            EndCase{"NoDate", SYSTEMTIME{}, false}),
                          [](const ::testing::TestParamInfo<EndCase>& row) {
                            return row.param.szName;

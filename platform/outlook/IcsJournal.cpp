@@ -1,0 +1,408 @@
+// How a journal is read: the header first, then record after record, each checked whole
+// (length within what remains, check, payload of its kind consumed exactly) before it is
+// taken; the first record that fails ends the reading, and what follows it decides whether
+// that was a torn tail or damage.
+#include "platform/outlook/IcsJournal.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/win/WinHandle.h"
+#include "platform/win/WinReplace.h"
+#include "platform/win/WinSystem.h"
+
+namespace {
+
+const char kMagic[8] = {'D', 'B', 'J', 'R', 'N', 'L', '0', '1'};
+constexpr size_t kHeaderSize = 32;
+constexpr size_t kRecordHead = 12;  // length and check
+// Names tried when a journal is set aside.
+constexpr int kMaxAsideNames = 1000;
+// Attempts to open a journal that another run removes or replaces meanwhile.
+constexpr int kMaxOpenAttempts = 8;
+
+void PutU32(std::string* pOut, DWORD nValue) {
+  for (int i = 0; i < 4; ++i) pOut->push_back(static_cast<char>((nValue >> (8 * i)) & 0xFF));
+}
+
+void PutU64(std::string* pOut, ULONGLONG nValue) {
+  for (int i = 0; i < 8; ++i) pOut->push_back(static_cast<char>((nValue >> (8 * i)) & 0xFF));
+}
+
+ULONGLONG GetLE(const char* p, int nBytes) {
+  ULONGLONG nValue = 0;
+  for (int i = nBytes - 1; i >= 0; --i) {
+    nValue = (nValue << 8) | static_cast<unsigned char>(p[i]);
+  }
+  return nValue;
+}
+
+bool PutText(std::string* pOut, const std::string& strText) {
+  if (strText.size() > 0xFFFFFFFFull) return false;
+  PutU32(pOut, static_cast<DWORD>(strText.size()));
+  pOut->append(strText);
+  return true;
+}
+
+// A payload framed as a record: length, check of length and payload, payload.
+std::string Frame(const std::string& strPayload) {
+  if (strPayload.empty() || strPayload.size() > 0xFFFFFFFFull) return std::string();
+  std::string strLength;
+  PutU32(&strLength, static_cast<DWORD>(strPayload.size()));
+  const std::string strChecked = strLength + strPayload;
+  std::string strRecord = strLength;
+  PutU64(&strRecord, CxHashContents(strChecked.data(), strChecked.size()));
+  strRecord += strPayload;
+  return strRecord;
+}
+
+bool AllZero(const char* p, size_t nSize) {
+  for (size_t i = 0; i < nSize; ++i) {
+    if (p[i] != 0) return false;
+  }
+  return true;
+}
+
+// Reads from a payload, every length checked against what is left of it.
+class PayloadReader {
+ public:
+  PayloadReader(const char* p, size_t nSize) : m_p(p), m_nLeft(nSize) {}
+  bool U8(BYTE* pnValue) {
+    if (m_nLeft < 1) return false;
+    *pnValue = static_cast<BYTE>(*m_p);
+    Skip(1);
+    return true;
+  }
+  bool U32(DWORD* pnValue) {
+    if (m_nLeft < 4) return false;
+    *pnValue = static_cast<DWORD>(GetLE(m_p, 4));
+    Skip(4);
+    return true;
+  }
+  bool U64(ULONGLONG* pnValue) {
+    if (m_nLeft < 8) return false;
+    *pnValue = GetLE(m_p, 8);
+    Skip(8);
+    return true;
+  }
+  bool Text(std::string* pstrText) {
+    DWORD nLength = 0;
+    if (!U32(&nLength) || nLength > m_nLeft) return false;
+    pstrText->assign(m_p, nLength);
+    Skip(nLength);
+    return true;
+  }
+  bool AtEnd() const { return m_nLeft == 0; }
+
+ private:
+  void Skip(size_t n) {
+    m_p += n;
+    m_nLeft -= n;
+  }
+  const char* m_p;
+  size_t m_nLeft;
+};
+
+bool ReadPayload(const char* p, size_t nSize, OlJournalRecord* pRecord) {
+  PayloadReader reader(p, nSize);
+  if (!reader.U8(&pRecord->nKind)) return false;
+  bool bRead = false;
+  switch (pRecord->nKind) {
+    case OL_JOURNAL_REPLACE:
+      bRead = reader.U32(&pRecord->nItem) && reader.Text(&pRecord->strEvent) &&
+              reader.Text(&pRecord->strZone);
+      break;
+    case OL_JOURNAL_APPEND:
+      bRead = reader.Text(&pRecord->strEvent) && reader.Text(&pRecord->strZone);
+      break;
+    case OL_JOURNAL_FOLD:
+      bRead = reader.U64(&pRecord->nFoldSize) && reader.U64(&pRecord->nFoldHash);
+      break;
+    default:
+      return false;
+  }
+  return bRead && reader.AtEnd();
+}
+
+void SyncFolderOf(const std::string& strPath) {
+  const size_t nSlash = strPath.find_last_of('/');
+  const std::string strFolder =
+      nSlash == std::string::npos ? "." : (nSlash == 0 ? "/" : strPath.substr(0, nSlash));
+  const int fd = ::open(strFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+bool SameFile(int fd, const std::string& strPath) {
+  struct stat stOpen {};
+  struct stat stNamed {};
+  return ::fstat(fd, &stOpen) == 0 && ::lstat(strPath.c_str(), &stNamed) == 0 &&
+         stOpen.st_dev == stNamed.st_dev && stOpen.st_ino == stNamed.st_ino;
+}
+
+bool WriteAll(int fd, const char* p, size_t nSize) {
+  while (nSize > 0) {
+    const ssize_t nWritten = ::write(fd, p, nSize);
+    if (nWritten < 0 && errno == EINTR) continue;
+    if (nWritten <= 0) {
+      if (nWritten == 0) errno = ENOSPC;
+      return false;
+    }
+    p += nWritten;
+    nSize -= static_cast<size_t>(nWritten);
+  }
+  return true;
+}
+
+}  // namespace
+
+void OlReadJournal(const char* pData, size_t nSize, OlJournalContents* pContents) {
+  *pContents = OlJournalContents();
+  if (nSize < kHeaderSize || AllZero(pData, nSize)) {
+    // Cut off while it was being made: nothing in it was ever acknowledged.
+    pContents->end = OL_JOURNAL_TORN;
+    return;
+  }
+  const bool bMark = std::memcmp(pData, kMagic, sizeof(kMagic)) == 0;
+  if (!bMark || GetLE(pData + 24, 8) != CxHashContents(pData, 24)) {
+    pContents->end = OL_JOURNAL_DAMAGED;
+    return;
+  }
+  pContents->bHeader = true;
+  pContents->nBaseSize = GetLE(pData + 8, 8);
+  pContents->nBaseHash = GetLE(pData + 16, 8);
+  size_t nPos = kHeaderSize;
+  pContents->nValidLength = nPos;
+  while (nPos < nSize) {
+    const size_t nLeft = nSize - nPos;
+    const char* p = pData + nPos;
+    bool bChecked = false;
+    size_t nEnd = nSize;  // the record's declared end
+    OlJournalRecord record;
+    if (nLeft >= kRecordHead) {
+      const size_t nPayload = static_cast<size_t>(GetLE(p, 4));
+      if (nPayload <= nLeft - kRecordHead) {
+        nEnd = nPos + kRecordHead + nPayload;
+        std::string strChecked(p, 4);
+        strChecked.append(p + kRecordHead, nPayload);
+        bChecked =
+            nPayload > 0 && GetLE(p + 4, 8) == CxHashContents(strChecked.data(), strChecked.size());
+      } else {
+        nEnd = nSize + 1;  // past the end of the data
+      }
+    }
+    // A record whose check holds was written whole: if it still makes no sense, no crash
+    // made it so.
+    if (bChecked && !ReadPayload(p + kRecordHead, nEnd - nPos - kRecordHead, &record)) {
+      pContents->end = OL_JOURNAL_DAMAGED;
+      return;
+    }
+    if (!bChecked) {
+      const bool bTorn = nEnd >= nSize || AllZero(pData + nEnd, nSize - nEnd) || AllZero(p, nLeft);
+      pContents->end = bTorn ? OL_JOURNAL_TORN : OL_JOURNAL_DAMAGED;
+      return;
+    }
+    pContents->records.push_back(std::move(record));
+    nPos = nEnd;
+    pContents->nValidLength = nPos;
+  }
+}
+
+std::string OlJournalHeader(ULONGLONG nBaseSize, ULONGLONG nBaseHash) {
+  std::string strHeader(kMagic, sizeof(kMagic));
+  PutU64(&strHeader, nBaseSize);
+  PutU64(&strHeader, nBaseHash);
+  PutU64(&strHeader, CxHashContents(strHeader.data(), strHeader.size()));
+  return strHeader;
+}
+
+std::string OlJournalReplace(DWORD nItem, const std::string& strEvent, const std::string& strZone) {
+  std::string strPayload(1, static_cast<char>(OL_JOURNAL_REPLACE));
+  PutU32(&strPayload, nItem);
+  if (!PutText(&strPayload, strEvent) || !PutText(&strPayload, strZone)) return std::string();
+  return Frame(strPayload);
+}
+
+std::string OlJournalAppend(const std::string& strEvent, const std::string& strZone) {
+  std::string strPayload(1, static_cast<char>(OL_JOURNAL_APPEND));
+  if (!PutText(&strPayload, strEvent) || !PutText(&strPayload, strZone)) return std::string();
+  return Frame(strPayload);
+}
+
+std::string OlJournalFold(ULONGLONG nSize, ULONGLONG nHash) {
+  std::string strPayload(1, static_cast<char>(OL_JOURNAL_FOLD));
+  PutU64(&strPayload, nSize);
+  PutU64(&strPayload, nHash);
+  return Frame(strPayload);
+}
+
+std::string OlJournalPathFor(const std::string& strCalendarPath) {
+  char szResolved[4096];
+  const DWORD nLength = CxResolveFilePath(strCalendarPath.c_str(), szResolved, sizeof(szResolved));
+  const std::string strTarget = nLength > 0 ? std::string(szResolved, nLength) : strCalendarPath;
+  return strTarget + ".journal";
+}
+
+OlIcsJournal::OlIcsJournal(int fd, std::string strPath, size_t nSize)
+    : m_fd(fd), m_strPath(std::move(strPath)), m_nSize(nSize), m_dwLastFlush(GetTickCount()) {}
+
+OlIcsJournal::~OlIcsJournal() {
+  Close();
+}
+
+void OlIcsJournal::Close() {
+  if (m_fd < 0) return;
+  if (m_bUnflushed) ::fdatasync(m_fd);
+  ::close(m_fd);
+  m_fd = -1;
+}
+
+bool OlIcsJournal::HasRecords() const {
+  return m_nSize > kHeaderSize;
+}
+
+OlIcsJournal::Found OlIcsJournal::OpenExisting(const std::string& strPath,
+                                               std::unique_ptr<OlIcsJournal>* ppJournal,
+                                               OlJournalContents* pContents) {
+  for (int nAttempt = 0; nAttempt < kMaxOpenAttempts; ++nAttempt) {
+    const int fd = ::open(strPath.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+      if (errno == ENOENT || errno == ENOTDIR) return JOURNAL_NONE;
+      SetLastError(CxWin32ErrorOfErrno(errno));
+      return JOURNAL_UNREADABLE;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      return JOURNAL_BUSY;
+    }
+    // The run that held it may have removed it (a fold) or made a new one meanwhile.
+    if (!SameFile(fd, strPath)) {
+      ::close(fd);
+      continue;
+    }
+    std::string strData;
+    char buffer[64 * 1024];
+    for (;;) {
+      const ssize_t nRead = ::read(fd, buffer, sizeof(buffer));
+      if (nRead < 0 && errno == EINTR) continue;
+      if (nRead < 0) {
+        SetLastError(CxWin32ErrorOfErrno(errno));
+        ::close(fd);
+        return JOURNAL_UNREADABLE;
+      }
+      if (nRead == 0) break;
+      strData.append(buffer, static_cast<size_t>(nRead));
+    }
+    OlReadJournal(strData.data(), strData.size(), pContents);
+    ppJournal->reset(new OlIcsJournal(fd, strPath, strData.size()));
+    return JOURNAL_TAKEN;
+  }
+  SetLastError(ERROR_SHARING_VIOLATION);
+  return JOURNAL_UNREADABLE;
+}
+
+std::unique_ptr<OlIcsJournal> OlIcsJournal::Create(const std::string& strPath, ULONGLONG nBaseSize,
+                                                   ULONGLONG nBaseHash, unsigned nMode) {
+  const int fd =
+      ::open(strPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, nMode & 0666);
+  if (fd < 0) {
+    SetLastError(errno == EEXIST ? ERROR_LOCK_VIOLATION : CxWin32ErrorOfErrno(errno));
+    return nullptr;
+  }
+  // A run that opens the new file before the lock is taken finds it without a header and
+  // removes it as a journal torn at its making: the name must still lead here once locked.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !SameFile(fd, strPath)) {
+    ::close(fd);
+    SetLastError(ERROR_LOCK_VIOLATION);
+    return nullptr;
+  }
+  const std::string strHeader = OlJournalHeader(nBaseSize, nBaseHash);
+  if (!WriteAll(fd, strHeader.data(), strHeader.size()) || ::fdatasync(fd) != 0) {
+    const DWORD dwError = CxWin32ErrorOfErrno(errno);
+    ::unlink(strPath.c_str());
+    ::close(fd);
+    SetLastError(dwError);
+    return nullptr;
+  }
+  SyncFolderOf(strPath);
+  return std::unique_ptr<OlIcsJournal>(new OlIcsJournal(fd, strPath, strHeader.size()));
+}
+
+bool OlIcsJournal::Append(const std::string& strRecord) {
+  if (m_fd < 0 || strRecord.empty()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  bool bDone = ::lseek(m_fd, static_cast<off_t>(m_nSize), SEEK_SET) >= 0 &&
+               WriteAll(m_fd, strRecord.data(), strRecord.size());
+  if (bDone) {
+    m_bUnflushed = true;
+    if (GetTickCount() - m_dwLastFlush >= OL_JOURNAL_FLUSH_MS) bDone = Flush();
+  }
+  if (!bDone) {
+    const DWORD dwError = CxWin32ErrorOfErrno(errno);
+    // A record cut off here would hide every later one from the reader.
+    if (::ftruncate(m_fd, static_cast<off_t>(m_nSize)) != 0) Close();
+    SetLastError(dwError);
+    return false;
+  }
+  m_nSize += strRecord.size();
+  return true;
+}
+
+bool OlIcsJournal::Flush() {
+  if (m_fd < 0) return false;
+  if (m_bUnflushed && ::fdatasync(m_fd) != 0) {
+    SetLastError(CxWin32ErrorOfErrno(errno));
+    return false;
+  }
+  m_bUnflushed = false;
+  m_dwLastFlush = GetTickCount();
+  return true;
+}
+
+bool OlIcsJournal::Cut(size_t nLength) {
+  if (m_fd < 0 || nLength > m_nSize) return false;
+  if (::ftruncate(m_fd, static_cast<off_t>(nLength)) != 0 || ::fdatasync(m_fd) != 0) {
+    SetLastError(CxWin32ErrorOfErrno(errno));
+    return false;
+  }
+  m_nSize = nLength;
+  return true;
+}
+
+bool OlIcsJournal::Remove() {
+  if (m_fd < 0) return false;
+  const bool bRemoved = ::unlink(m_strPath.c_str()) == 0;
+  if (!bRemoved) SetLastError(CxWin32ErrorOfErrno(errno));
+  m_bUnflushed = false;
+  Close();
+  SyncFolderOf(m_strPath);
+  return bRemoved;
+}
+
+bool OlIcsJournal::SetAside(std::string* pstrAside) {
+  if (m_fd < 0) return false;
+  Flush();
+  for (int n = 1; n <= kMaxAsideNames; ++n) {
+    const std::string strAside = m_strPath + ".unapplied-" + std::to_string(n);
+    struct stat st {};
+    if (::lstat(strAside.c_str(), &st) == 0 || errno != ENOENT) continue;
+    if (::rename(m_strPath.c_str(), strAside.c_str()) != 0) {
+      SetLastError(CxWin32ErrorOfErrno(errno));
+      return false;
+    }
+    SyncFolderOf(m_strPath);
+    Close();
+    *pstrAside = strAside;
+    return true;
+  }
+  SetLastError(ERROR_FILE_EXISTS);
+  return false;
+}
