@@ -9,12 +9,21 @@ endif()
 
 if(FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   add_compile_options(-fsanitize=fuzzer-no-link)
+  # The code under test is instrumented too, not only the harness, so a fault is caught
+  # where it happens.
+  set(ASAN ON)
 endif()
 
 if(ASAN)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+  # Every test runs with leak detection on (never left to the platform's default) and with
+  # the suppressions for leaks inside third-party libraries.
+  set(DB_SANITIZER_ENV
+      "ASAN_OPTIONS=detect_leaks=1"
+      "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan-third-party.supp:print_suppressions=0"
+      "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 endif()
 
 # Every source file knows its module name (the file's base name without extension), which
@@ -71,7 +80,7 @@ function(db_test)
       DB_SHARED_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata"
       DB_BUILD_DIR="${PROJECT_BINARY_DIR}")
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main)
-  set(env QT_QPA_PLATFORM=offscreen ${ARG_ENV})
+  set(env QT_QPA_PLATFORM=offscreen ${DB_SANITIZER_ENV} ${ARG_ENV})
   gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}")
 endfunction()
 
@@ -87,9 +96,10 @@ endfunction()
 
 # db_fuzz(NAME <target> SOURCE <file.cpp> [DEPS <targets...>])
 # Always builds <target>_replay, a plain program that feeds every file of the target's
-# corpus folder (fuzz/<target>/corpus/) to LLVMFuzzerTestOneInput, run by CTest so that
-# saved crash inputs stay fixed without clang. With FUZZ=ON and clang it also builds
-# <target> with -fsanitize=fuzzer for real fuzzing.
+# corpus folder (corpus/ beside the source) to LLVMFuzzerTestOneInput and checks the outcome
+# outcomes.txt beside it keeps for each (fuzz/README.md), run by CTest so that saved crash
+# inputs stay fixed without clang. With FUZZ=ON and clang it also builds <target> with
+# -fsanitize=fuzzer for real fuzzing.
 function(db_fuzz)
   cmake_parse_arguments(ARG "" "NAME;SOURCE" "DEPS" ${ARGN})
   set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/corpus)
@@ -98,7 +108,11 @@ function(db_fuzz)
   target_include_directories(${ARG_NAME}_replay PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_options(${ARG_NAME}_replay PRIVATE ${DB_WARNINGS})
   target_link_libraries(${ARG_NAME}_replay PRIVATE ${ARG_DEPS})
-  add_test(NAME fuzz_replay_${ARG_NAME} COMMAND ${ARG_NAME}_replay ${corpus})
+  add_test(NAME fuzz_replay_${ARG_NAME}
+           COMMAND ${ARG_NAME}_replay --expect ${CMAKE_CURRENT_SOURCE_DIR}/outcomes.txt ${corpus})
+  if(DB_SANITIZER_ENV)
+    set_tests_properties(fuzz_replay_${ARG_NAME} PROPERTIES ENVIRONMENT "${DB_SANITIZER_ENV}")
+  endif()
   if(FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     add_executable(${ARG_NAME} ${ARG_SOURCE})
     target_include_directories(${ARG_NAME} PRIVATE ${PROJECT_SOURCE_DIR})

@@ -9,7 +9,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   const std::string path = dbfuzz::WriteInput("datebook.dat", pData, nSize);
   PmDateUtil db(path.c_str());
-  if (!db.IsLoaded()) return 0;
+  if (!db.IsLoaded()) {
+    dbfuzz::ReportRefused(dbfuzz::FailureKind(db.GetLastFailure()));
+    return 0;
+  }
   if (!db.Save()) std::abort();
   const std::vector<uint8_t> first = dbfuzz::ReadBack(path);
   PmDateUtil again(path.c_str());
@@ -17,5 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     std::abort();
   }
   if (!again.Save() || dbfuzz::ReadBack(path) != first) std::abort();
+  dbfuzz::ReportAccepted(dbfuzz::Format("%d records", again.GetDataMgr()->GetCount()));
   return 0;
 }

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "common/misc/CxDebugUtil.h"
+#include "common/misc/CxFailure.h"
+#include "fuzz/FuzzOutcome.h"
 
 namespace dbfuzz {
 
@@ -54,6 +56,19 @@ inline std::vector<uint8_t> ReadBack(const std::string& path) {
   while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
   std::fclose(f);
   return bytes;
+}
+
+// The kind of a refused load, without its text: the text names the temporary file and its
+// wording may change, the kind is what callers act on.
+inline std::string FailureKind(const CxFailure& failure) {
+  switch (failure.nCode) {
+    case CX_FAIL_NOT_CALENDAR:
+      return "not a calendar";
+    case CX_FAIL_DAMAGED:
+      return "damaged";
+    default:
+      return Format("failure %d", failure.nCode);
+  }
 }
 
 }  // namespace dbfuzz

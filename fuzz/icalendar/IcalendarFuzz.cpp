@@ -6,6 +6,7 @@
 #include <ctime>
 #include <string>
 
+#include "fuzz/FuzzOutcome.h"
 #include "platform/outlook/IcsEvent.h"
 #include "platform/outlook/IcsFile.h"
 
@@ -27,11 +28,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   HRESULT hr = S_OK;
   std::string strError;
   std::unique_ptr<OlIcsFile> pFile = OlIcsFile::FromText(strText, &hr, &strError);
-  if (!pFile) return 0;
+  if (!pFile) {
+    dbfuzz::ReportRefused(dbfuzz::Format("0x%08X", static_cast<unsigned>(hr)));
+    return 0;
+  }
+  size_t nRead = 0;
   pFile->GetCalendarName();
   for (size_t nItem = 0; nItem < pFile->GetItemCount() && nItem < kMaxItems; ++nItem) {
     OlEventData base;
     if (!OlReadEvent(pFile.get(), pFile->GetItem(nItem), &base)) continue;
+    ++nRead;
     OlEventData changed = base;
     changed.strSubject += "x";
     changed.nDuration += 15;
@@ -47,5 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     changed.strCategories = "A, B";
     OlRewriteEvent(pFile.get(), nItem, base, changed, &strTzid);
   }
+  dbfuzz::ReportAccepted(dbfuzz::Format("%zu items, %zu read", pFile->GetItemCount(), nRead));
   return 0;
 }

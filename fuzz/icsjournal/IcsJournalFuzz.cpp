@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "fuzz/FuzzOutcome.h"
 #include "platform/outlook/IcsFile.h"
 #include "platform/outlook/IcsJournal.h"
 #include "platform/win/WinReplace.h"
@@ -70,8 +71,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   const std::string strBytes(reinterpret_cast<const char*>(pData), nSize);
   OlJournalContents contents;
   OlReadJournal(strBytes.data(), strBytes.size(), &contents);
+  static const char* const kEnds[] = {"whole", "torn", "damaged"};
+  const std::string strRead =
+      dbfuzz::Format("%s%zu records %s", contents.bHeader ? "" : "no header; ",
+                     contents.records.size(), kEnds[contents.end]);
 
-  if (nSize < kHeaderSize) return 0;
+  if (nSize < kHeaderSize) {
+    dbfuzz::ReportRefused(strRead);
+    return 0;
+  }
   const std::string strCalendar = kCalendar;
   const std::string strJournal = WithChecksRight(
       OlJournalHeader(strCalendar.size(), CxHashContents(strCalendar.data(), strCalendar.size())) +
@@ -83,8 +91,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   std::string strError;
   std::unique_ptr<OlIcsFile> pFile = OlIcsFile::Open(path.string(), &hr, &strError);
   if (pFile) {
-    for (size_t nItem = 0; nItem < pFile->GetItemCount(); ++nItem) pFile->GetItemText(nItem);
+    const size_t nItems = pFile->GetItemCount();
+    for (size_t nItem = 0; nItem < nItems; ++nItem) pFile->GetItemText(nItem);
     pFile->Fold();
+    dbfuzz::ReportAccepted(strRead + dbfuzz::Format("; opened, %zu items", nItems));
+  } else {
+    dbfuzz::ReportRefused(strRead);
   }
   pFile.reset();
   std::error_code ec;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz/FuzzOutcome.h"
 #include "platform/win/WinProfile.h"
 
 namespace {
@@ -40,11 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   static const char* const kSections[] = {"DayBridge_OL_PD", "Path", "daybridge_ol_pd", ""};
   static const char* const kKeys[] = {"SyncMode", "PDPath", "LogLevel", "="};
   char szValue[64];
+  std::string strSeen;
   for (const char* szSection : kSections) {
     for (const char* szKey : kKeys) {
       const DWORD nCopied =
           GetPrivateProfileString(szSection, szKey, "dflt", szValue, sizeof(szValue), path.c_str());
       Check(nCopied < sizeof(szValue) && std::strlen(szValue) == nCopied, "read overran");
+      if (std::strcmp(szValue, "dflt") != 0) {
+        strSeen += std::string(strSeen.empty() ? "" : " ") + "[" + szSection + "]" + szKey + "=" +
+                   dbfuzz::Printable(szValue, nCopied);
+      }
       GetPrivateProfileInt(szSection, szKey, 5, path.c_str());
     }
   }
@@ -70,5 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     Check(bInputHoldsValue || std::strcmp(szValue, "stored value") != 0, "deleted key still read");
   }
   std::remove(path.c_str());
+  // The reader takes any bytes; what it found is the outcome.
+  dbfuzz::ReportAccepted(strSeen);
   return 0;
 }

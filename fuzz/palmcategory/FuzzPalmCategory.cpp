@@ -30,7 +30,10 @@ class CategoryCodec : public PmDBUtil {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   const std::string path = dbfuzz::WriteInput("categories.bin", pData, nSize);
   CategoryCodec codec;
-  if (!codec.Read(path)) return 0;
+  if (!codec.Read(path)) {
+    dbfuzz::ReportRefused();
+    return 0;
+  }
   const std::string copy = path + ".out";
   if (!codec.Write(copy)) std::abort();
   CategoryCodec again;
@@ -44,5 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     if ((pA == nullptr) != (pB == nullptr)) std::abort();
     if (pA != nullptr && !pA->Equals(pB)) std::abort();
   }
+  dbfuzz::ReportAccepted(dbfuzz::Format("%d categories", pFirst->GetCount()));
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/palm/PalmDateEx2.h"
+#include "fuzz/FuzzOutcome.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   static bool bZoneSet = false;
@@ -30,7 +31,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     std::memcpy(record.szRepeatedEvent, pData, nRule);
   }
   PmDateEx2Util::DecodeRepeat(&record);
+  const std::string strDecoded = dbfuzz::Format(
+      "start %ld, type %ld every %ld, days 0x%02X week %ld month %ld day %ld, end %ld",
+      static_cast<long>(record.nStartTime), static_cast<long>(record.nRepeatType),
+      static_cast<long>(record.nRepeatInterval), static_cast<unsigned>(record.bRepeatDays),
+      static_cast<long>(record.nRepeatWeek), static_cast<long>(record.nRepeatMonth),
+      static_cast<long>(record.nRepeatDay), static_cast<long>(record.nRepeatEnd));
   PmDateEx2Util::EncodeRepeat(&record);
   if (std::strlen(record.szRepeatedEvent) >= sizeof(record.szRepeatedEvent)) std::abort();
+  // A text that is no rule leaves the appointment without a repeat.
+  if (record.nRepeatType != 0) {
+    dbfuzz::ReportAccepted(strDecoded);
+  } else {
+    dbfuzz::ReportRefused(strDecoded);
+  }
   return 0;
 }

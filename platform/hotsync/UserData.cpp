@@ -64,10 +64,11 @@ uint32_t DerivedId(const std::string& sDir) {
   return nHash ? nHash : 1;
 }
 
-// A user folder must stay inside the Palm Desktop folder.
+// A user folder must stay inside the Palm Desktop folder. Callers read the name up to its
+// first NUL, so a name holding one ("..<NUL>x") would reach them as another folder.
 bool IsPlainFolderName(const std::string& sDir) {
   return !sDir.empty() && sDir != "." && sDir != ".." &&
-         sDir.find_first_of("/\\") == std::string::npos;
+         sDir.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
 
 std::string RootFolder() {

@@ -9,6 +9,7 @@
 #include "platform/outlook/IcsEvent.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -607,6 +608,14 @@ std::string RuleLines(const OlEventData& now, bool bSamePattern, const icalrecur
   return PropertyText(icalproperty_new_rrule(rule)) + ExtrasLine(now.pattern, rule, now.dtStart);
 }
 
+// libical keeps a duration as an int of seconds: a longer one (past some 68 years) is
+// written as the longest it holds instead of wrapping around to another length.
+icaldurationtype DurationOfMinutes(long long nMinutes) {
+  constexpr long long kMaxSeconds = INT_MAX;
+  return icaldurationtype_from_int(
+      static_cast<int>(std::clamp(nMinutes * 60, -kMaxSeconds, kMaxSeconds)));
+}
+
 std::string AlarmText(const OlEventData& data) {
   icalcomponent* pAlarm = icalcomponent_new_valarm();
   icalcomponent_add_property(pAlarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
@@ -615,7 +624,7 @@ std::string AlarmText(const OlEventData& data) {
       icalproperty_new_description(data.strSubject.empty() ? "Reminder" : data.strSubject.c_str()));
   icaltriggertype trigger;
   trigger.time = icaltime_null_time();
-  trigger.duration = icaldurationtype_from_int(-60 * data.nReminderMinutes);
+  trigger.duration = DurationOfMinutes(-static_cast<long long>(data.nReminderMinutes));
   icalcomponent_add_property(pAlarm, icalproperty_new_trigger(trigger));
   char* szText = icalcomponent_as_ical_string_r(pAlarm);
   std::string strText = szText != nullptr ? szText : "";
@@ -627,7 +636,7 @@ std::string AlarmText(const OlEventData& data) {
 std::string TriggerLine(LONG nMinutes) {
   icaltriggertype trigger;
   trigger.time = icaltime_null_time();
-  trigger.duration = icaldurationtype_from_int(-60 * nMinutes);
+  trigger.duration = DurationOfMinutes(-static_cast<long long>(nMinutes));
   return PropertyText(icalproperty_new_trigger(trigger));
 }
 
@@ -663,15 +672,15 @@ std::string CategoryLines(const std::string& strCategories) {
 // DTSTART and the end (DTEND, or DURATION for an event that kept its end that way).
 std::string TimeLines(const OlEventData& data, const TimeForm& form, bool bDuration) {
   DATE dtStart = data.dtStart;
-  LONG nMinutes = data.nDuration;
+  long long nMinutes = data.nDuration;
   if (data.bAllDay) {
     dtStart = DateOnly(data.dtStart);
-    nMinutes = std::max<LONG>(1, (data.nDuration + 1439) / 1440) * 1440;
+    nMinutes = std::max<long long>(1, (nMinutes + 1439) / 1440) * 1440;
   }
   std::string strText =
       PropertyText(WithZone(icalproperty_new_dtstart(TimeIn(dtStart, form)), form));
   if (bDuration) {
-    strText += PropertyText(icalproperty_new_duration(icaldurationtype_from_int(nMinutes * 60)));
+    strText += PropertyText(icalproperty_new_duration(DurationOfMinutes(nMinutes)));
   } else {
     const DATE dtEnd = dtStart + nMinutes / 1440.0;
     strText += PropertyText(WithZone(icalproperty_new_dtend(TimeIn(dtEnd, form)), form));

@@ -89,7 +89,8 @@ TEST(UserData, UsersIniListsUsersExplicitly) {
   folder.AddUser("Ignored");
   folder.WriteFile("users.ini",
                    "; who syncs here\r\n[Users]\r\nSmithJ=1001,John Smith, Jr.\r\n"
-                   "Jones=0\r\n../Escape=5,Outside\r\n[Other]\r\nX=7,Y\r\n");
+                   "Jones=0\r\n../Escape=5,Outside\r\n" +
+                       std::string("..\0x=6,Parent\r\n", 15) + "[Other]\r\nX=7,Y\r\n");
   UserLibrary lib(folder);
   const std::vector<Listed> users = ListUsers(lib);
   ASSERT_EQ(users.size(), 2u);

@@ -309,6 +309,23 @@ TEST_F(OutlookServerTest, TurningTheReminderOffRemovesOnlyReminderAlarms) {
   EXPECT_EQ(saved.find("ACTION:DISPLAY"), std::string::npos);
 }
 
+TEST_F(OutlookServerTest, ReminderPastWhatTheFileHoldsIsWrittenAsTheLongest) {
+  WriteFile(m_path,
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:a\r\n"
+            "DTSTAMP:20110301T120000Z\r\nDTSTART:20110307T080000Z\r\nDTEND:20110307T090000Z\r\n"
+            "END:VEVENT\r\nEND:VCALENDAR\r\n");
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = Item(1);
+  ASSERT_NE(pItem, nullptr);
+  EXPECT_EQ(Put(pItem, u"ReminderSet", Bool(true)), S_OK);
+  EXPECT_EQ(Put(pItem, u"ReminderMinutesBeforeStart", I4(100000000)), S_OK);
+  EXPECT_EQ(Call(pItem, u"Save"), S_OK);
+  pItem->Release();
+  // 2^31 - 1 seconds, not a length wrapped around from 6 * 10^9.
+  EXPECT_NE(ReadFile(m_path).find("TRIGGER:-P24855DT3H14M7S"), std::string::npos)
+      << ReadFile(m_path);
+}
+
 TEST_F(OutlookServerTest, StartKeepsTheDurationAndDurationMovesTheEnd) {
   ASSERT_EQ(OpenFolder(), S_OK);
   IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
