@@ -72,9 +72,9 @@ const char kHistoryHelp[] =
     "Lists the synchronization runs, most recent first.\n";
 
 struct Options {
-  std::string sCommand;
+  std::string strCommand;
   std::vector<std::string> vArgs;  // the command's own arguments
-  std::string sPalmFile;
+  std::string strPalmFile;
   bool bHasUser = false;
   INT nUser = 0;
 };
@@ -85,8 +85,8 @@ std::string AbsolutePath(const char* szPath) {
   return nLength > 0 && nLength < sizeof(szFull) ? std::string(szFull) : std::string(szPath);
 }
 
-bool IsHelp(const std::string& sArg) {
-  return sArg == "--help" || sArg == "-h";
+bool IsHelp(const std::string& strArg) {
+  return strArg == "--help" || strArg == "-h";
 }
 
 int UsageError(const char* szMessage, const char* szHelp) {
@@ -94,10 +94,10 @@ int UsageError(const char* szMessage, const char* szHelp) {
   return kExitUsage;
 }
 
-bool ParseInt(const std::string& sText, INT* pnValue) {
-  if (sText.empty()) return false;
+bool ParseInt(const std::string& strText, INT* pnValue) {
+  if (strText.empty()) return false;
   char* pEnd = nullptr;
-  long long nValue = strtoll(sText.c_str(), &pEnd, 10);
+  long long nValue = strtoll(strText.c_str(), &pEnd, 10);
   if (*pEnd != '\0' || nValue < INT32_MIN || nValue > INT32_MAX) return false;
   *pnValue = static_cast<INT>(nValue);
   return true;
@@ -154,7 +154,7 @@ class Session {
 
   bool InitCalendars() {
     return m_Calendar.Init(AppSettings, GetPalmUsers(),
-                           m_Options.sPalmFile.empty() ? nullptr : m_Options.sPalmFile.c_str());
+                           m_Options.strPalmFile.empty() ? nullptr : m_Options.strPalmFile.c_str());
   }
 
   AppEnvironment m_Env;
@@ -164,15 +164,15 @@ class Session {
 
 int RunStatus(const Options& options) {
   bool bJson = false;
-  for (const std::string& sArg : options.vArgs) {
-    if (IsHelp(sArg)) {
+  for (const std::string& strArg : options.vArgs) {
+    if (IsHelp(strArg)) {
       fputs(kStatusHelp, stdout);
       return kExitOk;
     }
-    if (sArg == "--json") {
+    if (strArg == "--json") {
       bJson = true;
     } else {
-      return UsageError(("unknown option for status: " + sArg).c_str(), kStatusHelp);
+      return UsageError(("unknown option for status: " + strArg).c_str(), kStatusHelp);
     }
   }
   Session session(options);
@@ -184,28 +184,28 @@ int RunStatus(const Options& options) {
   int nSelected = ChoosePalmUser(AppSettings, users);
 
   if (bJson) {
-    std::string s =
+    std::string strJson =
         "{\"dataFolder\": " +
         (session.m_Env.bDataFolder ? JsonString(session.m_Env.szDataFolder) : std::string("null"));
-    s += ", \"palmDesktopFolder\": " + (session.m_Env.nPalmFolderResult == 0
-                                            ? JsonString(session.m_Env.szPalmFolder)
-                                            : std::string("null"));
-    s += ", \"users\": [";
+    strJson += ", \"palmDesktopFolder\": " + (session.m_Env.nPalmFolderResult == 0
+                                                  ? JsonString(session.m_Env.szPalmFolder)
+                                                  : std::string("null"));
+    strJson += ", \"users\": [";
     int nIndex = 0;
     for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext(), ++nIndex) {
       const PalmUser* pUser = static_cast<const PalmUser*>(pItem);
-      if (nIndex > 0) s += ", ";
-      s += "{\"id\": " + std::to_string(static_cast<INT>(pUser->nUserId)) +
-           ", \"name\": " + JsonString(pUser->szUserName) +
-           ", \"directory\": " + JsonString(pUser->szUserDir) +
-           ", \"selected\": " + (nIndex == nSelected ? "true" : "false") + "}";
+      if (nIndex > 0) strJson += ", ";
+      strJson += "{\"id\": " + std::to_string(static_cast<INT>(pUser->nUserId)) +
+                 ", \"name\": " + JsonString(pUser->szUserName) +
+                 ", \"directory\": " + JsonString(pUser->szUserDir) +
+                 ", \"selected\": " + (nIndex == nSelected ? "true" : "false") + "}";
     }
-    s += "], \"palmUserId\": " + std::to_string(AppSettings.PDUserID);
-    s += ", \"palm\": {\"kind\": " + std::to_string(cal.GetPalmKind()) +
-         ", \"kindName\": " + JsonString(PalmKindName(cal.GetPalmKind())) + ", " +
-         CountsJson(cal.IsPalmLoaded(), palm) + "}";
-    s += ", \"outlook\": {" + CountsJson(cal.IsOutlookLoaded(), outlook) + "}}";
-    printf("%s\n", s.c_str());
+    strJson += "], \"palmUserId\": " + std::to_string(AppSettings.PDUserID);
+    strJson += ", \"palm\": {\"kind\": " + std::to_string(cal.GetPalmKind()) +
+               ", \"kindName\": " + JsonString(PalmKindName(cal.GetPalmKind())) + ", " +
+               CountsJson(cal.IsPalmLoaded(), palm) + "}";
+    strJson += ", \"outlook\": {" + CountsJson(cal.IsOutlookLoaded(), outlook) + "}}";
+    printf("%s\n", strJson.c_str());
   } else {
     printf("Data folder:         %s\n",
            session.m_Env.bDataFolder ? session.m_Env.szDataFolder : "(not available)");
@@ -242,9 +242,9 @@ int RunStatus(const Options& options) {
 
 int RunList(const Options& options) {
   bool bJson = false;
-  std::string sSide;
-  std::string sFrom;
-  std::string sTo;
+  std::string strSide;
+  std::string strFrom;
+  std::string strTo;
   const std::vector<std::string>& args = options.vArgs;
   for (size_t i = 0; i < args.size(); ++i) {
     if (IsHelp(args[i])) {
@@ -254,26 +254,26 @@ int RunList(const Options& options) {
     if (args[i] == "--json") {
       bJson = true;
     } else if ((args[i] == "--from" || args[i] == "--to") && i + 1 < args.size()) {
-      (args[i] == "--from" ? sFrom : sTo) = args[i + 1];
+      (args[i] == "--from" ? strFrom : strTo) = args[i + 1];
       ++i;
-    } else if ((args[i] == "palm" || args[i] == "outlook") && sSide.empty()) {
-      sSide = args[i];
+    } else if ((args[i] == "palm" || args[i] == "outlook") && strSide.empty()) {
+      strSide = args[i];
     } else {
       return UsageError(("unexpected argument for list: " + args[i]).c_str(), kListHelp);
     }
   }
-  if (sSide.empty()) return UsageError("list needs palm or outlook", kListHelp);
+  if (strSide.empty()) return UsageError("list needs palm or outlook", kListHelp);
   SYSTEMTIME stFrom = {};
   SYSTEMTIME stTo = {};
-  bool bRange = !sFrom.empty() || !sTo.empty();
-  if (bRange && (!ParseDate(sFrom.c_str(), &stFrom) || !ParseDate(sTo.c_str(), &stTo))) {
+  bool bRange = !strFrom.empty() || !strTo.empty();
+  if (bRange && (!ParseDate(strFrom.c_str(), &stFrom) || !ParseDate(strTo.c_str(), &stTo))) {
     return UsageError("--from and --to need dates as YYYY-MM-DD", kListHelp);
   }
 
   Session session(options);
   session.InitCalendars();
   AppCalendar& cal = session.m_Calendar;
-  bool bPalm = sSide == "palm";
+  bool bPalm = strSide == "palm";
   if (!(bPalm ? cal.IsPalmLoaded() : cal.IsOutlookLoaded())) {
     PrintLoadError(cal, bPalm);
     return kExitNoCalendar;
@@ -314,14 +314,14 @@ bool AskOnTerminal(const CommDate* pPalm, const CommDate* pOutlook, ConflictAnsw
           "Desktop, [n] Do Nothing, [c] Cancel (add ! to apply to this synchronization): ",
           CxAnsiToUtf8(pPalm->szDescription).c_str(), szPalmStart,
           CxAnsiToUtf8(pOutlook->szDescription).c_str(), szOutlookStart);
-  std::string sLine;
-  if (!std::getline(std::cin, sLine)) {
+  std::string strLine;
+  if (!std::getline(std::cin, strLine)) {
     fprintf(stderr, "\nNo terminal to ask: the conflict is left as it is.\n");
     *pAnswer = {CONFLICT_SKIP, false, false};
     return true;
   }
-  bool bThis = sLine.find('!') != std::string::npos;
-  char chChoice = sLine.empty() ? 'n' : sLine[0];
+  bool bThis = strLine.find('!') != std::string::npos;
+  char chChoice = strLine.empty() ? 'n' : strLine[0];
   switch (chChoice) {
     case 'p':
     case 'P':
@@ -348,7 +348,7 @@ class DryRunTarget : public ISyncTarget {
   bool SavePalm() override { return true; }
 };
 
-bool ParseRange(const std::string& sRange, TAppSettings& settings) {
+bool ParseRange(const std::string& strRange, TAppSettings& settings) {
   SYSTEMTIME stToday;
   GetToday(&stToday);
   static const struct {
@@ -360,17 +360,17 @@ bool ParseRange(const std::string& sRange, TAppSettings& settings) {
                   {"this-month", RANGE_THIS_MONTH},
                   {"this-year", RANGE_THIS_YEAR}};
   for (const auto& preset : kPresets) {
-    if (sRange == preset.szName) {
+    if (strRange == preset.szName) {
       CommitPresetRange(settings, preset.nKind, &stToday);
       return true;
     }
   }
-  size_t nDots = sRange.find("..");
+  size_t nDots = strRange.find("..");
   if (nDots == std::string::npos) return false;
   SYSTEMTIME stFrom;
   SYSTEMTIME stTo;
-  if (!ParseDate(sRange.substr(0, nDots).c_str(), &stFrom) ||
-      !ParseDate(sRange.substr(nDots + 2).c_str(), &stTo)) {
+  if (!ParseDate(strRange.substr(0, nDots).c_str(), &stFrom) ||
+      !ParseDate(strRange.substr(nDots + 2).c_str(), &stTo)) {
     return false;
   }
   settings.RangeKind = RANGE_CUSTOM;
@@ -379,9 +379,9 @@ bool ParseRange(const std::string& sRange, TAppSettings& settings) {
 }
 
 int RunSync(const Options& options) {
-  std::string sDirection;
-  std::string sRange = "all";
-  std::string sConflict;
+  std::string strDirection;
+  std::string strRange = "all";
+  std::string strConflict;
   bool bDryRun = false;
   const std::vector<std::string>& args = options.vArgs;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -392,31 +392,31 @@ int RunSync(const Options& options) {
     if (args[i] == "--dry-run") {
       bDryRun = true;
     } else if (args[i] == "--direction" && i + 1 < args.size()) {
-      sDirection = args[++i];
+      strDirection = args[++i];
     } else if (args[i] == "--range" && i + 1 < args.size()) {
-      sRange = args[++i];
+      strRange = args[++i];
     } else if (args[i] == "--conflict" && i + 1 < args.size()) {
-      sConflict = args[++i];
+      strConflict = args[++i];
     } else {
       return UsageError(("unexpected argument for sync: " + args[i]).c_str(), kSyncHelp);
     }
   }
-  int nMode = sDirection == "palm-to-outlook"   ? SYNC_PALM_TO_OUTLOOK
-              : sDirection == "outlook-to-palm" ? SYNC_OUTLOOK_TO_PALM
-              : sDirection == "two-way"         ? SYNC_TWO_WAY
-                                                : SYNC_NONE;
+  int nMode = strDirection == "palm-to-outlook"   ? SYNC_PALM_TO_OUTLOOK
+              : strDirection == "outlook-to-palm" ? SYNC_OUTLOOK_TO_PALM
+              : strDirection == "two-way"         ? SYNC_TWO_WAY
+                                                  : SYNC_NONE;
   if (nMode == SYNC_NONE) return UsageError("sync needs a --direction", kSyncHelp);
   int nConflict = -1;
-  if (sConflict == "ask") nConflict = CONFLICT_ASK;
-  if (sConflict == "palm") nConflict = CONFLICT_PALM_WINS;
-  if (sConflict == "outlook") nConflict = CONFLICT_OUTLOOK_WINS;
-  if (sConflict == "skip") nConflict = CONFLICT_SKIP;
-  if (!sConflict.empty() && nConflict < 0) {
-    return UsageError(("unknown conflict action: " + sConflict).c_str(), kSyncHelp);
+  if (strConflict == "ask") nConflict = CONFLICT_ASK;
+  if (strConflict == "palm") nConflict = CONFLICT_PALM_WINS;
+  if (strConflict == "outlook") nConflict = CONFLICT_OUTLOOK_WINS;
+  if (strConflict == "skip") nConflict = CONFLICT_SKIP;
+  if (!strConflict.empty() && nConflict < 0) {
+    return UsageError(("unknown conflict action: " + strConflict).c_str(), kSyncHelp);
   }
   TAppSettings rangeCheck = {};
-  if (!ParseRange(sRange, rangeCheck)) {
-    return UsageError(("unknown range: " + sRange).c_str(), kSyncHelp);
+  if (!ParseRange(strRange, rangeCheck)) {
+    return UsageError(("unknown range: " + strRange).c_str(), kSyncHelp);
   }
 
   Session session(options);
@@ -427,7 +427,7 @@ int RunSync(const Options& options) {
     return kExitNoCalendar;
   }
   AppSettings.SyncMode = nMode;
-  ParseRange(sRange, AppSettings);
+  ParseRange(strRange, AppSettings);
   if (nConflict < 0) nConflict = AppSettings.ConfAction;
 
   std::vector<SyncRow> vRows;
@@ -446,12 +446,12 @@ int RunSync(const Options& options) {
   SyncRunCallbacks callbacks;
   callbacks.log = [](const char* szLine) {
     // A text that ends in CR LF leaves an empty line after it, as on the run page.
-    std::string sLine = CxAnsiToUtf8(szLine);
-    if (sLine.size() >= 2 && sLine.compare(sLine.size() - 2, 2, "\r\n") == 0) {
-      sLine.resize(sLine.size() - 2);
-      printf("%s\n\n", sLine.c_str());
+    std::string strLine = CxAnsiToUtf8(szLine);
+    if (strLine.size() >= 2 && strLine.compare(strLine.size() - 2, 2, "\r\n") == 0) {
+      strLine.resize(strLine.size() - 2);
+      printf("%s\n\n", strLine.c_str());
     } else {
-      printf("%s\n", sLine.c_str());
+      printf("%s\n", strLine.c_str());
     }
   };
   bool bConflictsLeft = false;
@@ -483,15 +483,15 @@ int RunSync(const Options& options) {
 
 int RunHistory(const Options& options) {
   bool bJson = false;
-  for (const std::string& sArg : options.vArgs) {
-    if (IsHelp(sArg)) {
+  for (const std::string& strArg : options.vArgs) {
+    if (IsHelp(strArg)) {
       fputs(kHistoryHelp, stdout);
       return kExitOk;
     }
-    if (sArg == "--json") {
+    if (strArg == "--json") {
       bJson = true;
     } else {
-      return UsageError(("unknown option for history: " + sArg).c_str(), kHistoryHelp);
+      return UsageError(("unknown option for history: " + strArg).c_str(), kHistoryHelp);
     }
   }
   Session session(options);
@@ -527,33 +527,33 @@ int main(int argc, char** argv) {
   Options options;
   int nArg = 1;
   for (; nArg < argc; ++nArg) {
-    std::string sArg = argv[nArg];
-    if (IsHelp(sArg)) {
+    std::string strArg = argv[nArg];
+    if (IsHelp(strArg)) {
       fputs(kUsage, stdout);
       return kExitOk;
     }
-    if (sArg == "--palm-file" && nArg + 1 < argc) {
+    if (strArg == "--palm-file" && nArg + 1 < argc) {
       // Start-up makes the Palm Desktop folder current, so a path the user gave relative to
       // where the tool was started is made absolute first.
-      options.sPalmFile = AbsolutePath(argv[++nArg]);
-    } else if (sArg == "--user" && nArg + 1 < argc) {
+      options.strPalmFile = AbsolutePath(argv[++nArg]);
+    } else if (strArg == "--user" && nArg + 1 < argc) {
       if (!ParseInt(argv[++nArg], &options.nUser)) {
         return UsageError("--user needs a number", kUsage);
       }
       options.bHasUser = true;
-    } else if (!sArg.empty() && sArg[0] == '-') {
-      return UsageError(("unknown option: " + sArg).c_str(), kUsage);
+    } else if (!strArg.empty() && strArg[0] == '-') {
+      return UsageError(("unknown option: " + strArg).c_str(), kUsage);
     } else {
       break;
     }
   }
   if (nArg >= argc) return UsageError("no command given", kUsage);
-  options.sCommand = argv[nArg++];
+  options.strCommand = argv[nArg++];
   for (; nArg < argc; ++nArg) options.vArgs.push_back(argv[nArg]);
 
-  if (options.sCommand == "status") return RunStatus(options);
-  if (options.sCommand == "list") return RunList(options);
-  if (options.sCommand == "sync") return RunSync(options);
-  if (options.sCommand == "history") return RunHistory(options);
-  return UsageError(("unknown command: " + options.sCommand).c_str(), kUsage);
+  if (options.strCommand == "status") return RunStatus(options);
+  if (options.strCommand == "list") return RunList(options);
+  if (options.strCommand == "sync") return RunSync(options);
+  if (options.strCommand == "history") return RunHistory(options);
+  return UsageError(("unknown command: " + options.strCommand).c_str(), kUsage);
 }

@@ -74,14 +74,14 @@ class ByteReader {
   size_t m_nPos = 0;
 };
 
-void Put32(std::string& sOut, uint32_t nValue) {
-  for (int i = 0; i < 4; ++i) sOut.push_back(static_cast<char>((nValue >> (8 * i)) & 0xFF));
+void Put32(std::string& strOut, uint32_t nValue) {
+  for (int i = 0; i < 4; ++i) strOut.push_back(static_cast<char>((nValue >> (8 * i)) & 0xFF));
 }
 
-void PutDouble(std::string& sOut, double dValue) {
+void PutDouble(std::string& strOut, double dValue) {
   uint64_t nBits = 0;
   memcpy(&nBits, &dValue, sizeof(nBits));
-  for (int i = 0; i < 8; ++i) sOut.push_back(static_cast<char>((nBits >> (8 * i)) & 0xFF));
+  for (int i = 0; i < 8; ++i) strOut.push_back(static_cast<char>((nBits >> (8 * i)) & 0xFF));
 }
 
 bool ReadWholeFile(const char* szPath, std::vector<BYTE>& vBytes) {
@@ -132,21 +132,21 @@ DWORD DecodeHistoryFile(const BYTE* pData, size_t nSize, std::vector<HistoryEntr
 }
 
 std::string EncodeHistoryFile(const std::vector<const HistoryEntry*>& vEntries) {
-  std::string sOut;
-  Put32(sOut, static_cast<uint32_t>(vEntries.size()));
+  std::string strOut;
+  Put32(strOut, static_cast<uint32_t>(vEntries.size()));
   for (const HistoryEntry* pEntry : vEntries) {
     size_t nDescLen = strnlen(pEntry->szDesc, sizeof(pEntry->szDesc) - 1);
-    Put32(sOut, static_cast<uint32_t>(nDescLen));
-    sOut.append(pEntry->szDesc, nDescLen);
-    PutDouble(sOut, pEntry->dtStart);
-    PutDouble(sOut, pEntry->dtEnd);
-    Put32(sOut, static_cast<uint32_t>(pEntry->nRecords));
+    Put32(strOut, static_cast<uint32_t>(nDescLen));
+    strOut.append(pEntry->szDesc, nDescLen);
+    PutDouble(strOut, pEntry->dtStart);
+    PutDouble(strOut, pEntry->dtEnd);
+    Put32(strOut, static_cast<uint32_t>(pEntry->nRecords));
     for (int i = 0; i < HISTORY_RESERVED_COUNT; ++i) {
-      Put32(sOut, static_cast<uint32_t>(pEntry->nReserved[i]));
+      Put32(strOut, static_cast<uint32_t>(pEntry->nReserved[i]));
     }
-    for (int i = 0; i < HISTORY_RESERVED_COUNT; ++i) Put32(sOut, 0);
+    for (int i = 0; i < HISTORY_RESERVED_COUNT; ++i) Put32(strOut, 0);
   }
-  return sOut;
+  return strOut;
 }
 
 SyncHistoryMgr::SyncHistoryMgr() {
@@ -231,8 +231,8 @@ bool SyncHistoryMgr::Save(const char* szPath) {
   for (void* pItem = m_List.GetFirst(); pItem != nullptr; pItem = m_List.GetNext()) {
     vEntries.push_back(static_cast<const HistoryEntry*>(pItem));
   }
-  std::string sBytes = EncodeHistoryFile(vEntries);
-  if (!CxReplaceFileContents(m_szPath, sBytes.data(), sBytes.size(), nullptr, nullptr)) {
+  std::string strBytes = EncodeHistoryFile(vEntries);
+  if (!CxReplaceFileContents(m_szPath, strBytes.data(), strBytes.size(), nullptr, nullptr)) {
     m_Failure.SetFileError(GetLastError(), m_szPath);
     Log(0, "Failed to save the history file: %s (%s)", m_szPath, m_Failure.szText);
     return false;

@@ -93,8 +93,8 @@ void WideToAnsi(LPCWSTR szWide, LPSTR szAnsi, int nCapacity) {
   if (szAnsi == nullptr || nCapacity <= 0) return;
   szAnsi[0] = '\0';
   if (szWide == nullptr || szWide[0] == 0) return;
-  const std::string ansi = CxUtf16ToAnsi(szWide);
-  lstrcpyn(szAnsi, ansi.c_str(), nCapacity);
+  const std::string strAnsi = CxUtf16ToAnsi(szWide);
+  lstrcpyn(szAnsi, strAnsi.c_str(), nCapacity);
 }
 
 void AnsiToWide(LPCSTR szAnsi, LPWSTR szWide, int nCapacity) {
@@ -115,14 +115,14 @@ bool SqlQuoteText(char* szBuf, int nCapacity) {
   if (nCapacity > kMaxSqlQuoteInput) nCapacity = kMaxSqlQuoteInput;
   // A doubled quote is kept or dropped whole: cutting between its two halves would leave a
   // lone quote that ends the literal early and lets the rest of the text into the statement.
-  std::string quoted;
+  std::string strQuoted;
   const size_t nRoom = static_cast<size_t>(nCapacity - 1);
   for (int i = 0; i < nCapacity && szBuf[i] != '\0'; ++i) {
     const size_t nUnit = szBuf[i] == '\'' ? 2 : 1;
-    if (quoted.size() + nUnit > nRoom) break;
-    quoted.append(nUnit, szBuf[i]);
+    if (strQuoted.size() + nUnit > nRoom) break;
+    strQuoted.append(nUnit, szBuf[i]);
   }
-  std::memcpy(szBuf, quoted.c_str(), quoted.size() + 1);
+  std::memcpy(szBuf, strQuoted.c_str(), strQuoted.size() + 1);
   return true;
 }
 

@@ -34,29 +34,29 @@ constexpr std::streamoff kMaxIniSize = 64 * 1024;
 constexpr uint32_t kLibVersion = 0x00040100;
 
 struct User {
-  std::string sDir;
-  std::string sName;
+  std::string strDir;
+  std::string strName;
   uint32_t nId;
 };
 
-std::string Trim(const std::string& s) {
-  size_t nBegin = s.find_first_not_of(" \t\r");
+std::string Trim(const std::string& strText) {
+  size_t nBegin = strText.find_first_not_of(" \t\r");
   if (nBegin == std::string::npos) return std::string();
-  size_t nEnd = s.find_last_not_of(" \t\r");
-  return s.substr(nBegin, nEnd - nBegin + 1);
+  size_t nEnd = strText.find_last_not_of(" \t\r");
+  return strText.substr(nBegin, nEnd - nBegin + 1);
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
+std::string Lower(std::string strText) {
+  for (char& c : strText) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return s;
+  return strText;
 }
 
 // FNV-1a of the folder name, kept positive and non-zero so it prints the same signed or not.
-uint32_t DerivedId(const std::string& sDir) {
+uint32_t DerivedId(const std::string& strDir) {
   uint32_t nHash = 2166136261u;
-  for (unsigned char c : sDir) {
+  for (unsigned char c : strDir) {
     nHash ^= c;
     nHash *= 16777619u;
   }
@@ -66,55 +66,55 @@ uint32_t DerivedId(const std::string& sDir) {
 
 // A user folder must stay inside the Palm Desktop folder. Callers read the name up to its
 // first NUL, so a name holding one ("..<NUL>x") would reach them as another folder.
-bool IsPlainFolderName(const std::string& sDir) {
-  return !sDir.empty() && sDir != "." && sDir != ".." &&
-         sDir.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+bool IsPlainFolderName(const std::string& strDir) {
+  return !strDir.empty() && strDir != "." && strDir != ".." &&
+         strDir.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
 
 std::string RootFolder() {
   Dl_info info{};
   if (!dladdr(reinterpret_cast<void*>(&RootFolder), &info) || !info.dli_fname) return {};
-  std::string sPath = info.dli_fname;
-  const size_t nSep = sPath.rfind('/');
+  std::string strPath = info.dli_fname;
+  const size_t nSep = strPath.rfind('/');
   if (nSep == std::string::npos) return "./";
-  sPath.erase(nSep + 1);
-  while (sPath.size() > 1 && sPath[sPath.size() - 2] == '/') sPath.pop_back();
-  return sPath;
+  strPath.erase(nSep + 1);
+  while (strPath.size() > 1 && strPath[strPath.size() - 2] == '/') strPath.pop_back();
+  return strPath;
 }
 
-bool ReadUsersIni(const std::string& sRoot, std::vector<User>& users) {
-  std::ifstream in(sRoot + "users.ini", std::ios::binary);
+bool ReadUsersIni(const std::string& strRoot, std::vector<User>& users) {
+  std::ifstream in(strRoot + "users.ini", std::ios::binary);
   if (!in) return false;
   in.seekg(0, std::ios::end);
   const std::streamoff nSize = in.tellg();
   if (nSize < 0 || nSize > kMaxIniSize) return false;
   in.seekg(0, std::ios::beg);
-  std::string sLine;
+  std::string strLine;
   bool bInUsers = false;
-  while (std::getline(in, sLine) && users.size() < kMaxUsers) {
-    const size_t nComment = sLine.find(';');
-    if (nComment != std::string::npos) sLine.erase(nComment);
-    sLine = Trim(sLine);
-    if (sLine.empty()) continue;
-    if (sLine.front() == '[') {
-      bInUsers = Lower(sLine) == "[users]";
+  while (std::getline(in, strLine) && users.size() < kMaxUsers) {
+    const size_t nComment = strLine.find(';');
+    if (nComment != std::string::npos) strLine.erase(nComment);
+    strLine = Trim(strLine);
+    if (strLine.empty()) continue;
+    if (strLine.front() == '[') {
+      bInUsers = Lower(strLine) == "[users]";
       continue;
     }
-    const size_t nEq = sLine.find('=');
+    const size_t nEq = strLine.find('=');
     if (!bInUsers || nEq == std::string::npos) continue;
     User user;
-    user.sDir = Trim(sLine.substr(0, nEq));
-    if (!IsPlainFolderName(user.sDir)) continue;
-    const std::string sValue = Trim(sLine.substr(nEq + 1));
-    const size_t nComma = sValue.find(',');
-    const std::string sId = Trim(sValue.substr(0, nComma));
+    user.strDir = Trim(strLine.substr(0, nEq));
+    if (!IsPlainFolderName(user.strDir)) continue;
+    const std::string strValue = Trim(strLine.substr(nEq + 1));
+    const size_t nComma = strValue.find(',');
+    const std::string strId = Trim(strValue.substr(0, nComma));
     char* pEnd = nullptr;
-    const unsigned long nId = std::strtoul(sId.c_str(), &pEnd, 10);
-    user.nId = (!sId.empty() && *pEnd == '\0' && nId != 0 && nId <= 0xFFFFFFFFul)
+    const unsigned long nId = std::strtoul(strId.c_str(), &pEnd, 10);
+    user.nId = (!strId.empty() && *pEnd == '\0' && nId != 0 && nId <= 0xFFFFFFFFul)
                    ? static_cast<uint32_t>(nId)
-                   : DerivedId(user.sDir);
-    user.sName = nComma == std::string::npos ? std::string() : Trim(sValue.substr(nComma + 1));
-    if (user.sName.empty()) user.sName = user.sDir;
+                   : DerivedId(user.strDir);
+    user.strName = nComma == std::string::npos ? std::string() : Trim(strValue.substr(nComma + 1));
+    if (user.strName.empty()) user.strName = user.strDir;
     users.push_back(user);
   }
   return true;
@@ -130,19 +130,19 @@ bool HasDatebookFolder(const fs::path& dir) {
 
 std::vector<User> ListUsers() {
   std::vector<User> users;
-  const std::string sRoot = RootFolder();
-  if (sRoot.empty() || ReadUsersIni(sRoot, users)) return users;
+  const std::string strRoot = RootFolder();
+  if (strRoot.empty() || ReadUsersIni(strRoot, users)) return users;
   std::error_code ec;
-  for (fs::directory_iterator it(sRoot, ec), end; !ec && it != end; it.increment(ec)) {
+  for (fs::directory_iterator it(strRoot, ec), end; !ec && it != end; it.increment(ec)) {
     if (users.size() >= kMaxUsers) break;
-    const std::string sDir = it->path().filename().string();
-    if (!it->is_directory(ec) || !IsPlainFolderName(sDir) || !HasDatebookFolder(it->path())) {
+    const std::string strDir = it->path().filename().string();
+    if (!it->is_directory(ec) || !IsPlainFolderName(strDir) || !HasDatebookFolder(it->path())) {
       continue;
     }
-    users.push_back({sDir, sDir, DerivedId(sDir)});
+    users.push_back({strDir, strDir, DerivedId(strDir)});
   }
   std::sort(users.begin(), users.end(),
-            [](const User& a, const User& b) { return a.sDir < b.sDir; });
+            [](const User& a, const User& b) { return a.strDir < b.strDir; });
   return users;
 }
 
@@ -154,15 +154,15 @@ const User* FindUser(const std::vector<User>& users, uint32_t nUserId) {
 }
 
 // Copies the text when it fits with its terminator; otherwise reports the length needed.
-int32_t CopyOut(const std::string& sText, char* szBuf, int16_t* pnLength) {
+int32_t CopyOut(const std::string& strText, char* szBuf, int16_t* pnLength) {
   if (!szBuf || !pnLength) return UM_ERR_BAD_ARGUMENT;
-  const size_t nNeeded = sText.size() + 1;
+  const size_t nNeeded = strText.size() + 1;
   if (*pnLength <= 0 || nNeeded > static_cast<size_t>(*pnLength)) {
     if (*pnLength > 0) szBuf[0] = '\0';
     *pnLength = static_cast<int16_t>(std::min<size_t>(nNeeded, INT16_MAX));
     return UM_ERR_BUFFER_TOO_SMALL;
   }
-  std::memcpy(szBuf, sText.c_str(), nNeeded);
+  std::memcpy(szBuf, strText.c_str(), nNeeded);
   *pnLength = static_cast<int16_t>(nNeeded);
   return UM_OK;
 }
@@ -194,7 +194,7 @@ __attribute__((visibility("default"))) int32_t UmGetUserName(uint32_t nUserId, c
   const std::vector<User> users = ListUsers();
   const User* pUser = FindUser(users, nUserId);
   if (!pUser) return UM_ERR_NOT_FOUND;
-  return CopyOut(pUser->sName, szName, pnLength);
+  return CopyOut(pUser->strName, szName, pnLength);
 }
 
 __attribute__((visibility("default"))) int32_t UmGetUserDirectory(uint32_t nUserId, char* szDir,
@@ -202,12 +202,12 @@ __attribute__((visibility("default"))) int32_t UmGetUserDirectory(uint32_t nUser
   const std::vector<User> users = ListUsers();
   const User* pUser = FindUser(users, nUserId);
   if (!pUser) return UM_ERR_NOT_FOUND;
-  return CopyOut(pUser->sDir, szDir, pnLength);
+  return CopyOut(pUser->strDir, szDir, pnLength);
 }
 
 __attribute__((visibility("default"))) int32_t UmGetRootDirectory(char* szDir, int16_t* pnLength) {
-  const std::string sRoot = RootFolder();
-  if (sRoot.empty() || CopyOut(sRoot, szDir, pnLength) != UM_OK) return 0;
+  const std::string strRoot = RootFolder();
+  if (strRoot.empty() || CopyOut(strRoot, szDir, pnLength) != UM_OK) return 0;
   return *pnLength;
 }
 
@@ -215,7 +215,7 @@ __attribute__((visibility("default"))) int32_t UmGetIDFromName(const char* szNam
                                                                uint32_t* pnUserId) {
   if (!szName || !pnUserId) return UM_ERR_BAD_ARGUMENT;
   for (const User& user : ListUsers()) {
-    if (user.sName == szName) {
+    if (user.strName == szName) {
       *pnUserId = user.nId;
       return UM_OK;
     }

@@ -28,12 +28,12 @@ struct DbCloser {
   void operator()(sqlite3* pDb) const { sqlite3_close_v2(pDb); }
 };
 
-std::string Trim(const std::string& str) {
+std::string Trim(const std::string& strText) {
   size_t nStart = 0;
-  size_t nEnd = str.size();
-  while (nStart < nEnd && std::isspace(static_cast<unsigned char>(str[nStart]))) ++nStart;
-  while (nEnd > nStart && std::isspace(static_cast<unsigned char>(str[nEnd - 1]))) --nEnd;
-  return str.substr(nStart, nEnd - nStart);
+  size_t nEnd = strText.size();
+  while (nStart < nEnd && std::isspace(static_cast<unsigned char>(strText[nStart]))) ++nStart;
+  while (nEnd > nStart && std::isspace(static_cast<unsigned char>(strText[nEnd - 1]))) --nEnd;
+  return strText.substr(nStart, nEnd - nStart);
 }
 
 // Splits "key=value;key="quoted; value"" into its provider and data source. Keys compare

@@ -34,12 +34,12 @@ size_t SkipQuoted(const std::string& strSql, size_t nPos) {
   return strSql.size();
 }
 
-std::string Trim(const std::string& str) {
+std::string Trim(const std::string& strText) {
   size_t nStart = 0;
-  size_t nEnd = str.size();
-  while (nStart < nEnd && std::isspace(static_cast<unsigned char>(str[nStart]))) ++nStart;
-  while (nEnd > nStart && std::isspace(static_cast<unsigned char>(str[nEnd - 1]))) --nEnd;
-  return str.substr(nStart, nEnd - nStart);
+  size_t nEnd = strText.size();
+  while (nStart < nEnd && std::isspace(static_cast<unsigned char>(strText[nStart]))) ++nStart;
+  while (nEnd > nStart && std::isspace(static_cast<unsigned char>(strText[nEnd - 1]))) --nEnd;
+  return strText.substr(nStart, nEnd - nStart);
 }
 
 // Parses "(name, n)" starting at the opening parenthesis. On success gives both arguments

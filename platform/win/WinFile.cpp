@@ -75,12 +75,12 @@ DWORD ErrorFromErrno(int nErr) {
 }
 
 bool ParentFolderExists(const char* szPath) {
-  std::string folder(szPath);
-  const size_t nSlash = folder.find_last_of('/');
+  std::string strFolder(szPath);
+  const size_t nSlash = strFolder.find_last_of('/');
   if (nSlash == std::string::npos) return true;  // the current folder
-  folder.resize(nSlash == 0 ? 1 : nSlash);
+  strFolder.resize(nSlash == 0 ? 1 : nSlash);
   struct stat st {};
-  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return ::stat(strFolder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 HANDLE Fail(DWORD dwError) {

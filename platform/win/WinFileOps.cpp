@@ -20,16 +20,16 @@ constexpr size_t kCopyChunk = 64 * 1024;
 constexpr uint64_t kFileTimeUnixOffset = 11644473600ull;
 
 std::string ParentOf(const char* szPath) {
-  std::string path(szPath);
-  const size_t nSlash = path.find_last_of('/');
+  std::string strPath(szPath);
+  const size_t nSlash = strPath.find_last_of('/');
   if (nSlash == std::string::npos) return ".";
   if (nSlash == 0) return "/";
-  return path.substr(0, nSlash);
+  return strPath.substr(0, nSlash);
 }
 
-bool IsDirectory(const std::string& path) {
+bool IsDirectory(const std::string& strPath) {
   struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return stat(strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Windows tells a missing file in an existing folder (FILE_NOT_FOUND) from a missing
@@ -150,23 +150,23 @@ BOOL CopyFile(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExist
     return Fail(ERROR_FILE_EXISTS);
   }
 
-  std::string tempPath = std::string(lpNewFileName) + ".XXXXXX";
-  const int fdOut = mkostemp(tempPath.data(), O_CLOEXEC);
+  std::string strTempPath = std::string(lpNewFileName) + ".XXXXXX";
+  const int fdOut = mkostemp(strTempPath.data(), O_CLOEXEC);
   if (fdOut < 0) {
     const DWORD dwError = Win32ErrorOf(errno, lpNewFileName);
     close(fdIn);
     return Fail(dwError);
   }
   bool bOk = true;
-  std::string chunk(kCopyChunk, '\0');
+  std::string strChunk(kCopyChunk, '\0');
   for (;;) {
-    const ssize_t nRead = read(fdIn, chunk.data(), chunk.size());
+    const ssize_t nRead = read(fdIn, strChunk.data(), strChunk.size());
     if (nRead < 0 && errno == EINTR) continue;
     if (nRead <= 0) {
       bOk = nRead == 0;
       break;
     }
-    if (!WriteAll(fdOut, chunk.data(), static_cast<size_t>(nRead))) {
+    if (!WriteAll(fdOut, strChunk.data(), static_cast<size_t>(nRead))) {
       bOk = false;
       break;
     }
@@ -182,15 +182,15 @@ BOOL CopyFile(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExist
     dwError = Win32ErrorOf(errno, lpNewFileName);
   }
   if (bOk) {
-    const int nResult = bFailIfExists ? RenameNoReplace(tempPath.c_str(), lpNewFileName)
-                                      : rename(tempPath.c_str(), lpNewFileName);
+    const int nResult = bFailIfExists ? RenameNoReplace(strTempPath.c_str(), lpNewFileName)
+                                      : rename(strTempPath.c_str(), lpNewFileName);
     if (nResult != 0) {
       bOk = false;
       dwError = errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorOf(errno, lpNewFileName);
     }
   }
   if (!bOk) {
-    unlink(tempPath.c_str());
+    unlink(strTempPath.c_str());
     return Fail(dwError);
   }
   return TRUE;

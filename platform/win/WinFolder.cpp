@@ -13,35 +13,35 @@ namespace {
 
 std::string CommonAppDataFolder() {
   const char* szFolder = std::getenv("DAYBRIDGE_COMMON_APPDATA");
-  std::string sFolder;
+  std::string strFolder;
   if (szFolder && *szFolder) {
-    sFolder = szFolder;
+    strFolder = szFolder;
   } else if ((szFolder = std::getenv("XDG_DATA_HOME")) && *szFolder) {
-    sFolder = szFolder;
+    strFolder = szFolder;
   } else {
     const char* szHome = std::getenv("HOME");
-    sFolder = std::string(szHome ? szHome : "") + "/.local/share";
+    strFolder = std::string(szHome ? szHome : "") + "/.local/share";
   }
-  while (sFolder.size() > 1 && sFolder.back() == '/') sFolder.pop_back();
-  return sFolder;
+  while (strFolder.size() > 1 && strFolder.back() == '/') strFolder.pop_back();
+  return strFolder;
 }
 
-bool IsFolder(const std::string& sPath) {
-  const DWORD nAttributes = GetFileAttributes(sPath.c_str());
+bool IsFolder(const std::string& strPath) {
+  const DWORD nAttributes = GetFileAttributes(strPath.c_str());
   return nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Creates every missing folder of the path, outermost first.
-bool CreateFolders(const std::string& sPath) {
-  size_t nPos = sPath.find('/', 1);
+bool CreateFolders(const std::string& strPath) {
+  size_t nPos = strPath.find('/', 1);
   while (true) {
-    const std::string sPart = nPos == std::string::npos ? sPath : sPath.substr(0, nPos);
-    if (!sPart.empty() && !IsFolder(sPart) && !CreateDirectory(sPart.c_str(), nullptr) &&
-        !IsFolder(sPart)) {
+    const std::string strPart = nPos == std::string::npos ? strPath : strPath.substr(0, nPos);
+    if (!strPart.empty() && !IsFolder(strPart) && !CreateDirectory(strPart.c_str(), nullptr) &&
+        !IsFolder(strPart)) {
       return false;
     }
     if (nPos == std::string::npos) return true;
-    nPos = sPath.find('/', nPos + 1);
+    nPos = strPath.find('/', nPos + 1);
   }
 }
 
@@ -50,15 +50,15 @@ bool CreateFolders(const std::string& sPath) {
 HRESULT SHGetFolderPath(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPSTR pszPath) {
   if (!pszPath || (csidl & ~CSIDL_FLAG_MASK) != CSIDL_COMMON_APPDATA) return E_INVALIDARG;
   pszPath[0] = '\0';
-  const std::string sFolder = CommonAppDataFolder();
-  if (sFolder.size() >= MAX_PATH) return E_FAIL;
-  if (!IsFolder(sFolder)) {
+  const std::string strFolder = CommonAppDataFolder();
+  if (strFolder.size() >= MAX_PATH) return E_FAIL;
+  if (!IsFolder(strFolder)) {
     if (!(csidl & CSIDL_FLAG_CREATE)) {
-      std::snprintf(pszPath, MAX_PATH, "%s", sFolder.c_str());
+      std::snprintf(pszPath, MAX_PATH, "%s", strFolder.c_str());
       return S_FALSE;
     }
-    if (!CreateFolders(sFolder)) return E_FAIL;
+    if (!CreateFolders(strFolder)) return E_FAIL;
   }
-  std::snprintf(pszPath, MAX_PATH, "%s", sFolder.c_str());
+  std::snprintf(pszPath, MAX_PATH, "%s", strFolder.c_str());
   return S_OK;
 }

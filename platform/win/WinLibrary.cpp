@@ -17,9 +17,9 @@ HMODULE LoadLibrary(LPCSTR lpLibFileName) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  std::string sPath = lpLibFileName;
-  if (sPath.find('/') == std::string::npos) sPath = "./" + sPath;
-  void* pModule = dlopen(sPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string strPath = lpLibFileName;
+  if (strPath.find('/') == std::string::npos) strPath = "./" + strPath;
+  void* pModule = dlopen(strPath.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!pModule) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;

@@ -37,18 +37,18 @@ const char* SkipBlanks(const char* p, const char* pEnd) {
   return p;
 }
 
-std::string Trim(const std::string& text) {
+std::string Trim(const std::string& strText) {
   size_t nBegin = 0;
-  size_t nEnd = text.size();
-  while (nBegin < nEnd && (text[nBegin] == ' ' || text[nBegin] == '\t')) ++nBegin;
-  while (nEnd > nBegin && (text[nEnd - 1] == ' ' || text[nEnd - 1] == '\t')) --nEnd;
-  return text.substr(nBegin, nEnd - nBegin);
+  size_t nEnd = strText.size();
+  while (nBegin < nEnd && (strText[nBegin] == ' ' || strText[nBegin] == '\t')) ++nBegin;
+  while (nEnd > nBegin && (strText[nEnd - 1] == ' ' || strText[nEnd - 1] == '\t')) --nEnd;
+  return strText.substr(nBegin, nEnd - nBegin);
 }
 
 // The section name of a "[name]" line, or false for any other line.
-bool SectionNameOf(const std::string& line, std::string* pName) {
-  const char* p = SkipBlanks(line.data(), line.data() + line.size());
-  const char* pEnd = line.data() + line.size();
+bool SectionNameOf(const std::string& strLine, std::string* pName) {
+  const char* p = SkipBlanks(strLine.data(), strLine.data() + strLine.size());
+  const char* pEnd = strLine.data() + strLine.size();
   if (p == pEnd || *p != '[') return false;
   const char* pClose = static_cast<const char*>(std::memchr(p, ']', static_cast<size_t>(pEnd - p)));
   if (pClose == nullptr) pClose = pEnd;
@@ -57,31 +57,31 @@ bool SectionNameOf(const std::string& line, std::string* pName) {
 }
 
 // The key of a "key=value" line (value through pValue), or false for a line without '='.
-bool KeyOf(const std::string& line, std::string* pKey, std::string* pValue) {
-  const size_t nEquals = line.find('=');
+bool KeyOf(const std::string& strLine, std::string* pKey, std::string* pValue) {
+  const size_t nEquals = strLine.find('=');
   if (nEquals == std::string::npos) return false;
-  *pKey = Trim(line.substr(0, nEquals));
-  if (pValue != nullptr) *pValue = Trim(line.substr(nEquals + 1));
+  *pKey = Trim(strLine.substr(0, nEquals));
+  if (pValue != nullptr) *pValue = Trim(strLine.substr(nEquals + 1));
   return true;
 }
 
-bool SameName(const std::string& a, const char* b) {
-  return lstrcmpi(a.c_str(), b) == 0;
+bool SameName(const std::string& strName, const char* b) {
+  return lstrcmpi(strName.c_str(), b) == 0;
 }
 
 bool ReadProfile(const char* szFile, ProfileText* pText) {
   FILE* pFile = std::fopen(szFile, "rb");
   if (pFile == nullptr) return false;
-  std::string data;
+  std::string strContents;
   char chunk[8192];
   size_t nRead = 0;
   while ((nRead = std::fread(chunk, 1, sizeof(chunk), pFile)) > 0) {
-    if (data.size() + nRead > static_cast<size_t>(kMaxProfileBytes)) {
+    if (strContents.size() + nRead > static_cast<size_t>(kMaxProfileBytes)) {
       std::fclose(pFile);
       errno = EFBIG;
       return false;
     }
-    data.append(chunk, nRead);
+    strContents.append(chunk, nRead);
   }
   const bool bReadError = std::ferror(pFile) != 0;
   std::fclose(pFile);
@@ -90,16 +90,17 @@ bool ReadProfile(const char* szFile, ProfileText* pText) {
     return false;
   }
 
-  if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) data.erase(0, 3);
-  pText->bCrLf = data.find("\r\n") != std::string::npos || data.find('\n') == std::string::npos;
-  pText->bEndsWithNewline = data.empty() || data.back() == '\n';
+  if (strContents.compare(0, 3, "\xEF\xBB\xBF") == 0) strContents.erase(0, 3);
+  pText->bCrLf =
+      strContents.find("\r\n") != std::string::npos || strContents.find('\n') == std::string::npos;
+  pText->bEndsWithNewline = strContents.empty() || strContents.back() == '\n';
   size_t nStart = 0;
-  while (nStart < data.size()) {
-    size_t nEnd = data.find('\n', nStart);
-    if (nEnd == std::string::npos) nEnd = data.size();
+  while (nStart < strContents.size()) {
+    size_t nEnd = strContents.find('\n', nStart);
+    if (nEnd == std::string::npos) nEnd = strContents.size();
     size_t nTextEnd = nEnd;
-    if (nTextEnd > nStart && data[nTextEnd - 1] == '\r') --nTextEnd;
-    pText->lines.push_back(data.substr(nStart, nTextEnd - nStart));
+    if (nTextEnd > nStart && strContents[nTextEnd - 1] == '\r') --nTextEnd;
+    pText->lines.push_back(strContents.substr(nStart, nTextEnd - nStart));
     nStart = nEnd + 1;
   }
   return true;
@@ -108,11 +109,11 @@ bool ReadProfile(const char* szFile, ProfileText* pText) {
 // [nBegin, nEnd) are the lines of the first section of that name after its header;
 // nHeader is the header's index. False when the section is missing.
 bool FindSection(const ProfileText& text, const char* szSection, size_t* pnHeader, size_t* pnEnd) {
-  std::string name;
+  std::string strName;
   for (size_t i = 0; i < text.lines.size(); ++i) {
-    if (!SectionNameOf(text.lines[i], &name) || !SameName(name, szSection)) continue;
+    if (!SectionNameOf(text.lines[i], &strName) || !SameName(strName, szSection)) continue;
     size_t nEnd = i + 1;
-    while (nEnd < text.lines.size() && !SectionNameOf(text.lines[nEnd], &name)) ++nEnd;
+    while (nEnd < text.lines.size() && !SectionNameOf(text.lines[nEnd], &strName)) ++nEnd;
     *pnHeader = i;
     *pnEnd = nEnd;
     return true;
@@ -122,9 +123,9 @@ bool FindSection(const ProfileText& text, const char* szSection, size_t* pnHeade
 
 bool FindKey(const ProfileText& text, size_t nBegin, size_t nEnd, const char* szKey, size_t* pnLine,
              std::string* pValue) {
-  std::string key;
+  std::string strKey;
   for (size_t i = nBegin; i < nEnd; ++i) {
-    if (KeyOf(text.lines[i], &key, pValue) && SameName(key, szKey)) {
+    if (KeyOf(text.lines[i], &strKey, pValue) && SameName(strKey, szKey)) {
       *pnLine = i;
       return true;
     }
@@ -154,23 +155,24 @@ bool HasLineBreak(const char* szText) {
 DWORD GetPrivateProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
                               LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
   if (lpReturnedString == nullptr || nSize == 0) return 0;
-  std::string value;
-  if (!LookUp(lpAppName, lpKeyName, lpFileName, &value)) {
+  std::string strValue;
+  if (!LookUp(lpAppName, lpKeyName, lpFileName, &strValue)) {
     // Windows drops trailing blanks of the default as it does of stored values.
-    value = lpDefault != nullptr ? lpDefault : "";
-    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
+    strValue = lpDefault != nullptr ? lpDefault : "";
+    while (!strValue.empty() && (strValue.back() == ' ' || strValue.back() == '\t'))
+      strValue.pop_back();
   }
   const int nCapacity = nSize > static_cast<DWORD>(INT_MAX) ? INT_MAX : static_cast<int>(nSize);
-  lstrcpyn(lpReturnedString, value.c_str(), nCapacity);
+  lstrcpyn(lpReturnedString, strValue.c_str(), nCapacity);
   return static_cast<DWORD>(std::strlen(lpReturnedString));
 }
 
 UINT GetPrivateProfileInt(LPCSTR lpAppName, LPCSTR lpKeyName, INT nDefault, LPCSTR lpFileName) {
-  std::string value;
-  if (!LookUp(lpAppName, lpKeyName, lpFileName, &value) || value.empty()) {
+  std::string strValue;
+  if (!LookUp(lpAppName, lpKeyName, lpFileName, &strValue) || strValue.empty()) {
     return static_cast<UINT>(nDefault);
   }
-  const char* p = value.c_str();
+  const char* p = strValue.c_str();
   bool bNegative = false;
   if (*p == '-' || *p == '+') bNegative = *p++ == '-';
   long long nValue = 0;
@@ -194,13 +196,13 @@ BOOL WritePrivateProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStri
     return FALSE;
   }
 
-  std::string path(lpFileName);
+  std::string strPath(lpFileName);
   char szResolved[PATH_MAX];
   // Replace the file a link points to, not the link.
-  if (realpath(lpFileName, szResolved) != nullptr) path = szResolved;
+  if (realpath(lpFileName, szResolved) != nullptr) strPath = szResolved;
 
   ProfileText text;
-  const bool bExists = ReadProfile(path.c_str(), &text);
+  const bool bExists = ReadProfile(strPath.c_str(), &text);
   // Only a missing file may be started afresh; one that cannot be read must not be replaced
   // by a file holding just this key.
   if (!bExists && errno != ENOENT) {
@@ -209,9 +211,9 @@ BOOL WritePrivateProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStri
   }
   size_t nHeader = 0, nEnd = 0, nLine = 0;
   const bool bSection = bExists && FindSection(text, lpAppName, &nHeader, &nEnd);
-  std::string oldValue;
+  std::string strOldValue;
   const bool bKey = bSection && lpKeyName != nullptr &&
-                    FindKey(text, nHeader + 1, nEnd, lpKeyName, &nLine, &oldValue);
+                    FindKey(text, nHeader + 1, nEnd, lpKeyName, &nLine, &strOldValue);
 
   if (lpKeyName == nullptr) {
     if (!bSection) return TRUE;
@@ -222,32 +224,33 @@ BOOL WritePrivateProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStri
     text.lines.erase(text.lines.begin() + static_cast<long>(nLine));
   } else {
     // A value keeps only its first line: the rest would be read back as other keys.
-    std::string value(lpString);
-    value = value.substr(0, value.find_first_of("\r\n"));
+    std::string strValue(lpString);
+    strValue = strValue.substr(0, strValue.find_first_of("\r\n"));
     if (bKey) {
-      std::string key;
-      KeyOf(text.lines[nLine], &key, nullptr);
-      text.lines[nLine] = key + "=" + value;
+      std::string strKey;
+      KeyOf(text.lines[nLine], &strKey, nullptr);
+      text.lines[nLine] = strKey + "=" + strValue;
     } else if (bSection) {
       // After the section's last non-blank line, so blank lines stay between sections.
       size_t nInsert = nEnd;
       while (nInsert > nHeader + 1 && Trim(text.lines[nInsert - 1]).empty()) --nInsert;
       text.lines.insert(text.lines.begin() + static_cast<long>(nInsert),
-                        Trim(lpKeyName) + "=" + value);
+                        Trim(lpKeyName) + "=" + strValue);
     } else {
       text.lines.push_back("[" + Trim(lpAppName) + "]");
-      text.lines.push_back(Trim(lpKeyName) + "=" + value);
+      text.lines.push_back(Trim(lpKeyName) + "=" + strValue);
       text.bEndsWithNewline = true;
     }
   }
 
   const char* szEol = text.bCrLf ? "\r\n" : "\n";
-  std::string data;
+  std::string strContents;
   for (size_t i = 0; i < text.lines.size(); ++i) {
-    data += text.lines[i];
-    if (i + 1 < text.lines.size() || text.bEndsWithNewline) data += szEol;
+    strContents += text.lines[i];
+    if (i + 1 < text.lines.size() || text.bEndsWithNewline) strContents += szEol;
   }
-  if (!CxReplaceFileContents(path.c_str(), data.data(), data.size(), nullptr, nullptr)) {
+  if (!CxReplaceFileContents(strPath.c_str(), strContents.data(), strContents.size(), nullptr,
+                             nullptr)) {
     return FALSE;
   }
   return TRUE;

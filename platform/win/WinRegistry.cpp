@@ -41,34 +41,34 @@ struct RegHive {
 
 struct RegHandle {
   std::shared_ptr<const RegHive> pHive;
-  std::string sPath;  // lower-case, components joined by '\'
+  std::string strPath;  // lower-case, components joined by '\'
 };
 
 std::mutex g_Lock;
 std::set<RegHandle*> g_Handles;
 std::optional<std::string> g_TextOverride;
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
+std::string Lower(std::string strText) {
+  for (char& c : strText) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return s;
+  return strText;
 }
 
-std::string TrimBlanks(const std::string& s) {
+std::string TrimBlanks(const std::string& strText) {
   size_t nBegin = 0;
-  size_t nEnd = s.size();
-  while (nBegin < nEnd && (s[nBegin] == ' ' || s[nBegin] == '\t')) ++nBegin;
-  while (nEnd > nBegin && (s[nEnd - 1] == ' ' || s[nEnd - 1] == '\t')) --nEnd;
-  return s.substr(nBegin, nEnd - nBegin);
+  size_t nEnd = strText.size();
+  while (nBegin < nEnd && (strText[nBegin] == ' ' || strText[nBegin] == '\t')) ++nBegin;
+  while (nEnd > nBegin && (strText[nEnd - 1] == ' ' || strText[nEnd - 1] == '\t')) --nEnd;
+  return strText.substr(nBegin, nEnd - nBegin);
 }
 
 // The long name of a root as the file may write it; empty for anything else.
-std::string RootName(const std::string& sLower) {
-  if (sLower == "hkey_current_user" || sLower == "hkcu") return "hkey_current_user";
-  if (sLower == "hkey_local_machine" || sLower == "hklm") return "hkey_local_machine";
-  if (sLower == "hkey_classes_root" || sLower == "hkcr") return "hkey_classes_root";
-  if (sLower == "hkey_users" || sLower == "hku") return "hkey_users";
+std::string RootName(const std::string& strLower) {
+  if (strLower == "hkey_current_user" || strLower == "hkcu") return "hkey_current_user";
+  if (strLower == "hkey_local_machine" || strLower == "hklm") return "hkey_local_machine";
+  if (strLower == "hkey_classes_root" || strLower == "hkcr") return "hkey_classes_root";
+  if (strLower == "hkey_users" || strLower == "hku") return "hkey_users";
   return std::string();
 }
 
@@ -80,37 +80,37 @@ std::string RootOfHandle(HKEY hKey) {
   return std::string();
 }
 
-// Joins the non-empty components of a backslash path, lower-cased, onto sBase.
-std::string AppendPath(const std::string& sBase, const std::string& sSub) {
-  std::string sResult = sBase;
+// Joins the non-empty components of a backslash path, lower-cased, onto strBase.
+std::string AppendPath(const std::string& strBase, const std::string& strSub) {
+  std::string strResult = strBase;
   size_t nPos = 0;
-  while (nPos <= sSub.size()) {
-    size_t nNext = sSub.find('\\', nPos);
-    if (nNext == std::string::npos) nNext = sSub.size();
-    std::string sPart = Lower(sSub.substr(nPos, nNext - nPos));
-    if (!sPart.empty()) {
-      if (!sResult.empty()) sResult += '\\';
-      sResult += sPart;
+  while (nPos <= strSub.size()) {
+    size_t nNext = strSub.find('\\', nPos);
+    if (nNext == std::string::npos) nNext = strSub.size();
+    std::string strPart = Lower(strSub.substr(nPos, nNext - nPos));
+    if (!strPart.empty()) {
+      if (!strResult.empty()) strResult += '\\';
+      strResult += strPart;
     }
     nPos = nNext + 1;
   }
-  return sResult;
+  return strResult;
 }
 
 // A key header's path with its root spelled out; empty when the root is not one we know.
-std::string KeyPathFromHeader(const std::string& sHeader) {
-  size_t nSep = sHeader.find('\\');
-  std::string sRoot = RootName(Lower(TrimBlanks(sHeader.substr(0, nSep))));
-  if (sRoot.empty()) return std::string();
-  if (nSep == std::string::npos) return sRoot;
-  return AppendPath(sRoot, sHeader.substr(nSep + 1));
+std::string KeyPathFromHeader(const std::string& strHeader) {
+  size_t nSep = strHeader.find('\\');
+  std::string strRoot = RootName(Lower(TrimBlanks(strHeader.substr(0, nSep))));
+  if (strRoot.empty()) return std::string();
+  if (nSep == std::string::npos) return strRoot;
+  return AppendPath(strRoot, strHeader.substr(nSep + 1));
 }
 
-bool IsValidUtf8(const std::string& s, bool* pbHasHigh) {
+bool IsValidUtf8(const std::string& strText, bool* pbHasHigh) {
   *pbHasHigh = false;
   size_t i = 0;
-  while (i < s.size()) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
+  while (i < strText.size()) {
+    const unsigned char c = static_cast<unsigned char>(strText[i]);
     if (c < 0x80) {
       ++i;
       continue;
@@ -120,9 +120,9 @@ bool IsValidUtf8(const std::string& s, bool* pbHasHigh) {
                           : c >= 0xE0 && c <= 0xEF ? 2
                           : c >= 0xF0 && c <= 0xF4 ? 3
                                                    : 0;
-    if (nTrail == 0 || nTrail >= s.size() - i) return false;
+    if (nTrail == 0 || nTrail >= strText.size() - i) return false;
     for (size_t k = 1; k <= nTrail; ++k) {
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+      if ((static_cast<unsigned char>(strText[i + k]) & 0xC0) != 0x80) return false;
     }
     i += nTrail + 1;
   }
@@ -134,41 +134,41 @@ std::string WideToAnsi(const char16_t* pWide, size_t nUnits) {
   const int nNeeded =
       WideCharToMultiByte(CP_ACP, 0, pWide, static_cast<int>(nUnits), nullptr, 0, nullptr, nullptr);
   if (nNeeded <= 0) return std::string();
-  std::string sOut(static_cast<size_t>(nNeeded), '\0');
-  WideCharToMultiByte(CP_ACP, 0, pWide, static_cast<int>(nUnits), sOut.data(), nNeeded, nullptr,
+  std::string strOut(static_cast<size_t>(nNeeded), '\0');
+  WideCharToMultiByte(CP_ACP, 0, pWide, static_cast<int>(nUnits), strOut.data(), nNeeded, nullptr,
                       nullptr);
-  return sOut;
+  return strOut;
 }
 
 // The file's text in the ANSI code page, whatever encoding it was saved in.
-std::string DecodeFileText(const std::string& sRaw) {
-  if (sRaw.size() >= 2 && static_cast<unsigned char>(sRaw[0]) == 0xFF &&
-      static_cast<unsigned char>(sRaw[1]) == 0xFE) {
+std::string DecodeFileText(const std::string& strRaw) {
+  if (strRaw.size() >= 2 && static_cast<unsigned char>(strRaw[0]) == 0xFF &&
+      static_cast<unsigned char>(strRaw[1]) == 0xFE) {
     std::u16string sWide;
-    sWide.reserve(sRaw.size() / 2);
-    for (size_t i = 2; i + 1 < sRaw.size(); i += 2) {
-      sWide.push_back(static_cast<char16_t>(static_cast<unsigned char>(sRaw[i]) |
-                                            (static_cast<unsigned char>(sRaw[i + 1]) << 8)));
+    sWide.reserve(strRaw.size() / 2);
+    for (size_t i = 2; i + 1 < strRaw.size(); i += 2) {
+      sWide.push_back(static_cast<char16_t>(static_cast<unsigned char>(strRaw[i]) |
+                                            (static_cast<unsigned char>(strRaw[i + 1]) << 8)));
     }
     return WideToAnsi(sWide.data(), sWide.size());
   }
-  std::string sText = sRaw;
-  if (sText.size() >= 3 && sText.compare(0, 3, "\xEF\xBB\xBF") == 0) sText.erase(0, 3);
+  std::string strText = strRaw;
+  if (strText.size() >= 3 && strText.compare(0, 3, "\xEF\xBB\xBF") == 0) strText.erase(0, 3);
   bool bHasHigh = false;
-  if (IsValidUtf8(sText, &bHasHigh) && bHasHigh) {
+  if (IsValidUtf8(strText, &bHasHigh) && bHasHigh) {
     // Converted line by line: CxUtf8ToAnsi stops at a NUL, which a damaged file may hold.
-    std::string sOut;
+    std::string strOut;
     size_t nPos = 0;
-    while (nPos <= sText.size()) {
-      size_t nEnd = sText.find('\0', nPos);
-      if (nEnd == std::string::npos) nEnd = sText.size();
-      sOut += CxUtf8ToAnsi(sText.substr(nPos, nEnd - nPos).c_str());
-      if (nEnd < sText.size()) sOut += '\0';
+    while (nPos <= strText.size()) {
+      size_t nEnd = strText.find('\0', nPos);
+      if (nEnd == std::string::npos) nEnd = strText.size();
+      strOut += CxUtf8ToAnsi(strText.substr(nPos, nEnd - nPos).c_str());
+      if (nEnd < strText.size()) strOut += '\0';
       nPos = nEnd + 1;
     }
-    return sOut;
+    return strOut;
   }
-  return sText;
+  return strText;
 }
 
 int HexDigit(char c) {
@@ -178,15 +178,16 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Reads a quoted text starting at s[nPos] == '"' with the .reg escapes \\ and \"; nPos ends
+// Reads a quoted text starting at strText[nPos] == '"' with the .reg escapes \\ and \"; nPos ends
 // after the closing quote. False when the closing quote is missing.
-bool ReadQuoted(const std::string& s, size_t& nPos, std::string& sOut) {
-  sOut.clear();
+bool ReadQuoted(const std::string& strText, size_t& nPos, std::string& strOut) {
+  strOut.clear();
   ++nPos;
-  while (nPos < s.size()) {
-    const char c = s[nPos];
-    if (c == '\\' && nPos + 1 < s.size() && (s[nPos + 1] == '\\' || s[nPos + 1] == '"')) {
-      sOut += s[nPos + 1];
+  while (nPos < strText.size()) {
+    const char c = strText[nPos];
+    if (c == '\\' && nPos + 1 < strText.size() &&
+        (strText[nPos + 1] == '\\' || strText[nPos + 1] == '"')) {
+      strOut += strText[nPos + 1];
       nPos += 2;
       continue;
     }
@@ -194,27 +195,27 @@ bool ReadQuoted(const std::string& s, size_t& nPos, std::string& sOut) {
       ++nPos;
       return true;
     }
-    sOut += c;
+    strOut += c;
     ++nPos;
   }
   return false;
 }
 
 // Comma-separated two-digit hex bytes with blanks allowed; false on anything else.
-bool ReadHexBytes(const std::string& sData, std::vector<BYTE>& bytes) {
+bool ReadHexBytes(const std::string& strData, std::vector<BYTE>& bytes) {
   bytes.clear();
   size_t nPos = 0;
   bool bExpectByte = true;
-  while (nPos < sData.size()) {
-    const char c = sData[nPos];
+  while (nPos < strData.size()) {
+    const char c = strData[nPos];
     if (c == ' ' || c == '\t') {
       ++nPos;
     } else if (c == ',' && !bExpectByte) {
       bExpectByte = true;
       ++nPos;
-    } else if (bExpectByte && nPos + 1 < sData.size() && HexDigit(c) >= 0 &&
-               HexDigit(sData[nPos + 1]) >= 0) {
-      bytes.push_back(static_cast<BYTE>(HexDigit(c) * 16 + HexDigit(sData[nPos + 1])));
+    } else if (bExpectByte && nPos + 1 < strData.size() && HexDigit(c) >= 0 &&
+               HexDigit(strData[nPos + 1]) >= 0) {
+      bytes.push_back(static_cast<BYTE>(HexDigit(c) * 16 + HexDigit(strData[nPos + 1])));
       bExpectByte = false;
       nPos += 2;
     } else if (c == ';') {
@@ -232,23 +233,23 @@ std::vector<BYTE> WideBytesToAnsi(const std::vector<BYTE>& wide) {
   for (size_t i = 0; i + 1 < wide.size(); i += 2) {
     sWide.push_back(static_cast<char16_t>(wide[i] | (wide[i + 1] << 8)));
   }
-  std::string sAnsi = WideToAnsi(sWide.data(), sWide.size());
-  return std::vector<BYTE>(sAnsi.begin(), sAnsi.end());
+  std::string strAnsi = WideToAnsi(sWide.data(), sWide.size());
+  return std::vector<BYTE>(strAnsi.begin(), strAnsi.end());
 }
 
-void AddKey(RegHive& hive, const std::string& sPath) {
-  size_t nPos = sPath.find('\\');
+void AddKey(RegHive& hive, const std::string& strPath) {
+  size_t nPos = strPath.find('\\');
   while (nPos != std::string::npos) {
-    hive.keys.insert(sPath.substr(0, nPos));
-    nPos = sPath.find('\\', nPos + 1);
+    hive.keys.insert(strPath.substr(0, nPos));
+    nPos = strPath.find('\\', nPos + 1);
   }
-  hive.keys.insert(sPath);
+  hive.keys.insert(strPath);
 }
 
-void DeleteKey(RegHive& hive, const std::string& sPath) {
-  const std::string sPrefix = sPath + '\\';
+void DeleteKey(RegHive& hive, const std::string& strPath) {
+  const std::string strPrefix = strPath + '\\';
   for (auto it = hive.keys.begin(); it != hive.keys.end();) {
-    if (*it == sPath || it->compare(0, sPrefix.size(), sPrefix) == 0) {
+    if (*it == strPath || it->compare(0, strPrefix.size(), strPrefix) == 0) {
       hive.values.erase(*it);
       it = hive.keys.erase(it);
     } else {
@@ -258,122 +259,123 @@ void DeleteKey(RegHive& hive, const std::string& sPath) {
 }
 
 // One value line below the current key. Lines that do not parse are skipped.
-void ParseValueLine(RegHive& hive, const std::string& sKey, const std::string& sLine,
+void ParseValueLine(RegHive& hive, const std::string& strKey, const std::string& strLine,
                     bool bUnicodeFile) {
   size_t nPos = 0;
-  std::string sName;
-  if (sLine[0] == '@') {
+  std::string strName;
+  if (strLine[0] == '@') {
     nPos = 1;
-  } else if (!ReadQuoted(sLine, nPos, sName)) {
+  } else if (!ReadQuoted(strLine, nPos, strName)) {
     return;
   }
-  while (nPos < sLine.size() && (sLine[nPos] == ' ' || sLine[nPos] == '\t')) ++nPos;
-  if (nPos >= sLine.size() || sLine[nPos] != '=') return;
+  while (nPos < strLine.size() && (strLine[nPos] == ' ' || strLine[nPos] == '\t')) ++nPos;
+  if (nPos >= strLine.size() || strLine[nPos] != '=') return;
   ++nPos;
-  const std::string sData = TrimBlanks(sLine.substr(nPos));
-  const std::string sLowerName = Lower(sName);
+  const std::string strData = TrimBlanks(strLine.substr(nPos));
+  const std::string strLowerName = Lower(strName);
   RegValue value;
-  if (sData == "-") {
-    auto it = hive.values.find(sKey);
-    if (it != hive.values.end()) it->second.erase(sLowerName);
+  if (strData == "-") {
+    auto it = hive.values.find(strKey);
+    if (it != hive.values.end()) it->second.erase(strLowerName);
     return;
   }
-  if (!sData.empty() && sData[0] == '"') {
+  if (!strData.empty() && strData[0] == '"') {
     size_t nDataPos = 0;
-    std::string sText;
-    if (!ReadQuoted(sData, nDataPos, sText)) return;
+    std::string strText;
+    if (!ReadQuoted(strData, nDataPos, strText)) return;
     value.nType = REG_SZ;
-    value.data.assign(sText.begin(), sText.end());
+    value.data.assign(strText.begin(), strText.end());
     value.data.push_back(0);
-  } else if (Lower(sData.substr(0, 6)) == "dword:") {
-    const std::string sHex = TrimBlanks(sData.substr(6));
-    if (sHex.empty() || sHex.size() > 8) return;
+  } else if (Lower(strData.substr(0, 6)) == "dword:") {
+    const std::string strHex = TrimBlanks(strData.substr(6));
+    if (strHex.empty() || strHex.size() > 8) return;
     DWORD nValue = 0;
-    for (char c : sHex) {
+    for (char c : strHex) {
       if (HexDigit(c) < 0) return;
       nValue = nValue * 16 + static_cast<DWORD>(HexDigit(c));
     }
     value.nType = REG_DWORD;
     for (int i = 0; i < 4; ++i) value.data.push_back(static_cast<BYTE>(nValue >> (8 * i)));
-  } else if (Lower(sData.substr(0, 3)) == "hex") {
-    size_t nColon = sData.find(':');
+  } else if (Lower(strData.substr(0, 3)) == "hex") {
+    size_t nColon = strData.find(':');
     if (nColon == std::string::npos) return;
-    const std::string sKind = Lower(TrimBlanks(sData.substr(3, nColon - 3)));
-    if (sKind.empty()) {
+    const std::string strKind = Lower(TrimBlanks(strData.substr(3, nColon - 3)));
+    if (strKind.empty()) {
       value.nType = REG_BINARY;
     } else {
-      if (sKind.size() < 3 || sKind.front() != '(' || sKind.back() != ')' || sKind.size() > 10) {
+      if (strKind.size() < 3 || strKind.front() != '(' || strKind.back() != ')' ||
+          strKind.size() > 10) {
         return;
       }
       DWORD nType = 0;
-      for (size_t i = 1; i + 1 < sKind.size(); ++i) {
-        if (HexDigit(sKind[i]) < 0) return;
-        nType = nType * 16 + static_cast<DWORD>(HexDigit(sKind[i]));
+      for (size_t i = 1; i + 1 < strKind.size(); ++i) {
+        if (HexDigit(strKind[i]) < 0) return;
+        nType = nType * 16 + static_cast<DWORD>(HexDigit(strKind[i]));
       }
       value.nType = nType;
     }
-    if (!ReadHexBytes(sData.substr(nColon + 1), value.data)) return;
+    if (!ReadHexBytes(strData.substr(nColon + 1), value.data)) return;
     if (bUnicodeFile && (value.nType == REG_EXPAND_SZ || value.nType == REG_MULTI_SZ)) {
       value.data = WideBytesToAnsi(value.data);
     }
   } else {
     return;
   }
-  hive.values[sKey][sLowerName] = std::move(value);
+  hive.values[strKey][strLowerName] = std::move(value);
 }
 
-std::shared_ptr<const RegHive> ParseHive(const std::string& sRaw) {
+std::shared_ptr<const RegHive> ParseHive(const std::string& strRaw) {
   auto pHive = std::make_shared<RegHive>();
-  const std::string sText = DecodeFileText(sRaw);
+  const std::string strText = DecodeFileText(strRaw);
   std::vector<std::string> lines;
   size_t nPos = 0;
-  while (nPos < sText.size()) {
-    size_t nEnd = sText.find('\n', nPos);
-    if (nEnd == std::string::npos) nEnd = sText.size();
-    std::string sLine = sText.substr(nPos, nEnd - nPos);
-    if (!sLine.empty() && sLine.back() == '\r') sLine.pop_back();
-    lines.push_back(std::move(sLine));
+  while (nPos < strText.size()) {
+    size_t nEnd = strText.find('\n', nPos);
+    if (nEnd == std::string::npos) nEnd = strText.size();
+    std::string strLine = strText.substr(nPos, nEnd - nPos);
+    if (!strLine.empty() && strLine.back() == '\r') strLine.pop_back();
+    lines.push_back(std::move(strLine));
     nPos = nEnd + 1;
   }
 
   // A file without the version 5 header is taken as REGEDIT4 text: hex(2) data stays ANSI.
   bool bUnicodeFile = false;
-  std::optional<std::string> sKey;
+  std::optional<std::string> strKey;
   for (size_t i = 0; i < lines.size(); ++i) {
-    std::string sLine = TrimBlanks(lines[i]);
-    if (sLine.empty() || sLine[0] == ';') continue;
-    if (sLine == "Windows Registry Editor Version 5.00") {
+    std::string strLine = TrimBlanks(lines[i]);
+    if (strLine.empty() || strLine[0] == ';') continue;
+    if (strLine == "Windows Registry Editor Version 5.00") {
       bUnicodeFile = true;
       continue;
     }
-    if (sLine[0] == '[') {
-      const size_t nClose = sLine.rfind(']');
+    if (strLine[0] == '[') {
+      const size_t nClose = strLine.rfind(']');
       if (nClose == std::string::npos || nClose < 1) {
-        sKey.reset();
+        strKey.reset();
         continue;
       }
-      std::string sHeader = sLine.substr(1, nClose - 1);
-      const bool bDelete = !sHeader.empty() && sHeader[0] == '-';
-      if (bDelete) sHeader.erase(0, 1);
-      const std::string sPath = KeyPathFromHeader(sHeader);
-      sKey.reset();
-      if (sPath.empty()) continue;
+      std::string strHeader = strLine.substr(1, nClose - 1);
+      const bool bDelete = !strHeader.empty() && strHeader[0] == '-';
+      if (bDelete) strHeader.erase(0, 1);
+      const std::string strPath = KeyPathFromHeader(strHeader);
+      strKey.reset();
+      if (strPath.empty()) continue;
       if (bDelete) {
-        DeleteKey(*pHive, sPath);
+        DeleteKey(*pHive, strPath);
       } else {
-        AddKey(*pHive, sPath);
-        sKey = sPath;
+        AddKey(*pHive, strPath);
+        strKey = strPath;
       }
       continue;
     }
-    if (sLine[0] != '"' && sLine[0] != '@') continue;
+    if (strLine[0] != '"' && strLine[0] != '@') continue;
     // Hex data may run over several lines, each but the last ending with a backslash.
-    while (sLine.size() > 1 && sLine.back() == '\\' && i + 1 < lines.size() &&
-           sLine.find("=hex") != std::string::npos) {
-      sLine.pop_back();
-      sLine += TrimBlanks(lines[++i]);
+    while (strLine.size() > 1 && strLine.back() == '\\' && i + 1 < lines.size() &&
+           strLine.find("=hex") != std::string::npos) {
+      strLine.pop_back();
+      strLine += TrimBlanks(lines[++i]);
     }
-    if (sKey) ParseValueLine(*pHive, *sKey, sLine, bUnicodeFile);
+    if (strKey) ParseValueLine(*pHive, *strKey, strLine, bUnicodeFile);
   }
   return pHive;
 }
@@ -400,10 +402,10 @@ std::shared_ptr<const RegHive> LoadHive() {
     return std::make_shared<RegHive>();
   }
   in.seekg(0, std::ios::beg);
-  std::string sRaw(static_cast<size_t>(nSize), '\0');
-  in.read(sRaw.data(), nSize);
-  sRaw.resize(static_cast<size_t>(in.gcount()));
-  return ParseHive(sRaw);
+  std::string strRaw(static_cast<size_t>(nSize), '\0');
+  in.read(strRaw.data(), nSize);
+  strRaw.resize(static_cast<size_t>(in.gcount()));
+  return ParseHive(strRaw);
 }
 
 // The handle's object when hKey is one of ours; null otherwise. Caller holds g_Lock.
@@ -418,21 +420,21 @@ LONG RegOpenKeyEx(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, DWORD samDesired,
   if (!phkResult) return ERROR_INVALID_PARAMETER;
   *phkResult = nullptr;
   std::shared_ptr<const RegHive> pHive;
-  std::string sBase = RootOfHandle(hKey);
-  if (sBase.empty()) {
+  std::string strBase = RootOfHandle(hKey);
+  if (strBase.empty()) {
     std::lock_guard<std::mutex> lock(g_Lock);
     RegHandle* pParent = FindHandle(hKey);
     if (!pParent) return ERROR_INVALID_HANDLE;
     pHive = pParent->pHive;
-    sBase = pParent->sPath;
+    strBase = pParent->strPath;
   } else {
     pHive = LoadHive();
   }
-  const std::string sPath = AppendPath(sBase, lpSubKey ? lpSubKey : "");
-  if (!pHive->keys.count(sPath)) return ERROR_FILE_NOT_FOUND;
+  const std::string strPath = AppendPath(strBase, lpSubKey ? lpSubKey : "");
+  if (!pHive->keys.count(strPath)) return ERROR_FILE_NOT_FOUND;
   auto pHandle = std::make_unique<RegHandle>();
   pHandle->pHive = pHive;
-  pHandle->sPath = sPath;
+  pHandle->strPath = strPath;
   std::lock_guard<std::mutex> lock(g_Lock);
   g_Handles.insert(pHandle.get());
   *phkResult = reinterpret_cast<HKEY>(pHandle.release());
@@ -443,15 +445,15 @@ LONG RegQueryValueEx(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD 
                      LPBYTE lpData, LPDWORD lpcbData) {
   if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
   std::shared_ptr<const RegHive> pHive;
-  std::string sPath;
+  std::string strPath;
   {
     std::lock_guard<std::mutex> lock(g_Lock);
     RegHandle* pHandle = FindHandle(hKey);
     if (!pHandle) return ERROR_INVALID_HANDLE;
     pHive = pHandle->pHive;
-    sPath = pHandle->sPath;
+    strPath = pHandle->strPath;
   }
-  auto itKey = pHive->values.find(sPath);
+  auto itKey = pHive->values.find(strPath);
   if (itKey == pHive->values.end()) return ERROR_FILE_NOT_FOUND;
   auto itValue = itKey->second.find(Lower(lpValueName ? lpValueName : ""));
   if (itValue == itKey->second.end()) return ERROR_FILE_NOT_FOUND;

@@ -57,7 +57,7 @@ DWORD GetModuleFileName(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  std::string path;
+  std::string strPath;
   if (hModule == nullptr) {
     char szLink[PATH_MAX];
     const ssize_t nLength = readlink("/proc/self/exe", szLink, sizeof(szLink) - 1);
@@ -66,7 +66,7 @@ DWORD GetModuleFileName(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
       lpFilename[0] = '\0';
       return 0;
     }
-    path.assign(szLink, static_cast<size_t>(nLength));
+    strPath.assign(szLink, static_cast<size_t>(nLength));
   } else {
     // A handle of LoadLibrary is a dlopen handle; its link map names the loaded file.
     struct link_map* pMap = nullptr;
@@ -76,17 +76,17 @@ DWORD GetModuleFileName(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
       lpFilename[0] = '\0';
       return 0;
     }
-    path = pMap->l_name;
+    strPath = pMap->l_name;
   }
   // As on Windows since Vista: a path that does not fit is cut and terminated, the result is
   // the buffer size and the error is ERROR_INSUFFICIENT_BUFFER.
-  if (path.size() >= nSize) {
-    lstrcpyn(lpFilename, path.c_str(), static_cast<int>(nSize));
+  if (strPath.size() >= nSize) {
+    lstrcpyn(lpFilename, strPath.c_str(), static_cast<int>(nSize));
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return nSize;
   }
-  lstrcpyn(lpFilename, path.c_str(), static_cast<int>(nSize));
-  return static_cast<DWORD>(path.size());
+  lstrcpyn(lpFilename, strPath.c_str(), static_cast<int>(nSize));
+  return static_cast<DWORD>(strPath.size());
 }
 
 void _splitpath(const char* szPath, char* szDrive, char* szDir, char* szFname, char* szExt) {
@@ -123,10 +123,10 @@ HINSTANCE ShellExecute(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpPa
       "exit 0\n";
   char szShell[] = "/bin/sh";
   char szDashC[] = "-c";
-  std::string script(kScript);
-  std::string argZero("daybridge-open");
-  std::string target(lpFile);
-  char* argv[] = {szShell, szDashC, script.data(), argZero.data(), target.data(), nullptr};
+  std::string strScript(kScript);
+  std::string strArgZero("daybridge-open");
+  std::string strTarget(lpFile);
+  char* argv[] = {szShell, szDashC, strScript.data(), strArgZero.data(), strTarget.data(), nullptr};
 
   pid_t pid = 0;
   if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ) != 0) {

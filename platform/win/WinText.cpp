@@ -99,8 +99,8 @@ std::u16string DecodeUtf8(const unsigned char* p, size_t n) {
 }
 
 std::string EncodeUtf8(const char16_t* p, size_t n) {
-  std::string out;
-  out.reserve(n);
+  std::string strUtf8;
+  strUtf8.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     char32_t cp = p[i];
     if (IsHighSurrogate(p[i]) && i + 1 < n && IsLowSurrogate(p[i + 1])) {
@@ -110,39 +110,39 @@ std::string EncodeUtf8(const char16_t* p, size_t n) {
       cp = kReplacement;
     }
     if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
+      strUtf8.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      strUtf8.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      strUtf8.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      strUtf8.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      strUtf8.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      strUtf8.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      strUtf8.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      strUtf8.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      strUtf8.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      strUtf8.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
   }
-  return out;
+  return strUtf8;
 }
 
 std::string EncodeAnsi(const char16_t* p, size_t n, char cDefault, bool* pUsedDefault) {
-  std::string out;
-  out.reserve(n);
+  std::string strAnsi;
+  strAnsi.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     // A character outside the basic plane is one character, so it becomes one default.
     if (IsHighSurrogate(p[i]) && i + 1 < n && IsLowSurrogate(p[i + 1])) ++i;
     const int nByte = IsHighSurrogate(p[i]) || IsLowSurrogate(p[i]) ? -1 : WideToAnsi(p[i]);
     if (nByte < 0) {
-      out.push_back(cDefault);
+      strAnsi.push_back(cDefault);
       *pUsedDefault = true;
     } else {
-      out.push_back(static_cast<char>(nByte));
+      strAnsi.push_back(static_cast<char>(nByte));
     }
   }
-  return out;
+  return strAnsi;
 }
 
 }  // namespace
@@ -197,20 +197,20 @@ int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int
   }
   bool bUsedDefault = false;
   const char cDefault = lpDefaultChar != nullptr ? lpDefaultChar[0] : '?';
-  const std::string narrow = bUtf8 ? EncodeUtf8(lpWideCharStr, nIn)
-                                   : EncodeAnsi(lpWideCharStr, nIn, cDefault, &bUsedDefault);
+  const std::string strNarrow = bUtf8 ? EncodeUtf8(lpWideCharStr, nIn)
+                                      : EncodeAnsi(lpWideCharStr, nIn, cDefault, &bUsedDefault);
   if (lpUsedDefaultChar != nullptr) *lpUsedDefaultChar = bUsedDefault ? TRUE : FALSE;
-  if (narrow.size() > 0x7FFFFFFF) {
+  if (strNarrow.size() > 0x7FFFFFFF) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  const int nNeeded = static_cast<int>(narrow.size());
+  const int nNeeded = static_cast<int>(strNarrow.size());
   if (cbMultiByte == 0) return nNeeded;
   if (nNeeded > cbMultiByte) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  std::memcpy(lpMultiByteStr, narrow.data(), narrow.size());
+  std::memcpy(lpMultiByteStr, strNarrow.data(), strNarrow.size());
   return nNeeded;
 }
 
