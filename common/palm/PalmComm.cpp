@@ -1343,7 +1343,15 @@ bool PmDBUtil::UserDatebookPath(DWORD nUserId, const PmDatebookLayout& layout,
     m_Failure.Set(CX_FAIL_NOT_FOUND, "no Palm Desktop data folder for the user %u", nUserId);
     return false;
   }
-  std::snprintf(szPath, MAX_PATH, "%sdatebook/datebook.dat", szFolder);
+  const int nLength = std::snprintf(szPath, MAX_PATH, "%sdatebook/datebook.dat", szFolder);
+  // A cut path names another file, or none: say why instead of opening it.
+  if (nLength < 0 || nLength >= MAX_PATH) {
+    szPath[0] = '\0';
+    m_Failure.Set(CX_FAIL_NOT_FOUND,
+                  "the datebook path in the user's folder %s is longer than %d characters",
+                  szFolder, MAX_PATH - 1);
+    return false;
+  }
   LogLayoutText(layout, 2, layout.szLoadingUserFile, szPath);
   return true;
 }
