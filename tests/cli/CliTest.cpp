@@ -114,7 +114,8 @@ TEST_F(CliEndToEnd, ListJsonCarriesEveryKeyAndRangesFilter) {
   for (const char* szKey : {"allDay",      "start",    "end",      "alarm",         "advance",
                             "advanceUnit", "note",     "location", "category",      "private",
                             "repeat",      "type",     "interval", "dayOfWeekMask", "dayOfMonth",
-                            "monthOfYear", "instance", "hasEnd",   "source",        "matchState"}) {
+                            "monthOfYear", "instance", "hasEnd",   "exceptions",    "source",
+                            "matchState"}) {
     EXPECT_NE(r.sOut.find(std::string("\"") + szKey + "\": "), std::string::npos) << szKey;
   }
   EXPECT_NE(r.sOut.find("\"Conférence annuelle à Genève\""), std::string::npos);
