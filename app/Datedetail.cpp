@@ -259,12 +259,13 @@ QWidget* TfmDateDetail::CreateRecurrencePage() {
   auto* pDeletedLayout = new QVBoxLayout(pDeleted);
   pDeletedLayout->addWidget(m_pExceptionsNote);
   pDeletedLayout->addWidget(m_pExceptions, 1);
+  pDeletedLayout->addStretch(0);
 
   // The range group takes the left column, the deleted occurrences the right one.
   m_pRecurGrid = new QGridLayout(pPage);
   m_pRecurGrid->addWidget(m_pRecurPages, 0, 0, 1, 2);
   m_pRecurGrid->addWidget(pRange, 1, 0, Qt::AlignTop);
-  m_pRecurGrid->addWidget(pDeleted, 1, 1);
+  m_pRecurGrid->addWidget(pDeleted, 1, 1, Qt::AlignTop);
   m_pRecurGrid->setColumnStretch(0, 1);
   m_pRecurGrid->setColumnStretch(1, 1);
   m_pRecurGrid->setRowStretch(1, 1);
@@ -347,8 +348,10 @@ void TfmDateDetail::ShowRecurrence(const RepeatPattern& repeat) {
   for (UINT i = 0; i < repeat.nExceptionCount && i < REPEAT_MAX_EXCEPTIONS; ++i) {
     m_pExceptions->addItem(DateText(repeat.stExceptions[i]));
   }
-  m_pExceptionsNote->setText(repeat.bExceptionsUnknown   ? QStringLiteral("Not kept by this calendar.")
+  m_pExceptionsNote->setText(repeat.bExceptionsUnknown
+                                 ? QStringLiteral("Not kept by this calendar.")
                              : repeat.nExceptionCount == 0 ? QStringLiteral("None.")
                                                            : QString());
   m_pExceptionsNote->setVisible(!m_pExceptionsNote->text().isEmpty());
+  m_pExceptions->setVisible(m_pExceptions->count() > 0);
 }
