@@ -183,10 +183,9 @@ bool IsDeletedOccurrence(const RepeatPattern* pRepeat, const SYSTEMTIME* pDay) {
   }
   const SYSTEMTIME* pFirst = pRepeat->stExceptions;
   const SYSTEMTIME* pLast = pFirst + std::min(pRepeat->nExceptionCount, REPEAT_MAX_EXCEPTIONS);
-  const SYSTEMTIME* pFound =
-      std::lower_bound(pFirst, pLast, *pDay, [](const SYSTEMTIME& a, const SYSTEMTIME& b) {
-        return CompareDate(&a, &b) < 0;
-      });
+  const SYSTEMTIME* pFound = std::lower_bound(
+      pFirst, pLast, *pDay,
+      [](const SYSTEMTIME& a, const SYSTEMTIME& b) { return CompareDate(&a, &b) < 0; });
   return pFound != pLast && CompareDate(pFound, pDay) == 0;
 }
 

@@ -532,7 +532,8 @@ bool OlDateUtil::RecordToItem(const CommDate* pDate, OlDateItem* pImage) {
       SYSTEMTIME stDay = repeat.stExceptions[i];
       stDay.wHour = stDay.wMinute = stDay.wSecond = stDay.wMilliseconds = 0;
       DATE dtDay = 0;
-      if (SystemTimeToVariantTime(&stDay, &dtDay)) pImage->dtExceptions[pImage->nExceptionCount++] = dtDay;
+      if (SystemTimeToVariantTime(&stDay, &dtDay))
+        pImage->dtExceptions[pImage->nExceptionCount++] = dtDay;
     }
   }
   return true;
@@ -628,8 +629,8 @@ bool OlDateUtil::DeleteOccurrences(CDispCmd* pItem, const OlDateItem* pImage) {
       hr = occurrence.CallMethod(u"Delete", nullptr, 0, nullptr, nullptr, 0);
       if (SUCCEEDED(hr)) continue;
     }
-    Log(0, "Failed to delete the occurrence of %04d-%02d-%02d. hr=0x%x", stDay.wYear,
-        stDay.wMonth, stDay.wDay, static_cast<unsigned>(hr));
+    Log(0, "Failed to delete the occurrence of %04d-%02d-%02d. hr=0x%x", stDay.wYear, stDay.wMonth,
+        stDay.wDay, static_cast<unsigned>(hr));
     m_Failure.Set(CX_FAIL_OTHER, "Outlook did not delete the occurrence of %04d-%02d-%02d",
                   stDay.wYear, stDay.wMonth, stDay.wDay);
     bAllDeleted = false;

@@ -407,8 +407,7 @@ TEST_P(DeletionOnOneSide, TravelsToTheOther) {
 
 INSTANTIATE_TEST_SUITE_P(Sides, DeletionOnOneSide,
                          ::testing::Values(DeletionCase{"InPalmDesktop", true, CONFLICT_PALM_WINS},
-                                           DeletionCase{"InOutlook", false,
-                                                        CONFLICT_OUTLOOK_WINS}),
+                                           DeletionCase{"InOutlook", false, CONFLICT_OUTLOOK_WINS}),
                          [](const ::testing::TestParamInfo<DeletionCase>& row) {
                            return row.param.szName;
                          });

@@ -690,8 +690,9 @@ TEST_P(DeletedOccurrenceRead, NamesTheDayTheWriterMeant) {
   rec.repeat.nEndDate = PM_NO_END_DATE;
   rec.repeat.nExceptionCount = 1;
   rec.repeat.nExceptions[0] =
-      c.nStoredDay == 0 ? 0
-                        : PmTime(2011, 3, c.nStoredDay, c.bAtStartTime ? nHour : 0, 0, 0).GetValue();
+      c.nStoredDay == 0
+          ? 0
+          : PmTime(2011, 3, c.nStoredDay, c.bAtStartTime ? nHour : 0, 0, 0).GetValue();
   pWriter.reset();
   clockguard::ZoneGuard reader(c.szReaderZone);
   std::unique_ptr<CommDate> pRecord = Appointment("");
@@ -705,10 +706,10 @@ TEST_P(DeletedOccurrenceRead, NamesTheDayTheWriterMeant) {
 INSTANTIATE_TEST_SUITE_P(
     Table, DeletedOccurrenceRead,
     ::testing::Values(
-        DeletedReadCase{"MidnightWrittenEastReadWest", "Europe/Berlin", "America/New_York", 9,
-                        14, false, 14},
-        DeletedReadCase{"UntimedMidnightWrittenEastReadWest", "Europe/Berlin",
-                        "America/New_York", -1, 28, false, 28},
+        DeletedReadCase{"MidnightWrittenEastReadWest", "Europe/Berlin", "America/New_York", 9, 14,
+                        false, 14},
+        DeletedReadCase{"UntimedMidnightWrittenEastReadWest", "Europe/Berlin", "America/New_York",
+                        -1, 28, false, 28},
         DeletedReadCase{"AfternoonStartOfTheOccurrence", "UTC", "UTC", 15, 21, true, 21},
         DeletedReadCase{"DayTheSeriesNeverReachesIsDropped", "UTC", "UTC", 9, 15, false, 0},
         DeletedReadCase{"ZeroIsNoDate", "UTC", "UTC", 9, 0, false, 0}),

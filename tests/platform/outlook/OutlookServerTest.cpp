@@ -649,8 +649,7 @@ TEST_F(OutlookServerTest, DeletedOccurrencesAreTheExdatesOfTheSeries) {
   EXPECT_NE(block.find("EXDATE;TZID=Europe/Berlin:20110321T090000\r\n"), std::string::npos);
   EXPECT_NE(block.find("EXDATE;TZID=Europe/Berlin:20110328T090000\r\n"), std::string::npos);
   EXPECT_NE(block.find("SUMMARY:Team meeting\r\n"), std::string::npos) << "still pending";
-  EXPECT_NE(saved.find("RECURRENCE-ID;TZID=Europe/Berlin:20110314T090000\r\n"),
-            std::string::npos);
+  EXPECT_NE(saved.find("RECURRENCE-ID;TZID=Europe/Berlin:20110314T090000\r\n"), std::string::npos);
 
   EXPECT_EQ(Put(pPattern, u"RecurrenceType", I4(OL_RECURS_WEEKLY)), S_OK);
   EXPECT_EQ(Call(pMeeting, u"Save"), S_OK);
@@ -658,8 +657,7 @@ TEST_F(OutlookServerTest, DeletedOccurrencesAreTheExdatesOfTheSeries) {
   saved = ReadFile(m_path);
   EXPECT_EQ(saved.find("EXDATE"), std::string::npos) << saved;
   EXPECT_NE(saved.find("SUMMARY:Pending\r\n"), std::string::npos);
-  EXPECT_NE(saved.find("RECURRENCE-ID;TZID=Europe/Berlin:20110314T090000\r\n"),
-            std::string::npos);
+  EXPECT_NE(saved.find("RECURRENCE-ID;TZID=Europe/Berlin:20110314T090000\r\n"), std::string::npos);
   pPattern = CallObject(pMeeting, u"GetRecurrencePattern", {});
   pExceptions = Get(pPattern, u"Exceptions").pdispVal;
   EXPECT_EQ(GetI4(pExceptions, u"Count"), 0);
@@ -677,7 +675,8 @@ struct ExdateFormCase {
   const char* szExdate;  // the line the deletion writes
 };
 
-class ExdateForm : public OutlookServerTest, public ::testing::WithParamInterface<ExdateFormCase> {};
+class ExdateForm : public OutlookServerTest,
+                   public ::testing::WithParamInterface<ExdateFormCase> {};
 
 TEST_P(ExdateForm, MatchesTheStart) {
   const ExdateFormCase& c = GetParam();

@@ -67,8 +67,8 @@ class SteppedOccurrences {
   }
 
   bool InRange(const SYSTEMTIME& stFirst, const SYSTEMTIME& stLast) {
-    if (CompareDate(&m_Date.stStart, &stFirst) >= 0 &&
-        CompareDate(&m_Date.stStart, &stLast) <= 0 && !Deleted(m_Date.stStart)) {
+    if (CompareDate(&m_Date.stStart, &stFirst) >= 0 && CompareDate(&m_Date.stStart, &stLast) <= 0 &&
+        !Deleted(m_Date.stStart)) {
       return true;
     }
     return m_Date.repeat.nType != REPEAT_NONE && Reaches(stFirst, stLast);
