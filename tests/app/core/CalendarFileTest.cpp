@@ -30,6 +30,7 @@
 #include "common/palm/PalmDateInfo.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
+#include "support/calendar/DeletedOccurrences.h"
 #include "support/clock/ClockGuard.h"
 
 namespace fs = std::filesystem;
@@ -68,12 +69,13 @@ CommDate Until(CommDate date, SYSTEMTIME stEnd) {
   return date;
 }
 
+using deltest::DeletedDays;
+using deltest::DetachedCopy;
+
 CommDate Deleting(CommDate date, std::vector<SYSTEMTIME> days) {
-  SetDeletedOccurrences(&date, days.data(), static_cast<int>(days.size()));
+  deltest::SetDeletedDays(&date, days);
   return date;
 }
-
-std::vector<std::string> DeletedDays(const CommDate& date);
 
 // Every Palm repeat type, all-day and multi-day events and times near midnight, around the
 // daylight-saving changes of 2011 (New York: March 13, November 6; Berlin: March 27,
@@ -122,14 +124,6 @@ std::string DayText(const SYSTEMTIME& st) {
   char szText[32];
   std::snprintf(szText, sizeof(szText), "%04u-%02u-%02u", st.wYear, st.wMonth, st.wDay);
   return szText;
-}
-
-std::vector<std::string> DeletedDays(const CommDate& date) {
-  std::vector<std::string> days;
-  for (UINT i = 0; i < date.repeat.nExceptionCount; ++i) {
-    days.push_back(DayText(date.repeat.stExceptions[i]));
-  }
-  return days;
 }
 
 // The record of that description in the set; null when there is none.
@@ -372,13 +366,11 @@ TEST_P(DeletionOnOneSide, TravelsToTheOther) {
   ASSERT_EQ(Sync(SYNC_PALM_TO_OUTLOOK), static_cast<int>(Schedule().size()));
   {
     CommDateMgr* pSet = c.bOnPalm ? m_pCalendar->GetPalmSet() : m_pCalendar->GetOutlookSet();
-    CommDate date = *Find(pSet, "Weekly review");
-    date.pExtra = nullptr;
-    date.nExtraSize = 0;
+    CommDate date = DetachedCopy(*Find(pSet, "Weekly review"));
     std::vector<SYSTEMTIME> days(date.repeat.stExceptions,
                                  date.repeat.stExceptions + date.repeat.nExceptionCount);
     days.push_back(LocalTime(2011, 6, 7));
-    SetDeletedOccurrences(&date, days.data(), static_cast<int>(days.size()));
+    deltest::SetDeletedDays(&date, days);
     m_pCalendar.reset();
     if (c.bOnPalm) {
       PmDateInfo store;

@@ -18,6 +18,7 @@
 #include "platform/win/WinString.h"
 #include "platform/win/WinTime.h"
 #include "support/PlatformScope.h"
+#include "support/calendar/DeletedOccurrences.h"
 
 namespace {
 
@@ -600,34 +601,23 @@ const char kDeletedTwo[] =
     "SUMMARY:Standup\r\nRRULE:FREQ=WEEKLY;BYDAY=MO\r\nEXDATE:20110314T080000Z,20110321T080000Z\r\n"
     "END:VEVENT\r\nEND:VCALENDAR\r\n";
 
-std::vector<WORD> DeletedDays(const CommDate* pDate) {
-  std::vector<WORD> days;
-  for (UINT i = 0; i < pDate->repeat.nExceptionCount; ++i) {
-    days.push_back(pDate->repeat.stExceptions[i].wDay);
-  }
-  return days;
-}
-
-void SetDeletedDays(CommDate* pDate, std::initializer_list<int> marchDays) {
-  std::vector<SYSTEMTIME> days;
-  for (int nDay : marchDays) days.push_back(At(2011, 3, nDay));
-  SetDeletedOccurrences(pDate, days.data(), static_cast<int>(days.size()));
-}
+using deltest::DeletedDays;
+using deltest::DetachedCopy;
+using deltest::SetDeletedDays;
+using Days = std::vector<std::string>;
 
 // A list that differs is a change: deleting more, and restoring, reach the item.
 TEST_F(OlDateTest, DeletedOccurrencesAreReadAndWrittenBothWays) {
   WriteFile(m_path, kDeletedTwo);
   auto pStore = OpenStore();
-  CommDate palm = *pStore->GetRecordSet()->GetAt(0);
-  palm.pExtra = nullptr;
-  palm.nExtraSize = 0;
-  EXPECT_EQ(DeletedDays(&palm), (std::vector<WORD>{14, 21}));
+  CommDate palm = DetachedCopy(*pStore->GetRecordSet()->GetAt(0));
+  EXPECT_EQ(DeletedDays(palm), (Days{"2011-03-14", "2011-03-21"}));
   EXPECT_FALSE(pStore->SyncRecord(&palm)) << "the same list is no change";
 
-  SetDeletedDays(&palm, {21, 28});
+  SetDeletedDays(&palm, {At(2011, 3, 21), At(2011, 3, 28)});
   ASSERT_TRUE(pStore->SyncRecord(&palm));
   pStore = OpenStore();
-  EXPECT_EQ(DeletedDays(pStore->GetRecordSet()->GetAt(0)), (std::vector<WORD>{21, 28}));
+  EXPECT_EQ(DeletedDays(*pStore->GetRecordSet()->GetAt(0)), (Days{"2011-03-21", "2011-03-28"}));
 
   SetDeletedDays(&palm, {});
   ASSERT_TRUE(pStore->SyncRecord(&palm));
@@ -639,17 +629,16 @@ TEST_F(OlDateTest, DeletedOccurrencesAreReadAndWrittenBothWays) {
 TEST_F(OlDateTest, RecordThatCannotTellLeavesTheItemsDeletedOccurrences) {
   WriteFile(m_path, kDeletedTwo);
   auto pStore = OpenStore();
-  CommDate palm = *pStore->GetRecordSet()->GetAt(0);
-  palm.pExtra = nullptr;
-  palm.nExtraSize = 0;
+  CommDate palm = DetachedCopy(*pStore->GetRecordSet()->GetAt(0));
   SetDeletedDays(&palm, {});
   palm.repeat.bExceptionsUnknown = 1;
   EXPECT_FALSE(pStore->SyncRecord(&palm));
   CxCopyText(palm.szLocation, "Room 2");
   ASSERT_TRUE(pStore->SyncRecord(&palm));
-  EXPECT_EQ(DeletedDays(pStore->GetRecordSet()->GetAt(0)), (std::vector<WORD>{14, 21}));
+  const Days kept = {"2011-03-14", "2011-03-21"};
+  EXPECT_EQ(DeletedDays(*pStore->GetRecordSet()->GetAt(0)), kept);
   pStore = OpenStore();
-  EXPECT_EQ(DeletedDays(pStore->GetRecordSet()->GetAt(0)), (std::vector<WORD>{14, 21}));
+  EXPECT_EQ(DeletedDays(*pStore->GetRecordSet()->GetAt(0)), kept);
 }
 
 TEST_F(OlDateTest, OccurrenceOutlookCannotDeleteFailsTheWrite) {

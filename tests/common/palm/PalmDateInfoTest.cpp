@@ -19,6 +19,7 @@
 #include "common/palm/PalmHotSync.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
+#include "support/calendar/DeletedOccurrences.h"
 #include "support/clock/ClockGuard.h"
 #include "support/hotsync/PalmFolder.h"
 #include "support/hotsync/ProgramIni.h"
@@ -756,22 +757,16 @@ TEST_P(DeletedOccurrencesInTheFile, ReadChangedWrittenAndReadBack) {
     PmDateInfo store;
     ASSERT_TRUE(store.LoadFile(sPath.c_str()));
     ASSERT_EQ(store.GetLoadedKind(), bEarlier ? 1 : 2);
-    CommDate date = *store.GetRecordSet()->GetAt(0);
-    ASSERT_EQ(date.repeat.nExceptionCount, 1u);
-    EXPECT_EQ(date.repeat.stExceptions[0].wDay, 8);
-    date.pExtra = nullptr;
-    date.nExtraSize = 0;
-    const SYSTEMTIME stDeleted[] = {Date(2005, 1, 15), Date(2005, 1, 29)};
-    SetDeletedOccurrences(&date, stDeleted, 2);
+    CommDate date = deltest::DetachedCopy(*store.GetRecordSet()->GetAt(0));
+    EXPECT_EQ(deltest::DeletedDays(date), std::vector<std::string>{"2005-01-08"});
+    deltest::SetDeletedDays(&date, {Date(2005, 1, 15), Date(2005, 1, 29)});
     ASSERT_TRUE(store.SyncRecord(&date)) << "a changed list makes the record changed";
     ASSERT_TRUE(store.Save());
   }
   PmDateInfo reread;
   ASSERT_TRUE(reread.LoadFile(sPath.c_str()));
-  const RepeatPattern& back = reread.GetRecordSet()->GetAt(0)->repeat;
-  ASSERT_EQ(back.nExceptionCount, 2u);
-  EXPECT_EQ(back.stExceptions[0].wDay, 15);
-  EXPECT_EQ(back.stExceptions[1].wDay, 29);
+  EXPECT_EQ(deltest::DeletedDays(*reread.GetRecordSet()->GetAt(0)),
+            (std::vector<std::string>{"2005-01-15", "2005-01-29"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, DeletedOccurrencesInTheFile, ::testing::Values(false, true),
