@@ -5,9 +5,9 @@
 // Matching: two records are the same appointment when all identity keys agree (default:
 // description, start date, end date, all-day flag) and that appointment is unchanged when the
 // equality keys agree too (default: location) and so do the deleted occurrences of their
-// repeats (SameExceptions), whatever the keys: a deleted occurrence is a change to carry. The set's
-// one cursor is its list's: iterating, GetAt, AddCopy and Remove move it, so they may not be nested
-// on one set.
+// repeats (SameExceptions), whatever the keys: a deleted occurrence is a change to carry.
+// The set's one cursor is its list's: iterating, GetAt, AddCopy and Remove move it, so they
+// may not be nested on one set.
 //
 // FindMatch looks records up through an index of their identity keys, which AddCopy, Update,
 // Remove and Clear keep. A record changed in place on an identity field through a pointer the
