@@ -57,6 +57,19 @@ void AppShowError(QWidget* pOwner, const char* szText) {
   AppMessageBox(pOwner, szText, APP_ERROR_CAPTION, QMessageBox::Critical);
 }
 
+std::string AppTextWithReason(const char* szText, const CxFailure& reason) {
+  std::string strText = szText != nullptr ? szText : "";
+  if (!reason.IsSet() || reason.szText[0] == '\0') return strText;
+  // Reasons are written to follow a colon or stand in parentheses ("permission denied:
+  // /path"); standing alone, the first letter is raised. A path ends the text, so no full
+  // stop follows it.
+  std::string strReason = reason.szText;
+  if (strReason[0] >= 'a' && strReason[0] <= 'z') {
+    strReason[0] = static_cast<char>(strReason[0] - 'a' + 'A');
+  }
+  return strText + "\n\n" + strReason;
+}
+
 int AppExecModal(QDialog* pDialog) {
   if (pDialog == nullptr) return QDialog::Rejected;
   if (Hooks().execModal) return Hooks().execModal(pDialog);

@@ -19,6 +19,9 @@
 #include <QString>
 #include <QTreeWidget>
 #include <functional>
+#include <string>
+
+#include "common/misc/CxFailure.h"
 
 // The help page and the home page the Help commands and the logo images open, and the
 // address the error report is mailed to. Placeholders under a domain reserved for examples
@@ -58,6 +61,10 @@ int AppMessageBox(QWidget* pOwner, const char* szText, const char* szCaption,
                   QMessageBox::Icon nIcon, QMessageBox::StandardButtons nButtons = QMessageBox::Ok);
 // An error the user must see: caption "Error", the error icon, OK.
 void AppShowError(QWidget* pOwner, const char* szText);
+// An error text with the reason a store gave for it: the message first, as the program has
+// always said it, then the reason on a paragraph of its own. Without a reason, the message
+// alone.
+std::string AppTextWithReason(const char* szText, const CxFailure& reason);
 // Runs a dialog modally; returns its result (QDialog::Accepted for OK).
 int AppExecModal(QDialog* pDialog);
 // Opens an address or file with the desktop's handler.

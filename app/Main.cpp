@@ -80,6 +80,9 @@ constexpr DWORD kCalendarStyle = WS_CHILD | WS_VISIBLE | WS_BORDER;
 constexpr DWORD kDateBookStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL;
 constexpr DWORD kDateBookExStyle = WS_EX_CLIENTEDGE;
 
+#define MSG_PALM_NOT_LOADED "The Palm Desktop calendar could not be loaded."
+#define MSG_OUTLOOK_NOT_LOADED "The Outlook calendar could not be loaded."
+
 struct SyncButton {
   const char* szName;
   const char* szCaption;
@@ -195,8 +198,10 @@ void TfmMain::RunStartup() {
   // From here on the user's errors belong to this window.
   SetUserErrorHandler([this](const char* szText) { AppShowError(this, szText); });
   FillUserSelector();
-  m_Calendar.Init(AppSettings, GetPalmUsers());
+  const bool bInitialized = m_Calendar.Init(AppSettings, GetPalmUsers());
   ShowCurrentDay();
+  // A failed initialization has said so already.
+  if (bInitialized) ReportLoadFailures(true, false);
   AppLoadHistory(m_Env);
   FillHistoryList();
 }
@@ -486,6 +491,7 @@ void TfmMain::OnUserSelected(int nIndex) {
   AppSettings.PDUserID = static_cast<INT>(pUser->nUserId);
   LoadPalmCalendar();
   MatchAndShow();
+  ReportLoadFailures(false, false);
 }
 
 void TfmMain::LoadPalmCalendar() {
@@ -542,23 +548,63 @@ void TfmMain::DateChangedProc(const SYSTEMTIME* pDate, void* pUserData) {
 }
 
 void TfmMain::ShowCalendarStatus() {
-  const MatchCounts palm = CountMatchStates(m_Calendar.GetPalmSet());
-  const MatchCounts outlook = CountMatchStates(m_Calendar.GetOutlookSet());
-  char szPalm[128];
-  if (m_Calendar.IsPalmLoaded()) {
-    snprintf(szPalm, sizeof(szPalm), "Palm Desktop: %d records (%d new, %d changed)", palm.nRecords,
-             palm.nNew, palm.nChanged);
-  } else {
-    snprintf(szPalm, sizeof(szPalm), "Palm Desktop: calendar not loaded");
+  struct Side {
+    const char* szName;
+    bool bLoaded;
+    CommDateMgr* pSet;
+    const CxFailure& failure;
+  };
+  const Side sides[] = {
+      {"Palm Desktop", m_Calendar.IsPalmLoaded(), m_Calendar.GetPalmSet(),
+       m_Calendar.GetPalmFailure()},
+      {"Outlook", m_Calendar.IsOutlookLoaded(), m_Calendar.GetOutlookSet(),
+       m_Calendar.GetOutlookFailure()},
+  };
+  // The counts of both sides first and the reasons after them: a reason ends in a path, and
+  // a long one runs past the window's edge without hiding the other side.
+  QStringList parts;
+  QStringList reasons;
+  for (const Side& side : sides) {
+    char szPart[128];
+    if (side.bLoaded) {
+      const MatchCounts counts = CountMatchStates(side.pSet);
+      snprintf(szPart, sizeof(szPart), "%s: %d records (%d new, %d changed)", side.szName,
+               counts.nRecords, counts.nNew, counts.nChanged);
+    } else {
+      snprintf(szPart, sizeof(szPart), "%s: calendar not loaded", side.szName);
+      if (side.failure.IsSet()) {
+        reasons << Text(side.szName) + QStringLiteral(" calendar: ") +
+                       AnsiText(side.failure.szText);
+      }
+    }
+    parts << Text(szPart);
   }
-  char szOutlook[128];
-  if (m_Calendar.IsOutlookLoaded()) {
-    snprintf(szOutlook, sizeof(szOutlook), "Outlook: %d records (%d new, %d changed)",
-             outlook.nRecords, outlook.nNew, outlook.nChanged);
-  } else {
-    snprintf(szOutlook, sizeof(szOutlook), "Outlook: calendar not loaded");
+  statusBar()->showMessage((parts + reasons).join(QStringLiteral("    ")));
+  // The tip shows a reason cut off at the edge whole.
+  statusBar()->setToolTip((parts + reasons).join(QLatin1Char('\n')));
+}
+
+void TfmMain::ReportLoadFailures(bool bWithOutlook, bool bNamedByUser) {
+  struct Side {
+    bool bChecked;
+    bool bLoaded;
+    const CxFailure& failure;
+    const char* szMessage;
+  };
+  const Side sides[] = {
+      {true, m_Calendar.IsPalmLoaded(), m_Calendar.GetPalmFailure(), MSG_PALM_NOT_LOADED},
+      {bWithOutlook, m_Calendar.IsOutlookLoaded(), m_Calendar.GetOutlookFailure(),
+       MSG_OUTLOOK_NOT_LOADED},
+  };
+  // Both calendars in one box: two boxes in a row at start-up would only be clicked away.
+  std::string strText;
+  for (const Side& side : sides) {
+    if (!side.bChecked || side.bLoaded) continue;
+    if (side.failure.nCode == CX_FAIL_NOT_FOUND && !bNamedByUser) continue;
+    if (!strText.empty()) strText += "\n\n";
+    strText += AppTextWithReason(side.szMessage, side.failure);
   }
-  statusBar()->showMessage(Text(szPalm) + QStringLiteral("    ") + Text(szOutlook));
+  if (!strText.empty()) AppShowError(this, strText.c_str());
 }
 
 // ---- Direction and sync -----------------------------------------------------------------
@@ -615,6 +661,8 @@ void TfmMain::OnOptions() {
   if (!OpenOptions()) return;
   LoadPalmCalendar();
   MatchAndShow();
+  // A path typed into the options is not checked there: this load is where a wrong one shows.
+  ReportLoadFailures(false, AppSettings.UseDateFile != 0);
 }
 
 // ---- Pages and history ------------------------------------------------------------------
@@ -669,9 +717,10 @@ void TfmMain::DeleteHistory() {
   if (nRemoved == 0) return;
   // The rows are gone from the list either way; the user must know when they come back.
   if (!g_SyncHistory.Save(nullptr)) {
-    AppShowError(this,
-                 "Failed to save the synchronization history; the deleted entries will "
-                 "appear again at the next start.");
+    AppShowError(this, AppTextWithReason("Failed to save the synchronization history; the "
+                                         "deleted entries will appear again at the next start.",
+                                         g_SyncHistory.GetLastFailure())
+                           .c_str());
   }
   FillHistoryList();
 }

@@ -72,7 +72,8 @@ class TfmMain : public QMainWindow {
   // Rebuilds cbDateUser from the Palm user list and selects the user of PDUserID (the first
   // user when PDUserID names none; PDUserID 0 becomes the first user's id).
   void FillUserSelector();
-  // The Palm calendar of the settings' file or user; a failed load leaves the set empty.
+  // The Palm calendar of the settings' file or user; a failed load leaves the set empty and
+  // its reason in the status bar (see ReportLoadFailures for when a box says it too).
   void LoadPalmCalendar();
   void LoadOutlookCalendar();
   // Matches both record sets both ways, then redraws the month calendar and shows its day.
@@ -131,6 +132,11 @@ class TfmMain : public QMainWindow {
   void OnPageChanged(int nIndex);
   void SetAllHistoryChecks(bool bChecked);
   void ShowCalendarStatus();
+  // After a load: an error box with the reason of each calendar that did not load, where the
+  // user has something to act on. A calendar that is simply not there yet (a Palm user who
+  // never synchronized) shows in the status bar only, unless bNamedByUser: the user has just
+  // named that file. bWithOutlook: Outlook was loaded too.
+  void ReportLoadFailures(bool bWithOutlook, bool bNamedByUser);
 
   static int IsMarkedProc(const SYSTEMTIME* pDate, void* pUserData);
   static void DateChangedProc(const SYSTEMTIME* pDate, void* pUserData);

@@ -227,9 +227,17 @@ void TfmOption::Browse() {
   const QByteArray path = AppPathBytes(files.first());
   // A path longer than the settings keep would be stored cut, naming another file: it is as
   // unusable as a file no loader accepts.
-  if (path.size() > kDateFileMaxBytes ||
-      CheckPalmCalendarFile(path.constData()) == PALM_KIND_FAILED) {
-    AppShowError(this, MSG_INVALID_PALM_FILE);
+  CxFailure reason;
+  bool bRefused = false;
+  if (path.size() > kDateFileMaxBytes) {
+    reason.Set(CX_FAIL_OTHER, "its path is longer than the %d bytes DayBridge can keep",
+               kDateFileMaxBytes);
+    bRefused = true;
+  } else {
+    bRefused = CheckPalmCalendarFile(path.constData(), &reason) == PALM_KIND_FAILED;
+  }
+  if (bRefused) {
+    AppShowError(this, AppTextWithReason(MSG_INVALID_PALM_FILE, reason).c_str());
     m_pDateFileName->setFocus();
     return;
   }

@@ -158,8 +158,11 @@ void TfmSyncDate::ShowPage() {
   m_pStack->setCurrentIndex(bRunPage ? SYNCDATE_PAGE_PROC : m_nPage);
 }
 
-void TfmSyncDate::SetDescription(const char* szText) {
+void TfmSyncDate::SetDescription(const char* szText, bool bAlert) {
   m_pDesc->setText(cxpaint::AnsiText(szText));
+  QPalette palette = m_pDesc->palette();
+  palette.setColor(QPalette::WindowText, bAlert ? QColor(192, 0, 0) : QColor(Qt::black));
+  m_pDesc->setPalette(palette);
 }
 
 bool TfmSyncDate::HasRun() const {

@@ -41,7 +41,8 @@ class TfmSyncDate : public QDialog {
   void Prev();
   // Buttons and the visible page for the current page index.
   void ShowPage();
-  void SetDescription(const char* szText);
+  // The line under the title; bAlert shows it in red, for what went wrong.
+  void SetDescription(const char* szText, bool bAlert = false);
 
   int GetPageIndex() const { return m_nPage; }
   // The run has started: the stores may hold what it wrote.

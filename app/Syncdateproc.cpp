@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <string>
 
 #include "app/Apputil.h"
 #include "app/Confalert.h"
@@ -22,6 +23,31 @@ using cxpaint::AnsiText;
 namespace {
 
 constexpr int kTabStopChars = 8;
+
+const char kNotAllSaved[] =
+    "Calendar synchronization completed, but not everything was saved: see the end of the log.";
+
+// The run's target as the page sees it: the calendar's stores, and why the last write to
+// Outlook that failed did, taken when it failed (a later write may succeed).
+class TReasonedTarget : public ISyncTarget {
+ public:
+  explicit TReasonedTarget(AppCalendar& calendar) : m_Calendar(calendar) {}
+
+  bool WriteToOutlook(CommDate* pDate) override {
+    if (m_Calendar.WriteToOutlook(pDate)) return true;
+    m_strOutlookReason = m_Calendar.GetOutlookFailure().szText;
+    return false;
+  }
+  bool WriteToPalm(CommDate* pDate) override { return m_Calendar.WriteToPalm(pDate); }
+  bool SavePalm() override { return m_Calendar.SavePalm(); }
+  std::string DescribePalmFailure() const override { return m_Calendar.DescribePalmFailure(); }
+
+  const std::string& GetOutlookReason() const { return m_strOutlookReason; }
+
+ private:
+  AppCalendar& m_Calendar;
+  std::string m_strOutlookReason;
+};
 
 }  // namespace
 
@@ -107,8 +133,16 @@ void TfmSyncDateProc::OnStartTimer() {
       pPage->m_pFrame->SetRunning(false);
     }
   } guard{this};
-  SyncRun run(m_Calendar, m_Settings, m_History, MakeCallbacks());
+  TReasonedTarget target(m_Calendar);
+  SyncRun run(target, m_Settings, m_History, MakeCallbacks());
   run.Run(m_Calendar.GetPalmSelection(), m_Calendar.GetOutlookSelection());
+  // The run's lines say which transfers failed; Outlook's reason is only known here.
+  if (!target.GetOutlookReason().empty()) {
+    LogLine(("Writing to Outlook failed (" + target.GetOutlookReason() + ").").c_str());
+  }
+  // The closing lines say what was not saved, at the end of a log the user may not scroll
+  // through: the line above the pages points there.
+  if (!run.GetSaveOk()) m_pFrame->SetDescription(kNotAllSaved, true);
 }
 
 void TfmSyncDateProc::Pause() {

@@ -52,8 +52,15 @@ void StoreOptionValues(const TOptionValues& values, TAppSettings& settings) {
   }
 }
 
-int CheckPalmCalendarFile(const char* szPath) {
+int CheckPalmCalendarFile(const char* szPath, CxFailure* pReason) {
   // A store of its own: the check loads the file without touching the calendar on show.
   PmDateInfo store;
-  return store.CheckFileKind(szPath);
+  const int nKind = store.CheckFileKind(szPath);
+  if (nKind == PALM_KIND_FAILED && pReason != nullptr) {
+    // The check keeps no reason; loading the refused file fails the same way and says why.
+    // Only a refusal pays for the second read.
+    store.LoadFile(szPath);
+    *pReason = store.GetLastFailure();
+  }
+  return nKind;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/core/AppSettings.h"
+#include "common/misc/CxFailure.h"
 
 struct TOptionValues {
   bool bShowWizard;
@@ -27,5 +28,5 @@ void StoreOptionValues(const TOptionValues& values, TAppSettings& settings);
 
 // Which Palm calendar the file holds: PALM_KIND_DATEBOOK, PALM_KIND_DATEBOOK_EX,
 // PALM_KIND_DATABASE, PALM_KIND_FAILED for a file no loader accepts, PALM_KIND_NONE for no
-// path.
-int CheckPalmCalendarFile(const char* szPath);
+// path. For PALM_KIND_FAILED, *pReason (when given) says why the file was refused.
+int CheckPalmCalendarFile(const char* szPath, CxFailure* pReason = nullptr);

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "common/misc/CxDebugUtil.h"
+#include "common/palm/PalmHotSync.h"
 #include "platform/win/WinFile.h"
 #include "platform/win/WinFileOps.h"
 #include "platform/win/WinString.h"
@@ -49,6 +50,21 @@ bool IsShortNameReserved(char c) {
   return std::strchr("\"*+,./:;<=>?[\\]^|", c) != nullptr && c != '\0';
 }
 
+// The smallest typed field in the file (type code and a 32-bit value, or an empty blob).
+constexpr DWORD kMinFieldBytes = 8;
+
+// A category list holding only the built-in "Unfiled", which every datebook has.
+std::unique_ptr<PmCategoryMgr> NewCategoryList() {
+  auto pList = std::make_unique<PmCategoryMgr>();
+  PmCategory unfiled;
+  unfiled.SetIndex(0);
+  unfiled.SetId(0);
+  unfiled.SetName("Unfiled");
+  pList->Add(&unfiled);
+  pList->SetChanged(false);
+  return pList;
+}
+
 }  // namespace
 
 // Progress and error lines of the layout that asked for them (null module: silent layout).
@@ -61,6 +77,13 @@ bool IsShortNameReserved(char c) {
 // Refusals of damaged input are errors every layout reports.
 #define LogRefusal(szModule, ...) \
   g_DebugLog.Write(0, (szModule) != nullptr ? (szModule) : DB_MODULE, __LINE__, __VA_ARGS__)
+// One of the layout's own texts (see PmDatebookLayout), followed by szTail.
+#define LogLayoutText(layout, nLevel, szText, szTail)                                      \
+  do {                                                                                     \
+    if ((szText) != nullptr) {                                                             \
+      g_DebugLog.Write((nLevel), (layout).szModule, __LINE__, "%s%s", (szText), (szTail)); \
+    }                                                                                      \
+  } while (0)
 
 // ---------------------------------------------------------------------------------------------
 // Blobs
@@ -438,6 +461,15 @@ PmDBUtil::PmDBUtil()
     : m_hFile(INVALID_HANDLE_VALUE),
       m_szFileName{},
       m_szLoadedPath{},
+      m_bLoaded(false),
+      m_nVersion(0),
+      m_nResourceId(0),
+      m_nFieldsPerRow(0),
+      m_nRecordIdPos(0),
+      m_nStatusPos(0),
+      m_nPlacementPos(0),
+      m_nFieldCount(0),
+      m_nFieldTypes{},
       m_nBufStart(0),
       m_nBufEnd(0),
       m_bWriting(false),
@@ -927,16 +959,8 @@ bool PmDBUtil::GetCategoryId(const char* szText, LONG* pnId, bool bAdd) {
     *pnId = 0;
     return true;
   }
-  if (m_pCatMgr == nullptr) {
-    // A datebook that was never loaded still has its "Unfiled" category.
-    m_pCatMgr = std::make_unique<PmCategoryMgr>();
-    PmCategory unfiled;
-    unfiled.SetIndex(0);
-    unfiled.SetId(0);
-    unfiled.SetName("Unfiled");
-    m_pCatMgr->Add(&unfiled);
-    m_pCatMgr->SetChanged(false);
-  }
+  // A datebook that was never loaded still has its "Unfiled" category.
+  if (m_pCatMgr == nullptr) m_pCatMgr = NewCategoryList();
   // Names are stored cut to 15 characters, so a longer text is looked up by what would be
   // stored; otherwise each lookup of it would add another category.
   char szKey[PM_CATEGORY_NAME_SIZE];
@@ -962,7 +986,7 @@ bool PmDBUtil::GetCategoryId(const char* szText, LONG* pnId, bool bAdd) {
 
 bool PmDBUtil::ReadCategoryBlock(const char* szLogModule) {
   LogAs(szLogModule, 2, "Start loading Palm Desktop Calendar category information.");
-  m_pCatMgr = std::make_unique<PmCategoryMgr>();
+  m_pCatMgr = NewCategoryList();
   DWORD nNextFreeId = 0;
   if (!ReadLong(&nNextFreeId)) {
     LogAs(szLogModule, 0, "Failed to read the next feed ID.");
@@ -975,11 +999,6 @@ bool PmDBUtil::ReadCategoryBlock(const char* szLogModule) {
     LogRefusal(szLogModule, "Category count %u does not fit the datebook.", nCount);
     return false;
   }
-  PmCategory unfiled;
-  unfiled.SetIndex(0);
-  unfiled.SetId(0);
-  unfiled.SetName("Unfiled");
-  if (!m_pCatMgr->Add(&unfiled)) return false;
 
   for (DWORD nEntry = 0; nEntry < nCount; ++nEntry) {
     DWORD nIndex = 0;
@@ -1282,4 +1301,256 @@ std::string PmDBUtil::HexBytes(const BYTE* pBytes, DWORD nCount) {
     out.push_back(kDigits[pBytes[i] & 0x0F]);
   }
   return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// PmDBUtil: the load and save both layouts share
+
+void PmDBUtil::InitLayout(const PmDatebookLayout& layout) {
+  m_bLoaded = false;
+  m_nVersion = layout.nVersion;
+  m_nResourceId = layout.nResourceId;
+  m_nFieldsPerRow = layout.nFieldsPerRow;
+  m_nRecordIdPos = layout.nRecordIdPos;
+  m_nStatusPos = layout.nStatusPos;
+  m_nPlacementPos = layout.nPlacementPos;
+  m_nFieldCount = static_cast<WORD>(layout.fieldTypes.size());
+  std::fill(std::begin(m_nFieldTypes), std::end(m_nFieldTypes), WORD{0});
+  std::copy(layout.fieldTypes.begin(), layout.fieldTypes.end(), m_nFieldTypes);
+  m_pCatMgr.reset();
+}
+
+bool PmDBUtil::RunSteps(const PmDatebookLayout& layout, std::span<const PmFileStep> steps) {
+  for (const PmFileStep& step : steps) {
+    if ((this->*step.pfnStep)()) continue;
+    LogLayoutText(layout, 0, step.szFailLog, "");
+    if (step.nFailCode == CX_FAIL_NOT_CALENDAR && !m_Failure.IsSet()) {
+      FailNotDatebook(step.szReason);
+    } else if (step.nFailCode == CX_FAIL_DAMAGED) {
+      FailDamaged("%s", step.szReason);
+    }
+    return false;
+  }
+  return true;
+}
+
+bool PmDBUtil::UserDatebookPath(DWORD nUserId, const PmDatebookLayout& layout,
+                                char (&szPath)[MAX_PATH]) {
+  char szUserId[16];
+  std::snprintf(szUserId, sizeof(szUserId), "%d", static_cast<int>(nUserId));
+  LogLayoutText(layout, 2, layout.szLoadingByUser, szUserId);
+  char szFolder[MAX_PATH] = {};
+  if (!GetUserDataFolder(nUserId, szFolder, MAX_PATH)) {
+    LogLayoutText(layout, 0, layout.szNoUserFolder, "");
+    m_Failure.Set(CX_FAIL_NOT_FOUND, "no Palm Desktop data folder for the user %u", nUserId);
+    return false;
+  }
+  std::snprintf(szPath, MAX_PATH, "%sdatebook/datebook.dat", szFolder);
+  LogLayoutText(layout, 2, layout.szLoadingUserFile, szPath);
+  return true;
+}
+
+bool PmDBUtil::LoadDatebook(const char* szPath, const PmDatebookLayout& layout) {
+  const char* szShown = szPath != nullptr ? szPath : "";
+  LogLayoutText(layout, 2, layout.szLoading, szShown);
+  bool bOk = false;
+  if (!BeginLoad(szPath, VerboseModule(layout))) {
+    LogLayoutText(layout, 0, layout.szOpenFailed, szShown);
+  } else {
+    bOk = RunSteps(layout, layout.loadSteps) && CheckNothingFollows();
+  }
+  if (bOk) {
+    LogLayoutText(layout, 2, layout.szLoaded, "");
+  } else {
+    LogLayoutText(layout, 0, layout.szLoadFailed, szShown);
+  }
+  EndLoad(szPath, bOk);
+  m_bLoaded = bOk;
+  return bOk;
+}
+
+bool PmDBUtil::SaveDatebook(const char* szPath, const PmDatebookLayout& layout) {
+  if (szPath == nullptr || szPath[0] == '\0') return false;
+  LogLayoutText(layout, 2, layout.szSaving, szPath);
+  bool bOk = BeginSave(szPath, VerboseModule(layout));
+  if (bOk) {
+    bOk = RunSteps(layout, layout.saveSteps) && CommitSave(VerboseModule(layout));
+    if (!bOk) AbortSave();
+  }
+  if (!bOk) {
+    LogLayoutText(layout, 0, layout.szSaveFailed, "");
+    return false;
+  }
+  LogLayoutText(layout, 2, layout.szSaved, "");
+  return true;
+}
+
+bool PmDBUtil::CheckVersion(const PmDatebookLayout& layout) {
+  const char* szVerbose = VerboseModule(layout);
+  LogAs(szVerbose, 2, "Start checking Palm Desktop Calendar database file version.");
+  DWORD nVersion = 0;
+  if (!ReadLong(&nVersion) || nVersion != m_nVersion) {
+    LogAs(szVerbose, 0, "Incorrect database version:%d", static_cast<int>(nVersion));
+    char szCheck[64];
+    std::snprintf(szCheck, sizeof(szCheck), "version 0x%08x is not 0x%08x", nVersion,
+                  static_cast<unsigned>(m_nVersion));
+    FailNotDatebook(szCheck);
+    return false;
+  }
+  LogAs(szVerbose, 2, "Database version: %d", static_cast<int>(nVersion));
+  return true;
+}
+
+bool PmDBUtil::ReadSchemaBlock(const PmDatebookLayout& layout) {
+  const char* szVerbose = VerboseModule(layout);
+  LogAs(szVerbose, 2, "Start loading Palm Desktop Calendar database schema.");
+  if (!ReadLong(&m_nResourceId)) {
+    LogAs(szVerbose, 0, "Failed to read resource ID.");
+    return false;
+  }
+  LogAs(szVerbose, 2, "Resource ID:%d", static_cast<int>(m_nResourceId));
+  if (!ReadLong(&m_nFieldsPerRow)) {
+    LogAs(szVerbose, 0, "Failed to read fields per row.");
+    return false;
+  }
+  LogAs(szVerbose, 2, "Fields Per Row:%d", static_cast<int>(m_nFieldsPerRow));
+  if (m_nFieldsPerRow == 0) {
+    LogRefusal(layout.szModule, "Fields per row of 0 gives no record count.");
+    return false;
+  }
+  if (!ReadLong(&m_nRecordIdPos)) {
+    LogAs(szVerbose, 0, "Failed to read Record ID Position.");
+    return false;
+  }
+  LogAs(szVerbose, 0, "Record ID Position:%d", static_cast<int>(m_nRecordIdPos));
+  if (!ReadLong(&m_nStatusPos)) {
+    LogAs(szVerbose, 0, "Failed to read Record Status Position.");
+    return false;
+  }
+  LogAs(szVerbose, 2, "Record Status Position:%d", static_cast<int>(m_nStatusPos));
+  if (!ReadLong(&m_nPlacementPos)) {
+    LogAs(szVerbose, 0, "Failed to read Placement Position.");
+    return false;
+  }
+  LogAs(szVerbose, 0, "Placement Position:%d", static_cast<int>(m_nPlacementPos));
+  WORD nFieldCount = 0;
+  if (!ReadShort(&nFieldCount)) {
+    LogAs(szVerbose, 0, "Failed to read Fields Count.");
+    return false;
+  }
+  LogAs(szVerbose, 2, "Fields Count:%d", static_cast<int>(nFieldCount));
+  if (nFieldCount > layout.nMaxFields) {
+    LogRefusal(layout.szModule, "Fields Count %d is more than the %d fields of a record.",
+               static_cast<int>(nFieldCount), static_cast<int>(layout.nMaxFields));
+    return false;
+  }
+  m_nFieldCount = nFieldCount;
+  for (int i = 0; i < m_nFieldCount; ++i) {
+    if (!ReadShort(&m_nFieldTypes[i])) {
+      LogAs(szVerbose, 0, "Failed to read Field Type. Index=%d", i);
+      return false;
+    }
+    LogAs(szVerbose, 0, "Field (%d) - %d", i + 1, static_cast<int>(m_nFieldTypes[i]));
+  }
+  LogAs(szVerbose, 2, "Palm Desktop Calendar database schema is loaded successfully.");
+  return true;
+}
+
+bool PmDBUtil::WriteSchemaBlock(const PmDatebookLayout& layout) {
+  const char* szVerbose = VerboseModule(layout);
+  LogAs(szVerbose, 2, "Start saving Palm Desktop Calendar database schema.");
+  if (!WriteLong(m_nResourceId) || !WriteLong(m_nFieldsPerRow) || !WriteLong(m_nRecordIdPos) ||
+      !WriteLong(m_nStatusPos) || !WriteLong(m_nPlacementPos) || !WriteShort(m_nFieldCount)) {
+    return false;
+  }
+  for (int i = 0; i < m_nFieldCount; ++i) {
+    if (!WriteShort(m_nFieldTypes[i])) return false;
+  }
+  LogAs(szVerbose, 2, "Palm Desktop Calendar database schema is saved successfully.");
+  return true;
+}
+
+DWORD PmDBUtil::RecordWidth(const PmDatebookLayout& layout) const {
+  if (layout.bRecordWidthIsFieldCount) return m_nFieldCount;
+  return m_nFieldsPerRow < layout.nMaxFields ? m_nFieldsPerRow : layout.nMaxFields;
+}
+
+bool PmDBUtil::ReadRecordList(const PmDatebookLayout& layout,
+                              const std::function<int()>& fnReadRecord) {
+  const char* szVerbose = VerboseModule(layout);
+  LogAs(szVerbose, 2, "Start loading Palm Desktop Calendar records.");
+  DWORD nTotalFields = 0;
+  if (!ReadLong(&nTotalFields)) {
+    LogAs(szVerbose, 0, "Failed to read total fields count.");
+    return false;
+  }
+  LogAs(szVerbose, 2, "Total Fields: %d", static_cast<int>(nTotalFields));
+  const DWORD nRecordCount = nTotalFields / m_nFieldsPerRow;
+  LogAs(szVerbose, 2, "Calculated Record Count: %d", static_cast<int>(nRecordCount));
+  const DWORD nWidth = RecordWidth(layout);
+  // Records of no fields would all be empty and could not be told from one another.
+  if (nRecordCount > 0 && nWidth == 0) {
+    LogRefusal(layout.szModule, "Records of 0 fields cannot be read.");
+    return false;
+  }
+  // Every field takes at least 8 bytes, so a count the rest of the file cannot hold is
+  // damage; refusing it up front keeps a huge count from running the loop below (and its
+  // error line per record) billions of times.
+  if (layout.bRefuseCountPastEnd &&
+      nRecordCount * static_cast<unsigned long long>(kMinFieldBytes * nWidth) > RemainingBytes()) {
+    LogRefusal(layout.szModule, "Record count %u does not fit the %u bytes left in the file.",
+               nRecordCount, RemainingBytes());
+    FailDamaged("%u records cannot fit the %u bytes left", nRecordCount, RemainingBytes());
+    return false;
+  }
+  if (nTotalFields % m_nFieldsPerRow != 0) {
+    LogAs(szVerbose, 0, "Total fields %u are not a whole number of rows of %u.", nTotalFields,
+          m_nFieldsPerRow);
+    FailDamaged("%u fields are not whole records of %u", nTotalFields, m_nFieldsPerRow);
+    return false;
+  }
+
+  // Every record must read whole: a datebook loaded without some of its records would be
+  // saved without them. Every record reads at least its first field, so a damaged count
+  // ends at the end of the file.
+  bool bFailed = false;
+  for (DWORD nRecord = 0; nRecord < nRecordCount; ++nRecord) {
+    if (bFailed) {
+      // A verbose layout reports each record it could not read.
+      if (szVerbose == nullptr) break;
+      LogAs(szVerbose, 0, "Error reading Palm Desktop Calendar, current file position: %d",
+            static_cast<int>(GetFilePos()));
+      continue;
+    }
+    const int nResult = fnReadRecord();
+    if (nResult == PM_RECORD_READ) continue;
+    bFailed = true;
+    LogAs(szVerbose, 0, "Error reading Palm Desktop Calendar, current file position: %d",
+          static_cast<int>(GetFilePos()));
+    if (nResult == PM_RECORD_NO_MEMORY) {
+      FailDamaged("out of memory at record %u", nRecord + 1);
+    } else {
+      FailDamaged("record %u of %u does not read, at byte %u", nRecord + 1, nRecordCount,
+                  GetFilePos());
+    }
+  }
+  if (bFailed) {
+    LogAs(szVerbose, 0, "Palm Desktop Calendar records are not saved successfully.");
+    return false;
+  }
+  LogAs(szVerbose, 2, "Palm Desktop Calendar records information is saved successfully.");
+  return true;
+}
+
+bool PmDBUtil::WriteRecordList(const PmDatebookLayout& layout, DWORD nRecords,
+                               const std::function<bool(DWORD)>& fnWriteRecord) {
+  const char* szVerbose = VerboseModule(layout);
+  LogAs(szVerbose, 2, "Start saving Palm Desktop Calendar records.");
+  LogAs(szVerbose, 2, "Total number of records: %d", static_cast<int>(nRecords));
+  if (!WriteLong(nRecords * m_nFieldsPerRow)) return false;
+  for (DWORD nRecord = 0; nRecord < nRecords; ++nRecord) {
+    if (!fnWriteRecord(nRecord)) return false;
+  }
+  LogAs(szVerbose, 2, "Palm Desktop Calendar records are saved successfully.");
+  return true;
 }

@@ -1,6 +1,9 @@
 // The building blocks of the Palm Desktop 4.x datebook files: the field codec of PmDBUtil
 // (little-endian integers, length-prefixed texts, typed fields, extension blobs, the repeat
-// event block and the category block), the Palm time value PmTime and the category list.
+// event block and the category block), the Palm time value PmTime and the category list,
+// and what both datebook layouts share: one load and one save, driven by a description of
+// the layout (PmDatebookLayout), and records read and written through one field table per
+// layout (PmFieldDef).
 //
 // The Palm time value: seconds since 1970-01-01 UTC, always converted through the C library's
 // local-time functions, so every broken-down field here is in the process's time zone.
@@ -11,13 +14,17 @@
 // PmBlobFree.
 #pragma once
 
+#include <cstring>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "common/misc/CxFailure.h"
 #include "common/misc/CxFileHold.h"
 #include "platform/win/WinReplace.h"
+#include "platform/win/WinString.h"
 #include "platform/win/WinTypes.h"
 
 // The owning record list of the datebook data managers, with one cursor: First starts over,
@@ -70,6 +77,8 @@ class PmRecordList {
 #define PM_MAX_CSTRING 65535
 // m_szFileName: 255 characters and the terminator.
 #define PM_FILE_NAME_SIZE 256
+// The most fields a record of either layout has, and so the most field types a schema holds.
+#define PM_MAX_FIELDS 27
 
 // Open modes.
 #define PM_OPEN_READ 0
@@ -244,7 +253,78 @@ class PmCategoryMgr {
   BYTE m_bChanged;
 };
 
-// One open datebook file and its category list; the base of both datebook layouts.
+class PmDBUtil;
+template <typename Rec>
+struct PmFieldDef;
+
+// A step of a datebook layout's load or save: the part of the file it reads or writes, the
+// error line the layout logs when it fails, and what its failure says of the file when the
+// step did not say it itself: CX_FAIL_NOT_CALENDAR or CX_FAIL_DAMAGED with szReason, or
+// CX_FAIL_NONE to leave it (a load that fails without a reason ends early: damaged).
+using PmStepFn = bool (PmDBUtil::*)();
+struct PmFileStep {
+  PmStepFn pfnStep;
+  const char* szFailLog;
+  int nFailCode;
+  const char* szReason;
+};
+
+// A layout's own step (a member of the layout's class) as a PmFileStep's function.
+template <typename Layout>
+PmStepFn PmStep(bool (Layout::*pfnStep)()) {
+  return static_cast<PmStepFn>(pfnStep);
+}
+
+// What tells one datebook layout from the other in the load and save they share: the
+// module its lines are logged under and whether it logs every step, its version and new
+// schema, its steps in file order, its own texts, and how its records are bounded.
+//
+// Each text is a whole line or the start of a line the path (or user id) ends; null logs
+// nothing.
+struct PmDatebookLayout {
+  const char* szModule;
+  // Progress lines of every step, or only the start and the failure of a load.
+  bool bVerbose;
+
+  DWORD nVersion;
+  // The schema of a new datebook.
+  DWORD nResourceId;
+  DWORD nFieldsPerRow;
+  DWORD nRecordIdPos;
+  DWORD nStatusPos;
+  DWORD nPlacementPos;
+  std::span<const WORD> fieldTypes;
+  // The fields of the layout's record: a schema with more is refused.
+  WORD nMaxFields;
+  // Which value says how many fields each record holds: the schema's field count, or the row
+  // width (cut to the record's fields).
+  bool bRecordWidthIsFieldCount;
+  // A record count that the rest of the file cannot hold is refused before any record is
+  // read (otherwise the records are read until one fails).
+  bool bRefuseCountPastEnd;
+
+  std::span<const PmFileStep> loadSteps;
+  std::span<const PmFileStep> saveSteps;
+
+  const char* szLoadingByUser;  // + user id
+  const char* szNoUserFolder;
+  const char* szLoadingUserFile;  // + path
+  const char* szLoading;          // + path
+  const char* szOpenFailed;       // + path
+  const char* szLoaded;
+  const char* szLoadFailed;  // + path
+  const char* szSaving;      // + path
+  const char* szSaved;
+  const char* szSaveFailed;
+};
+
+// What reading one record gave (see PmDBUtil::ReadRecordList).
+#define PM_RECORD_READ 0
+#define PM_RECORD_DAMAGED 1
+#define PM_RECORD_NO_MEMORY 2
+
+// One open datebook file and its category list; the base of both datebook layouts, which
+// loads and saves either of them as its PmDatebookLayout describes.
 //
 // Reads go through a read-ahead buffer and writes through a write-behind buffer, so a
 // datebook of tens of thousands of records does not cost a system call per field; every
@@ -322,7 +402,48 @@ class PmDBUtil {
   // Bytes as two-digit lower-case hexadecimal numbers separated by single spaces.
   static std::string HexBytes(const BYTE* pBytes, DWORD nCount);
 
+  // What a load of the datebook gave (false before one).
+  bool IsLoaded() const { return m_bLoaded; }
+  DWORD GetVersion() const { return m_nVersion; }
+  WORD GetFieldCount() const { return m_nFieldCount; }
+  DWORD GetFieldsPerRow() const { return m_nFieldsPerRow; }
+
  protected:
+  // The load and save both layouts share. The layout's steps run in file order between the
+  // datebook's lock and check (BeginLoad, then nothing may follow the records, EndLoad) or
+  // its safe replacement (BeginSave, CommitSave or AbortSave), each logged as the layout
+  // logs it.
+  bool LoadDatebook(const char* szPath, const PmDatebookLayout& layout);
+  bool SaveDatebook(const char* szPath, const PmDatebookLayout& layout);
+  // The datebook path of a Palm user, for LoadByUser.
+  bool UserDatebookPath(DWORD nUserId, const PmDatebookLayout& layout, char (&szPath)[MAX_PATH]);
+  // A new datebook of the layout: its version and schema, nothing loaded, no categories.
+  void InitLayout(const PmDatebookLayout& layout);
+
+  // The version long: anything but the layout's version is not a datebook of the layout.
+  bool CheckVersion(const PmDatebookLayout& layout);
+  // The schema (resource id, row width, the three positions, field count and types).
+  bool ReadSchemaBlock(const PmDatebookLayout& layout);
+  bool WriteSchemaBlock(const PmDatebookLayout& layout);
+  // Fields per record, as the layout counts them.
+  DWORD RecordWidth(const PmDatebookLayout& layout) const;
+  // The total field count and the records after it. fnReadRecord reads the next record into
+  // the layout's list and says how that went (PM_RECORD_*); a damaged one fails the list.
+  bool ReadRecordList(const PmDatebookLayout& layout, const std::function<int()>& fnReadRecord);
+  // The total field count and nRecords records, each written by fnWriteRecord.
+  bool WriteRecordList(const PmDatebookLayout& layout, DWORD nRecords,
+                       const std::function<bool(DWORD)>& fnWriteRecord);
+  // The first nFields fields of a record, read or written in file order from the layout's
+  // field table.
+  template <typename Rec, size_t N>
+  bool ReadFields(const PmFieldDef<Rec> (&fields)[N], DWORD nFields, Rec* pRec);
+  template <typename Rec, size_t N>
+  bool WriteFields(const PmFieldDef<Rec> (&fields)[N], DWORD nFields, const Rec* pRec);
+  // The module the shared steps log their progress under: null for a layout that does not.
+  static const char* VerboseModule(const PmDatebookLayout& layout) {
+    return layout.bVerbose ? layout.szModule : nullptr;
+  }
+
   // The category block at the current position. szLogModule names the module of the
   // progress lines, or is null for a layout that reads the block silently; refusals of
   // damaged entries are always logged.
@@ -353,6 +474,8 @@ class PmDBUtil {
   void AbortSave();
 
   void RememberLoadedPath(const char* szPath);
+  // The path a save in progress writes to (empty outside one).
+  const char* GetSaveTarget() const { return m_szSaveTarget; }
 
   HANDLE m_hFile;
   CxFailure m_Failure;
@@ -360,7 +483,19 @@ class PmDBUtil {
   std::unique_ptr<PmCategoryMgr> m_pCatMgr;
   char m_szLoadedPath[MAX_PATH];
 
+  bool m_bLoaded;
+  DWORD m_nVersion;
+  DWORD m_nResourceId;
+  DWORD m_nFieldsPerRow;
+  DWORD m_nRecordIdPos;
+  DWORD m_nStatusPos;
+  DWORD m_nPlacementPos;
+  WORD m_nFieldCount;
+  WORD m_nFieldTypes[PM_MAX_FIELDS];
+
  private:
+  bool RunSteps(const PmDatebookLayout& layout, std::span<const PmFileStep> steps);
+
   bool OpenHandle(const char* szPath, int nMode);
   bool FillReadBuffer();
   bool FlushWriteBuffer();
@@ -392,3 +527,153 @@ class PmDBUtil {
   bool m_bStamped;
   std::string m_strLoadingPath;
 };
+
+// ---------------------------------------------------------------------------------------------
+// Field tables
+//
+// A layout lists its record's fields once, in file order, each row made by one of the
+// makers below from the member that holds it: the row reads the field into that member and
+// writes it from there, so reading and writing cannot disagree about a field. Integer kinds
+// read with any of the integer codes (Palm Desktop mixes them) and write with their own.
+
+template <typename Rec>
+struct PmFieldDef {
+  bool (*pfnRead)(PmDBUtil* pDb, Rec* pRec);
+  bool (*pfnWrite)(PmDBUtil* pDb, const Rec* pRec);
+};
+
+// The record and member types of a pointer to a data member.
+template <typename T>
+struct PmMemberOf;
+template <typename R, typename M>
+struct PmMemberOf<M R::*> {
+  using Record = R;
+  using Member = M;
+};
+
+template <auto pMember, bool (PmDBUtil::*pfnWriteKind)(DWORD)>
+struct PmIntCodec {
+  using Rec = typename PmMemberOf<decltype(pMember)>::Record;
+  using Value = typename PmMemberOf<decltype(pMember)>::Member;
+  static_assert(sizeof(Value) == sizeof(DWORD), "integer fields are 32-bit");
+  static bool Read(PmDBUtil* pDb, Rec* pRec) {
+    DWORD nValue = 0;
+    if (!pDb->ReadIntField(&nValue)) return false;
+    pRec->*pMember = static_cast<Value>(nValue);
+    return true;
+  }
+  static bool Write(PmDBUtil* pDb, const Rec* pRec) {
+    return (pDb->*pfnWriteKind)(static_cast<DWORD>(pRec->*pMember));
+  }
+};
+
+// A text is read whole (up to the 8191 characters the reader keeps) and cut to its member;
+// it is written with the word 1, cut to its member even when the member lost its terminator.
+template <auto pMember>
+struct PmTextCodec {
+  using Rec = typename PmMemberOf<decltype(pMember)>::Record;
+  static constexpr size_t kSize = sizeof(typename PmMemberOf<decltype(pMember)>::Member);
+  static_assert(kSize <= PM_TEXT_FIELD_SIZE, "the text reader keeps no more");
+  static bool Read(PmDBUtil* pDb, Rec* pRec) {
+    if constexpr (kSize == PM_TEXT_FIELD_SIZE) {
+      return pDb->ReadTextField(pRec->*pMember, nullptr);
+    } else {
+      char szText[PM_TEXT_FIELD_SIZE];
+      if (!pDb->ReadTextField(szText, nullptr)) return false;
+      CxCopyText(pRec->*pMember, szText);
+      return true;
+    }
+  }
+  static bool Write(PmDBUtil* pDb, const Rec* pRec) {
+    const char(&szField)[kSize] = pRec->*pMember;
+    if (::strnlen(szField, kSize) < kSize) return pDb->WriteTextField(szField, 1);
+    char szCopy[kSize];
+    CxCopyText(szCopy, szField);
+    return pDb->WriteTextField(szCopy, 1);
+  }
+};
+
+template <auto pBlobs, size_t nIndex>
+struct PmBlobCodec {
+  using Rec = typename PmMemberOf<decltype(pBlobs)>::Record;
+  static bool Read(PmDBUtil* pDb, Rec* pRec) {
+    return pDb->ReadBlobField(&(pRec->*pBlobs)[nIndex]);
+  }
+  static bool Write(PmDBUtil* pDb, const Rec* pRec) {
+    return pDb->WriteBlobField(&(pRec->*pBlobs)[nIndex]);
+  }
+};
+
+template <auto pRepeat>
+struct PmRepeatCodec {
+  using Rec = typename PmMemberOf<decltype(pRepeat)>::Record;
+  static bool Read(PmDBUtil* pDb, Rec* pRec) { return pDb->ReadRepeatField(&(pRec->*pRepeat)); }
+  static bool Write(PmDBUtil* pDb, const Rec* pRec) {
+    return pDb->WriteRepeatField(&(pRec->*pRepeat));
+  }
+};
+
+// A category id that also names its category in pText as it is read (an id the list does not
+// hold leaves the name empty).
+template <auto pId, auto pText>
+struct PmCategoryCodec {
+  using Rec = typename PmMemberOf<decltype(pId)>::Record;
+  using IdCodec = PmIntCodec<pId, &PmDBUtil::WriteIntField>;
+  static bool Read(PmDBUtil* pDb, Rec* pRec) {
+    if (!IdCodec::Read(pDb, pRec)) return false;
+    if (pDb->GetCategoryMgr() != nullptr) pDb->GetCategoryText(pRec->*pId, pRec->*pText);
+    return true;
+  }
+  static bool Write(PmDBUtil* pDb, const Rec* pRec) { return IdCodec::Write(pDb, pRec); }
+};
+
+template <typename Codec>
+constexpr PmFieldDef<typename Codec::Rec> PmFieldOf() {
+  return {&Codec::Read, &Codec::Write};
+}
+// Integers written with the integer, date or boolean code.
+template <auto pMember>
+constexpr auto PmIntField() {
+  return PmFieldOf<PmIntCodec<pMember, &PmDBUtil::WriteIntField>>();
+}
+template <auto pMember>
+constexpr auto PmDateField() {
+  return PmFieldOf<PmIntCodec<pMember, &PmDBUtil::WriteDateField>>();
+}
+template <auto pMember>
+constexpr auto PmBoolField() {
+  return PmFieldOf<PmIntCodec<pMember, &PmDBUtil::WriteBoolField>>();
+}
+template <auto pMember>
+constexpr auto PmTextField() {
+  return PmFieldOf<PmTextCodec<pMember>>();
+}
+template <auto pBlobs, size_t nIndex>
+constexpr auto PmBlobField() {
+  return PmFieldOf<PmBlobCodec<pBlobs, nIndex>>();
+}
+template <auto pRepeat>
+constexpr auto PmRepeatField() {
+  return PmFieldOf<PmRepeatCodec<pRepeat>>();
+}
+template <auto pId, auto pText>
+constexpr auto PmCategoryField() {
+  return PmFieldOf<PmCategoryCodec<pId, pText>>();
+}
+
+// Fields past the table's (a row wider than the record) carry nothing.
+template <typename Rec, size_t N>
+bool PmDBUtil::ReadFields(const PmFieldDef<Rec> (&fields)[N], DWORD nFields, Rec* pRec) {
+  for (DWORD nField = 0; nField < nFields && nField < N; ++nField) {
+    if (!fields[nField].pfnRead(this, pRec)) return false;
+  }
+  return true;
+}
+
+template <typename Rec, size_t N>
+bool PmDBUtil::WriteFields(const PmFieldDef<Rec> (&fields)[N], DWORD nFields, const Rec* pRec) {
+  for (DWORD nField = 0; nField < nFields && nField < N; ++nField) {
+    if (!fields[nField].pfnWrite(this, pRec)) return false;
+  }
+  return true;
+}

@@ -1,33 +1,45 @@
-// The datebook of Palm Desktop 4.1 and earlier: loading and saving the whole file. This layout
-// logs only the start and the failure of a load, and refusals of damaged input.
+// The datebook of Palm Desktop 4.1 and earlier: its field table, its own steps (the version,
+// the file name and the header text) and its defaults. This layout logs only the start and
+// the failure of a load, and refusals of damaged input.
 #include "common/palm/PalmDate.h"
 
-#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "common/misc/CxDebugUtil.h"
-#include "common/palm/PalmHotSync.h"
 #include "platform/win/WinString.h"
 
 namespace {
 
-constexpr DWORD kDefaultResourceId = 54;
-constexpr DWORD kDefaultRecordIdPos = 0;
-constexpr DWORD kDefaultStatusPos = 1;
-constexpr DWORD kDefaultPlacementPos = 2;
 const WORD kDefaultFieldTypes[PM_DATE_FIELDS] = {1, 1, 1, 3, 1, 5, 1, 5, 6, 6, 1, 6, 1, 1, 8};
 
 // Start or end time of a record Palm Desktop has given up on; such records are not loaded.
 constexpr DWORD kInvalidTime = 0xFFFFFFFFUL;
 
-template <size_t N>
-bool WriteRecordText(PmDBUtil* pDb, const char (&szField)[N]) {
-  if (::strnlen(szField, N) < N) return pDb->WriteTextField(szField, 1);
-  char szCopy[N];
-  CxCopyText(szCopy, szField);
-  return pDb->WriteTextField(szCopy, 1);
-}
+using Rec = PmDateRecord;
+
+// The record's fields in file order. The schema gives the end time the integer code and
+// the flags the boolean code; times are written with the date code whatever the schema says.
+constexpr PmFieldDef<Rec> kFields[] = {
+    PmIntField<&Rec::nRecordId>(),       // 0
+    PmIntField<&Rec::nStatus>(),         // 1
+    PmIntField<&Rec::nPlacement>(),      // 2
+    PmDateField<&Rec::nStartTime>(),     // 3
+    PmDateField<&Rec::nEndTime>(),       // 4
+    PmTextField<&Rec::szDescription>(),  // 5
+    PmIntField<&Rec::nInt6>(),           // 6
+    PmTextField<&Rec::szNote>(),         // 7
+    PmBoolField<&Rec::bUntimed>(),       // 8
+    PmBoolField<&Rec::bPrivate>(),       // 9
+    PmIntField<&Rec::nCategoryId>(),     // 10: the name is looked up by the conversion
+    PmBoolField<&Rec::bAlarm>(),         // 11
+    PmIntField<&Rec::nAlarmAdvance>(),   // 12
+    PmIntField<&Rec::nAlarmUnit>(),      // 13
+    PmRepeatField<&Rec::repeat>(),       // 14
+};
+static_assert(std::size(kFields) == PM_DATE_FIELDS, "one row for each field of the record");
+static_assert(PM_DATE_FIELDS <= PM_MAX_FIELDS, "the schema holds a type for each field");
 
 }  // namespace
 
@@ -62,13 +74,61 @@ int PmDateDataMgr::GetCount() const {
 // ---------------------------------------------------------------------------------------------
 // PmDateUtil
 
+const PmDatebookLayout& PmDateUtil::Layout() {
+  static const PmFileStep kLoadSteps[] = {
+      {PmStep(&PmDateUtil::ReadVersion), nullptr, CX_FAIL_NONE, nullptr},
+      {PmStep(&PmDateUtil::ReadFileName), nullptr, CX_FAIL_DAMAGED, "its file name does not read"},
+      {PmStep(&PmDateUtil::ReadHeaderText), nullptr, CX_FAIL_DAMAGED,
+       "its header text does not read"},
+      {PmStep(&PmDateUtil::ReadCategories), nullptr, CX_FAIL_DAMAGED, "its categories do not read"},
+      {PmStep(&PmDateUtil::ReadSchema), nullptr, CX_FAIL_DAMAGED, "its schema does not read"},
+      {PmStep(&PmDateUtil::ReadRecords), nullptr, CX_FAIL_DAMAGED,
+       "its record count does not read"},
+  };
+  static const PmFileStep kSaveSteps[] = {
+      {PmStep(&PmDateUtil::WriteVersion), nullptr, CX_FAIL_NONE, nullptr},
+      {PmStep(&PmDateUtil::WriteFileName), nullptr, CX_FAIL_NONE, nullptr},
+      {PmStep(&PmDateUtil::WriteHeaderText), nullptr, CX_FAIL_NONE, nullptr},
+      {PmStep(&PmDateUtil::WriteCategories), nullptr, CX_FAIL_NONE, nullptr},
+      {PmStep(&PmDateUtil::WriteSchema), nullptr, CX_FAIL_NONE, nullptr},
+      {PmStep(&PmDateUtil::WriteRecords), nullptr, CX_FAIL_NONE, nullptr},
+  };
+  static const PmDatebookLayout kLayout = {
+      .szModule = DB_MODULE,
+      .bVerbose = false,
+      .nVersion = PM_DATE_VERSION,
+      .nResourceId = 54,
+      .nFieldsPerRow = PM_DATE_FIELDS,
+      .nRecordIdPos = 0,
+      .nStatusPos = 1,
+      .nPlacementPos = 2,
+      .fieldTypes = kDefaultFieldTypes,
+      .nMaxFields = PM_DATE_FIELDS,
+      .bRecordWidthIsFieldCount = false,
+      .bRefuseCountPastEnd = false,
+      .loadSteps = kLoadSteps,
+      .saveSteps = kSaveSteps,
+      .szLoadingByUser = nullptr,
+      .szNoUserFolder = nullptr,
+      .szLoadingUserFile = nullptr,
+      .szLoading = "Loading Palm Desktop datebook: ",
+      .szOpenFailed = nullptr,
+      .szLoaded = nullptr,
+      .szLoadFailed = "Failed to load Palm Desktop datebook: ",
+      .szSaving = nullptr,
+      .szSaved = nullptr,
+      .szSaveFailed = nullptr,
+  };
+  return kLayout;
+}
+
 PmDateUtil::PmDateUtil() {
   Init();
 }
 
 PmDateUtil::PmDateUtil(const char* szPath) {
   Init();
-  m_bLoaded = LoadFile(szPath);
+  LoadFile(szPath);
 }
 
 PmDateUtil::~PmDateUtil() {
@@ -76,67 +136,32 @@ PmDateUtil::~PmDateUtil() {
 }
 
 void PmDateUtil::Init() {
-  m_bLoaded = false;
-  m_nVersion = PM_DATE_VERSION;
-  m_nResourceId = kDefaultResourceId;
-  m_nFieldsPerRow = PM_DATE_FIELDS;
-  m_nRecordIdPos = kDefaultRecordIdPos;
-  m_nStatusPos = kDefaultStatusPos;
-  m_nPlacementPos = kDefaultPlacementPos;
-  m_nFieldCount = PM_DATE_FIELDS;
-  std::memcpy(m_nFieldTypes, kDefaultFieldTypes, sizeof(m_nFieldTypes));
+  InitLayout(Layout());
   m_pDataMgr = std::make_unique<PmDateDataMgr>();
-  m_pCatMgr.reset();
   m_szHeader[0] = '\0';
 }
 
 bool PmDateUtil::LoadByUser(DWORD nUserId) {
-  char szFolder[MAX_PATH] = {};
-  if (!GetUserDataFolder(nUserId, szFolder, MAX_PATH)) {
-    m_Failure.Set(CX_FAIL_NOT_FOUND, "no Palm Desktop data folder for the user %u", nUserId);
-    return false;
-  }
   char szPath[MAX_PATH];
-  std::snprintf(szPath, sizeof(szPath), "%sdatebook/datebook.dat", szFolder);
-  return LoadFile(szPath);
+  return UserDatebookPath(nUserId, Layout(), szPath) && LoadFile(szPath);
 }
 
 bool PmDateUtil::LoadFile(const char* szPath) {
-  Log(2, "Loading Palm Desktop datebook: %s", szPath != nullptr ? szPath : "");
-  bool bOk = BeginLoad(szPath, nullptr) && ReadVersion();
-  if (bOk) {
-    DWORD nCapacity = PM_FILE_NAME_SIZE;
-    bOk = ReadCString(m_szFileName, &nCapacity);
-    if (!bOk) FailDamaged("its file name does not read");
-  }
-  if (bOk) {
-    DWORD nCapacity = PM_DATE_HEADER_SIZE;
-    bOk = ReadCString(m_szHeader, &nCapacity);
-    if (!bOk) FailDamaged("its header text does not read");
-  }
-  if (bOk && !ReadCategories()) {
-    bOk = false;
-    FailDamaged("its categories do not read");
-  }
-  if (bOk && !ReadSchema()) {
-    bOk = false;
-    FailDamaged("its schema does not read");
-  }
-  bOk = bOk && ReadRecords() && CheckNothingFollows();
-  if (!bOk) Log(0, "Failed to load Palm Desktop datebook: %s", szPath != nullptr ? szPath : "");
-  EndLoad(szPath, bOk);
-  m_bLoaded = bOk;
-  return bOk;
+  return LoadDatebook(szPath, Layout());
 }
 
 bool PmDateUtil::ReadVersion() {
-  DWORD nVersion = 0;
-  if (ReadLong(&nVersion) && nVersion == m_nVersion) return true;
-  char szCheck[64];
-  std::snprintf(szCheck, sizeof(szCheck), "version 0x%08x is not 0x%08x", nVersion,
-                static_cast<unsigned>(m_nVersion));
-  FailNotDatebook(szCheck);
-  return false;
+  return CheckVersion(Layout());
+}
+
+bool PmDateUtil::ReadFileName() {
+  DWORD nCapacity = PM_FILE_NAME_SIZE;
+  return ReadCString(m_szFileName, &nCapacity);
+}
+
+bool PmDateUtil::ReadHeaderText() {
+  DWORD nCapacity = PM_DATE_HEADER_SIZE;
+  return ReadCString(m_szHeader, &nCapacity);
 }
 
 bool PmDateUtil::ReadCategories() {
@@ -144,122 +169,18 @@ bool PmDateUtil::ReadCategories() {
 }
 
 bool PmDateUtil::ReadSchema() {
-  if (!ReadLong(&m_nResourceId) || !ReadLong(&m_nFieldsPerRow) || !ReadLong(&m_nRecordIdPos) ||
-      !ReadLong(&m_nStatusPos) || !ReadLong(&m_nPlacementPos)) {
-    return false;
-  }
-  if (m_nFieldsPerRow == 0) {
-    Log(0, "Fields per row of 0 gives no record count.");
-    return false;
-  }
-  WORD nFieldCount = 0;
-  if (!ReadShort(&nFieldCount)) return false;
-  if (nFieldCount > PM_DATE_FIELDS) {
-    Log(0, "Fields Count %d is more than the %d fields of a record.", static_cast<int>(nFieldCount),
-        PM_DATE_FIELDS);
-    return false;
-  }
-  m_nFieldCount = nFieldCount;
-  for (int i = 0; i < m_nFieldCount; ++i) {
-    if (!ReadShort(&m_nFieldTypes[i])) return false;
-  }
-  return true;
-}
-
-bool PmDateUtil::ReadField(PmDateRecord* pRec, int nField) {
-  DWORD nValue = 0;
-  switch (nField) {
-    case 5: {
-      char szText[PM_TEXT_FIELD_SIZE];
-      if (!ReadTextField(szText, nullptr)) return false;
-      CxCopyText(pRec->szDescription, szText);
-      return true;
-    }
-    case 7:
-      return ReadTextField(pRec->szNote, nullptr);
-    case 14:
-      return ReadRepeat(pRec);
-    default:
-      break;
-  }
-  if (!ReadIntField(&nValue)) return false;
-  const LONG nSigned = static_cast<LONG>(nValue);
-  switch (nField) {
-    case 0:
-      pRec->nRecordId = nValue;
-      break;
-    case 1:
-      pRec->nStatus = nValue;
-      break;
-    case 2:
-      pRec->nPlacement = nValue;
-      break;
-    case 3:
-      pRec->nStartTime = nValue;
-      break;
-    case 4:
-      pRec->nEndTime = nValue;
-      break;
-    case 6:
-      pRec->nInt6 = nSigned;
-      break;
-    case 8:
-      pRec->bUntimed = nSigned;
-      break;
-    case 9:
-      pRec->bPrivate = nSigned;
-      break;
-    case 10:
-      pRec->nCategoryId = nSigned;
-      break;
-    case 11:
-      pRec->bAlarm = nSigned;
-      break;
-    case 12:
-      pRec->nAlarmAdvance = nSigned;
-      break;
-    default:
-      pRec->nAlarmUnit = nSigned;
-      break;
-  }
-  return true;
+  return ReadSchemaBlock(Layout());
 }
 
 bool PmDateUtil::ReadRecords() {
   m_pDataMgr->Clear();
-  DWORD nTotalFields = 0;
-  if (!ReadLong(&nTotalFields)) {
-    FailDamaged("its record count does not read");
-    return false;
-  }
-  const DWORD nRecordCount = nTotalFields / m_nFieldsPerRow;
-  if (nTotalFields % m_nFieldsPerRow != 0) {
-    FailDamaged("%u fields are not whole records of %u", nTotalFields, m_nFieldsPerRow);
-    return false;
-  }
-  // Fields past the record's 15 carry nothing; a huge row width must not become a huge loop.
-  const DWORD nFieldsRead = m_nFieldsPerRow < PM_DATE_FIELDS ? m_nFieldsPerRow : PM_DATE_FIELDS;
-
-  // Every record must read whole: a datebook loaded without some of its records would be
-  // saved without them. Every record reads at least its first field, so a damaged count
-  // ends at the end of the file.
   PmDateRecord rec;
-  for (DWORD nRecord = 0; nRecord < nRecordCount; ++nRecord) {
+  return ReadRecordList(Layout(), [this, &rec] {
     std::memset(&rec, 0, sizeof(rec));
-    for (DWORD nField = 0; nField < nFieldsRead; ++nField) {
-      if (!ReadField(&rec, static_cast<int>(nField))) {
-        FailDamaged("record %u of %u does not read, at byte %u", nRecord + 1, nRecordCount,
-                    GetFilePos());
-        return false;
-      }
-    }
-    if (rec.nStartTime == kInvalidTime || rec.nEndTime == kInvalidTime) continue;
-    if (!m_pDataMgr->Add(&rec)) {
-      FailDamaged("out of memory at record %u", nRecord + 1);
-      return false;
-    }
-  }
-  return true;
+    if (!ReadFields(kFields, RecordWidth(Layout()), &rec)) return PM_RECORD_DAMAGED;
+    if (rec.nStartTime == kInvalidTime || rec.nEndTime == kInvalidTime) return PM_RECORD_READ;
+    return m_pDataMgr->Add(&rec) ? PM_RECORD_READ : PM_RECORD_NO_MEMORY;
+  });
 }
 
 bool PmDateUtil::ReadRepeat(PmDateRecord* pRec) {
@@ -275,14 +196,20 @@ bool PmDateUtil::Save() {
 }
 
 bool PmDateUtil::SaveAs(const char* szPath) {
-  if (szPath == nullptr || szPath[0] == '\0') return false;
-  if (!BeginSave(szPath, nullptr)) return false;
+  return SaveDatebook(szPath, Layout());
+}
+
+bool PmDateUtil::WriteVersion() {
+  return WriteLong(m_nVersion);
+}
+
+bool PmDateUtil::WriteFileName() {
   // A loaded datebook keeps the name stored inside it; a new one is named after its file.
-  const char* szName = m_szLoadedPath[0] != '\0' ? m_szFileName : szPath;
-  const bool bOk = WriteLong(m_nVersion) && WriteCString(szName) && WriteCString(m_szHeader) &&
-                   WriteCategories() && WriteSchema() && WriteRecords() && CommitSave(nullptr);
-  if (!bOk) AbortSave();
-  return bOk;
+  return WriteCString(m_szLoadedPath[0] != '\0' ? m_szFileName : GetSaveTarget());
+}
+
+bool PmDateUtil::WriteHeaderText() {
+  return WriteCString(m_szHeader);
 }
 
 bool PmDateUtil::WriteCategories() {
@@ -290,69 +217,17 @@ bool PmDateUtil::WriteCategories() {
 }
 
 bool PmDateUtil::WriteSchema() {
-  if (!WriteLong(m_nResourceId) || !WriteLong(m_nFieldsPerRow) || !WriteLong(m_nRecordIdPos) ||
-      !WriteLong(m_nStatusPos) || !WriteLong(m_nPlacementPos) || !WriteShort(m_nFieldCount)) {
-    return false;
-  }
-  for (int i = 0; i < m_nFieldCount; ++i) {
-    if (!WriteShort(m_nFieldTypes[i])) return false;
-  }
-  return true;
+  return WriteSchemaBlock(Layout());
 }
 
 bool PmDateUtil::WriteRecords() {
   CX_ASSERT(m_pDataMgr);
   if (!m_pDataMgr) return false;
-  const DWORD nRecords = static_cast<DWORD>(m_pDataMgr->GetCount());
-  if (!WriteLong(nRecords * m_nFieldsPerRow)) return false;
-  for (DWORD i = 0; i < nRecords; ++i) {
-    if (!WriteRecord(m_pDataMgr->GetAt(static_cast<int>(i)))) return false;
-  }
-  return true;
-}
-
-bool PmDateUtil::WriteField(const PmDateRecord* pRec, int nField) {
-  switch (nField) {
-    case 0:
-      return WriteIntField(pRec->nRecordId);
-    case 1:
-      return WriteIntField(pRec->nStatus);
-    case 2:
-      return WriteIntField(pRec->nPlacement);
-    case 3:
-      return WriteDateField(pRec->nStartTime);
-    case 4:
-      return WriteDateField(pRec->nEndTime);
-    case 5:
-      return WriteRecordText(this, pRec->szDescription);
-    case 6:
-      return WriteIntField(static_cast<DWORD>(pRec->nInt6));
-    case 7:
-      return WriteRecordText(this, pRec->szNote);
-    case 8:
-      return WriteBoolField(static_cast<DWORD>(pRec->bUntimed));
-    case 9:
-      return WriteBoolField(static_cast<DWORD>(pRec->bPrivate));
-    case 10:
-      return WriteIntField(static_cast<DWORD>(pRec->nCategoryId));
-    case 11:
-      return WriteBoolField(static_cast<DWORD>(pRec->bAlarm));
-    case 12:
-      return WriteIntField(static_cast<DWORD>(pRec->nAlarmAdvance));
-    case 13:
-      return WriteIntField(static_cast<DWORD>(pRec->nAlarmUnit));
-    case 14:
-      return WriteRepeat(pRec);
-    default:
-      return true;
-  }
+  return WriteRecordList(Layout(), static_cast<DWORD>(m_pDataMgr->GetCount()), [this](DWORD i) {
+    return WriteRecord(m_pDataMgr->GetAt(static_cast<int>(i)));
+  });
 }
 
 bool PmDateUtil::WriteRecord(const PmDateRecord* pRec) {
-  if (pRec == nullptr) return false;
-  const DWORD nFields = m_nFieldsPerRow < PM_DATE_FIELDS ? m_nFieldsPerRow : PM_DATE_FIELDS;
-  for (DWORD nField = 0; nField < nFields; ++nField) {
-    if (!WriteField(pRec, static_cast<int>(nField))) return false;
-  }
-  return true;
+  return pRec != nullptr && WriteFields(kFields, RecordWidth(Layout()), pRec);
 }

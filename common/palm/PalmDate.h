@@ -59,7 +59,6 @@ class PmDateUtil : public PmDBUtil {
   explicit PmDateUtil(const char* szPath);
   ~PmDateUtil() override;
 
-  bool IsLoaded() const { return m_bLoaded; }
   bool LoadByUser(DWORD nUserId);
   bool LoadFile(const char* szPath);
   // Writes to the file that was loaded.
@@ -67,7 +66,6 @@ class PmDateUtil : public PmDBUtil {
   virtual bool SaveAs(const char* szPath);
   PmDateDataMgr* GetDataMgr() { return m_pDataMgr.get(); }
 
-  DWORD GetVersion() const { return m_nVersion; }
   const char* GetHeaderText() const { return m_szHeader; }
 
   virtual bool ReadVersion();
@@ -82,19 +80,15 @@ class PmDateUtil : public PmDBUtil {
   virtual bool WriteRepeat(const PmDateRecord* pRec);
 
  private:
+  // The texts, steps and defaults of this layout.
+  static const PmDatebookLayout& Layout();
   void Init();
-  bool ReadField(PmDateRecord* pRec, int nField);
-  bool WriteField(const PmDateRecord* pRec, int nField);
+  bool ReadFileName();
+  bool ReadHeaderText();
+  bool WriteVersion();
+  bool WriteFileName();
+  bool WriteHeaderText();
 
-  bool m_bLoaded;
-  DWORD m_nVersion;
   char m_szHeader[PM_DATE_HEADER_SIZE];
-  DWORD m_nResourceId;
-  DWORD m_nFieldsPerRow;
-  DWORD m_nRecordIdPos;
-  DWORD m_nStatusPos;
-  DWORD m_nPlacementPos;
-  WORD m_nFieldCount;
-  WORD m_nFieldTypes[PM_DATE_FIELDS];
   std::unique_ptr<PmDateDataMgr> m_pDataMgr;
 };

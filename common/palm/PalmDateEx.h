@@ -96,17 +96,12 @@ class PmDateExUtil : public PmDBUtil {
   explicit PmDateExUtil(const char* szPath);
   ~PmDateExUtil() override;
 
-  bool IsLoaded() const { return m_bLoaded; }
   bool LoadByUser(DWORD nUserId);
   bool LoadFile(const char* szPath);
   // Writes to the file that was loaded (not to the name stored inside it).
   bool Save();
   bool SaveAs(const char* szPath);
   PmDateExDataMgr* GetDataMgr() { return m_pDataMgr.get(); }
-
-  DWORD GetVersion() const { return m_nVersion; }
-  WORD GetFieldCount() const { return m_nFieldCount; }
-  DWORD GetFieldsPerRow() const { return m_nFieldsPerRow; }
 
   virtual bool Init();
   virtual bool Free();
@@ -127,18 +122,9 @@ class PmDateExUtil : public PmDBUtil {
   virtual bool WriteRepeat(const PmDateExRecord* pRec);
 
  private:
-  bool ReadField(PmDateExRecord* pRec, int nField);
-  bool WriteField(const PmDateExRecord* pRec, int nField);
+  // The texts, steps and defaults of this layout.
+  static const PmDatebookLayout& Layout();
 
-  bool m_bLoaded;
-  DWORD m_nVersion;
-  DWORD m_nResourceId;
-  DWORD m_nFieldsPerRow;
-  DWORD m_nRecordIdPos;
-  DWORD m_nStatusPos;
-  DWORD m_nPlacementPos;
-  WORD m_nFieldCount;
-  WORD m_nFieldTypes[PM_DATEEX_FIELDS];
   std::unique_ptr<PmDateExDataMgr> m_pDataMgr;
   BYTE m_Reserved1[PM_DATEEX_RESERVED1_SIZE];
   BYTE m_Reserved2[PM_DATEEX_RESERVED2_SIZE];

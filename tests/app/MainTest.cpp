@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -40,6 +41,7 @@
 #include "platform/win/WinString.h"
 #include "platform/win/WinTime.h"
 #include "support/demo/DemoEnvironment.h"
+#include "support/files/CalendarSabotage.h"
 #include "support/ui/DialogTest.h"
 #include "support/ui/MainWindowFixture.h"
 #include "support/ui/UiRecorder.h"
@@ -70,7 +72,10 @@ std::vector<std::string> SettingLines(const std::string& sPath) {
   return vLines;
 }
 
-using MainWindowTest = MainWindowFixture;
+class MainWindowTest : public MainWindowFixture {
+ protected:
+  std::string StatusText() { return Find<QStatusBar>("sbMain")->currentMessage().toStdString(); }
+};
 
 // The window's texts are the program's own, accelerators included: a row per control.
 TEST_F(MainWindowTest, ControlsCarryTheirDesignNamesAndCaptions) {
@@ -333,6 +338,10 @@ TEST_F(MainWindowTest, HistoryThatCannotBeSavedIsReportedAfterTheDelete) {
   Click("btnHisSelectAll");
   Click("btnHisDelete");
   ASSERT_EQ(m_Ui.vMessages.size(), 1u);
+  EXPECT_EQ(m_Ui.vMessages[0].strText.toStdString(),
+            "Failed to save the synchronization history; the deleted entries will appear again "
+            "at the next start.\n\nPermission denied: " +
+                sFile);
   EXPECT_EQ(m_Ui.vMessages[0].strCaption.toStdString(), "Error");
   EXPECT_EQ(m_Ui.vMessages[0].pOwner, m_pMain.get());
   EXPECT_EQ(Find<QTreeWidget>("lvHistory")->topLevelItemCount(), 0);
@@ -364,7 +373,11 @@ TEST_F(MainWindowTest, PalmFileThatDoesNotLoadLeavesEveryOutlookRecordNew) {
     CxCopyText(settings.DateFileName, "/nonexistent/datebook.dat");
   });
   Start();
+  // Not there at start-up: the status bar says so, no box.
   EXPECT_TRUE(m_Ui.vMessages.empty());
+  EXPECT_EQ(StatusText(),
+            "Palm Desktop: calendar not loaded    Outlook: 9 records (9 new, 0 changed)    "
+            "Palm Desktop calendar: no such folder: /nonexistent/datebook.dat");
   EXPECT_EQ(m_pMain->GetPalmBook()->GetEntryCount(), 0);
   EXPECT_GT(m_pMain->GetOutlookBook()->GetEntryCount(), 0);
   CommDateMgr* pOutlook = m_pMain->GetCalendar().GetOutlookSet();
@@ -373,6 +386,111 @@ TEST_F(MainWindowTest, PalmFileThatDoesNotLoadLeavesEveryOutlookRecordNew) {
     EXPECT_EQ(pOutlook->GetAt(i)->nMatchState, MATCH_NEW) << pOutlook->GetAt(i)->szDescription;
   }
 }
+
+enum class LoadMoment { StartUp, UserSwitch, Options };
+enum class Harm { CutInHalf, HeldByAnotherRun, Missing, NotACalendar };
+
+struct LoadFailureCase {
+  const char* szName;
+  const char* szFile;  // in the demo
+  Harm harm;
+  LoadMoment moment;
+  const char* szStatus;  // the reason as the status bar gives it
+  const char* szBox;     // the error box begins so
+};
+
+void PrintTo(const LoadFailureCase& c, std::ostream* pOut) {
+  *pOut << c.szName;
+}
+
+class LoadFailure : public MainWindowTest, public ::testing::WithParamInterface<LoadFailureCase> {
+ protected:
+  void Inflict(const std::string& sPath) {
+    switch (GetParam().harm) {
+      case Harm::CutInHalf:
+        dbtest::CutInHalf(sPath);
+        break;
+      case Harm::HeldByAnotherRun:
+        m_pOtherRun = std::make_unique<dbtest::HeldByAnotherRun>(sPath);
+        ASSERT_TRUE(m_pOtherRun->Held());
+        break;
+      case Harm::Missing:
+        std::filesystem::remove(sPath);
+        break;
+      case Harm::NotACalendar:
+        std::ofstream(sPath, std::ios::binary) << "not a calendar";
+        break;
+    }
+  }
+  std::unique_ptr<dbtest::HeldByAnotherRun> m_pOtherRun;
+};
+
+// Why a calendar did not load reaches the window: in the status bar, and in a box when the
+// file is there but unusable or the user has just named it.
+TEST_P(LoadFailure, ReasonReachesTheStatusBarAndWhereNeededABox) {
+  const LoadFailureCase& c = GetParam();
+  const std::string sPath = m_Demo.Path(c.szFile);
+  switch (c.moment) {
+    case LoadMoment::StartUp:
+      Inflict(sPath);
+      Start();
+      break;
+    case LoadMoment::UserSwitch:
+      Start();
+      Inflict(sPath);
+      QTest::keyClick(Find<QComboBox>("cbDateUser"), Qt::Key_Down);  // Bruno
+      break;
+    case LoadMoment::Options:
+      Start();
+      Inflict(sPath);
+      m_Ui.dialogDriver = [&](QDialog* pDialog) {
+        ClickIn(pDialog, "cbDateFile");
+        FindIn<QLineEdit>(pDialog, "edtDateFile")->setText(QString::fromStdString(sPath));
+        ClickIn(pDialog, "btnOK");
+        return pDialog->result();
+      };
+      Click("btnDateOption");
+      break;
+  }
+  EXPECT_NE(StatusText().find(c.szStatus), std::string::npos) << StatusText();
+  EXPECT_NE(StatusText().find(sPath), std::string::npos) << StatusText();
+  ASSERT_EQ(m_Ui.vMessages.size(), 1u);
+  const std::string sBox = m_Ui.vMessages[0].strText.toStdString();
+  EXPECT_EQ(sBox.rfind(c.szBox, 0), 0u) << sBox;
+  EXPECT_NE(sBox.find(sPath), std::string::npos) << sBox;
+  EXPECT_EQ(m_Ui.vMessages[0].strCaption.toStdString(), "Error");
+  EXPECT_EQ(m_Ui.vMessages[0].pOwner, m_pMain.get());
+  EXPECT_TRUE(m_pMain->grab().save(QStringLiteral(DB_BUILD_DIR "/screenshots/daybridge-") +
+                                   QString::fromUtf8(c.szName) + QStringLiteral(".png")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LoadFailure,
+    ::testing::Values(
+        LoadFailureCase{"DamagedDatebookAtStartUp", "palm/Alice/datebook/datebook.dat",
+                        Harm::CutInHalf, LoadMoment::StartUp,
+                        "Palm Desktop calendar: damaged Palm Desktop datebook (",
+                        "The Palm Desktop calendar could not be loaded.\n\nDamaged Palm "
+                        "Desktop datebook ("},
+        LoadFailureCase{"DatebookLockedByAnotherRunAtStartUp", "palm/Alice/datebook/datebook.dat",
+                        Harm::HeldByAnotherRun, LoadMoment::StartUp,
+                        "Palm Desktop calendar: locked by another DayBridge run: ",
+                        "The Palm Desktop calendar could not be loaded.\n\nLocked by another "
+                        "DayBridge run: "},
+        LoadFailureCase{"OutlookCalendarThatDoesNotReadAtStartUp", "outlook/Calendar.ics",
+                        Harm::NotACalendar, LoadMoment::StartUp,
+                        "Outlook: calendar not loaded    Outlook calendar: the Outlook "
+                        "calendar file could not be read (",
+                        "The Outlook calendar could not be loaded.\n\nThe Outlook calendar "
+                        "file could not be read ("},
+        LoadFailureCase{"DamagedDatebookOfTheChosenUser", "palm/Bruno/datebook/datebook.dat",
+                        Harm::CutInHalf, LoadMoment::UserSwitch,
+                        "Palm Desktop calendar: damaged Palm Desktop datebook (",
+                        "The Palm Desktop calendar could not be loaded.\n\nDamaged"},
+        LoadFailureCase{"MissingFileNamedInTheOptions", "files/typed-wrong.dat", Harm::Missing,
+                        LoadMoment::Options, "Palm Desktop calendar: no such file: ",
+                        "The Palm Desktop calendar could not be loaded.\n\nNo such file: "}),
+    [](const ::testing::TestParamInfo<LoadFailureCase>& row) { return row.param.szName; });
 
 std::unique_ptr<PmCalendarEx2> ThrowingCalendar() {
   throw std::runtime_error("no memory for the calendar");

@@ -9,11 +9,13 @@
 #include <QRadioButton>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "app/Apputil.h"
 #include "platform/win/WinString.h"
+#include "support/files/CalendarSabotage.h"
 #include "support/ui/DialogTest.h"
 
 namespace {
@@ -133,8 +135,10 @@ struct BrowseCase {
   const char* szName;
   const char* szFile;  // in the demo; empty for a file that no loader accepts
   bool bLongPath;      // the file copied to a path longer than 255 bytes
+  bool bHeld;          // another DayBridge run has it loaded
   bool bChosen;        // the file dialog confirmed
   bool bTaken;
+  const char* szReason;  // how the reason under the refusal begins
 };
 
 class OptionBrowse : public OptionTest, public ::testing::WithParamInterface<BrowseCase> {};
@@ -149,6 +153,8 @@ TEST_P(OptionBrowse, ChosenFileIsCheckedBeforeTheFieldTakesIt) {
     std::filesystem::copy_file(file, deep / "datebook.dat");
     file = deep / "datebook.dat";
   }
+  std::unique_ptr<dbtest::HeldByAnotherRun> pOtherRun;
+  if (c.bHeld) pOtherRun = std::make_unique<dbtest::HeldByAnotherRun>(file.string());
   TfmOption dlg;
   dlg.Load(AppSettings);
   auto* pPath = FindIn<QLineEdit>(&dlg, "edtDateFile");
@@ -170,8 +176,14 @@ TEST_P(OptionBrowse, ChosenFileIsCheckedBeforeTheFieldTakesIt) {
   const bool bRefused = c.bChosen && !c.bTaken;
   ASSERT_EQ(m_Ui.vMessages.size(), bRefused ? 1u : 0u);
   if (bRefused) {
-    EXPECT_EQ(m_Ui.vMessages[0].strText.toStdString(),
-              "Invalid Palm Desktop calendar database file, please try another one.");
+    // The message users know first, then why.
+    const std::string sText = m_Ui.vMessages[0].strText.toStdString();
+    EXPECT_EQ(sText.rfind(std::string("Invalid Palm Desktop calendar database file, please try "
+                                      "another one.\n\n") +
+                              c.szReason,
+                          0),
+              0u)
+        << sText;
     EXPECT_EQ(m_Ui.vMessages[0].strCaption.toStdString(), "Error");
     EXPECT_EQ(m_Ui.vMessages[0].nIcon, QMessageBox::Critical);
     EXPECT_EQ(m_Ui.vMessages[0].pOwner, &dlg);
@@ -180,12 +192,18 @@ TEST_P(OptionBrowse, ChosenFileIsCheckedBeforeTheFieldTakesIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, OptionBrowse,
-    ::testing::Values(
-        BrowseCase{"EarlierDatebookIsTaken", "files/datebook-earlier.dat", false, true, true},
-        BrowseCase{"DatThatNoLoaderAcceptsIsRefused", "", false, true, false},
-        BrowseCase{"PathLongerThanTheSettingsKeepIsRefused", "palm/Alice/datebook/datebook.dat",
-                   true, true, false},
-        BrowseCase{"CancelledChangesNothing", "files/DateBook.mdb", false, false, false}),
+    ::testing::Values(BrowseCase{"EarlierDatebookIsTaken", "files/datebook-earlier.dat", false,
+                                 false, true, true, nullptr},
+                      BrowseCase{"DatThatNoLoaderAcceptsIsRefused", "", false, false, true, false,
+                                 "Not a Palm Desktop datebook ("},
+                      BrowseCase{"PathLongerThanTheSettingsKeepIsRefused",
+                                 "palm/Alice/datebook/datebook.dat", true, false, true, false,
+                                 "Its path is longer than the 255 bytes"},
+                      BrowseCase{"DatebookOfAnotherRunIsRefusedAsLocked",
+                                 "palm/Alice/datebook/datebook.dat", false, true, true, false,
+                                 "Locked by another DayBridge run: "},
+                      BrowseCase{"CancelledChangesNothing", "files/DateBook.mdb", false, false,
+                                 false, false, nullptr}),
     [](const ::testing::TestParamInfo<BrowseCase>& row) { return row.param.szName; });
 
 TEST_F(OptionTest, SwatchColourReachesTheSettingsOnlyOnOk) {

@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +31,7 @@
 #include "app/core/SyncHistory.h"
 #include "app/core/SyncWizard.h"
 #include "common/palm/PalmDateInfo.h"
+#include "support/files/CalendarSabotage.h"
 #include "support/python/PythonReader.h"
 #include "support/ui/MainWindowFixture.h"
 #include "views/CxPaintUtil.h"
@@ -516,6 +518,75 @@ INSTANTIATE_TEST_SUITE_P(
                                    "2 record(s) were synchronized",
                                    CONFLICT_PALM_WINS}),
     [](const ::testing::TestParamInfo<ConflictCase>& row) { return row.param.szName; });
+
+struct RunFailureCase {
+  const char* szName;
+  const char* szFile;      // in the demo, harmed after the calendars were loaded
+  bool bFolderInstead;     // replaced by a folder, else written to by another program
+  RowKey transfer;         // the one record checked
+  const char* szLastLine;  // the log's last line begins so
+  bool bNotAllSaved;       // the description says so
+};
+
+void PrintTo(const RunFailureCase& c, std::ostream* pOut) {
+  *pOut << c.szName;
+}
+
+class RunFailure : public SyncWizardTest, public ::testing::WithParamInterface<RunFailureCase> {};
+
+// What did not reach its file is said at the end of the log with its reason, and a save that
+// failed shows above the pages too.
+TEST_P(RunFailure, ReasonEndsTheLogAndAFailedSaveShowsInTheDescription) {
+  const RunFailureCase& c = GetParam();
+  Start();
+  const std::string sFile = std::string(c.szFile) == HISTORY_FILE_NAME
+                                ? m_Demo.DataFile(HISTORY_FILE_NAME)
+                                : m_Demo.Path(c.szFile);
+  if (c.bFolderInstead) {
+    std::filesystem::remove(sFile);
+    std::filesystem::create_directory(sFile);
+  } else {
+    dbtest::AppendElsewhere(sFile);
+  }
+  std::string sLast;
+  std::string sDesc;
+  QColor crDesc;
+  OnWizard([&](TfmSyncDate* pWizard) {
+    CheckOnly(pWizard, {c.transfer});
+    EXPECT_TRUE(RunToEnd(pWizard));
+    sLast = LogLines(pWizard).back();
+    sDesc = Desc(pWizard);
+    crDesc = FindIn<QLabel>(pWizard, "lblDesc")->palette().color(QPalette::WindowText);
+    SaveShot(pWizard, (std::string("syncwizard-run-") + c.szName + ".png").c_str());
+    return Finish(pWizard);
+  });
+  Click("btnSyncWeek");
+  EXPECT_EQ(sLast.rfind(c.szLastLine, 0), 0u) << sLast;
+  EXPECT_NE(sLast.find(sFile), std::string::npos) << sLast;
+  if (c.bNotAllSaved) {
+    EXPECT_EQ(sDesc,
+              "Calendar synchronization completed, but not everything was saved: see the end of "
+              "the log.");
+    EXPECT_NE(crDesc, QColor(Qt::black));
+  } else {
+    EXPECT_EQ(sDesc, "Calendar synchronization completed.");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RunFailure,
+    ::testing::Values(
+        RunFailureCase{"PalmSaveRefused", "palm/Alice/datebook/datebook.dat", false, kOutlookCall,
+                       "1 transfer to Palm Desktop was not saved (changed by another program "
+                       "since it was read: ",
+                       true},
+        RunFailureCase{"HistorySaveRefused", HISTORY_FILE_NAME, true, kPalmRent,
+                       "The synchronization history could not be saved (", true},
+        RunFailureCase{"OutlookWriteRefused", "outlook/Calendar.ics", false, kPalmRent,
+                       "Writing to Outlook failed (the Outlook calendar file was changed by "
+                       "another program since it was read: ",
+                       false}),
+    [](const ::testing::TestParamInfo<RunFailureCase>& row) { return row.param.szName; });
 
 // Pictures of every page of the wizard, the alert and the details dialog, as a user sees them.
 TEST_F(SyncWizardTest, SavesPicturesOfTheWizardTheAlertAndTheDetails) {

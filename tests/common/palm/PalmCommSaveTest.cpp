@@ -13,10 +13,7 @@
 #include <filesystem>
 #include <string>
 
-#include "DatebookBuilder.h"
-#include "PalmTestSupport.h"
-#include "common/palm/PalmDate.h"
-#include "common/palm/PalmDateEx.h"
+#include "DatebookLayouts.h"
 #include "tests/support/files/FileTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -24,81 +21,9 @@ using dbtest::Bytes;
 
 namespace {
 
-// Record names of one width, so every record of a file has the same size.
-std::string Numbered(int i) {
-  char szText[16];
-  std::snprintf(szText, sizeof(szText), "%04d", i % 10000);
-  return szText;
-}
-
-// Each layout: its store, its record and a datebook of n records as Palm Desktop writes it.
-struct EarlierLayout {
-  using Util = PmDateUtil;
-  using Record = PmDateRecord;
-  static Bytes RecordBytes(int i) {
-    dbtest::Record41 r;
-    r.nRecordId = static_cast<uint32_t>(i + 1);
-    r.nEndType = 3;
-    r.description = "Lunch " + Numbered(i);
-    r.note = std::string(200, 'n');
-    return r.Build();
-  }
-  static Bytes Build(int nRecords) {
-    dbtest::Datebook41 file;
-    for (int i = 0; i < nRecords; ++i) file.records.push_back(RecordBytes(i));
-    return file.Build();
-  }
-};
-
-struct CurrentLayout {
-  using Util = PmDateExUtil;
-  using Record = PmDateExRecord;
-  static Bytes RecordBytes(int i) {
-    dbtest::Record414 r;
-    r.nRecordId = static_cast<uint32_t>(i + 1);
-    r.summary = "Lunch " + Numbered(i);
-    r.note = std::string(200, 'n');
-    return r.Build();
-  }
-  static Bytes Build(int nRecords) {
-    dbtest::Datebook414 file;
-    for (int i = 0; i < nRecords; ++i) file.records.push_back(RecordBytes(i));
-    file.SetRecordCountBytes(static_cast<uint32_t>(nRecords));
-    return file.Build();
-  }
-};
-
 template <typename Layout>
-class DatebookFileTest : public ::testing::Test {
- protected:
-  using Util = typename Layout::Util;
-  DatebookFileTest() { ::chmod(m_Folder.Path().c_str(), 0755); }
-
-  void Write(const Bytes& bytes) { ASSERT_TRUE(dbtest::WriteFileBytes(m_Path, bytes)); }
-  Bytes OnDisk() const { return dbtest::ReadFileBytes(m_Path); }
-  // Loads, adds one empty record and saves.
-  static bool AddAndSave(Util& db) {
-    typename Layout::Record rec{};
-    return db.GetDataMgr()->Add(&rec) && db.Save();
-  }
-  static int CountIn(const std::string& path) {
-    Util db(path.c_str());
-    return db.IsLoaded() ? db.GetDataMgr()->GetCount() : -1;
-  }
-
-  dbtest::TempFolder m_Folder;
-  std::string m_Path = m_Folder.File("datebook.dat");
-};
-
-using Layouts = ::testing::Types<EarlierLayout, CurrentLayout>;
-class LayoutNames {
- public:
-  template <typename T>
-  static std::string GetName(int) {
-    return std::is_same_v<T, EarlierLayout> ? "Earlier" : "Current";
-  }
-};
-TYPED_TEST_SUITE(DatebookFileTest, Layouts, LayoutNames);
+class DatebookFileTest : public dbtest::DatebookFixture<Layout> {};
+TYPED_TEST_SUITE(DatebookFileTest, dbtest::Layouts, dbtest::LayoutNames);
 
 TYPED_TEST(DatebookFileTest, DamagedFileDoesNotLoadAndKeepsItsBackup) {
   const Bytes whole = TypeParam::Build(30);
