@@ -280,6 +280,22 @@ void AppAddOkCancel(TDialogLayout& layout, QDialog* pDialog, const char* szOk,
   QObject::connect(pCancel, &QPushButton::clicked, pDialog, &QDialog::reject);
 }
 
+void AppCheckChoice(std::initializer_list<TAppChoice> choices, int nValue) {
+  QAbstractButton* pChecked = nullptr;
+  for (const TAppChoice& choice : choices) {
+    pChecked = choice.pButton;
+    if (choice.nValue == nValue) break;
+  }
+  if (pChecked != nullptr) pChecked->setChecked(true);
+}
+
+int AppCheckedChoice(std::initializer_list<TAppChoice> choices, int nNoneChecked) {
+  for (const TAppChoice& choice : choices) {
+    if (choice.pButton->isChecked()) return choice.nValue;
+  }
+  return nNoneChecked;
+}
+
 TAppShell::TAppShell(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("daybridge"));
   // Lets the desktop find the icon of the installed desktop entry for the window.

@@ -19,6 +19,7 @@
 #include <QString>
 #include <QTreeWidget>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "common/misc/CxFailure.h"
@@ -128,6 +129,7 @@ class TClickLabel : public QLabel {
 // images open the home page.
 QWidget* AppMakeBanner(QWidget* pParent, bool bOpensHomePage);
 
+class QAbstractButton;
 class QBoxLayout;
 class QHBoxLayout;
 class QPushButton;
@@ -155,6 +157,17 @@ QPushButton* AppAddButton(QBoxLayout* pRow, QWidget* pParent, const char* szName
 // default button.
 void AppAddOkCancel(TDialogLayout& layout, QDialog* pDialog, const char* szOk,
                     const char* szCancel);
+
+// One radio button of a group that stands for a stored number (a conflict action, say).
+struct TAppChoice {
+  int nValue;
+  QAbstractButton* pButton;
+};
+// Checks the button of nValue, or the last of the group when no button stands for it, so a
+// stored value from a later build still leaves one button checked.
+void AppCheckChoice(std::initializer_list<TAppChoice> choices, int nValue);
+// The value of the checked button, or nNoneChecked.
+int AppCheckedChoice(std::initializer_list<TAppChoice> choices, int nNoneChecked);
 
 // The application object: turns an exception thrown by any event handler into
 // AppHandleException and the end of the message loop with exit code 1, where Qt itself

@@ -120,17 +120,10 @@ void TfmConfAlert::FitList() {
 }
 
 void TfmConfAlert::ShowAnswer() {
-  switch (m_Answer.nChoice) {
-    case CONFLICT_PALM_WINS:
-      m_pP2O->setChecked(true);
-      break;
-    case CONFLICT_OUTLOOK_WINS:
-      m_pO2P->setChecked(true);
-      break;
-    default:
-      m_pNothing->setChecked(true);
-      break;
-  }
+  // "Do Nothing" last: an answer this dialog has no button for shows as skipping.
+  AppCheckChoice(
+      {{CONFLICT_PALM_WINS, m_pP2O}, {CONFLICT_OUTLOOK_WINS, m_pO2P}, {CONFLICT_SKIP, m_pNothing}},
+      m_Answer.nChoice);
 }
 
 void TfmConfAlert::ReadAnswer(ConflictAnswer* pAnswer) const {
@@ -138,13 +131,8 @@ void TfmConfAlert::ReadAnswer(ConflictAnswer* pAnswer) const {
 }
 
 void TfmConfAlert::accept() {
-  if (m_pP2O->isChecked()) {
-    m_Answer.nChoice = CONFLICT_PALM_WINS;
-  } else if (m_pO2P->isChecked()) {
-    m_Answer.nChoice = CONFLICT_OUTLOOK_WINS;
-  } else {
-    m_Answer.nChoice = CONFLICT_SKIP;
-  }
+  m_Answer.nChoice = AppCheckedChoice(
+      {{CONFLICT_PALM_WINS, m_pP2O}, {CONFLICT_OUTLOOK_WINS, m_pO2P}}, CONFLICT_SKIP);
   m_Answer.bThisSync = m_pThis->isChecked();
   m_Answer.bAllFuture = m_pAll->isChecked();
   QDialog::accept();

@@ -751,6 +751,9 @@ bool TfmMain::RunSyncWizard() {
   // A preset button goes straight to the records of its range.
   if (AppSettings.RangeKind != RANGE_CUSTOM) wizard.Next();
   const int nResult = AppExecModal(&wizard);
+  // After a failed save the loaded Palm calendar holds transfers its file does not: shown as
+  // they are, they would look synchronized when they are not.
+  if (!wizard.SavedAll()) LoadPalmCalendar();
   return nResult == QDialog::Accepted || wizard.HasRun();
 }
 

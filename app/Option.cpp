@@ -150,20 +150,11 @@ void TfmOption::Load(const TAppSettings& settings) {
   SetSwatch(m_Same, values.crSame);
   SetSwatch(m_Diff, values.crDiff);
   SetSwatch(m_New, values.crNew);
-  switch (values.nConfAction) {
-    case CONFLICT_PALM_WINS:
-      m_pP2O->setChecked(true);
-      break;
-    case CONFLICT_OUTLOOK_WINS:
-      m_pO2P->setChecked(true);
-      break;
-    case CONFLICT_ASK:
-      m_pRemind->setChecked(true);
-      break;
-    default:
-      m_pNothing->setChecked(true);
-      break;
-  }
+  AppCheckChoice({{CONFLICT_PALM_WINS, m_pP2O},
+                  {CONFLICT_OUTLOOK_WINS, m_pO2P},
+                  {CONFLICT_ASK, m_pRemind},
+                  {CONFLICT_SKIP, m_pNothing}},
+                 values.nConfAction);
   m_pDateFileName->setText(AppPathText(values.szDateFile));
   m_pDateFile->setChecked(values.bUseDateFile);
   EnableDateFile(values.bUseDateFile);
@@ -176,15 +167,9 @@ void TfmOption::Store(TAppSettings& settings) const {
   values.crSame = m_Same.crColor;
   values.crDiff = m_Diff.crColor;
   values.crNew = m_New.crColor;
-  if (m_pP2O->isChecked()) {
-    values.nConfAction = CONFLICT_PALM_WINS;
-  } else if (m_pO2P->isChecked()) {
-    values.nConfAction = CONFLICT_OUTLOOK_WINS;
-  } else if (m_pNothing->isChecked()) {
-    values.nConfAction = CONFLICT_SKIP;
-  } else {
-    values.nConfAction = CONFLICT_ASK;
-  }
+  values.nConfAction = AppCheckedChoice(
+      {{CONFLICT_PALM_WINS, m_pP2O}, {CONFLICT_OUTLOOK_WINS, m_pO2P}, {CONFLICT_SKIP, m_pNothing}},
+      CONFLICT_ASK);
   values.bUseDateFile = m_pDateFile->isChecked();
   CxCopyText(values.szDateFile, AppPathBytes(m_pDateFileName->text()).constData());
   StoreOptionValues(values, settings);

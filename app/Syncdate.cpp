@@ -169,6 +169,10 @@ bool TfmSyncDate::HasRun() const {
   return m_pProc != nullptr && m_pProc->HasRun();
 }
 
+bool TfmSyncDate::SavedAll() const {
+  return m_pProc == nullptr || m_pProc->SavedAll();
+}
+
 void TfmSyncDate::SetRunning(bool bRunning) {
   m_bRunning = bRunning;
   ShowPage();

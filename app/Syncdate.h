@@ -47,6 +47,8 @@ class TfmSyncDate : public QDialog {
   int GetPageIndex() const { return m_nPage; }
   // The run has started: the stores may hold what it wrote.
   bool HasRun() const;
+  // False when a run could not save everything it transferred.
+  bool SavedAll() const;
   // While the run goes, the wizard keeps its buttons off and refuses to close.
   void SetRunning(bool bRunning);
 

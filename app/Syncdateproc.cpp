@@ -142,7 +142,8 @@ void TfmSyncDateProc::OnStartTimer() {
   }
   // The closing lines say what was not saved, at the end of a log the user may not scroll
   // through: the line above the pages points there.
-  if (!run.GetSaveOk()) m_pFrame->SetDescription(kNotAllSaved, true);
+  m_bSavedAll = run.GetSaveOk();
+  if (!m_bSavedAll) m_pFrame->SetDescription(kNotAllSaved, true);
 }
 
 void TfmSyncDateProc::Pause() {

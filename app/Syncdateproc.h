@@ -42,6 +42,8 @@ class TfmSyncDateProc : public QWidget {
   void SetPauseMs(int nPauseMs) { m_nPauseMs = nPauseMs; }
   bool IsRunning() const { return m_bRunning; }
   bool HasRun() const { return m_bRan; }
+  // False once a run could not save the Palm calendar or the history.
+  bool SavedAll() const { return m_bSavedAll; }
 
  private:
   SyncRunCallbacks MakeCallbacks();
@@ -56,6 +58,7 @@ class TfmSyncDateProc : public QWidget {
   int m_nPauseMs = SYNCDATEPROC_PAUSE_MS;
   bool m_bRunning = false;
   bool m_bRan = false;
+  bool m_bSavedAll = true;
   QPlainTextEdit* m_pLog = nullptr;
   QProgressBar* m_pProgress = nullptr;
   QTimer* m_pStartTimer = nullptr;

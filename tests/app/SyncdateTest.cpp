@@ -563,6 +563,10 @@ TEST_P(RunFailure, ReasonEndsTheLogAndAFailedSaveShowsInTheDescription) {
   Click("btnSyncWeek");
   EXPECT_EQ(sLast.rfind(c.szLastLine, 0), 0u) << sLast;
   EXPECT_NE(sLast.find(sFile), std::string::npos) << sLast;
+  // The main window shows what the Palm file holds, not a transfer that never reached it.
+  const bool bInPalmFile = c.transfer.nSource == SOURCE_PALM || !c.bNotAllSaved;
+  EXPECT_EQ(FindRecord(m_pMain->GetCalendar().GetPalmSet(), c.transfer.szSubject) != nullptr,
+            bInPalmFile);
   if (c.bNotAllSaved) {
     EXPECT_EQ(sDesc,
               "Calendar synchronization completed, but not everything was saved: see the end of "
