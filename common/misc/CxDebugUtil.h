@@ -44,7 +44,7 @@ class CxDebugUtil {
   char szFolder[MAX_PATH] = "./";
   int nLevel = 0;
   BYTE bEnabled = 0;
-  std::mutex m_Lock;  // held for the object's life as the design's critical section
+  std::mutex m_Lock;  // the log's one critical section, for the object's whole life
 };
 
 extern CxDebugUtil g_DebugLog;

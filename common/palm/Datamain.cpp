@@ -1,4 +1,4 @@
-// The data module's components are wired once, as the design's form would wire them: no
+// The data module's components are wired once, as a designed form would wire them: no
 // login prompt, the Jet provider, each query on the connection of its kind.
 #include "common/palm/Datamain.h"
 

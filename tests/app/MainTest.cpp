@@ -213,7 +213,7 @@ TEST_F(MainWindowTest, ChosenDayFillsBothDayBooksAndDaysWithRecordsAreMarked) {
   ASSERT_NE(pCalendar, nullptr);
   // Thursday the 10th: the dentist on both sides and the weekly review; Outlook adds its
   // book club and stand-up.
-  const SYSTEMTIME stThursday = Date(2026, 12, 10);
+  const SYSTEMTIME stThursday = LocalTime(2026, 12, 10);
   SYSTEMTIME stCell;
   ASSERT_TRUE(pCalendar->GetGridStart(&stCell));
   int nIndex = 0;
@@ -232,7 +232,7 @@ TEST_F(MainWindowTest, ChosenDayFillsBothDayBooksAndDaysWithRecordsAreMarked) {
   EXPECT_EQ(m_pMain->GetPalmBook()->GetEntryCount(), 2);
   EXPECT_EQ(m_pMain->GetOutlookBook()->GetEntryCount(), 4);
 
-  const SYSTEMTIME stEmptySunday = Date(2026, 12, 20);
+  const SYSTEMTIME stEmptySunday = LocalTime(2026, 12, 20);
   EXPECT_TRUE(m_pMain->DayHasRecords(&stThursday));
   EXPECT_FALSE(m_pMain->DayHasRecords(&stEmptySunday));
 }
@@ -553,7 +553,7 @@ TEST_P(SyncButtons, SetTheRangePresetAndReadTheDirection) {
     expected.RangeFrom = 46000;
     expected.RangeTo = 46010;
   } else {
-    const SYSTEMTIME stToday = Date(2026, 12, 9);
+    const SYSTEMTIME stToday = LocalTime(2026, 12, 9);
     CommitPresetRange(expected, GetParam().nRangeKind, &stToday);
   }
   EXPECT_EQ(nPage, GetParam().bKeepsRange ? SYNCDATE_PAGE_RANGE : SYNCDATE_PAGE_DATA);

@@ -14,14 +14,14 @@
 #include <string>
 #include <thread>
 
+#include "support/ProcessRun.h"
+#include "support/clock/ClockGuard.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-  int nExit = -1;
-  std::string sOut;
-};
+using Result = dbtest::ProcessResult;
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -40,7 +40,6 @@ int CountOf(const std::string& sText, const std::string& sPart) {
 class CliEndToEnd : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    setenv("TZ", "Europe/Paris", 1);
     s_Root = fs::temp_directory_path() / ("daybridge-cli-test-" + std::to_string(getpid()));
     fs::remove_all(s_Root);
     fs::create_directories(s_Root);
@@ -63,17 +62,7 @@ class CliEndToEnd : public ::testing::Test {
     }
   }
 
-  static Result Run(const std::string& sCommand) {
-    Result result;
-    FILE* pPipe = popen((sCommand + " 2>&1 </dev/null").c_str(), "r");
-    if (pPipe == nullptr) return result;
-    char buf[4096];
-    size_t nRead;
-    while ((nRead = fread(buf, 1, sizeof(buf), pPipe)) > 0) result.sOut.append(buf, nRead);
-    int nStatus = pclose(pPipe);
-    result.nExit = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
-    return result;
-  }
+  static Result Run(const std::string& sCommand) { return dbtest::RunProcess(sCommand); }
 
   static Result Cli(const std::string& sArgs) {
     return Run(std::string(DB_CLI_PATH) + " " + sArgs);
@@ -84,6 +73,8 @@ class CliEndToEnd : public ::testing::Test {
   }
 
   static fs::path s_Root;
+  // The tool runs in Paris time, whatever the machine's zone.
+  clockguard::ZoneGuard m_Zone{"Europe/Paris"};
   fs::path m_Demo;
 };
 

@@ -12,7 +12,7 @@
 
 namespace {
 
-using viewtest::Date;
+using clockguard::LocalTime;
 using viewtest::SameDay;
 using viewtest::ViewTest;
 
@@ -104,11 +104,14 @@ TEST_P(CalendarArrowTest, ArrowMovesThirtyDays) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arrows, CalendarArrowTest,
-    ::testing::Values(
-        ArrowCase{"NextFrom31JanuarySkipsFebruary", Date(2011, 1, 31), true, Date(2011, 3, 2)},
-        ArrowCase{"PreviousFrom1MarchLandsOn30January", Date(2011, 3, 1), false, Date(2011, 1, 30)},
-        ArrowCase{"NextFrom31JanuaryOfLeapYear", Date(2012, 1, 31), true, Date(2012, 3, 1)},
-        ArrowCase{"NextCrossesTheYear", Date(2011, 12, 15), true, Date(2012, 1, 14)}),
+    ::testing::Values(ArrowCase{"NextFrom31JanuarySkipsFebruary", LocalTime(2011, 1, 31), true,
+                                LocalTime(2011, 3, 2)},
+                      ArrowCase{"PreviousFrom1MarchLandsOn30January", LocalTime(2011, 3, 1), false,
+                                LocalTime(2011, 1, 30)},
+                      ArrowCase{"NextFrom31JanuaryOfLeapYear", LocalTime(2012, 1, 31), true,
+                                LocalTime(2012, 3, 1)},
+                      ArrowCase{"NextCrossesTheYear", LocalTime(2011, 12, 15), true,
+                                LocalTime(2012, 1, 14)}),
     viewtest::CaseName());
 
 struct GridStartCase {
@@ -132,17 +135,17 @@ INSTANTIATE_TEST_SUITE_P(
     Months, CalendarGridStartTest,
     ::testing::Values(
         // May 2011 begins on a Sunday: no day of April is shown.
-        GridStartCase{"MonthStartingOnSunday", Date(2011, 5, 20), Date(2011, 5, 1)},
+        GridStartCase{"MonthStartingOnSunday", LocalTime(2011, 5, 20), LocalTime(2011, 5, 1)},
         // January 2011 begins on a Saturday: six grey days of December come first.
-        GridStartCase{"MonthStartingOnSaturday", Date(2011, 1, 20), Date(2010, 12, 26)},
+        GridStartCase{"MonthStartingOnSaturday", LocalTime(2011, 1, 20), LocalTime(2010, 12, 26)},
         // A stored weekday that is wrong does not shift the grid.
         GridStartCase{"WrongStoredWeekday",
                       [] {
-                        SYSTEMTIME st = Date(2011, 3, 7);
+                        SYSTEMTIME st = LocalTime(2011, 3, 7);
                         st.wDayOfWeek = 5;
                         return st;
                       }(),
-                      Date(2011, 2, 27)}),
+                      LocalTime(2011, 2, 27)}),
     viewtest::CaseName());
 
 struct ClientSizeCase {
@@ -155,7 +158,7 @@ class CalendarHitTest : public CxCalendarCtrlTest,
 
 // Every point of every drawn cell selects the day drawn there.
 TEST_P(CalendarHitTest, ClickInsideADrawnCellSelectsThatDay) {
-  const SYSTEMTIME stShown = Date(2011, 1, 20);
+  const SYSTEMTIME stShown = LocalTime(2011, 1, 20);
   CxCalendarCtrl* pCalendar = MakeCalendar(stShown, GetParam().rcWindow);
   SYSTEMTIME stStart;
   ASSERT_TRUE(pCalendar->GetGridStart(&stStart));
@@ -180,7 +183,7 @@ TEST_P(CalendarHitTest, ClickInsideADrawnCellSelectsThatDay) {
 
 // Points beside the drawn grid change nothing and notify no one.
 TEST_P(CalendarHitTest, ClickBesideTheGridDoesNothing) {
-  const SYSTEMTIME stShown = Date(2011, 1, 20);
+  const SYSTEMTIME stShown = LocalTime(2011, 1, 20);
   CxCalendarCtrl* pCalendar = MakeCalendar(stShown, GetParam().rcWindow);
   RECT rcFirst, rcLast;
   ASSERT_TRUE(pCalendar->GetDayRect(0, &rcFirst));
@@ -211,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
     viewtest::CaseName());
 
 TEST_F(CxCalendarCtrlTest, TinyGridIgnoresClicksInsteadOfDividingByZero) {
-  const SYSTEMTIME stShown = Date(2011, 1, 20);
+  const SYSTEMTIME stShown = LocalTime(2011, 1, 20);
   // Client 100 x 55: the grid is 2 pixels high, its rows 0 pixels.
   CxCalendarCtrl* pCalendar = MakeCalendar(stShown, RECT{0, 0, 102, 57});
   CxSendMessage(pCalendar->GetHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 49));
@@ -219,24 +222,24 @@ TEST_F(CxCalendarCtrlTest, TinyGridIgnoresClicksInsteadOfDividingByZero) {
 }
 
 TEST_F(CxCalendarCtrlTest, ClickOnGreyDayOfNextMonthShowsThatMonth) {
-  CxCalendarCtrl* pCalendar = MakeCalendar(Date(2011, 1, 20));
+  CxCalendarCtrl* pCalendar = MakeCalendar(LocalTime(2011, 1, 20));
   RECT rc;
   ASSERT_TRUE(pCalendar->GetDayRect(41, &rc));  // 5 February 2011
   Click(pCalendar, (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-  EXPECT_TRUE(SameDay(Date(2011, 2, 5), *pCalendar->GetDate()));
+  EXPECT_TRUE(SameDay(LocalTime(2011, 2, 5), *pCalendar->GetDate()));
   SYSTEMTIME stStart;
   ASSERT_TRUE(pCalendar->GetGridStart(&stStart));
-  EXPECT_TRUE(SameDay(Date(2011, 1, 30), stStart));
+  EXPECT_TRUE(SameDay(LocalTime(2011, 1, 30), stStart));
 }
 
 TEST_F(CxCalendarCtrlTest, PickedDateNotifiesParentThenCallback) {
-  CxCalendarCtrl* pCalendar = MakeCalendar(Date(2011, 3, 10));
+  CxCalendarCtrl* pCalendar = MakeCalendar(LocalTime(2011, 3, 10));
   unsigned int nSignalled = 0;
   QObject::connect(pCalendar->GetWindow(), &CxWinCtrlWindow::parentMessage,
                    [&](unsigned int nMsg, quintptr, qintptr) {
                      if (nMsg == WM_COMMAND) ++nSignalled;
                    });
-  const SYSTEMTIME stNew = Date(2011, 3, 12);
+  const SYSTEMTIME stNew = LocalTime(2011, 3, 12);
   EXPECT_TRUE(pCalendar->SetDate(&stNew, true));
 
   ASSERT_EQ(1u, m_pSink->messages.size());
@@ -251,8 +254,8 @@ TEST_F(CxCalendarCtrlTest, PickedDateNotifiesParentThenCallback) {
 }
 
 TEST_F(CxCalendarCtrlTest, SetDateWithoutNotifySendsNothing) {
-  CxCalendarCtrl* pCalendar = MakeCalendar(Date(2011, 3, 10));
-  const SYSTEMTIME stNew = Date(2011, 4, 2);
+  CxCalendarCtrl* pCalendar = MakeCalendar(LocalTime(2011, 3, 10));
+  const SYSTEMTIME stNew = LocalTime(2011, 4, 2);
   EXPECT_TRUE(pCalendar->SetDate(&stNew, false));
   EXPECT_TRUE(SameDay(stNew, *pCalendar->GetDate()));
   EXPECT_TRUE(m_pSink->messages.empty());
@@ -262,12 +265,12 @@ TEST_F(CxCalendarCtrlTest, SetDateWithoutNotifySendsNothing) {
 }
 
 TEST_F(CxCalendarCtrlTest, MarkCallbackIsAskedForEveryShownDay) {
-  CxCalendarCtrl* pCalendar = MakeCalendar(Date(2011, 3, 10));
+  CxCalendarCtrl* pCalendar = MakeCalendar(LocalTime(2011, 3, 10));
   pCalendar->SetMarkCallback(&OnIsMarked);
   m_log.marked.clear();
   pCalendar->Redraw(true);
   ASSERT_EQ(42u, m_log.marked.size());
-  SYSTEMTIME stDay = Date(2011, 2, 27);
+  SYSTEMTIME stDay = LocalTime(2011, 2, 27);
   for (const SYSTEMTIME& stMarked : m_log.marked) {
     EXPECT_TRUE(SameDay(stDay, stMarked));
     EXPECT_EQ(stDay.wDayOfWeek, stMarked.wDayOfWeek);
@@ -298,15 +301,15 @@ TEST_P(CalendarTodayFrameTest, TodayIsFramed) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Years, CalendarTodayFrameTest,
-                         ::testing::Values(TodayFrameCase{"ThisMonth", Date(2011, 3, 20), 8},
-                                           TodayFrameCase{"SameMonthOtherYear", Date(2010, 3, 20),
-                                                          7},
-                                           TodayFrameCase{"OtherMonth", Date(2011, 4, 20), -1}),
-                         viewtest::CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Years, CalendarTodayFrameTest,
+    ::testing::Values(TodayFrameCase{"ThisMonth", LocalTime(2011, 3, 20), 8},
+                      TodayFrameCase{"SameMonthOtherYear", LocalTime(2010, 3, 20), 7},
+                      TodayFrameCase{"OtherMonth", LocalTime(2011, 4, 20), -1}),
+    viewtest::CaseName());
 
 TEST_F(CxCalendarCtrlTest, SelectedDayIsFilled) {
-  CxCalendarCtrl* pCalendar = MakeCalendar(Date(2011, 3, 15));
+  CxCalendarCtrl* pCalendar = MakeCalendar(LocalTime(2011, 3, 15));
   const QImage image = Picture(pCalendar);
   RECT rc;
   ASSERT_TRUE(pCalendar->GetDayRect(16, &rc));  // 15 March

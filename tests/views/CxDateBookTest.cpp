@@ -10,7 +10,7 @@
 
 namespace {
 
-using viewtest::Date;
+using clockguard::LocalTime;
 using viewtest::Record;
 using viewtest::ViewTest;
 
@@ -33,8 +33,8 @@ class CxDateBookTest : public ViewTest {
   }
   bool Add(CxDateBook* pBook, const char* szText, int nStartHour, int nStartMinute, int nEndHour,
            int nEndMinute) {
-    return pBook->AddEntry(Record(szText, Date(2011, 3, 15, nStartHour, nStartMinute),
-                                  Date(2011, 3, 15, nEndHour, nEndMinute))
+    return pBook->AddEntry(Record(szText, LocalTime(2011, 3, 15, nStartHour, nStartMinute),
+                                  LocalTime(2011, 3, 15, nEndHour, nEndMinute))
                                .get());
   }
   bool AddAllDay(CxDateBook* pBook, const char* szText) {
@@ -46,7 +46,7 @@ class CxDateBookTest : public ViewTest {
   static QScrollBar* Bar(CxDateBook* pBook) { return pBook->GetWindow()->GetVScrollBar(); }
   static int ClientWidth(CxDateBook* pBook) { return pBook->GetWindow()->GetClient()->width(); }
 
-  SYSTEMTIME m_stDay = Date(2011, 3, 15);
+  SYSTEMTIME m_stDay = LocalTime(2011, 3, 15);
 };
 
 struct SlotCase {
@@ -65,8 +65,8 @@ TEST_P(DateBookSlotTest, EntryOccupiesItsSlotsAndIsDrawnOverThem) {
   ASSERT_EQ(0, pBook->GetTopSlot());
   ASSERT_TRUE(Add(pBook, "Entry", c.nStartHour, c.nStartMinute, c.nEndHour, c.nEndMinute));
 
-  auto pProbe = Record("Entry", Date(2011, 3, 15, c.nStartHour, c.nStartMinute),
-                       Date(2011, 3, 15, c.nEndHour, c.nEndMinute));
+  auto pProbe = Record("Entry", LocalTime(2011, 3, 15, c.nStartHour, c.nStartMinute),
+                       LocalTime(2011, 3, 15, c.nEndHour, c.nEndMinute));
   int nFirst = -1, nEnd = -1;
   ASSERT_TRUE(CxDateBook::GetEntrySlots(pProbe.get(), &nFirst, &nEnd));
   EXPECT_EQ(c.nFirst, nFirst);
@@ -163,18 +163,18 @@ INSTANTIATE_TEST_SUITE_P(Counts, DateBookBandTest,
 
 TEST_F(CxDateBookTest, AddEntryKeepsOneCopyOfEachRecordOfTheDay) {
   CxDateBook* pBook = MakeBook(300);
-  auto pRecord = Record("Review", Date(2011, 3, 15, 9, 0), Date(2011, 3, 15, 10, 0));
+  auto pRecord = Record("Review", LocalTime(2011, 3, 15, 9, 0), LocalTime(2011, 3, 15, 10, 0));
   EXPECT_TRUE(pBook->AddEntry(pRecord.get()));
   EXPECT_TRUE(pBook->AddEntry(pRecord.get()));
   EXPECT_EQ(1, pBook->GetEntryCount());
 
-  auto pOtherDay = Record("Review", Date(2011, 3, 16, 9, 0), Date(2011, 3, 16, 10, 0));
+  auto pOtherDay = Record("Review", LocalTime(2011, 3, 16, 9, 0), LocalTime(2011, 3, 16, 10, 0));
   EXPECT_FALSE(pBook->AddEntry(pOtherDay.get()));
   EXPECT_FALSE(pBook->AddEntry(nullptr));
   EXPECT_EQ(1, pBook->GetEntryCount());
 
   // A weekly record that began a week earlier occurs on the day.
-  auto pWeekly = Record("Team", Date(2011, 3, 8, 11, 0), Date(2011, 3, 8, 12, 0));
+  auto pWeekly = Record("Team", LocalTime(2011, 3, 8, 11, 0), LocalTime(2011, 3, 8, 12, 0));
   pWeekly->repeat.nType = REPEAT_WEEKLY;
   pWeekly->repeat.nInterval = 1;
   pWeekly->repeat.nDayOfWeekMask = DAYMASK_TUESDAY;
@@ -207,18 +207,18 @@ TEST_P(DateBookFindTest, FindsByTextAndTimesOfDay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Records, DateBookFindTest,
-    ::testing::Values(FindCase{"SameTextAndTimes", "Review", false, Date(2011, 3, 15, 9, 0),
-                               Date(2011, 3, 15, 10, 0), 0},
-                      FindCase{"TextComparedExactly", "review", false, Date(2011, 3, 15, 9, 0),
-                               Date(2011, 3, 15, 10, 0), -1},
-                      FindCase{"OtherEndTime", "Review", false, Date(2011, 3, 15, 9, 0),
-                               Date(2011, 3, 15, 10, 30), -1},
-                      FindCase{"DatesDoNotCount", "Review", false, Date(2012, 7, 1, 9, 0),
-                               Date(2012, 7, 1, 10, 0), 0},
-                      FindCase{"AllDayWhateverTheTimes", "Holiday", true, Date(2011, 3, 15, 8, 0),
-                               Date(2011, 3, 15, 17, 0), 1},
+    ::testing::Values(FindCase{"SameTextAndTimes", "Review", false, LocalTime(2011, 3, 15, 9, 0),
+                               LocalTime(2011, 3, 15, 10, 0), 0},
+                      FindCase{"TextComparedExactly", "review", false, LocalTime(2011, 3, 15, 9, 0),
+                               LocalTime(2011, 3, 15, 10, 0), -1},
+                      FindCase{"OtherEndTime", "Review", false, LocalTime(2011, 3, 15, 9, 0),
+                               LocalTime(2011, 3, 15, 10, 30), -1},
+                      FindCase{"DatesDoNotCount", "Review", false, LocalTime(2012, 7, 1, 9, 0),
+                               LocalTime(2012, 7, 1, 10, 0), 0},
+                      FindCase{"AllDayWhateverTheTimes", "Holiday", true,
+                               LocalTime(2011, 3, 15, 8, 0), LocalTime(2011, 3, 15, 17, 0), 1},
                       FindCase{"AllDayRecordWithTheTimesOfATimedEntry", "Review", true,
-                               Date(2011, 3, 15, 9, 0), Date(2011, 3, 15, 10, 0), 0}),
+                               LocalTime(2011, 3, 15, 9, 0), LocalTime(2011, 3, 15, 10, 0), 0}),
     viewtest::CaseName());
 
 struct ScrollCase {
@@ -324,11 +324,11 @@ INSTANTIATE_TEST_SUITE_P(Heights, DateBookSizeTest,
 TEST_F(CxDateBookTest, TimesOutOfRangeAreNeverCountedOutsideTheDay) {
   CxDateBook* pBook = MakeBook(kShowAllHeight);
   // Hours a damaged record might carry: far past the 48 slots of the day.
-  auto pDamaged = Record("Damaged", Date(2011, 3, 15, 0, 0), Date(2011, 3, 15, 0, 0));
+  auto pDamaged = Record("Damaged", LocalTime(2011, 3, 15, 0, 0), LocalTime(2011, 3, 15, 0, 0));
   pDamaged->stStart.wHour = 30;
   pDamaged->stEnd.wHour = 65535;
   ASSERT_TRUE(pBook->AddEntry(pDamaged.get()));
-  auto pLate = Record("Late", Date(2011, 3, 15, 23, 0), Date(2011, 3, 15, 0, 0));
+  auto pLate = Record("Late", LocalTime(2011, 3, 15, 23, 0), LocalTime(2011, 3, 15, 0, 0));
   pLate->stEnd.wHour = 99;
   ASSERT_TRUE(pBook->AddEntry(pLate.get()));
   RECT rc;

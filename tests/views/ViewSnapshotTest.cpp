@@ -15,11 +15,11 @@
 
 namespace {
 
+using clockguard::LocalTime;
 using pixelcheck::FillOf;
 using pixelcheck::HasTextOf;
 using pixelcheck::InkIn;
 using pixelcheck::PixelAt;
-using viewtest::Date;
 using viewtest::Record;
 using viewtest::ViewTest;
 
@@ -69,7 +69,7 @@ TEST_F(ViewSnapshotTest, MonthCalendarDrawsEachDayInItsColours) {
   const RECT rcCalendar{15, 15, 200, 200};
   ASSERT_TRUE(pCalendar->Create(Parent(), &rcCalendar, 0x50800000, 0));
   pCalendar->SetMarkCallback(&MarkSomeDays);
-  const SYSTEMTIME stDay = Date(2011, 3, 15);
+  const SYSTEMTIME stDay = LocalTime(2011, 3, 15);
   pCalendar->SetDate(&stDay, false);
   const QImage image = Picture(pCalendar);
   SaveSnapshot(image, "month-calendar.png");
@@ -111,28 +111,34 @@ TEST_F(ViewSnapshotTest, MonthCalendarDrawsEachDayInItsColours) {
 TEST_F(ViewSnapshotTest, DayBookDrawsBandHoursSlotsAndBoxesInTheirColours) {
   auto* pBook = new CxDateBook;
   ASSERT_TRUE(pBook->Create(Parent(), nullptr, 0x50200000, 0x200));
-  const SYSTEMTIME stDay = Date(2011, 3, 15);
+  const SYSTEMTIME stDay = LocalTime(2011, 3, 15);
   pBook->SetDate(&stDay);
   const RECT rcBook{220, 15, 640, 560};
   pBook->MoveTo(&rcBook, true);
 
-  const SYSTEMTIME stDayStart = Date(2011, 3, 15, 0, 0);
+  const SYSTEMTIME stDayStart = LocalTime(2011, 3, 15, 0, 0);
   pBook->AddEntry(Record("Trade fair", stDayStart, stDayStart, true).get());
   pBook->AddEntry(Record("Caf\xE9 with Ren\xE9"
                          "e",
                          stDayStart, stDayStart, true)
                       .get());
-  pBook->AddEntry(Record("Stand-up", Date(2011, 3, 15, 9, 0), Date(2011, 3, 15, 9, 30)).get());
   pBook->AddEntry(
-      Record("Budget review \x80", Date(2011, 3, 15, 10, 0), Date(2011, 3, 15, 11, 30)).get());
-  pBook->AddEntry(Record("Dentist", Date(2011, 3, 15, 11, 0), Date(2011, 3, 15, 12, 0)).get());
+      Record("Stand-up", LocalTime(2011, 3, 15, 9, 0), LocalTime(2011, 3, 15, 9, 30)).get());
   pBook->AddEntry(
-      Record("Lunch with Ana", Date(2011, 3, 15, 12, 30), Date(2011, 3, 15, 13, 30)).get());
-  pBook->AddEntry(
-      Record("Call \x93Palm\x94 support", Date(2011, 3, 15, 14, 0), Date(2011, 3, 15, 15, 0))
+      Record("Budget review \x80", LocalTime(2011, 3, 15, 10, 0), LocalTime(2011, 3, 15, 11, 30))
           .get());
-  pBook->AddEntry(Record("Write report", Date(2011, 3, 15, 14, 0), Date(2011, 3, 15, 16, 0)).get());
-  pBook->AddEntry(Record("Gym", Date(2011, 3, 15, 18, 0), Date(2011, 3, 15, 19, 0)).get());
+  pBook->AddEntry(
+      Record("Dentist", LocalTime(2011, 3, 15, 11, 0), LocalTime(2011, 3, 15, 12, 0)).get());
+  pBook->AddEntry(
+      Record("Lunch with Ana", LocalTime(2011, 3, 15, 12, 30), LocalTime(2011, 3, 15, 13, 30))
+          .get());
+  pBook->AddEntry(Record("Call \x93Palm\x94 support", LocalTime(2011, 3, 15, 14, 0),
+                         LocalTime(2011, 3, 15, 15, 0))
+                      .get());
+  pBook->AddEntry(
+      Record("Write report", LocalTime(2011, 3, 15, 14, 0), LocalTime(2011, 3, 15, 16, 0)).get());
+  pBook->AddEntry(
+      Record("Gym", LocalTime(2011, 3, 15, 18, 0), LocalTime(2011, 3, 15, 19, 0)).get());
   constexpr int kTradeFair = 0;
   constexpr int kGym = 8;
   // Scrolled so that the working day fills the view.

@@ -17,6 +17,7 @@
 #include "platform/win/WinString.h"
 #include "platform/win/WinTime.h"
 #include "platform/win/WinTypes.h"
+#include "support/clock/ClockGuard.h"
 
 namespace viewtest {
 
@@ -28,16 +29,7 @@ struct CaseName {
   }
 };
 
-inline SYSTEMTIME Date(int nYear, int nMonth, int nDay, int nHour = 0, int nMinute = 0) {
-  SYSTEMTIME st{};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  AddDays(&st, 0);  // fills in the day of week
-  st.wHour = static_cast<WORD>(nHour);
-  st.wMinute = static_cast<WORD>(nMinute);
-  return st;
-}
+using clockguard::LocalTime;
 
 inline bool SameDay(const SYSTEMTIME& a, const SYSTEMTIME& b) {
   return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDay == b.wDay;
@@ -58,9 +50,7 @@ inline std::unique_ptr<CommDate> Record(const char* szDescription, const SYSTEMT
 class ViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    const SYSTEMTIME stNow = Date(2011, 3, 7, 10, 0);
+    const SYSTEMTIME stNow = LocalTime(2011, 3, 7, 10, 0);
     CxSetFixedLocalTime(&stNow);
     m_pParent = std::make_unique<QWidget>();
     m_pParent->resize(1014, 673);
@@ -74,6 +64,7 @@ class ViewTest : public ::testing::Test {
   }
   HWND Parent() { return static_cast<void*>(m_pParent.get()); }
 
+  clockguard::ZoneGuard m_Zone{"UTC"};
   std::unique_ptr<QWidget> m_pParent;
 };
 

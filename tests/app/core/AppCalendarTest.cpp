@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@
 #include "app/core/PalmUsers.h"
 #include "common/palm/PalmDateInfo.h"
 #include "platform/win/WinString.h"
+#include "support/clock/ClockGuard.h"
+#include "support/demo/DemoEnvironment.h"
 
 #ifdef DB_DEMO_PATH
 
@@ -23,38 +26,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-SYSTEMTIME Day(int nYear, int nMonth, int nDay) {
-  SYSTEMTIME st = {};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  return st;
-}
+using clockguard::LocalTime;
 
 class CalendarInit : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    setenv("TZ", "Europe/Paris", 1);
-    tzset();
-    s_Demo = fs::temp_directory_path() / ("daybridge-appcal-" + std::to_string(getpid()));
-    fs::remove_all(s_Demo);
-    std::string sCommand =
-        std::string(DB_DEMO_PATH) + " --out '" + s_Demo.string() + "' --today 2026-12-09";
-    ASSERT_EQ(std::system(sCommand.c_str()), 0);
-    std::ifstream env(s_Demo / "demo.env");
-    std::string sLine;
-    while (std::getline(env, sLine)) {
-      size_t nEq = sLine.find('=');
-      if (nEq != std::string::npos) {
-        setenv(sLine.substr(0, nEq).c_str(), sLine.substr(nEq + 1).c_str(), 1);
-      }
-    }
+    s_pZone = std::make_unique<clockguard::ZoneGuard>("Europe/Paris");
+    s_pDemo = std::make_unique<DemoEnvironment>("appcal");
+    ASSERT_TRUE(s_pDemo->IsReady());
   }
   static void TearDownTestSuite() {
-    fs::remove_all(s_Demo);
-    unsetenv("DAYBRIDGE_COMMON_APPDATA");
-    unsetenv("DAYBRIDGE_REGISTRY");
-    unsetenv("DAYBRIDGE_OUTLOOK_CALENDAR");
+    s_pDemo.reset();
+    s_pZone.reset();
   }
   void SetUp() override {
     m_Previous = SetUserErrorHandler([this](const char* szText) { m_vMessages.push_back(szText); });
@@ -66,14 +49,16 @@ class CalendarInit : public ::testing::Test {
     SetUserErrorHandler(m_Previous);
   }
 
-  static fs::path s_Demo;
+  static std::unique_ptr<clockguard::ZoneGuard> s_pZone;
+  static std::unique_ptr<DemoEnvironment> s_pDemo;
   AppEnvironment m_Env;
   AppCalendar m_Calendar;
   std::vector<std::string> m_vMessages;
   UserErrorHandler m_Previous;
 };
 
-fs::path CalendarInit::s_Demo;
+std::unique_ptr<clockguard::ZoneGuard> CalendarInit::s_pZone;
+std::unique_ptr<DemoEnvironment> CalendarInit::s_pDemo;
 
 TEST_F(CalendarInit, StartUpFindsTheEnvironmentAndMatchesBothWays) {
   EXPECT_TRUE(m_Env.bDataFolder);
@@ -135,13 +120,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<UserCase>& tpi) { return tpi.param.szName; });
 
 TEST_F(CalendarInit, ChosenFileWinsOverTheUser) {
-  std::string sBruno = (s_Demo / "palm" / "Bruno" / "datebook" / "datebook.dat").string();
+  std::string sBruno = s_pDemo->Path("palm/Bruno/datebook/datebook.dat");
   AppSettings.UseDateFile = 1;
   CxCopyText(AppSettings.DateFileName, sBruno.c_str());
   ASSERT_TRUE(m_Calendar.Init(AppSettings, GetPalmUsers()));
   EXPECT_EQ(m_Calendar.GetPalmKind(), PALM_KIND_DATEBOOK);
   // The tool's file option wins over the settings in turn.
-  std::string sAlice = (s_Demo / "palm" / "Alice" / "datebook" / "datebook.dat").string();
+  std::string sAlice = s_pDemo->Path("palm/Alice/datebook/datebook.dat");
   EXPECT_TRUE(m_Calendar.LoadPalm(AppSettings, sAlice.c_str()));
   EXPECT_EQ(m_Calendar.GetPalmKind(), PALM_KIND_DATEBOOK_EX);
 }
@@ -149,7 +134,7 @@ TEST_F(CalendarInit, ChosenFileWinsOverTheUser) {
 TEST_F(CalendarInit, EarlierLayoutPairsAreNotToldApartByLocation) {
   // The earlier datebook cannot hold a location: a pair that differs in nothing else is the
   // same, or every run would transfer it again.
-  std::string sBruno = (s_Demo / "palm" / "Bruno" / "datebook" / "datebook.dat").string();
+  std::string sBruno = s_pDemo->Path("palm/Bruno/datebook/datebook.dat");
   AppSettings.UseDateFile = 1;
   CxCopyText(AppSettings.DateFileName, sBruno.c_str());
   ASSERT_TRUE(m_Calendar.Init(AppSettings, GetPalmUsers()));
@@ -164,7 +149,7 @@ TEST_F(CalendarInit, EarlierLayoutPairsAreNotToldApartByLocation) {
   EXPECT_EQ(pDentist->nMatchState, MATCH_SAME);
 
   // A 4.1.4 datebook keeps locations, so there they still count.
-  std::string sAlice = (s_Demo / "palm" / "Alice" / "datebook" / "datebook.dat").string();
+  std::string sAlice = s_pDemo->Path("palm/Alice/datebook/datebook.dat");
   ASSERT_TRUE(m_Calendar.LoadPalm(AppSettings, sAlice.c_str()));
   m_Calendar.MatchAll();
   int nChanged = 0;
@@ -177,28 +162,28 @@ TEST_F(CalendarInit, EarlierLayoutPairsAreNotToldApartByLocation) {
 
 TEST_F(CalendarInit, DaysWithRecordsAndTheDayBooksLists) {
   ASSERT_TRUE(m_Calendar.Init(AppSettings, GetPalmUsers()));
-  SYSTEMTIME stEmpty = Day(2026, 12, 20);
+  SYSTEMTIME stEmpty = LocalTime(2026, 12, 20);
   EXPECT_FALSE(m_Calendar.DayHasRecords(&stEmpty));
   EXPECT_FALSE(m_Calendar.DayHasRecords(nullptr));
   // Only Outlook has something on Friday the 18th: the weekday stand-up.
-  SYSTEMTIME stStandUp = Day(2026, 12, 18);
+  SYSTEMTIME stStandUp = LocalTime(2026, 12, 18);
   EXPECT_TRUE(m_Calendar.DayHasRecords(&stStandUp));
   std::vector<CommDate*> vRecords;
   AppCalendar::RecordsOfDay(m_Calendar.GetPalmSet(), &stStandUp, vRecords);
   EXPECT_TRUE(vRecords.empty());
   // A record counts on its last day too: the night flight lands on the 14th. The one-day
   // birthday of the 12th does not spill into the 13th.
-  SYSTEMTIME stSunday = Day(2026, 12, 13);
+  SYSTEMTIME stSunday = LocalTime(2026, 12, 13);
   AppCalendar::RecordsOfDay(m_Calendar.GetOutlookSet(), &stSunday, vRecords);
   ASSERT_EQ(vRecords.size(), 1u);
   EXPECT_STREQ(vRecords[0]->szDescription, "Night flight to Z\xFCrich");
-  SYSTEMTIME stLanding = Day(2026, 12, 14);
+  SYSTEMTIME stLanding = LocalTime(2026, 12, 14);
   AppCalendar::RecordsOfDay(m_Calendar.GetOutlookSet(), &stLanding, vRecords);
   std::vector<std::string> vLanding;
   for (CommDate* pDate : vRecords) vLanding.push_back(pDate->szDescription);
   EXPECT_THAT(vLanding, ::testing::Contains("Night flight to Z\xFCrich"));
   // A repeating record shows on a later occurrence: the weekly review on Thursday the 17th.
-  SYSTEMTIME stThursday = Day(2026, 12, 17);
+  SYSTEMTIME stThursday = LocalTime(2026, 12, 17);
   AppCalendar::RecordsOfDay(m_Calendar.GetPalmSet(), &stThursday, vRecords);
   std::vector<std::string> vNames;
   for (CommDate* pDate : vRecords) vNames.push_back(pDate->szDescription);

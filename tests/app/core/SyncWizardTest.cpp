@@ -10,16 +10,12 @@
 #include <vector>
 
 #include "platform/win/WinTime.h"
+#include "support/clock/ClockGuard.h"
 
 namespace {
 
 SYSTEMTIME Day(int nYear, int nMonth, int nDay, int nHour = 0, int nMinute = 0) {
-  SYSTEMTIME st = {};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  st.wHour = static_cast<WORD>(nHour);
-  st.wMinute = static_cast<WORD>(nMinute);
+  SYSTEMTIME st = clockguard::LocalTime(nYear, nMonth, nDay, nHour, nMinute);
   st.wDayOfWeek = 3;  // deliberately wrong: nothing may trust the stored weekday
   return st;
 }
@@ -96,11 +92,7 @@ TEST(RangeCommit, ReversedDatesAreSwappedAndCustomMeansAllData) {
 // A calendar pair for the record page.
 class RecordPage : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("TZ", "UTC", 1);
-    tzset();
-    memset(&m_Settings, 0, sizeof(m_Settings));
-  }
+  void SetUp() override { memset(&m_Settings, 0, sizeof(m_Settings)); }
 
   CommDate* Add(CommDateMgr& set, const char* szDesc, UINT nSource, UINT nState, SYSTEMTIME stStart,
                 SYSTEMTIME stEnd, INT nRepeat = REPEAT_NONE, UINT nMask = 0) {
@@ -128,6 +120,7 @@ class RecordPage : public ::testing::Test {
     return vTexts;
   }
 
+  clockguard::ZoneGuard m_Zone{"UTC"};
   TAppSettings m_Settings;
   CommDateMgr m_Palm;
   CommDateMgr m_Outlook;

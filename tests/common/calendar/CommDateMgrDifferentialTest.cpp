@@ -16,6 +16,7 @@
 #include "common/misc/WinUtil.h"
 #include "platform/win/WinString.h"
 #include "support/calendar/CalendarReference.h"
+#include "support/clock/Moments.h"
 
 namespace {
 
@@ -40,14 +41,7 @@ class Random {
   std::mt19937 m_Engine;
 };
 
-SYSTEMTIME Day(int nYear, int nMonth, int nDay) {
-  SYSTEMTIME st{};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  FixDayOfWeek(&st);
-  return st;
-}
+using clockguard::LocalTime;
 
 SYSTEMTIME Shifted(SYSTEMTIME st, int nDays) {
   AddDays(&st, nDays);
@@ -107,7 +101,7 @@ CommDate RandomRecord(Random& rnd) {
   CxCopyText(date.szDescription, rnd.Pick(kDescriptions));
   CxCopyText(date.szNote, rnd.Pick(kNotes));
   CxCopyText(date.szLocation, rnd.Pick(kLocations));
-  date.stStart = Day(2011, 3, rnd.Int(7, 8));
+  date.stStart = LocalTime(2011, 3, rnd.Int(7, 8));
   date.stStart.wHour = static_cast<WORD>(rnd.Int(8, 9));
   date.stEnd = Shifted(date.stStart, rnd.Chance(80) ? 0 : 1);
   date.bAllDay = rnd.Chance(10) ? 2 : rnd.Int(0, 1);
@@ -115,11 +109,12 @@ CommDate RandomRecord(Random& rnd) {
   date.repeat.nType = rnd.Int(0, 2);
   date.repeat.nInterval = static_cast<UINT>(rnd.Int(1, 2));
   // Deleted occurrences, which make a match changed unless one side cannot tell.
-  if (rnd.Chance(30)) SetDeleted(date, {Day(2011, 3, rnd.Int(14, 15)), Day(2011, 3, 21)});
+  if (rnd.Chance(30))
+    SetDeleted(date, {LocalTime(2011, 3, rnd.Int(14, 15)), LocalTime(2011, 3, 21)});
   date.repeat.bExceptionsUnknown = rnd.Chance(10) ? 1 : 0;
   // Fields no key compares, which must not keep records apart.
   date.repeat.bHasEnd = static_cast<BYTE>(rnd.Int(0, 1));
-  date.repeat.stPatternEnd = Day(2012, 1, rnd.Int(1, 2));
+  date.repeat.stPatternEnd = LocalTime(2012, 1, rnd.Int(1, 2));
   date.bAlarm = rnd.Int(0, 1);
   CxCopyText(date.szCategory, rnd.Chance(50) ? "Work" : "");
   return date;
@@ -279,7 +274,7 @@ SYSTEMTIME RandomDay(Random& rnd, int nFirstYear, int nLastYear) {
   const int nLast = DaysInMonth(nYear, nMonth);
   // Month ends and February 29 come up far more often than by chance.
   const int nDay = rnd.Chance(30) ? rnd.Int(std::max(1, nLast - 3), nLast) : rnd.Int(1, nLast);
-  return Day(nYear, nMonth, nDay);
+  return LocalTime(nYear, nMonth, nDay);
 }
 
 // Dates no store writes but a record may still carry: day 0, a day past the month's end,
@@ -332,7 +327,7 @@ CommDate RandomPattern(Random& rnd) {
     // February 29 kept or lost across centuries, with intervals that pass them or not.
     static const UINT kLeapIntervals[] = {1, 2, 4, 8, 12, 16, 100, 200, 400};
     p.nInterval = rnd.Pick(kLeapIntervals);
-    date.stStart = Day(4 * rnd.Int(400, 600), 2, 29);
+    date.stStart = LocalTime(4 * rnd.Int(400, 600), 2, 29);
   }
   if (rnd.Chance(3)) date.stStart = Malformed(rnd, date.stStart);
   if (rnd.Chance(5)) date.stStart.wYear = static_cast<WORD>(rnd.Int(0, 99));
@@ -359,9 +354,9 @@ int SpanInDays(const RepeatPattern& p, Random& rnd) {
 // the days next to them, and now and then a malformed day.
 std::vector<SYSTEMTIME> AskedDays(const CommDate& date, int nCount, Random& rnd,
                                   std::vector<SYSTEMTIME>* pvReached) {
-  const SYSTEMTIME stFrom = Shifted(Day(std::max<int>(date.stStart.wYear, 100), 1, 1), -40);
+  const SYSTEMTIME stFrom = Shifted(LocalTime(std::max<int>(date.stStart.wYear, 100), 1, 1), -40);
   SYSTEMTIME stTo = stFrom;
-  if (!AddDays(&stTo, SpanInDays(date.repeat, rnd))) stTo = Day(9999, 12, 31);
+  if (!AddDays(&stTo, SpanInDays(date.repeat, rnd))) stTo = LocalTime(9999, 12, 31);
   calref::SteppedOccurrences stepped(date);
   std::vector<SYSTEMTIME>& vReached = *pvReached;
   vReached = stepped.Until(stTo);
@@ -476,7 +471,7 @@ TEST_P(FarOccurrenceTest, AgreesWithSteppingAtTheEndOfTheDates) {
   date.stEnd = c.stStart;
   date.repeat = {c.nType, 0, {}, {}, c.nInterval, c.nMask, c.nDayOfMonth, 2, c.nInstance};
   calref::SteppedOccurrences stepped(date);
-  for (SYSTEMTIME stDay = Day(9999, 12, 1); stDay.wYear == 9999; stDay = Shifted(stDay, 1)) {
+  for (SYSTEMTIME stDay = LocalTime(9999, 12, 1); stDay.wYear == 9999; stDay = Shifted(stDay, 1)) {
     ASSERT_EQ(stepped.OnDay(stDay), OccursOnDay(&date, &stDay)) << c.szName << " " << Text(stDay);
     if (stDay.wDay == 31) break;
   }
@@ -485,13 +480,13 @@ TEST_P(FarOccurrenceTest, AgreesWithSteppingAtTheEndOfTheDates) {
 INSTANTIATE_TEST_SUITE_P(
     WholeRange, FarOccurrenceTest,
     ::testing::Values(
-        FarCase{"DailyFromYear100", REPEAT_DAILY, 1, 0, 0, 0, Day(100, 1, 1)},
-        FarCase{"WeeklyThreeDaysFromYear100", REPEAT_WEEKLY, 1, 0x2A, 0, 0, Day(100, 1, 1)},
+        FarCase{"DailyFromYear100", REPEAT_DAILY, 1, 0, 0, 0, LocalTime(100, 1, 1)},
+        FarCase{"WeeklyThreeDaysFromYear100", REPEAT_WEEKLY, 1, 0x2A, 0, 0, LocalTime(100, 1, 1)},
         FarCase{"MonthlyLastFridayFromYear100", REPEAT_MONTHLY_BY_DAY, 1, DAYMASK_FRIDAY, 0, 5,
-                Day(100, 1, 1)},
-        FarCase{"MonthlyOn31stFromYear0", REPEAT_MONTHLY_BY_DATE, 1, 0, 31, 0, Day(0, 1, 31)},
+                LocalTime(100, 1, 1)},
+        FarCase{"MonthlyOn31stFromYear0", REPEAT_MONTHLY_BY_DATE, 1, 0, 31, 0, LocalTime(0, 1, 31)},
         FarCase{"YearlyLeapDayEveryFourYears", REPEAT_YEARLY_BY_DATE, 4, 0, 29, 0,
-                Day(104, 2, 29)}),
+                LocalTime(104, 2, 29)}),
     [](const ::testing::TestParamInfo<FarCase>& row) { return row.param.szName; });
 
 }  // namespace

@@ -11,19 +11,11 @@
 
 #include "common/misc/WinUtil.h"
 #include "platform/win/WinString.h"
+#include "support/clock/Moments.h"
 
 namespace {
 
-SYSTEMTIME At(int nYear, int nMonth, int nDay, int nHour = 0, int nMinute = 0) {
-  SYSTEMTIME st{};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  st.wHour = static_cast<WORD>(nHour);
-  st.wMinute = static_cast<WORD>(nMinute);
-  FixDayOfWeek(&st);
-  return st;
-}
+using clockguard::LocalTime;
 
 std::unique_ptr<CommDate> Record(const char* szDescription, SYSTEMTIME stStart, SYSTEMTIME stEnd,
                                  const char* szLocation = "") {
@@ -36,13 +28,15 @@ std::unique_ptr<CommDate> Record(const char* szDescription, SYSTEMTIME stStart, 
 }
 
 std::unique_ptr<CommDate> Meeting(const char* szLocation = "Room 1", int nHour = 9) {
-  return Record("Team meeting", At(2011, 3, 7, nHour), At(2011, 3, 7, nHour + 1), szLocation);
+  return Record("Team meeting", LocalTime(2011, 3, 7, nHour), LocalTime(2011, 3, 7, nHour + 1),
+                szLocation);
 }
 
 TEST(FindMatch, CaseAndTimeOfDayDoNotMakeAnotherAppointment) {
   CommDateMgr set;
   set.AddCopy(Meeting("Room 1", 14).get());
-  auto pProbe = Record("TEAM MEETING", At(2011, 3, 7, 9), At(2011, 3, 7, 10), "room 1");
+  auto pProbe =
+      Record("TEAM MEETING", LocalTime(2011, 3, 7, 9), LocalTime(2011, 3, 7, 10), "room 1");
   CommDate* pPeer = nullptr;
   int nPos = -1;
   EXPECT_EQ(FIND_SAME, set.FindMatch(pProbe.get(), &pPeer, &nPos));
@@ -62,7 +56,7 @@ TEST(FindMatch, EndOneDayLaterIsAnotherAppointment) {
   CommDateMgr set;
   set.AddCopy(Meeting().get());
   auto pProbe = Meeting();
-  pProbe->stEnd = At(2011, 3, 8, 10);
+  pProbe->stEnd = LocalTime(2011, 3, 8, 10);
   CommDate* pPeer = pProbe.get();
   int nPos = -1;
   EXPECT_EQ(FIND_NONE, set.FindMatch(pProbe.get(), &pPeer, &nPos));
@@ -86,7 +80,7 @@ TEST_P(FindMatchPositionTest, ReportsTheWinningRecord) {
   for (const char* p = GetParam().szLayout; *p != '\0'; p++) {
     std::unique_ptr<CommDate> pDate;
     if (*p == 'o') {
-      pDate = Record("Unrelated", At(2011, 3, 7), At(2011, 3, 7));
+      pDate = Record("Unrelated", LocalTime(2011, 3, 7), LocalTime(2011, 3, 7));
     } else {
       pDate = Meeting(*p == 's' ? "Room 1" : "Elsewhere");
     }
@@ -136,7 +130,7 @@ TEST(SetIdentityKeys, RepeatKeyTellsPatternsApart) {
   pDaily->repeat.nInterval = 1;
   set.AddCopy(pDaily.get());
 
-  auto pWeekly = Record("Team meeting", At(2012, 1, 1), At(2012, 1, 1), "Room 1");
+  auto pWeekly = Record("Team meeting", LocalTime(2012, 1, 1), LocalTime(2012, 1, 1), "Room 1");
   pWeekly->repeat.nType = REPEAT_WEEKLY;
   pWeekly->repeat.nInterval = 1;
   EXPECT_EQ(FIND_NONE, set.FindMatch(pWeekly.get(), nullptr, nullptr));
@@ -181,13 +175,13 @@ TEST(MarkAll, SetsStatesAndPeers) {
   CommDateMgr palm;
   CommDateMgr outlook;
   CommDate* pSame = palm.AddCopy(Meeting("Room 1").get());
-  CommDate* pChanged =
-      palm.AddCopy(Record("Lunch", At(2011, 3, 8, 12), At(2011, 3, 8, 13), "A").get());
-  CommDate* pNew = palm.AddCopy(Record("Gym", At(2011, 3, 9), At(2011, 3, 9)).get());
+  CommDate* pChanged = palm.AddCopy(
+      Record("Lunch", LocalTime(2011, 3, 8, 12), LocalTime(2011, 3, 8, 13), "A").get());
+  CommDate* pNew = palm.AddCopy(Record("Gym", LocalTime(2011, 3, 9), LocalTime(2011, 3, 9)).get());
   pNew->pPeer = pSame;
   CommDate* pOlSame = outlook.AddCopy(Meeting("ROOM 1").get());
-  CommDate* pOlChanged =
-      outlook.AddCopy(Record("lunch", At(2011, 3, 8, 12), At(2011, 3, 8, 13), "B").get());
+  CommDate* pOlChanged = outlook.AddCopy(
+      Record("lunch", LocalTime(2011, 3, 8, 12), LocalTime(2011, 3, 8, 13), "B").get());
 
   ASSERT_TRUE(palm.MarkAll(&outlook));
   EXPECT_EQ(MATCH_SAME, pSame->nMatchState);
@@ -224,7 +218,8 @@ TEST(Update, OverwritesDataFieldsButNeverEmptiesATextOrTouchesStoreFields) {
   pStored->nMatchState = MATCH_CHANGED;
   set.AddCopy(pStored.get());
 
-  auto pIncoming = Record("Team meeting moved", At(2011, 3, 9, 11), At(2011, 3, 9, 12), "");
+  auto pIncoming =
+      Record("Team meeting moved", LocalTime(2011, 3, 9, 11), LocalTime(2011, 3, 9, 12), "");
   pIncoming->repeat.nType = REPEAT_WEEKLY;
   pIncoming->repeat.nInterval = 2;
   pIncoming->repeat.nDayOfWeekMask = DAYMASK_WEDNESDAY;
@@ -300,13 +295,14 @@ TEST(AddCopy, BlockWithoutSizeIsNotShared) {
 class StoredWeekdayTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(StoredWeekdayTest, WeeklyRecordFoundOnlyOnItsWeekday) {
-  auto pDate = Record("Choir", At(2011, 3, 9, 19), At(2011, 3, 9, 21));  // a Wednesday
+  auto pDate =
+      Record("Choir", LocalTime(2011, 3, 9, 19), LocalTime(2011, 3, 9, 21));  // a Wednesday
   pDate->stStart.wDayOfWeek = static_cast<WORD>(GetParam());
   pDate->repeat.nType = REPEAT_WEEKLY;
   pDate->repeat.nInterval = 1;
   pDate->repeat.nDayOfWeekMask = DAYMASK_WEDNESDAY;
-  const SYSTEMTIME stNextWednesday = At(2011, 3, 16);
-  const SYSTEMTIME stSaturday = At(2011, 3, 12);
+  const SYSTEMTIME stNextWednesday = LocalTime(2011, 3, 16);
+  const SYSTEMTIME stSaturday = LocalTime(2011, 3, 12);
   EXPECT_TRUE(OccursInRange(pDate.get(), &stNextWednesday, &stNextWednesday));
   EXPECT_FALSE(OccursInRange(pDate.get(), &stSaturday, &stSaturday));
   EXPECT_TRUE(OccursOnDay(pDate.get(), &stNextWednesday));
@@ -316,10 +312,10 @@ TEST_P(StoredWeekdayTest, WeeklyRecordFoundOnlyOnItsWeekday) {
 INSTANTIATE_TEST_SUITE_P(AnyWeekday, StoredWeekdayTest, ::testing::Values(0, 1, 3, 6, 9));
 
 TEST(OccursOnDay, MultiDayEventCountsOnFirstAndLastDayOnly) {
-  auto pDate = Record("Fair", At(2011, 3, 7, 9), At(2011, 3, 9, 17));
-  const SYSTEMTIME stFirst = At(2011, 3, 7);
-  const SYSTEMTIME stSecond = At(2011, 3, 8);
-  const SYSTEMTIME stThird = At(2011, 3, 9);
+  auto pDate = Record("Fair", LocalTime(2011, 3, 7, 9), LocalTime(2011, 3, 9, 17));
+  const SYSTEMTIME stFirst = LocalTime(2011, 3, 7);
+  const SYSTEMTIME stSecond = LocalTime(2011, 3, 8);
+  const SYSTEMTIME stThird = LocalTime(2011, 3, 9);
   EXPECT_TRUE(OccursOnDay(pDate.get(), &stFirst));
   EXPECT_FALSE(OccursOnDay(pDate.get(), &stSecond));
   EXPECT_TRUE(OccursOnDay(pDate.get(), &stThird));
@@ -328,54 +324,54 @@ TEST(OccursOnDay, MultiDayEventCountsOnFirstAndLastDayOnly) {
 }
 
 TEST(OccursOnDay, DailyRecordYearsLaterAndItsEnd) {
-  auto pDate = Record("Pills", At(1995, 1, 1, 8), At(1995, 1, 1, 8));
+  auto pDate = Record("Pills", LocalTime(1995, 1, 1, 8), LocalTime(1995, 1, 1, 8));
   pDate->repeat.nType = REPEAT_DAILY;
   pDate->repeat.nInterval = 2;
-  const SYSTEMTIME stOnStep = At(2026, 6, 1);  // an even number of days after the start
-  const SYSTEMTIME stOffStep = At(2026, 6, 2);
+  const SYSTEMTIME stOnStep = LocalTime(2026, 6, 1);  // an even number of days after the start
+  const SYSTEMTIME stOffStep = LocalTime(2026, 6, 2);
   EXPECT_TRUE(OccursOnDay(pDate.get(), &stOnStep));
   EXPECT_FALSE(OccursOnDay(pDate.get(), &stOffStep));
   pDate->repeat.bHasEnd = 1;
-  pDate->repeat.stPatternEnd = At(2026, 5, 31);
+  pDate->repeat.stPatternEnd = LocalTime(2026, 5, 31);
   EXPECT_FALSE(OccursOnDay(pDate.get(), &stOnStep));
 }
 
 TEST(OccursOnDay, RecordThatCannotStepOccursOnlyOnItsStart) {
-  auto pDate = Record("Birthday", At(2011, 3, 7), At(2011, 3, 7));
+  auto pDate = Record("Birthday", LocalTime(2011, 3, 7), LocalTime(2011, 3, 7));
   pDate->repeat.nType = REPEAT_YEARLY_BY_DAY;
   pDate->repeat.nInterval = 1;
-  const SYSTEMTIME stNextYear = At(2012, 3, 5);
+  const SYSTEMTIME stNextYear = LocalTime(2012, 3, 5);
   EXPECT_FALSE(OccursOnDay(pDate.get(), &stNextYear));
   pDate->repeat.nType = REPEAT_DAILY;
   pDate->repeat.nInterval = 0;
-  const SYSTEMTIME stNextDay = At(2011, 3, 8);
+  const SYSTEMTIME stNextDay = LocalTime(2011, 3, 8);
   EXPECT_FALSE(OccursOnDay(pDate.get(), &stNextDay));
 }
 
 TEST(OccursOnDay, StepThatGoesBackwardsEndsTheSearch) {
   // Instance 0 places the monthly step a week before the month's first match, which can
   // land before the cursor; the search must end instead of wandering.
-  auto pDate = Record("Odd", At(2011, 3, 31), At(2011, 3, 31));
+  auto pDate = Record("Odd", LocalTime(2011, 3, 31), LocalTime(2011, 3, 31));
   pDate->repeat.nType = REPEAT_MONTHLY_BY_DAY;
   pDate->repeat.nInterval = 1;
   pDate->repeat.nDayOfWeekMask = DAYMASK_FRIDAY;
   pDate->repeat.nInstance = 0;
-  const SYSTEMTIME stLater = At(2013, 1, 1);
+  const SYSTEMTIME stLater = LocalTime(2013, 1, 1);
   EXPECT_FALSE(OccursOnDay(pDate.get(), &stLater));
 }
 
 TEST(OccursInRange, StartInRangeOrOccurrenceInRangeButNotTheEnd) {
-  auto pDate = Record("Trip", At(2011, 3, 1), At(2011, 3, 20));
-  const SYSTEMTIME stFrom = At(2011, 3, 10);
-  const SYSTEMTIME stTo = At(2011, 3, 25);
+  auto pDate = Record("Trip", LocalTime(2011, 3, 1), LocalTime(2011, 3, 20));
+  const SYSTEMTIME stFrom = LocalTime(2011, 3, 10);
+  const SYSTEMTIME stTo = LocalTime(2011, 3, 25);
   EXPECT_FALSE(OccursInRange(pDate.get(), &stFrom, &stTo));
-  const SYSTEMTIME stStartDay = At(2011, 3, 1);
+  const SYSTEMTIME stStartDay = LocalTime(2011, 3, 1);
   EXPECT_TRUE(OccursInRange(pDate.get(), &stStartDay, &stStartDay));
   pDate->repeat.nType = REPEAT_MONTHLY_BY_DATE;
   pDate->repeat.nInterval = 1;
   pDate->repeat.nDayOfMonth = 1;
-  const SYSTEMTIME stAprilFrom = At(2011, 3, 28);
-  const SYSTEMTIME stAprilTo = At(2011, 4, 2);
+  const SYSTEMTIME stAprilFrom = LocalTime(2011, 3, 28);
+  const SYSTEMTIME stAprilTo = LocalTime(2011, 4, 2);
   EXPECT_TRUE(OccursInRange(pDate.get(), &stAprilFrom, &stAprilTo));
   EXPECT_FALSE(OccursInRange(pDate.get(), &stTo, &stAprilFrom));
   EXPECT_FALSE(OccursInRange(pDate.get(), nullptr, &stTo));
@@ -388,7 +384,8 @@ std::unique_ptr<CommDate> MeetingWithDeletions() {
   pDate->repeat.nType = REPEAT_WEEKLY;
   pDate->repeat.nInterval = 1;
   pDate->repeat.nDayOfWeekMask = DAYMASK_MONDAY;
-  const SYSTEMTIME stDeleted[] = {At(2011, 3, 21), At(2011, 3, 7), At(2011, 3, 14)};
+  const SYSTEMTIME stDeleted[] = {LocalTime(2011, 3, 21), LocalTime(2011, 3, 7),
+                                  LocalTime(2011, 3, 14)};
   EXPECT_EQ(SetDeletedOccurrences(pDate.get(), stDeleted, 3), 3);
   return pDate;
 }
@@ -413,19 +410,23 @@ TEST_P(DeletedOccurrenceTest, IsNoOccurrence) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DeletedOccurrenceTest,
-    ::testing::Values(
-        DeletedDayCase{"DeletedFirstOccurrence", At(2011, 3, 7), At(2011, 3, 7), false},
-        DeletedDayCase{"DeletedOccurrence", At(2011, 3, 14), At(2011, 3, 14), false},
-        DeletedDayCase{"NeighbourStillOccurs", At(2011, 3, 28), At(2011, 3, 28), true},
-        DeletedDayCase{"RangeOfDeletedOccurrencesOnly", At(2011, 3, 1), At(2011, 3, 27), false},
-        DeletedDayCase{"RangeReachingTheNeighbour", At(2011, 3, 15), At(2011, 3, 28), true}),
+    ::testing::Values(DeletedDayCase{"DeletedFirstOccurrence", LocalTime(2011, 3, 7),
+                                     LocalTime(2011, 3, 7), false},
+                      DeletedDayCase{"DeletedOccurrence", LocalTime(2011, 3, 14),
+                                     LocalTime(2011, 3, 14), false},
+                      DeletedDayCase{"NeighbourStillOccurs", LocalTime(2011, 3, 28),
+                                     LocalTime(2011, 3, 28), true},
+                      DeletedDayCase{"RangeOfDeletedOccurrencesOnly", LocalTime(2011, 3, 1),
+                                     LocalTime(2011, 3, 27), false},
+                      DeletedDayCase{"RangeReachingTheNeighbour", LocalTime(2011, 3, 15),
+                                     LocalTime(2011, 3, 28), true}),
     [](const ::testing::TestParamInfo<DeletedDayCase>& row) { return row.param.szName; });
 
 TEST(FindMatch, DeletedOccurrencesMakeAChangedMatchUnlessOneSideCannotTell) {
   CommDateMgr set;
   set.AddCopy(MeetingWithDeletions().get());
   auto pProbe = MeetingWithDeletions();
-  const SYSTEMTIME stOneMore = At(2011, 3, 28);
+  const SYSTEMTIME stOneMore = LocalTime(2011, 3, 28);
   std::vector<SYSTEMTIME> days(pProbe->repeat.stExceptions, pProbe->repeat.stExceptions + 3);
   days.push_back(stOneMore);
   SetDeletedOccurrences(pProbe.get(), days.data(), 4);
@@ -435,19 +436,20 @@ TEST(FindMatch, DeletedOccurrencesMakeAChangedMatchUnlessOneSideCannotTell) {
 }
 
 TEST(SetDeletedOccurrences, KeepsOccurrencesOnceInOrderAndTheLatestOfTooMany) {
-  auto pDate = Record("Pills", At(2011, 1, 1, 8), At(2011, 1, 1, 8));
+  auto pDate = Record("Pills", LocalTime(2011, 1, 1, 8), LocalTime(2011, 1, 1, 8));
   pDate->repeat.nType = REPEAT_DAILY;
   pDate->repeat.nInterval = 2;
-  std::vector<SYSTEMTIME> days = {At(2011, 1, 2), At(2010, 12, 30)};  // off the steps, before
+  std::vector<SYSTEMTIME> days = {LocalTime(2011, 1, 2),
+                                  LocalTime(2010, 12, 30)};  // off the steps, before
   for (int i = 300; i >= 0; --i) {
-    SYSTEMTIME st = At(2011, 1, 1, 13);
+    SYSTEMTIME st = LocalTime(2011, 1, 1, 13);
     AddDays(&st, 2 * i);
     days.push_back(st);
     days.push_back(st);
   }
   ASSERT_EQ(SetDeletedOccurrences(pDate.get(), days.data(), static_cast<int>(days.size())),
             static_cast<int>(REPEAT_MAX_EXCEPTIONS));
-  SYSTEMTIME stFirstKept = At(2011, 1, 1);
+  SYSTEMTIME stFirstKept = LocalTime(2011, 1, 1);
   AddDays(&stFirstKept, 2 * (301 - static_cast<int>(REPEAT_MAX_EXCEPTIONS)));
   EXPECT_EQ(CompareDate(&pDate->repeat.stExceptions[0], &stFirstKept), 0);
   for (UINT i = 1; i < REPEAT_MAX_EXCEPTIONS; ++i) {

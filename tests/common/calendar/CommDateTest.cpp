@@ -10,19 +10,11 @@
 #include <string>
 
 #include "platform/win/WinString.h"
+#include "support/clock/Moments.h"
 
 namespace {
 
-SYSTEMTIME Moment(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
-  SYSTEMTIME st{};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  st.wHour = static_cast<WORD>(nHour);
-  st.wMinute = static_cast<WORD>(nMinute);
-  st.wSecond = static_cast<WORD>(nSecond);
-  return st;
-}
+using clockguard::LocalTime;
 
 std::unique_ptr<CommDate> SampleRecord() {
   auto pDate = std::make_unique<CommDate>();
@@ -30,8 +22,8 @@ std::unique_ptr<CommDate> SampleRecord() {
   CxCopyText(pDate->szNote, "Bring the forms");
   CxCopyText(pDate->szLocation, "Main Street 4");
   CxCopyText(pDate->szCategory, "Health");
-  pDate->stStart = Moment(2011, 3, 7, 9, 5, 0);
-  pDate->stEnd = Moment(2011, 3, 8, 17, 30, 15);
+  pDate->stStart = LocalTime(2011, 3, 7, 9, 5, 0);
+  pDate->stEnd = LocalTime(2011, 3, 8, 17, 30, 15);
   pDate->bPrivate = 1;
   pDate->bAlarm = 0;
   pDate->bAllDay = 1;
@@ -131,7 +123,7 @@ TEST(GetFieldText, UnknownIdIsEmptyAndMissingArgumentsFail) {
 
 TEST(GetFieldText, StartBeforeTheShownYearsKeepsTheTime) {
   auto pDate = SampleRecord();
-  pDate->stStart = Moment(1930, 6, 1, 8, 0, 0);
+  pDate->stStart = LocalTime(1930, 6, 1, 8, 0, 0);
   CommField field{};
   char szText[32];
   ASSERT_TRUE(GetFieldDesc(FIELD_DATE, &field));
@@ -185,8 +177,8 @@ TEST(SameRepeat, ComparesTheStepButNotTheEnd) {
   a.nInstance = 1;
   RepeatPattern b = a;
   b.bHasEnd = 1;
-  b.stPatternEnd = Moment(2012, 1, 1, 0, 0, 0);
-  b.stPatternStart = Moment(2011, 1, 1, 0, 0, 0);
+  b.stPatternEnd = LocalTime(2012, 1, 1, 0, 0, 0);
+  b.stPatternStart = LocalTime(2011, 1, 1, 0, 0, 0);
   EXPECT_TRUE(SameRepeat(&a, &b));
   b.nDayOfWeekMask |= DAYMASK_FRIDAY;
   EXPECT_FALSE(SameRepeat(&a, &b));

@@ -1,6 +1,7 @@
 // The date-time texts at their limits: the shown year window, and buffers too small for the
 // text (always terminated, never overrun).
 #include "common/misc/CxDateTime.h"
+#include "support/clock/Moments.h"
 
 #include <gtest/gtest.h>
 
@@ -9,16 +10,7 @@
 
 namespace {
 
-SYSTEMTIME Moment(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
-  SYSTEMTIME st{};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  st.wHour = static_cast<WORD>(nHour);
-  st.wMinute = static_cast<WORD>(nMinute);
-  st.wSecond = static_cast<WORD>(nSecond);
-  return st;
-}
+using clockguard::LocalTime;
 
 struct TextCase {
   const char* szName;
@@ -31,7 +23,7 @@ class DateTextTest : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(DateTextTest, ShowsOnlyYearsOfTheWindow) {
   const TextCase& c = GetParam();
-  const SYSTEMTIME st = Moment(c.nYear, 3, 7, 9, 5, 0);
+  const SYSTEMTIME st = LocalTime(c.nYear, 3, 7, 9, 5, 0);
   CxDateTime dateTime;
   dateTime.SetTime(&st);
   char szDate[CX_DATE_TEXT_SIZE];
@@ -51,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TextCase>& row) { return row.param.szName; });
 
 TEST(CxDateTime, SmallBuffersAreCutAndTerminated) {
-  const SYSTEMTIME st = Moment(2011, 3, 7, 23, 59, 58);
+  const SYSTEMTIME st = LocalTime(2011, 3, 7, 23, 59, 58);
   CxDateTime dateTime;
   dateTime.SetTime(&st);
   char szBuf[8];
@@ -64,7 +56,7 @@ TEST(CxDateTime, SmallBuffersAreCutAndTerminated) {
 }
 
 TEST(CxDateTime, InvalidTimeIsMarkedButStillShown) {
-  const SYSTEMTIME st = Moment(2011, 2, 30, 10, 0, 0);
+  const SYSTEMTIME st = LocalTime(2011, 2, 30, 10, 0, 0);
   CxDateTime dateTime;
   dateTime.SetTime(&st);
   EXPECT_FALSE(dateTime.bValid);
@@ -82,7 +74,7 @@ TEST(CxDateTime, BothRepresentationsStayInStep) {
   EXPECT_EQ(1, dateTime.stTime.wDayOfWeek);
   EXPECT_EQ(18, dateTime.stTime.wHour);
 
-  const SYSTEMTIME st = Moment(2011, 3, 8, 6, 0, 0);
+  const SYSTEMTIME st = LocalTime(2011, 3, 8, 6, 0, 0);
   dateTime.SetTime(&st);
   ASSERT_TRUE(dateTime.bValid);
   EXPECT_DOUBLE_EQ(40610.25, dateTime.dVariant);

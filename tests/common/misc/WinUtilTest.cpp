@@ -11,19 +11,11 @@
 #include <vector>
 
 #include "common/calendar/CommDate.h"
+#include "support/clock/Moments.h"
 
 namespace {
 
-SYSTEMTIME Date(int nYear, int nMonth, int nDay, int nHour = 0, int nMinute = 0) {
-  SYSTEMTIME st{};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  st.wHour = static_cast<WORD>(nHour);
-  st.wMinute = static_cast<WORD>(nMinute);
-  FixDayOfWeek(&st);
-  return st;
-}
+using clockguard::LocalTime;
 
 std::string DateString(const SYSTEMTIME& st) {
   char szText[32];
@@ -60,7 +52,7 @@ TEST_P(NextOccurrenceTest, StepsThroughExpectedDates) {
     int nYear = 0, nMonth = 0, nDay = 0;
     ASSERT_EQ(3, sscanf(c.szEnd, "%d-%d-%d", &nYear, &nMonth, &nDay));
     record.repeat.bHasEnd = 1;
-    record.repeat.stPatternEnd = Date(nYear, nMonth, nDay);
+    record.repeat.stPatternEnd = LocalTime(nYear, nMonth, nDay);
   }
   SYSTEMTIME stCursor = c.stCursor;
   for (size_t i = 0; i < c.expected.size(); i++) {
@@ -90,8 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                0,
                                nullptr,
-                               Date(2011, 12, 1),
-                               Date(2011, 12, 30, 14, 30),
+                               LocalTime(2011, 12, 1),
+                               LocalTime(2011, 12, 30, 14, 30),
                                {"2012-01-02", "2012-01-05"}},
                       StepCase{"WeeklyInterval2MondayWednesday",
                                REPEAT_WEEKLY,
@@ -100,8 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                1,
                                nullptr,
-                               Date(2011, 3, 7),
-                               Date(2011, 3, 7),
+                               LocalTime(2011, 3, 7),
+                               LocalTime(2011, 3, 7),
                                {"2011-03-09", "2011-03-21", "2011-03-23", "2011-04-04"}},
                       StepCase{"WeeklyFromWednesdayBackToNextMonday",
                                REPEAT_WEEKLY,
@@ -110,8 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                1,
                                nullptr,
-                               Date(2011, 3, 7),
-                               Date(2011, 3, 9),
+                               LocalTime(2011, 3, 7),
+                               LocalTime(2011, 3, 9),
                                {"2011-03-14"}},
                       StepCase{"WeeklySaturdayOnlyMovesWholeWeeks",
                                REPEAT_WEEKLY,
@@ -120,8 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                1,
                                nullptr,
-                               Date(2011, 3, 5),
-                               Date(2011, 3, 5),
+                               LocalTime(2011, 3, 5),
+                               LocalTime(2011, 3, 5),
                                {"2011-03-12", "2011-03-19"}},
                       StepCase{"WeeklySundayOnlyInterval2",
                                REPEAT_WEEKLY,
@@ -130,8 +122,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                1,
                                nullptr,
-                               Date(2011, 3, 6),
-                               Date(2011, 3, 6),
+                               LocalTime(2011, 3, 6),
+                               LocalTime(2011, 3, 6),
                                {"2011-03-20", "2011-04-03"}},
                       StepCase{"WeeklyEmptyMaskMovesIntervalWeeks",
                                REPEAT_WEEKLY,
@@ -140,8 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                1,
                                nullptr,
-                               Date(2011, 3, 9),
-                               Date(2011, 3, 9),
+                               LocalTime(2011, 3, 9),
+                               LocalTime(2011, 3, 9),
                                {"2011-03-30"}},
                       StepCase{"MonthlyByDayLastFridayOfFourFridayMonth",
                                REPEAT_MONTHLY_BY_DAY,
@@ -150,8 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                5,
                                nullptr,
-                               Date(2011, 1, 28),
-                               Date(2011, 1, 28),
+                               LocalTime(2011, 1, 28),
+                               LocalTime(2011, 1, 28),
                                {"2011-02-25", "2011-03-25", "2011-04-29"}},
                       StepCase{"MonthlyByDayFirstFriday",
                                REPEAT_MONTHLY_BY_DAY,
@@ -160,8 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                1,
                                nullptr,
-                               Date(2011, 1, 7),
-                               Date(2011, 1, 7),
+                               LocalTime(2011, 1, 7),
+                               LocalTime(2011, 1, 7),
                                {"2011-02-04", "2011-03-04"}},
                       StepCase{"MonthlyByDaySecondFridayAcrossYear",
                                REPEAT_MONTHLY_BY_DAY,
@@ -170,8 +162,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                2,
                                nullptr,
-                               Date(2011, 12, 9),
-                               Date(2011, 12, 9),
+                               LocalTime(2011, 12, 9),
+                               LocalTime(2011, 12, 9),
                                {"2012-01-13"}},
                       StepCase{"MonthlyByDayEmptyMaskGivesFirstOfMonth",
                                REPEAT_MONTHLY_BY_DAY,
@@ -180,8 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                1,
                                nullptr,
-                               Date(2011, 1, 15),
-                               Date(2011, 1, 15),
+                               LocalTime(2011, 1, 15),
+                               LocalTime(2011, 1, 15),
                                {"2011-03-01"}},
                       StepCase{"MonthlyByDate31ClampsToMonthEnds",
                                REPEAT_MONTHLY_BY_DATE,
@@ -190,8 +182,8 @@ INSTANTIATE_TEST_SUITE_P(
                                31,
                                0,
                                nullptr,
-                               Date(2011, 1, 31),
-                               Date(2011, 1, 31),
+                               LocalTime(2011, 1, 31),
+                               LocalTime(2011, 1, 31),
                                {"2011-02-28", "2011-03-31", "2011-04-30"}},
                       StepCase{"MonthlyByDate31ReachesLeapFebruary29",
                                REPEAT_MONTHLY_BY_DATE,
@@ -200,8 +192,8 @@ INSTANTIATE_TEST_SUITE_P(
                                31,
                                0,
                                nullptr,
-                               Date(2012, 1, 31),
-                               Date(2012, 1, 31),
+                               LocalTime(2012, 1, 31),
+                               LocalTime(2012, 1, 31),
                                {"2012-02-29"}},
                       StepCase{"MonthlyByDateInterval13CarriesYear",
                                REPEAT_MONTHLY_BY_DATE,
@@ -210,8 +202,8 @@ INSTANTIATE_TEST_SUITE_P(
                                15,
                                0,
                                nullptr,
-                               Date(2011, 12, 15),
-                               Date(2011, 12, 15),
+                               LocalTime(2011, 12, 15),
+                               LocalTime(2011, 12, 15),
                                {"2013-01-15"}},
                       StepCase{"MonthlyByDateInterval12StaysInDecember",
                                REPEAT_MONTHLY_BY_DATE,
@@ -220,8 +212,8 @@ INSTANTIATE_TEST_SUITE_P(
                                15,
                                0,
                                nullptr,
-                               Date(2011, 12, 15),
-                               Date(2011, 12, 15),
+                               LocalTime(2011, 12, 15),
+                               LocalTime(2011, 12, 15),
                                {"2012-12-15"}},
                       StepCase{"YearlyByDateFebruary29StaysOn28",
                                REPEAT_YEARLY_BY_DATE,
@@ -230,8 +222,8 @@ INSTANTIATE_TEST_SUITE_P(
                                29,
                                0,
                                nullptr,
-                               Date(2012, 2, 29),
-                               Date(2012, 2, 29),
+                               LocalTime(2012, 2, 29),
+                               LocalTime(2012, 2, 29),
                                {"2013-02-28", "2014-02-28", "2015-02-28", "2016-02-28"}},
                       StepCase{"YearlyByDateInterval2",
                                REPEAT_YEARLY_BY_DATE,
@@ -240,8 +232,8 @@ INSTANTIATE_TEST_SUITE_P(
                                4,
                                0,
                                nullptr,
-                               Date(2011, 7, 4),
-                               Date(2011, 7, 4),
+                               LocalTime(2011, 7, 4),
+                               LocalTime(2011, 7, 4),
                                {"2013-07-04"}},
                       StepCase{"EndDateAllowsLastDayThenStops",
                                REPEAT_WEEKLY,
@@ -250,8 +242,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                1,
                                "2011-03-10",
-                               Date(2011, 3, 3),
-                               Date(2011, 3, 3),
+                               LocalTime(2011, 3, 3),
+                               LocalTime(2011, 3, 3),
                                {"2011-03-10", "-"}},
                       StepCase{"StartAfterCursorJumpsToStart",
                                REPEAT_DAILY,
@@ -260,8 +252,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                0,
                                nullptr,
-                               Date(2011, 5, 10),
-                               Date(2011, 3, 1),
+                               LocalTime(2011, 5, 10),
+                               LocalTime(2011, 3, 1),
                                {"2011-05-10", "2011-05-15"}},
                       StepCase{"YearlyByWeekdayPositionNeverSteps",
                                REPEAT_YEARLY_BY_DAY,
@@ -270,8 +262,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                1,
                                nullptr,
-                               Date(2011, 1, 7),
-                               Date(2011, 1, 7),
+                               LocalTime(2011, 1, 7),
+                               LocalTime(2011, 1, 7),
                                {"-"}},
                       StepCase{"NoRepeatNeverSteps",
                                REPEAT_NONE,
@@ -280,8 +272,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                0,
                                nullptr,
-                               Date(2011, 1, 7),
-                               Date(2011, 1, 7),
+                               LocalTime(2011, 1, 7),
+                               LocalTime(2011, 1, 7),
                                {"-"}},
                       StepCase{"UnknownTypeNeverSteps",
                                9,
@@ -290,8 +282,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                0,
                                nullptr,
-                               Date(2011, 1, 7),
-                               Date(2011, 1, 7),
+                               LocalTime(2011, 1, 7),
+                               LocalTime(2011, 1, 7),
                                {"-"}},
                       StepCase{"HugeDailyIntervalHasNoNext",
                                REPEAT_DAILY,
@@ -300,8 +292,8 @@ INSTANTIATE_TEST_SUITE_P(
                                0,
                                0,
                                nullptr,
-                               Date(2011, 1, 7),
-                               Date(2011, 1, 7),
+                               LocalTime(2011, 1, 7),
+                               LocalTime(2011, 1, 7),
                                {"-"}},
                       StepCase{"HugeYearlyIntervalHasNoNext",
                                REPEAT_YEARLY_BY_DATE,
@@ -310,8 +302,8 @@ INSTANTIATE_TEST_SUITE_P(
                                7,
                                0,
                                nullptr,
-                               Date(2011, 1, 7),
-                               Date(2011, 1, 7),
+                               LocalTime(2011, 1, 7),
+                               LocalTime(2011, 1, 7),
                                {"-"}}),
     [](const ::testing::TestParamInfo<StepCase>& row) { return row.param.szName; });
 
@@ -319,7 +311,7 @@ class IntervalZeroTest : public ::testing::TestWithParam<INT> {};
 
 TEST_P(IntervalZeroTest, NeverSteps) {
   CommDate record{};
-  record.stStart = Date(2011, 3, 3);
+  record.stStart = LocalTime(2011, 3, 3);
   record.repeat.nType = GetParam();
   record.repeat.nDayOfWeekMask = 0x7f;
   record.repeat.nDayOfMonth = 3;
@@ -335,12 +327,12 @@ INSTANTIATE_TEST_SUITE_P(EveryType, IntervalZeroTest,
 
 TEST(NextOccurrence, StartAfterCursorTakesWeekdayFromTheDateNotTheStoredOne) {
   CommDate record{};
-  record.stStart = Date(2011, 5, 10);  // a Tuesday
+  record.stStart = LocalTime(2011, 5, 10);  // a Tuesday
   record.stStart.wDayOfWeek = 6;
   record.repeat.nType = REPEAT_WEEKLY;
   record.repeat.nInterval = 1;
   record.repeat.nDayOfWeekMask = DAYMASK_TUESDAY;
-  SYSTEMTIME stCursor = Date(2011, 3, 1);
+  SYSTEMTIME stCursor = LocalTime(2011, 3, 1);
   ASSERT_TRUE(NextOccurrence(&record, &stCursor));
   EXPECT_EQ(2, stCursor.wDayOfWeek);
   ASSERT_TRUE(NextOccurrence(&record, &stCursor));
@@ -349,10 +341,10 @@ TEST(NextOccurrence, StartAfterCursorTakesWeekdayFromTheDateNotTheStoredOne) {
 
 TEST(NextOccurrence, DailyStepLandsAtMidnightWithWeekday) {
   CommDate record{};
-  record.stStart = Date(2011, 12, 1);
+  record.stStart = LocalTime(2011, 12, 1);
   record.repeat.nType = REPEAT_DAILY;
   record.repeat.nInterval = 3;
-  SYSTEMTIME stCursor = Date(2011, 12, 30, 14, 30);
+  SYSTEMTIME stCursor = LocalTime(2011, 12, 30, 14, 30);
   ASSERT_TRUE(NextOccurrence(&record, &stCursor));
   EXPECT_EQ(0, stCursor.wHour);
   EXPECT_EQ(0, stCursor.wMinute);
@@ -361,7 +353,7 @@ TEST(NextOccurrence, DailyStepLandsAtMidnightWithWeekday) {
 
 TEST(NextOccurrence, MissingArgumentsGiveFalse) {
   CommDate record{};
-  SYSTEMTIME stCursor = Date(2011, 1, 1);
+  SYSTEMTIME stCursor = LocalTime(2011, 1, 1);
   EXPECT_FALSE(NextOccurrence(nullptr, &stCursor));
   EXPECT_FALSE(NextOccurrence(&record, nullptr));
 }
@@ -394,17 +386,20 @@ SYSTEMTIME WithSecond(SYSTEMTIME st, int nSecond) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CompareTest,
-    ::testing::Values(
-        CompareCase{"SameDayDifferentTimes", Date(2011, 3, 7, 23, 59), Date(2011, 3, 7), 0, 1},
-        CompareCase{"WeekdayIgnored", WithWeekday(Date(2011, 3, 7), 3), Date(2011, 3, 7), 0, 0},
-        CompareCase{"YearDecidesFirst", Date(2010, 12, 31, 1, 0), Date(2011, 1, 1, 0, 0), -1, 1},
-        CompareCase{"MonthBeforeDay", Date(2011, 2, 1), Date(2011, 1, 31), 1, 0},
-        CompareCase{"SecondsCountForTime", WithSecond(Date(2011, 3, 7, 9, 0), 1),
-                    Date(2011, 3, 8, 9, 0), -1, 1}),
+    ::testing::Values(CompareCase{"SameDayDifferentTimes", LocalTime(2011, 3, 7, 23, 59),
+                                  LocalTime(2011, 3, 7), 0, 1},
+                      CompareCase{"WeekdayIgnored", WithWeekday(LocalTime(2011, 3, 7), 3),
+                                  LocalTime(2011, 3, 7), 0, 0},
+                      CompareCase{"YearDecidesFirst", LocalTime(2010, 12, 31, 1, 0),
+                                  LocalTime(2011, 1, 1, 0, 0), -1, 1},
+                      CompareCase{"MonthBeforeDay", LocalTime(2011, 2, 1), LocalTime(2011, 1, 31),
+                                  1, 0},
+                      CompareCase{"SecondsCountForTime", WithSecond(LocalTime(2011, 3, 7, 9, 0), 1),
+                                  LocalTime(2011, 3, 8, 9, 0), -1, 1}),
     [](const ::testing::TestParamInfo<CompareCase>& row) { return row.param.szName; });
 
 TEST(CompareDate, MissingSidesOrderFirstSideFirst) {
-  SYSTEMTIME st = Date(2011, 1, 1);
+  SYSTEMTIME st = LocalTime(2011, 1, 1);
   EXPECT_EQ(-1, CompareDate(nullptr, &st));
   EXPECT_EQ(-1, CompareDate(nullptr, nullptr));
   EXPECT_EQ(1, CompareDate(&st, nullptr));
@@ -413,8 +408,8 @@ TEST(CompareDate, MissingSidesOrderFirstSideFirst) {
 }
 
 TEST(CopyDate, KeepsTheDestinationsTimeOfDay) {
-  SYSTEMTIME stSrc = Date(2011, 3, 7, 8, 15);
-  SYSTEMTIME stDst = Date(1999, 1, 1, 17, 45);
+  SYSTEMTIME stSrc = LocalTime(2011, 3, 7, 8, 15);
+  SYSTEMTIME stDst = LocalTime(1999, 1, 1, 17, 45);
   ASSERT_TRUE(CopyDate(&stSrc, &stDst));
   EXPECT_EQ("2011-03-07", DateString(stDst));
   EXPECT_EQ(1, stDst.wDayOfWeek);
@@ -442,7 +437,7 @@ INSTANTIATE_TEST_SUITE_P(Months, DaysInMonthTest,
                                            MonthCase{2011, 0, 0}, MonthCase{2011, 13, 0}));
 
 TEST(AddDays, DropsTimeOfDayAndFillsWeekday) {
-  SYSTEMTIME st = Date(2011, 2, 27, 18, 45);
+  SYSTEMTIME st = LocalTime(2011, 2, 27, 18, 45);
   st.wDayOfWeek = 5;
   ASSERT_TRUE(AddDays(&st, 2));
   EXPECT_EQ("2011-03-01", DateString(st));
@@ -454,22 +449,22 @@ TEST(AddDays, DropsTimeOfDayAndFillsWeekday) {
 TEST(AddDays, WorksAcrossTheAutomationEpoch) {
   // Dates before 1899-12-30 are negative automation dates whose fraction counts forward;
   // truncating them must still land on the right day.
-  SYSTEMTIME st = Date(1899, 12, 28, 18, 0);
+  SYSTEMTIME st = LocalTime(1899, 12, 28, 18, 0);
   ASSERT_TRUE(AddDays(&st, 3));
   EXPECT_EQ("1899-12-31", DateString(st));
-  st = Date(1899, 12, 31, 6, 0);
+  st = LocalTime(1899, 12, 31, 6, 0);
   ASSERT_TRUE(AddDays(&st, -3));
   EXPECT_EQ("1899-12-28", DateString(st));
 }
 
 TEST(AddDays, InvalidDateIsLeftAlone) {
-  SYSTEMTIME st = Date(2011, 2, 30);
+  SYSTEMTIME st = LocalTime(2011, 2, 30);
   EXPECT_FALSE(AddDays(&st, 1));
   EXPECT_EQ("2011-02-30", DateString(st));
 }
 
 TEST(SubtractMinutesInDay, StaysWithinTheDay) {
-  SYSTEMTIME st = Date(2011, 3, 7, 9, 10);
+  SYSTEMTIME st = LocalTime(2011, 3, 7, 9, 10);
   SubtractMinutesInDay(&st, 15);
   EXPECT_EQ(8, st.wHour);
   EXPECT_EQ(55, st.wMinute);
@@ -483,13 +478,13 @@ TEST(SubtractMinutesInDay, StaysWithinTheDay) {
 }
 
 TEST(MinutesBetween, IgnoresDates) {
-  SYSTEMTIME stStart = Date(2011, 3, 7, 9, 30);
-  SYSTEMTIME stEnd = Date(2011, 3, 9, 8, 0);
+  SYSTEMTIME stStart = LocalTime(2011, 3, 7, 9, 30);
+  SYSTEMTIME stEnd = LocalTime(2011, 3, 9, 8, 0);
   EXPECT_EQ(-90, MinutesBetween(&stEnd, &stStart));
 }
 
 TEST(GetLongDateText, WritesWhenTheTextFitsAndLeavesTheBufferOtherwise) {
-  SYSTEMTIME st = Date(2011, 3, 7);
+  SYSTEMTIME st = LocalTime(2011, 3, 7);
   const std::string expected = "March 7, 2011 Monday";
   char szBuf[64];
   ASSERT_TRUE(GetLongDateText(&st, szBuf, sizeof(szBuf)));
@@ -510,10 +505,10 @@ TEST(GetLongDateText, WritesWhenTheTextFitsAndLeavesTheBufferOtherwise) {
 
 TEST(GetLongDateText, OutOfRangeMonthOrWeekdayIsRefused) {
   char szBuf[64] = "keep";
-  SYSTEMTIME st = Date(2011, 3, 7);
+  SYSTEMTIME st = LocalTime(2011, 3, 7);
   st.wMonth = 13;
   EXPECT_FALSE(GetLongDateText(&st, szBuf, sizeof(szBuf)));
-  st = Date(2011, 3, 7);
+  st = LocalTime(2011, 3, 7);
   st.wDayOfWeek = 7;
   EXPECT_FALSE(GetLongDateText(&st, szBuf, sizeof(szBuf)));
   EXPECT_STREQ("keep", szBuf);

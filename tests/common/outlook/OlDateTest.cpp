@@ -19,6 +19,7 @@
 #include "platform/win/WinTime.h"
 #include "support/PlatformScope.h"
 #include "support/calendar/DeletedOccurrences.h"
+#include "support/clock/ClockGuard.h"
 
 namespace {
 
@@ -45,16 +46,7 @@ class TestStore : public OlDateUtil {
   }
 };
 
-SYSTEMTIME At(int y, int mo, int d, int h = 0, int mi = 0) {
-  SYSTEMTIME st = {};
-  st.wYear = static_cast<WORD>(y);
-  st.wMonth = static_cast<WORD>(mo);
-  st.wDay = static_cast<WORD>(d);
-  st.wHour = static_cast<WORD>(h);
-  st.wMinute = static_cast<WORD>(mi);
-  FixDayOfWeek(&st);
-  return st;
-}
+using clockguard::LocalTime;
 
 std::unique_ptr<CommDate> Record(const char* szDescription, SYSTEMTIME stStart, SYSTEMTIME stEnd) {
   auto pDate = std::make_unique<CommDate>();
@@ -103,8 +95,6 @@ const char kTwoEvents[] =
 class OlDateTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
     m_dir = std::filesystem::temp_directory_path() /
             ("db-oldate-" + std::to_string(::getpid()) + "-" +
              ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -128,6 +118,7 @@ class OlDateTest : public ::testing::Test {
     return pStore;
   }
 
+  clockguard::ZoneGuard m_Zone{"Europe/Berlin"};
   dbtest::PlatformScope m_Platform;
   std::filesystem::path m_dir;
   std::filesystem::path m_path;
@@ -141,13 +132,13 @@ TEST_F(OlDateTest, LoadsEveryItemIntoARecordWithItsImage) {
   CommDate* pMeeting = pSet->GetAt(0);
   EXPECT_STREQ(pMeeting->szDescription, "Standup");
   EXPECT_STREQ(pMeeting->szLocation, "Room 1");
-  EXPECT_TRUE(SameMinute(pMeeting->stStart, At(2011, 3, 7, 9, 0)));
-  EXPECT_TRUE(SameMinute(pMeeting->stEnd, At(2011, 3, 7, 10, 30)));
+  EXPECT_TRUE(SameMinute(pMeeting->stStart, LocalTime(2011, 3, 7, 9, 0)));
+  EXPECT_TRUE(SameMinute(pMeeting->stEnd, LocalTime(2011, 3, 7, 10, 30)));
   EXPECT_EQ(pMeeting->nSource, SOURCE_OUTLOOK);
   EXPECT_EQ(pMeeting->repeat.nType, REPEAT_WEEKLY);
   EXPECT_EQ(pMeeting->repeat.nDayOfWeekMask, static_cast<UINT>(DAYMASK_MONDAY));
   EXPECT_EQ(pMeeting->repeat.bHasEnd, 1);
-  const SYSTEMTIME stEnd = At(2011, 3, 28);
+  const SYSTEMTIME stEnd = LocalTime(2011, 3, 28);
   EXPECT_EQ(CompareDate(&pMeeting->repeat.stPatternEnd, &stEnd), 0);
   ASSERT_EQ(pMeeting->nExtraSize, sizeof(OlDateItem));
   const OlDateItem* pImage = static_cast<const OlDateItem*>(pMeeting->pExtra);
@@ -158,7 +149,7 @@ TEST_F(OlDateTest, LoadsEveryItemIntoARecordWithItsImage) {
 
   CommDate* pHoliday = pSet->GetAt(1);
   EXPECT_TRUE(pHoliday->bAllDay);
-  const SYSTEMTIME stHoliday = At(2011, 3, 10);
+  const SYSTEMTIME stHoliday = LocalTime(2011, 3, 10);
   EXPECT_EQ(CompareDate(&pHoliday->stEnd, &stHoliday), 0);
   EXPECT_EQ(pHoliday->repeat.nType, REPEAT_NONE);
   EXPECT_EQ(pHoliday->repeat.bHasEnd, 0);
@@ -232,8 +223,8 @@ class ReminderWriteTest : public OlDateTest,
 TEST_P(ReminderWriteTest, TwoHoursAdvanceIsWrittenThroughTheClassProperty) {
   const ReminderWriteCase& c = GetParam();
   auto pStore = OpenStore(c.nClass);
-  auto pDate = Record("Call", At(2011, 3, 7, c.nStartHour, c.nStartMinute),
-                      At(2011, 3, 7, c.nStartHour + 1, c.nStartMinute));
+  auto pDate = Record("Call", LocalTime(2011, 3, 7, c.nStartHour, c.nStartMinute),
+                      LocalTime(2011, 3, 7, c.nStartHour + 1, c.nStartMinute));
   pDate->bAlarm = 1;
   pDate->bAdvance = 1;
   pDate->nAdvanceUnit = ADVANCE_HOURS;
@@ -269,7 +260,7 @@ TEST_P(RepeatRoundTrip, RecordComesBackWithTheSamePattern) {
   const RepeatCase& c = GetParam();
   auto pStore = OpenStore();
   // Wednesday 2011-03-09.
-  auto pDate = Record("Pattern", At(2011, 3, 9, 9, 0), At(2011, 3, 9, 10, 0));
+  auto pDate = Record("Pattern", LocalTime(2011, 3, 9, 9, 0), LocalTime(2011, 3, 9, 10, 0));
   pDate->repeat.nType = c.nType;
   pDate->repeat.nInterval = c.nInterval;
   pDate->repeat.nDayOfWeekMask = c.nMask;
@@ -277,7 +268,7 @@ TEST_P(RepeatRoundTrip, RecordComesBackWithTheSamePattern) {
   pDate->repeat.nMonthOfYear = c.nMonth;
   pDate->repeat.nInstance = c.nInstance;
   pDate->repeat.bHasEnd = c.bEnd ? 1 : 0;
-  pDate->repeat.stPatternEnd = At(2012, 6, 30);
+  pDate->repeat.stPatternEnd = LocalTime(2012, 6, 30);
   ASSERT_TRUE(pStore->SyncRecord(pDate.get()));
   EXPECT_NE(ReadFile(m_path).find(c.szRule), std::string::npos) << ReadFile(m_path);
 
@@ -287,7 +278,7 @@ TEST_P(RepeatRoundTrip, RecordComesBackWithTheSamePattern) {
   ASSERT_NE(pRead, nullptr);
   EXPECT_TRUE(SameRepeat(&pRead->repeat, &pDate->repeat));
   EXPECT_EQ(pRead->repeat.bHasEnd, c.bEnd ? 1 : 0);
-  const SYSTEMTIME stEnd = At(2012, 6, 30);
+  const SYSTEMTIME stEnd = LocalTime(2012, 6, 30);
   if (c.bEnd) {
     EXPECT_EQ(CompareDate(&pRead->repeat.stPatternEnd, &stEnd), 0);
   }
@@ -358,18 +349,24 @@ TEST_P(DurationTest, RecordSpanBecomesTheItemDuration) {
 
 INSTANTIATE_TEST_SUITE_P(
     Spans, DurationTest,
-    ::testing::Values(
-        DurationCase{"AllDaySameDayEnd", 1, At(2011, 3, 7), At(2011, 3, 7, 23, 59), 1440},
-        DurationCase{"AllDayEndAtItsOwnMidnight", 1, At(2011, 3, 7), At(2011, 3, 7), 1440},
-        DurationCase{"AllDayEndDateIsTheLastDayCovered", 1, At(2011, 3, 7), At(2011, 3, 8),
-                     2 * 1440},
-        DurationCase{"AllDayThreeDays", 1, At(2011, 3, 7), At(2011, 3, 9), 3 * 1440},
-        DurationCase{"AllDayStartTimeDoesNotShortenIt", 1, At(2011, 3, 7, 10, 0), At(2011, 3, 9),
-                     3 * 1440},
-        DurationCase{"AllDayEndBeforeStartIsOneDay", 1, At(2011, 3, 7), At(2011, 3, 5), 1440},
-        DurationCase{"NineToTenThirty", 0, At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30), 90},
-        DurationCase{"PastMidnight", 0, At(2011, 3, 7, 22, 0), At(2011, 3, 8, 1, 0), 180},
-        DurationCase{"EndBeforeStart", 0, At(2011, 3, 7, 10, 0), At(2011, 3, 7, 9, 0), 0}),
+    ::testing::Values(DurationCase{"AllDaySameDayEnd", 1, LocalTime(2011, 3, 7),
+                                   LocalTime(2011, 3, 7, 23, 59), 1440},
+                      DurationCase{"AllDayEndAtItsOwnMidnight", 1, LocalTime(2011, 3, 7),
+                                   LocalTime(2011, 3, 7), 1440},
+                      DurationCase{"AllDayEndDateIsTheLastDayCovered", 1, LocalTime(2011, 3, 7),
+                                   LocalTime(2011, 3, 8), 2 * 1440},
+                      DurationCase{"AllDayThreeDays", 1, LocalTime(2011, 3, 7),
+                                   LocalTime(2011, 3, 9), 3 * 1440},
+                      DurationCase{"AllDayStartTimeDoesNotShortenIt", 1,
+                                   LocalTime(2011, 3, 7, 10, 0), LocalTime(2011, 3, 9), 3 * 1440},
+                      DurationCase{"AllDayEndBeforeStartIsOneDay", 1, LocalTime(2011, 3, 7),
+                                   LocalTime(2011, 3, 5), 1440},
+                      DurationCase{"NineToTenThirty", 0, LocalTime(2011, 3, 7, 9, 0),
+                                   LocalTime(2011, 3, 7, 10, 30), 90},
+                      DurationCase{"PastMidnight", 0, LocalTime(2011, 3, 7, 22, 0),
+                                   LocalTime(2011, 3, 8, 1, 0), 180},
+                      DurationCase{"EndBeforeStart", 0, LocalTime(2011, 3, 7, 10, 0),
+                                   LocalTime(2011, 3, 7, 9, 0), 0}),
     [](const ::testing::TestParamInfo<DurationCase>& row) { return row.param.szName; });
 
 struct EndReadCase {
@@ -398,15 +395,18 @@ TEST_P(EndReadTest, RecordEndIsTheLastDayAnAllDayItemCovers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ends, EndReadTest,
-    ::testing::Values(
-        EndReadCase{"AllDayOneDay", 1, At(2011, 3, 7), At(2011, 3, 8), At(2011, 3, 7)},
-        EndReadCase{"AllDayThreeDays", 1, At(2011, 3, 7), At(2011, 3, 10), At(2011, 3, 9)},
-        EndReadCase{"AllDayAcrossTheMonthEnd", 1, At(2011, 2, 28), At(2011, 3, 1), At(2011, 2, 28)},
-        EndReadCase{"AllDayEndOnItsStartIsKept", 1, At(2011, 3, 7), At(2011, 3, 7), At(2011, 3, 7)},
-        EndReadCase{"AllDayEndNotAtMidnightIsKept", 1, At(2011, 3, 7), At(2011, 3, 8, 12, 0),
-                    At(2011, 3, 8, 12, 0)},
-        EndReadCase{"TimedEndAtMidnightIsKept", 0, At(2011, 3, 7, 22, 0), At(2011, 3, 8),
-                    At(2011, 3, 8)}),
+    ::testing::Values(EndReadCase{"AllDayOneDay", 1, LocalTime(2011, 3, 7), LocalTime(2011, 3, 8),
+                                  LocalTime(2011, 3, 7)},
+                      EndReadCase{"AllDayThreeDays", 1, LocalTime(2011, 3, 7),
+                                  LocalTime(2011, 3, 10), LocalTime(2011, 3, 9)},
+                      EndReadCase{"AllDayAcrossTheMonthEnd", 1, LocalTime(2011, 2, 28),
+                                  LocalTime(2011, 3, 1), LocalTime(2011, 2, 28)},
+                      EndReadCase{"AllDayEndOnItsStartIsKept", 1, LocalTime(2011, 3, 7),
+                                  LocalTime(2011, 3, 7), LocalTime(2011, 3, 7)},
+                      EndReadCase{"AllDayEndNotAtMidnightIsKept", 1, LocalTime(2011, 3, 7),
+                                  LocalTime(2011, 3, 8, 12, 0), LocalTime(2011, 3, 8, 12, 0)},
+                      EndReadCase{"TimedEndAtMidnightIsKept", 0, LocalTime(2011, 3, 7, 22, 0),
+                                  LocalTime(2011, 3, 8), LocalTime(2011, 3, 8)}),
     [](const ::testing::TestParamInfo<EndReadCase>& row) { return row.param.szName; });
 
 struct AllDayRoundTripCase {
@@ -452,13 +452,15 @@ TEST_P(AllDayRoundTrip, ReadBackMatchesThePalmRecord) {
 INSTANTIATE_TEST_SUITE_P(
     Spans, AllDayRoundTrip,
     ::testing::Values(
-        AllDayRoundTripCase{"OneDay", At(2011, 3, 7), At(2011, 3, 7),
+        AllDayRoundTripCase{"OneDay", LocalTime(2011, 3, 7), LocalTime(2011, 3, 7),
                             "DTSTART;VALUE=DATE:20110307\r\nDTEND;VALUE=DATE:20110308\r\n"},
-        AllDayRoundTripCase{"OneDayEndingLateInTheDay", At(2011, 3, 7), At(2011, 3, 7, 23, 59),
+        AllDayRoundTripCase{"OneDayEndingLateInTheDay", LocalTime(2011, 3, 7),
+                            LocalTime(2011, 3, 7, 23, 59),
                             "DTSTART;VALUE=DATE:20110307\r\nDTEND;VALUE=DATE:20110308\r\n"},
-        AllDayRoundTripCase{"ThreeDays", At(2011, 3, 7), At(2011, 3, 9),
+        AllDayRoundTripCase{"ThreeDays", LocalTime(2011, 3, 7), LocalTime(2011, 3, 9),
                             "DTSTART;VALUE=DATE:20110307\r\nDTEND;VALUE=DATE:20110310\r\n"},
-        AllDayRoundTripCase{"OverTheSummerTimeChange", At(2011, 3, 26), At(2011, 3, 28),
+        AllDayRoundTripCase{"OverTheSummerTimeChange", LocalTime(2011, 3, 26),
+                            LocalTime(2011, 3, 28),
                             "DTSTART;VALUE=DATE:20110326\r\nDTEND;VALUE=DATE:20110329\r\n"}),
     [](const ::testing::TestParamInfo<AllDayRoundTripCase>& row) { return row.param.szName; });
 
@@ -471,8 +473,8 @@ TEST_F(OlDateTest, AllDayItemFromElsewhereShowsOnItsOneDay) {
   auto pStore = OpenStore();
   CommDate* pRead = pStore->GetRecordSet()->GetAt(0);
   ASSERT_NE(pRead, nullptr);
-  const SYSTEMTIME stDay = At(2011, 3, 7);
-  const SYSTEMTIME stNextDay = At(2011, 3, 8);
+  const SYSTEMTIME stDay = LocalTime(2011, 3, 7);
+  const SYSTEMTIME stNextDay = LocalTime(2011, 3, 8);
   EXPECT_EQ(CompareDate(&pRead->stStart, &stDay), 0);
   EXPECT_EQ(CompareDate(&pRead->stEnd, &stDay), 0);
   EXPECT_TRUE(OccursOnDay(pRead, &stDay));
@@ -490,7 +492,7 @@ TEST_F(OlDateTest, UpdatedRecordKeepsItsSourceStateCounterpartAndImage) {
   auto pStore = OpenStore();
   CommDateMgr* pSet = pStore->GetRecordSet();
   CommDate* pStored = pSet->GetAt(0);
-  auto pPalm = Record("Standup", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30));
+  auto pPalm = Record("Standup", LocalTime(2011, 3, 7, 9, 0), LocalTime(2011, 3, 7, 10, 30));
   CxCopyText(pPalm->szLocation, "Room 2");
   pPalm->repeat = pStored->repeat;
   pPalm->nMatchState = MATCH_CHANGED;
@@ -519,13 +521,13 @@ TEST_F(OlDateTest, SyncRecordAddsUpdatesAndSkipsUnchanged) {
   CommDateMgr* pSet = pStore->GetRecordSet();
 
   // The same appointment unchanged: nothing is written.
-  auto pSame = Record("standup", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30));
+  auto pSame = Record("standup", LocalTime(2011, 3, 7, 9, 0), LocalTime(2011, 3, 7, 10, 30));
   CxCopyText(pSame->szLocation, "room 1");
   EXPECT_FALSE(pStore->SyncRecord(pSame.get()));
   EXPECT_EQ(ReadFile(m_path), kTwoEvents);
 
   // Changed (another location): the first record, item 1, is updated in place.
-  auto pChanged = Record("Standup", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30));
+  auto pChanged = Record("Standup", LocalTime(2011, 3, 7, 9, 0), LocalTime(2011, 3, 7, 10, 30));
   CxCopyText(pChanged->szLocation, "Room 2");
   pChanged->repeat = pSet->GetAt(0)->repeat;
   EXPECT_TRUE(pStore->SyncRecord(pChanged.get()));
@@ -538,7 +540,7 @@ TEST_F(OlDateTest, SyncRecordAddsUpdatesAndSkipsUnchanged) {
   EXPECT_NE(saved.find("SUMMARY:Holiday\r\nEND:VEVENT"), std::string::npos);
 
   // New: one item and one record.
-  auto pNew = Record("Lunch", At(2011, 3, 8, 12, 0), At(2011, 3, 8, 13, 0));
+  auto pNew = Record("Lunch", LocalTime(2011, 3, 8, 12, 0), LocalTime(2011, 3, 8, 13, 0));
   EXPECT_TRUE(pStore->SyncRecord(pNew.get()));
   EXPECT_EQ(pSet->GetCount(), 3);
   EXPECT_EQ(pSet->GetAt(2)->nSource, SOURCE_OUTLOOK);
@@ -588,7 +590,7 @@ TEST_F(OlDateTest, UpdateNeverReplacesTextByItsLossyCopy) {
 TEST_F(OlDateTest, RecordWithoutRepeatMakesARecurringItemSingle) {
   WriteFile(m_path, kTwoEvents);
   auto pStore = OpenStore();
-  auto pChanged = Record("Standup", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 30));
+  auto pChanged = Record("Standup", LocalTime(2011, 3, 7, 9, 0), LocalTime(2011, 3, 7, 10, 30));
   CxCopyText(pChanged->szLocation, "Room 9");
   EXPECT_TRUE(pStore->SyncRecord(pChanged.get()));
   EXPECT_EQ(ReadFile(m_path).find("RRULE"), std::string::npos);
@@ -614,7 +616,7 @@ TEST_F(OlDateTest, DeletedOccurrencesAreReadAndWrittenBothWays) {
   EXPECT_EQ(DeletedDays(palm), (Days{"2011-03-14", "2011-03-21"}));
   EXPECT_FALSE(pStore->SyncRecord(&palm)) << "the same list is no change";
 
-  SetDeletedDays(&palm, {At(2011, 3, 21), At(2011, 3, 28)});
+  SetDeletedDays(&palm, {LocalTime(2011, 3, 21), LocalTime(2011, 3, 28)});
   ASSERT_TRUE(pStore->SyncRecord(&palm));
   pStore = OpenStore();
   EXPECT_EQ(DeletedDays(*pStore->GetRecordSet()->GetAt(0)), (Days{"2011-03-21", "2011-03-28"}));
@@ -645,7 +647,7 @@ TEST_F(OlDateTest, OccurrenceOutlookCannotDeleteFailsTheWrite) {
   WriteFile(m_path, kDeletedTwo);
   auto pStore = OpenStore();
   OlDateItem image = *static_cast<const OlDateItem*>(pStore->GetRecordSet()->GetAt(0)->pExtra);
-  image.dtExceptions[image.nExceptionCount++] = ToVariantTime(At(2011, 3, 29));  // a Tuesday
+  image.dtExceptions[image.nExceptionCount++] = ToVariantTime(LocalTime(2011, 3, 29));  // a Tuesday
   IDispatch* pItem = pStore->ItemAt(0);
   ASSERT_NE(pItem, nullptr);
   EXPECT_FALSE(pStore->WriteItem(pItem, &image));
@@ -657,7 +659,7 @@ TEST_F(OlDateTest, OccurrenceOutlookCannotDeleteFailsTheWrite) {
 TEST_F(OlDateTest, UpdateOutsideTheFolderFailsAndIsLogged) {
   WriteFile(m_path, kTwoEvents);
   auto pStore = OpenStore();
-  auto pDate = Record("x", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 0));
+  auto pDate = Record("x", LocalTime(2011, 3, 7, 9, 0), LocalTime(2011, 3, 7, 10, 0));
   EXPECT_FALSE(pStore->UpdateItem(pDate.get(), 2));
   EXPECT_FALSE(pStore->UpdateItem(pDate.get(), -1));
   EXPECT_FALSE(pStore->UpdateItem(nullptr, 0));
@@ -668,7 +670,7 @@ TEST_F(OlDateTest, FailedSaveIsReportedAsAFailedAdd) {
   WriteFile(m_dir / "blocker", "x");
   setenv("DAYBRIDGE_OUTLOOK_CALENDAR", (m_dir / "blocker" / "Calendar.ics").c_str(), 1);
   auto pStore = OpenStore();
-  auto pDate = Record("Lost", At(2011, 3, 7, 9, 0), At(2011, 3, 7, 10, 0));
+  auto pDate = Record("Lost", LocalTime(2011, 3, 7, 9, 0), LocalTime(2011, 3, 7, 10, 0));
   EXPECT_FALSE(pStore->SyncRecord(pDate.get()));
   EXPECT_EQ(pStore->GetRecordSet()->GetCount(), 0);
   // Why, in words, not as a status code.
@@ -729,21 +731,21 @@ const char kReaderScript[] =
 
 TEST_F(IndependentReaderTest, WrittenEventsRulesAndAlarmsParseTheSame) {
   auto pStore = OpenStore();
-  auto pWeekly = Record("Weekly review", At(2011, 3, 9, 9, 0), At(2011, 3, 9, 10, 0));
+  auto pWeekly = Record("Weekly review", LocalTime(2011, 3, 9, 9, 0), LocalTime(2011, 3, 9, 10, 0));
   pWeekly->repeat.nType = REPEAT_WEEKLY;
   pWeekly->repeat.nInterval = 1;
   pWeekly->repeat.nDayOfWeekMask = DAYMASK_WEDNESDAY;
   pWeekly->repeat.bHasEnd = 1;
-  pWeekly->repeat.stPatternEnd = At(2011, 6, 29);
+  pWeekly->repeat.stPatternEnd = LocalTime(2011, 6, 29);
   pWeekly->bAlarm = 1;
   pWeekly->bAdvance = 1;
   pWeekly->nAdvanceUnit = ADVANCE_MINUTES;
   pWeekly->nAdvance = 10;
   ASSERT_TRUE(pStore->SyncRecord(pWeekly.get()));
-  auto pHoliday = Record("Holiday", At(2011, 3, 10), At(2011, 3, 10));
+  auto pHoliday = Record("Holiday", LocalTime(2011, 3, 10), LocalTime(2011, 3, 10));
   pHoliday->bAllDay = 1;
   ASSERT_TRUE(pStore->SyncRecord(pHoliday.get()));
-  auto pNth = Record("Board", At(2011, 3, 25, 15, 0), At(2011, 3, 25, 16, 0));
+  auto pNth = Record("Board", LocalTime(2011, 3, 25, 15, 0), LocalTime(2011, 3, 25, 16, 0));
   pNth->repeat.nType = REPEAT_MONTHLY_BY_DAY;
   pNth->repeat.nInterval = 1;
   pNth->repeat.nDayOfWeekMask = DAYMASK_FRIDAY;

@@ -13,7 +13,7 @@
 
 namespace {
 
-using palm6test::LogCapture;
+using dbtest::LogCapture;
 using palm6test::TempPath;
 
 // Value arrays built by a test, released with it.
@@ -277,25 +277,25 @@ TEST_F(PmAccessorTest, WalksATableAndRefusesAForeignNextQuery) {
     pValues = nullptr;
     if (nRows == 1) {
       EXPECT_FALSE(accessor.QueryNext("SELECT [ID] FROM Category", &pValues, &nCount));
-      EXPECT_TRUE(m_Log.Has("This query is not same with former query. Ignore this query."));
+      EXPECT_TRUE(m_Log.Contains("This query is not same with former query. Ignore this query."));
     }
     bRow = accessor.SelectNext(nullptr, nullptr, &pValues, &nCount);
   }
   EXPECT_EQ(3, nRows);
   EXPECT_FALSE(accessor.QueryFirst("", &pValues, &nCount));
-  EXPECT_TRUE(m_Log.Has("Invalid query string found."));
+  EXPECT_TRUE(m_Log.Contains("Invalid query string found."));
 }
 
 TEST_F(PmAccessorTest, FailuresAreLoggedWithTheEngineMessage) {
   PmMDBAccessor accessor(DB_DATE, m_strPath.c_str());
   EXPECT_FALSE(accessor.ExecuteSql("DELETE FROM Nowhere", false));
   EXPECT_TRUE(
-      m_Log.Has("Database Query Error, Query String=DELETE FROM Nowhere, Error=no such "
-                "table: Nowhere"));
+      m_Log.Contains("Database Query Error, Query String=DELETE FROM Nowhere, Error=no such "
+                     "table: Nowhere"));
   EXPECT_FALSE(accessor.ExecuteSql("", false));
 
   PmMDBAccessor noKind(9, m_strPath.c_str());
-  EXPECT_TRUE(m_Log.Has("There is no valid database connection to open this file."));
+  EXPECT_TRUE(m_Log.Contains("There is no valid database connection to open this file."));
   EXPECT_FALSE(noKind.ExecuteSql("SELECT 1", true));
 }
 
@@ -303,11 +303,11 @@ TEST_F(PmAccessorTest, ReopeningClosesFirstAndAMissingFileLeavesTheConnection) {
   PmMDBAccessor accessor(DB_DATE, m_strPath.c_str());
   m_Log.Clear();
   accessor.OpenDatabase(DB_DATE, m_strPath.c_str());
-  EXPECT_TRUE(m_Log.Has("The connection is already opened, close it now."));
-  EXPECT_TRUE(m_Log.Has("Connection String: Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" +
-                        m_strPath + "\""));
+  EXPECT_TRUE(m_Log.Contains("The connection is already opened, close it now."));
+  EXPECT_TRUE(m_Log.Contains("Connection String: Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"" +
+                             m_strPath + "\""));
   accessor.OpenDatabase(DB_DATE, "/nonexistent/DateBook.mdb");
-  EXPECT_TRUE(m_Log.Has("The file doesn't exist. Abort."));
+  EXPECT_TRUE(m_Log.Contains("The file doesn't exist. Abort."));
   EXPECT_TRUE(accessor.GetConnection()->GetConnected());
   EXPECT_TRUE(accessor.ExecuteSql("SELECT [ID] FROM Category", true));
 }
@@ -316,7 +316,7 @@ TEST_F(PmAccessorTest, UnreadableFileIsLoggedAndStatementsThenFail) {
   const std::string strJunk = TempPath("junk.mdb");
   ASSERT_TRUE(palm6::WriteJunkFile(strJunk));
   PmMDBAccessor accessor(DB_DATE, strJunk.c_str());
-  EXPECT_TRUE(m_Log.Has("Database Connection Error, Connection String=Provider="));
+  EXPECT_TRUE(m_Log.Contains("Database Connection Error, Connection String=Provider="));
   EXPECT_FALSE(accessor.GetConnection()->GetConnected());
   EXPECT_FALSE(accessor.ExecuteSql("SELECT 1", true));
   std::filesystem::remove(strJunk);
@@ -361,16 +361,16 @@ TEST_F(PmAccessorTest, CategoryIdsNeverCollide) {
   EXPECT_EQ(
       (std::vector<std::vector<std::string>>{{"4", "Fourth", "1", "0"}, {"6", "Sixth", "1", "0"}}),
       m_pFixture->Query("SELECT * FROM Category WHERE [ID] > 3 AND [ID] <> 5 ORDER BY 1"));
-  EXPECT_TRUE(m_Log.Has(
+  EXPECT_TRUE(m_Log.Contains(
       "INSERT INTO Category ([ID], [Name], [Status], [Color]) VALUES (6, 'Sixth', 1, 0)"));
 }
 
 TEST_F(PmAccessorTest, CategoriesLoadInTableOrderAndMatchNamesExactly) {
   PmDBEx2Util util;
   ASSERT_TRUE(util.Open(DB_DATE, m_strPath.c_str()));
-  EXPECT_TRUE(m_Log.Has("Start loading Palm Desktop category information."));
-  EXPECT_TRUE(m_Log.Has("Category loaded: Cat2"));
-  EXPECT_TRUE(m_Log.Has("Categories information loaded successfully."));
+  EXPECT_TRUE(m_Log.Contains("Start loading Palm Desktop category information."));
+  EXPECT_TRUE(m_Log.Contains("Category loaded: Cat2"));
+  EXPECT_TRUE(m_Log.Contains("Categories information loaded successfully."));
   PmCategoryEx2Mgr* pCategories = util.GetCategories();
   ASSERT_NE(nullptr, pCategories->FindByName("Cat2"));
   EXPECT_EQ(2, pCategories->FindByName("Cat2")->nId);
@@ -385,7 +385,7 @@ TEST_F(PmAccessorTest, CategoriesLoadInTableOrderAndMatchNamesExactly) {
   m_Log.Clear();
   EXPECT_TRUE(util.LoadCategories());
   EXPECT_EQ(0, pCategories->GetCount());
-  EXPECT_TRUE(m_Log.Has("Categories information loaded successfully."));
+  EXPECT_TRUE(m_Log.Contains("Categories information loaded successfully."));
 }
 
 TEST_F(PmAccessorTest, InformationRowsFillTheKnownFactsOnly) {

@@ -404,14 +404,7 @@ TEST_F(CodecTest, PositionAndRemainingFollowTheReads) {
 
 class PmTimeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ::setenv("TZ", "America/New_York", 1);
-    ::tzset();
-  }
-  void TearDown() override {
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-  }
+  clockguard::ZoneGuard m_Zone{"America/New_York"};
 };
 
 TEST_F(PmTimeTest, LocalFieldsRoundTrip) {

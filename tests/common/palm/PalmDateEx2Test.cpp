@@ -23,14 +23,11 @@
 
 namespace {
 
-using palm6test::LogCapture;
+using dbtest::LogCapture;
 using palm6test::TempPath;
 
 // New York rules, written out so that no zone database is needed.
-void SetZone() {
-  setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
-  tzset();
-}
+constexpr char kNewYork[] = "EST5EDT,M3.2.0,M11.1.0";
 
 LONG LocalMidnight(int nYear, int nMonth, int nDay) {
   return static_cast<LONG>(PmTime(nYear, nMonth, nDay, 0, 0, 0).GetValue());
@@ -60,7 +57,7 @@ constexpr LONG kUntouchedEnd = 12345;
 
 class PmDecodeRepeatTest : public ::testing::TestWithParam<DecodeCase> {
  protected:
-  void SetUp() override { SetZone(); }
+  clockguard::ZoneGuard m_Zone{kNewYork};
 };
 
 TEST_P(PmDecodeRepeatTest, ReadsTheRuleIntoTheRepeatFields) {
@@ -129,7 +126,7 @@ struct EncodeCase {
 
 class PmEncodeRepeatTest : public ::testing::TestWithParam<EncodeCase> {
  protected:
-  void SetUp() override { SetZone(); }
+  clockguard::ZoneGuard m_Zone{kNewYork};
 };
 
 TEST_P(PmEncodeRepeatTest, WritesTheRuleAndReadsBackTheSameFields) {
@@ -189,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& caseInfo) { return std::string(caseInfo.param.szName); });
 
 TEST(PmEncodeRepeatTest2, AnUnsetEndIsWrittenAsNoEnd) {
-  SetZone();
+  clockguard::ZoneGuard zone(kNewYork);
   auto pRecord = NewRecord();
   pRecord->nRepeatType = 1;
   pRecord->nRepeatInterval = 1;
@@ -220,7 +217,6 @@ TEST(PmDiffFieldsTest, ListsChangedIdsInOrderWithPlacement) {
 class PmDateEx2SaveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetZone();
     m_strPath = TempPath("DateBook.mdb");
     m_pFixture = std::make_unique<palm6::Palm6Fixture>(m_strPath);
     ASSERT_TRUE(m_pFixture->IsOpen());
@@ -258,6 +254,7 @@ class PmDateEx2SaveTest : public ::testing::Test {
     return rows.size() == 1 ? rows[0][0] : "<" + std::to_string(rows.size()) + " rows>";
   }
 
+  clockguard::ZoneGuard m_Zone{kNewYork};
   LogCapture m_Log;
   std::string m_strPath;
   std::unique_ptr<palm6::Palm6Fixture> m_pFixture;
@@ -284,8 +281,8 @@ TEST_F(PmDateEx2SaveTest, AnUnchangedRecordWritesNothing) {
   auto copy = *Loaded();
   copy.nPlacement = 99;
   ASSERT_TRUE(m_pUtil->SaveRecord(&copy));
-  EXPECT_FALSE(m_Log.Has("UPDATE")) << m_Log.Text();
-  EXPECT_FALSE(m_Log.Has("INSERT"));
+  EXPECT_FALSE(m_Log.Contains("UPDATE")) << m_Log.Text();
+  EXPECT_FALSE(m_Log.Contains("INSERT"));
   EXPECT_EQ("3", Column("Placement"));
 }
 
@@ -294,8 +291,9 @@ TEST_F(PmDateEx2SaveTest, ANoteChangeUpdatesTheNoteColumnAlone) {
   const std::string strNote = std::string(3000, 'x') + "'s end";
   CxCopyText(pRecord->szNote, strNote.c_str());
   ASSERT_TRUE(m_pUtil->SaveRecord(pRecord));
-  EXPECT_TRUE(m_Log.Has("Execute SQL Query: UPDATE Main SET [Note]='" + std::string(3000, 'x') +
-                        "''s end' WHERE [Record ID] = 101 AND [Start Time] = '"))
+  EXPECT_TRUE(m_Log.Contains("Execute SQL Query: UPDATE Main SET [Note]='" +
+                             std::string(3000, 'x') +
+                             "''s end' WHERE [Record ID] = 101 AND [Start Time] = '"))
       << m_Log.Text().substr(0, 400);
   EXPECT_EQ(strNote, Column("Note")) << "a long note is written whole";
   EXPECT_EQ(1, m_pFixture->Count("Main"));
@@ -331,8 +329,8 @@ TEST_F(PmDateEx2SaveTest, ANewRecordIsInsertedWithAllColumnsOnce) {
   pRecord->nRepeatEnd = NO_END_DATE;
   ASSERT_TRUE(m_pUtil->SaveRecord(pRecord.get()));
   EXPECT_TRUE(
-      m_Log.Has("[Alarm Unit], [Repeated Event], [Blob]) VALUES (0, 1, 2147483647, 0, "
-                "'1', '', '"));
+      m_Log.Contains("[Alarm Unit], [Repeated Event], [Blob]) VALUES (0, 1, 2147483647, 0, "
+                     "'1', '', '"));
   EXPECT_EQ(2, m_pFixture->Count("Main"));
   EXPECT_EQ((std::vector<std::vector<std::string>>{{"1", "MD1 1 #0", "0"}}),
             m_pFixture->Query("SELECT [Category], [Repeated Event], [Private] FROM Main WHERE "
@@ -340,7 +338,7 @@ TEST_F(PmDateEx2SaveTest, ANewRecordIsInsertedWithAllColumnsOnce) {
 
   m_Log.Clear();
   ASSERT_TRUE(m_pUtil->SaveRecord(pRecord.get()));
-  EXPECT_FALSE(m_Log.Has("INSERT"));
+  EXPECT_FALSE(m_Log.Contains("INSERT"));
   CxCopyText(pRecord->szSummary, "O'Neil call back");
   ASSERT_TRUE(m_pUtil->SaveRecord(pRecord.get()));
   EXPECT_EQ(2, m_pFixture->Count("Main")) << "a saved new record is updated, not inserted again";
@@ -375,7 +373,7 @@ TEST_F(PmDateEx2SaveTest, ALongSummaryIsLookedUpByItsFirstCharacters) {
   CxCopyText(pRecord->szNote, "new");
   m_Log.Clear();
   ASSERT_TRUE(m_pUtil->SaveRecord(pRecord));
-  EXPECT_TRUE(m_Log.Has("LEFT(Summary, 256) = '" + std::string(255, 'L') + "'"));
+  EXPECT_TRUE(m_Log.Contains("LEFT(Summary, 256) = '" + std::string(255, 'L') + "'"));
   EXPECT_EQ("new", Column("Note"));
   EXPECT_EQ(1, m_pFixture->Count("Main"));
 }
@@ -514,7 +512,8 @@ TEST(PmDateEx2LoadTest, MissingAndUnreadableFiles) {
   PmDateEx2Util util;
   EXPECT_FALSE(util.LoadFile(""));
   EXPECT_FALSE(util.LoadFile("/nonexistent/DateBook.mdb"));
-  EXPECT_TRUE(log.Has("Open Palm Desktop Calendar database failed: /nonexistent/DateBook.mdb"));
+  EXPECT_TRUE(
+      log.Contains("Open Palm Desktop Calendar database failed: /nonexistent/DateBook.mdb"));
   EXPECT_FALSE(PmDateEx2Util("/nonexistent/DateBook.mdb").IsLoaded());
 
   const std::string strJunk = TempPath("junk-db.mdb");
@@ -588,7 +587,7 @@ TEST(PmDateEx2LoadTest, CorruptPagesAreReportedAsDamage) {
 // The whole road: PmDateInfo loads a 6.x file through the registered calendar, and a record
 // synchronized into it becomes a row of "Main" at once, changed later in the same row.
 TEST(PmCalendarEx2DbTest, PalmStoreLoadsAndWritesTheDatabase) {
-  SetZone();
+  clockguard::ZoneGuard zone(kNewYork);
   LogCapture log;
   const std::string strPath = TempPath("store.mdb");
   {

@@ -42,13 +42,7 @@ SYSTEMTIME Local(DWORD nPalmTime) {
   return st;
 }
 
-SYSTEMTIME Date(WORD nYear, WORD nMonth, WORD nDay) {
-  SYSTEMTIME st{};
-  st.wYear = nYear;
-  st.wMonth = nMonth;
-  st.wDay = nDay;
-  return st;
-}
+using clockguard::LocalTime;
 
 std::unique_ptr<CommDate> Appointment(const char* szDescription, const char* szLocation = "") {
   auto pRecord = std::make_unique<CommDate>();
@@ -65,11 +59,7 @@ std::unique_ptr<CommDate> Appointment(const char* szDescription, const char* szL
 // registry pointing at a Palm Desktop folder whose palm.exe has the version asked for.
 class PalmStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("TZ", "UTC0", 1);
-    tzset();
-    m_pfnFactory = PmGetCalendarEx2Factory();
-  }
+  void SetUp() override { m_pfnFactory = PmGetCalendarEx2Factory(); }
   void TearDown() override {
     FreeHotSyncLibraries(HOTSYNC_ALL);
     CxRegSetText(nullptr, 0);
@@ -95,6 +85,7 @@ class PalmStoreTest : public ::testing::Test {
     return GetPalmUser(0, &user) ? user.nUserId : 0;
   }
 
+  clockguard::ZoneGuard m_Zone{"UTC0"};
   ProgramIni m_Ini;
   PmCalendarEx2Factory m_pfnFactory = nullptr;  // the registered one, put back afterwards
   TempPalmFolder m_Palm{"store"};
@@ -614,15 +605,15 @@ TEST_P(RepeatEnd, KeepsEveryEndAPalmTimeCanHold) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RepeatEnd,
-    ::testing::Values(EndCase{"Year2027", Date(2027, 6, 30), 1, true},
-                      EndCase{"Year1998", Date(1998, 3, 1), 1, true},
-                      EndCase{"FirstDayOf2021", Date(2021, 1, 1), 1, true},
-                      EndCase{"SecondDayOf1970", Date(1970, 1, 2), 1, true},
-                      EndCase{"LastDayBeforeTheNoEndMark", Date(2031, 12, 30), 1, true},
-                      EndCase{"Before1970IsNoEnd", Date(1969, 12, 31), 1, false},
-                      EndCase{"After2031IsNoEnd", Date(2032, 1, 1), 1, false},
-                      EndCase{"Year2140IsNoEndNotAWrappedValue", Date(2140, 1, 1), 1, false},
-                      EndCase{"WithoutEndFlagIsNoEnd", Date(2027, 6, 30), 0, false},
+    ::testing::Values(EndCase{"Year2027", LocalTime(2027, 6, 30), 1, true},
+                      EndCase{"Year1998", LocalTime(1998, 3, 1), 1, true},
+                      EndCase{"FirstDayOf2021", LocalTime(2021, 1, 1), 1, true},
+                      EndCase{"SecondDayOf1970", LocalTime(1970, 1, 2), 1, true},
+                      EndCase{"LastDayBeforeTheNoEndMark", LocalTime(2031, 12, 30), 1, true},
+                      EndCase{"Before1970IsNoEnd", LocalTime(1969, 12, 31), 1, false},
+                      EndCase{"After2031IsNoEnd", LocalTime(2032, 1, 1), 1, false},
+                      EndCase{"Year2140IsNoEndNotAWrappedValue", LocalTime(2140, 1, 1), 1, false},
+                      EndCase{"WithoutEndFlagIsNoEnd", LocalTime(2027, 6, 30), 0, false},
                       EndCase{"NoDate", SYSTEMTIME{}, 1, false}),
     [](const ::testing::TestParamInfo<EndCase>& row) { return row.param.szName; });
 
@@ -759,7 +750,7 @@ TEST_P(DeletedOccurrencesInTheFile, ReadChangedWrittenAndReadBack) {
     ASSERT_EQ(store.GetLoadedKind(), bEarlier ? 1 : 2);
     CommDate date = deltest::DetachedCopy(*store.GetRecordSet()->GetAt(0));
     EXPECT_EQ(deltest::DeletedDays(date), std::vector<std::string>{"2005-01-08"});
-    deltest::SetDeletedDays(&date, {Date(2005, 1, 15), Date(2005, 1, 29)});
+    deltest::SetDeletedDays(&date, {LocalTime(2005, 1, 15), LocalTime(2005, 1, 29)});
     ASSERT_TRUE(store.SyncRecord(&date)) << "a changed list makes the record changed";
     ASSERT_TRUE(store.Save());
   }

@@ -122,8 +122,6 @@ std::string EventBlock(const std::string& text, const std::string& uid) {
 class OutlookServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
     m_dir = std::filesystem::temp_directory_path() /
             ("db-olsrv-" + std::to_string(::getpid()) + "-" +
              ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -174,6 +172,7 @@ class OutlookServerTest : public ::testing::Test {
     return CallObject(m_pItems, u"Item", {I4(nIndex)}, phr);
   }
 
+  clockguard::ZoneGuard m_Zone{"Europe/Berlin"};
   std::filesystem::path m_dir;
   std::filesystem::path m_path;
   IDispatch* m_pFolder = nullptr;
@@ -512,8 +511,7 @@ TEST(StandInDates, AgreeWithThePlatformOnEveryDay) {
 }
 
 TEST_F(OutlookServerTest, WithoutAZoneNameTimesAreWrittenInUtc) {
-  setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-  tzset();
+  clockguard::ZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");
   ASSERT_EQ(OpenFolder(), S_OK);
   IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
   EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 9, 15, 0))), S_OK);

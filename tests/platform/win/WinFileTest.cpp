@@ -13,22 +13,14 @@
 #include <string>
 
 #include "platform/win/WinSystem.h"
+#include "support/files/TempFolder.h"
 
 namespace {
 
 class WinFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "dbwinfileXXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    m_Folder = pattern;
-    m_Path = m_Folder + "/file.bin";
-  }
-  void TearDown() override {
-    CxSetWriteFailAfter(-1);
-    std::error_code ec;
-    std::filesystem::remove_all(m_Folder, ec);
-  }
+  void SetUp() override { ASSERT_FALSE(m_Folder.empty()); }
+  void TearDown() override { CxSetWriteFailAfter(-1); }
   void Put(const std::string& text) { std::ofstream(m_Path, std::ios::binary) << text; }
   std::string Get() const {
     std::ifstream in(m_Path, std::ios::binary);
@@ -41,8 +33,9 @@ class WinFileTest : public ::testing::Test {
                       FILE_ATTRIBUTE_NORMAL, nullptr);
   }
 
-  std::string m_Folder;
-  std::string m_Path;
+  dbtest::TempFolder m_Temp;
+  const std::string m_Folder = m_Temp.Path();
+  const std::string m_Path = m_Temp.File("file.bin");
 };
 
 struct DispositionCase {

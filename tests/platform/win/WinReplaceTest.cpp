@@ -15,6 +15,7 @@
 #include "platform/win/WinSync.h"
 #include "platform/win/WinSystem.h"
 #include "tests/support/files/FileTestSupport.h"
+#include "tests/support/files/TempFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -34,13 +35,10 @@ void Put(const std::string& path, const std::string& text) {
 class ReplaceTest : public ::testing::Test {
  protected:
   ReplaceTest() {
-    std::string pattern = (fs::temp_directory_path() / "dbreplaceXXXXXX").string();
-    m_Folder = ::mkdtemp(pattern.data());
-    m_Target = m_Folder + "/calendar.dat";
+    // The unprivileged steps must reach the file.
     ::chmod(m_Folder.c_str(), 0755);
     Put(m_Target, "old");
   }
-  ~ReplaceTest() override { fs::remove_all(m_Folder); }
 
   BOOL Replace(const std::string& text, const CX_FILE_STAMP* pExpected = nullptr) {
     return CxReplaceFileContents(m_Target.c_str(), text.data(), text.size(), pExpected, nullptr);
@@ -54,8 +52,9 @@ class ReplaceTest : public ::testing::Test {
     return stamp;
   }
 
-  std::string m_Folder;
-  std::string m_Target;
+  dbtest::TempFolder m_Temp;
+  const std::string m_Folder = m_Temp.Path();
+  const std::string m_Target = m_Temp.File("calendar.dat");
 };
 
 TEST_F(ReplaceTest, ALinkStaysALinkAndItsFileKeepsModeAndOwner) {

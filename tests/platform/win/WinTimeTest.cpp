@@ -6,21 +6,11 @@
 #include <ctime>
 
 #include "platform/win/WinTime.h"
+#include "support/clock/ClockGuard.h"
 
 namespace {
 
-SYSTEMTIME MakeTime(int nYear, int nMonth, int nDay, int nHour = 0, int nMinute = 0,
-                    int nSecond = 0, int nMilliseconds = 0) {
-  SYSTEMTIME st{};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  st.wHour = static_cast<WORD>(nHour);
-  st.wMinute = static_cast<WORD>(nMinute);
-  st.wSecond = static_cast<WORD>(nSecond);
-  st.wMilliseconds = static_cast<WORD>(nMilliseconds);
-  return st;
-}
+using clockguard::LocalTime;
 
 struct KnownDate {
   const char* szName;
@@ -51,18 +41,18 @@ TEST_P(KnownDateTest, ConvertsBothWays) {
 
 INSTANTIATE_TEST_SUITE_P(
     WindowsValues, KnownDateTest,
-    testing::Values(KnownDate{"Epoch", MakeTime(1899, 12, 30), 6, 0.0},
-                    KnownDate{"Noon1899", MakeTime(1899, 12, 30, 12), 6, 0.5},
-                    KnownDate{"FirstOf1900", MakeTime(1900, 1, 1), 1, 2.0},
-                    KnownDate{"NoLeapDayIn1900", MakeTime(1900, 3, 1), 4, 61.0},
-                    KnownDate{"LeapDay2000", MakeTime(2000, 2, 29), 2, 36585.0},
-                    KnownDate{"March2011", MakeTime(2011, 3, 7), 1, 40609.0},
-                    KnownDate{"March2011Afternoon", MakeTime(2011, 3, 7, 18), 1, 40609.75},
-                    KnownDate{"DayBeforeEpochMorning", MakeTime(1899, 12, 29, 6), 5, -1.25},
-                    KnownDate{"DayBeforeEpochMidnight", MakeTime(1899, 12, 29), 5, -1.0},
-                    KnownDate{"Year1800Noon", MakeTime(1800, 1, 1, 12), 3, -36522.5},
-                    KnownDate{"FirstAutomationDay", MakeTime(100, 1, 1), 5, -657434.0},
-                    KnownDate{"LastAutomationDay", MakeTime(9999, 12, 31), 5, 2958465.0}),
+    testing::Values(KnownDate{"Epoch", LocalTime(1899, 12, 30), 6, 0.0},
+                    KnownDate{"Noon1899", LocalTime(1899, 12, 30, 12), 6, 0.5},
+                    KnownDate{"FirstOf1900", LocalTime(1900, 1, 1), 1, 2.0},
+                    KnownDate{"NoLeapDayIn1900", LocalTime(1900, 3, 1), 4, 61.0},
+                    KnownDate{"LeapDay2000", LocalTime(2000, 2, 29), 2, 36585.0},
+                    KnownDate{"March2011", LocalTime(2011, 3, 7), 1, 40609.0},
+                    KnownDate{"March2011Afternoon", LocalTime(2011, 3, 7, 18), 1, 40609.75},
+                    KnownDate{"DayBeforeEpochMorning", LocalTime(1899, 12, 29, 6), 5, -1.25},
+                    KnownDate{"DayBeforeEpochMidnight", LocalTime(1899, 12, 29), 5, -1.0},
+                    KnownDate{"Year1800Noon", LocalTime(1800, 1, 1, 12), 3, -36522.5},
+                    KnownDate{"FirstAutomationDay", LocalTime(100, 1, 1), 5, -657434.0},
+                    KnownDate{"LastAutomationDay", LocalTime(9999, 12, 31), 5, 2958465.0}),
     [](const testing::TestParamInfo<KnownDate>& rowInfo) { return rowInfo.param.szName; });
 
 struct RejectedTime {
@@ -80,21 +70,22 @@ TEST_P(RejectedTimeTest, FailsAndLeavesTheTargetAlone) {
 
 INSTANTIATE_TEST_SUITE_P(
     InvalidFields, RejectedTimeTest,
-    testing::Values(RejectedTime{"MonthZero", MakeTime(2011, 0, 1)},
-                    RejectedTime{"Month13", MakeTime(2011, 13, 1)},
-                    RejectedTime{"DayZero", MakeTime(2011, 3, 0)},
-                    RejectedTime{"April31", MakeTime(2011, 4, 31)},
-                    RejectedTime{"February29InCommonYear", MakeTime(2011, 2, 29)},
-                    RejectedTime{"February29In1900", MakeTime(1900, 2, 29)},
-                    RejectedTime{"Hour24", MakeTime(2011, 3, 7, 24)},
-                    RejectedTime{"Minute60", MakeTime(2011, 3, 7, 0, 60)},
-                    RejectedTime{"Second60", MakeTime(2011, 3, 7, 0, 0, 60)},
-                    RejectedTime{"Year99", MakeTime(99, 12, 31)},
-                    RejectedTime{"Year10000", MakeTime(10000, 1, 1)}),
+    testing::Values(RejectedTime{"MonthZero", LocalTime(2011, 0, 1)},
+                    RejectedTime{"Month13", LocalTime(2011, 13, 1)},
+                    RejectedTime{"DayZero", LocalTime(2011, 3, 0)},
+                    RejectedTime{"April31", LocalTime(2011, 4, 31)},
+                    RejectedTime{"February29InCommonYear", LocalTime(2011, 2, 29)},
+                    RejectedTime{"February29In1900", LocalTime(1900, 2, 29)},
+                    RejectedTime{"Hour24", LocalTime(2011, 3, 7, 24)},
+                    RejectedTime{"Minute60", LocalTime(2011, 3, 7, 0, 60)},
+                    RejectedTime{"Second60", LocalTime(2011, 3, 7, 0, 0, 60)},
+                    RejectedTime{"Year99", LocalTime(99, 12, 31)},
+                    RejectedTime{"Year10000", LocalTime(10000, 1, 1)}),
     [](const testing::TestParamInfo<RejectedTime>& rowInfo) { return rowInfo.param.szName; });
 
 TEST(SystemTimeToVariantTimeTest, IgnoresDayOfWeekAndMilliseconds) {
-  SYSTEMTIME st = MakeTime(2011, 3, 7, 14, 5, 9, 999);
+  SYSTEMTIME st = LocalTime(2011, 3, 7, 14, 5, 9);
+  st.wMilliseconds = 999;
   st.wDayOfWeek = 4;  // wrong on purpose
   DATE dt = 0;
   ASSERT_TRUE(SystemTimeToVariantTime(&st, &dt));
@@ -125,17 +116,18 @@ constexpr double kSecond = 1.0 / 86400.0;
 
 INSTANTIATE_TEST_SUITE_P(
     Fractions, RoundedTimeTest,
-    testing::Values(
-        RoundedTime{"HalfSecondBeforeMidnightIsNextDay", 40609.0 + 86399.5 * kSecond,
-                    MakeTime(2011, 3, 8)},
-        RoundedTime{"JustUnderHalfSecondStays", 40609.0 + 86399.4 * kSecond,
-                    MakeTime(2011, 3, 7, 23, 59, 59)},
-        RoundedTime{"HalfSecondRoundsUp", 40609.0 + 10.5 * kSecond, MakeTime(2011, 3, 7, 0, 0, 11)},
-        RoundedTime{"YearEndRollsIntoNewYear", 45657.0 + 86399.6 * kSecond, MakeTime(2025, 1, 1)},
-        RoundedTime{"NegativeHalfIsNoonOfEpochDay", -0.5, MakeTime(1899, 12, 30, 12)},
-        RoundedTime{"NegativeFractionRollsForward", -1.0 - 86399.7 * kSecond,
-                    MakeTime(1899, 12, 30)},
-        RoundedTime{"ThirdOfADay", 40609.0 + 1.0 / 3.0, MakeTime(2011, 3, 7, 8)}),
+    testing::Values(RoundedTime{"HalfSecondBeforeMidnightIsNextDay", 40609.0 + 86399.5 * kSecond,
+                                LocalTime(2011, 3, 8)},
+                    RoundedTime{"JustUnderHalfSecondStays", 40609.0 + 86399.4 * kSecond,
+                                LocalTime(2011, 3, 7, 23, 59, 59)},
+                    RoundedTime{"HalfSecondRoundsUp", 40609.0 + 10.5 * kSecond,
+                                LocalTime(2011, 3, 7, 0, 0, 11)},
+                    RoundedTime{"YearEndRollsIntoNewYear", 45657.0 + 86399.6 * kSecond,
+                                LocalTime(2025, 1, 1)},
+                    RoundedTime{"NegativeHalfIsNoonOfEpochDay", -0.5, LocalTime(1899, 12, 30, 12)},
+                    RoundedTime{"NegativeFractionRollsForward", -1.0 - 86399.7 * kSecond,
+                                LocalTime(1899, 12, 30)},
+                    RoundedTime{"ThirdOfADay", 40609.0 + 1.0 / 3.0, LocalTime(2011, 3, 7, 8)}),
     [](const testing::TestParamInfo<RoundedTime>& rowInfo) { return rowInfo.param.szName; });
 
 TEST(VariantTimeToSystemTimeTest, FailsOutsideTheAutomationRange) {
@@ -162,15 +154,15 @@ TEST(VariantTimeToSystemTimeTest, EveryDayOfFourHundredYearsRoundTrips) {
 
 class ClockTest : public testing::Test {
  protected:
-  void SetUp() override {
-    setenv("TZ", "America/New_York", 1);
-    tzset();
-  }
   void TearDown() override { CxSetFixedLocalTime(nullptr); }
+
+  clockguard::ZoneGuard m_Zone{"America/New_York"};
 };
 
 TEST_F(ClockTest, FixedLocalTimeDrivesBothClocks) {
-  SYSTEMTIME stFixed = MakeTime(2011, 3, 7, 14, 5, 9, 250);
+  SYSTEMTIME stFixed = LocalTime(2011, 3, 7, 14, 5, 9);
+  stFixed.wMilliseconds = 250;
+  stFixed.wDayOfWeek = 4;  // wrong on purpose: the clock works it out
   CxSetFixedLocalTime(&stFixed);
   SYSTEMTIME stLocal{};
   GetLocalTime(&stLocal);

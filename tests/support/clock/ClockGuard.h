@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/win/WinTime.h"
+#include "support/clock/Moments.h"
 
 namespace clockguard {
 
@@ -34,22 +35,6 @@ class ZoneGuard {
   bool m_bHadZone = false;
   std::string m_strOld;
 };
-
-// A date-time with its day of week, as the program's records carry it.
-inline SYSTEMTIME LocalTime(int nYear, int nMonth, int nDay, int nHour = 0, int nMinute = 0,
-                            int nSecond = 0) {
-  SYSTEMTIME st = {};
-  st.wYear = static_cast<WORD>(nYear);
-  st.wMonth = static_cast<WORD>(nMonth);
-  st.wDay = static_cast<WORD>(nDay);
-  st.wHour = static_cast<WORD>(nHour);
-  st.wMinute = static_cast<WORD>(nMinute);
-  st.wSecond = static_cast<WORD>(nSecond);
-  if (CxIsValidDate(nYear, nMonth, nDay)) {
-    st.wDayOfWeek = static_cast<WORD>(CxWeekdayOf(nYear, nMonth, nDay));
-  }
-  return st;
-}
 
 // "Now" in the local time of the zone in force.
 class FixedNow {

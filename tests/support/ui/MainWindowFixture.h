@@ -16,34 +16,23 @@
 #include "app/core/AppSettings.h"
 #include "common/misc/WinUtil.h"
 #include "platform/win/WinTime.h"
+#include "support/clock/ClockGuard.h"
 #include "support/demo/DemoEnvironment.h"
 #include "support/ui/UiFind.h"
 #include "support/ui/UiRecorder.h"
 
+using clockguard::LocalTime;
+
 class MainWindowFixture : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    setenv("TZ", "Europe/Paris", 1);
-    tzset();
-  }
   void SetUp() override {
-    const SYSTEMTIME stNow = Date(2026, 12, 9, 10);
+    const SYSTEMTIME stNow = LocalTime(2026, 12, 9, 10);
     CxSetFixedLocalTime(&stNow);
     ASSERT_TRUE(m_Demo.IsReady());
   }
   void TearDown() override {
     m_pMain.reset();
     CxSetFixedLocalTime(nullptr);
-  }
-
-  static SYSTEMTIME Date(int nYear, int nMonth, int nDay, int nHour = 0) {
-    SYSTEMTIME st = {};
-    st.wYear = static_cast<WORD>(nYear);
-    st.wMonth = static_cast<WORD>(nMonth);
-    st.wDay = static_cast<WORD>(nDay);
-    AddDays(&st, 0);
-    st.wHour = static_cast<WORD>(nHour);
-    return st;
   }
 
   // The window made and started as the program does it, shown.
@@ -69,6 +58,7 @@ class MainWindowFixture : public ::testing::Test {
     SaveSettings();
   }
 
+  clockguard::ZoneGuard m_Zone{"Europe/Paris"};
   DemoEnvironment m_Demo{"main"};
   UiRecorder m_Ui;
   std::unique_ptr<TfmMain> m_pMain;
