@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -247,10 +248,24 @@ QWidget* TfmDateDetail::CreateRecurrencePage() {
   pRangeGrid->addWidget(m_pRecurEnd, 2, 1);
   pRangeGrid->setColumnStretch(2, 1);
 
-  // The range group takes the left column; the right one is kept for what a later page adds.
+  auto* pDeleted = new QGroupBox(QStringLiteral(" Deleted Occurrences "), pPage);
+  pDeleted->setObjectName(QStringLiteral("gbExceptions"));
+  m_pExceptions = new QListWidget(pDeleted);
+  m_pExceptions->setObjectName(QStringLiteral("lvExceptions"));
+  m_pExceptions->setSelectionMode(QAbstractItemView::NoSelection);
+  m_pExceptions->setFocusPolicy(Qt::NoFocus);
+  m_pExceptionsNote = new QLabel(pDeleted);
+  m_pExceptionsNote->setObjectName(QStringLiteral("lblExceptions"));
+  auto* pDeletedLayout = new QVBoxLayout(pDeleted);
+  pDeletedLayout->addWidget(m_pExceptionsNote);
+  pDeletedLayout->addWidget(m_pExceptions, 1);
+  pDeletedLayout->addStretch(0);
+
+  // The range group takes the left column, the deleted occurrences the right one.
   m_pRecurGrid = new QGridLayout(pPage);
   m_pRecurGrid->addWidget(m_pRecurPages, 0, 0, 1, 2);
   m_pRecurGrid->addWidget(pRange, 1, 0, Qt::AlignTop);
+  m_pRecurGrid->addWidget(pDeleted, 1, 1, Qt::AlignTop);
   m_pRecurGrid->setColumnStretch(0, 1);
   m_pRecurGrid->setColumnStretch(1, 1);
   m_pRecurGrid->setRowStretch(1, 1);
@@ -328,4 +343,15 @@ void TfmDateDetail::ShowRecurrence(const RepeatPattern& repeat) {
   } else {
     m_pNoEnd->setChecked(true);
   }
+
+  m_pExceptions->clear();
+  for (UINT i = 0; i < repeat.nExceptionCount && i < REPEAT_MAX_EXCEPTIONS; ++i) {
+    m_pExceptions->addItem(DateText(repeat.stExceptions[i]));
+  }
+  m_pExceptionsNote->setText(repeat.bExceptionsUnknown
+                                 ? QStringLiteral("Not kept by this calendar.")
+                             : repeat.nExceptionCount == 0 ? QStringLiteral("None.")
+                                                           : QString());
+  m_pExceptionsNote->setVisible(!m_pExceptionsNote->text().isEmpty());
+  m_pExceptions->setVisible(m_pExceptions->count() > 0);
 }

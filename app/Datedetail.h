@@ -2,8 +2,8 @@
 // fields, the repetition, the note). The record page of the sync wizard opens it for a row
 // on a double click. Nothing is written back; the dialog only points at the record it shows.
 //
-// The "Recurrence" page keeps its right-hand column free beside the range group
-// (RecurSideLayout), for the occurrence dates a repeating record has lost.
+// The "Recurrence" page shows beside the range group, in its right-hand column
+// (RecurSideLayout), the occurrences a repeating record has lost: its deleted occurrences.
 #pragma once
 
 #include <QDialog>
@@ -13,7 +13,9 @@
 
 class QAbstractButton;
 class QGridLayout;
+class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPlainTextEdit;
 class QTabWidget;
 
@@ -30,7 +32,8 @@ class TfmDateDetail : public QDialog {
   // Fills every page from the record (not owned; null leaves the dialog empty).
   void SetRecord(const CommDate* pDate);
 
-  // The free column of the "Recurrence" page, beside the range group.
+  // The column of the "Recurrence" page beside the range group, holding the deleted
+  // occurrences.
   QGridLayout* RecurSideLayout() const { return m_pRecurGrid; }
 
  private:
@@ -62,5 +65,7 @@ class TfmDateDetail : public QDialog {
   QAbstractButton* m_pNoEnd = nullptr;
   QAbstractButton* m_pEndBy = nullptr;
   QLineEdit* m_pRecurEnd = nullptr;
+  QListWidget* m_pExceptions = nullptr;
+  QLabel* m_pExceptionsNote = nullptr;  // why the list is empty
   QPlainTextEdit* m_pNotes = nullptr;
 };

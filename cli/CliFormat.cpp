@@ -121,6 +121,17 @@ std::string RecordJson(const CommDate& date) {
   s += ", \"hasEnd\": " + std::string(rp.bHasEnd ? "true" : "false");
   s += ", \"end\": " +
        (rp.bHasEnd ? "\"" + FormatDate(rp.stPatternEnd) + "\"" : std::string("null"));
+  // null: the calendar keeps no deleted occurrences, so none are known.
+  s += ", \"exceptions\": ";
+  if (rp.bExceptionsUnknown) {
+    s += "null";
+  } else {
+    s += "[";
+    for (UINT i = 0; i < rp.nExceptionCount && i < REPEAT_MAX_EXCEPTIONS; i++) {
+      s += (i == 0 ? "\"" : ", \"") + FormatDate(rp.stExceptions[i]) + "\"";
+    }
+    s += "]";
+  }
   s += "}";
   s += ", \"source\": " + JsonString(SourceName(date.nSource));
   s += ", \"matchState\": " + JsonString(MatchStateName(date.nMatchState));

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "common/calendar/CommDateMgr.h"
 #include "common/misc/WinUtil.h"
@@ -93,6 +94,25 @@ void BM_OccursOnDayDailyYear100ToYear9999(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OccursOnDayDailyYear100ToYear9999)->Unit(benchmark::kMicrosecond);
+
+// The most a deleted occurrence can cost: a range whose first day is the first of as many
+// deleted weekly occurrences in a row as a record keeps, so the search steps past all of them.
+void BM_OccursInRangeWeeklyPastEveryDeletedOne(benchmark::State& state) {
+  auto pDate = Repeating(REPEAT_WEEKLY, DAYMASK_MONDAY);
+  std::vector<SYSTEMTIME> vDeleted;
+  SYSTEMTIME stDay = At(2021, 8, 2);  // a Monday
+  const SYSTEMTIME stFirst = stDay;
+  for (UINT i = 0; i < REPEAT_MAX_EXCEPTIONS; i++) {
+    vDeleted.push_back(stDay);
+    AddDays(&stDay, 7);
+  }
+  SetDeletedOccurrences(pDate.get(), vDeleted.data(), static_cast<int>(vDeleted.size()));
+  const SYSTEMTIME stLast = At(2030, 12, 31);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(OccursInRange(pDate.get(), &stFirst, &stLast));
+  }
+}
+BENCHMARK(BM_OccursInRangeWeeklyPastEveryDeletedOne)->Unit(benchmark::kMicrosecond);
 
 void BM_NextOccurrenceDailyStep(benchmark::State& state) {
   auto pDate = Repeating(REPEAT_DAILY, 0);

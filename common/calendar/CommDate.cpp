@@ -2,12 +2,14 @@
 // matching and updates use.
 #include "common/calendar/CommDate.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "common/misc/CxDateTime.h"
 #include "common/misc/CxDebugUtil.h"
+#include "common/misc/WinUtil.h"
 #include "platform/win/WinString.h"
 
 namespace {
@@ -154,6 +156,37 @@ bool SameRepeat(const RepeatPattern* pA, const RepeatPattern* pB) {
   return pA->nType == pB->nType && pA->nInterval == pB->nInterval &&
          pA->nDayOfWeekMask == pB->nDayOfWeekMask && pA->nDayOfMonth == pB->nDayOfMonth &&
          pA->nMonthOfYear == pB->nMonthOfYear && pA->nInstance == pB->nInstance;
+}
+
+bool SameExceptions(const RepeatPattern* pA, const RepeatPattern* pB) {
+  if (pA == nullptr || pB == nullptr) {
+    return false;
+  }
+  if (pA->bExceptionsUnknown || pB->bExceptionsUnknown) {
+    return true;
+  }
+  if (pA->nExceptionCount != pB->nExceptionCount) {
+    return false;
+  }
+  const UINT nCount = std::min(pA->nExceptionCount, REPEAT_MAX_EXCEPTIONS);
+  for (UINT i = 0; i < nCount; i++) {
+    if (CompareDate(&pA->stExceptions[i], &pB->stExceptions[i]) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsDeletedOccurrence(const RepeatPattern* pRepeat, const SYSTEMTIME* pDay) {
+  if (pRepeat == nullptr || pDay == nullptr) {
+    return false;
+  }
+  const SYSTEMTIME* pFirst = pRepeat->stExceptions;
+  const SYSTEMTIME* pLast = pFirst + std::min(pRepeat->nExceptionCount, REPEAT_MAX_EXCEPTIONS);
+  const SYSTEMTIME* pFound = std::lower_bound(
+      pFirst, pLast, *pDay,
+      [](const SYSTEMTIME& a, const SYSTEMTIME& b) { return CompareDate(&a, &b) < 0; });
+  return pFound != pLast && CompareDate(pFound, pDay) == 0;
 }
 
 void FreeExtra(CommDate* pDate) {

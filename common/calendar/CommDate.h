@@ -5,6 +5,9 @@
 // ANSI and writers cut it to its array. Date-times are local. The one pointer a record owns is
 // pExtra, the store-side block it came with: allocated with std::malloc (or by SetExtraCopy)
 // and released with FreeExtra. pPeer only refers into the other record set.
+//
+// A repeat carries the dates of its deleted occurrences: local dates at 00:00:00, ascending,
+// each once (SetDeletedOccurrences in CommDateMgr.h keeps them so).
 #pragma once
 
 #include <cstddef>
@@ -61,6 +64,9 @@ inline constexpr INT FIELD_COUNT = 14;
 #define DAYMASK_FRIDAY 0x20
 #define DAYMASK_SATURDAY 0x40
 
+// The most deleted occurrences a repeat keeps: as many as a datebook record can hold.
+inline constexpr UINT REPEAT_MAX_EXCEPTIONS = 256;
+
 struct RepeatPattern {
   INT nType;
   BYTE bHasEnd;               // the pattern ends at stPatternEnd
@@ -71,6 +77,11 @@ struct RepeatPattern {
   UINT nDayOfMonth;           // 1..31, types 4, 6
   INT nMonthOfYear;           // 1..12, types 5, 6
   UINT nInstance;             // week of the month 1..5 (5 = last), types 3, 5
+  // The store keeps no deleted occurrences (the 6.x database), so the list below says
+  // nothing about them: it is empty, and neither compared nor written over another's.
+  BYTE bExceptionsUnknown;
+  UINT nExceptionCount;
+  SYSTEMTIME stExceptions[REPEAT_MAX_EXCEPTIONS];  // deleted occurrences, ascending dates
 };
 
 struct CommDate {
@@ -121,9 +132,16 @@ inline void CopyIfText(char (&szDst)[N], const char* szSrc) {
 // Equal once every CR and LF is removed from both, letters compared without regard to case.
 bool SameNoteText(const char* szA, const char* szB);
 
-// Type, interval, weekday mask, day of month, month and instance equal; the end and the
-// pattern start do not take part. False when either is missing.
+// Type, interval, weekday mask, day of month, month and instance equal; the end, the pattern
+// start and the deleted occurrences do not take part: they change a series, not which series
+// it is. False when either is missing.
 bool SameRepeat(const RepeatPattern* pA, const RepeatPattern* pB);
+
+// The two repeats have the same deleted occurrences, or one of them cannot tell (its store
+// keeps none). False when either is missing.
+bool SameExceptions(const RepeatPattern* pA, const RepeatPattern* pB);
+// Whether the date of pDay is one of the repeat's deleted occurrences.
+bool IsDeletedOccurrence(const RepeatPattern* pRepeat, const SYSTEMTIME* pDay);
 
 // Frees pDate->pExtra and clears pExtra / nExtraSize.
 void FreeExtra(CommDate* pDate);

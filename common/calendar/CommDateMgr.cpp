@@ -369,7 +369,8 @@ int CommDateMgr::FindMatch(const CommDate* pDate, CommDate** ppPeer, int* pnPos)
       }
       if (SameByKeys(pDate, pStored, m_nIdentityKeys, m_nIdentityCount)) {
         pPeer = pStored;
-        if (SameByKeys(pDate, pStored, m_nEqualityKeys, m_nEqualityCount)) {
+        if (SameByKeys(pDate, pStored, m_nEqualityKeys, m_nEqualityCount) &&
+            SameExceptions(&pDate->repeat, &pStored->repeat)) {
           nResult = FIND_SAME;
           nRemembered = nPos;
           break;
@@ -427,27 +428,90 @@ bool OccursOnDay(const CommDate* pDate, const SYSTEMTIME* pDay) {
   if (pDate == nullptr || pDay == nullptr) {
     return false;
   }
+  const RepeatPattern& repeat = pDate->repeat;
   // A record spanning several days counts on its first and last day only.
-  if (CompareDate(&pDate->stStart, pDay) == 0 || CompareDate(&pDate->stEnd, pDay) == 0) {
+  const bool bOnFirst =
+      CompareDate(&pDate->stStart, pDay) == 0 || CompareDate(&pDate->stEnd, pDay) == 0;
+  if (repeat.nType == REPEAT_NONE) {
+    return bOnFirst;
+  }
+  if (bOnFirst && !IsDeletedOccurrence(&repeat, &pDate->stStart)) {
     return true;
   }
-  if (pDate->repeat.nType == REPEAT_NONE) {
-    return false;
-  }
   SYSTEMTIME stFound{};
-  return OccurrenceOnOrAfter(pDate, pDay, &stFound) && CompareDate(&stFound, pDay) == 0;
+  return OccurrenceOnOrAfter(pDate, pDay, &stFound) && CompareDate(&stFound, pDay) == 0 &&
+         !IsDeletedOccurrence(&repeat, &stFound);
 }
 
 bool OccursInRange(const CommDate* pDate, const SYSTEMTIME* pFirst, const SYSTEMTIME* pLast) {
   if (pDate == nullptr || pFirst == nullptr || pLast == nullptr) {
     return false;
   }
-  if (CompareDate(&pDate->stStart, pFirst) >= 0 && CompareDate(&pDate->stStart, pLast) <= 0) {
+  const RepeatPattern& repeat = pDate->repeat;
+  if (CompareDate(&pDate->stStart, pFirst) >= 0 && CompareDate(&pDate->stStart, pLast) <= 0 &&
+      (repeat.nType == REPEAT_NONE || !IsDeletedOccurrence(&repeat, &pDate->stStart))) {
     return true;
   }
-  if (pDate->repeat.nType == REPEAT_NONE) {
+  if (repeat.nType == REPEAT_NONE) {
     return false;
   }
+  // Past a deleted occurrence the next one is a single step on, so the search ends within
+  // one more round than the repeat has deleted occurrences.
   SYSTEMTIME stFound{};
-  return OccurrenceOnOrAfter(pDate, pFirst, &stFound) && CompareDate(&stFound, pLast) <= 0;
+  if (!OccurrenceOnOrAfter(pDate, pFirst, &stFound)) {
+    return false;
+  }
+  const UINT nRounds = std::min(repeat.nExceptionCount, REPEAT_MAX_EXCEPTIONS) + 1;
+  for (UINT nRound = 0; nRound < nRounds; nRound++) {
+    if (CompareDate(&stFound, pLast) > 0) {
+      return false;
+    }
+    if (!IsDeletedOccurrence(&repeat, &stFound)) {
+      return true;
+    }
+    const SYSTEMTIME stBefore = stFound;
+    if (!NextOccurrence(pDate, &stFound) || CompareDate(&stFound, &stBefore) <= 0) {
+      return false;
+    }
+  }
+  return false;
+}
+
+int SetDeletedOccurrences(CommDate* pDate, const SYSTEMTIME* pDays, int nCount) {
+  if (pDate == nullptr) {
+    return 0;
+  }
+  RepeatPattern& repeat = pDate->repeat;
+  repeat.nExceptionCount = 0;
+  if (repeat.nType == REPEAT_NONE || pDays == nullptr || nCount <= 0) {
+    return 0;
+  }
+  std::vector<SYSTEMTIME> vDays;
+  vDays.reserve(static_cast<size_t>(nCount));
+  for (int i = 0; i < nCount; i++) {
+    SYSTEMTIME stDay{};
+    stDay.wYear = pDays[i].wYear;
+    stDay.wMonth = pDays[i].wMonth;
+    stDay.wDay = pDays[i].wDay;
+    FixDayOfWeek(&stDay);
+    SYSTEMTIME stFound{};
+    const bool bOccurs =
+        CompareDate(&stDay, &pDate->stStart) == 0 ||
+        (OccurrenceOnOrAfter(pDate, &stDay, &stFound) && CompareDate(&stFound, &stDay) == 0);
+    if (bOccurs) {
+      vDays.push_back(stDay);
+    }
+  }
+  const auto Earlier = [](const SYSTEMTIME& a, const SYSTEMTIME& b) {
+    return CompareDate(&a, &b) < 0;
+  };
+  const auto SameDay = [](const SYSTEMTIME& a, const SYSTEMTIME& b) {
+    return CompareDate(&a, &b) == 0;
+  };
+  std::sort(vDays.begin(), vDays.end(), Earlier);
+  vDays.erase(std::unique(vDays.begin(), vDays.end(), SameDay), vDays.end());
+  const size_t nKept = std::min<size_t>(vDays.size(), REPEAT_MAX_EXCEPTIONS);
+  std::copy(vDays.end() - static_cast<std::ptrdiff_t>(nKept), vDays.end(), repeat.stExceptions);
+  repeat.nExceptionCount = static_cast<UINT>(nKept);
+  return static_cast<int>(nKept);
 }

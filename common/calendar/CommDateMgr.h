@@ -4,8 +4,10 @@
 //
 // Matching: two records are the same appointment when all identity keys agree (default:
 // description, start date, end date, all-day flag) and that appointment is unchanged when the
-// equality keys agree too (default: location). The set's one cursor is its list's: iterating,
-// GetAt, AddCopy and Remove move it, so they may not be nested on one set.
+// equality keys agree too (default: location) and so do the deleted occurrences of their
+// repeats (SameExceptions), whatever the keys: a deleted occurrence is a change to carry.
+// The set's one cursor is its list's: iterating, GetAt, AddCopy and Remove move it, so they
+// may not be nested on one set.
 //
 // FindMatch looks records up through an index of their identity keys, which AddCopy, Update,
 // Remove and Clear keep. A record changed in place on an identity field through a pointer the
@@ -98,6 +100,14 @@ class CommDateMgr {
 
 // Whether the record, with its recurrence, falls on the day (its start or end date, or an
 // occurrence) / has its start or an occurrence within first..last, both ends included.
-// The stored day of week of the record's start is not trusted.
+// Deleted occurrences do not count; a deleted first occurrence takes its start and end days
+// with it. The stored day of week of the record's start is not trusted.
 bool OccursOnDay(const CommDate* pDate, const SYSTEMTIME* pDay);
 bool OccursInRange(const CommDate* pDate, const SYSTEMTIME* pFirst, const SYSTEMTIME* pLast);
+
+// Sets the deleted occurrences of the record's repeat from the given days (any order, the
+// time of day ignored): each kept once, ascending, only when it is an occurrence of the
+// repeat (a day the series never reaches deletes nothing, and no store could keep it), and
+// at most REPEAT_MAX_EXCEPTIONS of them, the latest, since past occurrences matter least.
+// A record without repeat keeps none. Returns how many were kept.
+int SetDeletedOccurrences(CommDate* pDate, const SYSTEMTIME* pDays, int nCount);

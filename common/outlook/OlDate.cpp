@@ -7,6 +7,7 @@
 // (class 3 and below, or unknown) and "ReminderMinutesBeforeStart" from 2007 on.
 #include "common/outlook/OlDate.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -125,6 +126,46 @@ INT DurationOf(const CommDate* pDate) {
   }
   double dMinutes = std::nearbyint((dtEnd - dtStart) * 1440.0);
   return dMinutes < 0 ? 0 : static_cast<INT>(dMinutes);
+}
+
+// The local day (at 00:00) of an automation date.
+DATE DayOf(DATE dt) {
+  SYSTEMTIME st = {};
+  if (!VariantTimeToSystemTime(dt, &st)) return dt;
+  st.wHour = st.wMinute = st.wSecond = st.wMilliseconds = 0;
+  return ToDate(&st);
+}
+
+// The days of the pattern's deleted occurrences, ascending, each once.
+std::vector<DATE> ReadDeletedDays(CDispCmd* pPattern) {
+  std::vector<DATE> vDays;
+  IDispatch* pExceptionsObject = nullptr;
+  if (pPattern->GetObject(u"Exceptions", &pExceptionsObject) != S_OK ||
+      pExceptionsObject == nullptr) {
+    return vDays;
+  }
+  CDispCmd exceptions(pExceptionsObject);
+  pExceptionsObject->Release();
+  LONG nCount = 0;
+  if (exceptions.GetInt(u"Count", &nCount) != S_OK) return vDays;
+  nCount = std::min<LONG>(nCount, OL_MAX_EXCEPTION_ITEMS);
+  for (LONG i = 1; i <= nCount; ++i) {
+    VARIANT arg = IntArg(i);
+    HRESULT hr = S_OK;
+    IDispatch* pException = CallForObject(&exceptions, u"Item", &arg, &hr);
+    if (pException == nullptr) continue;
+    CDispCmd exception(pException);
+    pException->Release();
+    BOOL bDeleted = 0;
+    DATE dtOriginal = 0;
+    if (exception.GetBool(u"Deleted", &bDeleted) == S_OK && bDeleted &&
+        exception.GetDate(u"OriginalDate", &dtOriginal) == S_OK) {
+      vDays.push_back(DayOf(dtOriginal));
+    }
+  }
+  std::sort(vDays.begin(), vDays.end());
+  vDays.erase(std::unique(vDays.begin(), vDays.end()), vDays.end());
+  return vDays;
 }
 
 // Writes a text property unless the item's current text, brought to the ANSI code page and
@@ -305,6 +346,11 @@ bool OlDateUtil::ReadItem(IDispatch* pItem, OlDateItem* pImage) {
         if (pattern.GetInt(field.szName, &nValue) == S_OK) *field.pnField = nValue;
       }
       pattern.GetDate(u"PatternEndDate", &pImage->dtPatternEndDate);
+      const std::vector<DATE> vDeleted = ReadDeletedDays(&pattern);
+      const size_t nKept = std::min<size_t>(vDeleted.size(), REPEAT_MAX_EXCEPTIONS);
+      std::copy(vDeleted.end() - static_cast<std::ptrdiff_t>(nKept), vDeleted.end(),
+                pImage->dtExceptions);
+      pImage->nExceptionCount = static_cast<INT>(nKept);
     }
   }
   item.GetDate(u"CreationTime", &pImage->dtCreationTime);
@@ -394,6 +440,13 @@ bool OlDateUtil::ItemToRecord(const OlDateItem* pImage, CommDate* pDate) {
   } else {
     repeat.bHasEnd = 0;
   }
+  std::vector<SYSTEMTIME> vDeleted;
+  const INT nDeleted = std::clamp<INT>(pImage->nExceptionCount, 0, REPEAT_MAX_EXCEPTIONS);
+  for (INT i = 0; i < nDeleted; ++i) {
+    SYSTEMTIME stDay = {};
+    if (VariantTimeToSystemTime(pImage->dtExceptions[i], &stDay)) vDeleted.push_back(stDay);
+  }
+  SetDeletedOccurrences(pDate, vDeleted.data(), static_cast<int>(vDeleted.size()));
   pDate->nSource = SOURCE_OUTLOOK;
   return true;
 }
@@ -480,6 +533,15 @@ bool OlDateUtil::RecordToItem(const CommDate* pDate, OlDateItem* pImage) {
       stEnd.wHour = stEnd.wMinute = stEnd.wSecond = stEnd.wMilliseconds = 0;
       pImage->dtPatternEndDate = ToDate(&stEnd);
     }
+    const UINT nDeleted = std::min(repeat.nExceptionCount, REPEAT_MAX_EXCEPTIONS);
+    pImage->nExceptionCount = 0;
+    for (UINT i = 0; i < nDeleted; ++i) {
+      SYSTEMTIME stDay = repeat.stExceptions[i];
+      stDay.wHour = stDay.wMinute = stDay.wSecond = stDay.wMilliseconds = 0;
+      DATE dtDay = 0;
+      if (SystemTimeToVariantTime(&stDay, &dtDay))
+        pImage->dtExceptions[pImage->nExceptionCount++] = dtDay;
+    }
   }
   return true;
 }
@@ -535,7 +597,52 @@ bool OlDateUtil::WriteItem(IDispatch* pItem, OlDateItem* pImage) {
     }
     return false;
   }
+  if (pImage->nRecurrenceType >= 0 && pImage->nExceptionCount > 0) {
+    return DeleteOccurrences(&item, pImage);
+  }
   return true;
+}
+
+// The occurrences the image lists as deleted that the saved item still has: each is fetched
+// at its day and the item's time of day, as Outlook wants it, and deleted.
+bool OlDateUtil::DeleteOccurrences(CDispCmd* pItem, const OlDateItem* pImage) {
+  HRESULT hr = S_OK;
+  IDispatch* pPatternObject = CallForObject(pItem, u"GetRecurrencePattern", nullptr, &hr);
+  if (pPatternObject == nullptr) {
+    Log(0, "Failed to call \"GetRecurrencePattern\" method. hr=0x%x", static_cast<unsigned>(hr));
+    m_Failure.Set(CX_FAIL_OTHER, "Outlook gave no recurrence pattern (hr=0x%08x)",
+                  static_cast<unsigned>(hr));
+    return false;
+  }
+  CDispCmd pattern(pPatternObject);
+  pPatternObject->Release();
+  const std::vector<DATE> vAlready = ReadDeletedDays(&pattern);
+  const DATE dtTimeOfDay = pImage->dtStart - DayOf(pImage->dtStart);
+  bool bAllDeleted = true;
+  const INT nCount = std::clamp<INT>(pImage->nExceptionCount, 0, REPEAT_MAX_EXCEPTIONS);
+  for (INT i = 0; i < nCount; ++i) {
+    const DATE dtDay = pImage->dtExceptions[i];
+    if (std::binary_search(vAlready.begin(), vAlready.end(), dtDay)) continue;
+    SYSTEMTIME stDay = {};
+    VariantTimeToSystemTime(dtDay, &stDay);
+    VARIANT arg;
+    VariantInit(&arg);
+    arg.vt = VT_DATE;
+    arg.date = dtDay + dtTimeOfDay;
+    IDispatch* pOccurrence = CallForObject(&pattern, u"GetOccurrence", &arg, &hr);
+    if (pOccurrence != nullptr) {
+      CDispCmd occurrence(pOccurrence);
+      pOccurrence->Release();
+      hr = occurrence.CallMethod(u"Delete", nullptr, 0, nullptr, nullptr, 0);
+      if (SUCCEEDED(hr)) continue;
+    }
+    Log(0, "Failed to delete the occurrence of %04d-%02d-%02d. hr=0x%x", stDay.wYear, stDay.wMonth,
+        stDay.wDay, static_cast<unsigned>(hr));
+    m_Failure.Set(CX_FAIL_OTHER, "Outlook did not delete the occurrence of %04d-%02d-%02d",
+                  stDay.wYear, stDay.wMonth, stDay.wDay);
+    bAllDeleted = false;
+  }
+  return bAllDeleted;
 }
 
 bool OlDateUtil::AddItem(CommDate* pDate) {
@@ -609,12 +716,24 @@ bool OlDateUtil::SyncRecord(CommDate* pDate) {
       CommDate* pCounterpart = pPeer->pPeer;
       void* pExtra = pPeer->pExtra;
       const UINT nExtraSize = pPeer->nExtraSize;
+      // A record whose store keeps no deleted occurrences leaves the item's as they are, as
+      // far as the new pattern still has those days.
+      std::vector<SYSTEMTIME> vKept;
+      if (pDate->repeat.bExceptionsUnknown) {
+        const UINT nKept = std::min(pPeer->repeat.nExceptionCount, REPEAT_MAX_EXCEPTIONS);
+        vKept.assign(pPeer->repeat.stExceptions, pPeer->repeat.stExceptions + nKept);
+      }
       *pPeer = *pDate;
       pPeer->nSource = nSource;
       pPeer->nMatchState = nMatchState;
       pPeer->pPeer = pCounterpart;
       pPeer->pExtra = pExtra;
       pPeer->nExtraSize = nExtraSize;
+      if (pDate->repeat.bExceptionsUnknown) {
+        pPeer->repeat.bExceptionsUnknown = 0;
+        SetDeletedOccurrences(pPeer, vKept.data(), static_cast<int>(vKept.size()));
+        return UpdateItem(pPeer, nPos);
+      }
     }
     return UpdateItem(pDate, nPos);
   }
@@ -626,6 +745,8 @@ bool OlDateUtil::SyncRecord(CommDate* pDate) {
     FreeExtra(pCopy.get());
     return false;
   }
+  // The item is Outlook's now, which keeps deleted occurrences (it has none yet).
+  pCopy->repeat.bExceptionsUnknown = 0;
   m_pDateMgr->AddCopy(pCopy.get());
   FreeExtra(pCopy.get());
   return true;

@@ -11,6 +11,10 @@
 // what it holds (PackExtra over the body; UnpackExtra of CommDate.h gives the image back).
 // The image does not keep the item object: a block that record sets copy byte for byte
 // cannot hold a reference, so pItem is null in attached images.
+//
+// Deleted occurrences are the pattern's "Exceptions" whose "Deleted" is set. They are written
+// the object model's way: writing a pattern starts it afresh, without exceptions, and each
+// occurrence to delete is then fetched with the pattern's "GetOccurrence" and deleted.
 #pragma once
 
 #include <memory>
@@ -29,6 +33,10 @@
 #define OL_RECURS_MONTH_NTH 3
 #define OL_RECURS_YEARLY 5
 #define OL_RECURS_YEAR_NTH 6
+
+// The most entries of a pattern's "Exceptions" collection read: far more than any calendar
+// holds, so only a broken count stops there.
+#define OL_MAX_EXCEPTION_ITEMS 100000
 
 #define OL_FOLDER_CALENDAR 9
 #define OL_APPOINTMENT_ITEM 1
@@ -58,6 +66,10 @@ struct OlDateItem {
   char szCategories[256];
   DATE dtCreationTime;
   DATE dtLastModificationTime;
+  // Local days (at 00:00) of the deleted occurrences, ascending: the latest ones when the
+  // item has more than a record keeps.
+  INT nExceptionCount;
+  DATE dtExceptions[REPEAT_MAX_EXCEPTIONS];
   IDispatch* pItem;  // the item read from; not owned, null in attached images
 };
 
@@ -92,6 +104,9 @@ class OlDateUtil : public OlBaseUtil {
   bool LoadFolder(CDispCmd* pFolder);
 
  protected:
+  // Deletes the occurrences the image lists that the saved item still has.
+  bool DeleteOccurrences(CDispCmd* pItem, const OlDateItem* pImage);
+
   std::unique_ptr<CDispCmd> m_pFolder;
   std::unique_ptr<CommDateMgr> m_pDateMgr;
   bool m_bIncludeNote;

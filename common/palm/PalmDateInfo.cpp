@@ -7,10 +7,16 @@
 // common pattern holds a weekday mask and the week counted from 1 (5 = last). Writing a
 // datebook takes the lowest weekday of the mask, since a datebook repeat has only one.
 //
-// End dates: Palm Desktop marks "no end" with a date in 2031, so any end after 2020 is read
-// as none, and only ends in 2000..2020 are written.
+// End dates: Palm Desktop marks "no end" with one value late in 2031 (PM_NO_END_DATE), and
+// a Palm time value holds no date before 1970; every other end is kept both ways, and an end
+// no Palm time value can hold before that mark is written as no end.
+//
+// Deleted occurrences: the datebooks (kinds 1, 2) keep them as Palm time values, the
+// midnight that begins each day; the database (kind 3) keeps none, and its common records
+// say so (RepeatPattern::bExceptionsUnknown).
 #include "common/palm/PalmDateInfo.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -23,8 +29,12 @@
 namespace {
 
 constexpr DWORD kHiddenStatus = PM_STATUS_DELETED | PM_STATUS_ARCHIVED;
-constexpr int kLastEndYear = 2020;
-constexpr int kFirstEndYear = 2000;
+// The years a repeat end can be written in: a Palm time value starts in 1970, and the no-end
+// mark lies in the last days of 2031.
+constexpr int kFirstEndYear = 1970;
+constexpr int kLastEndYear = 2031;
+static_assert(PM_MAX_EXCEPTIONS <= REPEAT_MAX_EXCEPTIONS,
+              "a common record keeps every deleted occurrence a datebook holds");
 constexpr int kWeeksInPattern = 5;  // first .. fourth and the last
 constexpr int kDaysInWeek = 7;
 
@@ -212,6 +222,38 @@ void StoreRepeatEx2(const PmRepeat& repeat, PmDateEx2Record* pRec) {
   pRec->nRepeatWeek = repeat.nWeekIndex;
   pRec->nRepeatMonth = repeat.nMonthIndex;
   pRec->nRepeatDay = repeat.nDayNumber;
+}
+
+// The days of a datebook repeat's deleted occurrences into the record (whose start and repeat
+// are set). Palm Desktop keeps each as the midnight that begins its day in the zone it was
+// written in, read as a day the way an untimed start is; a value at the appointment's own
+// time of day is an occurrence's start, which other writers keep instead.
+void ReadDeletedOccurrences(const PmRepeat& repeat, bool bUntimed, CommDate* pRecord) {
+  SYSTEMTIME stDays[PM_MAX_EXCEPTIONS];
+  int nDays = 0;
+  const SYSTEMTIME& stStart = pRecord->stStart;
+  const bool bTimedStart = !bUntimed && (stStart.wHour | stStart.wMinute | stStart.wSecond) != 0;
+  const int nCount = std::min<int>(repeat.nExceptionCount, PM_MAX_EXCEPTIONS);
+  for (int i = 0; i < nCount; ++i) {
+    // 0 is no date at all (and PmTime would take it for "now").
+    if (repeat.nExceptions[i] == 0) continue;
+    const PmTime value(repeat.nExceptions[i]);
+    SYSTEMTIME st{};
+    value.ToSystemTime(&st);
+    const bool bAtStartTime = bTimedStart && st.wHour == stStart.wHour &&
+                              st.wMinute == stStart.wMinute && st.wSecond == stStart.wSecond;
+    if (!bAtStartTime) value.ToUntimedDay(&st);
+    stDays[nDays++] = st;
+  }
+  SetDeletedOccurrences(pRecord, stDays, nDays);
+}
+
+// The record as the database keeps it: without deleted occurrences, and saying so.
+std::unique_ptr<CommDate> AsDatabaseKeepsIt(const CommDate& record) {
+  auto pCopy = std::make_unique<CommDate>(record);
+  pCopy->repeat.bExceptionsUnknown = 1;
+  pCopy->repeat.nExceptionCount = 0;
+  return pCopy;
 }
 
 LONG ClampWeekIndex(LONG nWeekIndex) {
@@ -510,13 +552,15 @@ void PmDateInfo::PalmToRecord(const PalmRecordRef* pRef, CommDate* pRecord) {
   // A datebook keeps the repeat end as an instant like the start; the database keeps it as
   // a date, read back as local midnight, so there it needs no moving.
   const PmTime* pUntimedStart = f.nUntimed ? &start : nullptr;
-  if (nKind == PALM_KIND_DATEBOOK) {
-    RepeatFromPalm(nKind, &pRef->rec1.repeat, &pRecord->repeat, pUntimedStart);
-  } else if (nKind == PALM_KIND_DATEBOOK_EX) {
-    RepeatFromPalm(nKind, &pRef->rec2.repeat, &pRecord->repeat, pUntimedStart);
+  if (nKind == PALM_KIND_DATEBOOK || nKind == PALM_KIND_DATEBOOK_EX) {
+    const PmRepeat& repeat = nKind == PALM_KIND_DATEBOOK ? pRef->rec1.repeat : pRef->rec2.repeat;
+    RepeatFromPalm(nKind, &repeat, &pRecord->repeat, pUntimedStart);
+    ReadDeletedOccurrences(repeat, f.nUntimed != 0, pRecord);
   } else {
     const PmRepeat repeat = RepeatOfEx2(pRef->rec3);
     RepeatFromPalm(nKind, &repeat, &pRecord->repeat);
+    pRecord->repeat.bExceptionsUnknown = 1;
+    pRecord->repeat.nExceptionCount = 0;
   }
   pRecord->nSource = SOURCE_PALM;
 }
@@ -586,13 +630,14 @@ void PmDateInfo::RepeatToPalm(int nKind, const RepeatPattern* ptn, PmRepeat* pRe
     CxAssertFailed("ptn&&pRec", DB_MODULE, __LINE__);
     return;
   }
+  pRec->nEndDate = PM_NO_END_DATE;
   const int nEndYear = ptn->stPatternEnd.wYear;
-  if (nEndYear >= kFirstEndYear && nEndYear <= kLastEndYear) {
+  if (ptn->bHasEnd && nEndYear >= kFirstEndYear && nEndYear <= kLastEndYear) {
     PmTime end;
     end.FromSystemTime(&ptn->stPatternEnd);
-    pRec->nEndDate = end.GetValue();
-  } else {
-    pRec->nEndDate = PM_NO_END_DATE;
+    // Before 1970 in a zone east of UTC the value wraps past the no-end mark; 0 reads as no
+    // date at all.
+    if (end.GetValue() != 0 && end.GetValue() < PM_NO_END_DATE) pRec->nEndDate = end.GetValue();
   }
   switch (ptn->nType) {
     case REPEAT_NONE:
@@ -639,6 +684,15 @@ void PmDateInfo::RepeatToPalm(int nKind, const RepeatPattern* ptn, PmRepeat* pRe
     default:
       break;
   }
+  // A record whose store keeps no deleted occurrences leaves the datebook's as they are.
+  if (ptn->bExceptionsUnknown) return;
+  const UINT nCount =
+      pRec->nBrand == PM_REPEAT_NONE ? 0 : std::min<UINT>(ptn->nExceptionCount, PM_MAX_EXCEPTIONS);
+  for (UINT i = 0; i < nCount; ++i) {
+    const SYSTEMTIME& stDay = ptn->stExceptions[i];
+    pRec->nExceptions[i] = PmTime(stDay.wYear, stDay.wMonth, stDay.wDay, 0, 0, 0).GetValue();
+  }
+  pRec->nExceptionCount = static_cast<WORD>(nCount);
 }
 
 void PmDateInfo::RepeatFromPalm(int nKind, const PmRepeat* pRec, RepeatPattern* ptn,
@@ -691,12 +745,15 @@ void PmDateInfo::RepeatFromPalm(int nKind, const PmRepeat* pRec, RepeatPattern* 
     default:
       break;
   }
-  if (pUntimedStart != nullptr) {
+  // 0 is no date at all, not an end in 1970 (and PmTime would take it for "now").
+  if (pRec->nEndDate == 0) {
+    ptn->stPatternEnd = SYSTEMTIME{};
+  } else if (pUntimedStart != nullptr) {
     PmTime(pRec->nEndDate).ToUntimedDate(*pUntimedStart, &ptn->stPatternEnd);
   } else {
     PmTime(pRec->nEndDate).ToSystemTime(&ptn->stPatternEnd);
   }
-  ptn->bHasEnd = ptn->stPatternEnd.wYear <= kLastEndYear ? 1 : 0;
+  ptn->bHasEnd = pRec->nEndDate != PM_NO_END_DATE && pRec->nEndDate != 0 ? 1 : 0;
 }
 
 bool PmDateInfo::SyncRecord(const CommDate* pRecord) {
@@ -746,6 +803,11 @@ bool PmDateInfo::AddRecord(const CommDate* pRecord) {
     Log(0, "Failed to add a record to the Palm Desktop Calendar.");
     return false;
   }
+  std::unique_ptr<CommDate> pKept;
+  if (m_nLoadedKind == PALM_KIND_DATABASE) {
+    pKept = AsDatabaseKeepsIt(*pRecord);
+    pRecord = pKept.get();
+  }
   if (!m_pRecordSet->AddCopy(pRecord)) {
     Log(0, "Failed to add a record to the Palm Desktop Calendar.");
     return false;
@@ -769,7 +831,8 @@ bool PmDateInfo::UpdateRecord(const CommDate* pRecord, int nPos) {
   }
   Reference& ref = m_Refs[static_cast<size_t>(nPos)];
   if (!RecordToPalm(pRecord, ref.pRef.get())) return false;
-  m_pRecordSet->Update(pRecord, nPos);
+  m_pRecordSet->Update(
+      m_nLoadedKind == PALM_KIND_DATABASE ? AsDatabaseKeepsIt(*pRecord).get() : pRecord, nPos);
 
   if (m_nLoadedKind == PALM_KIND_DATEBOOK) {
     PmDateRecord* pStore = m_pDate->GetDataMgr()->GetAt(ref.nStorePos);

@@ -1,6 +1,7 @@
 // The iCalendar loading path of the Outlook stand-in: cutting the text into blocks, libical's
 // parse, reading every item as Outlook shows it, and rewriting each item with changed
-// properties (the line edits a save makes), including the parse of the rewritten block.
+// properties (the line edits a save makes), including the parse of the rewritten block, and
+// with its deleted occurrences changed.
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
@@ -52,6 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     changed.nReminderMinutes += 5;
     changed.strCategories = "A, B";
     OlRewriteEvent(pFile.get(), nItem, base, changed, &strTzid);
+    changed = base;
+    const DATE dtNextWeek = OlDayOf(base.dtStart) + 7;
+    if (!changed.deleted.empty()) changed.deleted.pop_back();
+    if (OlHasOccurrenceOn(base, dtNextWeek))
+      changed.deleted.insert(changed.deleted.begin(), dtNextWeek);
+    pFile->ReplaceItem(nItem, OlRewriteEvent(pFile.get(), nItem, base, changed, &strTzid));
   }
   dbfuzz::ReportAccepted(dbfuzz::Format("%zu items, %zu read", pFile->GetItemCount(), nRead));
   return 0;

@@ -5,7 +5,9 @@
 // those, the property's lines are dropped where they stand and its new lines are added just
 // before END:VEVENT. A changed reminder edits the TRIGGER inside its own VALARM, so the
 // alarm's other lines stay. Nothing else of the text is touched: what the object model cannot
-// show (RDATE, EXDATE, other programs' X- properties, rule parts such as WKST) stays as it was.
+// show (RDATE, other programs' X- properties, rule parts such as WKST) stays as it was. The
+// EXDATEs are the deleted occurrences: they stay as written until the deleted days change or
+// the start moves, and are then written anew, each at the start's time of day in its form.
 #include "platform/outlook/IcsEvent.h"
 
 #include <algorithm>
@@ -46,7 +48,8 @@ enum Owner : unsigned {
   OWN_TIMES = 1u << 4,    // Start, End, Duration, AllDayEvent
   OWN_PATTERN = 1u << 5,  // IsRecurring and the RecurrencePattern
   OWN_REMINDER = 1u << 6,
-  OWN_SAVE = 1u << 7,  // every save that changes anything
+  OWN_SAVE = 1u << 7,        // every save that changes anything
+  OWN_EXCEPTIONS = 1u << 8,  // the pattern's deleted occurrences
 };
 
 struct IcsMapping {
@@ -85,8 +88,12 @@ const IcsMapping kIcsMapping[] = {
     {"DTSTAMP", OWN_SAVE, "renewed by every save"},
     {"SEQUENCE", OWN_SAVE, "counted up by every save"},
     {"RDATE", OWN_NONE, "none: kept"},
-    {"EXDATE", OWN_NONE, "none: kept"},
-    {"RECURRENCE-ID", OWN_NONE, "an event with it is a changed instance, not an item: kept"},
+    {"EXDATE", OWN_EXCEPTIONS,
+     "the pattern's Exceptions (each Deleted, its OriginalDate the day at the start's time); "
+     "GetOccurrence and the occurrence's Delete add one; setting RecurrenceType or "
+     "ClearRecurrencePattern drops them all"},
+    {"RECURRENCE-ID", OWN_NONE,
+     "an event with it is a changed instance, not an item, and no exception: kept"},
 };
 
 unsigned OwnersOf(const std::string& strName) {
@@ -616,6 +623,25 @@ icaldurationtype DurationOfMinutes(long long nMinutes) {
       static_cast<int>(std::clamp(nMinutes * 60, -kMaxSeconds, kMaxSeconds)));
 }
 
+// The EXDATEs of the deleted occurrences: each the occurrence's start, the day with the
+// start's time of day, in the start's form (a zoned or UTC start steps in its own clock).
+std::string ExceptionLines(const OlEventData& data, const TimeForm& form) {
+  std::string strText;
+  if (!data.bRecurring) return strText;
+  const icaltimetype start = TimeIn(data.dtStart, form);
+  const DATE dtTimeOfDay = data.dtStart - DateOnly(data.dtStart);
+  for (DATE dtDay : data.deleted) {
+    icaltimetype t = TimeIn(dtDay + dtTimeOfDay, form);
+    if (!t.is_date) {
+      t.hour = start.hour;
+      t.minute = start.minute;
+      t.second = start.second;
+    }
+    strText += PropertyText(WithZone(icalproperty_new_exdate(t), form));
+  }
+  return strText;
+}
+
 std::string AlarmText(const OlEventData& data) {
   icalcomponent* pAlarm = icalcomponent_new_valarm();
   icalcomponent_add_property(pAlarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
@@ -873,6 +899,16 @@ bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
         pData->pattern.bHasEnd = true;
         pData->pattern.dtEnd = DateOnly(LocalDateOf(pFile, last, strStartZone));
       }
+      for (icalproperty* pExdate = icalcomponent_get_first_property(pEvent, ICAL_EXDATE_PROPERTY);
+           pExdate != nullptr;
+           pExdate = icalcomponent_get_next_property(pEvent, ICAL_EXDATE_PROPERTY)) {
+        const icaltimetype t = icalproperty_get_exdate(pExdate);
+        if (icaltime_is_null_time(t)) continue;
+        pData->deleted.push_back(DateOnly(LocalDateOf(pFile, t, TimeZoneId(pExdate))));
+      }
+      std::sort(pData->deleted.begin(), pData->deleted.end());
+      pData->deleted.erase(std::unique(pData->deleted.begin(), pData->deleted.end()),
+                           pData->deleted.end());
     }
   }
 
@@ -945,6 +981,11 @@ std::string OlRewriteEvent(OlIcsFile* pFile, size_t nItem, const OlEventData& ba
     if (now.bRecurring) {
       strAdded += RuleLines(now, bSamePattern, pOldRule != nullptr ? &oldRule : nullptr, form);
     }
+  }
+  // A moved start moves every occurrence, so the EXDATEs must follow it.
+  if (base.deleted != now.deleted || (bTimeChanged && !now.deleted.empty())) {
+    nChanged |= OWN_EXCEPTIONS;
+    strAdded += ExceptionLines(now, form);
   }
 
   // Which VALARM blocks (by their order in the event) are reminders, and what happens to them.
@@ -1041,8 +1082,40 @@ std::string OlNewEvent(const char* szLineBreak, OlEventData* pData, std::string*
   if (!pData->strLocation.empty()) strText += TextLine(ICAL_LOCATION_PROPERTY, pData->strLocation);
   strText += CategoryLines(pData->strCategories);
   strText += TimeLines(*pData, form, false);
-  if (pData->bRecurring) strText += RuleLines(*pData, false, nullptr, form);
+  if (pData->bRecurring) {
+    strText += RuleLines(*pData, false, nullptr, form);
+    strText += ExceptionLines(*pData, form);
+  }
   if (pData->bReminderSet) strText += AlarmText(*pData);
   strText += "END:VEVENT\r\n";
   return OlToLineBreak(strText, szLineBreak);
+}
+
+DATE OlDayOf(DATE dt) {
+  return DateOnly(dt);
+}
+
+bool OlHasOccurrenceOn(const OlEventData& data, DATE dtDay) {
+  if (!data.bRecurring) return false;
+  const DATE dtWanted = DateOnly(dtDay);
+  if (dtWanted < DateOnly(data.dtStart) ||
+      (data.pattern.bHasEnd && dtWanted > DateOnly(data.pattern.dtEnd)) ||
+      std::binary_search(data.deleted.begin(), data.deleted.end(), dtWanted)) {
+    return false;
+  }
+  // Stepped in local wall-clock time, where the days asked are.
+  const icalrecurrencetype rule = RuleOf(data.pattern, data.dtStart);
+  icalrecur_iterator* pIterator = icalrecur_iterator_new(rule, FloatingTimeOf(data.dtStart));
+  if (pIterator == nullptr) return false;
+  bool bFound = false;
+  const icaltimetype wanted = DateValueOf(dtWanted);
+  icaltimetype from = FloatingTimeOf(dtWanted);
+  from.hour = from.minute = from.second = 0;
+  if (icalrecur_iterator_set_start(pIterator, from)) {
+    const icaltimetype next = icalrecur_iterator_next(pIterator);
+    bFound = !icaltime_is_null_time(next) && next.year == wanted.year &&
+             next.month == wanted.month && next.day == wanted.day;
+  }
+  icalrecur_iterator_free(pIterator);
+  return bFound;
 }

@@ -11,6 +11,7 @@
 #include <libical/ical.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/outlook/IcsFile.h"
 #include "platform/win/WinTypes.h"
@@ -52,6 +53,9 @@ struct OlEventData {
   LONG nReminderMinutes = 15;
   bool bRecurring = false;
   OlPattern pattern;
+  // The local days (at 00:00) of the deleted occurrences of a recurring event, ascending:
+  // its EXDATEs. Outlook shows them as the pattern's exceptions whose "Deleted" is set.
+  std::vector<DATE> deleted;
   DATE dtCreated = 0;
   DATE dtModified = 0;
 };
@@ -68,6 +72,13 @@ DATE OlLocalNow();
 
 // The pattern Outlook gives a recurrence that starts at dtStart (local) for a type.
 OlPattern OlDefaultPattern(LONG nType, DATE dtStart);
+
+// Whether the recurring event has an occurrence on the local day of dtDay that is not deleted:
+// its pattern stepped from its start, as the rule a save writes for it would step.
+bool OlHasOccurrenceOn(const OlEventData& data, DATE dtDay);
+
+// The local day (at 00:00) of an OLE date.
+DATE OlDayOf(DATE dt);
 
 // Reads one event of the file. False only when the event has no usable start.
 bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData);

@@ -5,6 +5,12 @@
 // Item objects work on a copy of their event's data: property puts change the copy, and
 // "Save" writes what differs from the state the item was read in, so two item objects of one
 // event only overwrite each other's changes where both changed the same property.
+//
+// Deleted occurrences, as Outlook keeps them: the pattern lists them as "Exceptions"; an
+// occurrence from the pattern's "GetOccurrence" (the item saved first) is deleted by its
+// "Delete" at once, without the item's other pending changes; setting the pattern's
+// "RecurrenceType" starts the pattern afresh and without exceptions, as "ClearRecurrencePattern"
+// ends it.
 #include "platform/outlook/OutlookServer.h"
 
 #include <sys/stat.h>
@@ -15,6 +21,8 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <sstream>
+#include <vector>
 
 #include "platform/automation/ComRuntime.h"
 #include "platform/automation/DispatchBase.h"
@@ -33,6 +41,8 @@ namespace {
 
 #define OL_FOLDER_CALENDAR 9
 #define OL_APPOINTMENT_ITEM 1
+// MAPI's status for an object that is not there (an occurrence the series does not have).
+#define OL_E_NOT_FOUND ((HRESULT)0x8004010FL)
 
 constexpr double kSecond = 1.0 / 86400.0;
 
@@ -172,12 +182,21 @@ class OlAppointmentObject : public CxDispatchBase {
   }
 
   OlEventData& Data() { return m_data; }
+  bool IsSaved() const { return !m_bNew; }
+
+  // Deletes the occurrence on the local day of dtDay from the saved event at once; the
+  // item's pending changes stay pending.
+  HRESULT DeleteOccurrence(DATE dtDay);
 
  protected:
   HRESULT InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult) override;
 
  private:
   HRESULT Save();
+  // Writes the changes from one state of the saved event to another into the file.
+  HRESULT WriteChanges(const OlEventData& from, const OlEventData& to);
+  // A file write's result; a failure is raised with its reason.
+  HRESULT SaveResult(HRESULT hr);
   HRESULT RaiseChanged(const std::string& strPath);
   HRESULT RaiseWriteFailure(HRESULT hr, const std::string& strPath);
   // The data as Outlook shows it: all-day events span whole days.
@@ -203,6 +222,8 @@ enum PatternMember : DISPID {
   PAT_INSTANCE,
   PAT_MONTHOFYEAR,
   PAT_PATTERNENDDATE,
+  PAT_EXCEPTIONS,
+  PAT_GETOCCURRENCE,
 };
 
 const CxDispMember kPatternMembers[] = {
@@ -213,6 +234,107 @@ const CxDispMember kPatternMembers[] = {
     {"Instance", PAT_INSTANCE},
     {"MonthOfYear", PAT_MONTHOFYEAR},
     {"PatternEndDate", PAT_PATTERNENDDATE},
+    {"Exceptions", PAT_EXCEPTIONS},
+    {"GetOccurrence", PAT_GETOCCURRENCE},
+};
+
+// The start of the item's occurrence on a day: the day at the start's time of day.
+DATE OccurrenceStart(const OlEventData& data, DATE dtDay) {
+  return OlDayOf(dtDay) + (data.dtStart - OlDayOf(data.dtStart));
+}
+
+// One entry of a pattern's "Exceptions": a deleted occurrence (the stand-in keeps no
+// changed ones).
+enum ExceptionMember : DISPID { EXC_ORIGINALDATE = 1, EXC_DELETED };
+const CxDispMember kExceptionMembers[] = {{"OriginalDate", EXC_ORIGINALDATE},
+                                          {"Deleted", EXC_DELETED}};
+
+class OlExceptionObject : public CxDispatchBase {
+ public:
+  explicit OlExceptionObject(DATE dtOriginal)
+      : CxDispatchBase(kExceptionMembers, std::size(kExceptionMembers)), m_dtOriginal(dtOriginal) {}
+
+ protected:
+  HRESULT InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult) override {
+    if ((wFlags & DISPATCH_PROPERTYGET) == 0) return DISP_E_MEMBERNOTFOUND;
+    HRESULT hr = NoArgs(pParams);
+    if (FAILED(hr)) return hr;
+    if (nId == EXC_ORIGINALDATE) {
+      SetDate(pResult, m_dtOriginal);
+    } else {
+      SetBool(pResult, true);
+    }
+    return S_OK;
+  }
+
+ private:
+  DATE m_dtOriginal;
+};
+
+// The pattern's "Exceptions" as they stood when it was asked for, in date order; "Item"
+// counts from 1.
+enum ExceptionsMember : DISPID { EXCS_COUNT = 1, EXCS_ITEM };
+const CxDispMember kExceptionsMembers[] = {{"Count", EXCS_COUNT}, {"Item", EXCS_ITEM}};
+
+class OlExceptionsObject : public CxDispatchBase {
+ public:
+  explicit OlExceptionsObject(const OlEventData& data)
+      : CxDispatchBase(kExceptionsMembers, std::size(kExceptionsMembers)) {
+    for (DATE dtDay : data.deleted) m_originals.push_back(OccurrenceStart(data, dtDay));
+  }
+
+ protected:
+  HRESULT InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult) override {
+    if (nId == EXCS_COUNT) {
+      if ((wFlags & DISPATCH_PROPERTYGET) == 0) return DISP_E_MEMBERNOTFOUND;
+      HRESULT hr = NoArgs(pParams);
+      if (FAILED(hr)) return hr;
+      SetI4(pResult, static_cast<LONG>(m_originals.size()));
+      return S_OK;
+    }
+    VARIANT arg;
+    HRESULT hr = Arg(pParams, 0, 1, VT_I4, &arg);
+    if (FAILED(hr)) return hr;
+    if (arg.lVal < 1 || static_cast<size_t>(arg.lVal) > m_originals.size()) return DISP_E_BADINDEX;
+    SetDispatch(pResult, new OlExceptionObject(m_originals[static_cast<size_t>(arg.lVal - 1)]));
+    return S_OK;
+  }
+
+ private:
+  std::vector<DATE> m_originals;
+};
+
+// One occurrence of a recurring item, from "GetOccurrence": its start, and "Delete".
+enum OccurrenceMember : DISPID { OCC_START = 1, OCC_DELETE };
+const CxDispMember kOccurrenceMembers[] = {{"Start", OCC_START}, {"Delete", OCC_DELETE}};
+
+class OlOccurrenceObject : public CxDispatchBase {
+ public:
+  OlOccurrenceObject(OlAppointmentObject* pItem, DATE dtDay)
+      : CxDispatchBase(kOccurrenceMembers, std::size(kOccurrenceMembers)),
+        m_pItem(pItem),
+        m_dtDay(dtDay) {
+    m_pItem->AddRef();
+  }
+
+ protected:
+  ~OlOccurrenceObject() override { m_pItem->Release(); }
+  HRESULT InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult) override {
+    HRESULT hr = NoArgs(pParams);
+    if (FAILED(hr)) return hr;
+    if (nId == OCC_START && (wFlags & DISPATCH_PROPERTYGET) != 0) {
+      SetDate(pResult, OccurrenceStart(m_pItem->Data(), m_dtDay));
+      return S_OK;
+    }
+    if (nId == OCC_DELETE && (wFlags & DISPATCH_METHOD) != 0) {
+      return m_pItem->DeleteOccurrence(m_dtDay);
+    }
+    return DISP_E_MEMBERNOTFOUND;
+  }
+
+ private:
+  OlAppointmentObject* m_pItem;  // the series, kept alive by one reference
+  DATE m_dtDay;
 };
 
 class OlPatternObject : public CxDispatchBase {
@@ -237,6 +359,27 @@ bool IsYearly(LONG nType) {
 HRESULT OlPatternObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams,
                                       VARIANT* pResult) {
   OlPattern& pattern = m_pItem->Data().pattern;
+  if (nId == PAT_GETOCCURRENCE) {
+    if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
+    VARIANT arg;
+    HRESULT hr = Arg(pParams, 0, 1, VT_DATE, &arg);
+    if (FAILED(hr)) return hr;
+    if (!OlIsValidDate(arg.date)) return E_INVALIDARG;
+    // Outlook finds occurrences of what it has saved.
+    if (!m_pItem->IsSaved() || !OlHasOccurrenceOn(m_pItem->Data(), arg.date)) {
+      RaiseError("the appointment has no occurrence on that date");
+      return OL_E_NOT_FOUND;
+    }
+    SetDispatch(pResult, new OlOccurrenceObject(m_pItem, OlDayOf(arg.date)));
+    return S_OK;
+  }
+  if (nId == PAT_EXCEPTIONS) {
+    if ((wFlags & DISPATCH_PROPERTYGET) == 0) return DISP_E_MEMBERNOTFOUND;
+    HRESULT hr = NoArgs(pParams);
+    if (FAILED(hr)) return hr;
+    SetDispatch(pResult, new OlExceptionsObject(m_pItem->Data()));
+    return S_OK;
+  }
   if (wFlags & DISPATCH_PROPERTYGET) {
     HRESULT hr = NoArgs(pParams);
     if (FAILED(hr)) return hr;
@@ -278,6 +421,7 @@ HRESULT OlPatternObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pPara
       }
       // Outlook starts a pattern afresh when its type is set, from the item's start.
       pattern = OlDefaultPattern(nValue, m_pItem->Data().dtStart);
+      m_pItem->Data().deleted.clear();
       return S_OK;
     case PAT_INTERVAL:
       if (IsYearly(pattern.nType)) {
@@ -336,6 +480,7 @@ HRESULT OlAppointmentObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* p
     if (nId == ITEM_CLEARRECURRENCEPATTERN) {
       m_data.bRecurring = false;
       m_data.pattern = OlPattern();
+      m_data.deleted.clear();
       return S_OK;
     }
     // Asking a single appointment for its pattern makes it recurring, weekly, as in Outlook.
@@ -492,33 +637,58 @@ HRESULT OlAppointmentObject::RaiseWriteFailure(HRESULT hr, const std::string& st
   return hr;
 }
 
+HRESULT OlAppointmentObject::WriteChanges(const OlEventData& from, const OlEventData& to) {
+  OlIcsFile* pFile = m_pStore->pFile.get();
+  std::string strTzid;
+  std::string strText = OlRewriteEvent(pFile, m_nItem, from, to, &strTzid);
+  if (strText == pFile->GetItemText(m_nItem)) return S_FALSE;
+  return SaveResult(pFile->ReplaceItem(m_nItem, strText, ZoneBlockFor(pFile, strTzid)));
+}
+
+HRESULT OlAppointmentObject::SaveResult(HRESULT hr) {
+  if (SUCCEEDED(hr)) return hr;
+  OlIcsFile* pFile = m_pStore->pFile.get();
+  if (hr == OL_E_OBJECT_CHANGED) return RaiseChanged(pFile->GetPath());
+  const DWORD dwError = GetLastError();
+  CxServerLog("Outlook: the item could not be saved to \"%s\", hr=0x%08x",
+              pFile->GetPath().c_str(), static_cast<unsigned>(hr));
+  SetLastError(dwError);
+  return RaiseWriteFailure(hr, pFile->GetPath());
+}
+
+HRESULT OlAppointmentObject::DeleteOccurrence(DATE dtDay) {
+  if (m_bNew) return OL_E_NOT_FOUND;
+  std::vector<DATE>& saved = m_base.deleted;
+  if (std::binary_search(saved.begin(), saved.end(), dtDay)) return S_OK;
+  OlEventData target = m_base;
+  target.deleted.insert(std::lower_bound(target.deleted.begin(), target.deleted.end(), dtDay),
+                        dtDay);
+  HRESULT hr = WriteChanges(m_base, target);
+  if (FAILED(hr)) return hr;
+  OlReadEvent(m_pStore->pFile.get(), m_pStore->pFile->GetItem(m_nItem), &m_base);
+  std::vector<DATE>& pending = m_data.deleted;
+  if (!std::binary_search(pending.begin(), pending.end(), dtDay)) {
+    pending.insert(std::lower_bound(pending.begin(), pending.end(), dtDay), dtDay);
+  }
+  return S_OK;
+}
+
 HRESULT OlAppointmentObject::Save() {
   Normalise();
   OlIcsFile* pFile = m_pStore->pFile.get();
-  HRESULT hr = S_OK;
   if (!m_bNew) {
-    std::string strTzid;
-    std::string strText = OlRewriteEvent(pFile, m_nItem, m_base, m_data, &strTzid);
-    if (strText == pFile->GetItemText(m_nItem)) return S_OK;
-    hr = pFile->ReplaceItem(m_nItem, strText, ZoneBlockFor(pFile, strTzid));
+    HRESULT hr = WriteChanges(m_base, m_data);
+    if (FAILED(hr)) return hr;
+    if (hr == S_FALSE) return S_OK;
   } else {
     OlEventData data = m_data;
     std::string strTzid;
     std::string strText = OlNewEvent(pFile->GetLineBreak(), &data, &strTzid);
     size_t nItem = 0;
-    hr = pFile->AppendItem(strText, &nItem, ZoneBlockFor(pFile, strTzid));
-    if (SUCCEEDED(hr)) {
-      m_bNew = false;
-      m_nItem = nItem;
-    }
-  }
-  if (hr == OL_E_OBJECT_CHANGED) return RaiseChanged(pFile->GetPath());
-  if (FAILED(hr)) {
-    const DWORD dwError = GetLastError();
-    CxServerLog("Outlook: the item could not be saved to \"%s\", hr=0x%08x",
-                pFile->GetPath().c_str(), static_cast<unsigned>(hr));
-    SetLastError(dwError);
-    return RaiseWriteFailure(hr, pFile->GetPath());
+    HRESULT hr = SaveResult(pFile->AppendItem(strText, &nItem, ZoneBlockFor(pFile, strTzid)));
+    if (FAILED(hr)) return hr;
+    m_bNew = false;
+    m_nItem = nItem;
   }
   OlReadEvent(pFile, pFile->GetItem(m_nItem), &m_data);
   m_base = m_data;

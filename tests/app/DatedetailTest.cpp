@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTabWidget>
 #include <cstring>
 #include <string>
@@ -111,5 +113,33 @@ INSTANTIATE_TEST_SUITE_P(
                    "rbtnEndBy",
                    "12/31/2099"}),
     [](const ::testing::TestParamInfo<DetailCase>& row) { return row.param.szName; });
+
+// The recurrence page lists the deleted occurrences, or says why there are none.
+TEST(DateDetailDeleted, ListsTheDeletedOccurrences) {
+  CommDate date;
+  memset(&date, 0, sizeof(date));
+  date.stStart = {2026, 12, 3, 2, 14, 0, 0, 0};
+  date.stEnd = {2026, 12, 3, 2, 15, 0, 0, 0};
+  date.repeat.nType = REPEAT_WEEKLY;
+  date.repeat.nInterval = 1;
+  date.repeat.nDayOfWeekMask = DAYMASK_WEDNESDAY;
+  date.repeat.nExceptionCount = 2;
+  date.repeat.stExceptions[0] = {2026, 12, 3, 9, 0, 0, 0, 0};
+  date.repeat.stExceptions[1] = {2027, 1, 3, 6, 0, 0, 0, 0};
+  TfmDateDetail detail(nullptr);
+  detail.SetRecord(&date);
+  auto* pList = FindIn<QListWidget>(&detail, "lvExceptions");
+  ASSERT_EQ(pList->count(), 2);
+  EXPECT_EQ(pList->item(0)->text().toStdString(), "12/09/2026");
+  EXPECT_EQ(pList->item(1)->text().toStdString(), "01/06/2027");
+  EXPECT_EQ(FindIn<QLabel>(&detail, "lblExceptions")->text().toStdString(), "");
+
+  date.repeat.nExceptionCount = 0;
+  date.repeat.bExceptionsUnknown = 1;
+  detail.SetRecord(&date);
+  EXPECT_EQ(pList->count(), 0);
+  EXPECT_EQ(FindIn<QLabel>(&detail, "lblExceptions")->text().toStdString(),
+            "Not kept by this calendar.");
+}
 
 }  // namespace

@@ -102,10 +102,11 @@ TEST_F(CliEndToEnd, ListJsonCarriesEveryKeyAndRangesFilter) {
   Result r = Cli("list palm --json");
   ASSERT_EQ(r.nExit, 0) << r.sOut;
   EXPECT_EQ(CountOf(r.sOut, "\"description\": "), 9) << r.sOut;
-  for (const char* szKey : {"allDay",      "start",    "end",      "alarm",         "advance",
-                            "advanceUnit", "note",     "location", "category",      "private",
-                            "repeat",      "type",     "interval", "dayOfWeekMask", "dayOfMonth",
-                            "monthOfYear", "instance", "hasEnd",   "source",        "matchState"}) {
+  for (const char* szKey :
+       {"allDay",     "start",         "end",        "alarm",       "advance",  "advanceUnit",
+        "note",       "location",      "category",   "private",     "repeat",   "type",
+        "interval",   "dayOfWeekMask", "dayOfMonth", "monthOfYear", "instance", "hasEnd",
+        "exceptions", "source",        "matchState"}) {
     EXPECT_NE(r.sOut.find(std::string("\"") + szKey + "\": "), std::string::npos) << szKey;
   }
   EXPECT_NE(r.sOut.find("\"Conférence annuelle à Genève\""), std::string::npos);

@@ -2,8 +2,10 @@
 // Desktop 4.1.4 datebook: Debian's python3-icalendar and python3-recurring-ical-events (no
 // code of ours) must expand the same appointments at the same wall-clock times as DayBridge's
 // own occurs tests, on every day of a year's span across both daylight-saving changes, in a
-// zone of each side of the Atlantic; the pairs must match again after a reload; and text the
-// Palm code page cannot hold must survive syncs that change other fields.
+// zone of each side of the Atlantic, deleted occurrences (a first one among them) left out by
+// both; the pairs must match again after a reload; deleted occurrences travel back to a fresh
+// datebook and a deletion on either side travels to the other; and text the Palm code page
+// cannot hold must survive syncs that change other fields.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,11 +25,13 @@
 #include "common/calendar/CommDateMgr.h"
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/WinUtil.h"
+#include "common/outlook/OlDate.h"
 #include "common/palm/PalmDateEx.h"
 #include "common/palm/PalmDateInfo.h"
 #include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
+#include "support/calendar/DeletedOccurrences.h"
 #include "support/clock/ClockGuard.h"
 
 namespace fs = std::filesystem;
@@ -66,13 +70,22 @@ CommDate Until(CommDate date, SYSTEMTIME stEnd) {
   return date;
 }
 
+using deltest::DeletedDays;
+using deltest::DetachedCopy;
+
+CommDate Deleting(CommDate date, std::vector<SYSTEMTIME> days) {
+  deltest::SetDeletedDays(&date, days);
+  return date;
+}
+
 // Every Palm repeat type, all-day and multi-day events and times near midnight, around the
 // daylight-saving changes of 2011 (New York: March 13, November 6; Berlin: March 27,
 // October 30). A Palm daily repeat carries a weekday value, as Palm Desktop writes it.
 std::vector<CommDate> Schedule() {
   return {
-      Appointment("Weekly review", LocalTime(2011, 2, 1, 16), LocalTime(2011, 2, 1, 17),
-                  REPEAT_WEEKLY, 1, DAYMASK_TUESDAY),
+      Deleting(Appointment("Weekly review", LocalTime(2011, 2, 1, 16), LocalTime(2011, 2, 1, 17),
+                           REPEAT_WEEKLY, 1, DAYMASK_TUESDAY),
+               {LocalTime(2011, 3, 15), LocalTime(2011, 3, 29), LocalTime(2011, 11, 1)}),
       Until(Appointment("Morning run", LocalTime(2011, 3, 1, 7), LocalTime(2011, 3, 1, 7, 30),
                         REPEAT_DAILY, 1, DAYMASK_TUESDAY),
             LocalTime(2011, 4, 15)),
@@ -81,15 +94,17 @@ std::vector<CommDate> Schedule() {
             LocalTime(2011, 11, 12)),
       Appointment("Early call", LocalTime(2011, 3, 6, 0, 5), LocalTime(2011, 3, 6, 0, 45),
                   REPEAT_WEEKLY, 2, DAYMASK_SUNDAY | DAYMASK_WEDNESDAY),
-      Until(Appointment("Gym", LocalTime(2011, 2, 28, 18), LocalTime(2011, 2, 28, 19),
-                        REPEAT_WEEKLY, 1, DAYMASK_MONDAY | DAYMASK_THURSDAY),
-            LocalTime(2011, 10, 31)),
+      Deleting(Until(Appointment("Gym", LocalTime(2011, 2, 28, 18), LocalTime(2011, 2, 28, 19),
+                                 REPEAT_WEEKLY, 1, DAYMASK_MONDAY | DAYMASK_THURSDAY),
+                     LocalTime(2011, 10, 31)),
+               {LocalTime(2011, 2, 28)}),
       Appointment("Board", LocalTime(2011, 1, 28, 9), LocalTime(2011, 1, 28, 10),
                   REPEAT_MONTHLY_BY_DAY, 1, DAYMASK_FRIDAY, 0, 5),
       Appointment("Club", LocalTime(2011, 2, 8, 19), LocalTime(2011, 2, 8, 21),
                   REPEAT_MONTHLY_BY_DAY, 1, DAYMASK_TUESDAY, 0, 2),
-      AllDay(Appointment("Rent", LocalTime(2011, 1, 31), LocalTime(2011, 1, 31),
-                         REPEAT_MONTHLY_BY_DATE, 1, 0, 31)),
+      Deleting(AllDay(Appointment("Rent", LocalTime(2011, 1, 31), LocalTime(2011, 1, 31),
+                                  REPEAT_MONTHLY_BY_DATE, 1, 0, 31)),
+               {LocalTime(2011, 4, 30)}),
       Appointment("Invoice", LocalTime(2011, 1, 15, 10), LocalTime(2011, 1, 15, 11),
                   REPEAT_MONTHLY_BY_DATE, 2, 0, 15),
       AllDay(Appointment("Anniversary", LocalTime(2005, 6, 12), LocalTime(2005, 6, 12),
@@ -110,6 +125,14 @@ std::string DayText(const SYSTEMTIME& st) {
   char szText[32];
   std::snprintf(szText, sizeof(szText), "%04u-%02u-%02u", st.wYear, st.wMonth, st.wDay);
   return szText;
+}
+
+// The record of that description in the set; null when there is none.
+CommDate* Find(CommDateMgr* pSet, const char* szDescription) {
+  for (int i = 0; i < pSet->GetCount(); ++i) {
+    if (std::strcmp(pSet->GetAt(i)->szDescription, szDescription) == 0) return pSet->GetAt(i);
+  }
+  return nullptr;
 }
 
 // Occurrence starts by day: "HH:MM summary" or "all-day summary", sorted within the day.
@@ -314,6 +337,100 @@ TEST_P(CalendarFileInZone, AfterAReloadEveryPairIsTheSameAndNothingIsLeftToSync)
   const std::string strBefore = ReadFile(m_Calendar);
   EXPECT_EQ(Sync(SYNC_TWO_WAY), 0);
   EXPECT_EQ(ReadFile(m_Calendar), strBefore);
+}
+
+TEST_P(CalendarFileInZone, DeletedOccurrencesComeBackToAFreshDatebook) {
+  const std::vector<std::string> expected = {"2011-03-15", "2011-03-29", "2011-11-01"};
+  ASSERT_EQ(DeletedDays(*Find(m_pCalendar->GetOutlookSet(), "Weekly review")), expected);
+  WriteDatebook({});
+  Load();
+  ASSERT_EQ(Sync(SYNC_OUTLOOK_TO_PALM), static_cast<int>(Schedule().size()));
+  Load();
+  EXPECT_EQ(DeletedDays(*Find(m_pCalendar->GetPalmSet(), "Weekly review")), expected);
+  EXPECT_EQ(DeletedDays(*Find(m_pCalendar->GetPalmSet(), "Gym")),
+            std::vector<std::string>{"2011-02-28"});
+}
+
+// One more occurrence deleted on one side makes the pair changed; a two-way sync in which
+// that side wins brings the other side to the same list, and nothing is left after it.
+struct DeletionCase {
+  const char* szName;
+  bool bOnPalm;
+  int nConflictAction;
+};
+
+class DeletionOnOneSide : public CalendarFileTest,
+                          public ::testing::WithParamInterface<DeletionCase> {};
+
+TEST_P(DeletionOnOneSide, TravelsToTheOther) {
+  const DeletionCase& c = GetParam();
+  clockguard::ZoneGuard zone("Europe/Berlin");
+  WriteDatebook(Schedule());
+  Load();
+  ASSERT_EQ(Sync(SYNC_PALM_TO_OUTLOOK), static_cast<int>(Schedule().size()));
+  {
+    CommDateMgr* pSet = c.bOnPalm ? m_pCalendar->GetPalmSet() : m_pCalendar->GetOutlookSet();
+    CommDate date = DetachedCopy(*Find(pSet, "Weekly review"));
+    std::vector<SYSTEMTIME> days(date.repeat.stExceptions,
+                                 date.repeat.stExceptions + date.repeat.nExceptionCount);
+    days.push_back(LocalTime(2011, 6, 7));
+    deltest::SetDeletedDays(&date, days);
+    m_pCalendar.reset();
+    if (c.bOnPalm) {
+      PmDateInfo store;
+      ASSERT_TRUE(store.LoadFile(m_Datebook.c_str()));
+      ASSERT_TRUE(store.SyncRecord(&date));
+      ASSERT_TRUE(store.Save());
+    } else {
+      OlDateUtil store;
+      ASSERT_TRUE(store.Load());
+      ASSERT_TRUE(store.SyncRecord(&date));
+    }
+  }
+  Load();
+  for (CommDateMgr* pSet : {m_pCalendar->GetPalmSet(), m_pCalendar->GetOutlookSet()}) {
+    EXPECT_EQ(Find(pSet, "Weekly review")->nMatchState, static_cast<UINT>(MATCH_CHANGED));
+    EXPECT_EQ(Find(pSet, "Gym")->nMatchState, static_cast<UINT>(MATCH_SAME));
+  }
+  ASSERT_EQ(Sync(SYNC_TWO_WAY, c.nConflictAction), 2) << "the pair, its losing side skipped";
+  Load();
+  const std::vector<std::string> expected = {"2011-03-15", "2011-03-29", "2011-06-07",
+                                             "2011-11-01"};
+  EXPECT_EQ(DeletedDays(*Find(m_pCalendar->GetPalmSet(), "Weekly review")), expected);
+  EXPECT_EQ(DeletedDays(*Find(m_pCalendar->GetOutlookSet(), "Weekly review")), expected);
+  EXPECT_EQ(Sync(SYNC_TWO_WAY), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sides, DeletionOnOneSide,
+                         ::testing::Values(DeletionCase{"InPalmDesktop", true, CONFLICT_PALM_WINS},
+                                           DeletionCase{"InOutlook", false, CONFLICT_OUTLOOK_WINS}),
+                         [](const ::testing::TestParamInfo<DeletionCase>& row) {
+                           return row.param.szName;
+                         });
+
+// An earlier build carried no deleted occurrence to Outlook: such a pair shows as changed
+// once, and after one sync stays the same.
+TEST_F(CalendarFileTest, PairSyncedByAnEarlierBuildIsChangedOnce) {
+  clockguard::ZoneGuard zone("Europe/Berlin");
+  WriteDatebook(Schedule());
+  Load();
+  ASSERT_EQ(Sync(SYNC_PALM_TO_OUTLOOK), static_cast<int>(Schedule().size()));
+  m_pCalendar.reset();
+  std::string strText = ReadFile(m_Calendar);
+  for (size_t nAt = strText.find("EXDATE"); nAt != std::string::npos;
+       nAt = strText.find("EXDATE", nAt)) {
+    strText.erase(nAt, strText.find('\n', nAt) + 1 - nAt);
+  }
+  std::ofstream(m_Calendar, std::ios::binary) << strText;
+  Load();
+  int nChanged = 0;
+  for (int i = 0; i < m_pCalendar->GetPalmSet()->GetCount(); ++i) {
+    nChanged += m_pCalendar->GetPalmSet()->GetAt(i)->nMatchState == MATCH_CHANGED ? 1 : 0;
+  }
+  EXPECT_EQ(nChanged, 3) << "the records with deleted occurrences";
+  EXPECT_EQ(Sync(SYNC_PALM_TO_OUTLOOK, CONFLICT_PALM_WINS), 3);
+  Load();
+  EXPECT_EQ(Sync(SYNC_TWO_WAY), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, CalendarFileInZone,

@@ -2,7 +2,8 @@
 // stepping they replace (tests/support/calendar), over seeded random sets and patterns that
 // crowd the cases where the two could part: duplicates and case variants within one set,
 // changes to a set between searches, month ends, February 29, the last week of a month,
-// long intervals, pattern ends on both sides of the day, and searches that stepping ends.
+// long intervals, pattern ends on both sides of the day, searches that stepping ends, and
+// deleted occurrences on and around the days asked (the first occurrence among them).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -57,11 +58,26 @@ std::string Describe(const CommDate& date) {
   const RepeatPattern& p = date.repeat;
   char szText[256];
   snprintf(szText, sizeof(szText),
-           "start %s end %s type %d interval %u mask 0x%x day %u instance %u until %s",
+           "start %s end %s type %d interval %u mask 0x%x day %u instance %u until %s deleted",
            Text(date.stStart).c_str(), Text(date.stEnd).c_str(), p.nType, p.nInterval,
            p.nDayOfWeekMask, p.nDayOfMonth, p.nInstance,
            p.bHasEnd ? Text(p.stPatternEnd).c_str() : "-");
-  return szText;
+  std::string strText = szText;
+  for (UINT i = 0; i < p.nExceptionCount; i++) strText += " " + Text(p.stExceptions[i]);
+  return strText;
+}
+
+// Deleted occurrences as a store leaves them: ascending, each once.
+void SetDeleted(CommDate& date, std::vector<SYSTEMTIME> vDays) {
+  std::sort(vDays.begin(), vDays.end(),
+            [](const SYSTEMTIME& a, const SYSTEMTIME& b) { return CompareDate(&a, &b) < 0; });
+  vDays.erase(std::unique(vDays.begin(), vDays.end(),
+                          [](const SYSTEMTIME& a, const SYSTEMTIME& b) {
+                            return CompareDate(&a, &b) == 0;
+                          }),
+              vDays.end());
+  date.repeat.nExceptionCount = static_cast<UINT>(std::min<size_t>(vDays.size(), 256));
+  std::copy_n(vDays.begin(), date.repeat.nExceptionCount, date.repeat.stExceptions);
 }
 
 // ---- Matching -----------------------------------------------------------------------------
@@ -92,6 +108,10 @@ CommDate RandomRecord(Random& rnd) {
   date.nImportance = rnd.Int(0, 1);
   date.repeat.nType = rnd.Int(0, 2);
   date.repeat.nInterval = static_cast<UINT>(rnd.Int(1, 2));
+  // Deleted occurrences, which make a match changed unless one side cannot tell.
+  if (rnd.Chance(30))
+    SetDeleted(date, {LocalTime(2011, 3, rnd.Int(14, 15)), LocalTime(2011, 3, 21)});
+  date.repeat.bExceptionsUnknown = rnd.Chance(10) ? 1 : 0;
   // Fields no key compares, which must not keep records apart.
   date.repeat.bHasEnd = static_cast<BYTE>(rnd.Int(0, 1));
   date.repeat.stPatternEnd = LocalTime(2012, 1, rnd.Int(1, 2));
@@ -332,12 +352,14 @@ int SpanInDays(const RepeatPattern& p, Random& rnd) {
 
 // The days asked of one pattern, ascending: days at random, the dates stepping reaches and
 // the days next to them, and now and then a malformed day.
-std::vector<SYSTEMTIME> AskedDays(const CommDate& date, int nCount, Random& rnd) {
+std::vector<SYSTEMTIME> AskedDays(const CommDate& date, int nCount, Random& rnd,
+                                  std::vector<SYSTEMTIME>* pvReached) {
   const SYSTEMTIME stFrom = Shifted(LocalTime(std::max<int>(date.stStart.wYear, 100), 1, 1), -40);
   SYSTEMTIME stTo = stFrom;
   if (!AddDays(&stTo, SpanInDays(date.repeat, rnd))) stTo = LocalTime(9999, 12, 31);
   calref::SteppedOccurrences stepped(date);
-  const std::vector<SYSTEMTIME> vReached = stepped.Until(stTo);
+  std::vector<SYSTEMTIME>& vReached = *pvReached;
+  vReached = stepped.Until(stTo);
   std::vector<SYSTEMTIME> vDays;
   for (int i = 0; i < nCount; i++) {
     SYSTEMTIME stDay{};
@@ -358,6 +380,28 @@ std::vector<SYSTEMTIME> AskedDays(const CommDate& date, int nCount, Random& rnd)
   return vDays;
 }
 
+// Deleted occurrences: runs of occurrences in a row, days asked (which crowd around the
+// occurrences, and may be none), and the start's day now and then.
+void GiveDeletions(CommDate& date, const std::vector<SYSTEMTIME>& vDays,
+                   const std::vector<SYSTEMTIME>& vReached, Random& rnd) {
+  if (vDays.empty() || rnd.Chance(40)) return;
+  std::vector<SYSTEMTIME> vDeleted;
+  if (!vReached.empty() && rnd.Chance(50)) {
+    const int nFirst = rnd.Int(0, static_cast<int>(vReached.size()) - 1);
+    const int nLast = std::min(nFirst + rnd.Int(0, 8), static_cast<int>(vReached.size()) - 1);
+    vDeleted.assign(vReached.begin() + nFirst, vReached.begin() + nLast + 1);
+  }
+  for (int i = rnd.Int(1, 12); i > 0; i--) {
+    const SYSTEMTIME& stDay =
+        vDays[static_cast<size_t>(rnd.Int(0, static_cast<int>(vDays.size()) - 1))];
+    const bool bReal = stDay.wMonth >= 1 && stDay.wMonth <= 12 && stDay.wDay >= 1 &&
+                       stDay.wDay <= DaysInMonth(stDay.wYear, stDay.wMonth) && stDay.wYear <= 9999;
+    if (bReal) vDeleted.push_back(stDay);
+  }
+  if (rnd.Chance(20)) vDeleted.push_back(date.stStart);
+  SetDeleted(date, vDeleted);
+}
+
 void GiveAnEnd(CommDate& date, const std::vector<SYSTEMTIME>& vDays, Random& rnd) {
   if (vDays.empty() || rnd.Chance(50)) return;
   date.repeat.bHasEnd = 1;
@@ -372,8 +416,10 @@ TEST(JumpingOccurrences, OnDayAgreesWithSteppingForAMillionDays) {
   long nAsked = 0;
   for (int nPattern = 0; nPattern < nPatterns; nPattern++) {
     CommDate date = RandomPattern(rnd);
-    const std::vector<SYSTEMTIME> vDays = AskedDays(date, 500, rnd);
+    std::vector<SYSTEMTIME> vReached;
+    const std::vector<SYSTEMTIME> vDays = AskedDays(date, 500, rnd, &vReached);
     GiveAnEnd(date, vDays, rnd);
+    GiveDeletions(date, vDays, vReached, rnd);
     calref::SteppedOccurrences stepped(date);
     for (const SYSTEMTIME& stDay : vDays) {
       const bool bStepped = stepped.OnDay(stDay);
@@ -388,8 +434,10 @@ TEST(JumpingOccurrences, InRangeAgreesWithStepping) {
   Random rnd(20260615);
   for (int nPattern = 0; nPattern < 2000 / kSanitizerDivisor; nPattern++) {
     CommDate date = RandomPattern(rnd);
-    const std::vector<SYSTEMTIME> vDays = AskedDays(date, 50, rnd);
+    std::vector<SYSTEMTIME> vReached;
+    const std::vector<SYSTEMTIME> vDays = AskedDays(date, 50, rnd, &vReached);
     GiveAnEnd(date, vDays, rnd);
+    GiveDeletions(date, vDays, vReached, rnd);
     calref::SteppedOccurrences stepped(date);
     for (size_t i = 0; i < vDays.size(); i++) {
       // From one asked day to the same or a later one, and now and then to an earlier one.

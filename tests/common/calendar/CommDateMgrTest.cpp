@@ -377,4 +377,85 @@ TEST(OccursInRange, StartInRangeOrOccurrenceInRangeButNotTheEnd) {
   EXPECT_FALSE(OccursInRange(pDate.get(), nullptr, &stTo));
 }
 
+// A weekly Monday meeting from Monday 2011-03-07 whose first two occurrences after the start,
+// and the start itself, are deleted.
+std::unique_ptr<CommDate> MeetingWithDeletions() {
+  auto pDate = Meeting();
+  pDate->repeat.nType = REPEAT_WEEKLY;
+  pDate->repeat.nInterval = 1;
+  pDate->repeat.nDayOfWeekMask = DAYMASK_MONDAY;
+  const SYSTEMTIME stDeleted[] = {LocalTime(2011, 3, 21), LocalTime(2011, 3, 7),
+                                  LocalTime(2011, 3, 14)};
+  EXPECT_EQ(SetDeletedOccurrences(pDate.get(), stDeleted, 3), 3);
+  return pDate;
+}
+
+struct DeletedDayCase {
+  const char* szName;
+  SYSTEMTIME stFirst;
+  SYSTEMTIME stLast;
+  bool bOccurs;
+};
+
+class DeletedOccurrenceTest : public ::testing::TestWithParam<DeletedDayCase> {};
+
+TEST_P(DeletedOccurrenceTest, IsNoOccurrence) {
+  const DeletedDayCase& c = GetParam();
+  auto pDate = MeetingWithDeletions();
+  EXPECT_EQ(OccursInRange(pDate.get(), &c.stFirst, &c.stLast), c.bOccurs);
+  if (CompareDate(&c.stFirst, &c.stLast) == 0) {
+    EXPECT_EQ(OccursOnDay(pDate.get(), &c.stFirst), c.bOccurs);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DeletedOccurrenceTest,
+    ::testing::Values(DeletedDayCase{"DeletedFirstOccurrence", LocalTime(2011, 3, 7),
+                                     LocalTime(2011, 3, 7), false},
+                      DeletedDayCase{"DeletedOccurrence", LocalTime(2011, 3, 14),
+                                     LocalTime(2011, 3, 14), false},
+                      DeletedDayCase{"NeighbourStillOccurs", LocalTime(2011, 3, 28),
+                                     LocalTime(2011, 3, 28), true},
+                      DeletedDayCase{"RangeOfDeletedOccurrencesOnly", LocalTime(2011, 3, 1),
+                                     LocalTime(2011, 3, 27), false},
+                      DeletedDayCase{"RangeReachingTheNeighbour", LocalTime(2011, 3, 15),
+                                     LocalTime(2011, 3, 28), true}),
+    [](const ::testing::TestParamInfo<DeletedDayCase>& row) { return row.param.szName; });
+
+TEST(FindMatch, DeletedOccurrencesMakeAChangedMatchUnlessOneSideCannotTell) {
+  CommDateMgr set;
+  set.AddCopy(MeetingWithDeletions().get());
+  auto pProbe = MeetingWithDeletions();
+  const SYSTEMTIME stOneMore = LocalTime(2011, 3, 28);
+  std::vector<SYSTEMTIME> days(pProbe->repeat.stExceptions, pProbe->repeat.stExceptions + 3);
+  days.push_back(stOneMore);
+  SetDeletedOccurrences(pProbe.get(), days.data(), 4);
+  EXPECT_EQ(FIND_CHANGED, set.FindMatch(pProbe.get(), nullptr, nullptr));
+  pProbe->repeat.bExceptionsUnknown = 1;
+  EXPECT_EQ(FIND_SAME, set.FindMatch(pProbe.get(), nullptr, nullptr));
+}
+
+TEST(SetDeletedOccurrences, KeepsOccurrencesOnceInOrderAndTheLatestOfTooMany) {
+  auto pDate = Record("Pills", LocalTime(2011, 1, 1, 8), LocalTime(2011, 1, 1, 8));
+  pDate->repeat.nType = REPEAT_DAILY;
+  pDate->repeat.nInterval = 2;
+  std::vector<SYSTEMTIME> days = {LocalTime(2011, 1, 2),
+                                  LocalTime(2010, 12, 30)};  // off the steps, before
+  for (int i = 300; i >= 0; --i) {
+    SYSTEMTIME st = LocalTime(2011, 1, 1, 13);
+    AddDays(&st, 2 * i);
+    days.push_back(st);
+    days.push_back(st);
+  }
+  ASSERT_EQ(SetDeletedOccurrences(pDate.get(), days.data(), static_cast<int>(days.size())),
+            static_cast<int>(REPEAT_MAX_EXCEPTIONS));
+  SYSTEMTIME stFirstKept = LocalTime(2011, 1, 1);
+  AddDays(&stFirstKept, 2 * (301 - static_cast<int>(REPEAT_MAX_EXCEPTIONS)));
+  EXPECT_EQ(CompareDate(&pDate->repeat.stExceptions[0], &stFirstKept), 0);
+  for (UINT i = 1; i < REPEAT_MAX_EXCEPTIONS; ++i) {
+    ASSERT_LT(CompareDate(&pDate->repeat.stExceptions[i - 1], &pDate->repeat.stExceptions[i]), 0);
+  }
+  EXPECT_EQ(pDate->repeat.stExceptions[0].wHour, 0);
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/WinUtil.h"
@@ -18,6 +19,7 @@
 #include "platform/win/WinString.h"
 #include "platform/win/WinTime.h"
 #include "support/PlatformScope.h"
+#include "support/calendar/DeletedOccurrences.h"
 #include "support/clock/ClockGuard.h"
 
 namespace {
@@ -26,6 +28,23 @@ namespace {
 class TestStore : public OlDateUtil {
  public:
   using OlBaseUtil::SetVersionClass;
+
+  // The folder's item at a record position (a new reference), to write images the
+  // conversions would not make.
+  IDispatch* ItemAt(int nPos) {
+    IDispatch* pItems = nullptr;
+    if (m_pFolder->GetObject(u"Items", &pItems) != S_OK || pItems == nullptr) return nullptr;
+    CDispCmd items(pItems);
+    pItems->Release();
+    VARIANT arg;
+    VariantInit(&arg);
+    arg.vt = VT_I4;
+    arg.lVal = nPos + 1;
+    VARIANT item;
+    VariantInit(&item);
+    items.CallMethod(u"Item", &arg, 1, &item, nullptr, 0);
+    return item.vt == VT_DISPATCH ? item.pdispVal : nullptr;
+  }
 };
 
 using clockguard::LocalTime;
@@ -582,6 +601,66 @@ TEST_F(OlDateTest, RecordWithoutRepeatMakesARecurringItemSingle) {
   CxCopyText(pChanged->szLocation, "Room 9");
   EXPECT_TRUE(pStore->SyncRecord(pChanged.get()));
   EXPECT_EQ(ReadFile(m_path).find("RRULE"), std::string::npos);
+}
+
+// A weekly Monday series (UTC) whose 14th and 21st another program deleted in one EXDATE.
+const char kDeletedTwo[] =
+    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:one\r\n"
+    "DTSTAMP:20110301T120000Z\r\nDTSTART:20110307T080000Z\r\nDTEND:20110307T093000Z\r\n"
+    "SUMMARY:Standup\r\nRRULE:FREQ=WEEKLY;BYDAY=MO\r\nEXDATE:20110314T080000Z,20110321T080000Z\r\n"
+    "END:VEVENT\r\nEND:VCALENDAR\r\n";
+
+using deltest::DeletedDays;
+using deltest::DetachedCopy;
+using deltest::SetDeletedDays;
+using Days = std::vector<std::string>;
+
+// A list that differs is a change: deleting more, and restoring, reach the item.
+TEST_F(OlDateTest, DeletedOccurrencesAreReadAndWrittenBothWays) {
+  WriteFile(m_path, kDeletedTwo);
+  auto pStore = OpenStore();
+  CommDate palm = DetachedCopy(*pStore->GetRecordSet()->GetAt(0));
+  EXPECT_EQ(DeletedDays(palm), (Days{"2011-03-14", "2011-03-21"}));
+  EXPECT_FALSE(pStore->SyncRecord(&palm)) << "the same list is no change";
+
+  SetDeletedDays(&palm, {LocalTime(2011, 3, 21), LocalTime(2011, 3, 28)});
+  ASSERT_TRUE(pStore->SyncRecord(&palm));
+  pStore = OpenStore();
+  EXPECT_EQ(DeletedDays(*pStore->GetRecordSet()->GetAt(0)), (Days{"2011-03-21", "2011-03-28"}));
+
+  SetDeletedDays(&palm, {});
+  ASSERT_TRUE(pStore->SyncRecord(&palm));
+  EXPECT_EQ(ReadFile(m_path).find("EXDATE"), std::string::npos);
+}
+
+// A record from a calendar that keeps no deleted occurrences (the 6.x database) is neither a
+// change for them nor erases the item's.
+TEST_F(OlDateTest, RecordThatCannotTellLeavesTheItemsDeletedOccurrences) {
+  WriteFile(m_path, kDeletedTwo);
+  auto pStore = OpenStore();
+  CommDate palm = DetachedCopy(*pStore->GetRecordSet()->GetAt(0));
+  SetDeletedDays(&palm, {});
+  palm.repeat.bExceptionsUnknown = 1;
+  EXPECT_FALSE(pStore->SyncRecord(&palm));
+  CxCopyText(palm.szLocation, "Room 2");
+  ASSERT_TRUE(pStore->SyncRecord(&palm));
+  const Days kept = {"2011-03-14", "2011-03-21"};
+  EXPECT_EQ(DeletedDays(*pStore->GetRecordSet()->GetAt(0)), kept);
+  pStore = OpenStore();
+  EXPECT_EQ(DeletedDays(*pStore->GetRecordSet()->GetAt(0)), kept);
+}
+
+TEST_F(OlDateTest, OccurrenceOutlookCannotDeleteFailsTheWrite) {
+  WriteFile(m_path, kDeletedTwo);
+  auto pStore = OpenStore();
+  OlDateItem image = *static_cast<const OlDateItem*>(pStore->GetRecordSet()->GetAt(0)->pExtra);
+  image.dtExceptions[image.nExceptionCount++] = ToVariantTime(LocalTime(2011, 3, 29));  // a Tuesday
+  IDispatch* pItem = pStore->ItemAt(0);
+  ASSERT_NE(pItem, nullptr);
+  EXPECT_FALSE(pStore->WriteItem(pItem, &image));
+  pItem->Release();
+  EXPECT_STREQ(pStore->GetLastFailure().szText,
+               "Outlook did not delete the occurrence of 2011-03-29");
 }
 
 TEST_F(OlDateTest, UpdateOutsideTheFolderFailsAndIsLogged) {

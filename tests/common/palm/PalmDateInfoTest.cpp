@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "common/palm/PalmHotSync.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
+#include "support/calendar/DeletedOccurrences.h"
 #include "support/clock/ClockGuard.h"
 #include "support/hotsync/PalmFolder.h"
 #include "support/hotsync/ProgramIni.h"
@@ -576,15 +578,18 @@ INSTANTIATE_TEST_SUITE_P(
 struct EndCase {
   const char* szName;
   SYSTEMTIME stEnd;
+  BYTE bHasEnd;
   bool bKeepsEnd;
 };
 
 class RepeatEnd : public PalmStoreTest, public ::testing::WithParamInterface<EndCase> {};
 
-TEST_P(RepeatEnd, OnlyEndsUpTo2020AreKept) {
+// Every end a Palm time value holds before the no-end mark is kept both ways, whatever its
+// year (a window of years once turned ends outside it into repeats without end).
+TEST_P(RepeatEnd, KeepsEveryEndAPalmTimeCanHold) {
   const EndCase& c = GetParam();
   RepeatPattern pattern = Pattern(1, 1, 0, 0, 0, 0, c.stEnd);
-  pattern.bHasEnd = 1;
+  pattern.bHasEnd = c.bHasEnd;
   PmRepeat repeat{};
   PmDateInfo::RepeatToPalm(2, &pattern, &repeat);
   RepeatPattern back{};
@@ -601,15 +606,28 @@ TEST_P(RepeatEnd, OnlyEndsUpTo2020AreKept) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, RepeatEnd,
-                         ::testing::Values(EndCase{"LastDayOf2020", LocalTime(2020, 12, 31), true},
-                                           EndCase{"FirstDayOf2021", LocalTime(2021, 1, 1), false},
-                                           EndCase{"Year2000", LocalTime(2000, 1, 1), true},
-                                           EndCase{"Before2000", LocalTime(1999, 12, 31), false},
-                                           EndCase{"NoDate", SYSTEMTIME{}, false}),
-                         [](const ::testing::TestParamInfo<EndCase>& row) {
-                           return row.param.szName;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Table, RepeatEnd,
+    ::testing::Values(EndCase{"Year2027", LocalTime(2027, 6, 30), 1, true},
+                      EndCase{"Year1998", LocalTime(1998, 3, 1), 1, true},
+                      EndCase{"FirstDayOf2021", LocalTime(2021, 1, 1), 1, true},
+                      EndCase{"SecondDayOf1970", LocalTime(1970, 1, 2), 1, true},
+                      EndCase{"LastDayBeforeTheNoEndMark", LocalTime(2031, 12, 30), 1, true},
+                      EndCase{"Before1970IsNoEnd", LocalTime(1969, 12, 31), 1, false},
+                      EndCase{"After2031IsNoEnd", LocalTime(2032, 1, 1), 1, false},
+                      EndCase{"Year2140IsNoEndNotAWrappedValue", LocalTime(2140, 1, 1), 1, false},
+                      EndCase{"WithoutEndFlagIsNoEnd", LocalTime(2027, 6, 30), 0, false},
+                      EndCase{"NoDate", SYSTEMTIME{}, 1, false}),
+    [](const ::testing::TestParamInfo<EndCase>& row) { return row.param.szName; });
+
+TEST(RepeatEndRead, StoredZeroIsNoEndAndNoDate) {
+  PmRepeat repeat = Brand(1, 1, 0, 0, 0, 0, 0);
+  repeat.nEndDate = 0;
+  RepeatPattern back{};
+  PmDateInfo::RepeatFromPalm(2, &repeat, &back);
+  EXPECT_EQ(back.bHasEnd, 0);
+  EXPECT_EQ(back.stPatternEnd.wYear, 0);
+}
 
 struct DamagedCase {
   const char* szName;
@@ -639,6 +657,116 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedCase{"NegativeInterval", Brand(1, -4, 0, 0, 0, 0, 0), Pattern(1, 0, 0, 0, 0, 0)},
         DamagedCase{"YearlyByDayIsNone", Brand(6, 1, 0, 0, 0, 0, 0), Pattern(0, 0, 0, 0, 0, 0)}),
     [](const ::testing::TestParamInfo<DamagedCase>& row) { return row.param.szName; });
+
+// A weekly Monday appointment from Monday 2011-03-07 whose datebook repeat deletes one
+// stored date, written in one zone and read in another.
+struct DeletedReadCase {
+  const char* szName;
+  const char* szWriterZone;
+  const char* szReaderZone;
+  int nStartHour;     // -1: untimed
+  WORD nStoredDay;    // the March day the stored value names; 0: the value 0
+  bool bAtStartTime;  // stored as that day's start rather than its midnight
+  WORD nReadDay;      // the deleted day read; 0: none kept
+};
+
+class DeletedOccurrenceRead : public Conversion,
+                              public ::testing::WithParamInterface<DeletedReadCase> {};
+
+TEST_P(DeletedOccurrenceRead, NamesTheDayTheWriterMeant) {
+  const DeletedReadCase& c = GetParam();
+  auto pWriter = std::make_unique<clockguard::ZoneGuard>(c.szWriterZone);
+  PmDateExRecord& rec = m_pRef->rec2;
+  rec.bUntimed = c.nStartHour < 0 ? 1 : 0;
+  const int nHour = std::max(c.nStartHour, 0);
+  rec.nStartTime = PmTime(2011, 3, 7, nHour, 0, 0).GetValue();
+  rec.nEndTime = rec.nStartTime + (rec.bUntimed ? 0 : 3600);
+  rec.repeat = Brand(PM_REPEAT_WEEKLY, 1, 1, DAYMASK_MONDAY, 0, 0, 0);
+  rec.repeat.nEndDate = PM_NO_END_DATE;
+  rec.repeat.nExceptionCount = 1;
+  rec.repeat.nExceptions[0] =
+      c.nStoredDay == 0
+          ? 0
+          : PmTime(2011, 3, c.nStoredDay, c.bAtStartTime ? nHour : 0, 0, 0).GetValue();
+  pWriter.reset();
+  clockguard::ZoneGuard reader(c.szReaderZone);
+  std::unique_ptr<CommDate> pRecord = Appointment("");
+  PmDateInfo::PalmToRecord(m_pRef.get(), pRecord.get());
+  ASSERT_EQ(pRecord->repeat.nExceptionCount, c.nReadDay != 0 ? 1u : 0u);
+  if (c.nReadDay != 0) {
+    EXPECT_EQ(pRecord->repeat.stExceptions[0].wDay, c.nReadDay);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DeletedOccurrenceRead,
+    ::testing::Values(
+        DeletedReadCase{"MidnightWrittenEastReadWest", "Europe/Berlin", "America/New_York", 9, 14,
+                        false, 14},
+        DeletedReadCase{"UntimedMidnightWrittenEastReadWest", "Europe/Berlin", "America/New_York",
+                        -1, 28, false, 28},
+        DeletedReadCase{"AfternoonStartOfTheOccurrence", "UTC", "UTC", 15, 21, true, 21},
+        DeletedReadCase{"DayTheSeriesNeverReachesIsDropped", "UTC", "UTC", 9, 15, false, 0},
+        DeletedReadCase{"ZeroIsNoDate", "UTC", "UTC", 9, 0, false, 0}),
+    [](const ::testing::TestParamInfo<DeletedReadCase>& row) { return row.param.szName; });
+
+// Both datebook layouts: the deleted occurrences of a file reach the record, a record that
+// differs only in them is changed, and what is written back is read back.
+class DeletedOccurrencesInTheFile : public PalmStoreTest,
+                                    public ::testing::WithParamInterface<bool> {};
+
+TEST_P(DeletedOccurrencesInTheFile, ReadChangedWrittenAndReadBack) {
+  InstallPalmDesktop(nullptr);
+  const bool bEarlier = GetParam();
+  // Weekly on Saturdays from Saturday 2005-01-01 09:00 UTC; the 8th deleted.
+  dbtest::Repeat repeat;
+  repeat.nFlag = 0xFFFF;
+  repeat.className = "CWeekly";
+  repeat.nBrand = PM_REPEAT_WEEKLY;
+  repeat.nInterval = 1;
+  repeat.nEndDate = PM_NO_END_DATE;
+  repeat.brandLongs = {1};
+  repeat.daysMask = DAYMASK_SATURDAY;
+  repeat.exceptions = {PmTime(2005, 1, 8, 0, 0, 0).GetValue()};
+  dbtest::Bytes bytes;
+  if (bEarlier) {
+    Datebook41 book;
+    Record41 rec;
+    rec.nStart = kStart;
+    rec.nEnd = kEnd;
+    rec.repeat = repeat;
+    book.records.push_back(rec.Build());
+    bytes = book.Build();
+  } else {
+    Datebook414 book;
+    Record414 rec;
+    rec.repeat = repeat;
+    book.records.push_back(rec.Build());
+    book.SetRecordCountBytes(1);
+    bytes = book.Build();
+  }
+  const std::string sPath = m_Files.File("datebook.dat");
+  dbtest::WriteFileBytes(sPath, bytes);
+  {
+    PmDateInfo store;
+    ASSERT_TRUE(store.LoadFile(sPath.c_str()));
+    ASSERT_EQ(store.GetLoadedKind(), bEarlier ? 1 : 2);
+    CommDate date = deltest::DetachedCopy(*store.GetRecordSet()->GetAt(0));
+    EXPECT_EQ(deltest::DeletedDays(date), std::vector<std::string>{"2005-01-08"});
+    deltest::SetDeletedDays(&date, {LocalTime(2005, 1, 15), LocalTime(2005, 1, 29)});
+    ASSERT_TRUE(store.SyncRecord(&date)) << "a changed list makes the record changed";
+    ASSERT_TRUE(store.Save());
+  }
+  PmDateInfo reread;
+  ASSERT_TRUE(reread.LoadFile(sPath.c_str()));
+  EXPECT_EQ(deltest::DeletedDays(*reread.GetRecordSet()->GetAt(0)),
+            (std::vector<std::string>{"2005-01-15", "2005-01-29"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DeletedOccurrencesInTheFile, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& row) {
+                           return row.param ? "Earlier" : "Palm414";
+                         });
 
 // A 6.x calendar held in memory, counting database writes.
 class FakeCalendarEx2 : public PmCalendarEx2 {
@@ -742,6 +870,21 @@ TEST_F(DatabaseStore, AddedRecordIsWrittenAtOnceAndUpdatedInItsRow) {
   EXPECT_TRUE(m_pStore->Save());
   EXPECT_TRUE(FakeCalendarEx2::s_bCommitted);
   EXPECT_FALSE(log.Contains("Unknown Palm Desktop version."));
+}
+
+// The database has no place for deleted occurrences: its records say they are not known, so
+// they neither differ from another's nor are kept after a write.
+TEST_F(DatabaseStore, KeepsNoDeletedOccurrencesAndSaysSo) {
+  EXPECT_EQ(m_pStore->GetRecordSet()->GetAt(0)->repeat.bExceptionsUnknown, 1);
+  std::unique_ptr<CommDate> pChanged = Appointment("Standup", "Elsewhere");
+  pChanged->repeat.nType = REPEAT_DAILY;
+  pChanged->repeat.nInterval = 1;
+  const SYSTEMTIME stDeleted = Local(kStart + 86400);
+  SetDeletedOccurrences(pChanged.get(), &stDeleted, 1);
+  ASSERT_TRUE(m_pStore->UpdateRecord(pChanged.get(), 0));
+  const RepeatPattern& kept = m_pStore->GetRecordSet()->GetAt(0)->repeat;
+  EXPECT_EQ(kept.bExceptionsUnknown, 1);
+  EXPECT_EQ(kept.nExceptionCount, 0u);
 }
 
 TEST_F(DatabaseStore, FailedDatabaseWriteIsReported) {

@@ -629,6 +629,107 @@ TEST_F(OutlookServerTest, FailedWriteLeavesTheFolderAsItWas) {
   EXPECT_EQ(ReadFile(m_dir / "blocker"), "x");
 }
 
+// The deleted occurrences of the rich calendar's meeting: its EXDATE shows as a deleted
+// exception, its changed instance (RECURRENCE-ID) as none; an occurrence is fetched and
+// deleted at once, without the item's pending change; a pattern set afresh restores them all.
+TEST_F(OutlookServerTest, DeletedOccurrencesAreTheExdatesOfTheSeries) {
+  WriteFile(m_path, kRichCalendar);
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pMeeting = Item(1);
+  ASSERT_NE(pMeeting, nullptr);
+  IDispatch* pPattern = CallObject(pMeeting, u"GetRecurrencePattern", {});
+  ASSERT_NE(pPattern, nullptr);
+  IDispatch* pExceptions = Get(pPattern, u"Exceptions").pdispVal;
+  ASSERT_NE(pExceptions, nullptr);
+  ASSERT_EQ(GetI4(pExceptions, u"Count"), 1);
+  IDispatch* pException = CallObject(pExceptions, u"Item", {I4(1)});
+  ASSERT_NE(pException, nullptr);
+  EXPECT_DOUBLE_EQ(GetDate(pException, u"OriginalDate"), Local(2011, 3, 21, 9, 0));
+  EXPECT_TRUE(GetBool(pException, u"Deleted"));
+  pException->Release();
+  pExceptions->Release();
+
+  HRESULT hr = S_OK;
+  for (DATE dtNone : {Local(2011, 3, 21, 9, 0), Local(2011, 3, 8, 9, 0), Local(2011, 4, 11, 9, 0),
+                      Local(2011, 2, 28, 9, 0)}) {
+    EXPECT_EQ(CallObject(pPattern, u"GetOccurrence", {Date(dtNone)}, &hr), nullptr) << dtNone;
+    EXPECT_EQ(hr, static_cast<HRESULT>(0x8004010FL));
+  }
+  EXPECT_EQ(Put(pMeeting, u"Subject", Text(u"Pending")), S_OK);
+  IDispatch* pOccurrence = CallObject(pPattern, u"GetOccurrence", {Date(Local(2011, 3, 28, 9, 0))});
+  ASSERT_NE(pOccurrence, nullptr);
+  EXPECT_DOUBLE_EQ(GetDate(pOccurrence, u"Start"), Local(2011, 3, 28, 9, 0));
+  EXPECT_EQ(Call(pOccurrence, u"Delete"), S_OK);
+  pOccurrence->Release();
+  std::string saved = ReadFile(m_path);
+  std::string block = EventBlock(saved, "rich-1@test");
+  EXPECT_NE(block.find("EXDATE;TZID=Europe/Berlin:20110321T090000\r\n"), std::string::npos);
+  EXPECT_NE(block.find("EXDATE;TZID=Europe/Berlin:20110328T090000\r\n"), std::string::npos);
+  EXPECT_NE(block.find("SUMMARY:Team meeting\r\n"), std::string::npos) << "still pending";
+  EXPECT_NE(saved.find("RECURRENCE-ID;TZID=Europe/Berlin:20110314T090000\r\n"), std::string::npos);
+
+  EXPECT_EQ(Put(pPattern, u"RecurrenceType", I4(OL_RECURS_WEEKLY)), S_OK);
+  EXPECT_EQ(Call(pMeeting, u"Save"), S_OK);
+  pPattern->Release();
+  saved = ReadFile(m_path);
+  EXPECT_EQ(saved.find("EXDATE"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("SUMMARY:Pending\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("RECURRENCE-ID;TZID=Europe/Berlin:20110314T090000\r\n"), std::string::npos);
+  pPattern = CallObject(pMeeting, u"GetRecurrencePattern", {});
+  pExceptions = Get(pPattern, u"Exceptions").pdispVal;
+  EXPECT_EQ(GetI4(pExceptions, u"Count"), 0);
+  pExceptions->Release();
+  pPattern->Release();
+  pMeeting->Release();
+}
+
+// An EXDATE must name the occurrence's start exactly as the series steps it: the day at the
+// start's time of day, in the start's own form.
+struct ExdateFormCase {
+  const char* szName;
+  const char* szStart;   // DTSTART line
+  DATE dtOccurrence;     // asked of GetOccurrence (local, Berlin)
+  const char* szExdate;  // the line the deletion writes
+};
+
+class ExdateForm : public OutlookServerTest,
+                   public ::testing::WithParamInterface<ExdateFormCase> {};
+
+TEST_P(ExdateForm, MatchesTheStart) {
+  const ExdateFormCase& c = GetParam();
+  WriteFile(m_path, std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\n"
+                                "UID:e\r\nDTSTAMP:20110301T120000Z\r\n") +
+                        c.szStart + "RRULE:FREQ=WEEKLY\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = Item(1);
+  ASSERT_NE(pItem, nullptr);
+  IDispatch* pPattern = CallObject(pItem, u"GetRecurrencePattern", {});
+  IDispatch* pOccurrence = CallObject(pPattern, u"GetOccurrence", {Date(c.dtOccurrence)});
+  ASSERT_NE(pOccurrence, nullptr);
+  EXPECT_EQ(Call(pOccurrence, u"Delete"), S_OK);
+  pOccurrence->Release();
+  pPattern->Release();
+  pItem->Release();
+  const std::string saved = ReadFile(m_path);
+  EXPECT_NE(saved.find(std::string(c.szExdate) + "\r\n"), std::string::npos) << saved;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, ExdateForm,
+    ::testing::Values(
+        ExdateFormCase{"ZonedHere", "DTSTART;TZID=Europe/Berlin:20110307T090000\r\n",
+                       Local(2011, 3, 14, 9, 0), "EXDATE;TZID=Europe/Berlin:20110314T090000"},
+        // New York has moved to summer time by the 14th, Berlin not yet.
+        ExdateFormCase{"ZonedElsewhere", "DTSTART;TZID=America/New_York:20110307T090000\r\n",
+                       Local(2011, 3, 14, 14, 0), "EXDATE;TZID=America/New_York:20110314T090000"},
+        ExdateFormCase{"Utc", "DTSTART:20110307T233000Z\r\n", Local(2011, 3, 15, 0, 30),
+                       "EXDATE:20110314T233000Z"},
+        ExdateFormCase{"Floating", "DTSTART:20110307T090000\r\n", Local(2011, 3, 14, 9, 0),
+                       "EXDATE:20110314T090000"},
+        ExdateFormCase{"AllDay", "DTSTART;VALUE=DATE:20110307\r\n", Local(2011, 3, 14),
+                       "EXDATE;VALUE=DATE:20110314"}),
+    [](const ::testing::TestParamInfo<ExdateFormCase>& row) { return row.param.szName; });
+
 // What other programs write: each feature is read as Outlook would show it, and an update
 // through the object model keeps every line it does not own as it stood, in its place.
 struct ForeignCase {

@@ -1,7 +1,8 @@
 // The record set's matching and calendar tests as they were first written: a scan of the
 // whole set for every search, and a search along a recurrence that steps NextOccurrence one
-// occurrence at a time from the record's start. The indexed matching and the jumping
-// calendar tests must give the very same answers; these are what they are compared with.
+// occurrence at a time from the record's start, passing over deleted occurrences by looking
+// each one up in the list. The indexed matching and the jumping calendar tests must give the
+// very same answers; these are what they are compared with.
 #pragma once
 
 #include <vector>
@@ -28,7 +29,8 @@ inline int ScanFindMatch(CommDateMgr& set, const CommDate* pDate, const std::vec
     }
     if (SameByKeys(pDate, pStored, identity.data(), static_cast<int>(identity.size()))) {
       pPeer = pStored;
-      if (SameByKeys(pDate, pStored, equality.data(), static_cast<int>(equality.size()))) {
+      if (SameByKeys(pDate, pStored, equality.data(), static_cast<int>(equality.size())) &&
+          SameExceptions(&pDate->repeat, &pStored->repeat)) {
         nResult = FIND_SAME;
         nRemembered = nPos;
         break;
@@ -57,14 +59,16 @@ class SteppedOccurrences {
   }
 
   bool OnDay(const SYSTEMTIME& stDay) {
-    if (CompareDate(&m_Date.stStart, &stDay) == 0 || CompareDate(&m_Date.stEnd, &stDay) == 0) {
+    if ((CompareDate(&m_Date.stStart, &stDay) == 0 || CompareDate(&m_Date.stEnd, &stDay) == 0) &&
+        !Deleted(m_Date.stStart)) {
       return true;
     }
     return m_Date.repeat.nType != REPEAT_NONE && Reaches(stDay, stDay);
   }
 
   bool InRange(const SYSTEMTIME& stFirst, const SYSTEMTIME& stLast) {
-    if (CompareDate(&m_Date.stStart, &stFirst) >= 0 && CompareDate(&m_Date.stStart, &stLast) <= 0) {
+    if (CompareDate(&m_Date.stStart, &stFirst) >= 0 && CompareDate(&m_Date.stStart, &stLast) <= 0 &&
+        !Deleted(m_Date.stStart)) {
       return true;
     }
     return m_Date.repeat.nType != REPEAT_NONE && Reaches(stFirst, stLast);
@@ -81,12 +85,23 @@ class SteppedOccurrences {
   }
 
  private:
-  // Whether the first date stepping reaches on or after stFirst lies on or before stLast.
+  // Whether a date stepping reaches on or after stFirst, not deleted, lies on or before stLast.
   bool Reaches(const SYSTEMTIME& stFirst, const SYSTEMTIME& stLast) {
-    while (m_bAlive && (m_nSteps == 0 || CompareDate(&m_stCursor, &stFirst) < 0)) {
+    while (m_bAlive && (m_nSteps == 0 || CompareDate(&m_stCursor, &stFirst) < 0 ||
+                        (Deleted(m_stCursor) && CompareDate(&m_stCursor, &stLast) <= 0))) {
       Step();
     }
-    return m_bAlive && CompareDate(&m_stCursor, &stLast) <= 0;
+    return m_bAlive && CompareDate(&m_stCursor, &stLast) <= 0 && !Deleted(m_stCursor);
+  }
+
+  // Only a repeating record has occurrences to delete.
+  bool Deleted(const SYSTEMTIME& stDay) const {
+    const RepeatPattern& p = m_Date.repeat;
+    if (p.nType == REPEAT_NONE) return false;
+    for (UINT i = 0; i < p.nExceptionCount && i < REPEAT_MAX_EXCEPTIONS; i++) {
+      if (CompareDate(&p.stExceptions[i], &stDay) == 0) return true;
+    }
+    return false;
   }
 
   bool Step() {
