@@ -43,8 +43,8 @@ CommDate Record(const char* szDescription, SYSTEMTIME stStart, SYSTEMTIME stEnd)
 }
 
 // One of each kind the calendar file writes differently: a timed single, an all-day span with
-// a note and an alarm, a weekly repeat with an end, a monthly last-weekday repeat and a yearly
-// all-day one, and text of the Palm code page outside ASCII.
+// a note and an alarm, a weekly repeat with an end and a deleted occurrence, a monthly last-weekday
+// repeat and a yearly all-day one, and text of the Palm code page outside ASCII.
 std::vector<CommDate> Schedule() {
   CommDate call = Record(
       "Call J\xfc"
@@ -63,6 +63,8 @@ std::vector<CommDate> Schedule() {
   gym.repeat.nDayOfWeekMask = DAYMASK_MONDAY | DAYMASK_THURSDAY;
   gym.repeat.bHasEnd = 1;
   gym.repeat.stPatternEnd = LocalTime(2026, 6, 30);
+  gym.repeat.nExceptionCount = 1;
+  gym.repeat.stExceptions[0] = LocalTime(2026, 4, 6);  // Easter Monday
   CommDate board = Record("Board", LocalTime(2026, 1, 30, 9), LocalTime(2026, 1, 30, 10, 30));
   board.repeat.nType = REPEAT_MONTHLY_BY_DAY;
   board.repeat.nInterval = 1;
