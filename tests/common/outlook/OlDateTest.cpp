@@ -653,7 +653,9 @@ TEST_F(OlDateTest, RecordThatCannotTellLeavesTheItemsDeletedOccurrences) {
 TEST_F(OlDateTest, OccurrenceOutlookCannotDeleteFailsTheWrite) {
   WriteFile(m_path, kDeletedTwo);
   auto pStore = OpenStore();
-  OlDateItem image = *static_cast<const OlDateItem*>(pStore->GetRecordSet()->GetAt(0)->pExtra);
+  const CommDate* pRecord = pStore->GetRecordSet()->GetAt(0);
+  OlDateItem image;
+  ASSERT_TRUE(UnpackExtra(pRecord->pExtra, pRecord->nExtraSize, &image, sizeof(image)));
   image.dtExceptions[image.nExceptionCount++] = ToVariantTime(LocalTime(2011, 3, 29));  // a Tuesday
   IDispatch* pItem = pStore->ItemAt(0);
   ASSERT_NE(pItem, nullptr);
