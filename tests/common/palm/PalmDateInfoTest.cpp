@@ -196,6 +196,21 @@ TEST_F(PalmStoreTest, LoadByUserWithoutTheDatabaseStoreFails) {
   EXPECT_TRUE(log.Contains("Failed to open Palm Desktop Calendar database by User: 42"));
 }
 
+// A user folder whose datebook path does not fit the path buffer: cut, it would name
+// another file, so the load says why it fails.
+TEST_F(PalmStoreTest, UserFolderTooLongForTheDatebookPathIsRefusedWithItsReason) {
+  const PeImageOptions version = PeVersion(4, 1, 4, 0);
+  InstallPalmDesktop(&version);
+  m_Palm.InstallLibraries();
+  const size_t nFolder = MAX_PATH - 10;  // with its separators, short of the buffer
+  m_Palm.AddUser(std::string(nFolder - m_Palm.Path().size() - 2, 'u'));
+  ASSERT_TRUE(LoadHotSyncLibraries(HOTSYNC_ALL));
+  PmDateInfo store;
+  EXPECT_FALSE(store.LoadByUser(FirstUserId()));
+  EXPECT_NE(std::string(store.GetLastFailure().szText).find("is longer than"), std::string::npos)
+      << store.GetLastFailure().szText;
+}
+
 TEST_F(PalmStoreTest, LoadFileChoosesTheLoaderByExtension) {
   InstallPalmDesktop(nullptr);
   Datebook41 earlier;
