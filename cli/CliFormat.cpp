@@ -21,37 +21,37 @@ std::string FormatDate(const SYSTEMTIME& st) {
 }
 
 std::string JsonString(const char* szAnsi) {
-  std::string sUtf8 = CxAnsiToUtf8(szAnsi != nullptr ? szAnsi : "");
-  std::string sOut = "\"";
-  for (unsigned char ch : sUtf8) {
+  std::string strUtf8 = CxAnsiToUtf8(szAnsi != nullptr ? szAnsi : "");
+  std::string strOut = "\"";
+  for (unsigned char ch : strUtf8) {
     switch (ch) {
       case '"':
-        sOut += "\\\"";
+        strOut += "\\\"";
         break;
       case '\\':
-        sOut += "\\\\";
+        strOut += "\\\\";
         break;
       case '\n':
-        sOut += "\\n";
+        strOut += "\\n";
         break;
       case '\r':
-        sOut += "\\r";
+        strOut += "\\r";
         break;
       case '\t':
-        sOut += "\\t";
+        strOut += "\\t";
         break;
       default:
         if (ch < 0x20) {
           char szEscape[8];
           snprintf(szEscape, sizeof(szEscape), "\\u%04x", ch);
-          sOut += szEscape;
+          strOut += szEscape;
         } else {
-          sOut += static_cast<char>(ch);
+          strOut += static_cast<char>(ch);
         }
     }
   }
-  sOut += "\"";
-  return sOut;
+  strOut += "\"";
+  return strOut;
 }
 
 const char* MatchStateName(UINT nMatchState) {
@@ -100,43 +100,44 @@ const char* AdvanceUnitName(UINT nUnit) {
 
 std::string RecordJson(const CommDate& date) {
   const RepeatPattern& rp = date.repeat;
-  std::string s = "{";
-  s += "\"description\": " + JsonString(date.szDescription);
-  s += ", \"allDay\": " + std::string(date.bAllDay ? "true" : "false");
-  s += ", \"start\": \"" + FormatDateTime(date.stStart) + "\"";
-  s += ", \"end\": \"" + FormatDateTime(date.stEnd) + "\"";
-  s += ", \"alarm\": " + std::string(date.bAlarm ? "true" : "false");
-  s += ", \"advance\": " + std::to_string(date.bAdvance ? date.nAdvance : 0);
-  s += ", \"advanceUnit\": " + JsonString(date.bAdvance ? AdvanceUnitName(date.nAdvanceUnit) : "");
-  s += ", \"note\": " + JsonString(date.szNote);
-  s += ", \"location\": " + JsonString(date.szLocation);
-  s += ", \"category\": " + JsonString(date.szCategory);
-  s += ", \"private\": " + std::string(date.bPrivate ? "true" : "false");
-  s += ", \"repeat\": {\"type\": " + JsonString(RepeatTypeName(rp.nType));
-  s += ", \"interval\": " + std::to_string(rp.nInterval);
-  s += ", \"dayOfWeekMask\": " + std::to_string(rp.nDayOfWeekMask);
-  s += ", \"dayOfMonth\": " + std::to_string(rp.nDayOfMonth);
-  s += ", \"monthOfYear\": " + std::to_string(rp.nMonthOfYear);
-  s += ", \"instance\": " + std::to_string(rp.nInstance);
-  s += ", \"hasEnd\": " + std::string(rp.bHasEnd ? "true" : "false");
-  s += ", \"end\": " +
-       (rp.bHasEnd ? "\"" + FormatDate(rp.stPatternEnd) + "\"" : std::string("null"));
+  std::string strJson = "{";
+  strJson += "\"description\": " + JsonString(date.szDescription);
+  strJson += ", \"allDay\": " + std::string(date.bAllDay ? "true" : "false");
+  strJson += ", \"start\": \"" + FormatDateTime(date.stStart) + "\"";
+  strJson += ", \"end\": \"" + FormatDateTime(date.stEnd) + "\"";
+  strJson += ", \"alarm\": " + std::string(date.bAlarm ? "true" : "false");
+  strJson += ", \"advance\": " + std::to_string(date.bAdvance ? date.nAdvance : 0);
+  strJson +=
+      ", \"advanceUnit\": " + JsonString(date.bAdvance ? AdvanceUnitName(date.nAdvanceUnit) : "");
+  strJson += ", \"note\": " + JsonString(date.szNote);
+  strJson += ", \"location\": " + JsonString(date.szLocation);
+  strJson += ", \"category\": " + JsonString(date.szCategory);
+  strJson += ", \"private\": " + std::string(date.bPrivate ? "true" : "false");
+  strJson += ", \"repeat\": {\"type\": " + JsonString(RepeatTypeName(rp.nType));
+  strJson += ", \"interval\": " + std::to_string(rp.nInterval);
+  strJson += ", \"dayOfWeekMask\": " + std::to_string(rp.nDayOfWeekMask);
+  strJson += ", \"dayOfMonth\": " + std::to_string(rp.nDayOfMonth);
+  strJson += ", \"monthOfYear\": " + std::to_string(rp.nMonthOfYear);
+  strJson += ", \"instance\": " + std::to_string(rp.nInstance);
+  strJson += ", \"hasEnd\": " + std::string(rp.bHasEnd ? "true" : "false");
+  strJson += ", \"end\": " +
+             (rp.bHasEnd ? "\"" + FormatDate(rp.stPatternEnd) + "\"" : std::string("null"));
   // null: the calendar keeps no deleted occurrences, so none are known.
-  s += ", \"exceptions\": ";
+  strJson += ", \"exceptions\": ";
   if (rp.bExceptionsUnknown) {
-    s += "null";
+    strJson += "null";
   } else {
-    s += "[";
+    strJson += "[";
     for (UINT i = 0; i < rp.nExceptionCount && i < REPEAT_MAX_EXCEPTIONS; i++) {
-      s += (i == 0 ? "\"" : ", \"") + FormatDate(rp.stExceptions[i]) + "\"";
+      strJson += (i == 0 ? "\"" : ", \"") + FormatDate(rp.stExceptions[i]) + "\"";
     }
-    s += "]";
+    strJson += "]";
   }
-  s += "}";
-  s += ", \"source\": " + JsonString(SourceName(date.nSource));
-  s += ", \"matchState\": " + JsonString(MatchStateName(date.nMatchState));
-  s += "}";
-  return s;
+  strJson += "}";
+  strJson += ", \"source\": " + JsonString(SourceName(date.nSource));
+  strJson += ", \"matchState\": " + JsonString(MatchStateName(date.nMatchState));
+  strJson += "}";
+  return strJson;
 }
 
 std::string RecordLine(const CommDate& date) {

@@ -54,16 +54,16 @@ void WriteDateText(const SYSTEMTIME& stTime, DatePart part, char* szBuf, int nSi
 }
 
 std::string WithoutLineBreaks(const char* szText) {
-  std::string text;
+  std::string strText;
   if (szText == nullptr) {
-    return text;
+    return strText;
   }
   for (const char* p = szText; *p != '\0'; p++) {
     if (*p != '\r' && *p != '\n') {
-      text.push_back(*p);
+      strText.push_back(*p);
     }
   }
-  return text;
+  return strText;
 }
 
 }  // namespace
@@ -144,9 +144,9 @@ void CopyIfText(char* szDst, int nDstSize, const char* szSrc) {
 bool SameNoteText(const char* szA, const char* szB) {
   // The two stores break note lines differently (CR LF, LF, or wrapped without any), so line
   // breaks do not count as a change.
-  const std::string a = WithoutLineBreaks(szA);
-  const std::string b = WithoutLineBreaks(szB);
-  return lstrcmpi(a.c_str(), b.c_str()) == 0;
+  const std::string strA = WithoutLineBreaks(szA);
+  const std::string strB = WithoutLineBreaks(szB);
+  return lstrcmpi(strA.c_str(), strB.c_str()) == 0;
 }
 
 bool SameRepeat(const RepeatPattern* pA, const RepeatPattern* pB) {

@@ -1195,9 +1195,9 @@ bool PmDBUtil::BeginSave(const char* szTarget, const char* szLogModule) {
 }
 
 bool PmDBUtil::KeepBackup(const char* szTarget, const char* szLogModule) {
-  const std::string target = CxResolvedPath(szTarget);
-  if (BackedUpFiles().count(target) != 0) return true;
-  const std::string backup = target + ".bak";
+  const std::string strTarget = CxResolvedPath(szTarget);
+  if (BackedUpFiles().count(strTarget) != 0) return true;
+  const std::string strBackup = strTarget + ".bak";
   // The copy is read through the handle that holds the target for this save.
   std::vector<BYTE> bytes;
   DWORD nHigh = 0;
@@ -1210,13 +1210,13 @@ bool PmDBUtil::KeepBackup(const char* szTarget, const char* szLogModule) {
     bOk = ReadFile(m_hSaveTarget, bytes.data(), nSize, &nGot, nullptr) && nGot == nSize;
   }
   if (bOk)
-    bOk = CxReplaceFileContents(backup.c_str(), bytes.data(), bytes.size(), nullptr, nullptr);
+    bOk = CxReplaceFileContents(strBackup.c_str(), bytes.data(), bytes.size(), nullptr, nullptr);
   if (!bOk) {
-    m_Failure.SetFileError(GetLastError(), backup.c_str());
-    LogAs(szLogModule, 0, "Failed to keep a backup copy: %s", backup.c_str());
+    m_Failure.SetFileError(GetLastError(), strBackup.c_str());
+    LogAs(szLogModule, 0, "Failed to keep a backup copy: %s", strBackup.c_str());
     return false;
   }
-  BackedUpFiles().insert(target);
+  BackedUpFiles().insert(strTarget);
   return true;
 }
 
@@ -1291,14 +1291,14 @@ void PmDBUtil::EndSave() {
 
 std::string PmDBUtil::HexBytes(const BYTE* pBytes, DWORD nCount) {
   static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(nCount * 3);
+  std::string strOut;
+  strOut.reserve(nCount * 3);
   for (DWORD i = 0; i < nCount; ++i) {
-    if (i > 0) out.push_back(' ');
-    out.push_back(kDigits[pBytes[i] >> 4]);
-    out.push_back(kDigits[pBytes[i] & 0x0F]);
+    if (i > 0) strOut.push_back(' ');
+    strOut.push_back(kDigits[pBytes[i] >> 4]);
+    strOut.push_back(kDigits[pBytes[i] & 0x0F]);
   }
-  return out;
+  return strOut;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -76,12 +76,12 @@ bool IsHidden(DWORD nStatus) {
 std::string LowerExtension(const char* szPath) {
   char szExt[_MAX_EXT] = {};
   _splitpath(szPath, nullptr, nullptr, nullptr, szExt);
-  std::string sExt(szExt);
-  if (sExt.size() > MAX_PATH - 1) sExt.resize(MAX_PATH - 1);
-  for (char& c : sExt) {
+  std::string strExt(szExt);
+  if (strExt.size() > MAX_PATH - 1) strExt.resize(MAX_PATH - 1);
+  for (char& c : strExt) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return sExt;
+  return strExt;
 }
 
 UINT AdvanceUnitFromPalm(LONG nUnit) {
@@ -381,15 +381,15 @@ bool PmDateInfo::LoadByUser(DWORD nUserId) {
 
 bool PmDateInfo::LoadFile(const char* szPath) {
   ClearAll();
-  const std::string sExt = LowerExtension(szPath ? szPath : "");
-  if (sExt == ".mdb") {
+  const std::string strExt = LowerExtension(szPath ? szPath : "");
+  if (strExt == ".mdb") {
     Log(2, ".mdb file, try Palm Desktop 6.x database loader.");
     if (m_pDateEx2 && m_pDateEx2->LoadFile(szPath)) {
       m_nLoadedKind = PALM_KIND_DATABASE;
     } else if (m_pDateEx2) {
       TakeFailure(m_pDateEx2->GetLastFailure());
     }
-  } else if (sExt == ".dat") {
+  } else if (strExt == ".dat") {
     Log(2, ".dat file, try Palm Desktop 4.1.4 database loader.");
     if (m_pDateEx->LoadFile(szPath)) {
       m_nLoadedKind = PALM_KIND_DATEBOOK_EX;
@@ -425,14 +425,14 @@ bool PmDateInfo::LoadFile(const char* szPath) {
 int PmDateInfo::CheckFileKind(const char* szPath) {
   if (!szPath || !*szPath) return PALM_KIND_NONE;
   Log(2, "Check Palm Desktop Calendar file version, file: %s", szPath);
-  const std::string sExt = LowerExtension(szPath);
-  if (sExt == ".mdb") {
+  const std::string strExt = LowerExtension(szPath);
+  if (strExt == ".mdb") {
     std::unique_ptr<PmCalendarEx2> pCalendar = MakeCalendarEx2();
     if (pCalendar && pCalendar->LoadFile(szPath)) {
       Log(2, "Check Palm Desktop Calendar file type: (%s) - Palm Desktop 6.x", szPath);
       return PALM_KIND_DATABASE;
     }
-  } else if (sExt == ".dat") {
+  } else if (strExt == ".dat") {
     if (PmDateExUtil(szPath).IsLoaded()) {
       Log(2, "Check Palm Desktop Calendar file type: (%s) - Palm Desktop 4.1.x", szPath);
       return PALM_KIND_DATEBOOK_EX;

@@ -51,10 +51,10 @@ std::u16string Utf8ToUtf16(const std::string& str) {
 }
 
 std::string Utf16ToUtf8(const OLECHAR* psz, size_t nLen) {
-  std::string out = CxUtf16ToUtf8(psz, nLen);
+  std::string strOut = CxUtf16ToUtf8(psz, nLen);
   // NUL cannot stand in iCalendar text.
-  out.erase(std::remove(out.begin(), out.end(), '\0'), out.end());
-  return out;
+  strOut.erase(std::remove(strOut.begin(), strOut.end(), '\0'), strOut.end());
+  return strOut;
 }
 
 std::string BstrToUtf8(BSTR bstr) {
@@ -650,8 +650,8 @@ HRESULT OlAppointmentObject::SaveResult(HRESULT hr) {
   OlIcsFile* pFile = m_pStore->pFile.get();
   if (hr == OL_E_OBJECT_CHANGED) return RaiseChanged(pFile->GetPath());
   const DWORD dwError = GetLastError();
-  CxServerLog("Outlook: the item could not be saved to \"%s\", hr=0x%08x",
-              pFile->GetPath().c_str(), static_cast<unsigned>(hr));
+  CxServerLog("Outlook: the item could not be saved to \"%s\", hr=0x%08x", pFile->GetPath().c_str(),
+              static_cast<unsigned>(hr));
   SetLastError(dwError);
   return RaiseWriteFailure(hr, pFile->GetPath());
 }
