@@ -265,3 +265,21 @@ bool UnpackExtra(const void* pBlock, UINT nBlockSize, void* pOut, UINT nSize) {
               nSize - nTextOffset - nTextCapacity);
   return true;
 }
+
+bool PeekExtra(const CommDate* pDate, void* pOut, UINT nBytes) {
+  if (pDate == nullptr || pDate->pExtra == nullptr || pOut == nullptr) return false;
+  const BYTE* pBytes = static_cast<const BYTE*>(pDate->pExtra);
+  UINT nAvailable = pDate->nExtraSize;
+  UINT head[5];
+  if (nAvailable >= kPackedHead) {
+    std::memcpy(head, pBytes, kPackedHead);
+    // A packed block keeps its bytes unchanged up to its text field.
+    if (head[0] == kPackedMark && head[2] >= nBytes) {
+      pBytes += kPackedHead;
+      nAvailable -= kPackedHead;
+    }
+  }
+  if (nAvailable < nBytes) return false;
+  std::memcpy(pOut, pBytes, nBytes);
+  return true;
+}

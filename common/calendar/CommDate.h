@@ -156,3 +156,6 @@ bool SetExtraCopy(CommDate* pDate, const void* pData, UINT nSize);
 // that is not a packed block of nSize bytes. A field without NUL is kept whole.
 std::vector<BYTE> PackExtra(const void* pData, UINT nSize, UINT nTextOffset, UINT nTextCapacity);
 bool UnpackExtra(const void* pBlock, UINT nBlockSize, void* pOut, UINT nSize);
+// The first nBytes of a record's block, packed or not, as its store wrote them; false when
+// the block is shorter or missing.
+bool PeekExtra(const CommDate* pDate, void* pOut, UINT nBytes);

@@ -144,7 +144,8 @@ HRESULT CDispCmd::GetObject(LPCOLESTR szName, IDispatch** ppObject) {
 }
 
 HRESULT CDispCmd::PutString(LPCOLESTR szName, const char* szText) {
-  if (szText == nullptr || *szText == 0) return S_OK;
+  // An empty text is written too: it is how a cleared location or note travels.
+  if (szText == nullptr) return S_OK;
   // Windows-1252 gives one wide character per byte, so the cut never splits a character.
   std::u16string strWide = CxAnsiToUtf16(szText);
   if (strWide.size() > DISPCMD_MAX_PUT_CHARS) strWide.resize(DISPCMD_MAX_PUT_CHARS);

@@ -53,7 +53,7 @@ class CDispCmd {
   // *ppObject is null unless an object comes back; its reference passes to the caller.
   HRESULT GetObject(LPCOLESTR szName, IDispatch** ppObject);
 
-  // An empty or missing text is not written (S_OK without a call).
+  // A missing text is not written (S_OK without a call); an empty one is.
   HRESULT PutString(LPCOLESTR szName, const char* szText);
   HRESULT PutInt(LPCOLESTR szName, LONG nValue);
   // Puts VT_BOOL holding 1 or 0.

@@ -181,6 +181,15 @@ void PutTextUnlessCopy(CDispCmd* pItem, LPCOLESTR szName, const char* szText, in
   pItem->PutString(szName, szText);
 }
 
+// Whether a record comes from a Palm datebook of the earlier layout, which keeps no
+// location. A Palm record's block starts with the kind of its calendar (1 for that layout).
+bool HoldsNoLocation(const CommDate* pDate) {
+  constexpr DWORD kEarlierDatebookKind = 1;
+  DWORD nKind = 0;
+  return pDate->nSource == SOURCE_PALM && PeekExtra(pDate, &nKind, sizeof(nKind)) &&
+         nKind == kEarlierDatebookKind;
+}
+
 }  // namespace
 
 OlDateUtil::OlDateUtil() : m_bIncludeNote(false) {
@@ -386,17 +395,20 @@ bool OlDateUtil::ItemToRecord(const OlDateItem* pImage, CommDate* pDate) {
   } else if (pImage->bReminderSet) {
     nMinutes = pImage->nReminderMinutesBeforeStart;
   }
-  if (nMinutes > 0) {
+  // The largest unit that holds the reminder exactly: 90 minutes stay 90 minutes and 36
+  // hours stay 36 hours, where rounding to hours or days would move the reminder. A
+  // reminder at the start is one too (0 minutes), not none.
+  if (nMinutes > 0 || (pImage->bReminderSet && nMinutes == 0)) {
     pDate->bAdvance = 1;
-    if (nMinutes <= 59) {
-      pDate->nAdvanceUnit = ADVANCE_MINUTES;
-      pDate->nAdvance = static_cast<INT>(nMinutes);
-    } else if (nMinutes > 1439) {
+    if (nMinutes % 1440 == 0 && nMinutes > 0) {
       pDate->nAdvanceUnit = ADVANCE_DAYS;
       pDate->nAdvance = static_cast<INT>(nMinutes / 1440);
-    } else {
+    } else if (nMinutes % 60 == 0 && nMinutes > 0) {
       pDate->nAdvanceUnit = ADVANCE_HOURS;
       pDate->nAdvance = static_cast<INT>(nMinutes / 60);
+    } else {
+      pDate->nAdvanceUnit = ADVANCE_MINUTES;
+      pDate->nAdvance = static_cast<INT>(nMinutes);
     }
   }
   pDate->bAllDay = pImage->bAllDayEvent ? 1 : 0;
@@ -479,16 +491,10 @@ bool OlDateUtil::RecordToItem(const CommDate* pDate, OlDateItem* pImage) {
     }
     pImage->nReminderMinutesBeforeStart = nMinutes;
     if (!UsesMinutesBefore()) {
-      SYSTEMTIME stReminder = pDate->stStart;
-      if (pDate->nAdvance != 0 && pDate->nAdvanceUnit == ADVANCE_DAYS) {
-        AddDays(&stReminder, -pDate->nAdvance);
-      } else if (pDate->nAdvance != 0 &&
-                 (pDate->nAdvanceUnit == ADVANCE_MINUTES || pDate->nAdvanceUnit == ADVANCE_HOURS)) {
-        SubtractMinutesInDay(&stReminder, nMinutes);
-      } else {
-        SubtractMinutesInDay(&stReminder, 5);
-      }
-      pImage->dtReminderTime = ToDate(&stReminder);
+      // The reminder moment itself, across midnight and whole days alike: stepping the
+      // clock within the start's day turned 23 hours into the start and dropped the time of
+      // day from a day count.
+      pImage->dtReminderTime = ToDate(&pDate->stStart) - nMinutes / 1440.0;
     }
   }
 
@@ -723,7 +729,12 @@ bool OlDateUtil::SyncRecord(CommDate* pDate) {
         const UINT nKept = std::min(pPeer->repeat.nExceptionCount, REPEAT_MAX_EXCEPTIONS);
         vKept.assign(pPeer->repeat.stExceptions, pPeer->repeat.stExceptions + nKept);
       }
+      char szItemLocation[sizeof(pPeer->szLocation)];
+      CxCopyText(szItemLocation, pPeer->szLocation);
       *pPeer = *pDate;
+      // An empty text now clears the item's, except a location from a datebook of the
+      // earlier layout, which has no location to clear: its record's is unknown, not empty.
+      if (HoldsNoLocation(pDate)) CxCopyText(pPeer->szLocation, szItemLocation);
       pPeer->nSource = nSource;
       pPeer->nMatchState = nMatchState;
       pPeer->pPeer = pCounterpart;

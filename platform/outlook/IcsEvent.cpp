@@ -125,6 +125,52 @@ DATE DateOnly(DATE dt) {
   return dtDay;
 }
 
+bool IsUsableTime(const icaltimetype& t) {
+  if (icaltime_is_null_time(t)) return true;
+  if (!CxIsValidDate(t.year, t.month, t.day)) return false;
+  return t.is_date || (t.hour < 24 && t.minute < 60 && t.second <= 60);
+}
+
+std::string TextUid(icalcomponent* pEvent) {
+  const char* szUid = icalcomponent_get_uid(pEvent);
+  return szUid != nullptr ? szUid : "";
+}
+
+void SortUnique(std::vector<DATE>* pDays) {
+  std::sort(pDays->begin(), pDays->end());
+  pDays->erase(std::unique(pDays->begin(), pDays->end()), pDays->end());
+}
+
+// How many days the local date of a start lies after the date it has in its own zone
+// (-1, 0 or 1).
+int LocalDayShift(DATE dtLocalStart, const icaltimetype& start) {
+  if (start.is_date) return 0;
+  DATE dtZoneDay = 0;
+  if (!OlLocalFieldsToDate(start.year, start.month, start.day, 0, 0, 0, &dtZoneDay)) return 0;
+  const double dShift = std::nearbyint(DateOnly(dtLocalStart) - dtZoneDay);
+  return dShift < -1 ? -1 : (dShift > 1 ? 1 : static_cast<int>(dShift));
+}
+
+// Moves the days a rule names by nShift days (a rule's weekdays and month days seen from
+// another zone); days the pattern took from the local start need no move.
+void ShiftPatternDays(int nShift, const icalrecurrencetype& rule, OlPattern* pPattern) {
+  if (nShift == 0) return;
+  if (rule.by_day[0] != ICAL_RECURRENCE_ARRAY_MAX) {
+    LONG nMask = 0;
+    for (int nDay = 0; nDay < 7; ++nDay) {
+      if ((pPattern->nDayOfWeekMask & (1L << nDay)) != 0) {
+        nMask |= 1L << ((nDay + nShift + 7) % 7);
+      }
+    }
+    pPattern->nDayOfWeekMask = nMask;
+  }
+  if (rule.by_month_day[0] != ICAL_RECURRENCE_ARRAY_MAX && pPattern->nDayOfMonth >= 1 &&
+      pPattern->nDayOfMonth < 31) {
+    pPattern->nDayOfMonth = std::clamp<LONG>(pPattern->nDayOfMonth + nShift, 1, 31);
+  }
+}
+
+
 std::string PropertyText(icalproperty* pProp) {
   char* szText = icalproperty_as_ical_string_r(pProp);
   std::string strText = szText != nullptr ? szText : "";
@@ -399,7 +445,9 @@ OlPattern PatternOf(const icalrecurrencetype& rule, DATE dtStart) {
       }
       break;
     case ICAL_DAILY_RECURRENCE:
-      pattern.nType = OL_RECURS_DAILY;
+      // "Every weekday" is a daily rule limited to weekdays; a weekly pattern of those days
+      // holds it exactly, where a daily one would step every day.
+      pattern.nType = nMask != 0 ? OL_RECURS_WEEKLY : OL_RECURS_DAILY;
       pattern.nDayOfWeekMask = nMask;
       break;
     default:
@@ -623,23 +671,92 @@ icaldurationtype DurationOfMinutes(long long nMinutes) {
       static_cast<int>(std::clamp(nMinutes * 60, -kMaxSeconds, kMaxSeconds)));
 }
 
-// The EXDATEs of the deleted occurrences: each the occurrence's start, the day with the
-// start's time of day, in the start's form (a zoned or UTC start steps in its own clock).
-std::string ExceptionLines(const OlEventData& data, const TimeForm& form) {
+// The start of the occurrence on the local day dtDay, in the form of the series: a zoned or
+// UTC series steps at its own clock time in its own zone, so the occurrence that falls on
+// that local day may lie on the day before or after in that zone.
+icaltimetype OccurrenceIn(DATE dtDay, const OlEventData& data, const TimeForm& form) {
+  const icaltimetype start = TimeIn(data.dtStart, form);
+  if (start.is_date) return DateValueOf(dtDay);
+  icaltimetype t = FloatingTimeOf(dtDay);
+  t.hour = start.hour;
+  t.minute = start.minute;
+  t.second = start.second;
+  icaltimezone* pZone = nullptr;
+  if (form.kind == FORM_UTC) pZone = icaltimezone_get_utc_timezone();
+  if (form.kind == FORM_ZONED && !OlIsLocalZone(form.strTzid.c_str())) pZone = form.pZone;
+  if (pZone == nullptr) return t;
+  for (int nShift : {0, -1, 1}) {
+    icaltimetype candidate = t;
+    icaltime_adjust(&candidate, nShift, 0, 0, 0);
+    const DATE dtLocal = OlDateFromUnix(icaltime_as_timet_with_zone(candidate, pZone));
+    if (SameDate(DateOnly(dtLocal), dtDay)) {
+      if (form.kind == FORM_UTC) candidate.zone = icaltimezone_get_utc_timezone();
+      return candidate;
+    }
+  }
+  if (form.kind == FORM_UTC) t.zone = icaltimezone_get_utc_timezone();
+  return t;
+}
+
+// The EXDATEs of the deleted occurrences that no kept line covers (days in covered), each
+// the occurrence's start in the series' own form; changed instances are no EXDATEs.
+std::string ExceptionLines(const OlEventData& data, const TimeForm& form,
+                           const std::vector<DATE>& covered = {}) {
   std::string strText;
   if (!data.bRecurring) return strText;
-  const icaltimetype start = TimeIn(data.dtStart, form);
-  const DATE dtTimeOfDay = data.dtStart - DateOnly(data.dtStart);
   for (DATE dtDay : data.deleted) {
-    icaltimetype t = TimeIn(dtDay + dtTimeOfDay, form);
-    if (!t.is_date) {
-      t.hour = start.hour;
-      t.minute = start.minute;
-      t.second = start.second;
+    if (std::binary_search(data.overridden.begin(), data.overridden.end(), dtDay) ||
+        std::binary_search(covered.begin(), covered.end(), dtDay)) {
+      continue;
     }
-    strText += PropertyText(WithZone(icalproperty_new_exdate(t), form));
+    strText += PropertyText(WithZone(icalproperty_new_exdate(OccurrenceIn(dtDay, data, form)), form));
   }
   return strText;
+}
+
+// The local days an EXDATE line of the file names (it may list several values).
+std::vector<DATE> ExdateLineDays(OlIcsFile* pFile, const std::string& strLine) {
+  std::string strUnfolded;
+  for (size_t i = 0; i < strLine.size(); ++i) {
+    if (strLine[i] == '\r' || strLine[i] == '\n') {
+      if (strLine[i] == '\n' && i + 1 < strLine.size() &&
+          (strLine[i + 1] == ' ' || strLine[i + 1] == '\t')) {
+        ++i;
+      }
+      continue;
+    }
+    strUnfolded.push_back(strLine[i]);
+  }
+  // The value starts after the first colon outside a quoted parameter value.
+  size_t nColon = std::string::npos;
+  bool bQuoted = false;
+  for (size_t i = 0; i < strUnfolded.size(); ++i) {
+    if (strUnfolded[i] == '"') bQuoted = !bQuoted;
+    if (strUnfolded[i] == ':' && !bQuoted) {
+      nColon = i;
+      break;
+    }
+  }
+  std::vector<DATE> days;
+  if (nColon == std::string::npos) return days;
+  const std::string strHead = strUnfolded.substr(0, nColon + 1);
+  size_t nPos = nColon + 1;
+  while (nPos <= strUnfolded.size()) {
+    size_t nComma = strUnfolded.find(',', nPos);
+    if (nComma == std::string::npos) nComma = strUnfolded.size();
+    const std::string strOne = strHead + strUnfolded.substr(nPos, nComma - nPos);
+    nPos = nComma + 1;
+    icalproperty* pProp = icalproperty_new_from_string(strOne.c_str());
+    if (pProp == nullptr) continue;
+    if (icalproperty_isa(pProp) == ICAL_EXDATE_PROPERTY) {
+      const icaltimetype t = icalproperty_get_exdate(pProp);
+      if (!icaltime_is_null_time(t) && IsUsableTime(t)) {
+        days.push_back(DateOnly(LocalDateOf(pFile, t, TimeZoneId(pProp))));
+      }
+    }
+    icalproperty_free(pProp);
+  }
+  return days;
 }
 
 std::string AlarmText(const OlEventData& data) {
@@ -733,6 +850,64 @@ std::string StampLines(const icaltimetype& now) {
          PropertyText(icalproperty_new_lastmodified(now));
 }
 
+// How many entries of a BY list a rule has.
+int CountOf(const short* pValues, int nSize) {
+  int nCount = 0;
+  while (nCount < nSize && pValues[nCount] != ICAL_RECURRENCE_ARRAY_MAX) ++nCount;
+  return nCount;
+}
+
+// Outlook's "n-th" ordinals: first to fourth, and last. A fifth weekday exists in some months
+// only, where Outlook's fifth means the last.
+bool IsOutlookOrdinal(int nPosition) {
+  return (nPosition >= 1 && nPosition <= 4) || nPosition == -1;
+}
+
+// Month days as Outlook holds them: a day every month (nMonth 0) or that month has, the last
+// day (-1), or the "day n or the month's last" form this program writes (28..n, BYSETPOS=-1).
+bool IsExactMonthDays(const icalrecurrencetype& rule, int nMonth, int nStartDay) {
+  const int nDays = CountOf(rule.by_month_day, ICAL_BY_MONTHDAY_SIZE);
+  const int nFewest = nMonth >= 1 && nMonth <= 12 ? FewestDays(nMonth) : 28;
+  const int nSetPositions = CountOf(rule.by_set_pos, ICAL_BY_SETPOS_SIZE);
+  if (nDays == 0) return nSetPositions == 0 && nStartDay <= nFewest;
+  if (nDays == 1) {
+    const int nDay = rule.by_month_day[0];
+    return nSetPositions == 0 && (nDay == -1 || (nDay >= 1 && nDay <= nFewest));
+  }
+  if (nSetPositions != 1 || rule.by_set_pos[0] != -1 || rule.by_month_day[0] != 28) return false;
+  for (int i = 1; i < nDays; ++i) {
+    if (rule.by_month_day[i] != rule.by_month_day[i - 1] + 1) return false;
+  }
+  return true;
+}
+
+// Weekdays as Outlook holds them in an "n-th" pattern: one weekday with an ordinal, or several
+// plain weekdays counted with one BYSETPOS.
+bool IsExactNthDays(const icalrecurrencetype& rule) {
+  const int nDays = CountOf(rule.by_day, ICAL_BY_DAY_SIZE);
+  const int nSetPositions = CountOf(rule.by_set_pos, ICAL_BY_SETPOS_SIZE);
+  if (nDays == 1 && nSetPositions == 0) {
+    return IsOutlookOrdinal(icalrecurrencetype_day_position(rule.by_day[0]));
+  }
+  for (int i = 0; i < nDays; ++i) {
+    if (icalrecurrencetype_day_position(rule.by_day[i]) != 0) return false;
+  }
+  return nSetPositions == 1 && IsOutlookOrdinal(rule.by_set_pos[0]);
+}
+
+bool HasPlainDaysOnly(const icalrecurrencetype& rule) {
+  for (int i = 0; i < ICAL_BY_DAY_SIZE && rule.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+    if (icalrecurrencetype_day_position(rule.by_day[i]) != 0) return false;
+  }
+  return true;
+}
+
+// A changed instance's RECURRENCE-ID and the form it is written in, as one text.
+std::string RecurrenceIdText(icalproperty* pRecurrence) {
+  std::string strText = icaltime_as_ical_string(icalproperty_get_recurrenceid(pRecurrence));
+  return strText;
+}
+
 }  // namespace
 
 bool OlPattern::operator==(const OlPattern& other) const {
@@ -822,6 +997,58 @@ OlPattern OlDefaultPattern(LONG nType, DATE dtStart) {
   return pattern;
 }
 
+std::string OlIdentityOf(icalcomponent* pEvent) {
+  if (pEvent == nullptr) return std::string();
+  const char* szUid = icalcomponent_get_uid(pEvent);
+  std::string strIdentity = szUid != nullptr ? szUid : "";
+  icalproperty* pRecurrence = icalcomponent_get_first_property(pEvent, ICAL_RECURRENCEID_PROPERTY);
+  if (pRecurrence != nullptr) strIdentity += "?" + RecurrenceIdText(pRecurrence);
+  return strIdentity;
+}
+
+bool OlRuleIsExact(icalcomponent* pEvent) {
+  icalproperty* pRule = icalcomponent_get_first_property(pEvent, ICAL_RRULE_PROPERTY);
+  if (pRule == nullptr) return true;
+  if (icalcomponent_get_next_property(pEvent, ICAL_RRULE_PROPERTY) != nullptr) return false;
+  const icalrecurrencetype rule = icalproperty_get_rrule(pRule);
+  if (rule.freq == ICAL_NO_RECURRENCE) return true;
+  if (rule.freq == ICAL_SECONDLY_RECURRENCE || rule.freq == ICAL_MINUTELY_RECURRENCE ||
+      rule.freq == ICAL_HOURLY_RECURRENCE) {
+    return false;
+  }
+  if (CountOf(rule.by_second, ICAL_BY_SECOND_SIZE) + CountOf(rule.by_minute, ICAL_BY_MINUTE_SIZE) +
+          CountOf(rule.by_hour, ICAL_BY_HOUR_SIZE) + CountOf(rule.by_year_day, ICAL_BY_YEARDAY_SIZE) +
+          CountOf(rule.by_week_no, ICAL_BY_WEEKNO_SIZE) >
+      0) {
+    return false;
+  }
+  const icaltimetype start = icalcomponent_get_dtstart(pEvent);
+  const int nStartDay = start.day;
+  const int nDays = CountOf(rule.by_day, ICAL_BY_DAY_SIZE);
+  const int nMonthDays = CountOf(rule.by_month_day, ICAL_BY_MONTHDAY_SIZE);
+  const int nMonths = CountOf(rule.by_month, ICAL_BY_MONTH_SIZE);
+  const int nSetPositions = CountOf(rule.by_set_pos, ICAL_BY_SETPOS_SIZE);
+  switch (rule.freq) {
+    case ICAL_DAILY_RECURRENCE:
+      return nMonths == 0 && nMonthDays == 0 && nSetPositions == 0 && HasPlainDaysOnly(rule) &&
+             (nDays == 0 || rule.interval <= 1);
+    case ICAL_WEEKLY_RECURRENCE:
+      return nMonths == 0 && nMonthDays == 0 && nSetPositions == 0 && HasPlainDaysOnly(rule);
+    case ICAL_MONTHLY_RECURRENCE:
+      if (nMonths != 0) return false;
+      if (nDays > 0) return nMonthDays == 0 && IsExactNthDays(rule);
+      return IsExactMonthDays(rule, 0, nStartDay);
+    case ICAL_YEARLY_RECURRENCE: {
+      if (nMonths > 1) return false;
+      const int nMonth = nMonths == 1 ? rule.by_month[0] : start.month;
+      if (nDays > 0) return nMonths == 1 && nMonthDays == 0 && IsExactNthDays(rule);
+      return IsExactMonthDays(rule, nMonth, nStartDay);
+    }
+    default:
+      return false;
+  }
+}
+
 bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
   *pData = OlEventData();
   icalproperty* pStart = icalcomponent_get_first_property(pEvent, ICAL_DTSTART_PROPERTY);
@@ -834,6 +1061,8 @@ bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
 
   icalproperty* pEnd = icalcomponent_get_first_property(pEvent, ICAL_DTEND_PROPERTY);
   icalproperty* pDuration = icalcomponent_get_first_property(pEvent, ICAL_DURATION_PROPERTY);
+  // An end no calendar has (a 31st of February) is ignored as if it were missing.
+  if (pEnd != nullptr && !IsUsableTime(icalproperty_get_dtend(pEnd))) pEnd = nullptr;
   double dMinutes = pData->bAllDay ? 1440 : 0;
   if (pEnd != nullptr) {
     DATE dtEnd = LocalDateOf(pFile, icalproperty_get_dtend(pEnd), TimeZoneId(pEnd));
@@ -845,8 +1074,7 @@ bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
   pData->nDuration = dMinutes < 0 ? 0 : (dMinutes > 1e9 ? 1000000000 : static_cast<LONG>(dMinutes));
   if (pData->bAllDay && pData->nDuration < 1440) pData->nDuration = 1440;
 
-  const char* szUid = icalcomponent_get_uid(pEvent);
-  pData->strEntryID = szUid != nullptr ? szUid : "";
+  pData->strEntryID = OlIdentityOf(pEvent);
   pData->strSubject = TextOf(pEvent, ICAL_SUMMARY_PROPERTY);
   pData->strBody = TextOf(pEvent, ICAL_DESCRIPTION_PROPERTY);
   pData->strLocation = TextOf(pEvent, ICAL_LOCATION_PROPERTY);
@@ -885,16 +1113,30 @@ bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
   }
 
   icalproperty* pRule = icalcomponent_get_first_property(pEvent, ICAL_RRULE_PROPERTY);
-  if (pRule != nullptr) {
-    const icalrecurrencetype rule = icalproperty_get_rrule(pRule);
+  // A changed instance is an appointment of its own, whatever its series says.
+  const bool bInstance =
+      icalcomponent_get_first_property(pEvent, ICAL_RECURRENCEID_PROPERTY) != nullptr;
+  if (pRule != nullptr && !bInstance) {
+    icalrecurrencetype rule = icalproperty_get_rrule(pRule);
+    // An end no calendar has ends nothing: the rule is read as one without end.
+    if (!IsUsableTime(rule.until)) rule.until = icaltime_null_time();
     if (rule.freq != ICAL_NO_RECURRENCE) {
       pData->bRecurring = true;
+      // The rule names the weekdays of the series' own zone; when its start falls on
+      // another local day, so does every occurrence.
+      const int nDayShift = LocalDayShift(pData->dtStart, start);
       pData->pattern = PatternOf(rule, pData->dtStart);
       ApplyExtras(pEvent, rule, &pData->pattern);
+      ShiftPatternDays(nDayShift, rule, &pData->pattern);
       icaltimetype last{};
       if (!icaltime_is_null_time(rule.until)) {
+        // UNTIL is an instant: the last day is the one of the last start not after it.
         pData->pattern.bHasEnd = true;
-        pData->pattern.dtEnd = DateOnly(LocalDateOf(pFile, rule.until, strStartZone));
+        const DATE dtUntil = LocalDateOf(pFile, rule.until, strStartZone);
+        DATE dtLastDay = DateOnly(dtUntil);
+        const DATE dtTimeOfDay = pData->dtStart - DateOnly(pData->dtStart);
+        if (!rule.until.is_date && dtLastDay + dtTimeOfDay > dtUntil + kSecond / 2) dtLastDay -= 1;
+        pData->pattern.dtEnd = DateOnly(dtLastDay + 0.5);
       } else if (LastOfCount(rule, start, &last)) {
         pData->pattern.bHasEnd = true;
         pData->pattern.dtEnd = DateOnly(LocalDateOf(pFile, last, strStartZone));
@@ -906,9 +1148,15 @@ bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
         if (icaltime_is_null_time(t)) continue;
         pData->deleted.push_back(DateOnly(LocalDateOf(pFile, t, TimeZoneId(pExdate))));
       }
-      std::sort(pData->deleted.begin(), pData->deleted.end());
-      pData->deleted.erase(std::unique(pData->deleted.begin(), pData->deleted.end()),
-                           pData->deleted.end());
+      for (icalproperty* pRecurrence : pFile->GetOverrides(TextUid(pEvent))) {
+        const icaltimetype t = icalproperty_get_recurrenceid(pRecurrence);
+        if (icaltime_is_null_time(t)) continue;
+        pData->overridden.push_back(DateOnly(LocalDateOf(pFile, t, TimeZoneId(pRecurrence))));
+      }
+      SortUnique(&pData->overridden);
+      pData->deleted.insert(pData->deleted.end(), pData->overridden.begin(),
+                            pData->overridden.end());
+      SortUnique(&pData->deleted);
     }
   }
 
@@ -982,10 +1230,32 @@ std::string OlRewriteEvent(OlIcsFile* pFile, size_t nItem, const OlEventData& ba
       strAdded += RuleLines(now, bSamePattern, pOldRule != nullptr ? &oldRule : nullptr, form);
     }
   }
-  // A moved start moves every occurrence, so the EXDATEs must follow it.
+  // A moved start moves every occurrence, so the EXDATEs must follow it. Otherwise the
+  // EXDATE lines of days still deleted stay as written, in whatever zone and form, and only
+  // the newly deleted days are added.
+  std::vector<size_t> keptExdates;  // where kept EXDATE lines begin in the raw text
+  std::vector<OlIcsLine> lines = OlSplitIcsLines(strRaw);
   if (base.deleted != now.deleted || (bTimeChanged && !now.deleted.empty())) {
     nChanged |= OWN_EXCEPTIONS;
-    strAdded += ExceptionLines(now, form);
+    std::vector<DATE> covered;
+    if (!bTimeChanged) {
+      int nLineDepth = 0;
+      for (const OlIcsLine& line : lines) {
+        if (line.strName == "BEGIN") ++nLineDepth;
+        if (line.strName == "END") --nLineDepth;
+        if (nLineDepth != 1 || line.strName != "EXDATE") continue;
+        const std::vector<DATE> days =
+            ExdateLineDays(pFile, strRaw.substr(line.nBegin, line.nEnd - line.nBegin));
+        const bool bStill = !days.empty() && std::all_of(days.begin(), days.end(), [&](DATE dt) {
+          return std::binary_search(now.deleted.begin(), now.deleted.end(), dt);
+        });
+        if (!bStill) continue;
+        keptExdates.push_back(line.nBegin);
+        covered.insert(covered.end(), days.begin(), days.end());
+      }
+      SortUnique(&covered);
+    }
+    strAdded += ExceptionLines(now, form, covered);
   }
 
   // Which VALARM blocks (by their order in the event) are reminders, and what happens to them.
@@ -1012,7 +1282,6 @@ std::string OlRewriteEvent(OlIcsFile* pFile, size_t nItem, const OlEventData& ba
                             : -1;
   strAdded += PropertyText(icalproperty_new_sequence(nSequence < 0 ? 1 : nSequence + 1));
 
-  std::vector<OlIcsLine> lines = OlSplitIcsLines(strRaw);
   std::string strOut;
   int nDepth = 0;
   int nAlarm = -1;  // index of the VALARM being walked, -1 outside
@@ -1050,7 +1319,10 @@ std::string OlRewriteEvent(OlIcsFile* pFile, size_t nItem, const OlEventData& ba
       continue;
     }
     if (bSkipBlock) continue;
-    if (nDepth == 1 && (OwnersOf(line.strName) & nChanged) != 0) continue;
+    if (nDepth == 1 && (OwnersOf(line.strName) & nChanged) != 0 &&
+        std::find(keptExdates.begin(), keptExdates.end(), line.nBegin) == keptExdates.end()) {
+      continue;
+    }
     if (nDepth == 2 && bRetriggerThis && line.strName == "TRIGGER") continue;
     strOut += strLine;
   }

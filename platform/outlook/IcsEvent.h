@@ -56,6 +56,10 @@ struct OlEventData {
   // The local days (at 00:00) of the deleted occurrences of a recurring event, ascending:
   // its EXDATEs. Outlook shows them as the pattern's exceptions whose "Deleted" is set.
   std::vector<DATE> deleted;
+  // The local days of the series' changed instances (RECURRENCE-ID), which are items of
+  // their own: listed in deleted too, so that the series skips them, and never written as
+  // EXDATEs.
+  std::vector<DATE> overridden;
   DATE dtCreated = 0;
   DATE dtModified = 0;
 };
@@ -79,6 +83,15 @@ bool OlHasOccurrenceOn(const OlEventData& data, DATE dtDay);
 
 // The local day (at 00:00) of an OLE date.
 DATE OlDayOf(DATE dt);
+
+// Which item an event is: its UID, and for a changed instance its RECURRENCE-ID after a
+// "?" ("uid?20110314T090000"). This is the item's EntryID.
+std::string OlIdentityOf(icalcomponent* pEvent);
+
+// False for an event whose repetition Outlook's patterns cannot hold exactly: several
+// RRULEs, a rule finer than a day, days a month lacks, BYSETPOS beyond the "n-th of these
+// weekdays" form, a weekday together with a month day, and the like.
+bool OlRuleIsExact(icalcomponent* pEvent);
 
 // Reads one event of the file. False only when the event has no usable start.
 bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData);

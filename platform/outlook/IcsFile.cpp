@@ -19,6 +19,7 @@
 #include <filesystem>
 
 #include "platform/automation/ComRuntime.h"
+#include "platform/outlook/IcsEvent.h"
 #include "platform/outlook/IcsJournal.h"
 #include "platform/win/WinFile.h"
 #include "platform/win/WinHandle.h"
@@ -115,11 +116,27 @@ bool HasRealTimes(icalcomponent* pEvent) {
   return true;
 }
 
+// An event with a start that is a real time: a series, a single event or a changed instance.
 bool IsItemEvent(icalcomponent* pComponent) {
-  return icalcomponent_isa(pComponent) == ICAL_VEVENT_COMPONENT &&
-         icalcomponent_get_first_property(pComponent, ICAL_DTSTART_PROPERTY) != nullptr &&
-         icalcomponent_get_first_property(pComponent, ICAL_RECURRENCEID_PROPERTY) == nullptr;
+  if (icalcomponent_isa(pComponent) != ICAL_VEVENT_COMPONENT) return false;
+  icalproperty* pStart = icalcomponent_get_first_property(pComponent, ICAL_DTSTART_PROPERTY);
+  if (pStart == nullptr) return false;
+  const icaltimetype start = icalproperty_get_dtstart(pStart);
+  return !icaltime_is_null_time(start) && IsRealTime(start);
 }
+
+// What a load passes over, one kind each; the report lists them in this order.
+enum SkipKind : size_t {
+  SKIP_STRAY,
+  SKIP_UNREADABLE,
+  SKIP_MALFORMED,
+  SKIP_NO_SUCH_DATE,
+  SKIP_NO_START,
+  SKIP_RULE,
+  SKIP_KINDS
+};
+// Line numbers a report line names at most; the count says how many there were.
+constexpr size_t kReportLines = 5;
 
 size_t g_nFoldFloor = OL_ICS_FOLD_FLOOR;
 // Reads of a file that another program rewrites in place meanwhile before giving up.
@@ -219,7 +236,7 @@ std::string OlToLineBreak(const std::string& strCrLfText, const char* szLineBrea
 }
 
 OlIcsFile::~OlIcsFile() {
-  if (m_pRoot != nullptr) icalcomponent_free(m_pRoot);
+  for (icalcomponent* pCalendar : m_calendars) icalcomponent_free(pCalendar);
   for (icaltimezone* pZone : m_ownedZones) icaltimezone_free(pZone, 1);
 }
 
@@ -261,8 +278,7 @@ std::unique_ptr<OlIcsFile> OlIcsFile::Parse(const std::string& strText, HRESULT*
         {"BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Tidewell//DayBridge//EN\r\n"});
     pFile->m_blocks.push_back({"END:VCALENDAR\r\n"});
     pFile->m_nInsertAt = 1;
-    pFile->m_pRoot = icalcomponent_new_vcalendar();
-    pFile->m_pCalendar = pFile->m_pRoot;
+    pFile->m_calendars.push_back(icalcomponent_new_vcalendar());
     *phr = S_OK;
     return pFile;
   }
@@ -282,23 +298,46 @@ std::unique_ptr<OlIcsFile> OlIcsFile::Parse(const std::string& strText, HRESULT*
   const size_t nFirstEnd = lines[nLine].nEnd;
   pFile->m_bCrLf =
       strText[nFirstEnd - 1] != '\n' || (nFirstEnd >= 2 && strText[nFirstEnd - 2] == '\r');
-  pFile->m_blocks.push_back({strText.substr(0, lines[nLine].nEnd)});
-  ++nLine;
 
-  // The calendar's body: components and text runs, up to END:VCALENDAR.
-  std::vector<size_t> componentBlocks;
-  bool bClosed = false;
-  while (nLine < lines.size()) {
+  // Text outside the calendars, BEGIN:VCALENDAR and calendar properties form text blocks;
+  // each END:VCALENDAR starts a new one, so that new components can go in front of it.
+  auto AppendText = [&](const OlIcsLine& line, bool bFresh) {
+    if (bFresh || pFile->m_blocks.empty() || pFile->m_blocks.back().bComponent) {
+      pFile->m_blocks.push_back({std::string()});
+      pFile->m_blocks.back().nCalendar =
+          pFile->m_calendars.empty() ? 0 : pFile->m_calendars.size() - 1;
+    }
+    pFile->m_blocks.back().strText.append(strText, line.nBegin, line.nEnd - line.nBegin);
+  };
+  std::vector<size_t> componentLines;  // the first line of each component block, 1-based
+  bool bInCalendar = false;
+  size_t nStray = 0;
+  for (nLine = 0; nLine < lines.size();) {
     const OlIcsLine& line = lines[nLine];
+    if (!bInCalendar) {
+      if (line.strName == "BEGIN" && line.strValue == "VCALENDAR") {
+        pFile->m_calendars.push_back(icalcomponent_new_vcalendar());
+        bInCalendar = true;
+      } else if (!line.strName.empty()) {
+        ++nStray;
+      }
+      AppendText(line, false);
+      ++nLine;
+      continue;
+    }
     if (line.strName == "END") {
       if (line.strValue != "VCALENDAR") {
-        *pstrError = "An END line does not match the calendar's BEGIN.";
-        return nullptr;
+        // A stray END: other programs skip it, and so does this reader.
+        pFile->NoteSkipped(SKIP_STRAY, nLine + 1);
+        AppendText(line, false);
+        ++nLine;
+        continue;
       }
-      pFile->m_nInsertAt = pFile->m_blocks.size();
-      pFile->m_blocks.push_back({strText.substr(line.nBegin)});
-      bClosed = true;
-      break;
+      if (pFile->m_calendars.size() == 1) pFile->m_nInsertAt = pFile->m_blocks.size();
+      AppendText(line, true);
+      bInCalendar = false;
+      ++nLine;
+      continue;
     }
     if (line.strName == "BEGIN") {
       std::vector<std::string> open{line.strValue};
@@ -312,87 +351,148 @@ std::unique_ptr<OlIcsFile> OlIcsFile::Parse(const std::string& strText, HRESULT*
           open.push_back(lines[nEnd].strValue);
         } else if (lines[nEnd].strName == "END") {
           if (lines[nEnd].strValue != open.back()) {
-            *pstrError = "An END line does not match its BEGIN line.";
+            *pstrError = "An END line does not match its BEGIN line (line " +
+                         std::to_string(nEnd + 1) + ").";
             return nullptr;
           }
           open.pop_back();
         }
       }
       if (!open.empty()) {
-        *pstrError = "A component of the calendar is not closed.";
+        *pstrError =
+            "A component of the calendar is not closed (line " + std::to_string(nLine + 1) + ").";
         return nullptr;
       }
-      componentBlocks.push_back(pFile->m_blocks.size());
-      pFile->m_blocks.push_back(
-          {strText.substr(line.nBegin, lines[nEnd - 1].nEnd - line.nBegin), nullptr, true});
+      Block block{strText.substr(line.nBegin, lines[nEnd - 1].nEnd - line.nBegin), nullptr, true,
+                  pFile->m_calendars.size() - 1};
+      pFile->m_blocks.push_back(std::move(block));
+      componentLines.push_back(nLine + 1);
       nLine = nEnd;
       continue;
     }
-    // Calendar properties and blank lines: one text block per run.
-    if (pFile->m_blocks.back().bComponent) pFile->m_blocks.push_back({std::string()});
-    pFile->m_blocks.back().strText.append(strText, line.nBegin, line.nEnd - line.nBegin);
+    AppendText(line, false);
     ++nLine;
   }
-  if (!bClosed) {
+  if (bInCalendar) {
     *pstrError = "The calendar object is not closed.";
     return nullptr;
   }
-
-  // The mark stays in the head block, written back as it was; libical must not see it.
-  pFile->m_pRoot = ParseText(strText.data() + nBom, strText.size() - nBom);
-  if (pFile->m_pRoot == nullptr) {
-    *pstrError = "libical could not parse the calendar.";
-    return nullptr;
-  }
-  if (icalcomponent_isa(pFile->m_pRoot) == ICAL_VCALENDAR_COMPONENT) {
-    pFile->m_pCalendar = pFile->m_pRoot;
-  } else {
-    pFile->m_pCalendar =
-        icalcomponent_get_first_component(pFile->m_pRoot, ICAL_VCALENDAR_COMPONENT);
-  }
-  if (pFile->m_pCalendar == nullptr) {
-    *pstrError = "The file holds no calendar object.";
-    return nullptr;
-  }
-  if (icalcomponent_count_errors(pFile->m_pCalendar) > 0) {
-    *pstrError = "The calendar holds values that are not valid iCalendar.";
-    return nullptr;
-  }
-  size_t nComponent = 0;
-  for (icalcomponent* pChild =
-           icalcomponent_get_first_component(pFile->m_pCalendar, ICAL_ANY_COMPONENT);
-       pChild != nullptr;
-       pChild = icalcomponent_get_next_component(pFile->m_pCalendar, ICAL_ANY_COMPONENT)) {
-    if (nComponent >= componentBlocks.size()) {
-      *pstrError = "The calendar's components could not be told apart.";
-      return nullptr;
-    }
-    if (icalcomponent_isa(pChild) == ICAL_VEVENT_COMPONENT && !HasRealTimes(pChild)) {
-      *pstrError = "An event of the calendar has a date that does not exist.";
-      return nullptr;
-    }
-    Block& block = pFile->m_blocks[componentBlocks[nComponent++]];
-    block.pComponent = pChild;
-    if (IsItemEvent(pChild)) pFile->m_itemBlocks.push_back(componentBlocks[nComponent - 1]);
-  }
-  if (nComponent != componentBlocks.size()) {
-    *pstrError = "The calendar's components could not be told apart.";
-    return nullptr;
-  }
+  if (nStray > 0) pFile->NoteSkipped(SKIP_STRAY, 0);
+  pFile->ClassifyComponents(componentLines);
+  pFile->MakeReport();
   *phr = S_OK;
   return pFile;
 }
 
-std::string OlIcsFile::GetCalendarName() const {
-  for (icalproperty* pProp = icalcomponent_get_first_property(m_pCalendar, ICAL_X_PROPERTY);
-       pProp != nullptr; pProp = icalcomponent_get_next_property(m_pCalendar, ICAL_X_PROPERTY)) {
-    const char* szName = icalproperty_get_x_name(pProp);
-    if (szName != nullptr && strcasecmp(szName, "X-WR-CALNAME") == 0) {
-      const char* szValue = icalproperty_get_x(pProp);
-      return szValue != nullptr ? szValue : "";
+void OlIcsFile::ClassifyComponents(const std::vector<size_t>& componentLines) {
+  size_t nComponent = 0;
+  for (size_t nBlock = 0; nBlock < m_blocks.size(); ++nBlock) {
+    Block& block = m_blocks[nBlock];
+    if (!block.bComponent) continue;
+    const size_t nLine = nComponent < componentLines.size() ? componentLines[nComponent] : 0;
+    ++nComponent;
+    // The mark stays in the head block, so no component text starts with it.
+    icalcomponent* pComponent = ParseText(block.strText.data(), block.strText.size());
+    if (pComponent == nullptr) {
+      NoteSkipped(SKIP_UNREADABLE, nLine);
+      continue;
     }
+    block.pComponent = pComponent;
+    icalcomponent_add_component(m_calendars[block.nCalendar], pComponent);
+    if (icalcomponent_count_errors(pComponent) > 0) NoteSkipped(SKIP_MALFORMED, nLine);
+    if (icalcomponent_isa(pComponent) != ICAL_VEVENT_COMPONENT) continue;
+    if (!HasRealTimes(pComponent)) NoteSkipped(SKIP_NO_SUCH_DATE, nLine);
+    if (!IsItemEvent(pComponent)) {
+      NoteSkipped(SKIP_NO_START, nLine);
+      continue;
+    }
+    if (!OlRuleIsExact(pComponent)) {
+      NoteSkipped(SKIP_RULE, nLine);
+      continue;
+    }
+    m_itemBlocks.push_back(nBlock);
+  }
+}
+
+void OlIcsFile::NoteSkipped(size_t nKind, size_t nLine) {
+  static const char* const kWhat[SKIP_KINDS] = {
+      "line(s) outside any component or with a stray END, skipped",
+      "component(s) libical could not read, kept as written",
+      "component(s) with empty or malformed properties, read without them and kept as written",
+      "event(s) with a date no calendar has (ignored)",
+      "event(s) without a usable start, not shown",
+      "event(s) repeating by a rule Outlook's patterns cannot hold exactly (several rules, "
+      "finer than a day, days a month lacks, BYSETPOS and the like), not shown and kept as "
+      "written",
+  };
+  if (m_skipped.empty()) {
+    for (const char* szWhat : kWhat) m_skipped.push_back(Skipped{szWhat});
+  }
+  Skipped& skipped = m_skipped[nKind];
+  ++skipped.nCount;
+  if (nLine > 0 && skipped.lines.size() < kReportLines) skipped.lines.push_back(nLine);
+}
+
+void OlIcsFile::MakeReport() {
+  m_report.clear();
+  for (const Skipped& skipped : m_skipped) {
+    if (skipped.nCount == 0) continue;
+    std::string strLine = std::to_string(skipped.nCount) + " " + skipped.szWhat;
+    if (!skipped.lines.empty()) {
+      strLine += " (line";
+      if (skipped.lines.size() > 1) strLine += "s";
+      for (size_t i = 0; i < skipped.lines.size(); ++i) {
+        strLine += (i == 0 ? " " : ", ") + std::to_string(skipped.lines[i]);
+      }
+      if (skipped.nCount > skipped.lines.size()) strLine += ", ...";
+      strLine += ")";
+    }
+    m_report.push_back(std::move(strLine));
+  }
+}
+
+std::string OlIcsFile::GetCalendarName() const {
+  // Calendar properties sit in the text blocks of the first calendar.
+  for (size_t nBlock = 0; nBlock < m_blocks.size(); ++nBlock) {
+    const Block& block = m_blocks[nBlock];
+    if (block.bComponent || block.nCalendar != 0) continue;
+    for (const OlIcsLine& line : OlSplitIcsLines(block.strText)) {
+      if (line.strName != "X-WR-CALNAME") continue;
+      std::string strLine = block.strText.substr(line.nBegin, line.nEnd - line.nBegin);
+      icalproperty* pProp = icalproperty_new_from_string(strLine.c_str());
+      std::string strName;
+      if (pProp != nullptr) {
+        const char* szValue = icalproperty_get_x(pProp);
+        strName = szValue != nullptr ? szValue : "";
+        icalproperty_free(pProp);
+      }
+      return strName;
+    }
+    if (nBlock >= m_nInsertAt) break;
   }
   return std::string();
+}
+
+std::vector<icalproperty*> OlIcsFile::GetOverrides(const std::string& strUid) const {
+  std::vector<icalproperty*> overrides;
+  if (strUid.empty()) return overrides;
+  for (size_t nBlock : m_itemBlocks) {
+    icalcomponent* pEvent = m_blocks[nBlock].pComponent;
+    icalproperty* pRecurrence =
+        icalcomponent_get_first_property(pEvent, ICAL_RECURRENCEID_PROPERTY);
+    if (pRecurrence == nullptr) continue;
+    const char* szUid = icalcomponent_get_uid(pEvent);
+    if (szUid != nullptr && strUid == szUid) overrides.push_back(pRecurrence);
+  }
+  return overrides;
+}
+
+size_t OlIcsFile::FindItemLike(icalcomponent* pEvent) const {
+  const std::string strIdentity = OlIdentityOf(pEvent);
+  for (size_t nItem = 0; nItem < m_itemBlocks.size(); ++nItem) {
+    if (OlIdentityOf(m_blocks[m_itemBlocks[nItem]].pComponent) == strIdentity) return nItem;
+  }
+  return m_itemBlocks.size();
 }
 
 icalcomponent* OlIcsFile::GetItem(size_t nItem) const {
@@ -409,7 +509,11 @@ icaltimezone* OlIcsFile::FindZone(const char* szTzid) {
   for (auto& [strTzid, pZone] : m_zones) {
     if (strTzid == szTzid) return pZone;
   }
-  icaltimezone* pZone = icalcomponent_get_timezone(m_pCalendar, szTzid);
+  icaltimezone* pZone = nullptr;
+  for (icalcomponent* pCalendar : m_calendars) {
+    pZone = icalcomponent_get_timezone(pCalendar, szTzid);
+    if (pZone != nullptr) break;
+  }
   if (pZone == nullptr) pZone = icaltimezone_get_builtin_timezone(szTzid);
   if (pZone == nullptr) pZone = icaltimezone_get_builtin_timezone_from_tzid(szTzid);
   m_zones.emplace_back(szTzid, pZone);
@@ -419,9 +523,12 @@ icaltimezone* OlIcsFile::FindZone(const char* szTzid) {
 icalcomponent* OlIcsFile::ParseBlock(const std::string& strBlock, icalcomponent_kind kind) const {
   icalcomponent* pComponent = ParseText(strBlock.data(), strBlock.size());
   if (pComponent == nullptr) return nullptr;
+  // An event keeps the lines of other programs that were malformed when it was read, so
+  // its errors are no reason to refuse it; its start must be usable.
   const bool bUsable =
-      icalcomponent_isa(pComponent) == kind && icalcomponent_count_errors(pComponent) == 0 &&
-      (kind != ICAL_VEVENT_COMPONENT || (IsItemEvent(pComponent) && HasRealTimes(pComponent)));
+      icalcomponent_isa(pComponent) == kind &&
+      (kind == ICAL_VEVENT_COMPONENT ? IsItemEvent(pComponent)
+                                     : icalcomponent_count_errors(pComponent) == 0);
   if (!bUsable) {
     icalcomponent_free(pComponent);
     return nullptr;
@@ -430,7 +537,8 @@ icalcomponent* OlIcsFile::ParseBlock(const std::string& strBlock, icalcomponent_
 }
 
 bool OlIcsFile::HasZone(const std::string& strTzid) const {
-  return !strTzid.empty() && icalcomponent_get_timezone(m_pCalendar, strTzid.c_str()) != nullptr;
+  return !strTzid.empty() && !m_calendars.empty() &&
+         icalcomponent_get_timezone(m_calendars.front(), strTzid.c_str()) != nullptr;
 }
 
 size_t OlIcsFile::FirstComponentBlock() const {
@@ -483,6 +591,12 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
   // A new event joins the items only once kept; until then it is a plain component block at
   // the insertion point, which InsertBlock keeps track of like any other.
   size_t nAt = bAppend ? m_nInsertAt : m_itemBlocks[nItem];
+  // A replacement is for the very event it was made from: never another one.
+  if (!bAppend && OlIdentityOf(pNew) != OlIdentityOf(m_blocks[nAt].pComponent)) {
+    icalcomponent_free(pNew);
+    if (pZone != nullptr) icalcomponent_free(pZone);
+    return OL_E_CORRUPT_DATA;
+  }
   std::string strOld;
   if (bAppend) {
     InsertBlock(nAt, Block{strBlock, pNew, true});
@@ -504,14 +618,14 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
     icalcomponent_free(pNew);
     return hr;
   }
-  if (pZone != nullptr) icalcomponent_add_component(m_pCalendar, pZone);
+  if (pZone != nullptr) icalcomponent_add_component(m_calendars.front(), pZone);
   Block& block = m_blocks[nAt];
   if (!bAppend) {
-    icalcomponent_remove_component(m_pCalendar, block.pComponent);
+    icalcomponent_remove_component(m_calendars[block.nCalendar], block.pComponent);
     icalcomponent_free(block.pComponent);
     block.pComponent = pNew;
   }
-  icalcomponent_add_component(m_pCalendar, pNew);
+  icalcomponent_add_component(m_calendars[block.nCalendar], pNew);
   if (bAppend) {
     m_itemBlocks.push_back(nAt);
     if (pnItem != nullptr) *pnItem = m_itemBlocks.size() - 1;
@@ -541,8 +655,16 @@ HRESULT OlIcsFile::AppendItem(const std::string& strBlock, size_t* pnItem,
 HRESULT OlIcsFile::ApplyRecord(const OlJournalRecord& record) {
   const auto keep = []() { return S_OK; };
   switch (record.nKind) {
-    case OL_JOURNAL_REPLACE:
-      return Change(false, record.nItem, record.strEvent, record.strZone, keep, nullptr);
+    case OL_JOURNAL_REPLACE: {
+      // The record names the item by its place; the place of an event may differ for a
+      // journal of another build, so the event's identity decides.
+      size_t nItem = record.nItem;
+      if (icalcomponent* pEvent = ParseBlock(record.strEvent, ICAL_VEVENT_COMPONENT)) {
+        nItem = FindItemLike(pEvent);
+        icalcomponent_free(pEvent);
+      }
+      return Change(false, nItem, record.strEvent, record.strZone, keep, nullptr);
+    }
     case OL_JOURNAL_APPEND:
       return Change(true, 0, record.strEvent, record.strZone, keep, nullptr);
     default:

@@ -5,12 +5,18 @@
 // only the properties that changed are replaced, so content this program does not model
 // (attendees, exceptions, to-dos, unknown properties and parameters) survives untouched.
 //
-// libical parses the whole text once on open, in time linear in its length however long a
-// line is (a file it cannot parse cleanly, or with a date no calendar has, is refused and
-// never written) and gives each component block its parsed component; the parsed tree also
-// resolves TZID references through the file's VTIMEZONE components. A UTF-8 byte order mark
-// before BEGIN:VCALENDAR stays in the head block. The only block a save adds besides events
-// is the VTIMEZONE of a zone the new times use, before the first component.
+// Each component block is parsed by libical on its own, in time linear in its length however
+// long a line is, so a block and its component belong together by construction, whatever
+// order the file keeps zones, events and to-dos in. Reading is lenient, as other calendar
+// programs are: an empty or malformed property, a date no calendar has or a stray line is
+// kept byte for byte and ignored for meaning; an event without a usable start, or one that
+// repeats by a rule the object model cannot show exactly, is kept in the file and is no item;
+// what was passed over is told once per open (GetLoadReport). Only a file that is no
+// calendar at all is refused. A file may hold several VCALENDAR objects: all are read, an
+// item is saved back into the one it came from, and new items go into the first. TZIDs
+// resolve through the file's VTIMEZONE components. A UTF-8 byte order mark before
+// BEGIN:VCALENDAR stays in the head block. The only block a save adds besides events is the
+// VTIMEZONE of a zone the new times use, before the first component.
 //
 // Saves go to the journal beside the file (IcsJournal.h), and the file is rewritten whole
 // only by a fold: when the journal has outgrown the file, when the owner calls Fold (as the
@@ -79,12 +85,17 @@ class OlIcsFile {
   // The calendar's display name (X-WR-CALNAME), empty when the file gives none.
   std::string GetCalendarName() const;
 
-  // Appointment items, in file order: events that have a start and are not the changed
-  // instance of a recurring event.
+  // Appointment items, in file order: events that have a usable start, changed instances
+  // (RECURRENCE-ID) included, except those left out (see GetLoadReport).
   size_t GetItemCount() const { return m_itemBlocks.size(); }
   icalcomponent* GetItem(size_t nItem) const;
+  // The RECURRENCE-IDs of the changed instances the file holds for a series' UID.
+  std::vector<icalproperty*> GetOverrides(const std::string& strUid) const;
   // Resolves a TZID of this file (its VTIMEZONEs first, then the system's zone database).
   icaltimezone* FindZone(const char* szTzid);
+  // What the last open passed over: one line per kind ("3 empty or malformed properties,
+  // kept as written (lines 12, 40, 77)"), empty when it read everything.
+  const std::vector<std::string>& GetLoadReport() const { return m_report; }
   // Whether the calendar holds a VTIMEZONE of that TZID.
   bool HasZone(const std::string& strTzid) const;
 
@@ -117,8 +128,15 @@ class OlIcsFile {
  private:
   struct Block {
     std::string strText;
-    icalcomponent* pComponent = nullptr;  // in m_pRoot's tree; null for plain text blocks
+    icalcomponent* pComponent = nullptr;  // in its calendar's tree; null for plain text blocks
     bool bComponent = false;
+    size_t nCalendar = 0;  // which VCALENDAR of the file it belongs to
+  };
+  // What one kind of passed-over content amounted to in a load.
+  struct Skipped {
+    const char* szWhat;
+    size_t nCount = 0;
+    std::vector<size_t> lines;  // the first few, 1-based
   };
 
   // What the stat of the file showed when it was last read or written.
@@ -151,6 +169,12 @@ class OlIcsFile {
   HRESULT WriteAtomically(const std::string& strText, CX_FILE_STAMP* pWritten) const;
   // One component of the given kind, without errors (an event must be an item); else null.
   icalcomponent* ParseBlock(const std::string& strBlock, icalcomponent_kind kind) const;
+  // Sorts the component blocks into items and notes what was passed over.
+  void ClassifyComponents(const std::vector<size_t>& componentLines);
+  void NoteSkipped(size_t nKind, size_t nLine);
+  void MakeReport();
+  // The item whose UID (and RECURRENCE-ID) are those of pEvent; the item count when none.
+  size_t FindItemLike(icalcomponent* pEvent) const;
   // Block insertion and removal that keep the item and insertion indices on their blocks.
   size_t FirstComponentBlock() const;
   void InsertBlock(size_t nAt, Block block);
@@ -165,10 +189,14 @@ class OlIcsFile {
   size_t m_nNoFoldBelow = 0;  // after a failed fold, the journal size to try again at
   bool m_bCrLf = true;
   std::vector<Block> m_blocks;  // head, components and text runs, tail
-  size_t m_nInsertAt = 0;       // where new components go (before END:VCALENDAR)
+  size_t m_nInsertAt = 0;       // where new components go (before the first END:VCALENDAR)
   std::vector<size_t> m_itemBlocks;
-  icalcomponent* m_pRoot = nullptr;      // what libical parsed; owns the components
-  icalcomponent* m_pCalendar = nullptr;  // the VCALENDAR inside m_pRoot
+  // One VCALENDAR of libical's per calendar object of the file, each owning the components
+  // parsed from that calendar's blocks (each block parsed on its own, so that a block and
+  // its component belong together whatever order the file keeps them in).
+  std::vector<icalcomponent*> m_calendars;
+  std::vector<Skipped> m_skipped;
+  std::vector<std::string> m_report;
   std::vector<std::pair<std::string, icaltimezone*>> m_zones;  // cache of resolved TZIDs
   std::vector<icaltimezone*> m_ownedZones;
 };
