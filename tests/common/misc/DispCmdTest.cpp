@@ -210,18 +210,20 @@ TEST_F(DispCmdTest, AutomationTrueReadsAsOne) {
   EXPECT_EQ(bFlag, 1);
 }
 
-TEST_F(DispCmdTest, EmptyTextAndZeroDateAreNotWritten) {
+TEST_F(DispCmdTest, MissingTextAndZeroDateAreNotWrittenButAnEmptyTextIs) {
   m_object.m_systemNames[u"Location"] = 1;
   m_object.m_systemNames[u"Start"] = 2;
   CDispCmd cmd(&m_object);
-  EXPECT_EQ(cmd.PutString(u"Location", ""), S_OK);
   EXPECT_EQ(cmd.PutString(u"Location", nullptr), S_OK);
   EXPECT_EQ(cmd.PutDate(u"Start", 0.0), S_OK);
   EXPECT_EQ(cmd.PutDate(u"Start", -0.000005), S_OK);
   EXPECT_TRUE(m_object.m_lookups.empty());
   EXPECT_TRUE(m_object.m_invokes.empty());
+  // A cleared location must reach the item.
+  EXPECT_EQ(cmd.PutString(u"Location", ""), S_OK);
+  EXPECT_EQ(m_object.m_lastPut.vt, VT_BSTR);
   EXPECT_EQ(cmd.PutDate(u"Start", 0.5), S_OK);
-  EXPECT_EQ(m_object.m_invokes, (std::vector<WORD>{DISPATCH_PROPERTYPUT}));
+  EXPECT_EQ(m_object.m_invokes, (std::vector<WORD>{DISPATCH_PROPERTYPUT, DISPATCH_PROPERTYPUT}));
   EXPECT_TRUE(m_object.m_bPutNamedRight);
   EXPECT_EQ(m_object.m_lastPut.vt, VT_DATE);
 }

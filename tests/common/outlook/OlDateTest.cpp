@@ -204,7 +204,9 @@ TEST_P(ReminderReadTest, AdvanceFollowsTheVersionClassProperty) {
 INSTANTIATE_TEST_SUITE_P(
     ByClass, ReminderReadTest,
     ::testing::Values(
-        ReminderReadCase{"Class3NinetyMinutesIsOneHour", 3, "-PT1H30M", 1, ADVANCE_HOURS, 1},
+        ReminderReadCase{"Class3NinetyMinutesStayNinetyMinutes", 3, "-PT1H30M", 1, ADVANCE_MINUTES, 90},
+        ReminderReadCase{"Class4ThirtySixHoursStayHours", 4, "-PT36H", 1, ADVANCE_HOURS, 36},
+        ReminderReadCase{"Class4AtStartIsAReminder", 4, "PT0S", 1, ADVANCE_MINUTES, 0},
         ReminderReadCase{"Class3ThirtyMinutes", 3, "-PT30M", 1, ADVANCE_MINUTES, 30},
         ReminderReadCase{"Class3TwoDays", 3, "-P2D", 1, ADVANCE_DAYS, 2},
         ReminderReadCase{"Class3NoReminder", 3, nullptr, 0, 0, 0},
@@ -219,12 +221,13 @@ struct ReminderWriteCase {
   int nStartHour;
   int nStartMinute;
   const char* szTrigger;
+  INT nHours = 2;  // the record's advance
 };
 
 class ReminderWriteTest : public OlDateTest,
                           public ::testing::WithParamInterface<ReminderWriteCase> {};
 
-TEST_P(ReminderWriteTest, TwoHoursAdvanceIsWrittenThroughTheClassProperty) {
+TEST_P(ReminderWriteTest, HoursAdvanceIsWrittenThroughTheClassProperty) {
   const ReminderWriteCase& c = GetParam();
   auto pStore = OpenStore(c.nClass);
   auto pDate = Record("Call", LocalTime(2011, 3, 7, c.nStartHour, c.nStartMinute),
@@ -232,7 +235,7 @@ TEST_P(ReminderWriteTest, TwoHoursAdvanceIsWrittenThroughTheClassProperty) {
   pDate->bAlarm = 1;
   pDate->bAdvance = 1;
   pDate->nAdvanceUnit = ADVANCE_HOURS;
-  pDate->nAdvance = 2;
+  pDate->nAdvance = c.nHours;
   ASSERT_TRUE(pStore->SyncRecord(pDate.get()));
   EXPECT_NE(ReadFile(m_path).find(std::string("TRIGGER:") + c.szTrigger + "\r\n"),
             std::string::npos)
@@ -243,7 +246,8 @@ INSTANTIATE_TEST_SUITE_P(
     ByClass, ReminderWriteTest,
     ::testing::Values(ReminderWriteCase{"Class4MinutesBeforeStart", 4, 9, 0, "-PT2H"},
                       ReminderWriteCase{"Class3ReminderTimeSameDay", 3, 9, 0, "-PT2H"},
-                      ReminderWriteCase{"Class3StopsAtMidnight", 3, 1, 30, "-PT1H30M"}),
+                      ReminderWriteCase{"Class3CrossesMidnight", 3, 1, 30, "-PT2H"},
+                      ReminderWriteCase{"Class3TwentyThreeHoursBefore", 3, 9, 0, "-PT23H", 23}),
     [](const ::testing::TestParamInfo<ReminderWriteCase>& row) { return row.param.szName; });
 
 struct RepeatCase {
@@ -786,7 +790,7 @@ TEST_F(IndependentReaderTest, UnmodelledContentSurvivesAnUpdate) {
             "BEGIN:VTODO\r\nUID:t\r\nDTSTAMP:20110301T120000Z\r\nSUMMARY:Todo\r\nEND:VTODO\r\n"
             "END:VCALENDAR\r\n");
   auto pStore = OpenStore();
-  ASSERT_EQ(pStore->GetRecordSet()->GetCount(), 1);
+  ASSERT_EQ(pStore->GetRecordSet()->GetCount(), 2);  // the series and its changed instance
   CommDate changed = *pStore->GetRecordSet()->GetAt(0);
   changed.pExtra = nullptr;
   changed.nExtraSize = 0;

@@ -170,6 +170,16 @@ class OutlookServerTest : public ::testing::Test {
     m_pFolder = nullptr;
   }
 
+  LONG CountItems() {
+    LONG nCount = 0;
+    for (IDispatch* pItem = CallObject(m_pItems, u"GetFirst", {}); pItem != nullptr;
+         pItem = CallObject(m_pItems, u"GetNext", {})) {
+      ++nCount;
+      pItem->Release();
+    }
+    return nCount;
+  }
+
   IDispatch* Item(LONG nIndex, HRESULT* phr = nullptr) {
     return CallObject(m_pItems, u"Item", {I4(nIndex)}, phr);
   }
@@ -204,7 +214,15 @@ TEST_F(OutlookServerTest, ReadsZonedAllDayFloatingAndCountedEventsAsOutlookShows
   pPattern->Release();
   pMeeting->Release();
 
-  IDispatch* pHoliday = Item(2);
+  // The changed instance is an appointment of its own, at its own time.
+  IDispatch* pMoved = Item(2);
+  ASSERT_NE(pMoved, nullptr);
+  EXPECT_EQ(GetText(pMoved, u"EntryID"), u"rich-1@test?20110314T090000");
+  EXPECT_DOUBLE_EQ(GetDate(pMoved, u"Start"), Local(2011, 3, 14, 11, 0));
+  EXPECT_FALSE(GetBool(pMoved, u"IsRecurring"));
+  pMoved->Release();
+
+  IDispatch* pHoliday = Item(3);
   ASSERT_NE(pHoliday, nullptr);
   EXPECT_TRUE(GetBool(pHoliday, u"AllDayEvent"));
   EXPECT_DOUBLE_EQ(GetDate(pHoliday, u"Start"), Local(2011, 3, 10));
@@ -213,7 +231,7 @@ TEST_F(OutlookServerTest, ReadsZonedAllDayFloatingAndCountedEventsAsOutlookShows
   EXPECT_FALSE(GetBool(pHoliday, u"IsRecurring"));
   pHoliday->Release();
 
-  IDispatch* pFloating = Item(3);
+  IDispatch* pFloating = Item(4);
   ASSERT_NE(pFloating, nullptr);
   EXPECT_DOUBLE_EQ(GetDate(pFloating, u"Start"), Local(2011, 3, 8, 14, 0));
   EXPECT_EQ(GetI4(pFloating, u"Duration"), 45);
@@ -223,9 +241,9 @@ TEST_F(OutlookServerTest, ReadsZonedAllDayFloatingAndCountedEventsAsOutlookShows
   pPattern->Release();
   pFloating->Release();
 
-  // The changed instance of the meeting and the to-do are not items.
+  // The to-do is no item.
   HRESULT hr = S_OK;
-  EXPECT_EQ(Item(4, &hr), nullptr);
+  EXPECT_EQ(Item(5, &hr), nullptr);
   EXPECT_EQ(hr, DISP_E_BADINDEX);
 }
 
@@ -238,7 +256,8 @@ TEST_F(OutlookServerTest, ItemsWalkInFileOrderAndAnswerNothingPastTheEnd) {
     subjects.push_back(GetText(pItem, u"Subject"));
     pItem->Release();
   }
-  EXPECT_EQ(subjects, (std::vector<std::u16string>{u"Team meeting", u"Holiday", u"Floating"}));
+  EXPECT_EQ(subjects, (std::vector<std::u16string>{u"Team meeting", u"Team meeting (moved)",
+                                                   u"Holiday", u"Floating"}));
 }
 
 TEST_F(OutlookServerTest, UpdateChangesOnlyTheLinesOfWhatWasWritten) {
@@ -641,8 +660,9 @@ TEST_F(OutlookServerTest, DeletedOccurrencesAreTheExdatesOfTheSeries) {
   ASSERT_NE(pPattern, nullptr);
   IDispatch* pExceptions = Get(pPattern, u"Exceptions").pdispVal;
   ASSERT_NE(pExceptions, nullptr);
-  ASSERT_EQ(GetI4(pExceptions, u"Count"), 1);
-  IDispatch* pException = CallObject(pExceptions, u"Item", {I4(1)});
+  // The changed instance of the 14th is an item of its own, so the series skips that day.
+  ASSERT_EQ(GetI4(pExceptions, u"Count"), 2);
+  IDispatch* pException = CallObject(pExceptions, u"Item", {I4(2)});
   ASSERT_NE(pException, nullptr);
   EXPECT_DOUBLE_EQ(GetDate(pException, u"OriginalDate"), Local(2011, 3, 21, 9, 0));
   EXPECT_TRUE(GetBool(pException, u"Deleted"));
@@ -677,7 +697,7 @@ TEST_F(OutlookServerTest, DeletedOccurrencesAreTheExdatesOfTheSeries) {
   EXPECT_NE(saved.find("RECURRENCE-ID;TZID=Europe/Berlin:20110314T090000\r\n"), std::string::npos);
   pPattern = CallObject(pMeeting, u"GetRecurrencePattern", {});
   pExceptions = Get(pPattern, u"Exceptions").pdispVal;
-  EXPECT_EQ(GetI4(pExceptions, u"Count"), 0);
+  EXPECT_EQ(GetI4(pExceptions, u"Count"), 1);  // the changed instance's day
   pExceptions->Release();
   pPattern->Release();
   pMeeting->Release();
@@ -822,10 +842,6 @@ INSTANTIATE_TEST_SUITE_P(
         ForeignCase{"LastDayOfTheMonthIsDay31",
                     "DTSTART;VALUE=DATE:20110331\r\nRRULE:FREQ=MONTHLY;BYMONTHDAY=-1\r\n", "",
                     u"DayOfMonth", true, 31, nullptr, false, false},
-        ForeignCase{"SeveralOrdinalDaysShowTheFirst",
-                    "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
-                    "RRULE:FREQ=MONTHLY;BYDAY=1MO,3MO\r\n",
-                    "", u"Instance", true, 1, nullptr, true, false},
         ForeignCase{"ExtraDatesAreKept",
                     "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
                     "RDATE;TZID=Europe/Berlin:20110310T090000,20110311T090000\r\n",
@@ -886,20 +902,99 @@ INSTANTIATE_TEST_SUITE_P(
                       BrokenCalendar{"EndDoesNotMatchBegin",
                                      "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:a\r\nEND:VTODO\r\n"
                                      "END:VCALENDAR\r\n"},
-                      BrokenCalendar{"StartOnFebruary31st",
-                                     "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:a\r\n"
-                                     "DTSTART;VALUE=DATE:20110231\r\nEND:VEVENT\r\n"
-                                     "END:VCALENDAR\r\n"},
-                      BrokenCalendar{"StartIsNotADate",
-                                     "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:a\r\n"
-                                     "DTSTART:tomorrow\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"},
-                      BrokenCalendar{
-                          "RuleIsNotARule",
-                          "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:a\r\n"
-                          "DTSTART:20110307T080000Z\r\nRRULE:FREQ=SOMETIMES\r\nEND:VEVENT\r\n"
-                          "END:VCALENDAR\r\n"},
                       BrokenCalendar{"BinaryZero", "BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n"}),
     [](const ::testing::TestParamInfo<BrokenCalendar>& row) { return row.param.szName; });
+
+// What other programs write and this reader passes over: the calendar still opens, the
+// event is an item or not as the row says, the load report names the line, and the file
+// is left as it was.
+struct PassedOverCase {
+  const char* szName;
+  const char* szLines;  // inside the event, after its UID and DTSTAMP
+  LONG nItems;
+  const char* szReport;  // part of the load report's line
+};
+
+class PassedOverTest : public OutlookServerTest,
+                       public ::testing::WithParamInterface<PassedOverCase> {};
+
+TEST_P(PassedOverTest, CalendarOpensAndTheReportNamesTheLine) {
+  const PassedOverCase& c = GetParam();
+  const std::string text = std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\n") +
+                           "BEGIN:VEVENT\r\nUID:p\r\nDTSTAMP:20110301T120000Z\r\n" + c.szLines +
+                           "END:VEVENT\r\nEND:VCALENDAR\r\n";
+  WriteFile(m_path, text);
+  ASSERT_EQ(OpenFolder(), S_OK);
+  EXPECT_EQ(CountItems(), c.nItems);
+  HRESULT hr = S_OK;
+  std::string strError;
+  auto pFile = OlIcsFile::FromText(text, &hr, &strError);
+  ASSERT_TRUE(pFile) << strError;
+  const std::vector<std::string>& report = pFile->GetLoadReport();
+  ASSERT_FALSE(report.empty());
+  EXPECT_NE(report.front().find(c.szReport), std::string::npos) << report.front();
+  CloseFolder();
+  EXPECT_EQ(ReadFile(m_path), text);
+}
+
+#define PASSED_START "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+INSTANTIATE_TEST_SUITE_P(
+    OtherPrograms, PassedOverTest,
+    ::testing::Values(
+        PassedOverCase{"StartOnFebruary31st", "DTSTART;VALUE=DATE:20110231\r\n", 0, "(line 4)"},
+        PassedOverCase{"StartIsNotADate", "DTSTART:tomorrow\r\n", 0, "malformed"},
+        PassedOverCase{"RuleIsNotARule", PASSED_START "RRULE:FREQ=SOMETIMES\r\n", 1, "malformed"},
+        PassedOverCase{"EmptyLocation", PASSED_START "LOCATION:\r\n", 1, "malformed"},
+        PassedOverCase{"EmptyOtherProgramsProperty", PASSED_START "X-FOO:\r\n", 1, "malformed"},
+        PassedOverCase{"StoredLibicalError",
+                       PASSED_START "X-LIC-ERROR;X-LIC-ERRORTYPE=VALUE-PARSE-ERROR:No value\r\n",
+                       1, "malformed"},
+        PassedOverCase{"EndOnFebruary31st", PASSED_START "DTEND;VALUE=DATE:20110231\r\n", 1,
+                       "no calendar has"},
+        PassedOverCase{"SeveralOrdinalDays", PASSED_START "RRULE:FREQ=MONTHLY;BYDAY=1MO,3MO\r\n",
+                       0, "cannot hold"},
+        PassedOverCase{"FridayThe13th", PASSED_START "RRULE:FREQ=MONTHLY;BYDAY=FR;BYMONTHDAY=13\r\n",
+                       0, "cannot hold"},
+        PassedOverCase{"MonthlyFromThe31st",
+                       "DTSTART;VALUE=DATE:20110131\r\nRRULE:FREQ=MONTHLY\r\n", 0, "cannot hold"},
+        PassedOverCase{"TwoRules", PASSED_START "RRULE:FREQ=WEEKLY\r\nRRULE:FREQ=DAILY\r\n", 0,
+                       "cannot hold"},
+        PassedOverCase{"Hourly", PASSED_START "RRULE:FREQ=HOURLY;COUNT=3\r\n", 0, "cannot hold"}),
+    [](const ::testing::TestParamInfo<PassedOverCase>& row) { return row.param.szName; });
+#undef PASSED_START
+
+// Evolution and older Google exports put their zones after the events, and some files hold
+// several calendars: a save must land in the event it was made for, in its own calendar.
+TEST_F(OutlookServerTest, SaveLandsInItsOwnEventWhateverTheOrderAndCalendar) {
+  const std::string zone(kRichCalendar + std::string(kRichCalendar).find("BEGIN:VTIMEZONE"),
+                         std::string(kRichCalendar).find("BEGIN:VEVENT") -
+                             std::string(kRichCalendar).find("BEGIN:VTIMEZONE"));
+  auto Event = [](const char* szUid) {
+    return std::string("BEGIN:VEVENT\r\nUID:") + szUid +
+           "\r\nDTSTAMP:20110301T120000Z\r\n"
+           "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\nSUMMARY:" + szUid +
+           "\r\nEND:VEVENT\r\n";
+  };
+  WriteFile(m_path, "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\n" + Event("One") + Event("Two") +
+                        zone + "END:VCALENDAR\r\nBEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:y\r\n" +
+                        Event("Three") + "END:VCALENDAR\r\n");
+  ASSERT_EQ(OpenFolder(), S_OK);
+  ASSERT_EQ(CountItems(), 3);
+  for (LONG nItem : {1, 3}) {
+    IDispatch* pItem = Item(nItem);
+    ASSERT_NE(pItem, nullptr);
+    EXPECT_EQ(Put(pItem, u"Location", Text(u"Here")), S_OK);
+    EXPECT_EQ(Call(pItem, u"Save"), S_OK);
+    pItem->Release();
+  }
+  CloseFolder();
+  const std::string saved = ReadFile(m_path);
+  EXPECT_NE(EventBlock(saved, "One").find("LOCATION:Here"), std::string::npos) << saved;
+  EXPECT_EQ(EventBlock(saved, "Two").find("LOCATION"), std::string::npos) << saved;
+  const size_t nSecond = saved.find("PRODID:y");
+  EXPECT_NE(saved.find("LOCATION:Here", saved.find("UID:Three")), std::string::npos);
+  EXPECT_GT(saved.find("UID:Three"), nSecond) << "stays in its own calendar";
+}
 
 TEST_F(OutlookServerTest, OnlyTheCalendarFolderAndMapiExist) {
   CLSID clsid;
