@@ -4,6 +4,7 @@
 // controls uses a Qt layout.
 #include "app/Main.h"
 
+#include <cstring>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -570,6 +571,10 @@ void TfmMain::ShowCalendarStatus() {
       const MatchCounts counts = CountMatchStates(side.pSet);
       snprintf(szPart, sizeof(szPart), "%s: %d records (%d new, %d changed)", side.szName,
                counts.nRecords, counts.nNew, counts.nChanged);
+      if (std::strcmp(side.szName, "Outlook") == 0 && !m_Calendar.GetOutlookNote().empty()) {
+        snprintf(szPart + std::strlen(szPart), sizeof(szPart) - std::strlen(szPart), ", %s",
+                 m_Calendar.GetOutlookNote().c_str());
+      }
     } else {
       snprintf(szPart, sizeof(szPart), "%s: calendar not loaded", side.szName);
       if (side.failure.IsSet()) {

@@ -227,7 +227,12 @@ int RunStatus(const Options& options) {
              CxAnsiToUtf8(cal.GetPalmFailure().szText).c_str());
     }
     if (cal.IsOutlookLoaded()) {
-      printf("Outlook calendar:    %d records\n", outlook.nRecords);
+      if (cal.GetOutlookNote().empty()) {
+        printf("Outlook calendar:    %d records\n", outlook.nRecords);
+      } else {
+        printf("Outlook calendar:    %d records, %s\n", outlook.nRecords,
+               cal.GetOutlookNote().c_str());
+      }
     } else {
       printf("Outlook calendar:    not loaded (%s)\n",
              CxAnsiToUtf8(cal.GetOutlookFailure().szText).c_str());

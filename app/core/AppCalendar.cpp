@@ -8,6 +8,7 @@
 #include "common/misc/CxDebugUtil.h"
 #include "common/outlook/OlDate.h"
 #include "common/palm/PalmDateInfo.h"
+#include "platform/outlook/OutlookServer.h"
 
 AppCalendar::AppCalendar() = default;
 
@@ -59,6 +60,7 @@ bool AppCalendar::LoadPalm(const TAppSettings& settings, const char* szPalmFile)
 
 bool AppCalendar::LoadOutlook() {
   m_bOutlookLoaded = m_pOutlook && m_pOutlook->Load();
+  m_strOutlookNote = m_bOutlookLoaded ? OutlookServerLoadNote() : std::string();
   return m_bOutlookLoaded;
 }
 

@@ -64,6 +64,9 @@ class AppCalendar : public ISyncTarget {
   // failed: a code and a text for the user, empty when nothing failed.
   const CxFailure& GetPalmFailure() const;
   const CxFailure& GetOutlookFailure() const;
+  // What the Outlook calendar's load passed over, one line ("3 passed over (see the log)");
+  // empty when it read everything.
+  const std::string& GetOutlookNote() const { return m_strOutlookNote; }
 
   // ISyncTarget: the writes of a run go straight to the stores.
   bool WriteToOutlook(CommDate* pDate) override;
@@ -78,6 +81,7 @@ class AppCalendar : public ISyncTarget {
   std::unique_ptr<CxList> m_pOutlookSel;
   bool m_bPalmLoaded = false;
   bool m_bOutlookLoaded = false;
+  std::string m_strOutlookNote;
 };
 
 // How many records of a set are new, changed and the same after matching (all zero for no

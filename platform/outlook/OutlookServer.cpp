@@ -91,6 +91,11 @@ struct OlStore {
   }
 };
 
+std::string& LastLoadNote() {
+  static std::string strNote;
+  return strNote;
+}
+
 std::map<std::string, std::weak_ptr<OlStore>>& OpenStores() {
   static std::map<std::string, std::weak_ptr<OlStore>> stores;
   return stores;
@@ -112,6 +117,14 @@ HRESULT OpenStore(std::shared_ptr<OlStore>* ppStore, std::string* pstrError) {
                 strPath.c_str(), strError.c_str());
     return hr;
   }
+  // Told once per open: a log line per kind, and a count for the status displays.
+  size_t nPassedOver = 0;
+  for (const std::string& strLine : pStore->pFile->GetLoadReport()) {
+    CxServerLog("Outlook: \"%s\": %s.", strPath.c_str(), strLine.c_str());
+    nPassedOver += std::strtoul(strLine.c_str(), nullptr, 10);
+  }
+  LastLoadNote() = nPassedOver == 0 ? std::string()
+                                    : std::to_string(nPassedOver) + " passed over (see the log)";
   cached = pStore;
   *ppStore = pStore;
   return S_OK;
@@ -884,4 +897,8 @@ void OutlookServerRevoke() {
   CxRevokeProgID(u"Outlook.Application");
   if (g_dwClassCookie != 0) CoRevokeClassObject(g_dwClassCookie);
   g_dwClassCookie = 0;
+}
+
+std::string OutlookServerLoadNote() {
+  return LastLoadNote();
 }

@@ -27,6 +27,11 @@ void OutlookServerRevoke();
 // The calendar file the default calendar folder opens.
 std::string OutlookCalendarPath();
 
+// What the last open of the calendar file passed over (events it could not show exactly,
+// malformed lines kept as written), in one line for a status display: "3 passed over (see
+// the log)"; empty when it read everything. Each kind has a log line of its own.
+std::string OutlookServerLoadNote();
+
 // Writes the saves every open calendar holds in its journal into its file now, as releasing
 // the application does. S_OK when all of them are written (or none were pending).
 HRESULT OutlookServerFold();
