@@ -4,7 +4,6 @@
 // controls uses a Qt layout.
 #include "app/Main.h"
 
-#include <cstring>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -25,6 +24,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "app/About.h"

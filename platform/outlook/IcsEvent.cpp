@@ -170,7 +170,6 @@ void ShiftPatternDays(int nShift, const icalrecurrencetype& rule, OlPattern* pPa
   }
 }
 
-
 std::string PropertyText(icalproperty* pProp) {
   char* szText = icalproperty_as_ical_string_r(pProp);
   std::string strText = szText != nullptr ? szText : "";
@@ -709,7 +708,8 @@ std::string ExceptionLines(const OlEventData& data, const TimeForm& form,
         std::binary_search(covered.begin(), covered.end(), dtDay)) {
       continue;
     }
-    strText += PropertyText(WithZone(icalproperty_new_exdate(OccurrenceIn(dtDay, data, form)), form));
+    strText +=
+        PropertyText(WithZone(icalproperty_new_exdate(OccurrenceIn(dtDay, data, form)), form));
   }
   return strText;
 }
@@ -1017,7 +1017,8 @@ bool OlRuleIsExact(icalcomponent* pEvent) {
     return false;
   }
   if (CountOf(rule.by_second, ICAL_BY_SECOND_SIZE) + CountOf(rule.by_minute, ICAL_BY_MINUTE_SIZE) +
-          CountOf(rule.by_hour, ICAL_BY_HOUR_SIZE) + CountOf(rule.by_year_day, ICAL_BY_YEARDAY_SIZE) +
+          CountOf(rule.by_hour, ICAL_BY_HOUR_SIZE) +
+          CountOf(rule.by_year_day, ICAL_BY_YEARDAY_SIZE) +
           CountOf(rule.by_week_no, ICAL_BY_WEEKNO_SIZE) >
       0) {
     return false;

@@ -123,8 +123,8 @@ HRESULT OpenStore(std::shared_ptr<OlStore>* ppStore, std::string* pstrError) {
     CxServerLog("Outlook: \"%s\": %s.", strPath.c_str(), strLine.c_str());
     nPassedOver += std::strtoul(strLine.c_str(), nullptr, 10);
   }
-  LastLoadNote() = nPassedOver == 0 ? std::string()
-                                    : std::to_string(nPassedOver) + " passed over (see the log)";
+  LastLoadNote() =
+      nPassedOver == 0 ? std::string() : std::to_string(nPassedOver) + " passed over (see the log)";
   cached = pStore;
   *ppStore = pStore;
   return S_OK;

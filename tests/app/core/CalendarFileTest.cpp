@@ -603,8 +603,8 @@ TEST_P(RealCalendarTest, LoadsShowsTheEnginesDaysRewritesOnlyWhatChangedAndSettl
   for (const auto& [strDay, lines] : ours) days.insert(strDay);
   size_t nAgree = 0;
   for (const std::string& strDay : days) {
-    Occurrences a{{strDay, independent.count(strDay) ? independent.at(strDay)
-                                                     : std::vector<std::string>{}}};
+    Occurrences a{
+        {strDay, independent.count(strDay) ? independent.at(strDay) : std::vector<std::string>{}}};
     Occurrences b{{strDay, ours.count(strDay) ? ours.at(strDay) : std::vector<std::string>{}}};
     if (Describe(a) == Describe(b)) ++nAgree;
   }

@@ -204,7 +204,8 @@ TEST_P(ReminderReadTest, AdvanceFollowsTheVersionClassProperty) {
 INSTANTIATE_TEST_SUITE_P(
     ByClass, ReminderReadTest,
     ::testing::Values(
-        ReminderReadCase{"Class3NinetyMinutesStayNinetyMinutes", 3, "-PT1H30M", 1, ADVANCE_MINUTES, 90},
+        ReminderReadCase{"Class3NinetyMinutesStayNinetyMinutes", 3, "-PT1H30M", 1, ADVANCE_MINUTES,
+                         90},
         ReminderReadCase{"Class4ThirtySixHoursStayHours", 4, "-PT36H", 1, ADVANCE_HOURS, 36},
         ReminderReadCase{"Class4AtStartIsAReminder", 4, "PT0S", 1, ADVANCE_MINUTES, 0},
         ReminderReadCase{"Class3ThirtyMinutes", 3, "-PT30M", 1, ADVANCE_MINUTES, 30},

@@ -947,14 +947,15 @@ INSTANTIATE_TEST_SUITE_P(
         PassedOverCase{"EmptyLocation", PASSED_START "LOCATION:\r\n", 1, "malformed"},
         PassedOverCase{"EmptyOtherProgramsProperty", PASSED_START "X-FOO:\r\n", 1, "malformed"},
         PassedOverCase{"StoredLibicalError",
-                       PASSED_START "X-LIC-ERROR;X-LIC-ERRORTYPE=VALUE-PARSE-ERROR:No value\r\n",
-                       1, "malformed"},
+                       PASSED_START "X-LIC-ERROR;X-LIC-ERRORTYPE=VALUE-PARSE-ERROR:No value\r\n", 1,
+                       "malformed"},
         PassedOverCase{"EndOnFebruary31st", PASSED_START "DTEND;VALUE=DATE:20110231\r\n", 1,
                        "no calendar has"},
-        PassedOverCase{"SeveralOrdinalDays", PASSED_START "RRULE:FREQ=MONTHLY;BYDAY=1MO,3MO\r\n",
-                       0, "cannot hold"},
-        PassedOverCase{"FridayThe13th", PASSED_START "RRULE:FREQ=MONTHLY;BYDAY=FR;BYMONTHDAY=13\r\n",
-                       0, "cannot hold"},
+        PassedOverCase{"SeveralOrdinalDays", PASSED_START "RRULE:FREQ=MONTHLY;BYDAY=1MO,3MO\r\n", 0,
+                       "cannot hold"},
+        PassedOverCase{"FridayThe13th",
+                       PASSED_START "RRULE:FREQ=MONTHLY;BYDAY=FR;BYMONTHDAY=13\r\n", 0,
+                       "cannot hold"},
         PassedOverCase{"MonthlyFromThe31st",
                        "DTSTART;VALUE=DATE:20110131\r\nRRULE:FREQ=MONTHLY\r\n", 0, "cannot hold"},
         PassedOverCase{"TwoRules", PASSED_START "RRULE:FREQ=WEEKLY\r\nRRULE:FREQ=DAILY\r\n", 0,
@@ -972,8 +973,8 @@ TEST_F(OutlookServerTest, SaveLandsInItsOwnEventWhateverTheOrderAndCalendar) {
   auto Event = [](const char* szUid) {
     return std::string("BEGIN:VEVENT\r\nUID:") + szUid +
            "\r\nDTSTAMP:20110301T120000Z\r\n"
-           "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\nSUMMARY:" + szUid +
-           "\r\nEND:VEVENT\r\n";
+           "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\nSUMMARY:" +
+           szUid + "\r\nEND:VEVENT\r\n";
   };
   WriteFile(m_path, "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\n" + Event("One") + Event("Two") +
                         zone + "END:VCALENDAR\r\nBEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:y\r\n" +
