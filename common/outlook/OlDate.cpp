@@ -181,6 +181,46 @@ void PutTextUnlessCopy(CDispCmd* pItem, LPCOLESTR szName, const char* szText, in
   pItem->PutString(szName, szText);
 }
 
+// Whether the item's pattern already holds every value the image writes and no deleted
+// day the image does not list.
+bool SamePatternAsImage(CDispCmd* pPattern, const OlDateItem* pImage) {
+  struct Field {
+    LPCOLESTR szName;
+    INT nWanted;
+  };
+  const Field fields[] = {{u"RecurrenceType", pImage->nRecurrenceType},
+                          {u"Interval", pImage->nInterval},
+                          {u"DayOfWeekMask", pImage->nDayOfWeekMask},
+                          {u"DayOfMonth", pImage->nDayOfMonth},
+                          {u"Instance", pImage->nInstance},
+                          {u"MonthOfYear", pImage->nMonthOfYear}};
+  for (const Field& field : fields) {
+    LONG nValue = 0;
+    if (pPattern->GetInt(field.szName, &nValue) != S_OK) return false;
+    // A value the image leaves at 0 is not written, so the item's stands.
+    if ((field.nWanted > 0 || field.szName == fields[0].szName) && nValue != field.nWanted) {
+      return false;
+    }
+  }
+  DATE dtEnd = 0;
+  if (pPattern->GetDate(u"PatternEndDate", &dtEnd) != S_OK) return false;
+  const bool bImageEnds =
+      pImage->dtPatternEndDate > 1.0 && pImage->dtPatternEndDate < kOutlookNoDate;
+  const bool bItemEnds = dtEnd > 1.0 && dtEnd < kOutlookNoDate;
+  if (bImageEnds != bItemEnds ||
+      (bImageEnds && std::fabs(dtEnd - pImage->dtPatternEndDate) > 1e-6)) {
+    return false;
+  }
+  const INT nCount = std::clamp<INT>(pImage->nExceptionCount, 0, REPEAT_MAX_EXCEPTIONS);
+  for (DATE dtDay : ReadDeletedDays(pPattern)) {
+    if (std::find(pImage->dtExceptions, pImage->dtExceptions + nCount, dtDay) ==
+        pImage->dtExceptions + nCount) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Whether a record comes from a Palm datebook of the earlier layout, which keeps no
 // location. A Palm record's block starts with the kind of its calendar (1 for that layout).
 bool HoldsNoLocation(const CommDate* pDate) {
@@ -575,14 +615,19 @@ bool OlDateUtil::WriteItem(IDispatch* pItem, OlDateItem* pImage) {
     if (pPatternObject != nullptr) {
       CDispCmd pattern(pPatternObject);
       pPatternObject->Release();
-      pattern.PutInt(u"RecurrenceType", pImage->nRecurrenceType);
-      if (pImage->nInterval > 0) pattern.PutInt(u"Interval", pImage->nInterval);
-      if (pImage->nDayOfWeekMask > 0) pattern.PutInt(u"DayOfWeekMask", pImage->nDayOfWeekMask);
-      if (pImage->nDayOfMonth > 0) pattern.PutInt(u"DayOfMonth", pImage->nDayOfMonth);
-      if (pImage->nInstance > 0) pattern.PutInt(u"Instance", pImage->nInstance);
-      if (pImage->nMonthOfYear > 0) pattern.PutInt(u"MonthOfYear", pImage->nMonthOfYear);
-      if (pImage->dtPatternEndDate > 1.0) {
-        pattern.PutDate(u"PatternEndDate", pImage->dtPatternEndDate);
+      // Writing a pattern starts it afresh and drops its deleted occurrences, so an item
+      // whose pattern already is the image's, with no deleted day the image lacks, keeps its
+      // own: the deleted days as the calendar wrote them, in its own zone and form.
+      if (!SamePatternAsImage(&pattern, pImage)) {
+        pattern.PutInt(u"RecurrenceType", pImage->nRecurrenceType);
+        if (pImage->nInterval > 0) pattern.PutInt(u"Interval", pImage->nInterval);
+        if (pImage->nDayOfWeekMask > 0) pattern.PutInt(u"DayOfWeekMask", pImage->nDayOfWeekMask);
+        if (pImage->nDayOfMonth > 0) pattern.PutInt(u"DayOfMonth", pImage->nDayOfMonth);
+        if (pImage->nInstance > 0) pattern.PutInt(u"Instance", pImage->nInstance);
+        if (pImage->nMonthOfYear > 0) pattern.PutInt(u"MonthOfYear", pImage->nMonthOfYear);
+        if (pImage->dtPatternEndDate > 1.0) {
+          pattern.PutDate(u"PatternEndDate", pImage->dtPatternEndDate);
+        }
       }
     }
   } else {

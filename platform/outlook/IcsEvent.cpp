@@ -1152,7 +1152,10 @@ bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
       for (icalproperty* pRecurrence : pFile->GetOverrides(TextUid(pEvent))) {
         const icaltimetype t = icalproperty_get_recurrenceid(pRecurrence);
         if (icaltime_is_null_time(t)) continue;
-        pData->overridden.push_back(DateOnly(LocalDateOf(pFile, t, TimeZoneId(pRecurrence))));
+        // Only an instance the series has takes a day from it (Google's holiday files keep
+        // instances of days before their series starts).
+        const DATE dtDay = DateOnly(LocalDateOf(pFile, t, TimeZoneId(pRecurrence)));
+        if (OlHasOccurrenceOn(*pData, dtDay)) pData->overridden.push_back(dtDay);
       }
       SortUnique(&pData->overridden);
       pData->deleted.insert(pData->deleted.end(), pData->overridden.begin(),

@@ -378,8 +378,12 @@ HRESULT OlPatternObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pPara
     HRESULT hr = Arg(pParams, 0, 1, VT_DATE, &arg);
     if (FAILED(hr)) return hr;
     if (!OlIsValidDate(arg.date)) return E_INVALIDARG;
-    // Outlook finds occurrences of what it has saved.
-    if (!m_pItem->IsSaved() || !OlHasOccurrenceOn(m_pItem->Data(), arg.date)) {
+    // Outlook finds occurrences of what it has saved. The day of a changed instance is
+    // found too: it is out of the series already, so deleting it there does nothing.
+    const std::vector<DATE>& overridden = m_pItem->Data().overridden;
+    const bool bOverridden =
+        std::binary_search(overridden.begin(), overridden.end(), OlDayOf(arg.date));
+    if (!m_pItem->IsSaved() || (!bOverridden && !OlHasOccurrenceOn(m_pItem->Data(), arg.date))) {
       RaiseError("the appointment has no occurrence on that date");
       return OL_E_NOT_FOUND;
     }
