@@ -128,6 +128,12 @@ bool AppCalendar::SavePalm() {
   return m_pPalm && m_pPalm->Save();
 }
 
+bool AppCalendar::HoldsSame(const CommDate* pDate, bool bInOutlook) {
+  CommDateMgr* pSet = bInOutlook ? GetOutlookSet() : GetPalmSet();
+  return pSet != nullptr && pDate != nullptr &&
+         pSet->FindMatch(pDate, nullptr, nullptr) == FIND_SAME;
+}
+
 const CxFailure& AppCalendar::GetPalmFailure() const {
   static const CxFailure kNone;
   return m_pPalm ? m_pPalm->GetLastFailure() : kNone;

@@ -70,6 +70,7 @@ class AppCalendar : public ISyncTarget {
   bool WriteToPalm(CommDate* pDate) override;
   bool SavePalm() override;
   std::string DescribePalmFailure() const override;
+  bool HoldsSame(const CommDate* pDate, bool bInOutlook) override;
 
  private:
   std::unique_ptr<PmDateInfo> m_pPalm;

@@ -3,6 +3,7 @@
 // to run, is written as "$DEMO" in them.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "support/ProcessRun.h"
@@ -16,6 +17,8 @@ struct GoldenCase {
   const char* szName;  // also the golden file's name under cli/
   const char* szArgs;  // "$DEMO" stands for the demo folder
   int nExit;
+  const char* szEnv = "";     // variables set for the tool only
+  bool bOutlookTwin = false;  // the Outlook calendar holds "Night flight" twice
 };
 
 std::string ReplaceAll(std::string strText, const std::string& strFrom, const std::string& strTo) {
@@ -24,6 +27,24 @@ std::string ReplaceAll(std::string strText, const std::string& strFrom, const st
     strText.replace(nPos, strFrom.size(), strTo);
   }
   return strText;
+}
+
+// Repeats the event whose summary is szSummary under another UID: two records of one
+// calendar that hold the same appointment.
+bool AddTwin(const std::string& strIcsPath, const std::string& strSummary) {
+  std::string strIcs;
+  if (!golden::ReadWhole(strIcsPath, &strIcs)) return false;
+  const size_t nAt = strIcs.find("SUMMARY:" + strSummary);
+  const size_t nBegin = strIcs.rfind("BEGIN:VEVENT", nAt);
+  const size_t nEnd = strIcs.find("END:VEVENT\r\n", nAt);
+  if (nAt == std::string::npos || nBegin == std::string::npos || nEnd == std::string::npos) {
+    return false;
+  }
+  std::string strTwin = strIcs.substr(nBegin, nEnd + 12 - nBegin);
+  strTwin.replace(strTwin.find("UID:") + 4, 0, "twin-");
+  strIcs.insert(nEnd + 12, strTwin);
+  std::ofstream(strIcsPath, std::ios::binary | std::ios::trunc) << strIcs;
+  return true;
 }
 
 class CliGolden : public ::testing::TestWithParam<GoldenCase> {
@@ -36,8 +57,12 @@ TEST_P(CliGolden, OutputMatchesGolden) {
   ASSERT_TRUE(m_Demo.IsReady());
   const std::string strRoot = m_Demo.Path("");
   const std::string strDemo = strRoot.substr(0, strRoot.size() - 1);  // without the last '/'
-  const dbtest::ProcessResult r = dbtest::RunProcess(
-      std::string(DB_CLI_PATH) + " " + ReplaceAll(GetParam().szArgs, "$DEMO", strDemo));
+  if (GetParam().bOutlookTwin) {
+    ASSERT_TRUE(AddTwin(m_Demo.Path("outlook/Calendar.ics"), "Night flight to Zürich"));
+  }
+  const dbtest::ProcessResult r =
+      dbtest::RunProcess(std::string(GetParam().szEnv) + " " + DB_CLI_PATH + " " +
+                         ReplaceAll(GetParam().szArgs, "$DEMO", strDemo));
   EXPECT_EQ(r.nExit, GetParam().nExit) << r.sOut;
   EXPECT_TRUE(golden::MatchesGolden(std::string("cli/") + GetParam().szName,
                                     ReplaceAll(r.sOut, strDemo, "$DEMO")));
@@ -49,12 +74,23 @@ INSTANTIATE_TEST_SUITE_P(
         GoldenCase{"status.txt", "status", 0}, GoldenCase{"status.json", "status --json", 0},
         GoldenCase{"list-palm.txt", "list palm", 0},
         GoldenCase{"list-outlook.json", "list outlook --json", 0},
-        GoldenCase{"list-empty-range.json", "list palm --from 2030-01-01 --to 2030-01-02 --json", 0},
+        GoldenCase{"list-empty-range.json", "list palm --from 2030-01-01 --to 2030-01-02 --json",
+                   0},
         GoldenCase{"history-empty.json", "history --json", 0},
-        GoldenCase{"sync-two-way-verbose.txt", "sync --direction two-way --conflict palm", 0},
+        GoldenCase{"sync-two-way-verbose.txt", "--verbose sync --direction two-way --conflict palm",
+                   0},
+        GoldenCase{"sync-twins.txt", "sync --direction outlook-to-palm --conflict skip", 0, "",
+                   true},
+        GoldenCase{"sync-twins-quiet.txt",
+                   "sync --direction outlook-to-palm --conflict skip --quiet", 0, "", true},
+        GoldenCase{"sync-twins-verbose.txt", "sync --direction outlook-to-palm --conflict skip -v",
+                   0, "", true},
+        GoldenCase{"no-users-palm-file.txt",
+                   "--palm-file $DEMO/palm/Bruno/datebook/datebook.dat status", 0,
+                   "DAYBRIDGE_REGISTRY=/nonexistent"},
         GoldenCase{"dry-run-earlier-datebook.txt",
                    "--palm-file $DEMO/palm/Bruno/datebook/datebook.dat sync --direction "
-                   "outlook-to-palm --dry-run",
+                   "outlook-to-palm --dry-run --verbose",
                    0}),
     [](const auto& tpi) {
       std::string strName;
