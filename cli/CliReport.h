@@ -22,7 +22,6 @@ class CliProgress {
   CliProgress(const CliProgress&) = delete;
   CliProgress& operator=(const CliProgress&) = delete;
 
-  void SetLabel(const char* szLabel) { m_strLabel = szLabel; }
   void Update(int nPercent);
   void Hide();
 

@@ -132,9 +132,15 @@ class Session {
     AppLeaveApartment(m_Env);
   }
 
+  // With a progress bar on a terminal when loading takes a while.
   bool InitCalendars() {
-    return m_Calendar.Init(AppSettings, GetPalmUsers(),
-                           m_Options.strPalmFile.empty() ? nullptr : m_Options.strPalmFile.c_str());
+    CliProgress progress("Loading calendars");
+    m_Calendar.SetLoadProgress([&progress](int nPercent) { progress.Update(nPercent); });
+    const bool bOk =
+        m_Calendar.Init(AppSettings, GetPalmUsers(),
+                        m_Options.strPalmFile.empty() ? nullptr : m_Options.strPalmFile.c_str());
+    m_Calendar.SetLoadProgress(nullptr);
+    return bOk;
   }
 
   AppEnvironment m_Env;
@@ -400,7 +406,6 @@ int RunSync(const Options& options) {
   const bool bDryRun = options.bDryRun;
 
   Session session(options);
-  CliProgress progress("Loading calendars");
   session.InitCalendars();
   AppCalendar& cal = session.m_Calendar;
   if (!cal.IsPalmLoaded() || !cal.IsOutlookLoaded()) {
@@ -420,12 +425,11 @@ int RunSync(const Options& options) {
     return kExitNoCalendar;
   }
   if (result == COMMIT_NOTHING) {
-    progress.Hide();
     printf("%s\n", SYNC_NOTHING_SELECTED);
     return kExitOk;
   }
 
-  progress.SetLabel("Synchronizing");
+  CliProgress progress("Synchronizing");
   SyncPrinter printer(nVerbosity, cal, progress);
   SyncRunCallbacks callbacks;
   callbacks.log = [&printer](const char* szLine) { printer.Log(szLine); };

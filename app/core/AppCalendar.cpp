@@ -30,10 +30,16 @@ bool AppCalendar::Init(TAppSettings& settings, CxList& users, const char* szPalm
   try {
     m_pPalm = std::make_unique<PmDateInfo>();
     m_pOutlook = std::make_unique<OlDateUtil>();
+    auto progress = [this](int nPercent) {
+      if (m_LoadProgress) m_LoadProgress(nPercent);
+    };
     ChoosePalmUser(settings, users);
     LoadPalm(settings, szPalmFile);
+    progress(45);
     LoadOutlook();
+    progress(90);
     MatchAll();
+    progress(100);
     m_pPalmSel = std::make_unique<CxList>();
     m_pOutlookSel = std::make_unique<CxList>();
   } catch (const std::exception& e) {
