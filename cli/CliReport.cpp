@@ -35,6 +35,9 @@ std::string CliProgress::FormatBar(const std::string& strLabel, int nPercent) {
 void CliProgress::Update(int nPercent) {
   if (!m_bTerminal) return;
   if (!m_bShown && GetTickCount() - m_nStartTicks < kShowAfterMs) return;
+  // Runs report after every record; the line is drawn again only when it would change.
+  if (m_bShown && nPercent == m_nShownPercent) return;
+  m_nShownPercent = nPercent;
   fflush(stdout);
   fprintf(stderr, "\r%s", FormatBar(m_strLabel, nPercent).c_str());
   fflush(stderr);

@@ -33,4 +33,5 @@ class CliProgress {
   bool m_bTerminal;
   DWORD m_nStartTicks;
   bool m_bShown = false;
+  int m_nShownPercent = -1;
 };

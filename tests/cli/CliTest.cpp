@@ -195,6 +195,11 @@ TEST_F(CliEndToEnd, OtherCalendarsAndErrors) {
   EXPECT_EQ(Cli("frobnicate").nExit, 1);
   EXPECT_EQ(Cli("sync --direction sideways").nExit, 1);
   EXPECT_EQ(Cli("list palm --from 2026-02-30 --to 2026-03-01").nExit, 1);
+  EXPECT_EQ(Cli("--quiet --verbose status").nExit, 1);
+  EXPECT_EQ(Cli("list palm --from 2026-01-01").nExit, 1);  // a range needs both ends
+  Result version = Cli("--version");
+  EXPECT_EQ(version.nExit, 0);
+  EXPECT_EQ(version.sOut.rfind("daybridge-cli ", 0), 0u) << version.sOut;
   Result help = Cli("sync --help");
   EXPECT_EQ(help.nExit, 0);
   EXPECT_NE(help.sOut.find("--dry-run"), std::string::npos);
