@@ -512,7 +512,7 @@ int main(int argc, char** argv) {
       "without a display.",
       "daybridge-cli");
   app.set_version_flag("--version", kVersion, "Print the version and exit");
-  app.require_subcommand(1);
+  app.require_subcommand(0, 1);
   // The global options may stand before or after the command.
   app.fallthrough();
   app.footer(
@@ -527,16 +527,16 @@ int main(int argc, char** argv) {
       app.add_flag("-q,--quiet", options.bQuiet, "Print only errors and the closing summary");
   app.add_flag("-v,--verbose", options.bVerbose, "Print the run's whole log")->excludes(pQuiet);
 
-  CLI::App* pStatus = app.add_subcommand(
-      "status",
-      "Shows the data folder, the Palm Desktop folder, the Palm users, the Palm calendar loaded "
-      "(kind and records), the Outlook records, and per side the number of new, changed and "
+  CLI::App* pStatus = app.add_subcommand("status", "Places, Palm users and both calendars");
+  pStatus->footer(
+      "Shows the data folder, the Palm Desktop folder, the Palm users, the Palm calendar loaded\n"
+      "(kind and records), the Outlook records, and per side the number of new, changed and\n"
       "same records.");
   pStatus->add_flag("--json", options.bJson, "Print JSON");
 
-  CLI::App* pList = app.add_subcommand(
-      "list",
-      "Lists the records of one calendar with their match state; with a range, only those that "
+  CLI::App* pList = app.add_subcommand("list", "The records of one calendar");
+  pList->footer(
+      "Lists the records of one calendar with their match state; with a range, only those that\n"
       "start or repeat within it (both days included).");
   pList->add_option("calendar", options.strSide, "palm or outlook")
       ->required()
@@ -548,11 +548,12 @@ int main(int argc, char** argv) {
   pTo->needs(pFrom);
   pList->add_flag("--json", options.bJson, "Print JSON");
 
-  CLI::App* pSync = app.add_subcommand(
-      "sync",
-      "Transfers every new or changed record of the range in the direction, handling changed "
-      "records by the conflict action (default: the stored one). 'ask' asks on the terminal; "
-      "without one the conflict is left alone.");
+  CLI::App* pSync = app.add_subcommand("sync", "Transfer new and changed records");
+  pSync->footer(
+      "Transfers every new or changed record of the range in the direction, handling changed\n"
+      "records by the conflict action (default: the stored one). 'ask' asks on the terminal;\n"
+      "without one the conflict is left alone. By default the closing summary is printed with\n"
+      "one line for each record that did not travel; see --quiet and --verbose.");
   pSync->add_option("--direction", options.strDirection, "Which way records travel")
       ->required()
       ->check(CLI::IsMember({"palm-to-outlook", "outlook-to-palm", "two-way"}));
@@ -565,8 +566,8 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"ask", "palm", "outlook", "skip"}));
   pSync->add_flag("--dry-run", options.bDryRun, "Show what would be transferred, write nothing");
 
-  CLI::App* pHistory =
-      app.add_subcommand("history", "Lists the synchronization runs, most recent first.");
+  CLI::App* pHistory = app.add_subcommand("history", "The synchronization runs");
+  pHistory->footer("Lists the synchronization runs, most recent first.");
   pHistory->add_flag("--json", options.bJson, "Print JSON");
 
   try {
