@@ -13,12 +13,17 @@
 
 namespace {
 
+enum Setup {
+  SETUP_NONE,
+  SETUP_OUTLOOK_TWIN,  // the Outlook calendar holds "Night flight" twice
+};
+
 struct GoldenCase {
   const char* szName;  // also the golden file's name under cli/
   const char* szArgs;  // "$DEMO" stands for the demo folder
   int nExit;
-  const char* szEnv = "";     // variables set for the tool only
-  bool bOutlookTwin = false;  // the Outlook calendar holds "Night flight" twice
+  const char* szEnv = "";  // variables set for the tool only
+  Setup nSetup = SETUP_NONE;
 };
 
 std::string ReplaceAll(std::string strText, const std::string& strFrom, const std::string& strTo) {
@@ -57,7 +62,7 @@ TEST_P(CliGolden, OutputMatchesGolden) {
   ASSERT_TRUE(m_Demo.IsReady());
   const std::string strRoot = m_Demo.Path("");
   const std::string strDemo = strRoot.substr(0, strRoot.size() - 1);  // without the last '/'
-  if (GetParam().bOutlookTwin) {
+  if (GetParam().nSetup == SETUP_OUTLOOK_TWIN) {
     ASSERT_TRUE(AddTwin(m_Demo.Path("outlook/Calendar.ics"), "Night flight to Zürich"));
   }
   const dbtest::ProcessResult r =
@@ -80,11 +85,12 @@ INSTANTIATE_TEST_SUITE_P(
         GoldenCase{"sync-two-way-verbose.txt", "--verbose sync --direction two-way --conflict palm",
                    0},
         GoldenCase{"sync-twins.txt", "sync --direction outlook-to-palm --conflict skip", 0, "",
-                   true},
+                   SETUP_OUTLOOK_TWIN},
         GoldenCase{"sync-twins-quiet.txt",
-                   "sync --direction outlook-to-palm --conflict skip --quiet", 0, "", true},
+                   "sync --direction outlook-to-palm --conflict skip --quiet", 0, "",
+                   SETUP_OUTLOOK_TWIN},
         GoldenCase{"sync-twins-verbose.txt", "sync --direction outlook-to-palm --conflict skip -v",
-                   0, "", true},
+                   0, "", SETUP_OUTLOOK_TWIN},
         GoldenCase{"no-users-palm-file.txt",
                    "--palm-file $DEMO/palm/Bruno/datebook/datebook.dat status", 0,
                    "DAYBRIDGE_REGISTRY=/nonexistent"},

@@ -323,6 +323,21 @@ TEST_F(CliEndToEnd, RelativePalmFileIsTakenFromWhereTheToolStarts) {
       << r.sOut;
 }
 
+// A folder where Outlook item saves go makes every write to Outlook fail.
+TEST_F(CliEndToEnd, FailedTransfersGetOneLineEachAndExitStatus3) {
+  fs::create_directory(m_Demo / "outlook" / "Calendar.ics.journal");
+  for (const char* szMode : {"", "--quiet "}) {
+    Result r = Cli(std::string(szMode) + "sync --direction palm-to-outlook --conflict skip");
+    EXPECT_EQ(r.nExit, 3) << r.sOut;
+    EXPECT_EQ(CountOf(r.sOut, "\nFailed to write to Outlook: "), 5) << r.sOut;
+    EXPECT_NE(r.sOut.find("Synchronizing Calendar records finished:\n2 record(s) were "
+                          "synchronized\n5 record(s) failed\n"),
+              std::string::npos)
+        << r.sOut;
+    EXPECT_EQ(CountOf(r.sOut, "Synchronizing Calendar record from"), 0) << r.sOut;
+  }
+}
+
 TEST_F(CliEndToEnd, HistoryThatCannotBeWrittenFailsTheSync) {
   fs::create_directories(m_Demo / "appdata" / "tidewell" / "DayBridge_OL_PD" / "synchis.dat");
   Result r = Cli("--verbose sync --direction palm-to-outlook --conflict skip");
