@@ -521,8 +521,18 @@ int main(int argc, char** argv) {
   app.add_option("--palm-file", options.strPalmFile,
                  "Load this datebook or database instead of the settings' choice")
       ->type_name("PATH");
+  // Ids are decimal, as the settings file stores them; CLI11 alone would also take 0x10.
+  const CLI::Validator decimal(
+      [](std::string& strValue) {
+        const size_t nFirst = !strValue.empty() && (strValue[0] == '-' || strValue[0] == '+');
+        const bool bDigits = strValue.size() > nFirst &&
+                             strValue.find_first_not_of("0123456789", nFirst) == std::string::npos;
+        return bDigits ? std::string() : "needs a decimal number";
+      },
+      "");
   app.add_option("--user", options.nUser, "Load the calendar of this Palm user (HotSync id)")
-      ->type_name("ID");
+      ->type_name("ID")
+      ->check(decimal);
   CLI::Option* pQuiet =
       app.add_flag("-q,--quiet", options.bQuiet, "Print only errors and the closing summary");
   app.add_flag("-v,--verbose", options.bVerbose, "Print the run's whole log")->excludes(pQuiet);
