@@ -41,6 +41,9 @@ class TReasonedTarget : public ISyncTarget {
   bool WriteToPalm(CommDate* pDate) override { return m_Calendar.WriteToPalm(pDate); }
   bool SavePalm() override { return m_Calendar.SavePalm(); }
   std::string DescribePalmFailure() const override { return m_Calendar.DescribePalmFailure(); }
+  bool HoldsSame(const CommDate* pDate, bool bInOutlook) override {
+    return m_Calendar.HoldsSame(pDate, bInOutlook);
+  }
 
   const std::string& GetOutlookReason() const { return m_strOutlookReason; }
 

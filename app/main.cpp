@@ -1,6 +1,7 @@
 // daybridge: the program. It takes no arguments (Qt's own, such as -platform, are still
-// understood). Start-up runs while the main window is created and in RunStartup, the message
-// loop runs until the main window closes, and shut-down runs when the window is destroyed.
+// understood) but --version and --help, answered before any window or display is needed. Start-up
+// runs while the main window is created and in RunStartup, the message loop runs until the main
+// window closes, and shut-down runs when the window is destroyed.
 //
 // With DAYBRIDGE_SNAPSHOT_DIR set the program saves a picture of each page of the main window
 // into that folder once start-up is done and then closes through its normal shut-down; meant
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <utility>
@@ -40,6 +42,18 @@ void AnswerEverythingOnStderr() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+    printf("daybridge %s\n", DAYBRIDGE_VERSION);
+    return 0;
+  }
+  if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+    printf(
+        "Usage: daybridge [--version | --help]\n"
+        "Shows and synchronizes the appointments of a Palm Desktop calendar and an Outlook\n"
+        "calendar. 'man daybridge' describes the program; daybridge-cli does the same without\n"
+        "a display.\n");
+    return 0;
+  }
   TAppShell app(argc, argv);
   if (app.arguments().size() > 1) {
     fprintf(stderr, "daybridge takes no arguments.\n");

@@ -20,38 +20,38 @@ std::string FormatDate(const SYSTEMTIME& st) {
   return szText;
 }
 
-std::string JsonString(const char* szAnsi) {
-  std::string strUtf8 = CxAnsiToUtf8(szAnsi != nullptr ? szAnsi : "");
-  std::string strOut = "\"";
-  for (unsigned char ch : strUtf8) {
-    switch (ch) {
-      case '"':
-        strOut += "\\\"";
-        break;
-      case '\\':
-        strOut += "\\\\";
-        break;
-      case '\n':
-        strOut += "\\n";
-        break;
-      case '\r':
-        strOut += "\\r";
-        break;
-      case '\t':
-        strOut += "\\t";
-        break;
-      default:
-        if (ch < 0x20) {
-          char szEscape[8];
-          snprintf(szEscape, sizeof(szEscape), "\\u%04x", ch);
-          strOut += szEscape;
-        } else {
-          strOut += static_cast<char>(ch);
-        }
+CliJson JsonString(const char* szAnsi) {
+  return CliJson(CxAnsiToUtf8(szAnsi != nullptr ? szAnsi : ""));
+}
+
+std::string JsonText(const CliJson& value) {
+  std::string strOut;
+  if (value.is_object()) {
+    strOut = "{";
+    for (auto it = value.begin(); it != value.end(); ++it) {
+      if (it != value.begin()) strOut += ", ";
+      strOut += JsonText(CliJson(it.key())) + ": " + JsonText(it.value());
     }
+    return strOut + "}";
   }
-  strOut += "\"";
-  return strOut;
+  if (value.is_array()) {
+    strOut = "[";
+    for (size_t i = 0; i < value.size(); ++i) {
+      strOut += (i == 0 ? "" : ", ") + JsonText(value[i]);
+    }
+    return strOut + "]";
+  }
+  // Text comes from Windows-1252 and is valid UTF-8; should a byte ever not be, it is
+  // replaced rather than ending the tool with an exception.
+  return value.dump(-1, ' ', false, CliJson::error_handler_t::replace);
+}
+
+std::string JsonLines(const CliJson& array) {
+  std::string strOut = "[";
+  for (size_t i = 0; i < array.size(); ++i) {
+    strOut += (i == 0 ? "\n  " : ",\n  ") + JsonText(array[i]);
+  }
+  return strOut + (array.empty() ? "]" : "\n]");
 }
 
 const char* MatchStateName(UINT nMatchState) {
@@ -98,46 +98,43 @@ const char* AdvanceUnitName(UINT nUnit) {
   }
 }
 
-std::string RecordJson(const CommDate& date) {
+CliJson RecordJson(const CommDate& date) {
   const RepeatPattern& rp = date.repeat;
-  std::string strJson = "{";
-  strJson += "\"description\": " + JsonString(date.szDescription);
-  strJson += ", \"allDay\": " + std::string(date.bAllDay ? "true" : "false");
-  strJson += ", \"start\": \"" + FormatDateTime(date.stStart) + "\"";
-  strJson += ", \"end\": \"" + FormatDateTime(date.stEnd) + "\"";
-  strJson += ", \"alarm\": " + std::string(date.bAlarm ? "true" : "false");
-  strJson += ", \"advance\": " + std::to_string(date.bAdvance ? date.nAdvance : 0);
-  strJson +=
-      ", \"advanceUnit\": " + JsonString(date.bAdvance ? AdvanceUnitName(date.nAdvanceUnit) : "");
-  strJson += ", \"note\": " + JsonString(date.szNote);
-  strJson += ", \"location\": " + JsonString(date.szLocation);
-  strJson += ", \"category\": " + JsonString(date.szCategory);
-  strJson += ", \"private\": " + std::string(date.bPrivate ? "true" : "false");
-  strJson += ", \"repeat\": {\"type\": " + JsonString(RepeatTypeName(rp.nType));
-  strJson += ", \"interval\": " + std::to_string(rp.nInterval);
-  strJson += ", \"dayOfWeekMask\": " + std::to_string(rp.nDayOfWeekMask);
-  strJson += ", \"dayOfMonth\": " + std::to_string(rp.nDayOfMonth);
-  strJson += ", \"monthOfYear\": " + std::to_string(rp.nMonthOfYear);
-  strJson += ", \"instance\": " + std::to_string(rp.nInstance);
-  strJson += ", \"hasEnd\": " + std::string(rp.bHasEnd ? "true" : "false");
-  strJson += ", \"end\": " +
-             (rp.bHasEnd ? "\"" + FormatDate(rp.stPatternEnd) + "\"" : std::string("null"));
+  CliJson repeat;
+  repeat["type"] = RepeatTypeName(rp.nType);
+  repeat["interval"] = rp.nInterval;
+  repeat["dayOfWeekMask"] = rp.nDayOfWeekMask;
+  repeat["dayOfMonth"] = rp.nDayOfMonth;
+  repeat["monthOfYear"] = rp.nMonthOfYear;
+  repeat["instance"] = rp.nInstance;
+  repeat["hasEnd"] = rp.bHasEnd != 0;
+  repeat["end"] = rp.bHasEnd ? CliJson(FormatDate(rp.stPatternEnd)) : CliJson(nullptr);
   // null: the calendar keeps no deleted occurrences, so none are known.
-  strJson += ", \"exceptions\": ";
   if (rp.bExceptionsUnknown) {
-    strJson += "null";
+    repeat["exceptions"] = nullptr;
   } else {
-    strJson += "[";
+    repeat["exceptions"] = CliJson::array();
     for (UINT i = 0; i < rp.nExceptionCount && i < REPEAT_MAX_EXCEPTIONS; i++) {
-      strJson += (i == 0 ? "\"" : ", \"") + FormatDate(rp.stExceptions[i]) + "\"";
+      repeat["exceptions"].push_back(FormatDate(rp.stExceptions[i]));
     }
-    strJson += "]";
   }
-  strJson += "}";
-  strJson += ", \"source\": " + JsonString(SourceName(date.nSource));
-  strJson += ", \"matchState\": " + JsonString(MatchStateName(date.nMatchState));
-  strJson += "}";
-  return strJson;
+
+  CliJson record;
+  record["description"] = JsonString(date.szDescription);
+  record["allDay"] = date.bAllDay != 0;
+  record["start"] = FormatDateTime(date.stStart);
+  record["end"] = FormatDateTime(date.stEnd);
+  record["alarm"] = date.bAlarm != 0;
+  record["advance"] = date.bAdvance ? static_cast<long long>(date.nAdvance) : 0LL;
+  record["advanceUnit"] = date.bAdvance ? AdvanceUnitName(date.nAdvanceUnit) : "";
+  record["note"] = JsonString(date.szNote);
+  record["location"] = JsonString(date.szLocation);
+  record["category"] = JsonString(date.szCategory);
+  record["private"] = date.bPrivate != 0;
+  record["repeat"] = std::move(repeat);
+  record["source"] = SourceName(date.nSource);
+  record["matchState"] = MatchStateName(date.nMatchState);
+  return record;
 }
 
 std::string RecordLine(const CommDate& date) {

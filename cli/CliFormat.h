@@ -4,17 +4,27 @@
 
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "common/calendar/CommDate.h"
+
+// Keys keep the order they were added in, so the output reads in a fixed, documented order.
+using CliJson = nlohmann::ordered_json;
 
 // "YYYY-MM-DDTHH:MM:SS" / "YYYY-MM-DD".
 std::string FormatDateTime(const SYSTEMTIME& st);
 std::string FormatDate(const SYSTEMTIME& st);
 
-// A JSON string literal of ANSI text (converted to UTF-8, escaped).
-std::string JsonString(const char* szAnsi);
+// A JSON string of ANSI text (converted to UTF-8).
+CliJson JsonString(const char* szAnsi);
+
+// A value on one line, with a blank after every ':' and ',' as the tool has always printed.
+std::string JsonText(const CliJson& value);
+// An array with one element per line, each indented by two blanks ("[]" when empty).
+std::string JsonLines(const CliJson& array);
 
 // The record as one JSON object with the tool's documented keys.
-std::string RecordJson(const CommDate& date);
+CliJson RecordJson(const CommDate& date);
 
 // One line for the text listing: date, times, match state, description.
 std::string RecordLine(const CommDate& date);

@@ -2,13 +2,16 @@
 // It starts up exactly as the program does (same data folder, settings file, Palm Desktop
 // folder, users and calendars), never writes the settings file, and prints what the windows
 // would show. Exit status: 0 success, 1 usage error, 2 a calendar could not be loaded,
-// 3 a transfer failed.
+// 3 a transfer failed (a record the other side already holds is no failure). Arguments and
+// help are CLI11's; JSON is built with nlohmann-json and laid out by CliFormat.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "app/core/AppCalendar.h"
 #include "app/core/AppMessages.h"
@@ -19,6 +22,7 @@
 #include "app/core/SyncRun.h"
 #include "app/core/SyncWizard.h"
 #include "cli/CliFormat.h"
+#include "cli/CliReport.h"
 #include "common/misc/CxDateTime.h"
 #include "common/palm/PalmHotSync.h"
 #include "platform/win/WinSystem.h"
@@ -31,52 +35,26 @@ constexpr int kExitUsage = 1;
 constexpr int kExitNoCalendar = 2;
 constexpr int kExitTransferFailed = 3;
 
-const char kUsage[] =
-    "Usage: daybridge-cli [--palm-file PATH] [--user ID] <command> [options]\n"
-    "\n"
-    "Commands:\n"
-    "  status   [--json]                   places, Palm users and both calendars\n"
-    "  list     palm|outlook [--from YYYY-MM-DD --to YYYY-MM-DD] [--json]\n"
-    "  sync     --direction palm-to-outlook|outlook-to-palm|two-way\n"
-    "           [--range all|today|this-week|this-month|this-year|YYYY-MM-DD..YYYY-MM-DD]\n"
-    "           [--conflict ask|palm|outlook|skip] [--dry-run]\n"
-    "  history  [--json]\n"
-    "\n"
-    "Global options:\n"
-    "  --palm-file PATH   load this datebook or database instead of the settings' choice\n"
-    "  --user ID          load the calendar of this Palm user (HotSync id)\n"
-    "  --help             this text; '<command> --help' describes a command\n";
-
-const char kStatusHelp[] =
-    "Usage: daybridge-cli status [--json]\n"
-    "Shows the data folder, the Palm Desktop folder, the Palm users, the Palm calendar loaded\n"
-    "(kind and records), the Outlook records, and per side the number of new, changed and\n"
-    "same records.\n";
-
-const char kListHelp[] =
-    "Usage: daybridge-cli list palm|outlook [--from YYYY-MM-DD --to YYYY-MM-DD] [--json]\n"
-    "Lists the records of one calendar with their match state; with a range, only those that\n"
-    "start or repeat within it (both days included).\n";
-
-const char kSyncHelp[] =
-    "Usage: daybridge-cli sync --direction palm-to-outlook|outlook-to-palm|two-way\n"
-    "           [--range all|today|this-week|this-month|this-year|YYYY-MM-DD..YYYY-MM-DD]\n"
-    "           [--conflict ask|palm|outlook|skip] [--dry-run]\n"
-    "Transfers every new or changed record of the range in the direction, handling changed\n"
-    "records by the conflict action (default: the stored one), and prints the run's log.\n"
-    "'ask' asks on the terminal; without one the conflict is left alone. --dry-run shows what\n"
-    "would be transferred and writes nothing.\n";
-
-const char kHistoryHelp[] =
-    "Usage: daybridge-cli history [--json]\n"
-    "Lists the synchronization runs, most recent first.\n";
+const char kVersion[] = "daybridge-cli " DAYBRIDGE_VERSION;
 
 struct Options {
-  std::string strCommand;
-  std::vector<std::string> vArgs;  // the command's own arguments
   std::string strPalmFile;
-  bool bHasUser = false;
   INT nUser = 0;
+  bool bHasUser = false;
+  bool bQuiet = false;
+  bool bVerbose = false;
+  bool bJson = false;
+  std::string strSide;  // list
+  std::string strFrom;
+  std::string strTo;
+  std::string strDirection;  // sync
+  std::string strRange = "all";
+  std::string strConflict;
+  bool bDryRun = false;
+
+  CliVerbosity Verbosity() const {
+    return bQuiet ? VERBOSITY_QUIET : bVerbose ? VERBOSITY_VERBOSE : VERBOSITY_NORMAL;
+  }
 };
 
 std::string AbsolutePath(const char* szPath) {
@@ -85,22 +63,10 @@ std::string AbsolutePath(const char* szPath) {
   return nLength > 0 && nLength < sizeof(szFull) ? std::string(szFull) : std::string(szPath);
 }
 
-bool IsHelp(const std::string& strArg) {
-  return strArg == "--help" || strArg == "-h";
-}
-
-int UsageError(const char* szMessage, const char* szHelp) {
-  fprintf(stderr, "daybridge-cli: %s\n%s", szMessage, szHelp);
+int UsageError(const std::string& strMessage) {
+  fprintf(stderr, "daybridge-cli: %s\nRun 'daybridge-cli --help' for the commands and options.\n",
+          strMessage.c_str());
   return kExitUsage;
-}
-
-bool ParseInt(const std::string& strText, INT* pnValue) {
-  if (strText.empty()) return false;
-  char* pEnd = nullptr;
-  long long nValue = strtoll(strText.c_str(), &pEnd, 10);
-  if (*pEnd != '\0' || nValue < INT32_MIN || nValue > INT32_MAX) return false;
-  *pnValue = static_cast<INT>(nValue);
-  return true;
 }
 
 const char* PalmKindName(int nKind) {
@@ -128,10 +94,14 @@ void PrintLoadError(const AppCalendar& cal, bool bPalm) {
   }
 }
 
-std::string CountsJson(bool bLoaded, const MatchCounts& c) {
-  return "\"loaded\": " + std::string(bLoaded ? "true" : "false") +
-         ", \"records\": " + std::to_string(c.nRecords) + ", \"new\": " + std::to_string(c.nNew) +
-         ", \"changed\": " + std::to_string(c.nChanged) + ", \"same\": " + std::to_string(c.nSame);
+CliJson CountsJson(bool bLoaded, const MatchCounts& c) {
+  CliJson counts;
+  counts["loaded"] = bLoaded;
+  counts["records"] = c.nRecords;
+  counts["new"] = c.nNew;
+  counts["changed"] = c.nChanged;
+  counts["same"] = c.nSame;
+  return counts;
 }
 
 // The process as the tool runs it: start-up, the calendars, and shut-down without writing
@@ -139,7 +109,17 @@ std::string CountsJson(bool bLoaded, const MatchCounts& c) {
 class Session {
  public:
   explicit Session(const Options& options) : m_Options(options) {
-    SetUserErrorHandler([](const char* szText) { fprintf(stderr, "Error: %s\n", szText); });
+    const bool bFileGiven = !m_Options.strPalmFile.empty();
+    const CliVerbosity nVerbosity = m_Options.Verbosity();
+    SetUserErrorHandler([bFileGiven, nVerbosity](const char* szText) {
+      // With a calendar file given, no Palm users is the expected state of a machine without
+      // Palm Desktop, not something gone wrong.
+      if (bFileGiven && strcmp(szText, MSG_NO_PALM_USERS) == 0) {
+        if (nVerbosity != VERBOSITY_QUIET) fprintf(stderr, "Note: %s\n", szText);
+        return;
+      }
+      fprintf(stderr, "Error: %s\n", szText);
+    });
     AppStartup(m_Env);
     if (m_Options.bHasUser) {
       AppSettings.PDUserID = m_Options.nUser;
@@ -152,9 +132,15 @@ class Session {
     AppLeaveApartment(m_Env);
   }
 
+  // With a progress bar on a terminal when loading takes a while.
   bool InitCalendars() {
-    return m_Calendar.Init(AppSettings, GetPalmUsers(),
-                           m_Options.strPalmFile.empty() ? nullptr : m_Options.strPalmFile.c_str());
+    CliProgress progress("Loading calendars");
+    m_Calendar.SetLoadProgress([&progress](int nPercent) { progress.Update(nPercent); });
+    const bool bOk =
+        m_Calendar.Init(AppSettings, GetPalmUsers(),
+                        m_Options.strPalmFile.empty() ? nullptr : m_Options.strPalmFile.c_str());
+    m_Calendar.SetLoadProgress(nullptr);
+    return bOk;
   }
 
   AppEnvironment m_Env;
@@ -163,18 +149,6 @@ class Session {
 };
 
 int RunStatus(const Options& options) {
-  bool bJson = false;
-  for (const std::string& strArg : options.vArgs) {
-    if (IsHelp(strArg)) {
-      fputs(kStatusHelp, stdout);
-      return kExitOk;
-    }
-    if (strArg == "--json") {
-      bJson = true;
-    } else {
-      return UsageError(("unknown option for status: " + strArg).c_str(), kStatusHelp);
-    }
-  }
   Session session(options);
   session.InitCalendars();
   AppCalendar& cal = session.m_Calendar;
@@ -183,29 +157,32 @@ int RunStatus(const Options& options) {
   CxList& users = GetPalmUsers();
   int nSelected = ChoosePalmUser(AppSettings, users);
 
-  if (bJson) {
-    std::string strJson =
-        "{\"dataFolder\": " +
-        (session.m_Env.bDataFolder ? JsonString(session.m_Env.szDataFolder) : std::string("null"));
-    strJson += ", \"palmDesktopFolder\": " + (session.m_Env.nPalmFolderResult == 0
-                                                  ? JsonString(session.m_Env.szPalmFolder)
-                                                  : std::string("null"));
-    strJson += ", \"users\": [";
+  if (options.bJson) {
+    CliJson status;
+    status["dataFolder"] =
+        session.m_Env.bDataFolder ? JsonString(session.m_Env.szDataFolder) : CliJson(nullptr);
+    status["palmDesktopFolder"] = session.m_Env.nPalmFolderResult == 0
+                                      ? JsonString(session.m_Env.szPalmFolder)
+                                      : CliJson(nullptr);
+    status["users"] = CliJson::array();
     int nIndex = 0;
     for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext(), ++nIndex) {
       const PalmUser* pUser = static_cast<const PalmUser*>(pItem);
-      if (nIndex > 0) strJson += ", ";
-      strJson += "{\"id\": " + std::to_string(static_cast<INT>(pUser->nUserId)) +
-                 ", \"name\": " + JsonString(pUser->szUserName) +
-                 ", \"directory\": " + JsonString(pUser->szUserDir) +
-                 ", \"selected\": " + (nIndex == nSelected ? "true" : "false") + "}";
+      CliJson user;
+      user["id"] = static_cast<INT>(pUser->nUserId);
+      user["name"] = JsonString(pUser->szUserName);
+      user["directory"] = JsonString(pUser->szUserDir);
+      user["selected"] = nIndex == nSelected;
+      status["users"].push_back(std::move(user));
     }
-    strJson += "], \"palmUserId\": " + std::to_string(AppSettings.PDUserID);
-    strJson += ", \"palm\": {\"kind\": " + std::to_string(cal.GetPalmKind()) +
-               ", \"kindName\": " + JsonString(PalmKindName(cal.GetPalmKind())) + ", " +
-               CountsJson(cal.IsPalmLoaded(), palm) + "}";
-    strJson += ", \"outlook\": {" + CountsJson(cal.IsOutlookLoaded(), outlook) + "}}";
-    printf("%s\n", strJson.c_str());
+    status["palmUserId"] = AppSettings.PDUserID;
+    CliJson palmJson;
+    palmJson["kind"] = cal.GetPalmKind();
+    palmJson["kindName"] = PalmKindName(cal.GetPalmKind());
+    palmJson.update(CountsJson(cal.IsPalmLoaded(), palm));
+    status["palm"] = std::move(palmJson);
+    status["outlook"] = CountsJson(cal.IsOutlookLoaded(), outlook);
+    printf("%s\n", JsonText(status).c_str());
   } else {
     printf("Data folder:         %s\n",
            session.m_Env.bDataFolder ? session.m_Env.szDataFolder : "(not available)");
@@ -246,39 +223,18 @@ int RunStatus(const Options& options) {
 }
 
 int RunList(const Options& options) {
-  bool bJson = false;
-  std::string strSide;
-  std::string strFrom;
-  std::string strTo;
-  const std::vector<std::string>& args = options.vArgs;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (IsHelp(args[i])) {
-      fputs(kListHelp, stdout);
-      return kExitOk;
-    }
-    if (args[i] == "--json") {
-      bJson = true;
-    } else if ((args[i] == "--from" || args[i] == "--to") && i + 1 < args.size()) {
-      (args[i] == "--from" ? strFrom : strTo) = args[i + 1];
-      ++i;
-    } else if ((args[i] == "palm" || args[i] == "outlook") && strSide.empty()) {
-      strSide = args[i];
-    } else {
-      return UsageError(("unexpected argument for list: " + args[i]).c_str(), kListHelp);
-    }
-  }
-  if (strSide.empty()) return UsageError("list needs palm or outlook", kListHelp);
   SYSTEMTIME stFrom = {};
   SYSTEMTIME stTo = {};
-  bool bRange = !strFrom.empty() || !strTo.empty();
-  if (bRange && (!ParseDate(strFrom.c_str(), &stFrom) || !ParseDate(strTo.c_str(), &stTo))) {
-    return UsageError("--from and --to need dates as YYYY-MM-DD", kListHelp);
+  bool bRange = !options.strFrom.empty() || !options.strTo.empty();
+  if (bRange &&
+      (!ParseDate(options.strFrom.c_str(), &stFrom) || !ParseDate(options.strTo.c_str(), &stTo))) {
+    return UsageError("--from and --to need dates as YYYY-MM-DD");
   }
 
   Session session(options);
   session.InitCalendars();
   AppCalendar& cal = session.m_Calendar;
-  bool bPalm = strSide == "palm";
+  bool bPalm = options.strSide == "palm";
   if (!(bPalm ? cal.IsPalmLoaded() : cal.IsOutlookLoaded())) {
     PrintLoadError(cal, bPalm);
     return kExitNoCalendar;
@@ -289,12 +245,10 @@ int RunList(const Options& options) {
     if (bRange && !OccursInRange(pDate, &stFrom, &stTo)) continue;
     vRecords.push_back(pDate);
   }
-  if (bJson) {
-    printf("[");
-    for (size_t i = 0; i < vRecords.size(); ++i) {
-      printf("%s\n  %s", i == 0 ? "" : ",", RecordJson(*vRecords[i]).c_str());
-    }
-    printf("%s]\n", vRecords.empty() ? "" : "\n");
+  if (options.bJson) {
+    CliJson records = CliJson::array();
+    for (const CommDate* pDate : vRecords) records.push_back(RecordJson(*pDate));
+    printf("%s\n", JsonLines(records).c_str());
   } else {
     for (const CommDate* pDate : vRecords) printf("%s\n", RecordLine(*pDate).c_str());
     printf("%zu record(s)\n", vRecords.size());
@@ -383,46 +337,78 @@ bool ParseRange(const std::string& strRange, TAppSettings& settings) {
   return true;
 }
 
-int RunSync(const Options& options) {
-  std::string strDirection;
-  std::string strRange = "all";
-  std::string strConflict;
-  bool bDryRun = false;
-  const std::vector<std::string>& args = options.vArgs;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (IsHelp(args[i])) {
-      fputs(kSyncHelp, stdout);
-      return kExitOk;
-    }
-    if (args[i] == "--dry-run") {
-      bDryRun = true;
-    } else if (args[i] == "--direction" && i + 1 < args.size()) {
-      strDirection = args[++i];
-    } else if (args[i] == "--range" && i + 1 < args.size()) {
-      strRange = args[++i];
-    } else if (args[i] == "--conflict" && i + 1 < args.size()) {
-      strConflict = args[++i];
+// Prints a run as the verbosity asks: the whole log, or the summary with one line for each
+// record that did not travel. Lines of the run that come after its last record (the summary,
+// what could not be saved) are always printed.
+class SyncPrinter {
+ public:
+  SyncPrinter(CliVerbosity nVerbosity, AppCalendar& cal, CliProgress& progress)
+      : m_nVerbosity(nVerbosity), m_Calendar(cal), m_Progress(progress) {}
+
+  void Log(const char* szLine) {
+    if (strcmp(szLine, "Synchronizing Calendar records finished:") == 0) m_bFinished = true;
+    if (m_nVerbosity != VERBOSITY_VERBOSE && !m_bFinished) return;
+    m_Progress.Hide();
+    // A text that ends in CR LF leaves an empty line after it, as on the run page.
+    std::string strLine = CxAnsiToUtf8(szLine);
+    if (strLine.size() >= 2 && strLine.compare(strLine.size() - 2, 2, "\r\n") == 0) {
+      strLine.resize(strLine.size() - 2);
+      printf("%s\n\n", strLine.c_str());
     } else {
-      return UsageError(("unexpected argument for sync: " + args[i]).c_str(), kSyncHelp);
+      printf("%s\n", strLine.c_str());
     }
   }
-  int nMode = strDirection == "palm-to-outlook"   ? SYNC_PALM_TO_OUTLOOK
-              : strDirection == "outlook-to-palm" ? SYNC_OUTLOOK_TO_PALM
-              : strDirection == "two-way"         ? SYNC_TWO_WAY
-                                                  : SYNC_NONE;
-  if (nMode == SYNC_NONE) return UsageError("sync needs a --direction", kSyncHelp);
+
+  void Transferred(const CommDate* pDate, bool bToOutlook, TransferOutcome nOutcome) {
+    const char* szTarget = bToOutlook ? "Outlook" : "Palm Desktop";
+    if (nOutcome == TRANSFER_ALREADY_THERE) ++(bToOutlook ? m_nInOutlook : m_nInPalm);
+    if (m_nVerbosity == VERBOSITY_VERBOSE || nOutcome == TRANSFER_DONE) return;
+    const std::string strDesc = CxAnsiToUtf8(
+        pDate != nullptr && pDate->szDescription[0] != '\0' ? pDate->szDescription : "<empty>");
+    m_Progress.Hide();
+    if (nOutcome == TRANSFER_FAILED) {
+      const CxFailure& failure =
+          bToOutlook ? m_Calendar.GetOutlookFailure() : m_Calendar.GetPalmFailure();
+      printf("Failed to write to %s: %s%s%s%s\n", szTarget, strDesc.c_str(),
+             failure.IsSet() ? " (" : "",
+             failure.IsSet() ? CxAnsiToUtf8(failure.szText).c_str() : "",
+             failure.IsSet() ? ")" : "");
+    } else if (m_nVerbosity == VERBOSITY_NORMAL) {
+      printf("Already in %s: %s\n", szTarget, strDesc.c_str());
+    }
+  }
+
+  // The counts the run's own summary leaves out, when there are any.
+  void PrintCounts(int nFailed) const {
+    if (m_nInOutlook > 0) printf("%d record(s) already in Outlook\n", m_nInOutlook);
+    if (m_nInPalm > 0) printf("%d record(s) already in Palm Desktop\n", m_nInPalm);
+    if (nFailed > 0) printf("%d record(s) failed\n", nFailed);
+  }
+
+ private:
+  CliVerbosity m_nVerbosity;
+  AppCalendar& m_Calendar;
+  CliProgress& m_Progress;
+  bool m_bFinished = false;
+  int m_nInOutlook = 0;
+  int m_nInPalm = 0;
+};
+
+int RunSync(const Options& options) {
+  int nMode = options.strDirection == "palm-to-outlook"   ? SYNC_PALM_TO_OUTLOOK
+              : options.strDirection == "outlook-to-palm" ? SYNC_OUTLOOK_TO_PALM
+                                                          : SYNC_TWO_WAY;
   int nConflict = -1;
-  if (strConflict == "ask") nConflict = CONFLICT_ASK;
-  if (strConflict == "palm") nConflict = CONFLICT_PALM_WINS;
-  if (strConflict == "outlook") nConflict = CONFLICT_OUTLOOK_WINS;
-  if (strConflict == "skip") nConflict = CONFLICT_SKIP;
-  if (!strConflict.empty() && nConflict < 0) {
-    return UsageError(("unknown conflict action: " + strConflict).c_str(), kSyncHelp);
-  }
+  if (options.strConflict == "ask") nConflict = CONFLICT_ASK;
+  if (options.strConflict == "palm") nConflict = CONFLICT_PALM_WINS;
+  if (options.strConflict == "outlook") nConflict = CONFLICT_OUTLOOK_WINS;
+  if (options.strConflict == "skip") nConflict = CONFLICT_SKIP;
   TAppSettings rangeCheck = {};
-  if (!ParseRange(strRange, rangeCheck)) {
-    return UsageError(("unknown range: " + strRange).c_str(), kSyncHelp);
+  if (!ParseRange(options.strRange, rangeCheck)) {
+    return UsageError("unknown range: " + options.strRange);
   }
+  const CliVerbosity nVerbosity = options.Verbosity();
+  const bool bDryRun = options.bDryRun;
 
   Session session(options);
   session.InitCalendars();
@@ -432,7 +418,7 @@ int RunSync(const Options& options) {
     return kExitNoCalendar;
   }
   AppSettings.SyncMode = nMode;
-  ParseRange(strRange, AppSettings);
+  ParseRange(options.strRange, AppSettings);
   if (nConflict < 0) nConflict = AppSettings.ConfAction;
 
   std::vector<SyncRow> vRows;
@@ -448,20 +434,18 @@ int RunSync(const Options& options) {
     return kExitOk;
   }
 
+  CliProgress progress("Synchronizing");
+  SyncPrinter printer(nVerbosity, cal, progress);
   SyncRunCallbacks callbacks;
-  callbacks.log = [](const char* szLine) {
-    // A text that ends in CR LF leaves an empty line after it, as on the run page.
-    std::string strLine = CxAnsiToUtf8(szLine);
-    if (strLine.size() >= 2 && strLine.compare(strLine.size() - 2, 2, "\r\n") == 0) {
-      strLine.resize(strLine.size() - 2);
-      printf("%s\n\n", strLine.c_str());
-    } else {
-      printf("%s\n", strLine.c_str());
-    }
+  callbacks.log = [&printer](const char* szLine) { printer.Log(szLine); };
+  callbacks.transferred = [&printer](const CommDate* pDate, bool bToOutlook,
+                                     TransferOutcome nOutcome) {
+    printer.Transferred(pDate, bToOutlook, nOutcome);
   };
+  callbacks.progress = [&progress](int nPercent) { progress.Update(nPercent); };
   bool bConflictsLeft = false;
   if (bDryRun) {
-    printf("Dry run: nothing is written.\n");
+    if (nVerbosity != VERBOSITY_QUIET) printf("Dry run: nothing is written.\n");
     // A rehearsal cannot ask: the conflicts it would ask about are shown as left alone.
     callbacks.ask = [&bConflictsLeft](const CommDate*, const CommDate*, ConflictAnswer* pAnswer) {
       bConflictsLeft = true;
@@ -469,7 +453,11 @@ int RunSync(const Options& options) {
       return true;
     };
   } else {
-    callbacks.ask = AskOnTerminal;
+    callbacks.ask = [&progress](const CommDate* pPalm, const CommDate* pOutlook,
+                                ConflictAnswer* pAnswer) {
+      progress.Hide();
+      return AskOnTerminal(pPalm, pOutlook, pAnswer);
+    };
   }
   DryRunTarget dryTarget;
   SyncRun run(bDryRun ? static_cast<ISyncTarget&>(dryTarget) : cal, AppSettings, g_SyncHistory,
@@ -478,7 +466,11 @@ int RunSync(const Options& options) {
   if (!bDryRun) AppLoadHistory(session.m_Env);
   run.Start();
   run.Run(cal.GetPalmSelection(), cal.GetOutlookSelection());
-  if (bConflictsLeft) printf("Conflicts that would be asked about are not transferred here.\n");
+  progress.Hide();
+  printer.PrintCounts(run.GetFailed());
+  if (bConflictsLeft && nVerbosity != VERBOSITY_QUIET) {
+    printf("Conflicts that would be asked about are not transferred here.\n");
+  }
   if (run.GetFailed() > 0 && cal.GetOutlookFailure().IsSet()) {
     fprintf(stderr, "Error: writing to Outlook failed (%s).\n",
             CxAnsiToUtf8(cal.GetOutlookFailure().szText).c_str());
@@ -487,18 +479,6 @@ int RunSync(const Options& options) {
 }
 
 int RunHistory(const Options& options) {
-  bool bJson = false;
-  for (const std::string& strArg : options.vArgs) {
-    if (IsHelp(strArg)) {
-      fputs(kHistoryHelp, stdout);
-      return kExitOk;
-    }
-    if (strArg == "--json") {
-      bJson = true;
-    } else {
-      return UsageError(("unknown option for history: " + strArg).c_str(), kHistoryHelp);
-    }
-  }
   Session session(options);
   AppLoadHistory(session.m_Env);
   auto timeText = [](DATE dt) {
@@ -508,21 +488,23 @@ int RunHistory(const Options& options) {
     when.GetDateTimeText(szText);
     return std::string(szText);
   };
-  if (bJson) printf("[");
-  int nIndex = 0;
+  CliJson entries = CliJson::array();
   for (HistoryEntry* pEntry = g_SyncHistory.Newest(); pEntry != nullptr;
-       pEntry = g_SyncHistory.Older(), ++nIndex) {
-    if (bJson) {
-      printf("%s\n  {\"start\": \"%s\", \"end\": \"%s\", \"description\": %s, \"records\": %d}",
-             nIndex == 0 ? "" : ",", timeText(pEntry->dtStart).c_str(),
-             timeText(pEntry->dtEnd).c_str(), JsonString(pEntry->szDesc).c_str(), pEntry->nRecords);
+       pEntry = g_SyncHistory.Older()) {
+    if (options.bJson) {
+      CliJson entry;
+      entry["start"] = timeText(pEntry->dtStart);
+      entry["end"] = timeText(pEntry->dtEnd);
+      entry["description"] = JsonString(pEntry->szDesc);
+      entry["records"] = pEntry->nRecords;
+      entries.push_back(std::move(entry));
     } else {
       printf("%s  %s  %4d  %s\n", timeText(pEntry->dtStart).c_str(),
              timeText(pEntry->dtEnd).c_str(), pEntry->nRecords,
              CxAnsiToUtf8(pEntry->szDesc).c_str());
     }
   }
-  if (bJson) printf("%s]\n", nIndex == 0 ? "" : "\n");
+  if (options.bJson) printf("%s\n", JsonLines(entries).c_str());
   return kExitOk;
 }
 
@@ -530,35 +512,96 @@ int RunHistory(const Options& options) {
 
 int main(int argc, char** argv) {
   Options options;
-  int nArg = 1;
-  for (; nArg < argc; ++nArg) {
-    std::string strArg = argv[nArg];
-    if (IsHelp(strArg)) {
-      fputs(kUsage, stdout);
-      return kExitOk;
-    }
-    if (strArg == "--palm-file" && nArg + 1 < argc) {
-      // Start-up makes the Palm Desktop folder current, so a path the user gave relative to
-      // where the tool was started is made absolute first.
-      options.strPalmFile = AbsolutePath(argv[++nArg]);
-    } else if (strArg == "--user" && nArg + 1 < argc) {
-      if (!ParseInt(argv[++nArg], &options.nUser)) {
-        return UsageError("--user needs a number", kUsage);
-      }
-      options.bHasUser = true;
-    } else if (!strArg.empty() && strArg[0] == '-') {
-      return UsageError(("unknown option: " + strArg).c_str(), kUsage);
-    } else {
-      break;
-    }
-  }
-  if (nArg >= argc) return UsageError("no command given", kUsage);
-  options.strCommand = argv[nArg++];
-  for (; nArg < argc; ++nArg) options.vArgs.push_back(argv[nArg]);
+  CLI::App app(
+      "Shows and synchronizes the Palm Desktop and the Outlook calendars of DayBridge "
+      "without a display.",
+      "daybridge-cli");
+  app.set_version_flag("--version", kVersion, "Print the version and exit");
+  app.require_subcommand(0, 1);
+  // The global options may stand before or after the command.
+  app.fallthrough();
+  app.footer(
+      "Exit status: 0 success, 1 usage error, 2 a calendar could not be loaded, 3 a transfer "
+      "failed.\n'daybridge-cli <command> --help' describes a command.");
+  app.add_option("--palm-file", options.strPalmFile,
+                 "Load this datebook or database instead of the settings' choice")
+      ->type_name("PATH");
+  // Ids are decimal, as the settings file stores them; CLI11 alone would also take 0x10.
+  const CLI::Validator decimal(
+      [](std::string& strValue) {
+        const size_t nFirst = !strValue.empty() && (strValue[0] == '-' || strValue[0] == '+');
+        const bool bDigits = strValue.size() > nFirst &&
+                             strValue.find_first_not_of("0123456789", nFirst) == std::string::npos;
+        return bDigits ? std::string() : "needs a decimal number";
+      },
+      "");
+  app.add_option("--user", options.nUser, "Load the calendar of this Palm user (HotSync id)")
+      ->type_name("ID")
+      ->check(decimal);
+  CLI::Option* pQuiet =
+      app.add_flag("-q,--quiet", options.bQuiet, "Print only errors and the closing summary");
+  app.add_flag("-v,--verbose", options.bVerbose, "Print the run's whole log")->excludes(pQuiet);
 
-  if (options.strCommand == "status") return RunStatus(options);
-  if (options.strCommand == "list") return RunList(options);
-  if (options.strCommand == "sync") return RunSync(options);
-  if (options.strCommand == "history") return RunHistory(options);
-  return UsageError(("unknown command: " + options.strCommand).c_str(), kUsage);
+  CLI::App* pStatus = app.add_subcommand("status", "Places, Palm users and both calendars");
+  pStatus->footer(
+      "Shows the data folder, the Palm Desktop folder, the Palm users, the Palm calendar loaded\n"
+      "(kind and records), the Outlook records, and per side the number of new, changed and\n"
+      "same records.");
+  pStatus->add_flag("--json", options.bJson, "Print JSON");
+
+  CLI::App* pList = app.add_subcommand("list", "The records of one calendar");
+  pList->footer(
+      "Lists the records of one calendar with their match state; with a range, only those that\n"
+      "start or repeat within it (both days included).");
+  pList->add_option("calendar", options.strSide, "palm or outlook")
+      ->required()
+      ->check(CLI::IsMember({"palm", "outlook"}));
+  CLI::Option* pFrom =
+      pList->add_option("--from", options.strFrom, "First day")->type_name("YYYY-MM-DD");
+  CLI::Option* pTo = pList->add_option("--to", options.strTo, "Last day")->type_name("YYYY-MM-DD");
+  pFrom->needs(pTo);
+  pTo->needs(pFrom);
+  pList->add_flag("--json", options.bJson, "Print JSON");
+
+  CLI::App* pSync = app.add_subcommand("sync", "Transfer new and changed records");
+  pSync->footer(
+      "Transfers every new or changed record of the range in the direction, handling changed\n"
+      "records by the conflict action (default: the stored one). 'ask' asks on the terminal;\n"
+      "without one the conflict is left alone. By default the closing summary is printed with\n"
+      "one line for each record that did not travel; see --quiet and --verbose.");
+  pSync->add_option("--direction", options.strDirection, "Which way records travel")
+      ->required()
+      ->check(CLI::IsMember({"palm-to-outlook", "outlook-to-palm", "two-way"}));
+  pSync
+      ->add_option("--range", options.strRange,
+                   "all, today, this-week, this-month, this-year or YYYY-MM-DD..YYYY-MM-DD "
+                   "(default: all)")
+      ->type_name("RANGE");
+  pSync->add_option("--conflict", options.strConflict, "What happens to changed records")
+      ->check(CLI::IsMember({"ask", "palm", "outlook", "skip"}));
+  pSync->add_flag("--dry-run", options.bDryRun, "Show what would be transferred, write nothing");
+
+  CLI::App* pHistory = app.add_subcommand("history", "The synchronization runs");
+  pHistory->footer("Lists the synchronization runs, most recent first.");
+  pHistory->add_flag("--json", options.bJson, "Print JSON");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // Help and version leave with 0; every other mistake in the arguments is a usage error.
+    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(e);
+    return UsageError(e.what());
+  }
+  if (!options.strPalmFile.empty()) {
+    // Start-up makes the Palm Desktop folder current, so a path the user gave relative to
+    // where the tool was started is made absolute first.
+    options.strPalmFile = AbsolutePath(options.strPalmFile.c_str());
+  }
+  options.bHasUser = app.count("--user") > 0;
+
+  if (pStatus->parsed()) return RunStatus(options);
+  if (pList->parsed()) return RunList(options);
+  if (pSync->parsed()) return RunSync(options);
+  if (pHistory->parsed()) return RunHistory(options);
+  return UsageError("no command given");
 }

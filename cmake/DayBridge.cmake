@@ -141,3 +141,22 @@ function(db_add_subdirectories dir)
     endif()
   endforeach()
 endfunction()
+
+# db_install_manpage(<page.N>)
+# A manual page written in roff beside its program: @VERSION@ becomes the project's version,
+# the page is compressed as Debian wants it (gzip -9n, so the bytes do not change from build
+# to build) and installed into man<N>.
+function(db_install_manpage page)
+  get_filename_component(name ${page} NAME)
+  string(REGEX REPLACE ".*\\.([0-9])$" "\\1" section ${name})
+  set(VERSION ${PROJECT_VERSION})
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${name})
+  configure_file(${page} ${out} @ONLY)
+  find_program(DB_GZIP gzip REQUIRED)
+  add_custom_command(OUTPUT ${out}.gz
+                     COMMAND ${DB_GZIP} -9nf -k ${out}
+                     DEPENDS ${out}
+                     COMMENT "Compressing the manual page ${name}")
+  add_custom_target(manpage_${name} ALL DEPENDS ${out}.gz)
+  install(FILES ${out}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+endfunction()

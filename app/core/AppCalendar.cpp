@@ -31,10 +31,16 @@ bool AppCalendar::Init(TAppSettings& settings, CxList& users, const char* szPalm
   try {
     m_pPalm = std::make_unique<PmDateInfo>();
     m_pOutlook = std::make_unique<OlDateUtil>();
+    auto progress = [this](int nPercent) {
+      if (m_LoadProgress) m_LoadProgress(nPercent);
+    };
     ChoosePalmUser(settings, users);
     LoadPalm(settings, szPalmFile);
+    progress(45);
     LoadOutlook();
+    progress(90);
     MatchAll();
+    progress(100);
     m_pPalmSel = std::make_unique<CxList>();
     m_pOutlookSel = std::make_unique<CxList>();
   } catch (const std::exception& e) {
@@ -128,6 +134,12 @@ bool AppCalendar::WriteToPalm(CommDate* pDate) {
 
 bool AppCalendar::SavePalm() {
   return m_pPalm && m_pPalm->Save();
+}
+
+bool AppCalendar::HoldsSame(const CommDate* pDate, bool bInOutlook) {
+  CommDateMgr* pSet = bInOutlook ? GetOutlookSet() : GetPalmSet();
+  return pSet != nullptr && pDate != nullptr &&
+         pSet->FindMatch(pDate, nullptr, nullptr) == FIND_SAME;
 }
 
 const CxFailure& AppCalendar::GetPalmFailure() const {

@@ -7,6 +7,7 @@
 // only point into them and are valid until the next load or match.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -32,6 +33,11 @@ class AppCalendar : public ISyncTarget {
   // both ways and creates the empty selection lists. On an unexpected failure the steps stop
   // there and "Failed to initialize Calendar data." goes to the user; returns false then.
   bool Init(TAppSettings& settings, CxList& users, const char* szPalmFile = nullptr);
+  // Told the share of Init done (0..100) after each of its long steps: the Palm load, the
+  // Outlook load, the matching.
+  void SetLoadProgress(std::function<void(int nPercent)> progress) {
+    m_LoadProgress = std::move(progress);
+  }
 
   // The store loads; each reports whether its calendar loaded.
   bool LoadPalm(const TAppSettings& settings, const char* szPalmFile = nullptr);
@@ -73,6 +79,7 @@ class AppCalendar : public ISyncTarget {
   bool WriteToPalm(CommDate* pDate) override;
   bool SavePalm() override;
   std::string DescribePalmFailure() const override;
+  bool HoldsSame(const CommDate* pDate, bool bInOutlook) override;
 
  private:
   std::unique_ptr<PmDateInfo> m_pPalm;
@@ -82,6 +89,7 @@ class AppCalendar : public ISyncTarget {
   bool m_bPalmLoaded = false;
   bool m_bOutlookLoaded = false;
   std::string m_strOutlookNote;
+  std::function<void(int nPercent)> m_LoadProgress;
 };
 
 // How many records of a set are new, changed and the same after matching (all zero for no

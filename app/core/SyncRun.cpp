@@ -16,6 +16,8 @@ const char kTransferP2O[] = "Synchronizing Calendar record from Palm Desktop to 
 const char kTransferO2P[] = "Synchronizing Calendar record from Outlook to Palm Desktop:";
 const char kSucceeded[] = "Synchronization succeeded.\r\n";
 const char kFailed[] = "Synchronization failed.\r\n";
+const char kAlreadyInOutlook[] = "Not written: already in Outlook.\r\n";
+const char kAlreadyInPalm[] = "Not written: already in Palm Desktop.\r\n";
 
 }  // namespace
 
@@ -75,23 +77,38 @@ void SyncRun::Start() {
   LogLine("\r\n");
 }
 
-bool SyncRun::TransferP2O(CommDate* pDate) {
-  LogLine(kTransferP2O);
+bool SyncRun::Transfer(CommDate* pDate, bool bToOutlook) {
+  LogLine(bToOutlook ? kTransferP2O : kTransferO2P);
   LogSubject(pDate);
-  bool bOk = m_Target.WriteToOutlook(pDate);
-  LogLine(bOk ? kSucceeded : kFailed);
-  if (!bOk) ++m_nFailed;
+  const bool bOk = bToOutlook ? m_Target.WriteToOutlook(pDate) : m_Target.WriteToPalm(pDate);
+  TransferOutcome nOutcome = bOk ? TRANSFER_DONE : TRANSFER_FAILED;
+  // A store refuses to write what it already holds; that is no failure, and the user is
+  // told why the record did not travel.
+  if (!bOk && m_Target.HoldsSame(pDate, bToOutlook)) nOutcome = TRANSFER_ALREADY_THERE;
+  switch (nOutcome) {
+    case TRANSFER_DONE:
+      LogLine(kSucceeded);
+      if (!bToOutlook) ++m_nPalmWritten;
+      break;
+    case TRANSFER_FAILED:
+      LogLine(kFailed);
+      ++m_nFailed;
+      break;
+    case TRANSFER_ALREADY_THERE:
+      LogLine(bToOutlook ? kAlreadyInOutlook : kAlreadyInPalm);
+      ++m_nAlreadyThere;
+      break;
+  }
+  if (m_Callbacks.transferred) m_Callbacks.transferred(pDate, bToOutlook, nOutcome);
   return bOk;
 }
 
+bool SyncRun::TransferP2O(CommDate* pDate) {
+  return Transfer(pDate, true);
+}
+
 bool SyncRun::TransferO2P(CommDate* pDate) {
-  LogLine(kTransferO2P);
-  LogSubject(pDate);
-  bool bOk = m_Target.WriteToPalm(pDate);
-  LogLine(bOk ? kSucceeded : kFailed);
-  if (!bOk) ++m_nFailed;
-  if (bOk) ++m_nPalmWritten;
-  return bOk;
+  return Transfer(pDate, false);
 }
 
 bool SyncRun::AskAndResolve(CommDate* pDate) {
@@ -201,6 +218,7 @@ void SyncRun::Run(CxList* pPalmSel, CxList* pOutlookSel) {
   m_nProcessed = 0;
   m_nSynchronized = 0;
   m_nFailed = 0;
+  m_nAlreadyThere = 0;
   m_nPalmWritten = 0;
   m_nUnsavedPalm = 0;
   m_bSaveOk = true;

@@ -30,7 +30,13 @@ class ISyncTarget {
   virtual bool SavePalm() = 0;
   // Why the last Palm save failed, for the user; empty when there is nothing to say.
   virtual std::string DescribePalmFailure() const { return std::string(); }
+  // True when that store already holds this very appointment, unchanged: a write then has
+  // nothing to do (twin records of one calendar meet their first twin's copy this way).
+  virtual bool HoldsSame(const CommDate* pDate, bool bInOutlook) { return false; }
 };
+
+// How one transfer ended.
+enum TransferOutcome { TRANSFER_DONE, TRANSFER_FAILED, TRANSFER_ALREADY_THERE };
 
 // The answer to a conflict question. nChoice: CONFLICT_PALM_WINS, CONFLICT_OUTLOOK_WINS or
 // CONFLICT_SKIP (the question opens on "do nothing").
@@ -52,6 +58,8 @@ struct SyncRunCallbacks {
   // Shows the Palm and the Outlook record of a changed pair; true for OK with *pAnswer
   // filled, false for Cancel. Without it a conflict that needs asking is skipped.
   std::function<bool(const CommDate* pPalm, const CommDate* pOutlook, ConflictAnswer* pAnswer)> ask;
+  // After every transfer, with the record written and which way it went.
+  std::function<void(const CommDate* pDate, bool bToOutlook, TransferOutcome nOutcome)> transferred;
 };
 
 class SyncRun {
@@ -76,6 +84,9 @@ class SyncRun {
   int GetSynchronized() const { return m_nSynchronized; }
   // Transfers that were tried and failed (the "Synchronization failed." lines).
   int GetFailed() const { return m_nFailed; }
+  // Records not written because the other side already held the same appointment; neither
+  // synchronized nor failed.
+  int GetAlreadyThere() const { return m_nAlreadyThere; }
   // False when the history or the Palm calendar could not be saved.
   bool GetSaveOk() const { return m_bSaveOk; }
   // Transfers to Palm Desktop that were written into the store but never reached its file,
@@ -91,6 +102,7 @@ class SyncRun {
   bool AskAndResolve(CommDate* pDate);
   bool TransferP2O(CommDate* pDate);
   bool TransferO2P(CommDate* pDate);
+  bool Transfer(CommDate* pDate, bool bToOutlook);
   void LogLine(const char* szLine);
   void LogSubject(const CommDate* pDate);
 
@@ -104,6 +116,7 @@ class SyncRun {
   int m_nProcessed = 0;
   int m_nSynchronized = 0;
   int m_nFailed = 0;
+  int m_nAlreadyThere = 0;
   int m_nPalmWritten = 0;
   int m_nUnsavedPalm = 0;
   bool m_bSaveOk = true;

@@ -234,3 +234,41 @@ DWORD GetFullPathName(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LP
   }
   return nLength;
 }
+
+namespace {
+
+// Standard handles are the descriptor plus one, so that standard input is no null handle.
+int DescriptorOf(HANDLE hHandle) {
+  const intptr_t nValue = reinterpret_cast<intptr_t>(hHandle);
+  return nValue >= 1 && nValue <= 3 ? static_cast<int>(nValue - 1) : -1;
+}
+
+}  // namespace
+
+HANDLE GetStdHandle(DWORD nStdHandle) {
+  switch (nStdHandle) {
+    case STD_INPUT_HANDLE:
+      return reinterpret_cast<HANDLE>(static_cast<intptr_t>(STDIN_FILENO + 1));
+    case STD_OUTPUT_HANDLE:
+      return reinterpret_cast<HANDLE>(static_cast<intptr_t>(STDOUT_FILENO + 1));
+    case STD_ERROR_HANDLE:
+      return reinterpret_cast<HANDLE>(static_cast<intptr_t>(STDERR_FILENO + 1));
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return INVALID_HANDLE_VALUE;
+  }
+}
+
+BOOL GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode) {
+  const int nFd = DescriptorOf(hConsoleHandle);
+  if (nFd < 0 || lpMode == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (isatty(nFd) == 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  *lpMode = 0;
+  return TRUE;
+}

@@ -29,6 +29,14 @@ void _splitpath(const char* szPath, char* szDrive, char* szDir, char* szFname, c
 HINSTANCE ShellExecute(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters,
                        LPCSTR lpDirectory, INT nShowCmd);
 
+// The standard handles. GetConsoleMode is TRUE (mode 0) only for a handle that is a terminal,
+// which is how a program tells an interactive console from a file or a pipe.
+#define STD_INPUT_HANDLE (static_cast<DWORD>(-10))
+#define STD_OUTPUT_HANDLE (static_cast<DWORD>(-11))
+#define STD_ERROR_HANDLE (static_cast<DWORD>(-12))
+HANDLE GetStdHandle(DWORD nStdHandle);
+BOOL GetConsoleMode(HANDLE hConsoleHandle, LPDWORD lpMode);
+
 // A small number that identifies the calling thread, stable for the thread's life.
 DWORD GetCurrentThreadId();
 

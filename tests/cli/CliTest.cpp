@@ -121,13 +121,13 @@ TEST_F(CliEndToEnd, ListJsonCarriesEveryKeyAndRangesFilter) {
 }
 
 TEST_F(CliEndToEnd, SyncEachWayThenNothingIsLeftToTransfer) {
-  Result p2o = Cli("sync --direction palm-to-outlook --conflict skip");
+  Result p2o = Cli("--verbose sync --direction palm-to-outlook --conflict skip");
   ASSERT_EQ(p2o.nExit, 0) << p2o.sOut;
   EXPECT_EQ(CountOf(p2o.sOut, "Synchronizing Calendar record from Palm Desktop to Outlook:"), 5)
       << p2o.sOut;
   EXPECT_NE(p2o.sOut.find("7 record(s) were synchronized"), std::string::npos) << p2o.sOut;
 
-  Result o2p = Cli("sync --direction outlook-to-palm --conflict skip");
+  Result o2p = Cli("--verbose sync --direction outlook-to-palm --conflict skip");
   ASSERT_EQ(o2p.nExit, 0) << o2p.sOut;
   EXPECT_EQ(CountOf(o2p.sOut, "Synchronizing Calendar record from Outlook to Palm Desktop:"), 5)
       << o2p.sOut;
@@ -138,7 +138,7 @@ TEST_F(CliEndToEnd, SyncEachWayThenNothingIsLeftToTransfer) {
       << status.sOut;
 
   // Only the two conflicts remain; skipping them transfers nothing.
-  Result again = Cli("sync --direction two-way --conflict skip");
+  Result again = Cli("--verbose sync --direction two-way --conflict skip");
   ASSERT_EQ(again.nExit, 0) << again.sOut;
   EXPECT_EQ(CountOf(again.sOut, "Synchronizing Calendar record from"), 0) << again.sOut;
 
@@ -161,15 +161,15 @@ TEST_F(CliEndToEnd, DryRunWritesNothingAndAskWithoutTerminalLeavesConflicts) {
   fs::path datebook = m_Demo / "palm" / "Alice" / "datebook" / "datebook.dat";
   std::string sIcs = ReadFile(ics);
   std::string sDatebook = ReadFile(datebook);
-  Result dry = Cli("sync --direction two-way --dry-run");
+  Result dry = Cli("--verbose sync --direction two-way --dry-run");
   ASSERT_EQ(dry.nExit, 0) << dry.sOut;
   EXPECT_NE(dry.sOut.find("Dry run"), std::string::npos);
   EXPECT_EQ(ReadFile(ics), sIcs);
   EXPECT_EQ(ReadFile(datebook), sDatebook);
   EXPECT_EQ(CountOf(Cli("history").sOut, "Transfer"), 0);
 
-  Result ask =
-      Cli("sync --direction palm-to-outlook --conflict ask --range 2026-12-11..2026-12-11");
+  Result ask = Cli(
+      "sync --verbose --direction palm-to-outlook --conflict ask --range 2026-12-11..2026-12-11");
   ASSERT_EQ(ask.nExit, 0) << ask.sOut;
   EXPECT_NE(ask.sOut.find("No terminal to ask"), std::string::npos) << ask.sOut;
   // The day's new records travel; the conflict of that day stays.
@@ -195,6 +195,11 @@ TEST_F(CliEndToEnd, OtherCalendarsAndErrors) {
   EXPECT_EQ(Cli("frobnicate").nExit, 1);
   EXPECT_EQ(Cli("sync --direction sideways").nExit, 1);
   EXPECT_EQ(Cli("list palm --from 2026-02-30 --to 2026-03-01").nExit, 1);
+  EXPECT_EQ(Cli("--quiet --verbose status").nExit, 1);
+  EXPECT_EQ(Cli("list palm --from 2026-01-01").nExit, 1);  // a range needs both ends
+  Result version = Cli("--version");
+  EXPECT_EQ(version.nExit, 0);
+  EXPECT_EQ(version.sOut.rfind("daybridge-cli ", 0), 0u) << version.sOut;
   Result help = Cli("sync --help");
   EXPECT_EQ(help.nExit, 0);
   EXPECT_NE(help.sOut.find("--dry-run"), std::string::npos);
@@ -318,9 +323,24 @@ TEST_F(CliEndToEnd, RelativePalmFileIsTakenFromWhereTheToolStarts) {
       << r.sOut;
 }
 
+// A folder where Outlook item saves go makes every write to Outlook fail.
+TEST_F(CliEndToEnd, FailedTransfersGetOneLineEachAndExitStatus3) {
+  fs::create_directory(m_Demo / "outlook" / "Calendar.ics.journal");
+  for (const char* szMode : {"", "--quiet "}) {
+    Result r = Cli(std::string(szMode) + "sync --direction palm-to-outlook --conflict skip");
+    EXPECT_EQ(r.nExit, 3) << r.sOut;
+    EXPECT_EQ(CountOf(r.sOut, "\nFailed to write to Outlook: "), 5) << r.sOut;
+    EXPECT_NE(r.sOut.find("Synchronizing Calendar records finished:\n2 record(s) were "
+                          "synchronized\n5 record(s) failed\n"),
+              std::string::npos)
+        << r.sOut;
+    EXPECT_EQ(CountOf(r.sOut, "Synchronizing Calendar record from"), 0) << r.sOut;
+  }
+}
+
 TEST_F(CliEndToEnd, HistoryThatCannotBeWrittenFailsTheSync) {
   fs::create_directories(m_Demo / "appdata" / "tidewell" / "DayBridge_OL_PD" / "synchis.dat");
-  Result r = Cli("sync --direction palm-to-outlook --conflict skip");
+  Result r = Cli("--verbose sync --direction palm-to-outlook --conflict skip");
   EXPECT_EQ(r.nExit, 3) << r.sOut;
   EXPECT_NE(r.sOut.find("The synchronization history could not be saved"), std::string::npos)
       << r.sOut;

@@ -28,7 +28,9 @@ class RecordingTarget : public ISyncTarget {
     return bSaveOk;
   }
   std::string DescribePalmFailure() const override { return sFailure; }
+  bool HoldsSame(const CommDate*, bool) override { return bHoldsSame; }
   std::string sFailure;
+  bool bHoldsSame = false;
   std::vector<CommDate*> vOutlookWrites;
   std::vector<CommDate*> vPalmWrites;
   int nSaves = 0;
@@ -90,6 +92,8 @@ class SyncRunFixture : public ::testing::Test {
     run.SetHistoryPath(m_sHistoryPath.c_str());
     run.Run(&palmSel, &outlookSel);
     m_nSynchronized = run.GetSynchronized();
+    m_nFailed = run.GetFailed();
+    m_nAlreadyThere = run.GetAlreadyThere();
     m_bSaveOk = run.GetSaveOk();
   }
 
@@ -105,6 +109,8 @@ class SyncRunFixture : public ::testing::Test {
   bool m_bAnswerOk = true;
   ConflictAnswer m_Answer = {CONFLICT_SKIP, false, false};
   int m_nSynchronized = 0;
+  int m_nFailed = 0;
+  int m_nAlreadyThere = 0;
   bool m_bSaveOk = true;
 };
 
@@ -220,6 +226,19 @@ TEST_F(SyncRunFixture, NothingSynchronizedWritesNoHistoryAndDoesNotSave) {
   EXPECT_EQ(m_Target.nSaves, 0);
   EXPECT_EQ(m_History.GetCount(), 0u);
   EXPECT_FALSE(std::filesystem::exists(m_sHistoryPath));
+}
+
+TEST_F(SyncRunFixture, WriteRefusedBecauseTheOtherSideHoldsItIsNoFailure) {
+  m_Target.bWriteOk = false;
+  m_Target.bHoldsSame = true;
+  CommDate a = MakeRecord("A", SOURCE_PALM, MATCH_NEW);
+  CommDate b = MakeRecord("B", SOURCE_OUTLOOK, MATCH_NEW);
+  RunRecords({&a, &b});
+  EXPECT_EQ(m_vLog[2], "Not written: already in Outlook.\r\n");
+  EXPECT_EQ(m_vLog[5], "Not written: already in Palm Desktop.\r\n");
+  EXPECT_EQ(m_nAlreadyThere, 2);
+  EXPECT_EQ(m_nFailed, 0);
+  EXPECT_EQ(m_nSynchronized, 0);
 }
 
 TEST_F(SyncRunFixture, EmptySelectionLogsNothing) {

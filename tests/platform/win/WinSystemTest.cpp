@@ -1,6 +1,9 @@
 // Process helpers: path splitting, the program's path, thread ids and last errors, and the
-// shell "open" verb driven through a stand-in xdg-open placed first on PATH.
+// shell "open" verb driven through a stand-in xdg-open placed first on PATH, and which
+// standard handles are consoles.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -177,8 +180,6 @@ TEST_F(ShellOpenTest, RefusesEmptyTargetsAndOtherVerbs) {
   EXPECT_FALSE(fs::exists(m_dir / "out"));
 }
 
-}  // namespace
-
 TEST(CurrentDirectoryTest, SwitchesToAFolderAndRefusesAMissingOne) {
   char szBefore[4096];
   ASSERT_GT(GetCurrentDirectory(sizeof(szBefore), szBefore), 0u);
@@ -200,3 +201,34 @@ TEST(CurrentDirectoryTest, SwitchesToAFolderAndRefusesAMissingOne) {
   EXPECT_TRUE(SetCurrentDirectory(szBefore));
   std::filesystem::remove_all(folder);
 }
+
+// Standard error as a pipe and as a pseudo-terminal, in turn: only the terminal is a console.
+TEST(ConsoleModeTest, OnlyATerminalIsAConsole) {
+  const int nSavedErr = dup(STDERR_FILENO);
+  ASSERT_GE(nSavedErr, 0);
+  DWORD nMode = 7;
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  dup2(fds[1], STDERR_FILENO);
+  const BOOL bPipe = GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &nMode);
+  const int nMaster = posix_openpt(O_RDWR | O_NOCTTY);
+  BOOL bTerminal = FALSE;
+  if (nMaster >= 0 && grantpt(nMaster) == 0 && unlockpt(nMaster) == 0) {
+    const int nSlave = open(ptsname(nMaster), O_RDWR | O_NOCTTY);
+    if (nSlave >= 0) {
+      dup2(nSlave, STDERR_FILENO);
+      bTerminal = GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &nMode);
+      close(nSlave);
+    }
+  }
+  dup2(nSavedErr, STDERR_FILENO);
+  for (int fd : {nSavedErr, fds[0], fds[1], nMaster}) {
+    if (fd >= 0) close(fd);
+  }
+  EXPECT_FALSE(bPipe);
+  EXPECT_TRUE(bTerminal);
+  EXPECT_EQ(nMode, 0u);
+  EXPECT_FALSE(GetConsoleMode(GetStdHandle(12345), &nMode));
+}
+
+}  // namespace
