@@ -188,6 +188,46 @@ bool ReadStamped(const std::string& strPath, std::string* pstrText, CX_FILE_STAM
 
 }  // namespace
 
+// The length of the run of blank lines at nPos when a folded continuation line follows it,
+// else 0.
+size_t BlankLinesBeforeFold(const std::string& strText, size_t nPos) {
+  size_t nEnd = nPos;
+  while (nEnd < strText.size() && (strText[nEnd] == '\r' || strText[nEnd] == '\n')) ++nEnd;
+  if (nEnd == nPos || nEnd >= strText.size() || strText[nEnd - 1] != '\n') return 0;
+  return strText[nEnd] == ' ' || strText[nEnd] == '\t' ? nEnd - nPos : 0;
+}
+
+// A component's text as libical can read it: without the blank lines some programs leave
+// inside a folded line, and with any NUL byte made a "?". The file keeps the text as it was.
+std::string ReadableText(const std::string& strBlock, bool* pbCleaned) {
+  *pbCleaned = false;
+  if (strBlock.find('\0') == std::string::npos && strBlock.find("\n\n") == std::string::npos &&
+      strBlock.find("\n\r\n") == std::string::npos) {
+    return strBlock;
+  }
+  std::string strOut;
+  strOut.reserve(strBlock.size());
+  for (size_t nPos = 0; nPos < strBlock.size(); ++nPos) {
+    const char ch = strBlock[nPos];
+    if (ch == '\n') {
+      strOut.push_back(ch);
+      const size_t nBlank = BlankLinesBeforeFold(strBlock, nPos + 1);
+      if (nBlank > 0) {
+        nPos += nBlank;
+        *pbCleaned = true;
+      }
+      continue;
+    }
+    if (ch == '\0') {
+      strOut.push_back('?');
+      *pbCleaned = true;
+      continue;
+    }
+    strOut.push_back(ch);
+  }
+  return strOut;
+}
+
 // Blank lines are kept as lines without a name.
 std::vector<OlIcsLine> OlSplitIcsLines(const std::string& strText) {
   std::vector<OlIcsLine> lines;
@@ -198,7 +238,13 @@ std::vector<OlIcsLine> OlSplitIcsLines(const std::string& strText) {
     line.nBegin = nPos;
     std::string strUnfolded;
     bool bFirst = true;
-    while (nPos < nSize && (bFirst || strText[nPos] == ' ' || strText[nPos] == '\t')) {
+    while (nPos < nSize && (bFirst || strText[nPos] == ' ' || strText[nPos] == '\t' ||
+                            BlankLinesBeforeFold(strText, nPos) > 0)) {
+      // Some programs leave blank lines inside a folded line; other readers unfold across
+      // them, and so does this one.
+      if (!bFirst && strText[nPos] != ' ' && strText[nPos] != '\t') {
+        nPos += BlankLinesBeforeFold(strText, nPos);
+      }
       size_t nBreak = strText.find('\n', nPos);
       size_t nLineEnd = nBreak == std::string::npos ? nSize : nBreak + 1;
       size_t nContentEnd = nBreak == std::string::npos ? nSize : nBreak;
@@ -281,10 +327,6 @@ std::unique_ptr<OlIcsFile> OlIcsFile::Parse(const std::string& strText, HRESULT*
     pFile->m_calendars.push_back(icalcomponent_new_vcalendar());
     *phr = S_OK;
     return pFile;
-  }
-  if (strText.find('\0') != std::string::npos) {
-    *pstrError = "The calendar file holds binary data.";
-    return nullptr;
   }
   std::vector<OlIcsLine> lines = OlSplitIcsLines(strText);
   size_t nLine = 0;
@@ -377,6 +419,14 @@ std::unique_ptr<OlIcsFile> OlIcsFile::Parse(const std::string& strText, HRESULT*
     *pstrError = "The calendar object is not closed.";
     return nullptr;
   }
+  // A NUL inside a component is one damaged value (a program's stray byte); anywhere else the
+  // file is not calendar text.
+  for (const Block& block : pFile->m_blocks) {
+    if (!block.bComponent && block.strText.find('\0') != std::string::npos) {
+      *pstrError = "The calendar file holds binary data.";
+      return nullptr;
+    }
+  }
   if (nStray > 0) pFile->NoteSkipped(SKIP_STRAY, 0);
   pFile->ClassifyComponents(componentLines);
   pFile->MakeReport();
@@ -392,7 +442,10 @@ void OlIcsFile::ClassifyComponents(const std::vector<size_t>& componentLines) {
     const size_t nLine = nComponent < componentLines.size() ? componentLines[nComponent] : 0;
     ++nComponent;
     // The mark stays in the head block, so no component text starts with it.
-    icalcomponent* pComponent = ParseText(block.strText.data(), block.strText.size());
+    bool bCleaned = false;
+    const std::string strReadable = ReadableText(block.strText, &bCleaned);
+    icalcomponent* pComponent = ParseText(strReadable.data(), strReadable.size());
+    if (bCleaned) NoteSkipped(SKIP_MALFORMED, nLine);
     if (pComponent == nullptr) {
       NoteSkipped(SKIP_UNREADABLE, nLine);
       continue;
@@ -521,7 +574,9 @@ icaltimezone* OlIcsFile::FindZone(const char* szTzid) {
 }
 
 icalcomponent* OlIcsFile::ParseBlock(const std::string& strBlock, icalcomponent_kind kind) const {
-  icalcomponent* pComponent = ParseText(strBlock.data(), strBlock.size());
+  bool bCleaned = false;
+  const std::string strReadable = ReadableText(strBlock, &bCleaned);
+  icalcomponent* pComponent = ParseText(strReadable.data(), strReadable.size());
   if (pComponent == nullptr) return nullptr;
   // An event keeps the lines of other programs that were malformed when it was read, so
   // its errors are no reason to refuse it; its start must be usable.
