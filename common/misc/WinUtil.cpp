@@ -152,6 +152,28 @@ bool StepMonthlyByDate(const RepeatPattern& pattern, SYSTEMTIME* pCursor) {
   return true;
 }
 
+// The n-th weekday of the pattern's month, nInterval years on ("second Sunday of May").
+bool StepYearlyByDay(const RepeatPattern& pattern, SYSTEMTIME* pCursor) {
+  const int64_t nYear = static_cast<int64_t>(pCursor->wYear) + pattern.nInterval;
+  if (nYear > kLastAutomationYear) {
+    return false;
+  }
+  const int nMonth = pattern.nMonthOfYear >= 1 && pattern.nMonthOfYear <= kMonthsPerYear
+                         ? pattern.nMonthOfYear
+                         : pCursor->wMonth;
+  SYSTEMTIME stFirst{};
+  stFirst.wYear = static_cast<WORD>(nYear);
+  stFirst.wMonth = static_cast<WORD>(nMonth);
+  stFirst.wDay = 1;
+  FixDayOfWeek(&stFirst);
+  int64_t nOffset = 0;
+  *pCursor = stFirst;
+  if (!InstanceOffset(pattern, static_cast<int>(nYear), nMonth, stFirst.wDayOfWeek, &nOffset)) {
+    return true;
+  }
+  return AddDays(pCursor, static_cast<int>(nOffset));
+}
+
 bool StepYearlyByDate(const RepeatPattern& pattern, SYSTEMTIME* pCursor) {
   const int64_t nYear = static_cast<int64_t>(pCursor->wYear) + pattern.nInterval;
   if (nYear > kLastAutomationYear) {
@@ -326,9 +348,12 @@ bool NextOccurrence(const CommDate* pDate, SYSTEMTIME* pCursor) {
     case REPEAT_YEARLY_BY_DATE:
       bStepped = StepYearlyByDate(pattern, pCursor);
       break;
+    case REPEAT_YEARLY_BY_DAY:
+      // Mother's Day and Thanksgiving come every year, not only in their first.
+      bStepped = StepYearlyByDay(pattern, pCursor);
+      break;
     default:
-      // None, yearly by weekday position and unknown types never step: such a record occurs
-      // on its start date only.
+      // None and unknown types never step: such a record occurs on its start date only.
       bStepped = false;
       break;
   }

@@ -810,3 +810,82 @@ TEST_F(IndependentReaderTest, UnmodelledContentSurvivesAnUpdate) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a rule another program wrote means, day by day, once it is a record: the day it must
+// occur on (at that local time) and a day it must not. Berlin is the local zone.
+struct ForeignRuleCase {
+  const char* szName;
+  const char* szLines;  // DTSTART, DTEND and RRULE lines of the event
+  SYSTEMTIME stOccurs;  // local start of an occurrence the record must have
+  SYSTEMTIME stNot;     // a local day (00:00) the record must not occur on
+};
+
+class ForeignRuleTest : public OlDateTest, public ::testing::WithParamInterface<ForeignRuleCase> {};
+
+TEST_P(ForeignRuleTest, RecordOccursWhereTheRuleSays) {
+  const ForeignRuleCase& c = GetParam();
+  WriteFile(m_path, std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\n"
+                                "UID:r\r\nDTSTAMP:20110301T120000Z\r\nSUMMARY:Rule\r\n") +
+                        c.szLines + "END:VEVENT\r\nEND:VCALENDAR\r\n");
+  auto pStore = OpenStore();
+  ASSERT_EQ(pStore->GetRecordSet()->GetCount(), 1);
+  const CommDate* pDate = pStore->GetRecordSet()->GetAt(0);
+  SYSTEMTIME stDay = c.stOccurs;
+  stDay.wHour = stDay.wMinute = 0;
+  EXPECT_TRUE(OccursOnDay(pDate, &stDay));
+  EXPECT_EQ(pDate->stStart.wHour, c.stOccurs.wHour);
+  EXPECT_EQ(pDate->stStart.wMinute, c.stOccurs.wMinute);
+  EXPECT_FALSE(OccursOnDay(pDate, &c.stNot));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OtherPrograms, ForeignRuleTest,
+    ::testing::Values(
+        ForeignRuleCase{"EveryWeekdayIsNotEveryDay",
+                        "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT15M\r\n"
+                        "RRULE:FREQ=DAILY;BYDAY=MO,TU,WE,TH,FR\r\n",
+                        LocalTime(2011, 3, 11, 9, 0), LocalTime(2011, 3, 12)},
+        ForeignRuleCase{"YearlySecondSundayOfMayOccursEveryYear",
+                        "DTSTART;VALUE=DATE:20110508\r\n"
+                        "RRULE:FREQ=YEARLY;BYMONTH=5;BYDAY=2SU\r\n",
+                        LocalTime(2014, 5, 11, 0, 0), LocalTime(2014, 5, 4)},
+        ForeignRuleCase{"UntilIsAnInstantNotADay",
+                        "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+                        "RRULE:FREQ=DAILY;UNTIL=20110310T070000Z\r\n",
+                        LocalTime(2011, 3, 9, 9, 0), LocalTime(2011, 3, 10)},
+        ForeignRuleCase{"WeekdaysOfAnotherZoneFallOnTheLocalDay",
+                        "DTSTART;TZID=America/New_York:20110307T200000\r\nDURATION:PT1H\r\n"
+                        "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n",
+                        LocalTime(2011, 3, 8, 2, 0), LocalTime(2011, 3, 14)}),
+    [](const ::testing::TestParamInfo<ForeignRuleCase>& row) { return row.param.szName; });
+
+}  // namespace
+
+// A deleted occurrence of a series kept in another zone is written in that zone, on the day
+// the series has it, and the deletions already there stay as written.
+TEST_F(OlDateTest, DeletionInAnotherZoneIsWrittenOnTheSeriesOwnDay) {
+  WriteFile(m_path,
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:z\r\n"
+            "DTSTAMP:20110301T120000Z\r\nSUMMARY:Late call\r\n"
+            "DTSTART;TZID=America/New_York:20190301T183000\r\nDURATION:PT30M\r\n"
+            "RRULE:FREQ=DAILY\r\nEXDATE;TZID=America/New_York:20190305T183000\r\n"
+            "END:VEVENT\r\nEND:VCALENDAR\r\n");
+  auto pStore = OpenStore();
+  ASSERT_EQ(pStore->GetRecordSet()->GetCount(), 1);
+  CommDate changed = *pStore->GetRecordSet()->GetAt(0);
+  changed.pExtra = nullptr;
+  changed.nExtraSize = 0;
+  changed.nSource = SOURCE_PALM;
+  // 18:30 in New York is 00:30 the next day in Berlin, outside the weeks between the two
+  // zones' clock changes.
+  ASSERT_EQ(changed.repeat.nExceptionCount, 1u);
+  deltest::SetDeletedDays(&changed, {changed.repeat.stExceptions[0], LocalTime(2019, 4, 16)});
+  ASSERT_TRUE(pStore->SyncRecord(&changed));
+  const std::string saved = ReadFile(m_path);
+  EXPECT_NE(saved.find("EXDATE;TZID=America/New_York:20190305T183000\r\n"), std::string::npos)
+      << saved;
+  EXPECT_NE(saved.find("EXDATE;TZID=America/New_York:20190415T183000\r\n"), std::string::npos)
+      << saved;
+}
