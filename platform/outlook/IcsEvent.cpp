@@ -1180,11 +1180,21 @@ bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
   return true;
 }
 
+namespace {
+std::string RewriteText(OlIcsFile* pFile, const std::string& strRaw, icalcomponent* pEvent,
+                        const OlEventData& base, const OlEventData& now, std::string* pstrTzid);
+}  // namespace
+
 std::string OlRewriteEvent(OlIcsFile* pFile, size_t nItem, const OlEventData& base,
                            const OlEventData& now, std::string* pstrTzid) {
+  return RewriteText(pFile, pFile->GetItemText(nItem), pFile->GetItem(nItem), base, now, pstrTzid);
+}
+
+namespace {
+
+std::string RewriteText(OlIcsFile* pFile, const std::string& strRaw, icalcomponent* pEvent,
+                        const OlEventData& base, const OlEventData& now, std::string* pstrTzid) {
   pstrTzid->clear();
-  const std::string& strRaw = pFile->GetItemText(nItem);
-  icalcomponent* pEvent = pFile->GetItem(nItem);
   unsigned nChanged = OWN_NONE;
   std::string strAdded;
 
@@ -1333,6 +1343,8 @@ std::string OlRewriteEvent(OlIcsFile* pFile, size_t nItem, const OlEventData& ba
   return strOut;
 }
 
+}  // namespace
+
 std::string OlNewEvent(const char* szLineBreak, OlEventData* pData, std::string* pstrTzid) {
   GUID guid{};
   CoCreateGuid(&guid);
@@ -1394,4 +1406,115 @@ bool OlHasOccurrenceOn(const OlEventData& data, DATE dtDay) {
   }
   icalrecur_iterator_free(pIterator);
   return bFound;
+}
+
+namespace {
+
+// The RDATE values of an event in file order, each with its property (for the TZID).
+std::vector<std::pair<icalproperty*, icaldatetimeperiodtype>> ExtraDates(icalcomponent* pEvent) {
+  std::vector<std::pair<icalproperty*, icaldatetimeperiodtype>> dates;
+  for (icalproperty* pProp = icalcomponent_get_first_property(pEvent, ICAL_RDATE_PROPERTY);
+       pProp != nullptr; pProp = icalcomponent_get_next_property(pEvent, ICAL_RDATE_PROPERTY)) {
+    dates.emplace_back(pProp, icalproperty_get_rdate(pProp));
+  }
+  return dates;
+}
+
+icaltimetype StartOfExtra(const icaldatetimeperiodtype& value) {
+  return icaltime_is_null_time(value.time) ? value.period.start : value.time;
+}
+
+}  // namespace
+
+std::vector<std::string> OlExtraDateIdentities(icalcomponent* pEvent) {
+  std::vector<std::string> identities;
+  const std::string strUid = TextUid(pEvent);
+  icalproperty* pStart = icalcomponent_get_first_property(pEvent, ICAL_DTSTART_PROPERTY);
+  const std::string strStart =
+      pStart != nullptr ? icaltime_as_ical_string(icalproperty_get_dtstart(pStart)) : "";
+  std::vector<std::string> removed;
+  for (icalproperty* pProp = icalcomponent_get_first_property(pEvent, ICAL_EXDATE_PROPERTY);
+       pProp != nullptr; pProp = icalcomponent_get_next_property(pEvent, ICAL_EXDATE_PROPERTY)) {
+    removed.push_back(icaltime_as_ical_string(icalproperty_get_exdate(pProp)));
+  }
+  for (const auto& [pProp, value] : ExtraDates(pEvent)) {
+    const icaltimetype t = StartOfExtra(value);
+    const std::string strWhen = icaltime_is_null_time(t) ? "" : icaltime_as_ical_string(t);
+    const bool bAdds = !strWhen.empty() && IsUsableTime(t) && strWhen != strStart &&
+                       std::find(removed.begin(), removed.end(), strWhen) == removed.end();
+    identities.push_back(bAdds ? strUid + "?" + strWhen : std::string());
+  }
+  return identities;
+}
+
+bool OlReadItem(OlIcsFile* pFile, size_t nItem, OlEventData* pData) {
+  icalcomponent* pEvent = pFile->GetItem(nItem);
+  if (pEvent == nullptr || !OlReadEvent(pFile, pEvent, pData)) return false;
+  const int nExtra = pFile->GetItemExtra(nItem);
+  if (nExtra < 0) return true;
+  const auto dates = ExtraDates(pEvent);
+  if (static_cast<size_t>(nExtra) >= dates.size()) return false;
+  const auto& [pProp, value] = dates[static_cast<size_t>(nExtra)];
+  const icaltimetype start = StartOfExtra(value);
+  const std::string strTzid = TimeZoneId(pProp);
+  pData->dtStart = LocalDateOf(pFile, start, strTzid);
+  pData->bAllDay = start.is_date != 0;
+  if (!icaltime_is_null_time(value.period.start) && !icaltime_is_null_time(value.period.end)) {
+    const DATE dtEnd = LocalDateOf(pFile, value.period.end, strTzid);
+    pData->nDuration =
+        static_cast<LONG>(std::max(0.0, std::nearbyint((dtEnd - pData->dtStart) * 1440)));
+  }
+  if (pData->bAllDay && pData->nDuration < 1440) pData->nDuration = 1440;
+  pData->strEntryID = pFile->GetItemIdentity(nItem);
+  pData->bRecurring = false;
+  pData->pattern = OlPattern();
+  pData->deleted.clear();
+  pData->overridden.clear();
+  return true;
+}
+
+std::string OlExtraDateInstance(OlIcsFile* pFile, size_t nItem, const OlEventData& base,
+                                const OlEventData& now, std::string* pstrTzid) {
+  pstrTzid->clear();
+  icalcomponent* pEvent = pFile->GetItem(nItem);
+  const int nExtra = pFile->GetItemExtra(nItem);
+  const auto dates = ExtraDates(pEvent);
+  if (pEvent == nullptr || nExtra < 0 || static_cast<size_t>(nExtra) >= dates.size()) {
+    return std::string();
+  }
+  const auto& [pExtraProp, value] = dates[static_cast<size_t>(nExtra)];
+  // The event's lines less its repetition and times, with a RECURRENCE-ID in the extra
+  // date's own form and the date's times: the instance as it stands before the change.
+  icalproperty* pRecurrence = icalproperty_new_recurrenceid(StartOfExtra(value));
+  const std::string strTzid = TimeZoneId(pExtraProp);
+  if (!strTzid.empty())
+    icalproperty_add_parameter(pRecurrence, icalparameter_new_tzid(strTzid.c_str()));
+  std::string strAdded = PropertyText(pRecurrence);
+  const TimeForm form = FormOf(pFile, pEvent);
+  strAdded += TimeLines(base, base.bAllDay ? TimeForm{FORM_DATE, "", nullptr} : form, false);
+  const std::string& strRaw = pFile->GetItemText(nItem);
+  std::string strBase;
+  int nDepth = 0;
+  for (const OlIcsLine& line : OlSplitIcsLines(strRaw)) {
+    const std::string strLine = strRaw.substr(line.nBegin, line.nEnd - line.nBegin);
+    if (line.strName == "BEGIN") ++nDepth;
+    if (line.strName == "END" && nDepth == 1) {
+      strBase += OlToLineBreak(strAdded, pFile->GetLineBreak());
+    }
+    if (line.strName == "END") --nDepth;
+    static const char* const kSeriesOnly[] = {"RRULE",         "RDATE",         "EXDATE",
+                                              "DTSTART",       "DTEND",         "DURATION",
+                                              "RECURRENCE-ID", kPatternProperty};
+    if (nDepth == 1 && std::any_of(std::begin(kSeriesOnly), std::end(kSeriesOnly),
+                                   [&](const char* szName) { return line.strName == szName; })) {
+      continue;
+    }
+    strBase += strLine;
+  }
+  icalcomponent* pInstance = icalparser_parse_string(strBase.c_str());
+  if (pInstance == nullptr) return std::string();
+  std::string strText = RewriteText(pFile, strBase, pInstance, base, now, pstrTzid);
+  icalcomponent_free(pInstance);
+  if (pstrTzid->empty() && form.kind == FORM_ZONED && !base.bAllDay) *pstrTzid = form.strTzid;
+  return strText;
 }

@@ -93,6 +93,19 @@ std::string OlIdentityOf(icalcomponent* pEvent);
 // weekdays" form, a weekday together with a month day, and the like.
 bool OlRuleIsExact(icalcomponent* pEvent);
 
+// The EntryIDs of an event's extra dates (RDATE), one per value in file order; empty for a
+// value that adds no occurrence (its start, or a date an EXDATE removes).
+std::vector<std::string> OlExtraDateIdentities(icalcomponent* pEvent);
+
+// Reads item nItem of the file: an event, or one extra date of an event as an appointment
+// of its own (the event's texts and length at that date). False when it has no usable start.
+bool OlReadItem(OlIcsFile* pFile, size_t nItem, OlEventData* pData);
+
+// The changed instance (RECURRENCE-ID) that stands for extra date item nItem with the changes
+// from base to now, as a whole VEVENT block to append. *pstrTzid as for OlRewriteEvent.
+std::string OlExtraDateInstance(OlIcsFile* pFile, size_t nItem, const OlEventData& base,
+                                const OlEventData& now, std::string* pstrTzid);
+
 // Reads one event of the file. False only when the event has no usable start.
 bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData);
 

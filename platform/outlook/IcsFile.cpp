@@ -463,8 +463,43 @@ void OlIcsFile::ClassifyComponents(const std::vector<size_t>& componentLines) {
       NoteSkipped(SKIP_RULE, nLine);
       continue;
     }
-    m_itemBlocks.push_back(nBlock);
+    PushItem(nBlock);
   }
+  AddExtraDateItems();
+}
+
+void OlIcsFile::PushItem(size_t nBlock, int nExtra, std::string strIdentity) {
+  m_itemBlocks.push_back(nBlock);
+  m_itemExtras.push_back(nExtra);
+  m_itemIdentities.push_back(std::move(strIdentity));
+}
+
+void OlIcsFile::AddExtraDateItems() {
+  std::vector<std::string> taken;  // the identities of every event item
+  for (size_t nBlock : m_itemBlocks) taken.push_back(OlIdentityOf(m_blocks[nBlock].pComponent));
+  std::sort(taken.begin(), taken.end());
+  const size_t nEvents = m_itemBlocks.size();
+  for (size_t nItem = 0; nItem < nEvents; ++nItem) {
+    const size_t nBlock = m_itemBlocks[nItem];
+    icalcomponent* pEvent = m_blocks[nBlock].pComponent;
+    if (icalcomponent_get_first_property(pEvent, ICAL_RECURRENCEID_PROPERTY) != nullptr) continue;
+    int nExtra = 0;
+    for (const std::string& strIdentity : OlExtraDateIdentities(pEvent)) {
+      if (!strIdentity.empty() && !std::binary_search(taken.begin(), taken.end(), strIdentity)) {
+        PushItem(nBlock, nExtra, strIdentity);
+      }
+      ++nExtra;
+    }
+  }
+}
+
+int OlIcsFile::GetItemExtra(size_t nItem) const {
+  return nItem < m_itemExtras.size() ? m_itemExtras[nItem] : -1;
+}
+
+const std::string& OlIcsFile::GetItemIdentity(size_t nItem) const {
+  static const std::string strNone;
+  return nItem < m_itemIdentities.size() ? m_itemIdentities[nItem] : strNone;
 }
 
 void OlIcsFile::NoteSkipped(size_t nKind, size_t nLine) {
@@ -529,8 +564,9 @@ std::string OlIcsFile::GetCalendarName() const {
 std::vector<icalproperty*> OlIcsFile::GetOverrides(const std::string& strUid) const {
   std::vector<icalproperty*> overrides;
   if (strUid.empty()) return overrides;
-  for (size_t nBlock : m_itemBlocks) {
-    icalcomponent* pEvent = m_blocks[nBlock].pComponent;
+  for (size_t nItem = 0; nItem < m_itemBlocks.size(); ++nItem) {
+    if (m_itemExtras[nItem] >= 0) continue;
+    icalcomponent* pEvent = m_blocks[m_itemBlocks[nItem]].pComponent;
     icalproperty* pRecurrence =
         icalcomponent_get_first_property(pEvent, ICAL_RECURRENCEID_PROPERTY);
     if (pRecurrence == nullptr) continue;
@@ -543,7 +579,10 @@ std::vector<icalproperty*> OlIcsFile::GetOverrides(const std::string& strUid) co
 size_t OlIcsFile::FindItemLike(icalcomponent* pEvent) const {
   const std::string strIdentity = OlIdentityOf(pEvent);
   for (size_t nItem = 0; nItem < m_itemBlocks.size(); ++nItem) {
-    if (OlIdentityOf(m_blocks[m_itemBlocks[nItem]].pComponent) == strIdentity) return nItem;
+    if (m_itemExtras[nItem] < 0 &&
+        OlIdentityOf(m_blocks[m_itemBlocks[nItem]].pComponent) == strIdentity) {
+      return nItem;
+    }
   }
   return m_itemBlocks.size();
 }
@@ -629,6 +668,8 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
                           const std::string& strZoneBlock, const std::function<HRESULT()>& persist,
                           size_t* pnItem) {
   if (!bAppend && nItem >= m_itemBlocks.size()) return DISP_E_BADINDEX;
+  // An extra date is changed by adding the instance that stands for it (AppendItem).
+  if (!bAppend && m_itemExtras[nItem] >= 0) return DISP_E_BADINDEX;
   icalcomponent* pNew = ParseBlock(strBlock, ICAL_VEVENT_COMPONENT);
   if (pNew == nullptr) return OL_E_CORRUPT_DATA;
   icalcomponent* pZone = nullptr;
@@ -682,8 +723,20 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
   }
   icalcomponent_add_component(m_calendars[block.nCalendar], pNew);
   if (bAppend) {
-    m_itemBlocks.push_back(nAt);
-    if (pnItem != nullptr) *pnItem = m_itemBlocks.size() - 1;
+    // A changed instance of an extra date takes that date's item.
+    const std::string strIdentity = OlIdentityOf(pNew);
+    size_t nSlot = m_itemBlocks.size();
+    for (size_t nOther = 0; nOther < m_itemBlocks.size(); ++nOther) {
+      if (m_itemExtras[nOther] >= 0 && m_itemIdentities[nOther] == strIdentity) nSlot = nOther;
+    }
+    if (nSlot < m_itemBlocks.size()) {
+      m_itemBlocks[nSlot] = nAt;
+      m_itemExtras[nSlot] = -1;
+      m_itemIdentities[nSlot].clear();
+    } else {
+      PushItem(nAt);
+    }
+    if (pnItem != nullptr) *pnItem = nSlot;
   }
   return S_OK;
 }

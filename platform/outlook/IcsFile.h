@@ -89,6 +89,13 @@ class OlIcsFile {
   // (RECURRENCE-ID) included, except those left out (see GetLoadReport).
   size_t GetItemCount() const { return m_itemBlocks.size(); }
   icalcomponent* GetItem(size_t nItem) const;
+  // An item is an event, or one extra date (RDATE) of an event: nExtra counts its event's
+  // RDATE values from 0, -1 for the event itself. An extra date that a changed instance
+  // (RECURRENCE-ID) stands for is that instance's item instead; a save of an extra date's
+  // item appends such an instance, which then takes its place.
+  int GetItemExtra(size_t nItem) const;
+  // The EntryID of an extra date's item ("uid?20110314T090000"); empty for an event.
+  const std::string& GetItemIdentity(size_t nItem) const;
   // The RECURRENCE-IDs of the changed instances the file holds for a series' UID.
   std::vector<icalproperty*> GetOverrides(const std::string& strUid) const;
   // Resolves a TZID of this file (its VTIMEZONEs first, then the system's zone database).
@@ -171,6 +178,9 @@ class OlIcsFile {
   icalcomponent* ParseBlock(const std::string& strBlock, icalcomponent_kind kind) const;
   // Sorts the component blocks into items and notes what was passed over.
   void ClassifyComponents(const std::vector<size_t>& componentLines);
+  // Adds an item for every extra date of an event that no instance stands for.
+  void AddExtraDateItems();
+  void PushItem(size_t nBlock, int nExtra = -1, std::string strIdentity = std::string());
   void NoteSkipped(size_t nKind, size_t nLine);
   void MakeReport();
   // The item whose UID (and RECURRENCE-ID) are those of pEvent; the item count when none.
@@ -191,6 +201,8 @@ class OlIcsFile {
   std::vector<Block> m_blocks;  // head, components and text runs, tail
   size_t m_nInsertAt = 0;       // where new components go (before the first END:VCALENDAR)
   std::vector<size_t> m_itemBlocks;
+  std::vector<int> m_itemExtras;              // per item: -1, or the RDATE value it is
+  std::vector<std::string> m_itemIdentities;  // per item: the EntryID of an extra date
   // One VCALENDAR of libical's per calendar object of the file, each owning the components
   // parsed from that calendar's blocks (each block parsed on its own, so that a block and
   // its component belong together whatever order the file keeps them in).

@@ -189,7 +189,7 @@ class OlAppointmentObject : public CxDispatchBase {
       m_data.dtCreated = OL_DATE_NONE;
       m_data.dtModified = OL_DATE_NONE;
     } else {
-      OlReadEvent(m_pStore->pFile.get(), m_pStore->pFile->GetItem(nItem), &m_data);
+      OlReadItem(m_pStore->pFile.get(), nItem, &m_data);
     }
     m_base = m_data;
   }
@@ -657,6 +657,13 @@ HRESULT OlAppointmentObject::RaiseWriteFailure(HRESULT hr, const std::string& st
 HRESULT OlAppointmentObject::WriteChanges(const OlEventData& from, const OlEventData& to) {
   OlIcsFile* pFile = m_pStore->pFile.get();
   std::string strTzid;
+  if (pFile->GetItemExtra(m_nItem) >= 0) {
+    // An extra date changes by the instance that stands for it, which takes its item.
+    const std::string strInstance = OlExtraDateInstance(pFile, m_nItem, from, to, &strTzid);
+    if (strInstance.empty()) return SaveResult(OL_E_CORRUPT_DATA);
+    size_t nItem = 0;
+    return SaveResult(pFile->AppendItem(strInstance, &nItem, ZoneBlockFor(pFile, strTzid)));
+  }
   std::string strText = OlRewriteEvent(pFile, m_nItem, from, to, &strTzid);
   if (strText == pFile->GetItemText(m_nItem)) return S_FALSE;
   return SaveResult(pFile->ReplaceItem(m_nItem, strText, ZoneBlockFor(pFile, strTzid)));
@@ -682,7 +689,7 @@ HRESULT OlAppointmentObject::DeleteOccurrence(DATE dtDay) {
                         dtDay);
   HRESULT hr = WriteChanges(m_base, target);
   if (FAILED(hr)) return hr;
-  OlReadEvent(m_pStore->pFile.get(), m_pStore->pFile->GetItem(m_nItem), &m_base);
+  OlReadItem(m_pStore->pFile.get(), m_nItem, &m_base);
   std::vector<DATE>& pending = m_data.deleted;
   if (!std::binary_search(pending.begin(), pending.end(), dtDay)) {
     pending.insert(std::lower_bound(pending.begin(), pending.end(), dtDay), dtDay);
@@ -707,7 +714,7 @@ HRESULT OlAppointmentObject::Save() {
     m_bNew = false;
     m_nItem = nItem;
   }
-  OlReadEvent(pFile, pFile->GetItem(m_nItem), &m_data);
+  OlReadItem(pFile, m_nItem, &m_data);
   m_base = m_data;
   return S_OK;
 }

@@ -997,6 +997,37 @@ TEST_F(OutlookServerTest, SaveLandsInItsOwnEventWhateverTheOrderAndCalendar) {
   EXPECT_GT(saved.find("UID:Three"), nSecond) << "stays in its own calendar";
 }
 
+// Extra dates (RDATE) occur as appointments of their own; a change of one is written as the
+// changed instance that stands for it, and the event itself stays as it was.
+TEST_F(OutlookServerTest, ExtraDatesAreItemsAndAChangeAddsTheirInstance) {
+  const std::string event =
+      "BEGIN:VEVENT\r\nUID:x\r\nDTSTAMP:20110301T120000Z\r\nSUMMARY:Course\r\n"
+      "DTSTART;TZID=Europe/Berlin:20110307T090000\r\nDURATION:PT1H\r\n"
+      "RDATE;TZID=Europe/Berlin:20110310T140000,20110307T090000\r\nEND:VEVENT\r\n";
+  WriteFile(m_path, "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\n" + event + "END:VCALENDAR\r\n");
+  ASSERT_EQ(OpenFolder(), S_OK);
+  ASSERT_EQ(CountItems(), 2) << "the start itself is no extra date";
+  IDispatch* pExtra = Item(2);
+  ASSERT_NE(pExtra, nullptr);
+  EXPECT_EQ(GetText(pExtra, u"EntryID"), u"x?20110310T140000");
+  EXPECT_DOUBLE_EQ(GetDate(pExtra, u"Start"), Local(2011, 3, 10, 14, 0));
+  EXPECT_EQ(GetI4(pExtra, u"Duration"), 60);
+  EXPECT_EQ(Put(pExtra, u"Subject", Text(u"Course, room changed")), S_OK);
+  EXPECT_EQ(Call(pExtra, u"Save"), S_OK);
+  pExtra->Release();
+  CloseFolder();
+  const std::string saved = ReadFile(m_path);
+  EXPECT_NE(saved.find(event), std::string::npos) << saved;
+  EXPECT_NE(saved.find("RECURRENCE-ID;TZID=Europe/Berlin:20110310T140000\r\n"), std::string::npos)
+      << saved;
+  ASSERT_EQ(OpenFolder(), S_OK);
+  ASSERT_EQ(CountItems(), 2) << "the instance stands for the extra date";
+  pExtra = Item(2);
+  EXPECT_EQ(GetText(pExtra, u"Subject"), u"Course, room changed");
+  EXPECT_DOUBLE_EQ(GetDate(pExtra, u"Start"), Local(2011, 3, 10, 14, 0));
+  pExtra->Release();
+}
+
 TEST_F(OutlookServerTest, OnlyTheCalendarFolderAndMapiExist) {
   CLSID clsid;
   ASSERT_EQ(CLSIDFromProgID(u"outlook.application", &clsid), S_OK);  // any case
