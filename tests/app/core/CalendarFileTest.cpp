@@ -563,7 +563,8 @@ const RealCalendarGap kRealCalendarGaps[] = {
     {"34_libical_zday.ics", "a fuzzing case whose components do not nest: refused, line named"},
     {"37_libical_recur-errors.ics", "a bare VEVENT without a VCALENDAR: refused as no calendar"},
     {"46_ical4j_google_aus_holidays.ics",
-     "two series share a title; matching by title and dates pairs a record with the other one"},
+     "changed instances on their series' own days make twins of one title and day, which "
+     "matching by title and dates cannot tell apart"},
 };
 
 const char* RealCalendarGapOf(const std::string& strName) {
