@@ -111,27 +111,32 @@ bool InstanceOffset(const RepeatPattern& pattern, int nYear, int nMonth, int nFi
   return true;
 }
 
-bool StepMonthlyByDay(const RepeatPattern& pattern, SYSTEMTIME* pCursor) {
-  int nYear = 0;
-  int nMonth = 0;
-  if (!AddMonths(pCursor->wYear, pCursor->wMonth, pattern.nInterval, &nYear, &nMonth)) {
-    return false;
-  }
+// Moves the cursor to the pattern's weekday of the pattern's week in that month (its 1st
+// when the mask names no weekday).
+bool MoveToInstance(const RepeatPattern& pattern, int nYear, int nMonth, SYSTEMTIME* pCursor) {
   SYSTEMTIME stFirst{};
   stFirst.wYear = static_cast<WORD>(nYear);
   stFirst.wMonth = static_cast<WORD>(nMonth);
   stFirst.wDay = 1;
   FixDayOfWeek(&stFirst);
   int64_t nOffset = 0;
+  *pCursor = stFirst;
   if (!InstanceOffset(pattern, nYear, nMonth, stFirst.wDayOfWeek, &nOffset)) {
-    *pCursor = stFirst;
     return true;
   }
   if (nOffset > INT32_MAX) {
     return false;
   }
-  *pCursor = stFirst;
   return AddDays(pCursor, static_cast<int>(nOffset));
+}
+
+bool StepMonthlyByDay(const RepeatPattern& pattern, SYSTEMTIME* pCursor) {
+  int nYear = 0;
+  int nMonth = 0;
+  if (!AddMonths(pCursor->wYear, pCursor->wMonth, pattern.nInterval, &nYear, &nMonth)) {
+    return false;
+  }
+  return MoveToInstance(pattern, nYear, nMonth, pCursor);
 }
 
 bool StepMonthlyByDate(const RepeatPattern& pattern, SYSTEMTIME* pCursor) {
@@ -161,17 +166,7 @@ bool StepYearlyByDay(const RepeatPattern& pattern, SYSTEMTIME* pCursor) {
   const int nMonth = pattern.nMonthOfYear >= 1 && pattern.nMonthOfYear <= kMonthsPerYear
                          ? pattern.nMonthOfYear
                          : pCursor->wMonth;
-  SYSTEMTIME stFirst{};
-  stFirst.wYear = static_cast<WORD>(nYear);
-  stFirst.wMonth = static_cast<WORD>(nMonth);
-  stFirst.wDay = 1;
-  FixDayOfWeek(&stFirst);
-  int64_t nOffset = 0;
-  *pCursor = stFirst;
-  if (!InstanceOffset(pattern, static_cast<int>(nYear), nMonth, stFirst.wDayOfWeek, &nOffset)) {
-    return true;
-  }
-  return AddDays(pCursor, static_cast<int>(nOffset));
+  return MoveToInstance(pattern, static_cast<int>(nYear), nMonth, pCursor);
 }
 
 bool StepYearlyByDate(const RepeatPattern& pattern, SYSTEMTIME* pCursor) {
