@@ -49,9 +49,9 @@ const char kUsage[] =
 
 const char kStatusHelp[] =
     "Usage: daybridge-cli status [--json]\n"
-    "Shows the data folder, the Palm Desktop folder, the Palm users, the Palm calendar loaded\n"
-    "(kind and records), the Outlook records, and per side the number of new, changed and\n"
-    "same records.\n";
+    "Shows the data folder, the Palm Desktop folder (and the Wine prefix it was found in, if\n"
+    "any), the Palm users, the Palm calendar loaded (kind and records), the Outlook records,\n"
+    "and per side the number of new, changed and same records.\n";
 
 const char kListHelp[] =
     "Usage: daybridge-cli list palm|outlook [--from YYYY-MM-DD --to YYYY-MM-DD] [--json]\n"
@@ -190,6 +190,9 @@ int RunStatus(const Options& options) {
     strJson += ", \"palmDesktopFolder\": " + (session.m_Env.nPalmFolderResult == 0
                                                   ? JsonString(session.m_Env.szPalmFolder)
                                                   : std::string("null"));
+    strJson += ", \"palmDesktopPlace\": " + (session.m_Env.szPalmPlace[0]
+                                                 ? JsonString(session.m_Env.szPalmPlace)
+                                                 : std::string("null"));
     strJson += ", \"users\": [";
     int nIndex = 0;
     for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext(), ++nIndex) {
@@ -209,8 +212,15 @@ int RunStatus(const Options& options) {
   } else {
     printf("Data folder:         %s\n",
            session.m_Env.bDataFolder ? session.m_Env.szDataFolder : "(not available)");
-    printf("Palm Desktop folder: %s\n",
-           session.m_Env.nPalmFolderResult == 0 ? session.m_Env.szPalmFolder : "(not found)");
+    if (session.m_Env.nPalmFolderResult != 0) {
+      printf("Palm Desktop folder: (not found%s%s)\n", session.m_Env.szPalmNote[0] ? ": " : "",
+             CxAnsiToUtf8(session.m_Env.szPalmNote).c_str());
+    } else if (session.m_Env.szPalmPlace[0]) {
+      printf("Palm Desktop folder: %s (%s)\n", session.m_Env.szPalmFolder,
+             CxAnsiToUtf8(session.m_Env.szPalmPlace).c_str());
+    } else {
+      printf("Palm Desktop folder: %s\n", session.m_Env.szPalmFolder);
+    }
     printf("Palm users:          %u\n", users.GetCount());
     int nIndex = 0;
     for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext(), ++nIndex) {

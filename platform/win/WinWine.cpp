@@ -19,6 +19,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/win/WinFolder.h"
 #include "platform/win/WinText.h"
 
 namespace {

@@ -53,9 +53,3 @@ std::string CxWineShownFolder(const std::string& strPrefix);
 // prefix lacks, a link cycle, a link or ".." that leads outside the prefix.
 bool CxWineLocalPath(const std::string& strPrefix, const std::string& strWinPath,
                      std::string& strLocal, std::string& strReason);
-
-// The path of an existing file or folder that szPath names when its components are compared
-// without regard to case (the datebook folder of a user copied from Windows may be
-// "Datebook"). Components found as written stay as they are; from the first component that
-// matches nothing the rest is kept as written. FALSE when the result does not fit.
-BOOL CxMatchPathCase(LPCSTR szPath, LPSTR szOut, DWORD nCapacity);
