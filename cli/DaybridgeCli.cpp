@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/core/AppCalendar.h"
+#include "app/core/AppFirstRun.h"
 #include "app/core/AppMessages.h"
 #include "app/core/AppSettings.h"
 #include "app/core/AppStartup.h"
@@ -50,8 +51,8 @@ const char kUsage[] =
 const char kStatusHelp[] =
     "Usage: daybridge-cli status [--json]\n"
     "Shows the data folder, the Palm Desktop folder (and the Wine prefix it was found in, if\n"
-    "any), the Palm users, the Palm calendar loaded (kind and records), the Outlook records,\n"
-    "and per side the number of new, changed and same records.\n";
+    "any) and version, the Palm users, the Palm calendar loaded (kind and records), the\n"
+    "Outlook records, and per side the number of new, changed and same records.\n";
 
 const char kListHelp[] =
     "Usage: daybridge-cli list palm|outlook [--from YYYY-MM-DD --to YYYY-MM-DD] [--json]\n"
@@ -182,6 +183,8 @@ int RunStatus(const Options& options) {
   MatchCounts outlook = CountMatchStates(cal.GetOutlookSet());
   CxList& users = GetPalmUsers();
   int nSelected = ChoosePalmUser(AppSettings, users);
+  char szPalmVersion[FIRST_RUN_VERSION_SIZE];
+  const bool bPalmVersion = GetPalmDesktopVersionText(szPalmVersion, sizeof(szPalmVersion));
 
   if (bJson) {
     std::string strJson =
@@ -193,6 +196,8 @@ int RunStatus(const Options& options) {
     strJson += ", \"palmDesktopPlace\": " + (session.m_Env.szPalmPlace[0]
                                                  ? JsonString(session.m_Env.szPalmPlace)
                                                  : std::string("null"));
+    strJson += ", \"palmDesktopVersion\": " +
+               (bPalmVersion ? JsonString(szPalmVersion) : std::string("null"));
     strJson += ", \"users\": [";
     int nIndex = 0;
     for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext(), ++nIndex) {
@@ -221,6 +226,7 @@ int RunStatus(const Options& options) {
     } else {
       printf("Palm Desktop folder: %s\n", session.m_Env.szPalmFolder);
     }
+    printf("Palm version:        %s\n", szPalmVersion);
     printf("Palm users:          %u\n", users.GetCount());
     int nIndex = 0;
     for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext(), ++nIndex) {
