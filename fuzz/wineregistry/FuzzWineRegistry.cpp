@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(pData), nSize));
   CxWineKeys keys;
   std::string strReason;
-  if (!CxWineReadRegistry(in, [](const std::string&) { return true; }, keys, strReason)) {
+  if (!CxWineReadRegistry(
+          in, [](const std::string&) { return true; }, keys, strReason)) {
     Check(keys.keys.empty() && !strReason.empty());
     dbfuzz::ReportRefused(strReason);
     return 0;

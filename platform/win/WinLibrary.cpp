@@ -17,8 +17,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/win/WinSystem.h"
 #include "platform/win/WinFolder.h"
+#include "platform/win/WinSystem.h"
 
 namespace {
 

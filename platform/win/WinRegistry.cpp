@@ -41,8 +41,8 @@ struct RegValue {
 struct RegHive {
   std::set<std::string> keys;                                     // every existing key path
   std::map<std::string, std::map<std::string, RegValue>> values;  // key path -> name -> value
-  std::string strWinePrefix;        // the prefix the keys of wineKeys were read from
-  std::set<std::string> wineKeys;   // key paths that come from the Wine prefix
+  std::string strWinePrefix;       // the prefix the keys of wineKeys were read from
+  std::set<std::string> wineKeys;  // key paths that come from the Wine prefix
 };
 
 struct RegHandle {

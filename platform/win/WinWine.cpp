@@ -70,9 +70,10 @@ int HexDigit(char c) {
 // One UTF-8 sequence at strText[nPos]; a byte that starts none stands for itself (Latin-1).
 char32_t DecodeUtf8At(const std::string& strText, size_t& nPos) {
   const unsigned char c = static_cast<unsigned char>(strText[nPos]);
-  const size_t nTrail = c >= 0xC2 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2
-                        : c >= 0xF0 && c <= 0xF4                             ? 3
-                                                                             : 0;
+  const size_t nTrail = c >= 0xC2 && c <= 0xDF   ? 1
+                        : c >= 0xE0 && c <= 0xEF ? 2
+                        : c >= 0xF0 && c <= 0xF4 ? 3
+                                                 : 0;
   if (nTrail == 0 || nPos + nTrail >= strText.size()) {
     ++nPos;
     return c;
@@ -133,8 +134,8 @@ bool ReadEscaped(const std::string& strText, size_t& nPos, char cEnd, std::u16st
       sOut.push_back(nDigits ? nUnit : u'x');
     } else if (e >= '0' && e <= '7') {
       char16_t nUnit = 0;
-      for (int nDigits = 0; nDigits < 3 && nPos < strText.size() && strText[nPos] >= '0' &&
-                            strText[nPos] <= '7';
+      for (int nDigits = 0;
+           nDigits < 3 && nPos < strText.size() && strText[nPos] >= '0' && strText[nPos] <= '7';
            ++nDigits) {
         nUnit = static_cast<char16_t>(nUnit * 8 + (strText[nPos++] - '0'));
       }
@@ -467,7 +468,8 @@ bool CxWineLocalPath(const std::string& strPrefix, const std::string& strWinPath
   int nError = 0;
   const std::string strRoot = RealPath(strPrefix, nError);
   if (strRoot.empty()) {
-    strReason = "the Wine prefix " + strPrefix + " cannot be opened (" + std::strerror(nError) + ")";
+    strReason =
+        "the Wine prefix " + strPrefix + " cannot be opened (" + std::strerror(nError) + ")";
     return false;
   }
   const unsigned char cDrive = strWinPath.empty() ? 0 : static_cast<unsigned char>(strWinPath[0]);

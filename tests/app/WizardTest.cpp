@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "common/misc/CxList.h"
 #include "app/core/PalmUsers.h"
+#include "common/misc/CxList.h"
 #include "common/palm/PalmHotSync.h"
 #include "support/hotsync/TwoPalmUsers.h"
 #include "support/pe/PeImage.h"

@@ -339,8 +339,9 @@ class CliWine : public CliEndToEnd {
   }
 
   dbtest::EnvGuard m_WineGuard{"WINEPREFIX", nullptr};
-  dbtest::WinePrefix m_Prefix{s_Root / (std::string("wine-") +
-                              ::testing::UnitTest::GetInstance()->current_test_info()->name())};
+  dbtest::WinePrefix m_Prefix{
+      s_Root /
+      (std::string("wine-") + ::testing::UnitTest::GetInstance()->current_test_info()->name())};
 };
 
 TEST_F(CliWine, StatusFindsPalmDesktopItsVersionAndUsersAndASyncWritesIntoThePrefix) {
@@ -367,12 +368,14 @@ TEST_F(CliWine, StatusFindsPalmDesktopItsVersionAndUsersAndASyncWritesIntoThePre
 
 TEST_F(CliWine, DriveLeadingOutsideThePrefixIsRefusedWithTheReason) {
   fs::remove(m_Prefix.Root() / "dosdevices" / "c:");
-  fs::create_directory_symlink(m_Prefix.Root().parent_path(), m_Prefix.Root() / "dosdevices" / "c:");
+  fs::create_directory_symlink(m_Prefix.Root().parent_path(),
+                               m_Prefix.Root() / "dosdevices" / "c:");
   Result status = Cli("status");
   EXPECT_EQ(status.nExit, 2) << status.sOut;
-  EXPECT_NE(status.sOut.find("Palm Desktop folder: (not found: \"C:\\Program Files\\Palm\\\" of the "
-                             "Wine prefix " + m_Prefix.Root().string() +
-                             " is not used: drive C: leads outside the Wine prefix)"),
+  EXPECT_NE(status.sOut.find(
+                "Palm Desktop folder: (not found: \"C:\\Program Files\\Palm\\\" of the "
+                "Wine prefix " +
+                m_Prefix.Root().string() + " is not used: drive C: leads outside the Wine prefix)"),
             std::string::npos)
       << status.sOut;
 }

@@ -57,7 +57,8 @@ TEST_P(WineUserReg, ReadsValueAsTheAnsiApiReportsIt) {
 INSTANTIATE_TEST_SUITE_P(
     Table, WineUserReg,
     ::testing::Values(
-        ValueCase{"EscapedBackslashes", "desktoppath", 0, std::string("C:\\Program Files\\Palm\\\0", 23)},
+        ValueCase{"EscapedBackslashes", "desktoppath", 0,
+                  std::string("C:\\Program Files\\Palm\\\0", 23)},
         ValueCase{"HexEscapesToAnsi", "currentuser", 0, std::string("Ann \xC5str\xF6m\0", 11)},
         ValueCase{"EuroBeyondLatin1", "accented", 1, std::string("Gen\xE8ve \x80 1\0", 11)},
         ValueCase{"QuoteAndBackslash", "quoted", 1, std::string("say \"hi\" \\ back\0", 16)},
@@ -76,7 +77,8 @@ TEST(WineSystemReg, EveryKeyOfAFreshPrefixReadsWithNothingSkipped) {
   const CxWineKeys keys = ReadFile(kWineData + "system.reg");
   std::ifstream in(kWineData + "system.reg");
   size_t nHeaders = 0;
-  for (std::string strLine; std::getline(in, strLine);) nHeaders += !strLine.empty() && strLine[0] == '[';
+  for (std::string strLine; std::getline(in, strLine);)
+    nHeaders += !strLine.empty() && strLine[0] == '[';
   EXPECT_EQ(keys.nSkipped, 0u) << keys.strFirstSkip;
   EXPECT_EQ(keys.keys.size(), nHeaders);
 }
@@ -112,7 +114,8 @@ const std::string kMiB(1024 * 1024, 'a');
 
 std::string ManyLargeValues() {
   std::string strText = kHead + "[Good]\n";
-  for (int i = 0; i < 17; ++i) strText += "\"V" + std::to_string(i) + "\"=\"" + kMiB.substr(10) + "\"\n";
+  for (int i = 0; i < 17; ++i)
+    strText += "\"V" + std::to_string(i) + "\"=\"" + kMiB.substr(10) + "\"\n";
   return strText;
 }
 
@@ -169,7 +172,8 @@ TEST_F(WinePaths, MapsThroughDriveLinksWithoutRegardToCaseAndRefusesWhatLeadsAwa
       {"C:\\Program Files\\Palm\\Ann\\datebook\\datebook.dat",
        "drive_c/Program Files/Palm/ann/Datebook/datebook.dat", nullptr},
       {"c:\\PROGRAM FILES\\PALM\\", "drive_c/Program Files/Palm/", nullptr},
-      {"C:/Program Files/Palm/New\\Sub\\x.dat", "drive_c/Program Files/Palm/New/Sub/x.dat", nullptr},
+      {"C:/Program Files/Palm/New\\Sub\\x.dat", "drive_c/Program Files/Palm/New/Sub/x.dat",
+       nullptr},
       {"C:\\Program Files\\Palm\\shared\\DATEBOOK", "drive_c/Program Files/Palm/Shared/Datebook",
        nullptr},
       {"D:\\prefix\\drive_c", nullptr, "drive D: leads outside the Wine prefix"},
@@ -189,7 +193,8 @@ TEST_F(WinePaths, MapsThroughDriveLinksWithoutRegardToCaseAndRefusesWhatLeadsAwa
     if (row.szLocal) {
       EXPECT_EQ(strLocal, fs::canonical(m_Prefix).string() + "/" + row.szLocal) << row.szWinPath;
     } else {
-      EXPECT_NE(strReason.find(row.szReason), std::string::npos) << row.szWinPath << ": " << strReason;
+      EXPECT_NE(strReason.find(row.szReason), std::string::npos)
+          << row.szWinPath << ": " << strReason;
     }
   }
 }
@@ -211,7 +216,8 @@ class WineRegistry : public WinePaths {
     char szPrefix[512] = {};
     if (CxRegGetKeyPrefix(hKey, szPrefix, sizeof szPrefix) && pPrefix) *pPrefix = szPrefix;
     char szLocal[512] = {};
-    if (CxRegLocalPath(hKey, szData, szLocal, sizeof szLocal) == ERROR_SUCCESS) m_strLocal = szLocal;
+    if (CxRegLocalPath(hKey, szData, szLocal, sizeof szLocal) == ERROR_SUCCESS)
+      m_strLocal = szLocal;
     RegCloseKey(hKey);
     return szData;
   }
@@ -254,9 +260,9 @@ TEST_F(WineRegistry, DayBridgesOwnPalmKeyKeepsThePrefixOut) {
          "[HKEY_LOCAL_MACHINE\\Software\\PalmSource\\Desktop\\Core]\r\n"
          "\"DesktopPath\"=\"/opt/palm/\"\r\n";
   std::string strPrefix;
-  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "Software\\PalmSource\\Desktop\\Core", "DesktopPath",
-                 &strPrefix),
-            "/opt/palm/");
+  EXPECT_EQ(
+      Read(HKEY_LOCAL_MACHINE, "Software\\PalmSource\\Desktop\\Core", "DesktopPath", &strPrefix),
+      "/opt/palm/");
   EXPECT_EQ(strPrefix, "");
   EXPECT_EQ(m_strLocal, "/opt/palm/");
   EXPECT_EQ(Read(HKEY_CURRENT_USER, "Software\\U.S. Robotics\\Pilot Desktop\\Core", "DesktopPath",
