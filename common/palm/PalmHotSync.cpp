@@ -19,7 +19,6 @@
 #include "platform/win/WinString.h"
 #include "platform/win/WinSystem.h"
 #include "platform/win/WinVersion.h"
-#include "platform/win/WinWine.h"
 
 namespace {
 
@@ -368,8 +367,7 @@ int FindPalmDesktopFolder(char* szBuf, int nCapacity, char* szPlace, int nPlaceC
   char szPrefix[MAX_PATH];
   if (nResult == PALM_OK && szPlace && nPlaceCapacity > 0 &&
       CxRegGetKeyPrefix(hKey, szPrefix, sizeof szPrefix)) {
-    std::snprintf(szPlace, static_cast<size_t>(nPlaceCapacity), "Wine prefix %s",
-                  CxWineShownFolder(szPrefix).c_str());
+    std::snprintf(szPlace, static_cast<size_t>(nPlaceCapacity), "Wine prefix %s", szPrefix);
   }
   RegCloseKey(hKey);
   return nResult;

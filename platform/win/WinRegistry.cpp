@@ -449,11 +449,9 @@ void RefreshWineFile(WineFileCache& cache, const std::string& strPath,
   }
 }
 
-void AddWineKeys(RegHive& hive, const std::string& strRoot, const std::string& strStrip,
-                 const CxWineKeys& keys) {
+void AddWineKeys(RegHive& hive, const std::string& strRoot, const CxWineKeys& keys) {
   for (const auto& [strPath, values] : keys.keys) {
-    if (!strStrip.empty() && !StartsWithKey(strPath, strStrip)) continue;
-    const std::string strFull = strRoot + "\\" + strPath.substr(strStrip.size());
+    const std::string strFull = strRoot + "\\" + strPath;
     AddKey(hive, strFull);
     hive.wineKeys.insert(strFull);
     for (const auto& [strName, value] : values) {
@@ -466,10 +464,10 @@ void AddWineKeys(RegHive& hive, const std::string& strRoot, const std::string& s
 // Palm Desktop. A 32-bit Palm Desktop in a 64-bit prefix keeps its machine key below
 // Wow6432Node, where the 32-bit program DayBridge is designed as would see it.
 void AddWinePalmKeys(RegHive& hive) {
-  if (hive.keys.count(kPalmUserKey) || hive.keys.count(kPalmMachineKey)) return;
   const std::string strPrefix = CxWinePrefixFolder();
   std::lock_guard<std::mutex> lock(g_Lock);
   g_strWineNote.clear();
+  if (hive.keys.count(kPalmUserKey) || hive.keys.count(kPalmMachineKey)) return;
   if (strPrefix.empty()) return;
   RefreshWineFile(g_WineUser, strPrefix + "/user.reg", [](const std::string& strPath) {
     return StartsWithKey(strPath, "software\\u.s. robotics\\pilot desktop");
@@ -479,7 +477,7 @@ void AddWinePalmKeys(RegHive& hive) {
            StartsWithKey(strPath, "software\\wow6432node\\palmsource");
   });
   g_strWineNote = !g_WineSystem.strNote.empty() ? g_WineSystem.strNote : g_WineUser.strNote;
-  AddWineKeys(hive, "hkey_current_user", "", g_WineUser.keys);
+  AddWineKeys(hive, "hkey_current_user", g_WineUser.keys);
   bool bRedirected = false;
   for (const auto& entry : g_WineSystem.keys.keys) {
     bRedirected = bRedirected || StartsWithKey(entry.first, "software\\wow6432node");
@@ -492,9 +490,9 @@ void AddWinePalmKeys(RegHive& hive) {
             values;
       }
     }
-    AddWineKeys(hive, "hkey_local_machine", "", machine);
+    AddWineKeys(hive, "hkey_local_machine", machine);
   } else {
-    AddWineKeys(hive, "hkey_local_machine", "", g_WineSystem.keys);
+    AddWineKeys(hive, "hkey_local_machine", g_WineSystem.keys);
   }
   if (!hive.wineKeys.empty()) hive.strWinePrefix = strPrefix;
 }
@@ -626,7 +624,7 @@ BOOL CxRegGetKeyPrefix(HKEY hKey, LPSTR szPrefix, DWORD nCapacity) {
   std::lock_guard<std::mutex> lock(g_Lock);
   RegHandle* pHandle = FindHandle(hKey);
   if (!pHandle || !pHandle->pHive->wineKeys.count(pHandle->strPath)) return FALSE;
-  const std::string& strPrefix = pHandle->pHive->strWinePrefix;
+  const std::string strPrefix = CxWineShownFolder(pHandle->pHive->strWinePrefix);
   if (strPrefix.size() >= nCapacity) return FALSE;
   std::memcpy(szPrefix, strPrefix.c_str(), strPrefix.size() + 1);
   return TRUE;

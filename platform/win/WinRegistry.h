@@ -58,8 +58,8 @@ LONG RegCloseKey(HKEY hKey);
 // prefix ($WINEPREFIX, else ~/.wine): HKEY_CURRENT_USER from its user.reg, HKEY_LOCAL_MACHINE
 // from its system.reg, read only. These tell such keys apart and make their paths local.
 
-// The folder of the Wine prefix hKey was read from; FALSE (and empty) for a key of
-// DayBridge's own file, or when the folder does not fit.
+// The folder of the Wine prefix hKey was read from, as a person reads it ("~/.wine"); FALSE
+// (and empty) for a key of DayBridge's own file, or when the folder does not fit.
 BOOL CxRegGetKeyPrefix(HKEY hKey, LPSTR szPrefix, DWORD nCapacity);
 
 // The local path of a path read from a value of hKey: as it stands for DayBridge's own file;
