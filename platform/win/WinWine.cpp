@@ -170,7 +170,19 @@ bool IsTextType(DWORD nType) {
   return nType == 1 || nType == 2 || nType == 7;  // REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ
 }
 
+// A text of a text kind in the ANSI code page with its terminator, as the ANSI API reports it;
+// of any other kind (Wine writes str(N) for any N) the UTF-16 bytes Wine keeps, untouched.
 void SetText(CxWineValue& value, const std::u16string& sText) {
+  value.data.clear();
+  if (!IsTextType(value.nType)) {
+    for (char16_t c : sText) {
+      value.data.push_back(static_cast<BYTE>(c & 0xFF));
+      value.data.push_back(static_cast<BYTE>(c >> 8));
+    }
+    value.data.push_back(0);
+    value.data.push_back(0);
+    return;
+  }
   const std::string strAnsi = WideToAnsi(sText);
   value.data.assign(strAnsi.begin(), strAnsi.end());
   value.data.push_back(0);
