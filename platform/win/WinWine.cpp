@@ -32,6 +32,8 @@ constexpr size_t kMaxKeyPathChars = 32767;
 // The keys a caller keeps (Palm Desktop's) hold a few hundred bytes; far more is no
 // installation's, and is refused whole.
 constexpr size_t kMaxKeptBytes = 16u * 1024u * 1024u;
+// What a kept key or value costs beside its text, so that a flood of tiny keys is bounded too.
+constexpr size_t kEntryCost = 64;
 // Entries looked at in one folder while matching a name without regard to case.
 constexpr size_t kMaxFolderEntries = 100000;
 
@@ -405,7 +407,8 @@ bool CxWineReadRegistry(std::istream& in, const std::function<bool(const std::st
         continue;
       }
       if (!pfnKeep(strPath)) continue;
-      nKeptBytes += strPath.size();
+      nKeptBytes += strPath.size() + kEntryCost;
+      if (nKeptBytes > kMaxKeptBytes) break;
       pKey = &result.keys[strPath];
       continue;
     }
@@ -444,13 +447,14 @@ bool CxWineReadRegistry(std::istream& in, const std::function<bool(const std::st
       continue;
     }
     const std::string strName = LowerAscii(WideToAnsi(sName));
-    nKeptBytes += strName.size() + value.data.size();
-    if (nKeptBytes > kMaxKeptBytes) {
-      result = CxWineKeys();
-      strReason = "its Palm Desktop keys hold more than 16 MiB";
-      return false;
-    }
+    nKeptBytes += strName.size() + value.data.size() + kEntryCost;
+    if (nKeptBytes > kMaxKeptBytes) break;
     (*pKey)[strName] = std::move(value);
+  }
+  if (nKeptBytes > kMaxKeptBytes) {
+    result = CxWineKeys();
+    strReason = "the keys asked for hold more than 16 MiB";
+    return false;
   }
   return true;
 }

@@ -119,6 +119,12 @@ std::string ManyLargeValues() {
   return strText;
 }
 
+std::string ManyTinyKeys() {
+  std::string strText = kHead + "[Good]\n\"X\"=\"1\"\n";
+  for (int i = 0; i < 300000; ++i) strText += "[k" + std::to_string(i) + "]\n";
+  return strText;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Table, WineHostile,
     ::testing::Values(
@@ -134,6 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
                     kHead + "[Good]\n\"X\"=\"1\"\n\"X\"=hex:00,\\\n" + kMiB + ",\\\n  01\n", true,
                     1, "1"},
         HostileCase{"KeptDataBeyond16MiBRefused", ManyLargeValues(), false, 0, nullptr},
+        HostileCase{"FloodOfTinyKeysRefused", ManyTinyKeys(), false, 0, nullptr},
         HostileCase{"UnclosedKeyDoesNotTakeValues", kHead + "[Good\n\"X\"=\"1\"\n", true, 1,
                     nullptr}),
     [](const ::testing::TestParamInfo<HostileCase>& row) { return row.param.szName; });
