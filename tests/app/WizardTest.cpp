@@ -149,6 +149,7 @@ TEST_F(WizardTest, PalmDesktopOfTheWinePrefixIsFoundAndShownWhere) {
     EXPECT_EQ(FindIn<QLabel>(&dlg, "lblPDVer")->text().toStdString(), "4.1.4.0");
     EXPECT_EQ(FindIn<QLabel>(&dlg, "lblPDPlace")->text().toStdString(), "Wine prefix ~/.wine");
     EXPECT_EQ(FindIn<QComboBox>(&dlg, "cbUser")->count(), 3);
+    EXPECT_TRUE(SaveDialogPicture(&dlg, "wizard-wine.png"));
   }
   FreePalmUsers();
   FreeHotSyncLibraries(HOTSYNC_ALL);
