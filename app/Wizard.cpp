@@ -16,6 +16,7 @@
 #include "app/core/AppSettings.h"
 #include "app/core/PalmUsers.h"
 #include "common/misc/CxList.h"
+#include "common/palm/PalmHotSync.h"
 #include "views/CxPaintUtil.h"
 
 namespace {
@@ -68,6 +69,16 @@ TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent) {
   auto* pPalmGrid = new QGridLayout(pPalm);
   pPalmGrid->addWidget(new QLabel(QStringLiteral("Version:"), pPalm), 0, 0);
   pPalmGrid->addWidget(MakeVersionLabel(pPalm, "lblPDVer", &GetPalmDesktopVersionText), 0, 1);
+  // A Palm Desktop that only a Wine prefix knows of is worth pointing out: it is not where
+  // the user may have looked.
+  char szPlace[MAX_PATH];
+  int nUserRow = 1;
+  if (GetPalmDesktopPlace(szPlace, sizeof(szPlace))) {
+    pPalmGrid->addWidget(new QLabel(QStringLiteral("Found in:"), pPalm), nUserRow, 0);
+    auto* pPlace = new QLabel(cxpaint::AnsiText(szPlace), pPalm);
+    pPlace->setObjectName(QStringLiteral("lblPDPlace"));
+    pPalmGrid->addWidget(pPlace, nUserRow++, 1);
+  }
   auto* pUserLabel = new QLabel(QStringLiteral("Select A Palm User:"), pPalm);
   m_pUser = new QComboBox(pPalm);
   m_pUser->setObjectName(QStringLiteral("cbUser"));
@@ -79,8 +90,8 @@ TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent) {
                      QVariant::fromValue(reinterpret_cast<quintptr>(pUser)));
   }
   m_pUser->setCurrentIndex(FindPalmUserIndex(AppSettings.PDUserID, users));
-  pPalmGrid->addWidget(pUserLabel, 1, 0);
-  pPalmGrid->addWidget(m_pUser, 1, 1, Qt::AlignLeft);
+  pPalmGrid->addWidget(pUserLabel, nUserRow, 0);
+  pPalmGrid->addWidget(m_pUser, nUserRow, 1, Qt::AlignLeft);
   pPalmGrid->setColumnMinimumWidth(0, kCaptionColumnWidth);
   pPalmGrid->setColumnStretch(1, 1);
   pBody->addWidget(pPalm);

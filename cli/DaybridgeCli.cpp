@@ -14,6 +14,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/core/AppCalendar.h"
+#include "app/core/AppFirstRun.h"
 #include "app/core/AppMessages.h"
 #include "app/core/AppSettings.h"
 #include "app/core/AppStartup.h"
@@ -156,6 +157,8 @@ int RunStatus(const Options& options) {
   MatchCounts outlook = CountMatchStates(cal.GetOutlookSet());
   CxList& users = GetPalmUsers();
   int nSelected = ChoosePalmUser(AppSettings, users);
+  char szPalmVersion[FIRST_RUN_VERSION_SIZE];
+  const bool bPalmVersion = GetPalmDesktopVersionText(szPalmVersion, sizeof(szPalmVersion));
 
   if (options.bJson) {
     CliJson status;
@@ -164,6 +167,10 @@ int RunStatus(const Options& options) {
     status["palmDesktopFolder"] = session.m_Env.nPalmFolderResult == 0
                                       ? JsonString(session.m_Env.szPalmFolder)
                                       : CliJson(nullptr);
+    status["palmDesktopPlace"] = session.m_Env.szPalmPlace[0]
+                                     ? JsonString(session.m_Env.szPalmPlace)
+                                     : CliJson(nullptr);
+    status["palmDesktopVersion"] = bPalmVersion ? JsonString(szPalmVersion) : CliJson(nullptr);
     status["users"] = CliJson::array();
     int nIndex = 0;
     for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext(), ++nIndex) {
@@ -186,8 +193,16 @@ int RunStatus(const Options& options) {
   } else {
     printf("Data folder:         %s\n",
            session.m_Env.bDataFolder ? session.m_Env.szDataFolder : "(not available)");
-    printf("Palm Desktop folder: %s\n",
-           session.m_Env.nPalmFolderResult == 0 ? session.m_Env.szPalmFolder : "(not found)");
+    if (session.m_Env.nPalmFolderResult != 0) {
+      printf("Palm Desktop folder: (not found%s%s)\n", session.m_Env.szPalmNote[0] ? ": " : "",
+             CxAnsiToUtf8(session.m_Env.szPalmNote).c_str());
+    } else if (session.m_Env.szPalmPlace[0]) {
+      printf("Palm Desktop folder: %s (%s)\n", session.m_Env.szPalmFolder,
+             CxAnsiToUtf8(session.m_Env.szPalmPlace).c_str());
+    } else {
+      printf("Palm Desktop folder: %s\n", session.m_Env.szPalmFolder);
+    }
+    printf("Palm version:        %s\n", szPalmVersion);
     printf("Palm users:          %u\n", users.GetCount());
     int nIndex = 0;
     for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext(), ++nIndex) {
@@ -544,9 +559,9 @@ int main(int argc, char** argv) {
 
   CLI::App* pStatus = app.add_subcommand("status", "Places, Palm users and both calendars");
   pStatus->footer(
-      "Shows the data folder, the Palm Desktop folder, the Palm users, the Palm calendar loaded\n"
-      "(kind and records), the Outlook records, and per side the number of new, changed and\n"
-      "same records.");
+      "Shows the data folder, the Palm Desktop folder (and the Wine prefix it was found in, if\n"
+      "any) and version, the Palm users, the Palm calendar loaded (kind and records), the\n"
+      "Outlook records, and per side the number of new, changed and same records.");
   pStatus->add_flag("--json", options.bJson, "Print JSON");
 
   CLI::App* pList = app.add_subcommand("list", "The records of one calendar");

@@ -80,7 +80,10 @@ function(db_test)
       DB_SHARED_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata"
       DB_BUILD_DIR="${PROJECT_BINARY_DIR}")
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main)
-  set(env QT_QPA_PLATFORM=offscreen ${DB_SANITIZER_ENV} ${ARG_ENV})
+  # A Wine prefix of the developer's own (~/.wine) never reaches a test; tests of Wine set
+  # WINEPREFIX themselves.
+  set(env QT_QPA_PLATFORM=offscreen WINEPREFIX=${PROJECT_BINARY_DIR}/no-wine-prefix
+      ${DB_SANITIZER_ENV} ${ARG_ENV})
   gtest_discover_tests(${ARG_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${env}")
 endfunction()
 

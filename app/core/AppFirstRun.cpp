@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/outlook/OlComm.h"
+#include "platform/win/WinFolder.h"
 #include "platform/win/WinString.h"
 
 namespace {
@@ -32,6 +33,9 @@ bool GetPalmDesktopVersionText(char* szBuf, int nSize) {
   const int nLen =
       std::snprintf(szExe, sizeof(szExe), "%s%spalm.exe", szFolder, bSeparator ? "" : "/");
   if (nLen < 0 || nLen >= static_cast<int>(sizeof(szExe))) return NotFound(szBuf, nSize);
+  // A folder from Windows may hold "Palm.exe".
+  char szMatched[MAX_PATH];
+  if (CxMatchPathCase(szExe, szMatched, sizeof(szMatched))) lstrcpyn(szExe, szMatched, MAX_PATH);
   int nMajor = 0, nMinor = 0, nBuild = 0, nRevision = 0;
   if (!GetFileVersion(szExe, &nMajor, &nMinor, &nBuild, &nRevision)) {
     return NotFound(szBuf, nSize);

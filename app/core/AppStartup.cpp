@@ -11,6 +11,7 @@
 #include "app/core/SyncHistory.h"
 #include "common/misc/CxDebugUtil.h"
 #include "common/palm/PalmHotSync.h"
+#include "platform/win/WinRegistry.h"
 
 void AppStartup(AppEnvironment& env) {
   memset(&env, 0, sizeof(env));
@@ -27,9 +28,13 @@ void AppStartup(AppEnvironment& env) {
   env.nPalmFolderResult = GetPalmDesktopFolder(env.szPalmFolder, sizeof(env.szPalmFolder));
   if (env.nPalmFolderResult != 0) {
     env.szPalmFolder[0] = '\0';
-  } else if (!SetCurrentDirectory(env.szPalmFolder)) {
-    // A folder that names nothing on disk (PDPath wins even then) leaves the directory as is.
-    Log(2, "Failed to make the Palm Desktop folder current: %s", env.szPalmFolder);
+    CxRegGetWineNote(env.szPalmNote, sizeof(env.szPalmNote));
+  } else {
+    GetPalmDesktopPlace(env.szPalmPlace, sizeof(env.szPalmPlace));
+    if (!SetCurrentDirectory(env.szPalmFolder)) {
+      // A folder that names nothing on disk (PDPath wins even then) leaves the directory as is.
+      Log(2, "Failed to make the Palm Desktop folder current: %s", env.szPalmFolder);
+    }
   }
   // The libraries report their own failures; a missing one shows up as no users below.
   LoadHotSyncLibraries(HOTSYNC_ALL);

@@ -14,6 +14,8 @@ struct AppEnvironment {
   char szDataFolder[MAX_PATH];  // with its trailing separator
   int nPalmFolderResult;        // 0 found; the lookup's error code otherwise
   char szPalmFolder[MAX_PATH];  // the Palm Desktop folder when found
+  char szPalmPlace[MAX_PATH];   // where it was found when worth telling ("Wine prefix ~/.wine")
+  char szPalmNote[512];         // why a Wine prefix's Palm Desktop was refused, when one was
   bool bPalmUsers;              // the user count could be read
   bool bComInit;                // the thread joined its apartment
 };

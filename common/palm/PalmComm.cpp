@@ -14,6 +14,7 @@
 #include "common/palm/PalmHotSync.h"
 #include "platform/win/WinFile.h"
 #include "platform/win/WinFileOps.h"
+#include "platform/win/WinFolder.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinSystem.h"
 #include "platform/win/WinTime.h"
@@ -1352,6 +1353,10 @@ bool PmDBUtil::UserDatebookPath(DWORD nUserId, const PmDatebookLayout& layout,
                   szFolder, MAX_PATH - 1);
     return false;
   }
+  // Windows names files without regard to case: a user folder from Windows (or inside a Wine
+  // prefix) may hold "Datebook/DateBook.dat".
+  char szMatched[MAX_PATH];
+  if (CxMatchPathCase(szPath, szMatched, sizeof szMatched)) lstrcpyn(szPath, szMatched, MAX_PATH);
   LogLayoutText(layout, 2, layout.szLoadingUserFile, szPath);
   return true;
 }

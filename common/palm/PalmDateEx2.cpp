@@ -18,6 +18,7 @@
 #include "common/palm/PalmComm.h"
 #include "common/palm/PalmHotSync.h"
 #include "platform/win/WinFile.h"
+#include "platform/win/WinFolder.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinSystem.h"
 
@@ -247,6 +248,9 @@ bool PmDateEx2Util::LoadByUserId(DWORD nUserId) {
   }
   char szPath[MAX_PATH];
   std::snprintf(szPath, sizeof(szPath), "%sdatebook/DateBook.mdb", szFolder);
+  // Names compare without regard to case, as on Windows ("Datebook/datebook.mdb").
+  char szMatched[MAX_PATH];
+  if (CxMatchPathCase(szPath, szMatched, sizeof szMatched)) lstrcpyn(szPath, szMatched, MAX_PATH);
   Log(2, "Get user file successfully, try loading file:%s", szPath);
   return LoadFile(szPath);
 }

@@ -12,6 +12,7 @@
 #include "common/misc/CxDebugUtil.h"
 #include "common/misc/WinUtil.h"
 #include "platform/hotsync/HotSyncApi.h"
+#include "platform/win/WinFolder.h"
 #include "platform/win/WinLibrary.h"
 #include "platform/win/WinProfile.h"
 #include "platform/win/WinRegistry.h"
@@ -254,6 +255,9 @@ bool LoadLibraryRow(HotSyncLibrary& lib, const char* szFolder) {
     Log(0, "Library path too long: %s", szFrom);
     return false;
   }
+  // The file names of a Palm Desktop folder from Windows keep whatever case it gave them.
+  char szMatched[MAX_PATH];
+  if (CxMatchPathCase(szPath, szMatched, sizeof szMatched)) lstrcpyn(szPath, szMatched, MAX_PATH);
   lib.hModule = LoadLibrary(szPath);
   if (!lib.hModule) {
     Log(0, "Failed to load library: %s", szPath);
@@ -308,9 +312,25 @@ int ReadPalmDesktopKey(HKEY hKey, char* szBuf, int nCapacity) {
   return szBuf[0] ? PALM_OK : PALM_ERR_NOT_FOUND;
 }
 
-}  // namespace
+// The folder a path value of the Palm Desktop key names on this machine: the value itself
+// for DayBridge's own registry, the Linux folder for a Wine prefix's registry.
+int LocalPalmFolder(HKEY hKey, char* szBuf, int nCapacity) {
+  char szLocal[kPdPathRoom];
+  const LONG nResult = CxRegLocalPath(hKey, szBuf, szLocal, sizeof szLocal);
+  if (nResult == ERROR_SUCCESS && std::strlen(szLocal) < static_cast<size_t>(nCapacity)) {
+    lstrcpyn(szBuf, szLocal, nCapacity);
+    return PALM_OK;
+  }
+  if (nResult == ERROR_PATH_NOT_FOUND) {
+    char szNote[512];
+    CxRegGetWineNote(szNote, sizeof szNote);
+    Log(0, "Palm Desktop folder not usable: %s", szNote);
+  }
+  szBuf[0] = '\0';
+  return nResult == ERROR_PATH_NOT_FOUND ? PALM_ERR_NOT_FOUND : PALM_ERR_TOO_LONG;
+}
 
-int GetPalmDesktopFolder(char* szBuf, int nCapacity) {
+int FindPalmDesktopFolder(char* szBuf, int nCapacity, char* szPlace, int nPlaceCapacity) {
   if (!szBuf || nCapacity <= 0) return PALM_ERR_MISSING;
   szBuf[0] = '\0';
 
@@ -338,11 +358,33 @@ int GetPalmDesktopFolder(char* szBuf, int nCapacity) {
                    &hKey) != ERROR_SUCCESS &&
       RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\PalmSource\\Desktop\\Core", 0, KEY_READ, &hKey) !=
           ERROR_SUCCESS) {
+    char szNote[512];
+    if (CxRegGetWineNote(szNote, sizeof szNote)) Log(0, "Wine prefix not read: %s", szNote);
     return PALM_ERR_NOT_FOUND;
   }
-  const int nResult = ReadPalmDesktopKey(hKey, szBuf, nCapacity);
+  int nResult = ReadPalmDesktopKey(hKey, szBuf, nCapacity);
+  if (nResult == PALM_OK) nResult = LocalPalmFolder(hKey, szBuf, nCapacity);
+  char szPrefix[MAX_PATH];
+  if (nResult == PALM_OK && szPlace && nPlaceCapacity > 0 &&
+      CxRegGetKeyPrefix(hKey, szPrefix, sizeof szPrefix)) {
+    std::snprintf(szPlace, static_cast<size_t>(nPlaceCapacity), "Wine prefix %s", szPrefix);
+  }
   RegCloseKey(hKey);
   return nResult;
+}
+
+}  // namespace
+
+int GetPalmDesktopFolder(char* szBuf, int nCapacity) {
+  return FindPalmDesktopFolder(szBuf, nCapacity, nullptr, 0);
+}
+
+bool GetPalmDesktopPlace(char* szBuf, int nCapacity) {
+  if (!szBuf || nCapacity <= 0) return false;
+  szBuf[0] = '\0';
+  char szFolder[MAX_PATH];
+  return FindPalmDesktopFolder(szFolder, sizeof szFolder, szBuf, nCapacity) == PALM_OK &&
+         szBuf[0] != '\0';
 }
 
 bool LoadCondMgrLibrary(const char* szFolder) {
@@ -477,6 +519,8 @@ DWORD GetPalmDesktopVersion() {
   char szExe[MAX_PATH];
   const int nWritten = std::snprintf(szExe, sizeof szExe, "%s/palm.exe", szFolder);
   if (nWritten < 0 || nWritten >= static_cast<int>(sizeof szExe)) return PALM_VERSION_NOT_FOUND;
+  char szMatched[MAX_PATH];
+  if (CxMatchPathCase(szExe, szMatched, sizeof szMatched)) lstrcpyn(szExe, szMatched, MAX_PATH);
   DWORD nHandle = 0;
   const DWORD nSize = GetFileVersionInfoSize(szExe, &nHandle);
   if (nSize == 0) return PALM_VERSION_NOT_FOUND;

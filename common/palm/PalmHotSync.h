@@ -38,7 +38,14 @@ struct PalmUser {
 // key, else the folder of its "HotSyncPath" (ending with '/'). PALM_OK, PALM_ERR_MISSING for
 // no buffer or a capacity of 0, PALM_ERR_NOT_FOUND, PALM_ERR_TOO_LONG when the folder does
 // not fit (szBuf is then empty).
+// A path from the registry of a Wine prefix is the Linux folder it names there.
 int GetPalmDesktopFolder(char* szBuf, int nCapacity);
+
+// Where the Palm Desktop folder was found, when that is worth telling: "Wine prefix ~/.wine"
+// for a folder named by a Wine prefix's registry. False (and empty) for the places the
+// program has always looked (the program folder's "tidewell.ini", DayBridge's registry
+// file) and when no folder is found.
+bool GetPalmDesktopPlace(char* szBuf, int nCapacity);
 
 // Loads the libraries of the mask in the order condmgr, UserData, HSAPI, instaide; the first
 // that fails ends the call with false, leaving those before it loaded. A loaded library is

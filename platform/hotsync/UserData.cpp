@@ -7,6 +7,9 @@
 //   SmithJ=1001,John Smith     ; folder=id,name (id 0 or missing: the derived id;
 //                              ;                 no name: the folder name)
 //
+// Loaded by DayBridge in place of the Windows library of another folder (a Palm Desktop
+// folder in a Wine prefix), it serves that folder instead of its own.
+//
 // Nothing is cached: every call looks at the folder again.
 #include <dlfcn.h>
 
@@ -71,7 +74,12 @@ bool IsPlainFolderName(const std::string& strDir) {
          strDir.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
 
+// Set when this library stands in for the Windows library of another folder (the Palm
+// Desktop folder of a Wine prefix): that folder is the root then.
+std::string g_strServedFolder;
+
 std::string RootFolder() {
+  if (!g_strServedFolder.empty()) return g_strServedFolder;
   Dl_info info{};
   if (!dladdr(reinterpret_cast<void*>(&RootFolder), &info) || !info.dli_fname) return {};
   std::string strPath = info.dli_fname;
@@ -170,6 +178,12 @@ int32_t CopyOut(const std::string& strText, char* szBuf, int16_t* pnLength) {
 }  // namespace
 
 extern "C" {
+
+// DayBridge's loader calls this when it loads this library in place of a Windows one.
+__attribute__((visibility("default"))) void DbStandInServe(const char* szFolder) {
+  g_strServedFolder = szFolder ? szFolder : "";
+  if (!g_strServedFolder.empty() && g_strServedFolder.back() != '/') g_strServedFolder += '/';
+}
 
 __attribute__((visibility("default"))) uint32_t UmGetLibVersion() {
   return kLibVersion;

@@ -17,3 +17,10 @@
 // written, when it does not; E_INVALIDARG for another folder id or a missing buffer; E_FAIL
 // when the path does not fit or the folder cannot be created (pszPath is then empty).
 HRESULT SHGetFolderPath(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPSTR pszPath);
+
+// (Defined with the Wine prefix's drive mapping, which matches names the same way.)
+// The path of an existing file or folder that szPath names when its components are compared
+// without regard to case (the datebook folder of a user copied from Windows may be
+// "Datebook"). Components found as written stay as they are; from the first component that
+// matches nothing the rest is kept as written. FALSE when the result does not fit.
+BOOL CxMatchPathCase(LPCSTR szPath, LPSTR szOut, DWORD nCapacity);

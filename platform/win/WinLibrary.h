@@ -6,7 +6,8 @@
 #include "platform/win/WinTypes.h"
 
 // The module, or null with ERROR_MOD_NOT_FOUND when the path is missing, empty or cannot be
-// loaded.
+// loaded. A Windows library (a PE file) loads DayBridge's stand-in of the same file name,
+// told to serve the folder of lpLibFileName; without such a stand-in it cannot be loaded.
 HMODULE LoadLibrary(LPCSTR lpLibFileName);
 
 // The exported symbol, or null with ERROR_PROC_NOT_FOUND. Lookups by ordinal (a "name" below

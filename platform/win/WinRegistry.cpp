@@ -9,6 +9,9 @@
 // valid whatever happens to the file while they are open.
 #include "platform/win/WinRegistry.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -22,6 +25,7 @@
 #include <vector>
 
 #include "platform/win/WinText.h"
+#include "platform/win/WinWine.h"
 
 namespace {
 
@@ -37,6 +41,8 @@ struct RegValue {
 struct RegHive {
   std::set<std::string> keys;                                     // every existing key path
   std::map<std::string, std::map<std::string, RegValue>> values;  // key path -> name -> value
+  std::string strWinePrefix;       // the prefix the keys of wineKeys were read from
+  std::set<std::string> wineKeys;  // key paths that come from the Wine prefix
 };
 
 struct RegHandle {
@@ -44,9 +50,24 @@ struct RegHandle {
   std::string strPath;  // lower-case, components joined by '\'
 };
 
+// What one Wine registry file gave, kept while the file stays the same: a prefix's
+// system.reg runs to megabytes and the Palm Desktop keys are looked up many times at start-up.
+struct WineFileCache {
+  std::string strPath;
+  dev_t nDevice = 0;
+  ino_t nInode = 0;
+  off_t nSize = -1;
+  struct timespec stModified {};
+  CxWineKeys keys;
+  std::string strNote;  // why the file was refused or what was skipped; empty when clean
+};
+
 std::mutex g_Lock;
 std::set<RegHandle*> g_Handles;
 std::optional<std::string> g_TextOverride;
+WineFileCache g_WineUser;
+WineFileCache g_WineSystem;
+std::string g_strWineNote;
 
 std::string Lower(std::string strText) {
   for (char& c : strText) {
@@ -324,7 +345,7 @@ void ParseValueLine(RegHive& hive, const std::string& strKey, const std::string&
   hive.values[strKey][strLowerName] = std::move(value);
 }
 
-std::shared_ptr<const RegHive> ParseHive(const std::string& strRaw) {
+std::shared_ptr<RegHive> ParseHive(const std::string& strRaw) {
   auto pHive = std::make_shared<RegHive>();
   const std::string strText = DecodeFileText(strRaw);
   std::vector<std::string> lines;
@@ -380,6 +401,102 @@ std::shared_ptr<const RegHive> ParseHive(const std::string& strRaw) {
   return pHive;
 }
 
+// Palm Desktop's own keys; the Wine prefix is read only when DayBridge's file has neither.
+const char kPalmUserKey[] = "hkey_current_user\\software\\u.s. robotics\\pilot desktop\\core";
+const char kPalmMachineKey[] = "hkey_local_machine\\software\\palmsource\\desktop\\core";
+
+bool StartsWithKey(const std::string& strPath, const std::string& strKey) {
+  return strPath.compare(0, strKey.size(), strKey) == 0 &&
+         (strPath.size() == strKey.size() || strPath[strKey.size()] == '\\');
+}
+
+// A Wine registry file larger than this is not one Wine wrote for a desktop.
+constexpr off_t kMaxWineFileSize = 256 * 1024 * 1024;
+
+// Reads one registry file of the prefix into its cache unless it is unchanged. Caller holds
+// g_Lock.
+void RefreshWineFile(WineFileCache& cache, const std::string& strPath,
+                     const std::function<bool(const std::string&)>& pfnKeep) {
+  struct stat st {};
+  if (::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    cache = WineFileCache();
+    return;
+  }
+  if (cache.strPath == strPath && cache.nDevice == st.st_dev && cache.nInode == st.st_ino &&
+      cache.nSize == st.st_size && cache.stModified.tv_sec == st.st_mtim.tv_sec &&
+      cache.stModified.tv_nsec == st.st_mtim.tv_nsec) {
+    return;
+  }
+  cache = WineFileCache();
+  cache.strPath = strPath;
+  cache.nDevice = st.st_dev;
+  cache.nInode = st.st_ino;
+  cache.nSize = st.st_size;
+  cache.stModified = st.st_mtim;
+  std::string strReason;
+  if (st.st_size > kMaxWineFileSize) {
+    cache.strNote = strPath + " was not read: it is larger than 256 MiB";
+    return;
+  }
+  std::ifstream in(strPath, std::ios::binary);
+  if (!in) {
+    cache.strNote = strPath + " could not be opened";
+  } else if (!CxWineReadRegistry(in, pfnKeep, cache.keys, strReason)) {
+    cache.strNote = strPath + " was not read: " + strReason;
+  } else if (cache.keys.nSkipped > 0) {
+    cache.strNote = strPath + ": " + std::to_string(cache.keys.nSkipped) +
+                    " part(s) skipped, the first for " + cache.keys.strFirstSkip;
+  }
+}
+
+void AddWineKeys(RegHive& hive, const std::string& strRoot, const CxWineKeys& keys) {
+  for (const auto& [strPath, values] : keys.keys) {
+    const std::string strFull = strRoot + "\\" + strPath;
+    AddKey(hive, strFull);
+    hive.wineKeys.insert(strFull);
+    for (const auto& [strName, value] : values) {
+      hive.values[strFull][strName] = RegValue{value.nType, value.data};
+    }
+  }
+}
+
+// Adds Palm Desktop's keys from the Wine prefix's registry when DayBridge's own file names no
+// Palm Desktop. A 32-bit Palm Desktop in a 64-bit prefix keeps its machine key below
+// Wow6432Node, where the 32-bit program DayBridge is designed as would see it.
+void AddWinePalmKeys(RegHive& hive) {
+  const std::string strPrefix = CxWinePrefixFolder();
+  std::lock_guard<std::mutex> lock(g_Lock);
+  g_strWineNote.clear();
+  if (hive.keys.count(kPalmUserKey) || hive.keys.count(kPalmMachineKey)) return;
+  if (strPrefix.empty()) return;
+  RefreshWineFile(g_WineUser, strPrefix + "/user.reg", [](const std::string& strPath) {
+    return StartsWithKey(strPath, "software\\u.s. robotics\\pilot desktop");
+  });
+  RefreshWineFile(g_WineSystem, strPrefix + "/system.reg", [](const std::string& strPath) {
+    return StartsWithKey(strPath, "software\\palmsource") ||
+           StartsWithKey(strPath, "software\\wow6432node\\palmsource");
+  });
+  g_strWineNote = !g_WineSystem.strNote.empty() ? g_WineSystem.strNote : g_WineUser.strNote;
+  AddWineKeys(hive, "hkey_current_user", g_WineUser.keys);
+  bool bRedirected = false;
+  for (const auto& entry : g_WineSystem.keys.keys) {
+    bRedirected = bRedirected || StartsWithKey(entry.first, "software\\wow6432node");
+  }
+  if (bRedirected) {
+    CxWineKeys machine;
+    for (const auto& [strPath, values] : g_WineSystem.keys.keys) {
+      if (StartsWithKey(strPath, "software\\wow6432node")) {
+        machine.keys["software" + strPath.substr(std::string("software\\wow6432node").size())] =
+            values;
+      }
+    }
+    AddWineKeys(hive, "hkey_local_machine", machine);
+  } else {
+    AddWineKeys(hive, "hkey_local_machine", g_WineSystem.keys);
+  }
+  if (!hive.wineKeys.empty()) hive.strWinePrefix = strPrefix;
+}
+
 std::string RegistryFilePath() {
   const char* szFile = std::getenv("DAYBRIDGE_REGISTRY");
   if (szFile && *szFile) return szFile;
@@ -389,11 +506,7 @@ std::string RegistryFilePath() {
   return std::string(szHome ? szHome : "") + "/.config/daybridge/registry.reg";
 }
 
-std::shared_ptr<const RegHive> LoadHive() {
-  {
-    std::lock_guard<std::mutex> lock(g_Lock);
-    if (g_TextOverride) return ParseHive(*g_TextOverride);
-  }
+std::shared_ptr<RegHive> LoadOwnHive() {
   std::ifstream in(RegistryFilePath(), std::ios::binary);
   if (!in) return std::make_shared<RegHive>();
   in.seekg(0, std::ios::end);
@@ -406,6 +519,18 @@ std::shared_ptr<const RegHive> LoadHive() {
   in.read(strRaw.data(), nSize);
   strRaw.resize(static_cast<size_t>(in.gcount()));
   return ParseHive(strRaw);
+}
+
+// A registry text set by a test or the fuzz target stands for the whole registry: no Wine
+// prefix of the machine running them is read.
+std::shared_ptr<const RegHive> LoadHive() {
+  {
+    std::lock_guard<std::mutex> lock(g_Lock);
+    if (g_TextOverride) return ParseHive(*g_TextOverride);
+  }
+  std::shared_ptr<RegHive> pHive = LoadOwnHive();
+  AddWinePalmKeys(*pHive);
+  return pHive;
 }
 
 // The handle's object when hKey is one of ours; null otherwise. Caller holds g_Lock.
@@ -491,4 +616,55 @@ void CxRegSetText(const char* pText, size_t nSize) {
   } else {
     g_TextOverride.reset();
   }
+}
+
+BOOL CxRegGetKeyPrefix(HKEY hKey, LPSTR szPrefix, DWORD nCapacity) {
+  if (!szPrefix || nCapacity == 0) return FALSE;
+  szPrefix[0] = '\0';
+  std::lock_guard<std::mutex> lock(g_Lock);
+  RegHandle* pHandle = FindHandle(hKey);
+  if (!pHandle || !pHandle->pHive->wineKeys.count(pHandle->strPath)) return FALSE;
+  const std::string strPrefix = CxWineShownFolder(pHandle->pHive->strWinePrefix);
+  if (strPrefix.size() >= nCapacity) return FALSE;
+  std::memcpy(szPrefix, strPrefix.c_str(), strPrefix.size() + 1);
+  return TRUE;
+}
+
+LONG CxRegLocalPath(HKEY hKey, LPCSTR szRegPath, LPSTR szLocal, DWORD nCapacity) {
+  if (!szRegPath || !szLocal || nCapacity == 0) return ERROR_INVALID_PARAMETER;
+  std::string strPrefix;
+  {
+    std::lock_guard<std::mutex> lock(g_Lock);
+    RegHandle* pHandle = FindHandle(hKey);
+    if (!pHandle) return ERROR_INVALID_HANDLE;
+    if (pHandle->pHive->wineKeys.count(pHandle->strPath)) {
+      strPrefix = pHandle->pHive->strWinePrefix;
+    }
+  }
+  std::string strLocal = szRegPath;
+  if (!strPrefix.empty()) {
+    std::string strReason;
+    if (!CxWineLocalPath(strPrefix, szRegPath, strLocal, strReason)) {
+      std::lock_guard<std::mutex> lock(g_Lock);
+      g_strWineNote = "\"" + std::string(szRegPath) + "\" of the Wine prefix " + strPrefix +
+                      " is not used: " + strReason;
+      return ERROR_PATH_NOT_FOUND;
+    }
+  }
+  if (strLocal.size() >= nCapacity) return ERROR_INSUFFICIENT_BUFFER;
+  std::memcpy(szLocal, strLocal.c_str(), strLocal.size() + 1);
+  return ERROR_SUCCESS;
+}
+
+BOOL CxRegGetWineNote(LPSTR szNote, DWORD nCapacity) {
+  if (!szNote || nCapacity == 0) return FALSE;
+  std::lock_guard<std::mutex> lock(g_Lock);
+  if (g_strWineNote.empty()) {
+    szNote[0] = '\0';
+    return FALSE;
+  }
+  const size_t nCopy = std::min<size_t>(g_strWineNote.size(), nCapacity - 1);
+  std::memcpy(szNote, g_strWineNote.data(), nCopy);
+  szNote[nCopy] = '\0';
+  return TRUE;
 }

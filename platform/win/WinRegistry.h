@@ -54,6 +54,24 @@ LONG RegQueryValueEx(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD 
 // Closes a handle from RegOpenKeyEx. Closing a root is allowed and does nothing.
 LONG RegCloseKey(HKEY hKey);
 
+// Where DayBridge's own file names no Palm Desktop, Palm Desktop's keys come from the Wine
+// prefix ($WINEPREFIX, else ~/.wine): HKEY_CURRENT_USER from its user.reg, HKEY_LOCAL_MACHINE
+// from its system.reg, read only. These tell such keys apart and make their paths local.
+
+// The folder of the Wine prefix hKey was read from, as a person reads it ("~/.wine"); FALSE
+// (and empty) for a key of DayBridge's own file, or when the folder does not fit.
+BOOL CxRegGetKeyPrefix(HKEY hKey, LPSTR szPrefix, DWORD nCapacity);
+
+// The local path of a path read from a value of hKey: as it stands for DayBridge's own file;
+// through the prefix's drive links, without regard to case, for a key of a Wine prefix.
+// ERROR_PATH_NOT_FOUND when the prefix does not lead to it safely (CxRegGetWineNote says
+// why), ERROR_INSUFFICIENT_BUFFER when it does not fit.
+LONG CxRegLocalPath(HKEY hKey, LPCSTR szRegPath, LPSTR szLocal, DWORD nCapacity);
+
+// Why the Wine prefix's registry or a path in it was last refused or partly skipped; FALSE
+// (and empty) when nothing was.
+BOOL CxRegGetWineNote(LPSTR szNote, DWORD nCapacity);
+
 // Tests and the fuzz target read the registry from this text instead of the file while it is
-// set (the text is copied). Pass null to return to the file.
+// set (the text is copied; no Wine prefix is read meanwhile). Pass null to return to the file.
 void CxRegSetText(const char* pText, size_t nSize);

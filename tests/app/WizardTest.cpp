@@ -8,11 +8,13 @@
 #include <filesystem>
 #include <string>
 
+#include "app/core/PalmUsers.h"
 #include "common/misc/CxList.h"
 #include "common/palm/PalmHotSync.h"
 #include "support/hotsync/TwoPalmUsers.h"
 #include "support/pe/PeImage.h"
 #include "support/ui/DialogTest.h"
+#include "support/wine/WinePrefix.h"
 
 namespace {
 
@@ -129,6 +131,28 @@ TEST_F(WizardTest, ChoicesReachTheSettingsOnlyOnOk) {
   }
   EXPECT_EQ(AppSettings.ShowWizard, 0);
   EXPECT_EQ(AppSettings.PDUserID, 5);
+}
+
+// Palm Desktop in the default Wine prefix (~/.wine) of a user without a DayBridge registry
+// file: the wizard finds its version and users there and says where.
+TEST_F(WizardTest, PalmDesktopOfTheWinePrefixIsFoundAndShownWhere) {
+  const std::filesystem::path home = m_Demo.Path("home");
+  dbtest::EnvGuard homeGuard("HOME", home.c_str());
+  dbtest::EnvGuard prefixGuard("WINEPREFIX", nullptr);
+  dbtest::EnvGuard registryGuard("DAYBRIDGE_REGISTRY", m_Demo.Path("no-registry.reg").c_str());
+  dbtest::WinePrefix prefix(home / ".wine");
+  prefix.InstallPalmDesktop(m_Demo.Path("palm"));
+  LoadHotSyncLibraries(HOTSYNC_ALL);
+  ASSERT_TRUE(LoadPalmUsers());
+  {
+    TfmWizard dlg(nullptr, GetPalmUsers());
+    EXPECT_EQ(FindIn<QLabel>(&dlg, "lblPDVer")->text().toStdString(), "4.1.4.0");
+    EXPECT_EQ(FindIn<QLabel>(&dlg, "lblPDPlace")->text().toStdString(), "Wine prefix ~/.wine");
+    EXPECT_EQ(FindIn<QComboBox>(&dlg, "cbUser")->count(), 3);
+    EXPECT_TRUE(SaveDialogPicture(&dlg, "wizard-wine.png"));
+  }
+  FreePalmUsers();
+  FreeHotSyncLibraries(HOTSYNC_ALL);
 }
 
 }  // namespace

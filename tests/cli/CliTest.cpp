@@ -16,6 +16,7 @@
 
 #include "support/ProcessRun.h"
 #include "support/clock/ClockGuard.h"
+#include "support/wine/WinePrefix.h"
 
 namespace fs = std::filesystem;
 
@@ -344,6 +345,59 @@ TEST_F(CliEndToEnd, HistoryThatCannotBeWrittenFailsTheSync) {
   EXPECT_EQ(r.nExit, 3) << r.sOut;
   EXPECT_NE(r.sOut.find("The synchronization history could not be saved"), std::string::npos)
       << r.sOut;
+}
+
+// A Palm Desktop that only a Wine prefix knows of: no DayBridge registry file, the registry
+// files real Wine wrote, the demo's Palm folder moved into the prefix as Windows leaves it.
+class CliWine : public CliEndToEnd {
+ protected:
+  void SetUp() override {
+    CliEndToEnd::SetUp();
+    m_Prefix.InstallPalmDesktop(m_Demo / "palm");
+    ::setenv("DAYBRIDGE_REGISTRY", (m_Demo / "no-registry.reg").c_str(), 1);
+    ::setenv("WINEPREFIX", m_Prefix.Root().c_str(), 1);
+  }
+
+  dbtest::EnvGuard m_WineGuard{"WINEPREFIX", nullptr};
+  dbtest::WinePrefix m_Prefix{
+      s_Root /
+      (std::string("wine-") + ::testing::UnitTest::GetInstance()->current_test_info()->name())};
+};
+
+TEST_F(CliWine, StatusFindsPalmDesktopItsVersionAndUsersAndASyncWritesIntoThePrefix) {
+  Result status = Cli("status");
+  ASSERT_EQ(status.nExit, 0) << status.sOut;
+  const std::string sFolder = fs::canonical(m_Prefix.PalmFolder()).string() + "/";
+  EXPECT_NE(status.sOut.find("Palm Desktop folder: " + sFolder + " (Wine prefix " +
+                             m_Prefix.Root().string() + ")"),
+            std::string::npos)
+      << status.sOut;
+  EXPECT_NE(status.sOut.find("Palm version:        4.1.4.0"), std::string::npos) << status.sOut;
+  EXPECT_NE(status.sOut.find("Palm users:          3"), std::string::npos) << status.sOut;
+  EXPECT_NE(status.sOut.find("Palm Desktop 4.1.4 datebook, 9 records"), std::string::npos)
+      << status.sOut;
+
+  const fs::path datebook = m_Prefix.PalmFolder() / "alice" / "Datebook" / "datebook.dat";
+  const std::string sBefore = ReadFile(datebook);
+  Result sync = Cli("sync --direction outlook-to-palm --conflict skip");
+  ASSERT_EQ(sync.nExit, 0) << sync.sOut;
+  EXPECT_NE(ReadFile(datebook), sBefore);
+  EXPECT_FALSE(fs::exists(m_Prefix.PalmFolder() / "alice" / "datebook"));
+  EXPECT_NE(Cli("status").sOut.find("Outlook:             0 new"), std::string::npos);
+}
+
+TEST_F(CliWine, DriveLeadingOutsideThePrefixIsRefusedWithTheReason) {
+  fs::remove(m_Prefix.Root() / "dosdevices" / "c:");
+  fs::create_directory_symlink(m_Prefix.Root().parent_path(),
+                               m_Prefix.Root() / "dosdevices" / "c:");
+  Result status = Cli("status");
+  EXPECT_EQ(status.nExit, 2) << status.sOut;
+  EXPECT_NE(status.sOut.find(
+                "Palm Desktop folder: (not found: \"C:\\Program Files\\Palm\\\" of the "
+                "Wine prefix " +
+                m_Prefix.Root().string() + " is not used: drive C: leads outside the Wine prefix)"),
+            std::string::npos)
+      << status.sOut;
 }
 
 }  // namespace
