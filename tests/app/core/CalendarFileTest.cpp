@@ -182,8 +182,10 @@ Occurrences DayBridgeOccurrences(CommDateMgr* pSet, const SYSTEMTIME& stFirst = 
         std::snprintf(szTime, sizeof(szTime), "%02u:%02u", pDate->stStart.wHour,
                       pDate->stStart.wMinute);
       }
-      occurrences[DayText(stDay)].push_back(std::string(szTime) + " " +
-                                            ComparableSummary(CxAnsiToUtf8(pDate->szDescription)));
+      std::string strLine =
+          std::string(szTime) + " " + ComparableSummary(CxAnsiToUtf8(pDate->szDescription));
+      while (strLine.back() == ' ') strLine.pop_back();
+      occurrences[DayText(stDay)].push_back(strLine);
     }
   }
   return occurrences;
