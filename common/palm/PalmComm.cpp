@@ -163,7 +163,18 @@ int PmTime::GetDay() const {
 bool PmTime::FromSystemTime(const SYSTEMTIME* pst) {
   if (pst == nullptr) return false;
   *this = PmTime(pst->wYear, pst->wMonth, pst->wDay, pst->wHour, pst->wMinute, pst->wSecond);
-  return true;
+  // A Palm time counts unsigned seconds from 1970: a date outside that range would wrap into
+  // another one.
+  std::tm tmLocal{};
+  tmLocal.tm_year = pst->wYear - 1900;
+  tmLocal.tm_mon = pst->wMonth - 1;
+  tmLocal.tm_mday = pst->wDay;
+  tmLocal.tm_hour = pst->wHour;
+  tmLocal.tm_min = pst->wMinute;
+  tmLocal.tm_sec = pst->wSecond;
+  tmLocal.tm_isdst = -1;
+  const long long nSeconds = static_cast<long long>(std::mktime(&tmLocal));
+  return nSeconds >= 0 && nSeconds <= 0xFFFFFFFFLL;
 }
 
 bool PmTime::ToSystemTime(SYSTEMTIME* pst) const {

@@ -576,10 +576,21 @@ bool PmDateInfo::RecordToPalm(const CommDate* pRecord, PalmRecordRef* pRef) {
   if (char* pComma = std::strchr(f.szCategory, ',')) *pComma = '\0';
 
   PmTime time;
-  time.FromSystemTime(&pRecord->stStart);
+  const bool bStartHeld = time.FromSystemTime(&pRecord->stStart);
   *f.pnStart = time.GetValue();
-  time.FromSystemTime(&pRecord->stEnd);
+  const bool bEndHeld = time.FromSystemTime(&pRecord->stEnd);
   *f.pnEnd = time.GetValue();
+  // A datebook's times run from 1970 to 2106; the database keeps dates of its own kind.
+  const int nKind = static_cast<int>(pRef->nKind);
+  if ((nKind == PALM_KIND_DATEBOOK || nKind == PALM_KIND_DATEBOOK_EX) &&
+      (!bStartHeld || !bEndHeld)) {
+    m_Failure.Set(CX_FAIL_OTHER,
+                  "%04u-%02u-%02u is outside the dates a datebook holds (1970 to 2106)",
+                  static_cast<unsigned>(pRecord->stStart.wYear),
+                  static_cast<unsigned>(pRecord->stStart.wMonth),
+                  static_cast<unsigned>(pRecord->stStart.wDay));
+    return false;
+  }
 
   f.nPrivate = pRecord->bPrivate ? 1 : 0;
   f.nUntimed = pRecord->bAllDay ? 1 : 0;
@@ -594,7 +605,6 @@ bool PmDateInfo::RecordToPalm(const CommDate* pRecord, PalmRecordRef* pRef) {
   }
   StoreFlags(pRef, f);
 
-  const int nKind = static_cast<int>(pRef->nKind);
   if (nKind == PALM_KIND_DATEBOOK) {
     RepeatToPalm(nKind, &pRecord->repeat, &pRef->rec1.repeat);
   } else if (nKind == PALM_KIND_DATEBOOK_EX) {

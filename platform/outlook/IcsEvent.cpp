@@ -402,7 +402,19 @@ void SetDayOfMonth(icalrecurrencetype* pRule, int nDay, int nMonth) {
   pRule->by_month_day[nSlot] = ICAL_RECURRENCE_ARRAY_MAX;
 }
 
-OlPattern PatternOf(const icalrecurrencetype& rule, DATE dtStart) {
+// A monthly rule limited to one month of the year ("FREQ=MONTHLY;BYMONTH=4;BYDAY=1SU", as
+// some programs write a yearly holiday) steps exactly as the yearly rule of that month.
+icalrecurrencetype AsYearlyWhereMonthly(icalrecurrencetype rule) {
+  if (rule.freq == ICAL_MONTHLY_RECURRENCE && rule.interval <= 1 &&
+      rule.by_month[0] != ICAL_RECURRENCE_ARRAY_MAX &&
+      rule.by_month[1] == ICAL_RECURRENCE_ARRAY_MAX) {
+    rule.freq = ICAL_YEARLY_RECURRENCE;
+  }
+  return rule;
+}
+
+OlPattern PatternOf(const icalrecurrencetype& ruleAsWritten, DATE dtStart) {
+  const icalrecurrencetype rule = AsYearlyWhereMonthly(ruleAsWritten);
   struct tm start {};
   OlDateToLocalFields(dtStart, &start);
   const int nInterval = rule.interval > 0 ? rule.interval : 1;
@@ -1010,7 +1022,7 @@ bool OlRuleIsExact(icalcomponent* pEvent) {
   icalproperty* pRule = icalcomponent_get_first_property(pEvent, ICAL_RRULE_PROPERTY);
   if (pRule == nullptr) return true;
   if (icalcomponent_get_next_property(pEvent, ICAL_RRULE_PROPERTY) != nullptr) return false;
-  const icalrecurrencetype rule = icalproperty_get_rrule(pRule);
+  const icalrecurrencetype rule = AsYearlyWhereMonthly(icalproperty_get_rrule(pRule));
   if (rule.freq == ICAL_NO_RECURRENCE) return true;
   if (rule.freq == ICAL_SECONDLY_RECURRENCE || rule.freq == ICAL_MINUTELY_RECURRENCE ||
       rule.freq == ICAL_HOURLY_RECURRENCE) {
