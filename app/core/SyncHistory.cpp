@@ -13,6 +13,7 @@
 
 #include "app/core/AppPaths.h"
 #include "common/misc/CxDebugUtil.h"
+#include "platform/win/WinFile.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinSystem.h"
@@ -84,22 +85,16 @@ void PutDouble(std::string& strOut, double dValue) {
   for (int i = 0; i < 8; ++i) strOut.push_back(static_cast<char>((nBits >> (8 * i)) & 0xFF));
 }
 
+// Only a plain file is read, and only up to the bound: a pipe or a device at the name would
+// hang the run or fill the memory.
 bool ReadWholeFile(const char* szPath, std::vector<BYTE>& vBytes) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pFile(fopen(szPath, "rb"), fclose);
-  if (!pFile) return false;
-  BYTE chunk[16384];
-  for (;;) {
-    size_t nRead = fread(chunk, 1, sizeof(chunk), pFile.get());
-    if (nRead > 0) {
-      if (vBytes.size() + nRead > kMaxHistoryFileSize) {
-        Log(0, "History file is too large: %s", szPath);
-        return false;
-      }
-      vBytes.insert(vBytes.end(), chunk, chunk + nRead);
-    }
-    if (nRead < sizeof(chunk)) break;
+  std::string strBytes;
+  if (!CxReadWholeFile(szPath, kMaxHistoryFileSize, &strBytes)) {
+    if (GetLastError() == ERROR_FILE_TOO_LARGE) Log(0, "History file is too large: %s", szPath);
+    return false;
   }
-  return ferror(pFile.get()) == 0;
+  vBytes.assign(strBytes.begin(), strBytes.end());
+  return true;
 }
 
 }  // namespace

@@ -1209,8 +1209,10 @@ bool PmDBUtil::KeepBackup(const char* szTarget, const char* szLogModule) {
     DWORD nGot = 0;
     bOk = ReadFile(m_hSaveTarget, bytes.data(), nSize, &nGot, nullptr) && nGot == nSize;
   }
+  // The backup is as private as the datebook, and a link planted at its name is replaced,
+  // not written through.
   if (bOk)
-    bOk = CxReplaceFileContents(strBackup.c_str(), bytes.data(), bytes.size(), nullptr, nullptr);
+    bOk = CxReplaceFileContentsAs(strBackup.c_str(), strTarget.c_str(), bytes.data(), bytes.size());
   if (!bOk) {
     m_Failure.SetFileError(GetLastError(), strBackup.c_str());
     LogAs(szLogModule, 0, "Failed to keep a backup copy: %s", strBackup.c_str());

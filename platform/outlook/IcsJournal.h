@@ -34,6 +34,12 @@
 #define OL_JOURNAL_APPEND 2
 #define OL_JOURNAL_FOLD 3
 
+// A journal's name is taken by a file no run holds and that could not be moved away.
+#define ERROR_CX_JOURNAL_STUCK 0x20000101L
+
+// A journal is folded long before this; anything bigger is not a journal of ours.
+#define OL_JOURNAL_MAX_BYTES (1024ULL * 1024 * 1024)
+
 // The longest time records may stay written but not forced to the disk while saves go on.
 #define OL_JOURNAL_FLUSH_MS 50
 
@@ -86,12 +92,18 @@ class OlIcsJournal {
     JOURNAL_TAKEN,       // opened and locked; *pContents holds what it says
     JOURNAL_BUSY,        // another run holds it
     JOURNAL_UNREADABLE,  // there is one, but it cannot be opened or read (last error says why)
+    JOURNAL_REFUSED,     // there is something at the name that is not the user's own plain file
+                         // of a journal's size: it is never read (*pstrWhy says what is wrong)
   };
   static Found OpenExisting(const std::string& strPath, std::unique_ptr<OlIcsJournal>* ppJournal,
-                            OlJournalContents* pContents);
+                            OlJournalContents* pContents, std::string* pstrWhy = nullptr);
+  // Moves whatever is at the journal's name to the first free "<path>.unapplied-<n>", unread.
+  static bool MoveAside(const std::string& strPath, std::string* pstrAside);
   // A new journal for the calendar text of that size and hash, made with the permission bits
-  // nMode (those of the calendar file), locked, with its header on the disk. Null with the
-  // last error on failure: ERROR_LOCK_VIOLATION when another run's journal is in the way.
+  // nMode (those of the calendar file) and, where allowed, the calendar's owner and group,
+  // locked, with its header on the disk. Null with the last error on failure:
+  // ERROR_LOCK_VIOLATION when another run's journal is in the way, ERROR_CX_JOURNAL_STUCK
+  // when a file that no run holds (one that could be neither applied nor set aside) is.
   static std::unique_ptr<OlIcsJournal> Create(const std::string& strPath, ULONGLONG nBaseSize,
                                               ULONGLONG nBaseHash, unsigned nMode);
   // Closes the file (forcing what was written to the disk); the file stays.
