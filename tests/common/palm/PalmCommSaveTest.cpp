@@ -69,6 +69,33 @@ TYPED_TEST(DatebookFileTest, PlantedLinkAtATemporaryNameIsNeverFollowed) {
   EXPECT_EQ(this->CountIn(this->m_Path), 3);
 }
 
+// In a folder others can write, the backup must neither expose a private datebook nor write
+// through a link another user planted at its name.
+TYPED_TEST(DatebookFileTest, BackupIsAsPrivateAsTheDatebookAndReplacesAPlantedLink) {
+  this->Write(TypeParam::Build(2));
+  ::chmod(this->m_Path.c_str(), 0600);
+  const bool bRoot = ::geteuid() == 0;
+  if (bRoot) {
+    ASSERT_EQ(::chown(this->m_Path.c_str(), dbtest::kUnprivilegedId, dbtest::kUnprivilegedId), 0);
+  }
+  const std::string victim = this->m_Folder.File("victim.txt");
+  ASSERT_TRUE(dbtest::WriteFileBytes(victim, Bytes{'v'}));
+  fs::create_symlink(victim, this->m_Path + ".bak");
+  typename TestFixture::Util db(this->m_Path.c_str());
+  ASSERT_TRUE(db.IsLoaded());
+  ASSERT_TRUE(this->AddAndSave(db));
+  EXPECT_EQ(dbtest::ReadFileBytes(victim), Bytes{'v'});
+  const std::string backup = this->m_Path + ".bak";
+  ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(backup)));
+  EXPECT_EQ(this->CountIn(backup), 2);
+  struct stat st {};
+  ASSERT_EQ(::stat(backup.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  if (bRoot) {
+    EXPECT_EQ(st.st_uid, dbtest::kUnprivilegedId);
+  }
+}
+
 TYPED_TEST(DatebookFileTest, SaveThroughALinkWritesItsFileWithItsMode) {
   fs::create_directories(this->m_Folder.File("real"));
   const std::string real = this->m_Folder.File("real/datebook.dat");

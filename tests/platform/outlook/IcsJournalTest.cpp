@@ -331,6 +331,89 @@ TEST_F(JournalTest, JournalIsAsPrivateAsTheCalendar) {
             fs::perms::owner_read | fs::perms::owner_write);
 }
 
+// What another user (or a run that could not clean up) leaves at the journal's name: it is
+// never replayed into the calendar, and the calendar goes on taking saves.
+struct PlantedCase {
+  const char* szName;
+  void (*pfnPlant)(JournalTest& test);
+};
+
+struct Plant {
+  // A well-formed journal for the calendar as it stands, adding a "Planted" event.
+  static std::string Forged(JournalTest& test) {
+    const std::string strBase = ReadAll(test.m_path);
+    return OlJournalHeader(strBase.size(), CxHashContents(strBase.data(), strBase.size())) +
+           OlJournalAppend(Event("Planted"), "");
+  }
+  static void OfAnotherUser(JournalTest& test) {
+    WriteAll(test.m_journal, Forged(test));
+    ::chmod(test.m_journal.c_str(), 0666);
+    ASSERT_EQ(::chown(test.m_journal.c_str(), dbtest::kUnprivilegedId, dbtest::kUnprivilegedId), 0);
+  }
+  static void LinkToAJournal(JournalTest& test) {
+    WriteAll(test.m_dir / "elsewhere", Forged(test));
+    fs::create_symlink(test.m_dir / "elsewhere", test.m_journal);
+  }
+  static void Fifo(JournalTest& test) { ASSERT_EQ(::mkfifo(test.m_journal.c_str(), 0600), 0); }
+  // Damaged, and every name it could be set aside under taken.
+  static void DamagedAndStuck(JournalTest& test) {
+    WriteAll(test.m_journal, "not a journal at all, and long enough to have a header");
+    for (int n = 1; n <= 1000; ++n) {
+      WriteAll(test.m_journal.string() + ".unapplied-" + std::to_string(n), "");
+    }
+  }
+};
+
+class PlantedJournalTest : public JournalTest, public ::testing::WithParamInterface<PlantedCase> {};
+
+TEST_P(PlantedJournalTest, IsNeverAppliedAndNeverStopsLaterSaves) {
+  if (::geteuid() != 0 && GetParam().pfnPlant == Plant::OfAnotherUser) {
+    GTEST_SKIP() << "giving a file to another user needs root";
+  }
+  GetParam().pfnPlant(*this);
+  for (const char* szSave : {"D", "E"}) {  // two runs
+    std::unique_ptr<OlIcsFile> pFile = Open();
+    ASSERT_TRUE(pFile);
+    EXPECT_EQ(Subjects(pFile.get()).count("Planted"), 0u);
+    size_t nItem = 0;
+    EXPECT_EQ(pFile->AppendItem(Event(szSave), &nItem), S_OK) << GetLastError();
+    EXPECT_EQ(pFile->Fold(), S_OK);
+  }
+  EXPECT_EQ(Subjects(Open().get()), (std::set<std::string>{"Base", "D", "E"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(AtTheJournalsName, PlantedJournalTest,
+                         ::testing::Values(PlantedCase{"OfAnotherUser", Plant::OfAnotherUser},
+                                           PlantedCase{"LinkToAJournal", Plant::LinkToAJournal},
+                                           PlantedCase{"Fifo", Plant::Fifo},
+                                           PlantedCase{"DamagedAndStuck", Plant::DamagedAndStuck}),
+                         [](const ::testing::TestParamInfo<PlantedCase>& row) {
+                           return row.param.szName;
+                         });
+
+// Saves into a calendar its user may not write are refused with the reason at once, and
+// leave nothing behind that makes a later run fail for another reason.
+TEST_F(JournalTest, ReadOnlyCalendarRefusesTheSaveAndLeavesNoJournal) {
+  ::chmod(m_path.c_str(), 0444);
+  ::chmod(m_dir.c_str(), 0777);
+  const std::string path = m_path.string();
+  const int nResult = dbtest::RunUnprivileged([&path] {
+    for (int nRun = 0; nRun < 2; ++nRun) {
+      HRESULT hr = S_OK;
+      std::string strError;
+      std::unique_ptr<OlIcsFile> pFile = OlIcsFile::Open(path, &hr, &strError);
+      if (!pFile) return 1;
+      size_t nItem = 0;
+      if (pFile->AppendItem(Event("A"), &nItem) != OL_E_DISK_ERROR) return 2;
+      if (GetLastError() != ERROR_ACCESS_DENIED) return 3;
+    }
+    return 0;
+  });
+  EXPECT_EQ(nResult, 0);
+  EXPECT_FALSE(fs::exists(m_journal));
+  EXPECT_EQ(ReadAll(m_path), kBase);
+}
+
 // A change another program makes while saves are pending: the fold at release leaves the
 // file alone, and the next open keeps the saves aside instead of mixing them in.
 TEST_F(JournalTest, ChangeElsewhereWhilePendingKeepsBothSides) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,7 +37,14 @@ inline int RunUnprivileged(const std::function<int()>& fn) {
     if (::geteuid() == 0 && (::setgid(kUnprivilegedId) != 0 || ::setuid(kUnprivilegedId) != 0)) {
       ::_exit(99);
     }
-    ::_exit(fn());
+    // The user's own runtime folder, where its lock files go (the inherited one is root's).
+    std::string runtime = (std::filesystem::temp_directory_path() / "db-run-XXXXXX").string();
+    if (::mkdtemp(runtime.data()) == nullptr) ::_exit(98);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    const int nResult = fn();
+    std::error_code ec;
+    std::filesystem::remove_all(runtime, ec);
+    ::_exit(nResult);
   }
   int nStatus = 0;
   if (pid < 0 || ::waitpid(pid, &nStatus, 0) != pid) return -1;
