@@ -52,6 +52,8 @@ bool IsShortNameReserved(char c) {
 
 // The smallest typed field in the file (type code and a 32-bit value, or an empty blob).
 constexpr DWORD kMinFieldBytes = 8;
+// The field count of a schema is 16 bits; no row is wider than it can name.
+constexpr DWORD kMaxFieldsPerRow = 0xFFFF;
 
 // A category list holding only the built-in "Unfiled", which every datebook has.
 std::unique_ptr<PmCategoryMgr> NewCategoryList() {
@@ -1426,6 +1428,15 @@ bool PmDBUtil::ReadSchemaBlock(const PmDatebookLayout& layout) {
     LogRefusal(layout.szModule, "Fields per row of 0 gives no record count.");
     return false;
   }
+  // A row may be wider than the fields a record reads, but never wider than a field count
+  // can name: such a header describes no datebook (one changed byte makes it), and would load
+  // as a wrong record count, often none, then be saved with a total that reads back as none.
+  if (m_nFieldsPerRow > kMaxFieldsPerRow) {
+    LogRefusal(layout.szModule, "Fields per row %u is more than a field count can name.",
+               m_nFieldsPerRow);
+    FailDamaged("%u fields per row describe no datebook", m_nFieldsPerRow);
+    return false;
+  }
   if (!ReadLong(&m_nRecordIdPos)) {
     LogAs(szVerbose, 0, "Failed to read Record ID Position.");
     return false;
@@ -1555,6 +1566,8 @@ bool PmDBUtil::WriteRecordList(const PmDatebookLayout& layout, DWORD nRecords,
   const char* szVerbose = VerboseModule(layout);
   LogAs(szVerbose, 2, "Start saving Palm Desktop Calendar records.");
   LogAs(szVerbose, 2, "Total number of records: %d", static_cast<int>(nRecords));
+  // A total that does not fit its field would be read back as another record count.
+  if (m_nFieldsPerRow != 0 && nRecords > 0xFFFFFFFFu / m_nFieldsPerRow) return false;
   if (!WriteLong(nRecords * m_nFieldsPerRow)) return false;
   for (DWORD nRecord = 0; nRecord < nRecords; ++nRecord) {
     if (!fnWriteRecord(nRecord)) return false;
