@@ -717,7 +717,8 @@ HRESULT OlIcsFile::BeforeSave() {
   }
   // Folding each time the journal outgrows the file keeps the bytes written by all folds
   // within a constant times the bytes saved.
-  if (m_pJournal && m_pJournal->GetSize() > std::max<size_t>(g_nFoldFloor, m_diskStamp.nSize) &&
+  if (!m_bInGroup && m_pJournal &&
+      m_pJournal->GetSize() > std::max<size_t>(g_nFoldFloor, m_diskStamp.nSize) &&
       m_pJournal->GetSize() >= m_nNoFoldBelow) {
     const HRESULT hr = Fold();
     if (hr == OL_E_OBJECT_CHANGED) return hr;
@@ -759,7 +760,28 @@ HRESULT OlIcsFile::Journal(const std::string& strRecord) {
     }
     if (!m_pJournal) return OL_E_DISK_ERROR;
   }
-  return m_pJournal->Append(strRecord) ? S_OK : OL_E_DISK_ERROR;
+  // The beginning of a group goes with its first record, in one write.
+  const bool bMark = m_bInGroup && !m_bGroupMarked;
+  if (!m_pJournal->Append(bMark ? OlJournalGroupMark(OL_JOURNAL_GROUP_BEGIN) + strRecord
+                                : strRecord)) {
+    return OL_E_DISK_ERROR;
+  }
+  m_bGroupMarked = m_bGroupMarked || bMark;
+  return S_OK;
+}
+
+void OlIcsFile::BeginGroup() {
+  m_bInGroup = true;
+}
+
+void OlIcsFile::EndGroup() {
+  if (m_bGroupMarked && m_pJournal &&
+      !m_pJournal->Append(OlJournalGroupMark(OL_JOURNAL_GROUP_END))) {
+    CxServerLog("Outlook: the journal \"%s\" could not be written (%s); a save stays unfinished.",
+                m_strJournalPath.c_str(), CxFileErrorText(GetLastError()));
+  }
+  m_bInGroup = false;
+  m_bGroupMarked = false;
 }
 
 HRESULT OlIcsFile::Fold() {
@@ -803,6 +825,7 @@ HRESULT OlIcsFile::Fold() {
   m_pJournal->Remove();
   m_pJournal.reset();
   m_nNoFoldBelow = 0;
+  m_bGroupMarked = false;  // what the group saved so far is in the file
   return S_OK;
 }
 
@@ -834,8 +857,8 @@ bool OlIcsFile::TakeJournal(const std::string& strText) {
         CxServerLog("Outlook: the journal \"%s\" %s; it was not applied and is kept as \"%s\".",
                     m_strJournalPath.c_str(), strWhy.c_str(), strAside.c_str());
       } else {
-        CxServerLog("Outlook: the journal \"%s\" %s; it was not applied.",
-                    m_strJournalPath.c_str(), strWhy.c_str());
+        CxServerLog("Outlook: the journal \"%s\" %s; it was not applied.", m_strJournalPath.c_str(),
+                    strWhy.c_str());
       }
       return true;
     }
@@ -883,12 +906,22 @@ bool OlIcsFile::TakeJournal(const std::string& strText) {
     return true;
   }
   size_t nApplied = 0;
-  for (const OlJournalRecord& record : contents.records) {
+  for (size_t i = 0; i < contents.nOpenGroupRecord; ++i) {
+    const OlJournalRecord& record = contents.records[i];
     if (FAILED(ApplyRecord(record))) {
       SetJournalAside("holds a save that does not apply to the file");
       return false;
     }
-    if (record.nKind != OL_JOURNAL_FOLD) ++nApplied;
+    if (record.nKind == OL_JOURNAL_REPLACE || record.nKind == OL_JOURNAL_APPEND) ++nApplied;
+  }
+  if (contents.nOpenGroupAt != 0) {
+    // A change of several saves cut off before its end is dropped whole, like a torn record.
+    CxServerLog(
+        "Outlook: the last change in the journal \"%s\" was cut off by a crash before it was "
+        "complete and is dropped.",
+        m_strJournalPath.c_str());
+    contents.end = OL_JOURNAL_TORN;
+    contents.nValidLength = contents.nOpenGroupAt;
   }
   if (contents.end == OL_JOURNAL_TORN) {
     CxServerLog(

@@ -126,6 +126,10 @@ bool ReadPayload(const char* p, size_t nSize, OlJournalRecord* pRecord) {
     case OL_JOURNAL_FOLD:
       bRead = reader.U64(&pRecord->nFoldSize) && reader.U64(&pRecord->nFoldHash);
       break;
+    case OL_JOURNAL_GROUP_BEGIN:
+    case OL_JOURNAL_GROUP_END:
+      bRead = true;
+      break;
     default:
       return false;
   }
@@ -212,6 +216,8 @@ void OlReadJournal(const char* pData, size_t nSize, OlJournalContents* pContents
   pContents->nBaseHash = GetLE(pData + 16, 8);
   size_t nPos = kHeaderSize;
   pContents->nValidLength = nPos;
+  size_t nGroupAt = 0;
+  size_t nGroupRecord = 0;
   while (nPos < nSize) {
     const size_t nLeft = nSize - nPos;
     const char* p = pData + nPos;
@@ -241,7 +247,15 @@ void OlReadJournal(const char* pData, size_t nSize, OlJournalContents* pContents
       pContents->end = bTorn ? OL_JOURNAL_TORN : OL_JOURNAL_DAMAGED;
       return;
     }
+    if (record.nKind == OL_JOURNAL_GROUP_BEGIN) {
+      nGroupAt = nPos;
+      nGroupRecord = pContents->records.size();
+    } else if (record.nKind == OL_JOURNAL_GROUP_END) {
+      nGroupAt = 0;
+    }
     pContents->records.push_back(std::move(record));
+    pContents->nOpenGroupAt = nGroupAt;
+    pContents->nOpenGroupRecord = nGroupAt != 0 ? nGroupRecord : pContents->records.size();
     nPos = nEnd;
     pContents->nValidLength = nPos;
   }
@@ -273,6 +287,10 @@ std::string OlJournalFold(ULONGLONG nSize, ULONGLONG nHash) {
   PutU64(&strPayload, nSize);
   PutU64(&strPayload, nHash);
   return Frame(strPayload);
+}
+
+std::string OlJournalGroupMark(BYTE nKind) {
+  return Frame(std::string(1, static_cast<char>(nKind)));
 }
 
 std::string OlJournalPathFor(const std::string& strCalendarPath) {

@@ -11,6 +11,9 @@
 //                               OL_JOURNAL_APPEND:  text event, text zone
 //                               OL_JOURNAL_FOLD:    u64 size, u64 hash of the calendar text
 //                                                   a fold was about to write
+//                               OL_JOURNAL_GROUP_BEGIN, OL_JOURNAL_GROUP_END: nothing more;
+//                                 the records between them are one change, applied whole
+//                                 or, when the end is missing, not at all
 //           where a text is a u32 length and that many bytes.
 // The check is CxHashContents: it tells a torn or damaged record, it is no signature.
 //
@@ -33,6 +36,8 @@
 #define OL_JOURNAL_REPLACE 1
 #define OL_JOURNAL_APPEND 2
 #define OL_JOURNAL_FOLD 3
+#define OL_JOURNAL_GROUP_BEGIN 4
+#define OL_JOURNAL_GROUP_END 5
 
 // A journal's name is taken by a file no run holds and that could not be moved away.
 #define ERROR_CX_JOURNAL_STUCK 0x20000101L
@@ -65,6 +70,10 @@ struct OlJournalContents {
   ULONGLONG nBaseHash = 0;
   std::vector<OlJournalRecord> records;  // the whole records before the first bad one
   size_t nValidLength = 0;               // bytes of the header and those records
+  // A group begun and never ended (its writer was cut off): where its first record starts
+  // and its index in records; 0 and records.size() when there is none.
+  size_t nOpenGroupAt = 0;
+  size_t nOpenGroupRecord = 0;
   OlJournalEnd end = OL_JOURNAL_WHOLE;
 };
 
@@ -80,6 +89,8 @@ std::string OlJournalHeader(ULONGLONG nBaseSize, ULONGLONG nBaseHash);
 std::string OlJournalReplace(DWORD nItem, const std::string& strEvent, const std::string& strZone);
 std::string OlJournalAppend(const std::string& strEvent, const std::string& strZone);
 std::string OlJournalFold(ULONGLONG nSize, ULONGLONG nHash);
+// OL_JOURNAL_GROUP_BEGIN or OL_JOURNAL_GROUP_END.
+std::string OlJournalGroupMark(BYTE nKind);
 
 // The journal file of the calendar file at strCalendarPath (links followed): beside it,
 // named after it.

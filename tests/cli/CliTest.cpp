@@ -17,8 +17,8 @@
 #include <thread>
 
 #include "support/ProcessRun.h"
-#include "support/files/FileTestSupport.h"
 #include "support/clock/ClockGuard.h"
+#include "support/files/FileTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -326,8 +326,7 @@ TEST_F(CliEndToEnd, RelativePalmFileIsTakenFromWhereTheToolStarts) {
       << r.sOut;
 }
 
-// Another run holding the journal where Outlook item saves go makes every write to Outlook
-// fail.
+// Another run holding the journal makes every write to Outlook fail.
 TEST_F(CliEndToEnd, FailedTransfersGetOneLineEachAndExitStatus3) {
   const fs::path journal = m_Demo / "outlook" / "Calendar.ics.journal";
   dbtest::HeldElsewhere other([&journal] {
