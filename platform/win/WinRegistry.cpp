@@ -11,7 +11,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -21,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/WinFile.h"
 #include "platform/win/WinText.h"
 
 namespace {
@@ -394,17 +394,11 @@ std::shared_ptr<const RegHive> LoadHive() {
     std::lock_guard<std::mutex> lock(g_Lock);
     if (g_TextOverride) return ParseHive(*g_TextOverride);
   }
-  std::ifstream in(RegistryFilePath(), std::ios::binary);
-  if (!in) return std::make_shared<RegHive>();
-  in.seekg(0, std::ios::end);
-  const std::streamoff nSize = in.tellg();
-  if (nSize < 0 || static_cast<unsigned long long>(nSize) > kMaxFileSize) {
+  // Only a plain file of a registry's size is read: a pipe at the name would hang the start.
+  std::string strRaw;
+  if (!CxReadWholeFile(RegistryFilePath().c_str(), kMaxFileSize, &strRaw)) {
     return std::make_shared<RegHive>();
   }
-  in.seekg(0, std::ios::beg);
-  std::string strRaw(static_cast<size_t>(nSize), '\0');
-  in.read(strRaw.data(), nSize);
-  strRaw.resize(static_cast<size_t>(in.gcount()));
   return ParseHive(strRaw);
 }
 

@@ -70,10 +70,15 @@ void MakeFolders(const std::string& strFolder) {
 // folder the session gives the user comes first; else a folder in the user's own data folder.
 // A shared folder such as /tmp is never used: any user could take the name first.
 std::string LockFolder() {
+  // Runs without a session (from cron) find the session's folder where the system makes it,
+  // so that they meet the same locks.
   const char* szRuntime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string strRuntime = szRuntime != nullptr && szRuntime[0] == '/'
+                                     ? std::string(szRuntime)
+                                     : "/run/user/" + std::to_string(::geteuid());
   std::string strParent;
-  if (szRuntime != nullptr && szRuntime[0] == '/' && PrivateFolder(szRuntime)) {
-    strParent = szRuntime;
+  if (PrivateFolder(strRuntime)) {
+    strParent = strRuntime;
   } else {
     const char* szDataHome = std::getenv("XDG_DATA_HOME");
     const char* szHome = std::getenv("HOME");

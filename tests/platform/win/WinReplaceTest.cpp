@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Only a folder the user alone can write keeps another user from taking the lock first.
 struct LockFolderCase {
   const char* szName;
-  mode_t nRuntimeMode;  // 0: no runtime folder named
+  mode_t nRuntimeMode;
   mode_t nDataMode;
   const char* szExpected;  // where the lock file is while held; null: refused
 };
@@ -201,7 +201,7 @@ TEST_P(LockFolderTest, LockFilesLiveOnlyWhereTheUserAloneCanMakeThem) {
   fs::create_directories(temp.File("data"));
   ::chmod(temp.File("run").c_str(), GetParam().nRuntimeMode);
   ::chmod(temp.File("data").c_str(), GetParam().nDataMode);
-  dbtest::EnvGuard runtime("XDG_RUNTIME_DIR", GetParam().nRuntimeMode ? temp.File("run") : "");
+  dbtest::EnvGuard runtime("XDG_RUNTIME_DIR", temp.File("run"));
   dbtest::EnvGuard data("XDG_DATA_HOME", temp.File("data"));
   HANDLE hMutex = CreateMutex(nullptr, FALSE, "DayBridge-lock-folder-test");
   EXPECT_EQ(WaitForSingleObject(hMutex, 0) == WAIT_OBJECT_0, GetParam().szExpected != nullptr);
@@ -215,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LockFolderCase{"PrivateRuntimeFolder", 0700, 0700, "run/daybridge-locks"},
                       LockFolderCase{"SharedRuntimeFolderPassedOver", 01777, 0700,
                                      "data/daybridge-locks"},
-                      LockFolderCase{"DataFolderOthersMayWriteRefused", 0, 0777, nullptr}),
+                      LockFolderCase{"DataFolderOthersMayWriteRefused", 01777, 0777, nullptr}),
     [](const auto& tpi) { return std::string(tpi.param.szName); });
 
 }  // namespace
