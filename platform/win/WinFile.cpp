@@ -402,7 +402,9 @@ BOOL CxReadWholeFile(LPCSTR szFileName, size_t nMaxBytes, std::string* pstrData)
   DWORD nHigh = 0;
   const DWORD nLow = GetFileSize(hFile, &nHigh);
   const unsigned long long nSize = (static_cast<unsigned long long>(nHigh) << 32) | nLow;
-  if ((nLow == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) || nSize > nMaxBytes) {
+  // ReadFile counts in 32 bits, and one byte more is asked for than the size.
+  if ((nLow == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) || nSize > nMaxBytes ||
+      nSize >= 0xFFFFFFFFull) {
     CloseHandle(hFile);
     SetLastError(ERROR_FILE_TOO_LARGE);
     return FALSE;
