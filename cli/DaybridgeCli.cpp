@@ -496,6 +496,9 @@ int RunSync(const Options& options) {
 int RunHistory(const Options& options) {
   Session session(options);
   AppLoadHistory(session.m_Env);
+  if (!g_SyncHistory.GetNotice().empty()) {
+    fprintf(stderr, "Note: %s\n", g_SyncHistory.GetNotice().c_str());
+  }
   auto timeText = [](DATE dt) {
     CxDateTime when;
     when.SetVariant(dt);

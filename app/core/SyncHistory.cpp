@@ -13,6 +13,9 @@
 
 #include "app/core/AppPaths.h"
 #include "common/misc/CxDebugUtil.h"
+#include "common/misc/CxFileHold.h"
+#include "platform/win/WinFile.h"
+#include "platform/win/WinFileOps.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinSystem.h"
@@ -24,6 +27,15 @@ namespace {
 // A history of a few hundred runs is a few tens of kilobytes; anything far beyond that is not
 // a history file and is not read into memory.
 constexpr size_t kMaxHistoryFileSize = 64u * 1024u * 1024u;
+// Names tried when a damaged history is kept aside.
+constexpr int kMaxAsideNames = 1000;
+// How long a save waits for another run's save of the same history: tries and pause.
+constexpr int kMaxLockTries = 500;
+constexpr DWORD kLockRetryMs = 20;
+
+void LogLine0(const char* szText) {
+  Log(0, "%s", szText);
+}
 
 class ByteReader {
  public:
@@ -84,30 +96,28 @@ void PutDouble(std::string& strOut, double dValue) {
   for (int i = 0; i < 8; ++i) strOut.push_back(static_cast<char>((nBits >> (8 * i)) & 0xFF));
 }
 
+// Only a plain file is read, and only up to the bound: a pipe or a device at the name would
+// hang the run or fill the memory.
 bool ReadWholeFile(const char* szPath, std::vector<BYTE>& vBytes) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pFile(fopen(szPath, "rb"), fclose);
-  if (!pFile) return false;
-  BYTE chunk[16384];
-  for (;;) {
-    size_t nRead = fread(chunk, 1, sizeof(chunk), pFile.get());
-    if (nRead > 0) {
-      if (vBytes.size() + nRead > kMaxHistoryFileSize) {
-        Log(0, "History file is too large: %s", szPath);
-        return false;
-      }
-      vBytes.insert(vBytes.end(), chunk, chunk + nRead);
-    }
-    if (nRead < sizeof(chunk)) break;
+  std::string strBytes;
+  if (!CxReadWholeFile(szPath, kMaxHistoryFileSize, &strBytes)) {
+    if (GetLastError() == ERROR_FILE_TOO_LARGE) Log(0, "History file is too large: %s", szPath);
+    return false;
   }
-  return ferror(pFile.get()) == 0;
+  vBytes.assign(strBytes.begin(), strBytes.end());
+  return true;
 }
 
 }  // namespace
 
-DWORD DecodeHistoryFile(const BYTE* pData, size_t nSize, std::vector<HistoryEntry>& vEntries) {
+DWORD DecodeHistoryFile(const BYTE* pData, size_t nSize, std::vector<HistoryEntry>& vEntries,
+                        size_t* pnUsed) {
   ByteReader reader(pData, pData != nullptr ? nSize : 0);
+  const size_t nTotal = pData != nullptr ? nSize : 0;
+  if (pnUsed != nullptr) *pnUsed = 0;
   uint32_t nCount = 0;
   if (!reader.Read32(nCount)) return 0;
+  if (pnUsed != nullptr) *pnUsed = nTotal - reader.Remaining();
   for (uint32_t nIndex = 0; nIndex < nCount; ++nIndex) {
     HistoryEntry entry;
     memset(&entry, 0, sizeof(entry));
@@ -127,6 +137,7 @@ DWORD DecodeHistoryFile(const BYTE* pData, size_t nSize, std::vector<HistoryEntr
     }
     if (!bOk) break;
     vEntries.push_back(entry);
+    if (pnUsed != nullptr) *pnUsed = nTotal - reader.Remaining();
   }
   return nCount;
 }
@@ -166,6 +177,12 @@ HistoryEntry* SyncHistoryMgr::Older() {
 }
 
 HistoryEntry* SyncHistoryMgr::Add(const HistoryEntry* pEntry) {
+  HistoryEntry* pAdded = Append(pEntry);
+  if (pAdded != nullptr) m_vAdded.push_back(*pAdded);
+  return pAdded;
+}
+
+HistoryEntry* SyncHistoryMgr::Append(const HistoryEntry* pEntry) {
   if (pEntry == nullptr) return nullptr;
   std::unique_ptr<HistoryEntry> pCopy(new (std::nothrow) HistoryEntry(*pEntry));
   if (!pCopy) return nullptr;
@@ -181,6 +198,12 @@ void SyncHistoryMgr::Remove(HistoryEntry* pEntry) {
 }
 
 void SyncHistoryMgr::Clear() {
+  m_vAdded.clear();
+  m_bKnown = false;
+  ClearList();
+}
+
+void SyncHistoryMgr::ClearList() {
   for (void* pItem = m_List.GetFirst(); pItem != nullptr; pItem = m_List.GetNext()) {
     delete static_cast<HistoryEntry*>(pItem);
   }
@@ -205,27 +228,97 @@ bool SyncHistoryMgr::ResolvePath(const char* szPath) {
   return true;
 }
 
-bool SyncHistoryMgr::Load(const char* szPath) {
-  if (!ResolvePath(szPath)) return false;
+bool SyncHistoryMgr::ReadEntries(std::vector<HistoryEntry>* pvEntries, bool* pbWhole,
+                                 bool* pbExists, unsigned long long* pnHash) {
   std::vector<BYTE> vBytes;
+  *pbWhole = true;
+  *pbExists = GetFileAttributes(m_szPath) != INVALID_FILE_ATTRIBUTES;
+  *pnHash = CxHashContents("", 0);
+  if (!*pbExists) return true;
   if (!ReadWholeFile(m_szPath, vBytes)) return false;
-  std::vector<HistoryEntry> vEntries;
-  DWORD nAnnounced = DecodeHistoryFile(vBytes.data(), vBytes.size(), vEntries);
-  if (vEntries.size() < nAnnounced) {
-    Log(0, "History file %s holds %u complete entries of %u.", m_szPath,
-        static_cast<unsigned>(vEntries.size()), static_cast<unsigned>(nAnnounced));
-  }
-  for (const HistoryEntry& entry : vEntries) {
-    if (Add(&entry) == nullptr) return false;
+  *pnHash = CxHashContents(vBytes.data(), vBytes.size());
+  size_t nUsed = 0;
+  const DWORD nAnnounced = DecodeHistoryFile(vBytes.data(), vBytes.size(), *pvEntries, &nUsed);
+  if (pvEntries->size() < nAnnounced || nUsed != vBytes.size()) {
+    *pbWhole = false;
+    Log(0, "History file %s is damaged: %u whole entries of %u, %u of %u bytes read.", m_szPath,
+        static_cast<unsigned>(pvEntries->size()), static_cast<unsigned>(nAnnounced),
+        static_cast<unsigned>(nUsed), static_cast<unsigned>(vBytes.size()));
   }
   return true;
 }
 
+bool SyncHistoryMgr::Load(const char* szPath) {
+  if (!ResolvePath(szPath)) return false;
+  m_strNotice.clear();
+  std::vector<HistoryEntry> vEntries;
+  bool bWhole = true;
+  bool bExists = false;
+  unsigned long long nHash = 0;
+  if (!ReadEntries(&vEntries, &bWhole, &bExists, &nHash)) return false;
+  if (!bWhole) {
+    m_strNotice = std::string("The synchronization history ") + m_szPath +
+                  " is damaged; only its first " + std::to_string(vEntries.size()) +
+                  " run(s) can be read.";
+  }
+  for (const HistoryEntry& entry : vEntries) {
+    if (Append(&entry) == nullptr) return false;
+  }
+  m_bKnown = true;
+  m_bKnownExists = bExists;
+  m_nKnownHash = nHash;
+  return bExists;
+}
+
+void SyncHistoryMgr::KeepDamagedAside() {
+  for (int n = 1; n <= kMaxAsideNames; ++n) {
+    char szAside[MAX_PATH + 32];
+    snprintf(szAside, sizeof(szAside), "%s.damaged-%d", m_szPath, n);
+    if (MoveFileEx(m_szPath, szAside, MOVEFILE_WRITE_THROUGH)) {
+      m_strNotice = std::string("The synchronization history ") + m_szPath +
+                    " was damaged; it is kept as " + szAside +
+                    " and the runs that could be read were carried over.";
+      LogLine0(m_strNotice.c_str());
+      return;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  m_strNotice = std::string("The synchronization history ") + m_szPath +
+                " is damaged and could not be kept aside.";
+}
+
 bool SyncHistoryMgr::Save(const char* szPath) {
   m_Failure.Clear();
+  const std::string strKnownPath = m_szPath;
   if (!ResolvePath(szPath)) {
     m_Failure.Set(CX_FAIL_NOT_FOUND, "the data folder for the history cannot be found");
     return false;
+  }
+  const bool bKnown = m_bKnown && strKnownPath == m_szPath;
+  // Another run's save between this read and this write would be lost: the file's lock is
+  // held across both.
+  CxFileHold hold;
+  DWORD dwError = ERROR_SUCCESS;
+  for (int nTry = 0; !hold.Acquire(m_szPath, &dwError); ++nTry) {
+    if (dwError != ERROR_LOCK_VIOLATION || nTry >= kMaxLockTries) {
+      m_Failure.SetFileError(dwError, m_szPath);
+      Log(0, "Failed to save the history file: %s (%s)", m_szPath, m_Failure.szText);
+      return false;
+    }
+    Sleep(kLockRetryMs);
+  }
+  std::vector<HistoryEntry> vOnDisk;
+  bool bWhole = true;
+  bool bExists = false;
+  unsigned long long nHash = 0;
+  const bool bRead = ReadEntries(&vOnDisk, &bWhole, &bExists, &nHash);
+  if (bRead && bExists && !bWhole) KeepDamagedAside();
+  const bool bChanged = bRead && (bExists != m_bKnownExists || nHash != m_nKnownHash);
+  if (bKnown && bChanged) {
+    // Written by another run since it was read here: what it holds now, then this run's.
+    ClearList();
+    for (const HistoryEntry& entry : vOnDisk) Append(&entry);
+    for (const HistoryEntry& entry : m_vAdded) Append(&entry);
   }
   std::vector<const HistoryEntry*> vEntries;
   for (void* pItem = m_List.GetFirst(); pItem != nullptr; pItem = m_List.GetNext()) {
@@ -237,5 +330,9 @@ bool SyncHistoryMgr::Save(const char* szPath) {
     Log(0, "Failed to save the history file: %s (%s)", m_szPath, m_Failure.szText);
     return false;
   }
+  m_vAdded.clear();
+  m_bKnown = true;
+  m_bKnownExists = true;
+  m_nKnownHash = CxHashContents(strBytes.data(), strBytes.size());
   return true;
 }

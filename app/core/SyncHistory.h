@@ -29,8 +29,10 @@ struct HistoryEntry {
 
 // Decodes a history file image. Every length and count is checked against the bytes that
 // remain; decoding stops at the first entry that is incomplete or malformed, so only whole
-// entries are delivered. Returns the number of entries the file announces.
-DWORD DecodeHistoryFile(const BYTE* pData, size_t nSize, std::vector<HistoryEntry>& vEntries);
+// entries are delivered. Returns the number of entries the file announces; *pnUsed, when
+// given, receives the bytes the delivered entries took (with the count).
+DWORD DecodeHistoryFile(const BYTE* pData, size_t nSize, std::vector<HistoryEntry>& vEntries,
+                        size_t* pnUsed = nullptr);
 
 // Encodes entries in file layout.
 std::string EncodeHistoryFile(const std::vector<const HistoryEntry*>& vEntries);
@@ -52,22 +54,45 @@ class SyncHistoryMgr {
   DWORD GetCount() const;
 
   // Without a path the file is "synchis.dat" in the data folder. Load appends the file's
-  // entries after those already held and returns false when the file cannot be read. Save
-  // replaces the file through the platform's safe replacement, so a failed save leaves the
-  // previous history intact.
+  // entries after those already held and returns false when the file cannot be read; a file
+  // that does not decode whole loads what it can and is reported (GetNotice). Save replaces
+  // the file through the platform's safe replacement, so a failed save leaves the previous
+  // history intact.
+  //
+  // Several runs may share the file: Save holds the file's lock, reads it again, and when
+  // another run wrote it since it was loaded, writes what the file now holds plus the
+  // entries added here since. A damaged file is never written over: it is renamed to
+  // "<file>.damaged-<n>" first.
   bool Load(const char* szPath = nullptr);
   bool Save(const char* szPath = nullptr);
 
   const char* GetPath() const { return m_szPath; }
   // Why the last Save failed.
   const CxFailure& GetLastFailure() const { return m_Failure; }
+  // What the user must be told about the file after the last Load or Save (a damaged file,
+  // where it was kept); empty when nothing.
+  const std::string& GetNotice() const { return m_strNotice; }
 
  private:
   bool ResolvePath(const char* szPath);
+  HistoryEntry* Append(const HistoryEntry* pEntry);
+  void ClearList();
+  // Reads and decodes the file; false when it cannot be read. *pbWhole tells whether every
+  // byte decoded.
+  bool ReadEntries(std::vector<HistoryEntry>* pvEntries, bool* pbWhole, bool* pbExists,
+                   unsigned long long* pnHash);
+  void KeepDamagedAside();
 
   char m_szPath[MAX_PATH];
   CxList m_List;
   CxFailure m_Failure;
+  std::string m_strNotice;
+  // Entries added since the file was last read or written, to be written in any case.
+  std::vector<HistoryEntry> m_vAdded;
+  // What the file held when it was last read or written here.
+  bool m_bKnown = false;
+  bool m_bKnownExists = false;
+  unsigned long long m_nKnownHash = 0;
 };
 
 extern SyncHistoryMgr g_SyncHistory;

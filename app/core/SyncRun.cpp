@@ -197,6 +197,7 @@ void SyncRun::SaveAndRecord(HistoryEntry& entry) {
                                   m_History.GetLastFailure().szText + ").";
       LogLine(strLine.c_str());
     }
+    if (!m_History.GetNotice().empty()) LogLine(m_History.GetNotice().c_str());
   }
   if (bPalmSaved) return;
   std::string strReason = m_Target.DescribePalmFailure();

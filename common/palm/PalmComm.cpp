@@ -53,6 +53,8 @@ bool IsShortNameReserved(char c) {
 
 // The smallest typed field in the file (type code and a 32-bit value, or an empty blob).
 constexpr DWORD kMinFieldBytes = 8;
+// The field count of a schema is 16 bits; no row is wider than it can name.
+constexpr DWORD kMaxFieldsPerRow = 0xFFFF;
 
 // A category list holding only the built-in "Unfiled", which every datebook has.
 std::unique_ptr<PmCategoryMgr> NewCategoryList() {
@@ -1221,8 +1223,10 @@ bool PmDBUtil::KeepBackup(const char* szTarget, const char* szLogModule) {
     DWORD nGot = 0;
     bOk = ReadFile(m_hSaveTarget, bytes.data(), nSize, &nGot, nullptr) && nGot == nSize;
   }
+  // The backup is as private as the datebook, and a link planted at its name is replaced,
+  // not written through.
   if (bOk)
-    bOk = CxReplaceFileContents(strBackup.c_str(), bytes.data(), bytes.size(), nullptr, nullptr);
+    bOk = CxReplaceFileContentsAs(strBackup.c_str(), strTarget.c_str(), bytes.data(), bytes.size());
   if (!bOk) {
     m_Failure.SetFileError(GetLastError(), strBackup.c_str());
     LogAs(szLogModule, 0, "Failed to keep a backup copy: %s", strBackup.c_str());
@@ -1440,6 +1444,15 @@ bool PmDBUtil::ReadSchemaBlock(const PmDatebookLayout& layout) {
     LogRefusal(layout.szModule, "Fields per row of 0 gives no record count.");
     return false;
   }
+  // A row may be wider than the fields a record reads, but never wider than a field count
+  // can name: such a header describes no datebook (one changed byte makes it), and would load
+  // as a wrong record count, often none, then be saved with a total that reads back as none.
+  if (m_nFieldsPerRow > kMaxFieldsPerRow) {
+    LogRefusal(layout.szModule, "Fields per row %u is more than a field count can name.",
+               m_nFieldsPerRow);
+    FailDamaged("%u fields per row describe no datebook", m_nFieldsPerRow);
+    return false;
+  }
   if (!ReadLong(&m_nRecordIdPos)) {
     LogAs(szVerbose, 0, "Failed to read Record ID Position.");
     return false;
@@ -1569,6 +1582,8 @@ bool PmDBUtil::WriteRecordList(const PmDatebookLayout& layout, DWORD nRecords,
   const char* szVerbose = VerboseModule(layout);
   LogAs(szVerbose, 2, "Start saving Palm Desktop Calendar records.");
   LogAs(szVerbose, 2, "Total number of records: %d", static_cast<int>(nRecords));
+  // A total that does not fit its field would be read back as another record count.
+  if (m_nFieldsPerRow != 0 && nRecords > 0xFFFFFFFFu / m_nFieldsPerRow) return false;
   if (!WriteLong(nRecords * m_nFieldsPerRow)) return false;
   for (DWORD nRecord = 0; nRecord < nRecords; ++nRecord) {
     if (!fnWriteRecord(nRecord)) return false;

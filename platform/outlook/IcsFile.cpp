@@ -141,6 +141,8 @@ constexpr size_t kReportLines = 5;
 size_t g_nFoldFloor = OL_ICS_FOLD_FLOOR;
 // Reads of a file that another program rewrites in place meanwhile before giving up.
 constexpr int kMaxReadAttempts = 3;
+// Far beyond any calendar; a file this big is not read into memory.
+constexpr off_t kMaxCalendarBytes = 512LL * 1024 * 1024;
 
 // The whole text of the file with its stamp, which must describe exactly the text read. A
 // missing file is an empty text with the stamp of no bytes.
@@ -149,7 +151,7 @@ bool ReadStamped(const std::string& strPath, std::string* pstrText, CX_FILE_STAM
   *phr = OL_E_DISK_ERROR;
   for (int nAttempt = 0; nAttempt < kMaxReadAttempts; ++nAttempt) {
     pstrText->clear();
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
       if (errno != ENOENT && errno != ENOTDIR) {
         *pstrError = "The calendar file could not be opened.";
@@ -158,6 +160,14 @@ bool ReadStamped(const std::string& strPath, std::string* pstrText, CX_FILE_STAM
       *pStamp = CX_FILE_STAMP{};
       pStamp->nContentHash = CxHashContents("", 0);
       return true;
+    }
+    // A pipe would never end and a device never stop giving bytes.
+    struct stat stOpen {};
+    if (::fstat(fd, &stOpen) != 0 || !S_ISREG(stOpen.st_mode) ||
+        stOpen.st_size > kMaxCalendarBytes) {
+      ::close(fd);
+      *pstrError = "The calendar file is not a plain file of a calendar's size.";
+      return false;
     }
     char buffer[64 * 1024];
     bool bRead = true;
@@ -169,6 +179,10 @@ bool ReadStamped(const std::string& strPath, std::string* pstrText, CX_FILE_STAM
         break;
       }
       pstrText->append(buffer, static_cast<size_t>(nRead));
+      if (pstrText->size() > static_cast<size_t>(kMaxCalendarBytes)) {
+        bRead = false;
+        break;
+      }
     }
     HANDLE hFile = CxAdoptDescriptor(fd, true, false, nullptr);
     const bool bStamped = bRead && CxGetFileStamp(hFile, pStamp);
@@ -811,7 +825,8 @@ HRESULT OlIcsFile::BeforeSave() {
   }
   // Folding each time the journal outgrows the file keeps the bytes written by all folds
   // within a constant times the bytes saved.
-  if (m_pJournal && m_pJournal->GetSize() > std::max<size_t>(g_nFoldFloor, m_diskStamp.nSize) &&
+  if (!m_bInGroup && m_pJournal &&
+      m_pJournal->GetSize() > std::max<size_t>(g_nFoldFloor, m_diskStamp.nSize) &&
       m_pJournal->GetSize() >= m_nNoFoldBelow) {
     const HRESULT hr = Fold();
     if (hr == OL_E_OBJECT_CHANGED) return hr;
@@ -831,14 +846,50 @@ HRESULT OlIcsFile::Journal(const std::string& strRecord) {
     return OL_E_DISK_ERROR;
   }
   if (!m_pJournal) {
+    // A save into a file that cannot be written would only strand itself in the journal.
+    if (m_diskIdentity.bExists && ::faccessat(AT_FDCWD, m_strPath.c_str(), W_OK, AT_EACCESS) != 0) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return OL_E_DISK_ERROR;
+    }
     std::error_code ec;
     std::filesystem::path folder = std::filesystem::path(m_strJournalPath).parent_path();
     if (!folder.empty()) std::filesystem::create_directories(folder, ec);
     m_pJournal = OlIcsJournal::Create(m_strJournalPath, m_diskStamp.nSize, m_diskStamp.nContentHash,
                                       m_nDiskMode);
+    if (!m_pJournal && GetLastError() == ERROR_CX_JOURNAL_STUCK) {
+      // A journal that could be neither applied nor set aside holds the name: the save goes
+      // straight into the file instead, slower but kept.
+      CX_FILE_STAMP written{};
+      const HRESULT hr = WriteAtomically(ComposeText(), &written);
+      if (FAILED(hr)) return hr;
+      m_diskStamp = written;
+      m_diskIdentity = IdentityOf(m_strPath, &m_nDiskMode);
+      return S_OK;
+    }
     if (!m_pJournal) return OL_E_DISK_ERROR;
   }
-  return m_pJournal->Append(strRecord) ? S_OK : OL_E_DISK_ERROR;
+  // The beginning of a group goes with its first record, in one write.
+  const bool bMark = m_bInGroup && !m_bGroupMarked;
+  if (!m_pJournal->Append(bMark ? OlJournalGroupMark(OL_JOURNAL_GROUP_BEGIN) + strRecord
+                                : strRecord)) {
+    return OL_E_DISK_ERROR;
+  }
+  m_bGroupMarked = m_bGroupMarked || bMark;
+  return S_OK;
+}
+
+void OlIcsFile::BeginGroup() {
+  m_bInGroup = true;
+}
+
+void OlIcsFile::EndGroup() {
+  if (m_bGroupMarked && m_pJournal &&
+      !m_pJournal->Append(OlJournalGroupMark(OL_JOURNAL_GROUP_END))) {
+    CxServerLog("Outlook: the journal \"%s\" could not be written (%s); a save stays unfinished.",
+                m_strJournalPath.c_str(), CxFileErrorText(GetLastError()));
+  }
+  m_bInGroup = false;
+  m_bGroupMarked = false;
 }
 
 HRESULT OlIcsFile::Fold() {
@@ -882,6 +933,7 @@ HRESULT OlIcsFile::Fold() {
   m_pJournal->Remove();
   m_pJournal.reset();
   m_nNoFoldBelow = 0;
+  m_bGroupMarked = false;  // what the group saved so far is in the file
   return S_OK;
 }
 
@@ -903,9 +955,21 @@ void OlIcsFile::SetJournalAside(const char* szWhy) {
 
 bool OlIcsFile::TakeJournal(const std::string& strText) {
   OlJournalContents contents;
-  switch (OlIcsJournal::OpenExisting(m_strJournalPath, &m_pJournal, &contents)) {
+  std::string strWhy;
+  switch (OlIcsJournal::OpenExisting(m_strJournalPath, &m_pJournal, &contents, &strWhy)) {
     case OlIcsJournal::JOURNAL_NONE:
       return true;
+    case OlIcsJournal::JOURNAL_REFUSED: {
+      std::string strAside;
+      if (OlIcsJournal::MoveAside(m_strJournalPath, &strAside)) {
+        CxServerLog("Outlook: the journal \"%s\" %s; it was not applied and is kept as \"%s\".",
+                    m_strJournalPath.c_str(), strWhy.c_str(), strAside.c_str());
+      } else {
+        CxServerLog("Outlook: the journal \"%s\" %s; it was not applied.", m_strJournalPath.c_str(),
+                    strWhy.c_str());
+      }
+      return true;
+    }
     case OlIcsJournal::JOURNAL_BUSY:
       CxServerLog(
           "Outlook: another DayBridge run holds the journal of \"%s\"; its saves are "
@@ -950,12 +1014,22 @@ bool OlIcsFile::TakeJournal(const std::string& strText) {
     return true;
   }
   size_t nApplied = 0;
-  for (const OlJournalRecord& record : contents.records) {
+  for (size_t i = 0; i < contents.nOpenGroupRecord; ++i) {
+    const OlJournalRecord& record = contents.records[i];
     if (FAILED(ApplyRecord(record))) {
       SetJournalAside("holds a save that does not apply to the file");
       return false;
     }
-    if (record.nKind != OL_JOURNAL_FOLD) ++nApplied;
+    if (record.nKind == OL_JOURNAL_REPLACE || record.nKind == OL_JOURNAL_APPEND) ++nApplied;
+  }
+  if (contents.nOpenGroupAt != 0) {
+    // A change of several saves cut off before its end is dropped whole, like a torn record.
+    CxServerLog(
+        "Outlook: the last change in the journal \"%s\" was cut off by a crash before it was "
+        "complete and is dropped.",
+        m_strJournalPath.c_str());
+    contents.end = OL_JOURNAL_TORN;
+    contents.nValidLength = contents.nOpenGroupAt;
   }
   if (contents.end == OL_JOURNAL_TORN) {
     CxServerLog(

@@ -118,6 +118,12 @@ class OlIcsFile {
   HRESULT AppendItem(const std::string& strBlock, size_t* pnItem,
                      const std::string& strZoneBlock = std::string());
 
+  // The saves between BeginGroup and EndGroup are one change should the process be cut off:
+  // the next open applies all of them or none (a repeating item's save and the deletion of
+  // its days). A save of another group's owner ends it first; nothing folds inside a group.
+  void BeginGroup();
+  void EndGroup();
+
   // Writes the saves the journal holds into the file in one atomic replacement and removes
   // the journal; S_OK at once when none are pending. On failure the file and the journal
   // stay as they were (OL_E_OBJECT_CHANGED when another program changed the file).
@@ -196,7 +202,9 @@ class OlIcsFile {
   CX_FILE_STAMP m_diskStamp{};               // the file as last read or written
   DiskIdentity m_diskIdentity;
   unsigned m_nDiskMode = 0666;
-  size_t m_nNoFoldBelow = 0;  // after a failed fold, the journal size to try again at
+  size_t m_nNoFoldBelow = 0;    // after a failed fold, the journal size to try again at
+  bool m_bInGroup = false;      // between BeginGroup and EndGroup
+  bool m_bGroupMarked = false;  // and its beginning is in the journal
   bool m_bCrLf = true;
   std::vector<Block> m_blocks;  // head, components and text runs, tail
   size_t m_nInsertAt = 0;       // where new components go (before the first END:VCALENDAR)

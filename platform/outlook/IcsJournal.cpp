@@ -10,8 +10,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
+#include "platform/win/WinFile.h"
 #include "platform/win/WinHandle.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinSystem.h"
@@ -25,6 +27,7 @@ constexpr size_t kRecordHead = 12;  // length and check
 constexpr int kMaxAsideNames = 1000;
 // Attempts to open a journal that another run removes or replaces meanwhile.
 constexpr int kMaxOpenAttempts = 8;
+const std::string kJournalSuffix = ".journal";
 
 void PutU32(std::string* pOut, DWORD nValue) {
   for (int i = 0; i < 4; ++i) pOut->push_back(static_cast<char>((nValue >> (8 * i)) & 0xFF));
@@ -123,6 +126,10 @@ bool ReadPayload(const char* p, size_t nSize, OlJournalRecord* pRecord) {
     case OL_JOURNAL_FOLD:
       bRead = reader.U64(&pRecord->nFoldSize) && reader.U64(&pRecord->nFoldHash);
       break;
+    case OL_JOURNAL_GROUP_BEGIN:
+    case OL_JOURNAL_GROUP_END:
+      bRead = true;
+      break;
     default:
       return false;
   }
@@ -144,6 +151,36 @@ bool SameFile(int fd, const std::string& strPath) {
   struct stat stNamed {};
   return ::fstat(fd, &stOpen) == 0 && ::lstat(strPath.c_str(), &stNamed) == 0 &&
          stOpen.st_dev == stNamed.st_dev && stOpen.st_ino == stNamed.st_ino;
+}
+
+// What is wrong with the file at a journal's name, or null when it may be read as one.
+const char* RefusalOf(const struct stat& st) {
+  if (!S_ISREG(st.st_mode)) return "is not a plain file";
+  if (st.st_uid != ::geteuid()) return "belongs to another user";
+  if (static_cast<unsigned long long>(st.st_size) > OL_JOURNAL_MAX_BYTES) {
+    return "is far too big for a journal";
+  }
+  return nullptr;
+}
+
+// A rename that never replaces what another process put at the new name meanwhile.
+int RenameNoReplace(const std::string& strFrom, const std::string& strTo) {
+  if (::renameat2(AT_FDCWD, strFrom.c_str(), AT_FDCWD, strTo.c_str(), RENAME_NOREPLACE) == 0) {
+    return 0;
+  }
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return -1;
+  return ::rename(strFrom.c_str(), strTo.c_str());
+}
+
+// Whether the file at the name is a journal that a live run holds.
+bool HeldByARun(const std::string& strPath) {
+  const int fd = ::open(strPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool bHeld = ::fstat(fd, &st) == 0 && RefusalOf(st) == nullptr &&
+                     ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return bHeld;
 }
 
 bool WriteAll(int fd, const char* p, size_t nSize) {
@@ -179,6 +216,8 @@ void OlReadJournal(const char* pData, size_t nSize, OlJournalContents* pContents
   pContents->nBaseHash = GetLE(pData + 16, 8);
   size_t nPos = kHeaderSize;
   pContents->nValidLength = nPos;
+  size_t nGroupAt = 0;
+  size_t nGroupRecord = 0;
   while (nPos < nSize) {
     const size_t nLeft = nSize - nPos;
     const char* p = pData + nPos;
@@ -208,7 +247,15 @@ void OlReadJournal(const char* pData, size_t nSize, OlJournalContents* pContents
       pContents->end = bTorn ? OL_JOURNAL_TORN : OL_JOURNAL_DAMAGED;
       return;
     }
+    if (record.nKind == OL_JOURNAL_GROUP_BEGIN) {
+      nGroupAt = nPos;
+      nGroupRecord = pContents->records.size();
+    } else if (record.nKind == OL_JOURNAL_GROUP_END) {
+      nGroupAt = 0;
+    }
     pContents->records.push_back(std::move(record));
+    pContents->nOpenGroupAt = nGroupAt;
+    pContents->nOpenGroupRecord = nGroupAt != 0 ? nGroupRecord : pContents->records.size();
     nPos = nEnd;
     pContents->nValidLength = nPos;
   }
@@ -242,11 +289,15 @@ std::string OlJournalFold(ULONGLONG nSize, ULONGLONG nHash) {
   return Frame(strPayload);
 }
 
+std::string OlJournalGroupMark(BYTE nKind) {
+  return Frame(std::string(1, static_cast<char>(nKind)));
+}
+
 std::string OlJournalPathFor(const std::string& strCalendarPath) {
   char szResolved[4096];
   const DWORD nLength = CxResolveFilePath(strCalendarPath.c_str(), szResolved, sizeof(szResolved));
   const std::string strTarget = nLength > 0 ? std::string(szResolved, nLength) : strCalendarPath;
-  return strTarget + ".journal";
+  return strTarget + kJournalSuffix;
 }
 
 OlIcsJournal::OlIcsJournal(int fd, std::string strPath, size_t nSize)
@@ -269,13 +320,31 @@ bool OlIcsJournal::HasRecords() const {
 
 OlIcsJournal::Found OlIcsJournal::OpenExisting(const std::string& strPath,
                                                std::unique_ptr<OlIcsJournal>* ppJournal,
-                                               OlJournalContents* pContents) {
+                                               OlJournalContents* pContents, std::string* pstrWhy) {
   for (int nAttempt = 0; nAttempt < kMaxOpenAttempts; ++nAttempt) {
-    const int fd = ::open(strPath.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
+    struct stat stNamed {};
+    if (::lstat(strPath.c_str(), &stNamed) != 0) {
       if (errno == ENOENT || errno == ENOTDIR) return JOURNAL_NONE;
       SetLastError(CxWin32ErrorOfErrno(errno));
       return JOURNAL_UNREADABLE;
+    }
+    // Anyone who may write the folder can put a file at this name: what is replayed into the
+    // calendar must be the user's own, and a pipe or a device is never read.
+    const char* szWrong = RefusalOf(stNamed);
+    if (szWrong != nullptr) {
+      if (pstrWhy != nullptr) *pstrWhy = szWrong;
+      return JOURNAL_REFUSED;
+    }
+    const int fd = ::open(strPath.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+      if (errno == ENOENT || errno == ENOTDIR) continue;
+      SetLastError(CxWin32ErrorOfErrno(errno));
+      return JOURNAL_UNREADABLE;
+    }
+    struct stat stOpen {};
+    if (::fstat(fd, &stOpen) != 0 || RefusalOf(stOpen) != nullptr) {
+      ::close(fd);
+      continue;  // replaced between the look and the open: look again
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       ::close(fd);
@@ -291,8 +360,8 @@ OlIcsJournal::Found OlIcsJournal::OpenExisting(const std::string& strPath,
     for (;;) {
       const ssize_t nRead = ::read(fd, buffer, sizeof(buffer));
       if (nRead < 0 && errno == EINTR) continue;
-      if (nRead < 0) {
-        SetLastError(CxWin32ErrorOfErrno(errno));
+      if (nRead < 0 || strData.size() > OL_JOURNAL_MAX_BYTES) {
+        SetLastError(nRead < 0 ? CxWin32ErrorOfErrno(errno) : ERROR_FILE_TOO_LARGE);
         ::close(fd);
         return JOURNAL_UNREADABLE;
       }
@@ -307,14 +376,47 @@ OlIcsJournal::Found OlIcsJournal::OpenExisting(const std::string& strPath,
   return JOURNAL_UNREADABLE;
 }
 
+bool OlIcsJournal::MoveAside(const std::string& strPath, std::string* pstrAside) {
+  for (int n = 1; n <= kMaxAsideNames; ++n) {
+    const std::string strAside = strPath + ".unapplied-" + std::to_string(n);
+    struct stat st {};
+    if (::lstat(strAside.c_str(), &st) == 0 || errno != ENOENT) continue;
+    if (RenameNoReplace(strPath, strAside) != 0) {
+      if (errno == EEXIST) continue;
+      SetLastError(CxWin32ErrorOfErrno(errno));
+      return false;
+    }
+    SyncFolderOf(strPath);
+    *pstrAside = strAside;
+    return true;
+  }
+  SetLastError(ERROR_FILE_EXISTS);
+  return false;
+}
+
 std::unique_ptr<OlIcsJournal> OlIcsJournal::Create(const std::string& strPath, ULONGLONG nBaseSize,
                                                    ULONGLONG nBaseHash, unsigned nMode) {
-  const int fd =
-      ::open(strPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, nMode & 0666);
+  // Until it has the calendar's mode, the journal is its writer's alone.
+  const int fd = ::open(strPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
-    SetLastError(errno == EEXIST ? ERROR_LOCK_VIOLATION : CxWin32ErrorOfErrno(errno));
+    if (errno != EEXIST) {
+      SetLastError(CxWin32ErrorOfErrno(errno));
+    } else {
+      SetLastError(HeldByARun(strPath) ? ERROR_LOCK_VIOLATION : ERROR_CX_JOURNAL_STUCK);
+    }
     return nullptr;
   }
+  const std::string strCalendar = strPath.size() > kJournalSuffix.size()
+                                      ? strPath.substr(0, strPath.size() - kJournalSuffix.size())
+                                      : std::string();
+  // The calendar's group, where the writer may give it; the owner stays the writer, since a
+  // journal of anyone else is never replayed.
+  struct stat stCalendar {};
+  if (!strCalendar.empty() && ::stat(strCalendar.c_str(), &stCalendar) == 0) {
+    (void)::fchown(fd, static_cast<uid_t>(-1), stCalendar.st_gid);
+  }
+  // The owner keeps reading and writing it whatever the calendar's bits say.
+  ::fchmod(fd, (nMode & 0666) | 0600);
   // A run that opens the new file before the lock is taken finds it without a header and
   // removes it as a journal torn at its making: the name must still lead here once locked.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !SameFile(fd, strPath)) {

@@ -11,6 +11,9 @@
 //                               OL_JOURNAL_APPEND:  text event, text zone
 //                               OL_JOURNAL_FOLD:    u64 size, u64 hash of the calendar text
 //                                                   a fold was about to write
+//                               OL_JOURNAL_GROUP_BEGIN, OL_JOURNAL_GROUP_END: nothing more;
+//                                 the records between them are one change, applied whole
+//                                 or, when the end is missing, not at all
 //           where a text is a u32 length and that many bytes.
 // The check is CxHashContents: it tells a torn or damaged record, it is no signature.
 //
@@ -33,6 +36,14 @@
 #define OL_JOURNAL_REPLACE 1
 #define OL_JOURNAL_APPEND 2
 #define OL_JOURNAL_FOLD 3
+#define OL_JOURNAL_GROUP_BEGIN 4
+#define OL_JOURNAL_GROUP_END 5
+
+// A journal's name is taken by a file no run holds and that could not be moved away.
+#define ERROR_CX_JOURNAL_STUCK 0x20000101L
+
+// A journal is folded long before this; anything bigger is not a journal of ours.
+#define OL_JOURNAL_MAX_BYTES (1024ULL * 1024 * 1024)
 
 // The longest time records may stay written but not forced to the disk while saves go on.
 #define OL_JOURNAL_FLUSH_MS 50
@@ -59,6 +70,10 @@ struct OlJournalContents {
   ULONGLONG nBaseHash = 0;
   std::vector<OlJournalRecord> records;  // the whole records before the first bad one
   size_t nValidLength = 0;               // bytes of the header and those records
+  // A group begun and never ended (its writer was cut off): where its first record starts
+  // and its index in records; 0 and records.size() when there is none.
+  size_t nOpenGroupAt = 0;
+  size_t nOpenGroupRecord = 0;
   OlJournalEnd end = OL_JOURNAL_WHOLE;
 };
 
@@ -74,6 +89,8 @@ std::string OlJournalHeader(ULONGLONG nBaseSize, ULONGLONG nBaseHash);
 std::string OlJournalReplace(DWORD nItem, const std::string& strEvent, const std::string& strZone);
 std::string OlJournalAppend(const std::string& strEvent, const std::string& strZone);
 std::string OlJournalFold(ULONGLONG nSize, ULONGLONG nHash);
+// OL_JOURNAL_GROUP_BEGIN or OL_JOURNAL_GROUP_END.
+std::string OlJournalGroupMark(BYTE nKind);
 
 // The journal file of the calendar file at strCalendarPath (links followed): beside it,
 // named after it.
@@ -86,12 +103,18 @@ class OlIcsJournal {
     JOURNAL_TAKEN,       // opened and locked; *pContents holds what it says
     JOURNAL_BUSY,        // another run holds it
     JOURNAL_UNREADABLE,  // there is one, but it cannot be opened or read (last error says why)
+    JOURNAL_REFUSED,     // there is something at the name that is not the user's own plain file
+                         // of a journal's size: it is never read (*pstrWhy says what is wrong)
   };
   static Found OpenExisting(const std::string& strPath, std::unique_ptr<OlIcsJournal>* ppJournal,
-                            OlJournalContents* pContents);
+                            OlJournalContents* pContents, std::string* pstrWhy = nullptr);
+  // Moves whatever is at the journal's name to the first free "<path>.unapplied-<n>", unread.
+  static bool MoveAside(const std::string& strPath, std::string* pstrAside);
   // A new journal for the calendar text of that size and hash, made with the permission bits
-  // nMode (those of the calendar file), locked, with its header on the disk. Null with the
-  // last error on failure: ERROR_LOCK_VIOLATION when another run's journal is in the way.
+  // nMode (those of the calendar file) and, where allowed, the calendar's owner and group,
+  // locked, with its header on the disk. Null with the last error on failure:
+  // ERROR_LOCK_VIOLATION when another run's journal is in the way, ERROR_CX_JOURNAL_STUCK
+  // when a file that no run holds (one that could be neither applied nor set aside) is.
   static std::unique_ptr<OlIcsJournal> Create(const std::string& strPath, ULONGLONG nBaseSize,
                                               ULONGLONG nBaseHash, unsigned nMode);
   // Closes the file (forcing what was written to the disk); the file stays.

@@ -85,6 +85,8 @@ std::string ZoneBlockFor(OlIcsFile* pFile, const std::string& strTzid) {
 // at most.
 struct OlStore {
   std::unique_ptr<OlIcsFile> pFile;
+  // The item whose saves are one change of the file for now (see OlAppointmentObject).
+  const void* pGroupOwner = nullptr;
 
   ~OlStore() {
     if (pFile) pFile->Fold();
@@ -194,6 +196,12 @@ class OlAppointmentObject : public CxDispatchBase {
     m_base = m_data;
   }
 
+  ~OlAppointmentObject() override {
+    if (m_pStore->pGroupOwner != this) return;
+    m_pStore->pFile->EndGroup();
+    m_pStore->pGroupOwner = nullptr;
+  }
+
   OlEventData& Data() { return m_data; }
   bool IsSaved() const { return !m_bNew; }
 
@@ -217,6 +225,20 @@ class OlAppointmentObject : public CxDispatchBase {
     if (m_data.bAllDay) {
       m_data.dtStart = DayOf(m_data.dtStart);
       m_data.nDuration = std::max<LONG>(1, (m_data.nDuration + 1439) / 1440) * 1440;
+    }
+  }
+
+  // A repeating item is saved, then its deleted days are deleted one by one: a crash between
+  // them would bring a deleted meeting back. Its writes from its first save until it is
+  // released (or another item writes) are therefore one change of the file.
+  void TakeGroup(bool bOpen) {
+    if (m_pStore->pGroupOwner != nullptr && m_pStore->pGroupOwner != this) {
+      m_pStore->pFile->EndGroup();
+      m_pStore->pGroupOwner = nullptr;
+    }
+    if (bOpen && m_pStore->pGroupOwner == nullptr) {
+      m_pStore->pFile->BeginGroup();
+      m_pStore->pGroupOwner = this;
     }
   }
 
@@ -682,6 +704,7 @@ HRESULT OlAppointmentObject::SaveResult(HRESULT hr) {
 
 HRESULT OlAppointmentObject::DeleteOccurrence(DATE dtDay) {
   if (m_bNew) return OL_E_NOT_FOUND;
+  TakeGroup(true);
   std::vector<DATE>& saved = m_base.deleted;
   if (std::binary_search(saved.begin(), saved.end(), dtDay)) return S_OK;
   OlEventData target = m_base;
@@ -699,6 +722,7 @@ HRESULT OlAppointmentObject::DeleteOccurrence(DATE dtDay) {
 
 HRESULT OlAppointmentObject::Save() {
   Normalise();
+  TakeGroup(m_data.bRecurring);
   OlIcsFile* pFile = m_pStore->pFile.get();
   if (!m_bNew) {
     HRESULT hr = WriteChanges(m_base, m_data);

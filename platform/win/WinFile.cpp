@@ -137,15 +137,23 @@ HANDLE CreateFile(LPCSTR szFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
   const bool bExisted = ::stat(szFileName, &st) == 0;
   if (bExisted && S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
 
+  // A pipe or a device at a file's name would hang the open or never end; opening without
+  // waiting lets it be seen and refused.
   int fd;
   do {
-    fd = ::open(szFileName, nFlags, 0666);
+    fd = ::open(szFileName, nFlags | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     const int nErr = errno;
     // Windows tells a missing folder on the way from a missing file.
     if (nErr == ENOENT && !ParentFolderExists(szFileName)) return Fail(ERROR_PATH_NOT_FOUND);
-    return Fail(ErrorFromErrno(nErr));
+    return Fail(nErr == ENXIO ? ERROR_ACCESS_DENIED : ErrorFromErrno(nErr));
+  }
+  struct stat stOpen {};
+  if (::fstat(fd, &stOpen) != 0 || !S_ISREG(stOpen.st_mode) ||
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return Fail(ERROR_ACCESS_DENIED);
   }
 
   const int nLock = (dwShareMode == 0 ? LOCK_EX : LOCK_SH) | LOCK_NB;
@@ -383,6 +391,37 @@ BOOL CloseHandle(HANDLE hObject) {
     SetLastError(ErrorFromErrno(errno));
     return FALSE;
   }
+  return TRUE;
+}
+
+BOOL CxReadWholeFile(LPCSTR szFileName, size_t nMaxBytes, std::string* pstrData) {
+  pstrData->clear();
+  HANDLE hFile = CreateFile(szFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (hFile == INVALID_HANDLE_VALUE) return FALSE;
+  DWORD nHigh = 0;
+  const DWORD nLow = GetFileSize(hFile, &nHigh);
+  const unsigned long long nSize = (static_cast<unsigned long long>(nHigh) << 32) | nLow;
+  // ReadFile counts in 32 bits, and one byte more is asked for than the size.
+  if ((nLow == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) || nSize > nMaxBytes ||
+      nSize >= 0xFFFFFFFFull) {
+    CloseHandle(hFile);
+    SetLastError(ERROR_FILE_TOO_LARGE);
+    return FALSE;
+  }
+  // One byte more than allowed tells a file that grew meanwhile.
+  pstrData->resize(static_cast<size_t>(nSize) + 1);
+  DWORD nGot = 0;
+  const BOOL bRead =
+      ReadFile(hFile, pstrData->data(), static_cast<DWORD>(pstrData->size()), &nGot, nullptr);
+  const DWORD dwError = GetLastError();
+  CloseHandle(hFile);
+  if (!bRead || nGot > nMaxBytes) {
+    pstrData->clear();
+    SetLastError(bRead ? ERROR_FILE_TOO_LARGE : dwError);
+    return FALSE;
+  }
+  pstrData->resize(nGot);
   return TRUE;
 }
 

@@ -6,6 +6,9 @@
 // as in Win32. Failures set the thread's last error (GetLastError of WinSystem.h).
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 #include "platform/win/WinFileOps.h"
 #include "platform/win/WinTypes.h"
 
@@ -67,6 +70,9 @@
 #ifndef ERROR_WRITE_FAULT
 #define ERROR_WRITE_FAULT 29L
 #endif
+#ifndef ERROR_FILE_TOO_LARGE
+#define ERROR_FILE_TOO_LARGE 223L
+#endif
 #ifndef ERROR_READ_FAULT
 #define ERROR_READ_FAULT 30L
 #endif
@@ -74,7 +80,8 @@
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 typedef LONG* PLONG;
 
-// Opens or creates szFileName. dwDesiredAccess is GENERIC_READ and/or GENERIC_WRITE;
+// Opens or creates szFileName. Only a plain file is opened: a folder, a pipe or a device at
+// the name fails with ERROR_ACCESS_DENIED. dwDesiredAccess is GENERIC_READ and/or GENERIC_WRITE;
 // dwShareMode 0 asks for exclusive use. Security, flags other than the attribute and the
 // template are accepted and ignored. CREATE_ALWAYS and OPEN_ALWAYS on an existing file
 // succeed with the last error ERROR_ALREADY_EXISTS. Returns INVALID_HANDLE_VALUE on failure
@@ -110,6 +117,10 @@ BOOL SetEndOfFile(HANDLE hFile);
 
 // Closes a handle of this API; ERROR_INVALID_HANDLE for anything else.
 BOOL CloseHandle(HANDLE hObject);
+
+// The whole contents of the plain file, refused (ERROR_FILE_TOO_LARGE) when it holds more
+// than nMaxBytes, before anything is read into memory.
+BOOL CxReadWholeFile(LPCSTR szFileName, size_t nMaxBytes, std::string* pstrData);
 
 // Test seam: while set, the process's WriteFile calls together accept only nBytes more bytes;
 // the write that reaches the limit writes what still fits and fails with ERROR_DISK_FULL, as

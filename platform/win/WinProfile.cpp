@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/WinFile.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinSystem.h"
@@ -70,23 +71,12 @@ bool SameName(const std::string& strName, const char* b) {
 }
 
 bool ReadProfile(const char* szFile, ProfileText* pText) {
-  FILE* pFile = std::fopen(szFile, "rb");
-  if (pFile == nullptr) return false;
   std::string strContents;
-  char chunk[8192];
-  size_t nRead = 0;
-  while ((nRead = std::fread(chunk, 1, sizeof(chunk), pFile)) > 0) {
-    if (strContents.size() + nRead > static_cast<size_t>(kMaxProfileBytes)) {
-      std::fclose(pFile);
-      errno = EFBIG;
-      return false;
-    }
-    strContents.append(chunk, nRead);
-  }
-  const bool bReadError = std::ferror(pFile) != 0;
-  std::fclose(pFile);
-  if (bReadError) {
-    errno = EIO;
+  if (!CxReadWholeFile(szFile, static_cast<size_t>(kMaxProfileBytes), &strContents)) {
+    const DWORD dwError = GetLastError();
+    errno = dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND ? ENOENT
+            : dwError == ERROR_FILE_TOO_LARGE                                  ? EFBIG
+                                                                               : EACCES;
     return false;
   }
 

@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -24,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/WinFile.h"
 #include "platform/win/WinText.h"
 #include "platform/win/WinWine.h"
 
@@ -507,17 +507,11 @@ std::string RegistryFilePath() {
 }
 
 std::shared_ptr<RegHive> LoadOwnHive() {
-  std::ifstream in(RegistryFilePath(), std::ios::binary);
-  if (!in) return std::make_shared<RegHive>();
-  in.seekg(0, std::ios::end);
-  const std::streamoff nSize = in.tellg();
-  if (nSize < 0 || static_cast<unsigned long long>(nSize) > kMaxFileSize) {
+  // Only a plain file of a registry's size is read: a pipe at the name would hang the start.
+  std::string strRaw;
+  if (!CxReadWholeFile(RegistryFilePath().c_str(), kMaxFileSize, &strRaw)) {
     return std::make_shared<RegHive>();
   }
-  in.seekg(0, std::ios::beg);
-  std::string strRaw(static_cast<size_t>(nSize), '\0');
-  in.read(strRaw.data(), nSize);
-  strRaw.resize(static_cast<size_t>(in.gcount()));
   return ParseHive(strRaw);
 }
 

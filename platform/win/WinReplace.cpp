@@ -47,6 +47,7 @@ constexpr unsigned long long kFileTimeUnixOffset = 11644473600ull;
 struct ReplacementState : public CxHandleExtra {
   std::string strTemp;
   std::string strTarget;
+  std::string strModel;  // the file whose mode, owner and group the new one takes
   bool bDone = false;
   ~ReplacementState() override {
     if (!bDone) ::unlink(strTemp.c_str());
@@ -89,6 +90,17 @@ int Resolve(const char* szPath, std::string* pstrOut) {
     std::string strLink(link.data(), static_cast<size_t>(nLen));
     strPath = strLink[0] == '/' ? strLink : FolderOf(strPath) + "/" + strLink;
   }
+  char szFolder[PATH_MAX];
+  if (::realpath(FolderOf(strPath).c_str(), szFolder) == nullptr) return errno;
+  const std::string strName = NameOf(strPath);
+  if (strName.empty() || strName == "." || strName == "..") return EISDIR;
+  *pstrOut = std::string(szFolder) == "/" ? "/" + strName : std::string(szFolder) + "/" + strName;
+  return 0;
+}
+
+// The absolute path of the name itself, whatever is at it: only the folder is resolved.
+int ResolveName(const char* szPath, std::string* pstrOut) {
+  const std::string strPath(szPath);
   char szFolder[PATH_MAX];
   if (::realpath(FolderOf(strPath).c_str(), szFolder) == nullptr) return errno;
   const std::string strName = NameOf(strPath);
@@ -265,13 +277,17 @@ DWORD CxResolveFilePath(LPCSTR szPath, LPSTR szResolved, DWORD nSize) {
   return static_cast<DWORD>(strResolved.size());
 }
 
-HANDLE CxCreateReplacement(LPCSTR szTarget) {
+namespace {
+
+// With strModel empty the target is followed through its links and keeps its own mode;
+// otherwise whatever is at the name is replaced and the new file takes strModel's mode.
+HANDLE CreateReplacementFor(LPCSTR szTarget, const std::string& strModel) {
   if (szTarget == nullptr || szTarget[0] == '\0') {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
   std::string strTarget;
-  int nErr = Resolve(szTarget, &strTarget);
+  int nErr = strModel.empty() ? Resolve(szTarget, &strTarget) : ResolveName(szTarget, &strTarget);
   if (nErr != 0) {
     SetLastError(nErr == EISDIR   ? ERROR_ACCESS_DENIED
                  : nErr == ENOENT ? ERROR_PATH_NOT_FOUND
@@ -279,7 +295,7 @@ HANDLE CxCreateReplacement(LPCSTR szTarget) {
     return INVALID_HANDLE_VALUE;
   }
   struct stat st {};
-  if (::stat(strTarget.c_str(), &st) == 0) {
+  if (strModel.empty() && ::stat(strTarget.c_str(), &st) == 0) {
     // Renaming over a file the user may not write would replace it all the same; Windows
     // refuses to, and so does this.
     if (S_ISDIR(st.st_mode) || ::faccessat(AT_FDCWD, strTarget.c_str(), W_OK, AT_EACCESS) != 0) {
@@ -287,6 +303,16 @@ HANDLE CxCreateReplacement(LPCSTR szTarget) {
       return INVALID_HANDLE_VALUE;
     }
   }
+  if (!strModel.empty() && ::lstat(strTarget.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  // The new contents are the protected file's: until they get its mode at the commit, nobody
+  // else may read them. A file with nothing to copy the mode from gets the usual one.
+  struct stat stModel {};
+  const bool bModel =
+      ::stat(strModel.empty() ? strTarget.c_str() : strModel.c_str(), &stModel) == 0;
+  const mode_t nCreateMode = bModel ? 0600 : 0666;
   const std::string strFolder = FolderOf(strTarget);
   const std::string strPrefix = "." + NameOf(strTarget) + kTempMarker;
   RemoveStaleTemps(strFolder, strPrefix);
@@ -295,7 +321,7 @@ HANDLE CxCreateReplacement(LPCSTR szTarget) {
   std::string strTemp;
   for (int nAttempt = 0; nAttempt < kMaxTempAttempts && fd < 0; ++nAttempt) {
     strTemp = strFolder + "/" + strPrefix + RandomDigits();
-    fd = ::open(strTemp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    fd = ::open(strTemp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, nCreateMode);
     nErr = errno;
     if (fd < 0 && nErr != EEXIST && nErr != EINTR) break;
   }
@@ -307,8 +333,34 @@ HANDLE CxCreateReplacement(LPCSTR szTarget) {
   auto pState = std::make_unique<ReplacementState>();
   pState->strTemp = strTemp;
   pState->strTarget = strTarget;
+  pState->strModel = strModel.empty() ? strTarget : strModel;
   SetLastError(ERROR_SUCCESS);
   return CxAdoptDescriptor(fd, true, true, std::move(pState));
+}
+
+BOOL WriteAndCommit(HANDLE hFile, LPCVOID pData, size_t nSize, const CX_FILE_STAMP* pExpected,
+                    CX_FILE_STAMP* pWritten) {
+  if (hFile == INVALID_HANDLE_VALUE) return FALSE;
+  const auto* pBytes = static_cast<const BYTE*>(pData);
+  size_t nDone = 0;
+  while (nDone < nSize) {
+    const DWORD nChunk =
+        static_cast<DWORD>(nSize - nDone > 0x40000000u ? 0x40000000u : nSize - nDone);
+    DWORD nWritten = 0;
+    if (!WriteFile(hFile, pBytes + nDone, nChunk, &nWritten, nullptr) || nWritten != nChunk) {
+      const DWORD dwError = GetLastError();
+      CloseHandle(hFile);
+      return Fail(dwError != ERROR_SUCCESS ? dwError : ERROR_DISK_FULL);
+    }
+    nDone += nWritten;
+  }
+  return CxCommitReplacement(hFile, pExpected, pWritten);
+}
+
+}  // namespace
+
+HANDLE CxCreateReplacement(LPCSTR szTarget) {
+  return CreateReplacementFor(szTarget, std::string());
 }
 
 BOOL CxCommitReplacement(HANDLE hReplacement, const CX_FILE_STAMP* pExpected,
@@ -320,7 +372,7 @@ BOOL CxCommitReplacement(HANDLE hReplacement, const CX_FILE_STAMP* pExpected,
   if (::fsync(fd) != 0) dwError = CxWin32ErrorOfErrno(errno);
 
   struct stat stTarget {};
-  const bool bExists = ::stat(pState->strTarget.c_str(), &stTarget) == 0;
+  const bool bExists = ::stat(pState->strModel.c_str(), &stTarget) == 0;
   if (dwError == ERROR_SUCCESS && bExists) {
     if (::fchmod(fd, stTarget.st_mode & 07777) != 0) dwError = CxWin32ErrorOfErrno(errno);
     // Only a privileged writer may give a file away; the group alone is allowed where the
@@ -355,22 +407,15 @@ BOOL CxCommitReplacement(HANDLE hReplacement, const CX_FILE_STAMP* pExpected,
 BOOL CxReplaceFileContents(LPCSTR szTarget, LPCVOID pData, size_t nSize,
                            const CX_FILE_STAMP* pExpected, CX_FILE_STAMP* pWritten) {
   if (pData == nullptr && nSize > 0) return Fail(ERROR_INVALID_PARAMETER);
-  HANDLE hFile = CxCreateReplacement(szTarget);
-  if (hFile == INVALID_HANDLE_VALUE) return FALSE;
-  const auto* pBytes = static_cast<const BYTE*>(pData);
-  size_t nDone = 0;
-  while (nDone < nSize) {
-    const DWORD nChunk =
-        static_cast<DWORD>(nSize - nDone > 0x40000000u ? 0x40000000u : nSize - nDone);
-    DWORD nWritten = 0;
-    if (!WriteFile(hFile, pBytes + nDone, nChunk, &nWritten, nullptr) || nWritten != nChunk) {
-      const DWORD dwError = GetLastError();
-      CloseHandle(hFile);
-      return Fail(dwError != ERROR_SUCCESS ? dwError : ERROR_DISK_FULL);
-    }
-    nDone += nWritten;
+  return WriteAndCommit(CxCreateReplacement(szTarget), pData, nSize, pExpected, pWritten);
+}
+
+BOOL CxReplaceFileContentsAs(LPCSTR szTarget, LPCSTR szProtected, LPCVOID pData, size_t nSize) {
+  if ((pData == nullptr && nSize > 0) || szProtected == nullptr || szProtected[0] == '\0') {
+    return Fail(ERROR_INVALID_PARAMETER);
   }
-  return CxCommitReplacement(hFile, pExpected, pWritten);
+  return WriteAndCommit(CreateReplacementFor(szTarget, szProtected), pData, nSize, nullptr,
+                        nullptr);
 }
 
 LPCSTR CxFileErrorText(DWORD dwError) {

@@ -8,7 +8,7 @@
 //  - a link is followed to the file it names, which is replaced in its own folder: the link
 //    stays a link;
 //  - the new file gets the old one's permission bits and, where the system allows it, its
-//    owner and group;
+//    owner and group; until then it is readable by its writer only;
 //  - with an expected stamp, the file is compared with what was read just before it is
 //    replaced, and left alone (ERROR_CX_FILE_CHANGED) when another program changed it;
 //  - temporary files of ours left behind by a killed run are removed at the next save.
@@ -64,6 +64,11 @@ BOOL CxCommitReplacement(HANDLE hReplacement, const CX_FILE_STAMP* pExpected,
 // A whole new content for szTarget, through the two calls above.
 BOOL CxReplaceFileContents(LPCSTR szTarget, LPCVOID pData, size_t nSize,
                            const CX_FILE_STAMP* pExpected, CX_FILE_STAMP* pWritten);
+
+// A whole new content for a file DayBridge keeps beside szProtected (its backup): whatever is
+// at szTarget (a link, a file planted there) is replaced, never followed, and the new file
+// takes the mode and, where the system allows it, the owner and group of szProtected.
+BOOL CxReplaceFileContentsAs(LPCSTR szTarget, LPCSTR szProtected, LPCVOID pData, size_t nSize);
 
 // A short reason for a file error, to be shown to the user ("permission denied").
 LPCSTR CxFileErrorText(DWORD dwError);

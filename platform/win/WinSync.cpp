@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -49,12 +50,52 @@ bool ValidName(const char* szName) {
   return szName[0] != '.';
 }
 
-// The user's lock folder, made when missing; empty when it is not safe to use.
+// Whether the folder is the user's own and nobody else may add, remove or rename entries in
+// it: a lock file that another user can make or remove first is no lock.
+bool PrivateFolder(const std::string& strFolder) {
+  struct stat st {};
+  return ::lstat(strFolder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+         (st.st_mode & 0022) == 0;
+}
+
+// Makes the folder and those missing on the way to it, each only for the user.
+void MakeFolders(const std::string& strFolder) {
+  for (size_t nSlash = strFolder.find('/', 1);; nSlash = strFolder.find('/', nSlash + 1)) {
+    ::mkdir(strFolder.substr(0, nSlash).c_str(), 0700);
+    if (nSlash == std::string::npos) break;
+  }
+}
+
+// The user's lock folder, made when missing; empty when it is not safe to use. The runtime
+// folder the session gives the user comes first; else a folder in the user's own data folder.
+// A shared folder such as /tmp is never used: any user could take the name first.
 std::string LockFolder() {
-  const std::string strFolder = "/tmp/.daybridge-" + std::to_string(::geteuid());
+  // Runs without a session (from cron) find the session's folder where the system makes it,
+  // so that they meet the same locks.
+  const char* szRuntime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string strRuntime = szRuntime != nullptr && szRuntime[0] == '/'
+                                     ? std::string(szRuntime)
+                                     : "/run/user/" + std::to_string(::geteuid());
+  std::string strParent;
+  if (PrivateFolder(strRuntime)) {
+    strParent = strRuntime;
+  } else {
+    const char* szDataHome = std::getenv("XDG_DATA_HOME");
+    const char* szHome = std::getenv("HOME");
+    if (szDataHome != nullptr && szDataHome[0] == '/') {
+      strParent = szDataHome;
+    } else if (szHome != nullptr && szHome[0] == '/') {
+      strParent = std::string(szHome) + "/.local/share";
+    } else {
+      return std::string();
+    }
+    MakeFolders(strParent);
+    if (!PrivateFolder(strParent)) return std::string();
+  }
+  const std::string strFolder = strParent + "/daybridge-locks";
   ::mkdir(strFolder.c_str(), 0700);
   struct stat st {};
-  if (::lstat(strFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+  if (!PrivateFolder(strFolder) || ::lstat(strFolder.c_str(), &st) != 0 ||
       (st.st_mode & 0077) != 0) {
     return std::string();
   }

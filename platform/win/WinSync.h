@@ -4,9 +4,10 @@
 // owns a mutex acquires it again at once, and owns it until it has released it as often.
 // A process that ends, however it ends, gives up what it owned.
 //
-// Here the mutex is a lock file (flock) in a folder of the calling user, /tmp/.daybridge-<uid>
-// (created 0700 and refused when it is not the user's own folder), so a lock is shared by
-// the runs of one user.
+// Here the mutex is a lock file (flock) in a folder only the calling user can write:
+// "daybridge-locks" in $XDG_RUNTIME_DIR, or else in the user's data folder ($XDG_DATA_HOME or
+// ~/.local/share). Folders that are not the user's own, or that others may write, are
+// refused (ERROR_ACCESS_DENIED), so a lock is shared by the runs of one user only.
 #pragma once
 
 #include "platform/win/WinFileOps.h"

@@ -2,6 +2,8 @@
 // runs on it as a user would run it, and its output, exit status and files are checked.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +18,7 @@
 
 #include "support/ProcessRun.h"
 #include "support/clock/ClockGuard.h"
+#include "support/files/FileTestSupport.h"
 #include "support/wine/WinePrefix.h"
 
 namespace fs = std::filesystem;
@@ -324,9 +327,14 @@ TEST_F(CliEndToEnd, RelativePalmFileIsTakenFromWhereTheToolStarts) {
       << r.sOut;
 }
 
-// A folder where Outlook item saves go makes every write to Outlook fail.
+// Another run holding the journal makes every write to Outlook fail.
 TEST_F(CliEndToEnd, FailedTransfersGetOneLineEachAndExitStatus3) {
-  fs::create_directory(m_Demo / "outlook" / "Calendar.ics.journal");
+  const fs::path journal = m_Demo / "outlook" / "Calendar.ics.journal";
+  dbtest::HeldElsewhere other([&journal] {
+    const int fd = ::open(journal.c_str(), O_RDWR | O_CREAT, 0600);
+    return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  });
+  ASSERT_TRUE(other.Held());
   for (const char* szMode : {"", "--quiet "}) {
     Result r = Cli(std::string(szMode) + "sync --direction palm-to-outlook --conflict skip");
     EXPECT_EQ(r.nExit, 3) << r.sOut;

@@ -217,6 +217,36 @@ INSTANTIATE_TEST_SUITE_P(
                     0}),
     [](const ::testing::TestParamInfo<DamagedCase>& tpi) { return tpi.param.szName; });
 
+// One damaged byte must not cost the runs after it: the damaged file is reported, and the
+// next save keeps it aside before writing the runs that could be read plus the new one.
+TEST_F(SyncHistoryFixture, DamagedHistoryIsReportedAndKeptAsideNeverShortenedSilently) {
+  std::string sDamaged = GoodFile();
+  sDamaged[4 + 4 + 5 + 16 + 4 + 40 + 3] = '\x7f';  // a reserved text's length, first entry
+  WriteBytes(m_Path, sDamaged);
+  SyncHistoryMgr mgr;
+  ASSERT_TRUE(mgr.Load(m_Path.c_str()));
+  EXPECT_NE(mgr.GetNotice().find("damaged"), std::string::npos);
+  HistoryEntry added = MakeEntry("gamma", 5, 6, 3);
+  mgr.Add(&added);
+  ASSERT_TRUE(mgr.Save(m_Path.c_str()));
+  EXPECT_EQ(ReadBytes(m_Path.string() + ".damaged-1"), sDamaged);
+}
+
+// Two runs that loaded the same history each add their run: both stay.
+TEST_F(SyncHistoryFixture, RunsSavedAtOnceAreAllKept) {
+  WriteBytes(m_Path, GoodFile());
+  SyncHistoryMgr first, second, reread;
+  ASSERT_TRUE(first.Load(m_Path.c_str()) && second.Load(m_Path.c_str()));
+  HistoryEntry one = MakeEntry("one", 5, 6, 3), two = MakeEntry("two", 7, 8, 4);
+  first.Add(&one);
+  second.Add(&two);
+  ASSERT_TRUE(first.Save(m_Path.c_str()) && second.Save(m_Path.c_str()));
+  ASSERT_TRUE(reread.Load(m_Path.c_str()));
+  EXPECT_EQ(reread.GetCount(), 4u);
+  EXPECT_STREQ(reread.Newest()->szDesc, "two");
+  EXPECT_STREQ(reread.Older()->szDesc, "one");
+}
+
 TEST(SyncHistoryDecode, LongDescriptionIsCutButFullyConsumed) {
   std::string sBytes = Le32(1) + Le32(300) + std::string(300, 'd');
   sBytes += std::string(16, '\0') + Le32(5) + std::string(80, '\0');

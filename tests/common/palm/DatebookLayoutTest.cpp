@@ -477,6 +477,14 @@ std::vector<Defect<Layout>> Defects() {
          });
        },
        CX_FAIL_DAMAGED, "Fields per row of 0 gives no record count."},
+      // One changed byte of 15 (or 27) fields per row, before any record was written.
+      {"FieldsPerRowOf4Billion",
+       [] {
+         return FileOf<Layout>([](File& f) { f.nFieldsPerRow = 0xFF000000u | Layout::kFields; });
+       },
+       CX_FAIL_DAMAGED,
+       "Fields per row " + std::to_string(0xFF000000u | Layout::kFields) +
+           " is more than a field count can name."},
       {"TotalFieldCountOf4Billion",
        [] {
          return FileOf<Layout>([](File& f) {

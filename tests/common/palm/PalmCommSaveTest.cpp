@@ -69,6 +69,22 @@ TYPED_TEST(DatebookFileTest, PlantedLinkAtATemporaryNameIsNeverFollowed) {
   EXPECT_EQ(this->CountIn(this->m_Path), 3);
 }
 
+// In a folder others can write, the backup must neither expose a private datebook nor write
+// through a link another user planted at its name.
+TYPED_TEST(DatebookFileTest, BackupIsAsPrivateAsTheDatebookAndReplacesAPlantedLink) {
+  this->Write(TypeParam::Build(2));
+  ::chmod(this->m_Path.c_str(), 0600);
+  const std::string victim = this->m_Folder.File("victim.txt");
+  ASSERT_TRUE(dbtest::WriteFileBytes(victim, Bytes{'v'}));
+  fs::create_symlink(victim, this->m_Path + ".bak");
+  typename TestFixture::Util db(this->m_Path.c_str());
+  ASSERT_TRUE(db.IsLoaded() && this->AddAndSave(db));
+  EXPECT_EQ(dbtest::ReadFileBytes(victim), Bytes{'v'});
+  ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(this->m_Path + ".bak")));
+  EXPECT_EQ(this->CountIn(this->m_Path + ".bak"), 2);
+  EXPECT_EQ(fs::status(this->m_Path + ".bak").permissions(), fs::perms(0600));
+}
+
 TYPED_TEST(DatebookFileTest, SaveThroughALinkWritesItsFileWithItsMode) {
   fs::create_directories(this->m_Folder.File("real"));
   const std::string real = this->m_Folder.File("real/datebook.dat");

@@ -331,6 +331,71 @@ TEST_F(JournalTest, JournalIsAsPrivateAsTheCalendar) {
             fs::perms::owner_read | fs::perms::owner_write);
 }
 
+// What another user (or a run that could not clean up) leaves at the journal's name: it is
+// never replayed into the calendar, and the calendar goes on taking saves.
+class PlantedJournalTest : public JournalTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PlantedJournalTest, IsNeverAppliedAndNeverStopsLaterSaves) {
+  const std::string strBase = ReadAll(m_path);
+  const std::string strForged =
+      OlJournalHeader(strBase.size(), CxHashContents(strBase.data(), strBase.size())) +
+      OlJournalAppend(Event("Planted"), "");
+  const std::string kind = GetParam();
+  if (kind == "OfAnotherUser") {
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+    WriteAll(m_journal, strForged);
+    ASSERT_EQ(::chown(m_journal.c_str(), dbtest::kUnprivilegedId, dbtest::kUnprivilegedId), 0);
+  } else if (kind == "Fifo") {
+    ASSERT_EQ(::mkfifo(m_journal.c_str(), 0600), 0);
+  } else {  // damaged, and every name it could be set aside under taken
+    WriteAll(m_journal, "not a journal at all, and long enough to have a header");
+    for (int n = 1; n <= 1000; ++n)
+      WriteAll(m_journal.string() + ".unapplied-" + std::to_string(n), "");
+  }
+  for (const char* szSave : {"D", "E"}) {  // two runs
+    std::unique_ptr<OlIcsFile> pFile = Open();
+    ASSERT_TRUE(pFile);
+    size_t nItem = 0;
+    EXPECT_EQ(pFile->AppendItem(Event(szSave), &nItem), S_OK) << GetLastError();
+    EXPECT_EQ(pFile->Fold(), S_OK);
+  }
+  EXPECT_EQ(Subjects(Open().get()), (std::set<std::string>{"Base", "D", "E"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(AtTheJournalsName, PlantedJournalTest,
+                         ::testing::Values("OfAnotherUser", "Fifo", "DamagedAndStuck"),
+                         [](const auto& row) { return std::string(row.param); });
+
+// Saves into a calendar its user may not write are refused with the reason at once, and
+// leave no journal behind that would make a later run fail for another reason.
+TEST_F(JournalTest, ReadOnlyCalendarRefusesTheSaveAndLeavesNoJournal) {
+  ::chmod(m_path.c_str(), 0444);
+  ::chmod(m_dir.c_str(), 0777);
+  EXPECT_EQ(dbtest::RunUnprivileged([this] {
+              size_t nItem = 0;
+              return Open()->AppendItem(Event("A"), &nItem) == OL_E_DISK_ERROR &&
+                     GetLastError() == ERROR_ACCESS_DENIED;
+            }),
+            1);
+  EXPECT_FALSE(fs::exists(m_journal));
+}
+
+// A repeating item's save and the deletion of one of its days: a crash between them drops
+// both, a crash after both keeps both.
+TEST_F(JournalTest, GroupCutOffByACrashIsAppliedWholeOrNotAtAll) {
+  for (const std::string name : {"Open", "Closed"}) {
+    std::unique_ptr<OlIcsFile> pFile = Open();
+    size_t nItem = 0;
+    pFile->BeginGroup();
+    ASSERT_EQ(pFile->AppendItem(Event(name), &nItem), S_OK);
+    std::string strDayDeleted = Event(name);
+    strDayDeleted.replace(strDayDeleted.find("SUMMARY:"), 8, "SUMMARY:Day deleted ");
+    ASSERT_EQ(pFile->ReplaceItem(nItem, strDayDeleted), S_OK);
+    if (name == "Closed") pFile->EndGroup();
+  }  // each run killed: no fold
+  EXPECT_EQ(Subjects(Open().get()), (std::set<std::string>{"Base", "Day deleted Closed"}));
+}
+
 // A change another program makes while saves are pending: the fold at release leaves the
 // file alone, and the next open keeps the saves aside instead of mixing them in.
 TEST_F(JournalTest, ChangeElsewhereWhilePendingKeepsBothSides) {

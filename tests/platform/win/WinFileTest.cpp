@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -201,6 +202,23 @@ TEST_F(WinFileTest, DiskFullSeamCutsTheWriteWhereAsked) {
   EXPECT_TRUE(WriteFile(h, "k", 1, &nDone, nullptr));
   CloseHandle(h);
   EXPECT_EQ(Get(), "abcdefgk");
+}
+
+// A pipe or a device where a data file is expected, and a file beyond the bound: readers
+// refuse them at once instead of waiting for a writer forever or reading without end.
+TEST_F(WinFileTest, SpecialFilesAndFilesBeyondTheBoundAreRefusedUnread) {
+  ASSERT_EQ(::mkfifo(m_Path.c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", m_Folder + "/zero");
+  std::string data;
+  for (const std::string& path : {m_Path, m_Folder + "/zero"}) {
+    EXPECT_EQ(CreateFile(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(CxReadWholeFile(path.c_str(), 1 << 20, &data));
+  }
+  std::ofstream(m_Folder + "/big") << std::string(100, 'x');
+  EXPECT_FALSE(CxReadWholeFile((m_Folder + "/big").c_str(), 99, &data));
+  EXPECT_TRUE(CxReadWholeFile((m_Folder + "/big").c_str(), 100, &data));
 }
 
 }  // namespace

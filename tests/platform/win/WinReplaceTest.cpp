@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/win/WinFile.h"
 #include "platform/win/WinSync.h"
@@ -126,6 +127,16 @@ TEST_F(ReplaceTest, StaleTemporariesGoButALiveWritersStays) {
   EXPECT_TRUE(dbtest::LeftoverTemps(m_Folder).empty());
 }
 
+TEST_F(ReplaceTest, NewContentsOfAPrivateFileAreNeverReadableByOthers) {
+  ::chmod(m_Target.c_str(), 0640);
+  HANDLE h = CxCreateReplacement(m_Target.c_str());
+  const std::vector<std::string> temps = dbtest::LeftoverTemps(m_Folder);
+  ASSERT_EQ(temps.size(), 1u);
+  EXPECT_EQ(fs::status(m_Folder + "/" + temps[0]).permissions(), fs::perms(0600));
+  ASSERT_TRUE(CxCommitReplacement(h, nullptr, nullptr));
+  EXPECT_EQ(fs::status(m_Target).permissions(), fs::perms(0640));
+}
+
 TEST(NamedMutexTest, AnotherProcessWaitsAndTakesItWhenTheHolderDies) {
   const char kName[] = "DayBridge-test-mutex";
   auto takeIt = [&kName] {
@@ -172,6 +183,39 @@ INSTANTIATE_TEST_SUITE_P(
                       FullPathCase{"DotsSettled", "./a/../b//c.dat", "/tmp/b/c.dat"},
                       FullPathCase{"AbsoluteKept", "/x/y.dat", "/x/y.dat"},
                       FullPathCase{"AboveRootStaysAtRoot", "../../../z", "/z"}),
+    [](const auto& tpi) { return std::string(tpi.param.szName); });
+
+// Only a folder the user alone can write keeps another user from taking the lock first.
+struct LockFolderCase {
+  const char* szName;
+  mode_t nRuntimeMode;
+  mode_t nDataMode;
+  const char* szExpected;  // where the lock file is while held; null: refused
+};
+
+class LockFolderTest : public ::testing::TestWithParam<LockFolderCase> {};
+
+TEST_P(LockFolderTest, LockFilesLiveOnlyWhereTheUserAloneCanMakeThem) {
+  dbtest::TempFolder temp;
+  fs::create_directories(temp.File("run"));
+  fs::create_directories(temp.File("data"));
+  ::chmod(temp.File("run").c_str(), GetParam().nRuntimeMode);
+  ::chmod(temp.File("data").c_str(), GetParam().nDataMode);
+  dbtest::EnvGuard runtime("XDG_RUNTIME_DIR", temp.File("run"));
+  dbtest::EnvGuard data("XDG_DATA_HOME", temp.File("data"));
+  HANDLE hMutex = CreateMutex(nullptr, FALSE, "DayBridge-lock-folder-test");
+  EXPECT_EQ(WaitForSingleObject(hMutex, 0) == WAIT_OBJECT_0, GetParam().szExpected != nullptr);
+  EXPECT_TRUE(!GetParam().szExpected ||
+              fs::exists(temp.File(GetParam().szExpected) + "/DayBridge-lock-folder-test.lock"));
+  CloseHandle(hMutex);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, LockFolderTest,
+    ::testing::Values(LockFolderCase{"PrivateRuntimeFolder", 0700, 0700, "run/daybridge-locks"},
+                      LockFolderCase{"SharedRuntimeFolderPassedOver", 01777, 0700,
+                                     "data/daybridge-locks"},
+                      LockFolderCase{"DataFolderOthersMayWriteRefused", 01777, 0777, nullptr}),
     [](const auto& tpi) { return std::string(tpi.param.szName); });
 
 }  // namespace

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,17 @@ inline std::vector<std::string> LeftoverTemps(const std::string& folder) {
   return names;
 }
 
+// Sets (or, with an empty value, unsets) an environment variable for the life of the object.
+struct EnvGuard {
+  EnvGuard(const char* szName, const std::string& value)
+      : m_szName(szName), m_pOld(::getenv(szName) ? new std::string(::getenv(szName)) : nullptr) {
+    value.empty() ? ::unsetenv(szName) : ::setenv(szName, value.c_str(), 1);
+  }
+  ~EnvGuard() { m_pOld ? ::setenv(m_szName, m_pOld->c_str(), 1) : ::unsetenv(m_szName); }
+  const char* m_szName;
+  std::unique_ptr<std::string> m_pOld;
+};
+
 // The user id steps run as by RunUnprivileged.
 constexpr uid_t kUnprivilegedId = 65534;
 
@@ -36,7 +49,14 @@ inline int RunUnprivileged(const std::function<int()>& fn) {
     if (::geteuid() == 0 && (::setgid(kUnprivilegedId) != 0 || ::setuid(kUnprivilegedId) != 0)) {
       ::_exit(99);
     }
-    ::_exit(fn());
+    // The user's own runtime folder, where its lock files go (the inherited one is root's).
+    std::string runtime = (std::filesystem::temp_directory_path() / "db-run-XXXXXX").string();
+    if (::mkdtemp(runtime.data()) == nullptr) ::_exit(98);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    const int nResult = fn();
+    std::error_code ec;
+    std::filesystem::remove_all(runtime, ec);
+    ::_exit(nResult);
   }
   int nStatus = 0;
   if (pid < 0 || ::waitpid(pid, &nStatus, 0) != pid) return -1;
