@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "support/EnvGuard.h"
+
 namespace dbtest {
 
 // The names in the folder that a writer left behind: its temporary files, old or new style.
@@ -26,17 +28,6 @@ inline std::vector<std::string> LeftoverTemps(const std::string& folder) {
   }
   return names;
 }
-
-// Sets (or, with an empty value, unsets) an environment variable for the life of the object.
-struct EnvGuard {
-  EnvGuard(const char* szName, const std::string& value)
-      : m_szName(szName), m_pOld(::getenv(szName) ? new std::string(::getenv(szName)) : nullptr) {
-    value.empty() ? ::unsetenv(szName) : ::setenv(szName, value.c_str(), 1);
-  }
-  ~EnvGuard() { m_pOld ? ::setenv(m_szName, m_pOld->c_str(), 1) : ::unsetenv(m_szName); }
-  const char* m_szName;
-  std::unique_ptr<std::string> m_pOld;
-};
 
 // The user id steps run as by RunUnprivileged.
 constexpr uid_t kUnprivilegedId = 65534;

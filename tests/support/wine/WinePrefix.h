@@ -1,7 +1,7 @@
 // A Wine prefix laid out as Wine lays one out, for tests: the registry files real Wine wrote
 // (tests/data/wine-prefix, made by scripts/make-wine-registry), the drive links
 // dosdevices/c: -> ../drive_c and z: -> /, and the Palm Desktop folder that registry names,
-// "C:\Program Files\Palm\". EnvGuard sets a variable for the life of a test.
+// "C:\Program Files\Palm\".
 #pragma once
 
 #include <cstdlib>
@@ -10,37 +10,13 @@
 #include <optional>
 #include <string>
 
+#include "support/EnvGuard.h"
+
 #ifndef DB_TEST_DATA_DIR
 #error "DB_TEST_DATA_DIR must name tests/data"
 #endif
 
 namespace dbtest {
-
-class EnvGuard {
- public:
-  // A null value unsets the variable.
-  EnvGuard(const char* szName, const char* szValue) : m_strName(szName) {
-    if (const char* szOld = std::getenv(szName)) m_strOld = szOld;
-    if (szValue) {
-      ::setenv(szName, szValue, 1);
-    } else {
-      ::unsetenv(szName);
-    }
-  }
-  ~EnvGuard() {
-    if (m_strOld) {
-      ::setenv(m_strName.c_str(), m_strOld->c_str(), 1);
-    } else {
-      ::unsetenv(m_strName.c_str());
-    }
-  }
-  EnvGuard(const EnvGuard&) = delete;
-  EnvGuard& operator=(const EnvGuard&) = delete;
-
- private:
-  std::string m_strName;
-  std::optional<std::string> m_strOld;
-};
 
 class WinePrefix {
  public:
