@@ -23,7 +23,7 @@ namespace {
 struct RecordColumn {
   const char* szCaption;
   int nWidth;
-  int nFieldId;  // 0: the "Sync Type" text
+  int nFieldId;  // 0: the "Sync Type" text, -1: the calendar the record comes from
 };
 
 constexpr RecordColumn kColumns[] = {
@@ -32,7 +32,9 @@ constexpr RecordColumn kColumns[] = {
     {"Start Time", 80, FIELD_START_TIME},
     {"End Time", 80, FIELD_END_TIME},
     {"Sync Type", 140, 0},
+    {"Calendar", 90, -1},
 };
+constexpr int kCalendarColumn = -1;
 constexpr int kColumnCount = sizeof(kColumns) / sizeof(kColumns[0]);
 constexpr int kRowTextChars = 1023;
 
@@ -127,8 +129,12 @@ void TfmSyncDateData::Enter() {
     auto* pItem = new QTreeWidgetItem;
     for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
       const int nFieldId = kColumns[nColumn].nFieldId;
-      pItem->setText(nColumn, nFieldId != 0 ? RecordFieldText(row.pDate, nFieldId, kRowTextChars)
-                                            : QString::fromUtf8(row.szSyncType));
+      if (nFieldId == kCalendarColumn) {
+        pItem->setText(nColumn, QString::fromUtf8(SyncCalendarName(row.pDate)));
+      } else {
+        pItem->setText(nColumn, nFieldId != 0 ? RecordFieldText(row.pDate, nFieldId, kRowTextChars)
+                                              : QString::fromUtf8(row.szSyncType));
+      }
       pItem->setForeground(nColumn, cxpaint::ToQColor(RowColor(row.pDate)));
     }
     pItem->setToolTip(0, pItem->text(0));
@@ -152,7 +158,19 @@ void TfmSyncDateData::Enter() {
     m_pAction->addItem(QString::fromUtf8(action.szCaption), action.nConfAction);
   }
   m_pAction->setCurrentIndex(ActionIndexFor(m_Settings.ConfAction));
+  if (vRows.empty()) {
+    // An empty list would only lead to the "nothing selected" error: the page says why
+    // instead, and "Next >" stays off.
+    char szEmpty[160];
+    DescribeEmptyRange(m_Settings, szEmpty, sizeof(szEmpty));
+    m_pFrame->SetDescription(szEmpty);
+    return;
+  }
   m_pFrame->SetDescription("Please select the Calendar event records you want to synchronize.");
+}
+
+bool TfmSyncDateData::HasRows() const {
+  return m_pList->topLevelItemCount() > 0;
 }
 
 bool TfmSyncDateData::Commit() {

@@ -130,10 +130,21 @@ int CxDateBook::GetEntryCount() const {
   return m_pEntries ? static_cast<int>(m_pEntries->GetCount()) : 0;
 }
 
-bool CxDateBook::GetEntrySlots(const CommDate* pEntry, int* pnFirst, int* pnEnd) {
+bool CxDateBook::GetEntrySlots(const CommDate* pEntry, const SYSTEMTIME* pDay, int* pnFirst,
+                               int* pnEnd) {
   if (!pEntry || pEntry->bAllDay) return false;
-  const int nFirst = 2 * pEntry->stStart.wHour + (pEntry->stStart.wMinute >= 30 ? 1 : 0);
-  const int nEnd = 2 * pEntry->stEnd.wHour + (pEntry->stEnd.wMinute >= 30 ? 1 : 0);
+  // A record reaching over several days fills this day from its start, up to its end, or
+  // whole; a day it does not cover (an entry added for another day) reads as a one-day record.
+  const int nDayOfRecord = pDay != nullptr ? CoveredDayOffset(pEntry, pDay) : -1;
+  const bool bStartsToday = nDayOfRecord <= 0;
+  const bool bEndsToday = nDayOfRecord < 0 || nDayOfRecord >= CoveredSpanDays(pEntry);
+  const int nFirst =
+      bStartsToday ? 2 * pEntry->stStart.wHour + (pEntry->stStart.wMinute >= 30 ? 1 : 0) : 0;
+  // The end rounds up to the slot it reaches into, so 6:30 to 7:15 fills 7:00 to 7:30 too.
+  int nEnd =
+      bEndsToday ? (60 * pEntry->stEnd.wHour + pEntry->stEnd.wMinute + 29) / 30 : CXDATEBOOK_SLOTS;
+  // Every entry is at least one slot high, or a quarter of an hour would never be seen.
+  if (nEnd <= nFirst) nEnd = nFirst + 1;
   if (pnFirst) *pnFirst = nFirst;
   if (pnEnd) *pnEnd = nEnd;
   return true;
@@ -171,7 +182,7 @@ void CxDateBook::ComputeLayout(const RECT& rc, Layout* pLay) {
   std::memset(m_nSlotUse, 0, sizeof(m_nSlotUse));
   for (const CommDate* pEntry : pLay->entries) {
     int nFirst, nEnd;
-    if (!GetEntrySlots(pEntry, &nFirst, &nEnd)) continue;
+    if (!GetEntrySlots(pEntry, &m_stDate, &nFirst, &nEnd)) continue;
     for (int s = std::max(nFirst, 0); s < std::min(nEnd, CXDATEBOOK_SLOTS); ++s) ++m_nSlotUse[s];
   }
 
@@ -184,14 +195,15 @@ void CxDateBook::ComputeLayout(const RECT& rc, Layout* pLay) {
     int k = 0;
     for (int j = 0; j < nEntries; ++j) {
       int nFirst, nEnd;
-      if (!GetEntrySlots(pLay->entries[j], &nFirst, &nEnd) || i < nFirst || i >= nEnd) continue;
-      // Drawn only from its first slot, so an entry that starts above the view is not drawn
-      // at all; it still takes its column in every slot it occupies.
-      if (i == nFirst) {
+      if (!GetEntrySlots(pLay->entries[j], &m_stDate, &nFirst, &nEnd) || i < nFirst || i >= nEnd)
+        continue;
+      // Drawn from its first visible slot, so an entry that starts above the view still shows
+      // where it reaches into it; it takes its column in every slot it occupies.
+      if (i == std::max(nFirst, std::max(m_nTopSlot, 0))) {
         pLay->boxes.emplace_back(
             j,
             RECT{rcSlot.left + k * nColumn + 1, rcSlot.top + 1, rcSlot.left + (k + 1) * nColumn - 1,
-                 rcSlot.top + (nEnd - nFirst) * (rcSlot.bottom - rcSlot.top) - 1});
+                 rcSlot.top + (nEnd - i) * (rcSlot.bottom - rcSlot.top) - 1});
       }
       ++k;
     }

@@ -41,8 +41,10 @@ class CxDateBook : public CxWinCtrl {
 
   int GetTopSlot() const { return m_nTopSlot; }
 
-  // First slot and end slot (exclusive) of a timed entry; false for an all-day one.
-  static bool GetEntrySlots(const CommDate* pEntry, int* pnFirst, int* pnEnd);
+  // First slot and end slot (exclusive) of a timed entry on the day (null: as if it were its
+  // only day); false for an all-day one. Every entry gets at least one slot.
+  static bool GetEntrySlots(const CommDate* pEntry, const SYSTEMTIME* pDay, int* pnFirst,
+                            int* pnEnd);
   // The box the next paint draws for entry nIndex (its position); false when the entry is not
   // drawn at the current size and scroll position.
   bool GetEntryRect(int nIndex, RECT* pRect);

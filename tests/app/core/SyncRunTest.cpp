@@ -149,20 +149,21 @@ INSTANTIATE_TEST_SUITE_P(
         HandlingCase{"NewPalmIgnoresBadAction", MATCH_NEW, SOURCE_PALM, 9, 1, 0, 1, 3},
         HandlingCase{"ChangedPalmPalmWins", MATCH_CHANGED, SOURCE_PALM, CONFLICT_PALM_WINS, 1, 0, 1,
                      3},
-        HandlingCase{"ChangedPalmOutlookWinsCountsSilently", MATCH_CHANGED, SOURCE_PALM,
-                     CONFLICT_OUTLOOK_WINS, 0, 0, 1, 0},
-        HandlingCase{"ChangedPalmSkipCountsSilently", MATCH_CHANGED, SOURCE_PALM, CONFLICT_SKIP, 0,
-                     0, 1, 0},
+        // Records left alone are skipped, with lines of their own, and never counted.
+        HandlingCase{"ChangedPalmOutlookWinsIsSkipped", MATCH_CHANGED, SOURCE_PALM,
+                     CONFLICT_OUTLOOK_WINS, 0, 0, 0, 3},
+        HandlingCase{"ChangedPalmDoNothingIsSkipped", MATCH_CHANGED, SOURCE_PALM, CONFLICT_SKIP, 0,
+                     0, 0, 3},
         HandlingCase{"ChangedOutlookOutlookWins", MATCH_CHANGED, SOURCE_OUTLOOK,
                      CONFLICT_OUTLOOK_WINS, 0, 1, 1, 3},
-        HandlingCase{"ChangedOutlookPalmWinsCountsSilently", MATCH_CHANGED, SOURCE_OUTLOOK,
-                     CONFLICT_PALM_WINS, 0, 0, 1, 0},
-        HandlingCase{"ChangedOutlookSkipCountsSilently", MATCH_CHANGED, SOURCE_OUTLOOK,
-                     CONFLICT_SKIP, 0, 0, 1, 0},
-        HandlingCase{"ChangedWithUnknownActionIsNotCounted", MATCH_CHANGED, SOURCE_PALM, 7, 0, 0, 0,
-                     0},
-        HandlingCase{"ChangedWithNegativeActionIsNotCounted", MATCH_CHANGED, SOURCE_OUTLOOK, -1, 0,
-                     0, 0, 0},
+        HandlingCase{"ChangedOutlookPalmWinsIsSkipped", MATCH_CHANGED, SOURCE_OUTLOOK,
+                     CONFLICT_PALM_WINS, 0, 0, 0, 3},
+        HandlingCase{"ChangedOutlookDoNothingIsSkipped", MATCH_CHANGED, SOURCE_OUTLOOK,
+                     CONFLICT_SKIP, 0, 0, 0, 3},
+        HandlingCase{"ChangedWithUnknownActionIsSkipped", MATCH_CHANGED, SOURCE_PALM, 7, 0, 0, 0,
+                     3},
+        HandlingCase{"ChangedWithNegativeActionIsSkipped", MATCH_CHANGED, SOURCE_OUTLOOK, -1, 0, 0,
+                     0, 3},
         HandlingCase{"SamePalmIsSkipped", MATCH_SAME, SOURCE_PALM, CONFLICT_PALM_WINS, 0, 0, 0, 0},
         HandlingCase{"SameOutlookIsSkipped", MATCH_SAME, SOURCE_OUTLOOK, CONFLICT_OUTLOOK_WINS, 0,
                      0, 0, 0},
@@ -371,14 +372,14 @@ INSTANTIATE_TEST_SUITE_P(
                    0,
                    2,
                    CONFLICT_ASK},
-        // With a flag the choice becomes the stored action: the other side counts silently.
+        // With a flag the choice becomes the stored action: the other side is skipped unasked.
         AnswerCase{"DoNothingForThisRun",
                    true,
                    {CONFLICT_SKIP, true, false},
                    SOURCE_PALM,
                    0,
                    0,
-                   1,
+                   0,
                    1,
                    CONFLICT_SKIP},
         AnswerCase{"PalmWinsForAllFutureRuns",
@@ -399,14 +400,14 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    1,
                    CONFLICT_OUTLOOK_WINS},
-        // Cancel stops asking; a Palm record is not counted, an Outlook record is.
+        // Cancel stops asking; nothing is written, so nothing is counted.
         AnswerCase{"CancelFromPalmSide",
                    false,
                    {CONFLICT_SKIP, false, false},
                    SOURCE_PALM,
                    0,
                    0,
-                   1,
+                   0,
                    1,
                    CONFLICT_SKIP},
         AnswerCase{"CancelFromOutlookSide",
@@ -415,7 +416,7 @@ INSTANTIATE_TEST_SUITE_P(
                    SOURCE_OUTLOOK,
                    0,
                    0,
-                   1,
+                   0,
                    1,
                    CONFLICT_SKIP}),
     [](const ::testing::TestParamInfo<AnswerCase>& tpi) { return tpi.param.szName; });
@@ -432,6 +433,133 @@ TEST_F(SyncRunFixture, FailedResolvedTransferKeepsCounterpartChanged) {
   EXPECT_EQ(m_nSynchronized, 0);
   EXPECT_EQ(outlook.nMatchState, MATCH_CHANGED);
 }
+
+// Four transfers and two records left alone by "Do Nothing": the summary counts four, the
+// skipped records have their own lines and count, and the history says so too.
+TEST_F(SyncRunFixture, SkippedRecordsAreLoggedAndCountedApart) {
+  std::vector<CommDate> vNew;
+  for (const char* szDesc : {"A", "B", "C", "D"}) {
+    vNew.push_back(MakeRecord(szDesc, SOURCE_PALM, MATCH_NEW));
+  }
+  CommDate palm = MakeRecord("Lunch", SOURCE_PALM, MATCH_CHANGED);
+  CommDate outlook = MakeRecord("Lunch", SOURCE_OUTLOOK, MATCH_CHANGED);
+  palm.pPeer = &outlook;
+  outlook.pPeer = &palm;
+  RunRecords({&vNew[0], &vNew[1], &vNew[2], &vNew[3], &palm, &outlook});
+  const std::vector<std::string> vTail(m_vLog.end() - 8, m_vLog.end());
+  EXPECT_EQ(
+      vTail,
+      (std::vector<std::string>{
+          "Synchronizing Calendar record from Palm Desktop to Outlook:", "\tSubject: Lunch",
+          "Skipped: conflicts are set to \"Do Nothing\".\r\n",
+          "Synchronizing Calendar record from Outlook to Palm Desktop:", "\tSubject: Lunch",
+          "Skipped: conflicts are set to \"Do Nothing\".\r\n",
+          "Synchronizing Calendar records finished:", "4 record(s) were synchronized, 2 skipped"}));
+  ASSERT_NE(m_History.Newest(), nullptr);
+  EXPECT_EQ(m_History.Newest()->nRecords, 4);
+  EXPECT_STREQ(m_History.Newest()->szDesc,
+               "Perform two-way Calendar synchronization between Palm Desktop and Outlook. 2 "
+               "record(s) skipped.");
+}
+
+// A fixed rule with both halves of a pair selected: the winner travels, the loser's row is
+// passed over without a skip line, since its pair was synchronized.
+TEST_F(SyncRunFixture, LosingHalfOfASelectedPairIsNotASkip) {
+  m_Settings.ConfAction = CONFLICT_OUTLOOK_WINS;
+  CommDate palm = MakeRecord("Lunch", SOURCE_PALM, MATCH_CHANGED);
+  CommDate outlook = MakeRecord("Lunch", SOURCE_OUTLOOK, MATCH_CHANGED);
+  palm.pPeer = &outlook;
+  outlook.pPeer = &palm;
+  RunRecords({&palm, &outlook});
+  EXPECT_EQ(m_Target.vPalmWrites, std::vector<CommDate*>{&outlook});
+  EXPECT_EQ(m_vLog.back(), "1 record(s) was synchronized");
+  EXPECT_EQ(m_vLog.size(), 5u);
+}
+
+// A stop asked for after the first record ends the run there: the log says so, the history
+// and the Palm save cover what was written, and the description tells it.
+TEST_F(SyncRunFixture, StopEndsTheRunAfterTheCurrentRecord) {
+  CommDate a = MakeRecord("A", SOURCE_PALM, MATCH_NEW);
+  CommDate b = MakeRecord("B", SOURCE_PALM, MATCH_NEW);
+  CommDate c = MakeRecord("C", SOURCE_OUTLOOK, MATCH_NEW);
+  CxList palmSel;
+  CxList outlookSel;
+  palmSel.Add(&a);
+  palmSel.Add(&b);
+  outlookSel.Add(&c);
+  SyncRunCallbacks callbacks = Callbacks();
+  callbacks.stop = [] { return true; };
+  SyncRun run(m_Target, m_Settings, m_History, callbacks);
+  run.SetHistoryPath(m_sHistoryPath.c_str());
+  run.Run(&palmSel, &outlookSel);
+  EXPECT_TRUE(run.GetStopped());
+  EXPECT_EQ(m_Target.vOutlookWrites, std::vector<CommDate*>{&a});
+  EXPECT_TRUE(m_Target.vPalmWrites.empty());
+  EXPECT_EQ(m_vLog[3], "Synchronization stopped by the user after 1 of 3 record(s).\r\n");
+  EXPECT_EQ(m_Target.nSaves, 1);
+  ASSERT_NE(m_History.Newest(), nullptr);
+  EXPECT_EQ(m_History.Newest()->nRecords, 1);
+  bool bAlert = true;
+  EXPECT_EQ(run.DescribeOutcome(&bAlert), "Calendar synchronization stopped.");
+  EXPECT_FALSE(bAlert);
+}
+
+// A run whose every transfer failed says so; one with some failures says how many.
+TEST_F(SyncRunFixture, FailuresShowInTheOutcome) {
+  m_Target.bWriteOk = false;
+  CommDate a = MakeRecord("A", SOURCE_PALM, MATCH_NEW);
+  CxList palmSel;
+  palmSel.Add(&a);
+  SyncRun run(m_Target, m_Settings, m_History, Callbacks());
+  run.SetHistoryPath(m_sHistoryPath.c_str());
+  run.Run(&palmSel, nullptr);
+  bool bAlert = false;
+  EXPECT_EQ(run.DescribeOutcome(&bAlert),
+            "Calendar synchronization failed: 1 record(s) could not be written. See the log.");
+  EXPECT_TRUE(bAlert);
+}
+
+// What the conflict alert highlights: the fields whose texts differ, one row per kind of change.
+struct DifferCase {
+  const char* szName;
+  void (*fnChange)(CommDate& outlook);
+  std::vector<int> vExpected;
+};
+
+class ConflictDiffer : public ::testing::TestWithParam<DifferCase> {};
+
+TEST_P(ConflictDiffer, ListsTheFieldsThatDiffer) {
+  CommDate palm = MakeRecord("Lunch", SOURCE_PALM, MATCH_CHANGED);
+  snprintf(palm.szNote, sizeof(palm.szNote), "%s", "Bring the\r\nslides");
+  CommDate outlook = palm;
+  outlook.nSource = SOURCE_OUTLOOK;
+  GetParam().fnChange(outlook);
+  std::vector<int> vFields;
+  ConflictFieldsThatDiffer(&palm, &outlook, vFields);
+  EXPECT_EQ(vFields, GetParam().vExpected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ConflictDiffer,
+    ::testing::Values(DifferCase{"LocationOnly",
+                                 [](CommDate& d) { snprintf(d.szLocation, 8, "Room 2"); },
+                                 {FIELD_LOCATION}},
+                      DifferCase{"NoteLineEndsAndCaseAreNoDifference",
+                                 [](CommDate& d) { snprintf(d.szNote, 32, "bring the\nSlides"); },
+                                 {}},
+                      DifferCase{"LaterEndOnTheSameDay",
+                                 [](CommDate& d) { d.stEnd.wHour = 11; },
+                                 {FIELD_END_TIME}},
+                      DifferCase{"EndOnAnotherDayShowsTheWholeEnd",
+                                 [](CommDate& d) { d.stEnd.wDay = 8; },
+                                 {FIELD_END_DATE_TIME}},
+                      DifferCase{"MovedStartShowsDateAndTimeNotTheCombinedStart",
+                                 [](CommDate& d) {
+                                   d.stStart.wDay = 2;
+                                   d.stStart.wHour = 8;
+                                 },
+                                 {FIELD_START_TIME, FIELD_DATE}}),
+    [](const ::testing::TestParamInfo<DifferCase>& tpi) { return tpi.param.szName; });
 
 TEST_F(SyncRunFixture, ChangedRecordWithoutCounterpartIsSkippedWhenAsking) {
   m_Settings.ConfAction = CONFLICT_ASK;
