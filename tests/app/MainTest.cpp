@@ -9,12 +9,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -607,6 +609,34 @@ TEST_F(MainWindowTest, EscapedExceptionEndsTheLoopAfterTheStandardErrorBox) {
     EXPECT_EQ(m_Ui.vMessages[0].strCaption.toStdString(), APP_TITLE);
     EXPECT_EQ(m_Ui.vMessages[0].nIcon, QMessageBox::Critical);
   }
+}
+
+// On a screen smaller than the design size the window opens within the free area; at 760x520
+// the top row's controls stand side by side and whole, and the page scrolls to the rest.
+TEST_F(MainWindowTest, OpensWithinTheScreenAndKeepsEveryControlReachable) {
+  Start();
+  const QRect rcFree = m_pMain->screen()->availableGeometry();
+  EXPECT_TRUE(rcFree.contains(m_pMain->frameGeometry()))
+      << rcFree.width() << "x" << rcFree.height() << " free, window "
+      << m_pMain->frameGeometry().width() << "x" << m_pMain->frameGeometry().height();
+  m_pMain->resize(760, 520);
+  QCoreApplication::processEvents();
+  int nRight = 0;
+  for (const char* szName : {"lblDateUser", "cbDateUser", "lblDateMode", "rbtnDateP2O",
+                             "rbtnDateO2P", "rbtnDateSync", "btnDateStart", "btnDateOption"}) {
+    auto* pControl = Find<QWidget>(szName);
+    EXPECT_GE(pControl->x(), nRight) << szName;
+    EXPECT_GE(pControl->width(),
+              std::min(pControl->minimumSizeHint().width(), pControl->maximumWidth()))
+        << szName;
+    nRight = pControl->x() + pControl->width();
+  }
+  EXPECT_LE(nRight, Find<QWidget>("pDateTop")->width());
+  EXPECT_LE(Find<QWidget>("btnSyncCustom")->geometry().bottom(),
+            Find<QWidget>("pDateLeft")->height());
+  QDir().mkpath(QStringLiteral(DB_BUILD_DIR "/screenshots"));
+  EXPECT_TRUE(
+      m_pMain->grab().save(QStringLiteral(DB_BUILD_DIR "/screenshots/daybridge-760x520.png")));
 }
 
 TEST_F(MainWindowTest, SavesPicturesOfBothPages) {
