@@ -118,8 +118,16 @@ void TfmSyncDateProc::CancelStart() {
 void TfmSyncDateProc::LogLine(const char* szLine) {
   // Each CR LF ends a line, as in the edit control the log was made for: "done.\r\n" leaves
   // an empty line after "done.", and "\r\n" alone two empty lines.
-  const QStringList lines = AnsiText(szLine).split(QStringLiteral("\r\n"));
-  for (const QString& strLine : lines) m_pLog->appendPlainText(strLine);
+  m_PendingLines.append(AnsiText(szLine).split(QStringLiteral("\r\n")));
+  // While a run goes the lines are shown at its next repaint, all at once: laying out and
+  // scrolling the log for each of thousands of lines would cost more than the records.
+  if (!m_bRunning) FlushLog();
+}
+
+void TfmSyncDateProc::FlushLog() {
+  if (m_PendingLines.isEmpty()) return;
+  m_pLog->appendPlainText(m_PendingLines.join(QLatin1Char('\n')));
+  m_PendingLines.clear();
   m_pLog->verticalScrollBar()->setValue(m_pLog->verticalScrollBar()->maximum());
 }
 
@@ -136,6 +144,7 @@ void TfmSyncDateProc::OnStartTimer() {
     TfmSyncDateProc* pPage;
     ~RunningGuard() {
       pPage->m_bRunning = false;
+      pPage->FlushLog();
       pPage->m_pFrame->SetRunning(false);
     }
   } guard{this};
@@ -159,12 +168,14 @@ void TfmSyncDateProc::KeepResponsive() {
   // progress bar takes every value, and is shown at the next repaint. User input goes
   // through too: the wizard takes only Cancel while running, as a request to stop.
   if (m_Repaint.isValid() && m_Repaint.elapsed() < SYNCDATEPROC_REPAINT_MS) return;
+  FlushLog();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   m_Repaint.start();
 }
 
 bool TfmSyncDateProc::AskConflict(const CommDate* pPalm, const CommDate* pOutlook,
                                   ConflictAnswer* pAnswer) {
+  FlushLog();
   TfmConfAlert alert(this);
   alert.Load(pPalm, pOutlook);
   alert.ShowAnswer();

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QWidget>
 
 #include "app/core/AppSettings.h"
@@ -50,6 +51,8 @@ class TfmSyncDateProc : public QWidget {
   SyncRunCallbacks MakeCallbacks();
   void OnStartTimer();
   void KeepResponsive();
+  // Shows the log lines not shown yet.
+  void FlushLog();
   bool AskConflict(const CommDate* pPalm, const CommDate* pOutlook, ConflictAnswer* pAnswer);
 
   TfmSyncDate* m_pFrame;
@@ -59,6 +62,7 @@ class TfmSyncDateProc : public QWidget {
   bool m_bRunning = false;
   bool m_bStopRequested = false;
   QElapsedTimer m_Repaint;
+  QStringList m_PendingLines;
   bool m_bRan = false;
   bool m_bSavedAll = true;
   QPlainTextEdit* m_pLog = nullptr;
