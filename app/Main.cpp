@@ -752,6 +752,20 @@ void TfmMain::SetAllHistoryChecks(bool bChecked) {
 }
 
 void TfmMain::DeleteHistory() {
+  int nChecked = 0;
+  for (int i = 0; i < m_pHistory->topLevelItemCount(); ++i) {
+    if (m_pHistory->topLevelItem(i)->checkState(0) == Qt::Checked) ++nChecked;
+  }
+  if (nChecked == 0) return;
+  // Deleted entries cannot be brought back: the user confirms first.
+  char szQuestion[128];
+  snprintf(szQuestion, sizeof(szQuestion),
+           "Delete the %d checked synchronization history %s? This cannot be undone.", nChecked,
+           nChecked == 1 ? "entry" : "entries");
+  if (AppMessageBox(this, szQuestion, APP_TITLE, QMessageBox::Question,
+                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    return;
+  }
   int nRemoved = 0;
   for (int i = 0; i < m_pHistory->topLevelItemCount(); ++i) {
     QTreeWidgetItem* pItem = m_pHistory->topLevelItem(i);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -115,6 +116,21 @@ TfmSyncDateData::TfmSyncDateData(TfmSyncDate* pFrame, AppCalendar& calendar, TAp
   connect(pClearAll, &QPushButton::clicked, this, [this] { SetAllChecks(false); });
   connect(m_pList, &QTreeWidget::itemDoubleClicked, this,
           [this](QTreeWidgetItem* pItem) { OnRowDoubleClicked(pItem); });
+  m_pList->installEventFilter(this);
+}
+
+bool TfmSyncDateData::eventFilter(QObject* pWatched, QEvent* pEvent) {
+  // Space ticks the row whichever of its cells is current; the list itself would only tick
+  // it from the first column.
+  if (pWatched == m_pList && pEvent->type() == QEvent::KeyPress) {
+    const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+    QTreeWidgetItem* pItem = m_pList->currentItem();
+    if (pKey->key() == Qt::Key_Space && pKey->modifiers() == Qt::NoModifier && pItem != nullptr) {
+      pItem->setCheckState(0, pItem->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(pWatched, pEvent);
 }
 
 void TfmSyncDateData::Enter() {

@@ -34,6 +34,9 @@ class TfmSyncDateData : public QWidget {
   bool Commit();
   void SetAllChecks(bool bChecked);
 
+ protected:
+  bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
  private:
   void OnRowDoubleClicked(QTreeWidgetItem* pItem);
 

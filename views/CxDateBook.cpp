@@ -225,6 +225,43 @@ bool CxDateBook::GetEntryRect(int nIndex, RECT* pRect) {
   return false;
 }
 
+int CxDateBook::OnKeyDown(WPARAM wParam, LPARAM) {
+  int nRequest = -1;
+  switch (wParam) {
+    case VK_UP:
+      nRequest = SB_LINEUP;
+      break;
+    case VK_DOWN:
+      nRequest = SB_LINEDOWN;
+      break;
+    case VK_PRIOR:
+      nRequest = SB_PAGEUP;
+      break;
+    case VK_NEXT:
+      nRequest = SB_PAGEDOWN;
+      break;
+    case VK_HOME:
+      nRequest = SB_TOP;
+      break;
+    case VK_END:
+      nRequest = SB_BOTTOM;
+      break;
+    default:
+      return 0;
+  }
+  OnVScroll(MAKEWPARAM(nRequest, 0), 0);
+  return 0;
+}
+
+int CxDateBook::OnMouseWheel(WPARAM wParam, LPARAM) {
+  constexpr int kSlotsPerNotch = 3;
+  const int nDelta = static_cast<short>(HIWORD(wParam));
+  const int nSlots = nDelta * kSlotsPerNotch / WHEEL_DELTA;
+  const WPARAM nRequest = MAKEWPARAM(nSlots > 0 ? SB_LINEUP : SB_LINEDOWN, 0);
+  for (int i = 0; i < (nSlots > 0 ? nSlots : -nSlots); ++i) OnVScroll(nRequest, 0);
+  return 0;
+}
+
 int CxDateBook::OnPaint(WPARAM, LPARAM) {
   QPainter* pDC = BeginPaint();
   if (!pDC) return 0;

@@ -52,6 +52,10 @@ class CxDateBook : public CxWinCtrl {
   int OnPaint(WPARAM wParam, LPARAM lParam) override;
   int OnSize(WPARAM wParam, LPARAM lParam) override;
   int OnVScroll(WPARAM wParam, LPARAM lParam) override;
+  // Up and down a slot, Page Up and Down six, Home and End to the ends, as the scroll bar does.
+  int OnKeyDown(WPARAM wParam, LPARAM lParam) override;
+  // Three slots a notch.
+  int OnMouseWheel(WPARAM wParam, LPARAM lParam) override;
 
  private:
   struct Layout;

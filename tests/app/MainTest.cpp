@@ -321,12 +321,20 @@ TEST_F(MainWindowTest, HistoryListsNewestFirstAndDeletesExactlyTheCheckedRows) {
   Click("btnHisClear");
   pList->topLevelItem(0)->setCheckState(0, Qt::Checked);
   pList->topLevelItem(2)->setCheckState(0, Qt::Checked);
+  // Deleting asks first; "No" keeps everything.
+  m_Ui.nAnswer = QMessageBox::No;
+  Click("btnHisDelete");
+  EXPECT_EQ(pList->topLevelItemCount(), 3);
+  EXPECT_EQ(FileId(sFile), nBefore);
+  m_Ui.nAnswer = 0;
   Click("btnHisDelete");
   ASSERT_EQ(pList->topLevelItemCount(), 1);
   EXPECT_EQ(pList->topLevelItem(0)->text(2).toStdString(), "Second run");
   EXPECT_EQ(pList->topLevelItem(0)->checkState(0), Qt::Unchecked);
   EXPECT_EQ(Descriptions(sFile), std::vector<std::string>{"Second run"});
-  EXPECT_TRUE(m_Ui.vMessages.empty());
+  ASSERT_EQ(m_Ui.vMessages.size(), 2u);
+  EXPECT_EQ(m_Ui.vMessages[1].nIcon, QMessageBox::Question);
+  EXPECT_EQ(m_Ui.vMessages[1].pOwner, m_pMain.get());
 }
 
 TEST_F(MainWindowTest, HistoryThatCannotBeSavedIsReportedAfterTheDelete) {
@@ -339,13 +347,14 @@ TEST_F(MainWindowTest, HistoryThatCannotBeSavedIsReportedAfterTheDelete) {
   std::filesystem::create_directory(sFile);
   Click("btnHisSelectAll");
   Click("btnHisDelete");
-  ASSERT_EQ(m_Ui.vMessages.size(), 1u);
-  EXPECT_EQ(m_Ui.vMessages[0].strText.toStdString(),
+  // The confirmation, then the error.
+  ASSERT_EQ(m_Ui.vMessages.size(), 2u);
+  EXPECT_EQ(m_Ui.vMessages[1].strText.toStdString(),
             "Failed to save the synchronization history; the deleted entries will appear again "
             "at the next start.\n\nPermission denied: " +
                 sFile);
-  EXPECT_EQ(m_Ui.vMessages[0].strCaption.toStdString(), "Error");
-  EXPECT_EQ(m_Ui.vMessages[0].pOwner, m_pMain.get());
+  EXPECT_EQ(m_Ui.vMessages[1].strCaption.toStdString(), "Error");
+  EXPECT_EQ(m_Ui.vMessages[1].pOwner, m_pMain.get());
   EXPECT_EQ(Find<QTreeWidget>("lvHistory")->topLevelItemCount(), 0);
 }
 

@@ -435,6 +435,22 @@ TEST_F(SyncWizardTest, RunPaintsAsItGoesAndCancelStopsItAfterTheCurrentRecord) {
   EXPECT_EQ(pHistory->topLevelItem(0)->text(3).toStdString(), "1");
 }
 
+// Space ticks and unticks the current row from any of its cells.
+TEST_F(SyncWizardTest, SpaceTicksTheRowFromAnyColumn) {
+  Start();
+  OnWizard([](TfmSyncDate* pWizard) {
+    auto* pList = FindIn<QTreeWidget>(pWizard, "lvDate");
+    pList->setFocus();
+    pList->setCurrentItem(pList->topLevelItem(2), 3);
+    QTest::keyClick(pList, Qt::Key_Space);
+    EXPECT_EQ(pList->topLevelItem(2)->checkState(0), Qt::Unchecked);
+    QTest::keyClick(pList, Qt::Key_Space);
+    EXPECT_EQ(pList->topLevelItem(2)->checkState(0), Qt::Checked);
+    return Cancel(pWizard);
+  });
+  Click("btnSyncWeek");
+}
+
 // A range with nothing to synchronize says so, naming the range, and offers no "Next >".
 TEST_F(SyncWizardTest, EmptyRangeSaysThereIsNothingToSynchronize) {
   Start();

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
 
 #include "ViewTestUtil.h"
 #include "views/CxWinCtrlWindow.h"
@@ -136,6 +139,24 @@ TEST_F(CxDateBookTest, RecordOverSeveralDaysFillsEachDayItCovers) {
   }
   CxDateBook* pBook = MakeBook(kShowAllHeight);
   EXPECT_TRUE(pBook->AddEntry(pFair.get()));
+}
+
+// The day book takes the focus and scrolls by keys and by the wheel as by its scroll bar.
+TEST_F(CxDateBookTest, KeysAndWheelScroll) {
+  CxDateBook* pBook = MakeBook(300);
+  QWidget* pClient = pBook->GetWindow()->GetClient();
+  ASSERT_EQ(10, pBook->GetTopSlot());
+  QTest::keyClick(pClient, Qt::Key_Down);
+  EXPECT_EQ(11, pBook->GetTopSlot());
+  QTest::keyClick(pClient, Qt::Key_PageUp);
+  EXPECT_EQ(5, pBook->GetTopSlot());
+  QTest::keyClick(pClient, Qt::Key_Home);
+  EXPECT_EQ(0, pBook->GetTopSlot());
+  QWheelEvent wheel(QPointF(10, 10), pClient->mapToGlobal(QPointF(10, 10)), QPoint(),
+                    QPoint(0, -WHEEL_DELTA), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                    false);
+  QCoreApplication::sendEvent(pClient, &wheel);
+  EXPECT_EQ(3, pBook->GetTopSlot());
 }
 
 struct BandCase {
