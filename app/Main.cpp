@@ -566,6 +566,8 @@ bool TfmMain::ShowDay(const SYSTEMTIME* pDate) {
   for (int i = 0; i < 2; ++i) {
     if (pBooks[i] == nullptr) continue;
     pBooks[i]->SetDate(pDate);
+    pBooks[i]->SetStateColors(AppSettings.ShowColor != 0, AppSettings.SameColor,
+                              AppSettings.DiffColor, AppSettings.NewColor);
     pBooks[i]->ClearEntries();
     // The day book keeps only what occurs on its day.
     if (pSets[i] != nullptr) {

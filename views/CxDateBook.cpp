@@ -272,9 +272,18 @@ int CxDateBook::OnPaint(WPARAM, LPARAM) {
   return 0;
 }
 
+void CxDateBook::SetStateColors(bool bOn, COLORREF crSame, COLORREF crDiff, COLORREF crNew) {
+  m_bStateColors = bOn;
+  m_crState[MATCH_SAME] = crSame;
+  m_crState[MATCH_NEW] = crNew;
+  m_crState[MATCH_CHANGED] = crDiff;
+}
+
 void CxDateBook::DrawEntryBox(QPainter& dc, const RECT& rcBox, const CommDate* pEntry) {
   using namespace cxpaint;
-  Rectangle(dc, rcBox, ToQColor(RGB(0, 0, 192)), Qt::white);
+  const bool bColored = m_bStateColors && pEntry->nMatchState <= MATCH_CHANGED;
+  Rectangle(dc, rcBox, ToQColor(RGB(0, 0, 192)),
+            bColored ? ToQColor(m_crState[pEntry->nMatchState]) : QColor(Qt::white));
   dc.setFont(m_hTextFont);
   TextLine(dc, rcBox, AnsiText(pEntry->szDescription), Qt::AlignCenter, Qt::black);
 }

@@ -39,6 +39,10 @@ class CxDateBook : public CxWinCtrl {
   void ClearEntries();
   int GetEntryCount() const;
 
+  // With bOn, entry boxes are filled by the record's match state (the same in both calendars,
+  // different, or new); without, white.
+  void SetStateColors(bool bOn, COLORREF crSame, COLORREF crDiff, COLORREF crNew);
+
   int GetTopSlot() const { return m_nTopSlot; }
 
   // First slot and end slot (exclusive) of a timed entry on the day (null: as if it were its
@@ -77,6 +81,8 @@ class CxDateBook : public CxWinCtrl {
   QFont m_hTextFont;
   QFont m_hHourFont;
   int m_nTopSlot;
+  bool m_bStateColors = false;
+  COLORREF m_crState[3] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF};  // by MATCH_SAME, _NEW, _CHANGED
   int m_nSlotUse[CXDATEBOOK_SLOTS];
   int m_nSizedBandRows;  // all-day rows the scroll range was last set for
 };

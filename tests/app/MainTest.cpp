@@ -660,6 +660,16 @@ TEST_F(MainWindowTest, SavesPicturesOfBothPages) {
     EXPECT_GT(QFileInfo(strFolder + QLatin1Char('/') + QLatin1String(szFile)).size(), 10000)
         << szFile;
   }
+  // The day books in the colours of the match states, once the option is on.
+  m_Ui.dialogDriver = [](QDialog* pDialog) {
+    auto* pShow = FindIn<QCheckBox>(pDialog, "cbShowColor");
+    if (!pShow->isChecked()) ClickIn(pDialog, "cbShowColor");
+    ClickIn(pDialog, "btnOK");
+    return pDialog->result();
+  };
+  Click("btnDateOption");
+  EXPECT_EQ(AppSettings.ShowColor, 1);
+  EXPECT_TRUE(m_pMain->grab().save(strFolder + QStringLiteral("/daybridge-calendar-colors.png")));
 }
 
 TEST_F(MainWindowTest, EveryDialogOpensFromItsPlace) {

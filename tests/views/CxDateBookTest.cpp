@@ -141,6 +141,23 @@ TEST_F(CxDateBookTest, RecordOverSeveralDaysFillsEachDayItCovers) {
   EXPECT_TRUE(pBook->AddEntry(pFair.get()));
 }
 
+// With colours on, a record's box is filled by its match state; with them off, white.
+TEST_F(CxDateBookTest, RecordsAreColouredByMatchStateWhenAsked) {
+  CxDateBook* pBook = MakeBook(kShowAllHeight);
+  auto pNew = Record("New", LocalTime(2011, 3, 15, 9), LocalTime(2011, 3, 15, 10));
+  pNew->nMatchState = MATCH_NEW;
+  ASSERT_TRUE(pBook->AddEntry(pNew.get()));
+  RECT rc;
+  ASSERT_TRUE(pBook->GetEntryRect(0, &rc));
+  const QPoint ptInside(rc.left + 3, rc.top + 3);
+  for (bool bOn : {true, false}) {
+    pBook->SetStateColors(bOn, RGB(1, 2, 3), RGB(4, 5, 6), RGB(200, 100, 50));
+    pBook->Redraw(true);
+    const QImage image = pBook->GetWindow()->GetClient()->grab().toImage();
+    EXPECT_EQ(image.pixelColor(ptInside), bOn ? QColor(200, 100, 50) : QColor(Qt::white)) << bOn;
+  }
+}
+
 // The day book takes the focus and scrolls by keys and by the wheel as by its scroll bar.
 TEST_F(CxDateBookTest, KeysAndWheelScroll) {
   CxDateBook* pBook = MakeBook(300);
