@@ -2,6 +2,7 @@
 #include "app/Confalert.h"
 
 #include <QCheckBox>
+#include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -9,6 +10,9 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <vector>
 
 #include "app/Apputil.h"
 #include "app/Datedetail.h"
@@ -31,6 +35,22 @@ constexpr AlertColumn kColumns[] = {
 constexpr int kColumnCount = sizeof(kColumns) / sizeof(kColumns[0]);
 constexpr int kCellChars = 255;
 constexpr int kListHeight = 90;
+// A differing field beyond the five columns gets a column of its own, at least this wide and
+// at most as wide as the description's; a longer text is cut and shown whole as its tip.
+constexpr int kExtraColumnWidth = 80;
+constexpr int kExtraColumnMaxWidth = 150;
+constexpr int kExtraCellChars = 4096;
+constexpr QRgb kDifferColor = 0xFFFFECA0;  // pale yellow
+
+const char kDifferText[] = "The fields in which the two versions differ are highlighted.";
+const char kNoDifferText[] = "The two versions differ in no field shown here.";
+
+int FixedColumnOf(int nFieldId) {
+  for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
+    if (kColumns[nColumn].nFieldId == nFieldId) return nColumn;
+  }
+  return -1;
+}
 
 }  // namespace
 
@@ -42,6 +62,9 @@ TfmConfAlert::TfmConfAlert(QWidget* pParent) : QDialog(pParent) {
   pText->setObjectName(QStringLiteral("lblAlert"));
   pText->setTextFormat(Qt::PlainText);
   pText->setWordWrap(true);
+  m_pDiffer = new QLabel(this);
+  m_pDiffer->setObjectName(QStringLiteral("lblDiffer"));
+  m_pDiffer->setTextFormat(Qt::PlainText);
 
   QStringList captions;
   for (const AlertColumn& column : kColumns) captions << QString::fromUtf8(column.szCaption);
@@ -84,6 +107,7 @@ TfmConfAlert::TfmConfAlert(QWidget* pParent) : QDialog(pParent) {
   auto* pLayout = new QVBoxLayout(this);
   pLayout->addWidget(pText);
   pLayout->addWidget(m_pList);
+  pLayout->addWidget(m_pDiffer);
   pLayout->addLayout(pChoices);
   pLayout->addLayout(pButtons);
   pLayout->setSizeConstraint(QLayout::SetFixedSize);
@@ -92,26 +116,63 @@ TfmConfAlert::TfmConfAlert(QWidget* pParent) : QDialog(pParent) {
 void TfmConfAlert::Load(const CommDate* pPalm, const CommDate* pOutlook) {
   if (pPalm == nullptr || pOutlook == nullptr) return;
   m_pList->clear();
+  std::vector<int> vDiffer;
+  ConflictFieldsThatDiffer(pPalm, pOutlook, vDiffer);
+  // The five columns, then one for each differing field they do not show.
+  std::vector<int> vFieldIds;
+  QStringList captions;
+  for (const AlertColumn& column : kColumns) {
+    vFieldIds.push_back(column.nFieldId);
+    captions << QString::fromUtf8(column.szCaption);
+  }
+  for (int nFieldId : vDiffer) {
+    if (FixedColumnOf(nFieldId) >= 0) continue;
+    CommField field = {};
+    if (!GetFieldDesc(nFieldId, &field)) continue;
+    vFieldIds.push_back(nFieldId);
+    captions << QString::fromUtf8(field.szName);
+  }
+  m_pList->setColumnCount(static_cast<int>(captions.size()));
+  m_pList->setHeaderLabels(captions);
+
   const std::pair<const char*, const CommDate*> rows[] = {{"Palm Desktop", pPalm},
                                                           {"Microsoft Outlook", pOutlook}};
   for (const auto& [szSoftware, pDate] : rows) {
     auto* pItem = new QTreeWidgetItem(m_pList);
-    for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
-      const int nFieldId = kColumns[nColumn].nFieldId;
-      pItem->setText(nColumn, nFieldId != 0 ? RecordFieldText(pDate, nFieldId, kCellChars)
-                                            : QString::fromUtf8(szSoftware));
+    for (int nColumn = 0; nColumn < static_cast<int>(vFieldIds.size()); ++nColumn) {
+      const int nFieldId = vFieldIds[static_cast<size_t>(nColumn)];
+      if (nFieldId == 0) {
+        pItem->setText(nColumn, QString::fromUtf8(szSoftware));
+        continue;
+      }
+      QString strText =
+          RecordFieldText(pDate, nFieldId, nColumn < kColumnCount ? kCellChars : kExtraCellChars);
+      pItem->setToolTip(nColumn, strText);
+      // A note runs over lines; the cell shows them on one.
+      strText.replace(QLatin1Char('\r'), QString()).replace(QLatin1Char('\n'), QLatin1Char(' '));
+      pItem->setText(nColumn, strText);
+      if (std::find(vDiffer.begin(), vDiffer.end(), nFieldId) != vDiffer.end()) {
+        QFont font = pItem->font(nColumn);
+        font.setBold(true);
+        pItem->setFont(nColumn, font);
+        pItem->setBackground(nColumn, QColor::fromRgb(kDifferColor));
+      }
     }
-    pItem->setToolTip(1, pItem->text(1));
     pItem->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(pDate)));
   }
+  m_pDiffer->setText(QString::fromUtf8(vDiffer.empty() ? kNoDifferText : kDifferText));
   FitList();
 }
 
 void TfmConfAlert::FitList() {
   int nListWidth = 2 * m_pList->frameWidth();
-  for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
-    // A long description is cut (and shown whole as its tip) rather than widen the dialog.
-    if (kColumns[nColumn].nFieldId != FIELD_DESCRIPTION) {
+  for (int nColumn = 0; nColumn < m_pList->columnCount(); ++nColumn) {
+    if (nColumn >= kColumnCount) {
+      AppFitColumn(m_pList, nColumn, kExtraColumnWidth);
+      m_pList->setColumnWidth(nColumn,
+                              std::min(m_pList->columnWidth(nColumn), kExtraColumnMaxWidth));
+    } else if (kColumns[nColumn].nFieldId != FIELD_DESCRIPTION) {
+      // A long description is cut (and shown whole as its tip) rather than widen the dialog.
       AppFitColumn(m_pList, nColumn, kColumns[nColumn].nWidth);
     }
     nListWidth += m_pList->columnWidth(nColumn);

@@ -9,6 +9,7 @@
 #include "app/core/SyncRun.h"
 
 class QAbstractButton;
+class QLabel;
 class QTreeWidget;
 
 #define CONFALERT_TEXT                                                        \
@@ -21,7 +22,8 @@ class TfmConfAlert : public QDialog {
  public:
   explicit TfmConfAlert(QWidget* pParent);
 
-  // Lists the pair, Palm Desktop first; nothing is shown unless both are given.
+  // Lists the pair, Palm Desktop first; nothing is shown unless both are given. Every field in
+  // which the two differ is highlighted, in a column of its own when the five do not show it.
   void Load(const CommDate* pPalm, const CommDate* pOutlook);
   // Checks the choice of the answer held (it opens on "do nothing").
   void ShowAnswer();
@@ -36,6 +38,7 @@ class TfmConfAlert : public QDialog {
 
   ConflictAnswer m_Answer = {CONFLICT_SKIP, false, false};
   QTreeWidget* m_pList = nullptr;
+  QLabel* m_pDiffer = nullptr;
   QAbstractButton* m_pP2O = nullptr;
   QAbstractButton* m_pNothing = nullptr;
   QAbstractButton* m_pO2P = nullptr;

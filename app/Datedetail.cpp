@@ -109,6 +109,10 @@ QString DateText(const SYSTEMTIME& st) {
 
 QString RecordFieldText(const CommDate* pDate, int nFieldId, int nMaxChars) {
   if (pDate == nullptr || nMaxChars < 0) return QString();
+  // An all-day appointment has no time of day: midnight in a list reads as a real time.
+  if (pDate->bAllDay && (nFieldId == FIELD_START_TIME || nFieldId == FIELD_END_TIME)) {
+    return QStringLiteral(RECORD_ALL_DAY_TEXT);
+  }
   CommField field = {};
   field.nId = nFieldId;
   std::vector<char> vText(static_cast<size_t>(nMaxChars) + 1);

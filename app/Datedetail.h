@@ -19,8 +19,11 @@ class QListWidget;
 class QPlainTextEdit;
 class QTabWidget;
 
+#define RECORD_ALL_DAY_TEXT "All day"
+
 // The display text of a field of the record as the lists show it, cut to nMaxChars
-// characters of the record's ANSI text; empty for a missing record.
+// characters of the record's ANSI text; empty for a missing record. The start and end time of
+// an all-day record read "All day".
 QString RecordFieldText(const CommDate* pDate, int nFieldId, int nMaxChars);
 
 class TfmDateDetail : public QDialog {

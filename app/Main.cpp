@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -60,6 +61,10 @@ constexpr int kLeftColumnWidth = 215;
 constexpr int kMainOverlap = 4;  // the main area reaches 4 pixels into the left column
 constexpr int kHalfTitleHeight = 26;
 constexpr int kHalfGap = 2;
+constexpr int kMinDateBookWidth = 160;
+// Room kept for a window frame not known yet: its edges, and a title bar.
+constexpr int kFrameAllowanceWidth = 16;
+constexpr int kFrameAllowanceHeight = 40;
 // In the left column, under the month calendar.
 constexpr RECT kCalendarRect = {15, 15, 200, 200};
 constexpr int kSyncButtonTop = 215;
@@ -97,6 +102,7 @@ constexpr SyncButton kSyncButtons[] = {
     {"btnSyncYear", "Synchronize This Year", RANGE_THIS_YEAR},
     {"btnSyncCustom", "Synchronize ...", RANGE_CUSTOM},
 };
+constexpr int kSyncButtonCount = sizeof(kSyncButtons) / sizeof(kSyncButtons[0]);
 
 struct HistoryColumn {
   const char* szCaption;
@@ -170,14 +176,28 @@ TfmMain::TfmMain(QWidget* pParent) : QMainWindow(pParent) {
   WriteDirection();
   CreateCalendarControls();
 
-  resize(MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT);
   setMinimumSize(MAIN_MIN_WIDTH, MAIN_MIN_HEIGHT);
-  if (QScreen* pScreen = screen()) {
-    QRect rcFree = pScreen->availableGeometry();
-    move(rcFree.center() - QPoint(MAIN_CLIENT_WIDTH / 2, MAIN_CLIENT_HEIGHT / 2));
-  }
+  PlaceOnScreen();
   LayoutDatePage();
   LayoutHistoryPage();
+}
+
+void TfmMain::PlaceOnScreen() {
+  QSize szWindow(MAIN_CLIENT_WIDTH, MAIN_CLIENT_HEIGHT);
+  QScreen* pScreen = screen();
+  if (pScreen == nullptr) {
+    resize(szWindow);
+    return;
+  }
+  // The design size, but never more than the screen's free area (a small or scaled screen),
+  // with room for the frame the window manager adds, which is unknown until it is shown.
+  const QRect rcFree = pScreen->availableGeometry();
+  QSize szFrame = frameGeometry().size() - geometry().size();
+  if (szFrame.isEmpty()) szFrame = QSize(kFrameAllowanceWidth, kFrameAllowanceHeight);
+  szWindow = szWindow.boundedTo(rcFree.size() - szFrame);
+  resize(szWindow);
+  move(rcFree.left() + std::max(0, (rcFree.width() - szWindow.width() - szFrame.width()) / 2),
+       rcFree.top() + std::max(0, (rcFree.height() - szWindow.height() - szFrame.height()) / 2));
 }
 
 TfmMain::~TfmMain() {
@@ -303,8 +323,21 @@ QWidget* TfmMain::AddPage(const char* szName, const char* szCaption) {
 
 void TfmMain::CreateDatePage() {
   m_pDatePage = AddPage("tDate", "Calendar");
+  // Below the size at which its controls fit side by side, the page scrolls rather than lay
+  // them over each other or cut them off.
+  auto* pScroll = new QScrollArea(m_pDatePage);
+  pScroll->setObjectName(QStringLiteral("sbDate"));
+  pScroll->setFrameShape(QFrame::NoFrame);
+  pScroll->setWidgetResizable(true);
+  m_pDateContent = new QWidget;
+  m_pDateContent->setObjectName(QStringLiteral("pDateContent"));
+  pScroll->setWidget(m_pDateContent);
+  m_pDateContent->installEventFilter(this);
+  auto* pPageLayout = new QVBoxLayout(m_pDatePage);
+  pPageLayout->setContentsMargins(0, 0, 0, 0);
+  pPageLayout->addWidget(pScroll);
 
-  m_pDateTop = new QWidget(m_pDatePage);
+  m_pDateTop = new QWidget(m_pDateContent);
   m_pDateTop->setObjectName(QStringLiteral("pDateTop"));
   auto* pRow = new QHBoxLayout(m_pDateTop);
   pRow->setContentsMargins(0, 0, 0, 0);
@@ -343,7 +376,7 @@ void TfmMain::CreateDatePage() {
   connect(pStart, &QPushButton::clicked, this, [this] { StartSyncWithRange(RANGE_CUSTOM); });
   connect(pOptions, &QPushButton::clicked, this, &TfmMain::OnOptions);
 
-  m_pDateLeft = new QWidget(m_pDatePage);
+  m_pDateLeft = new QWidget(m_pDateContent);
   m_pDateLeft->setObjectName(QStringLiteral("pDateLeft"));
   int nTop = kSyncButtonTop;
   for (const SyncButton& button : kSyncButtons) {
@@ -356,7 +389,7 @@ void TfmMain::CreateDatePage() {
             [this, nRangeKind] { StartSyncWithRange(nRangeKind); });
   }
 
-  m_pDateMain = new QWidget(m_pDatePage);
+  m_pDateMain = new QWidget(m_pDateContent);
   m_pDateMain->setObjectName(QStringLiteral("pDateMain"));
   m_pDateMain->setStyleSheet(QStringLiteral(
       "QLabel { color: white; font-weight: bold; border-radius: 3px; background:"
@@ -366,6 +399,16 @@ void TfmMain::CreateDatePage() {
   m_pOutlookTitle = new QLabel(QStringLiteral("Outlook Calendar"), m_pDateMain);
   m_pOutlookTitle->setObjectName(QStringLiteral("lblDateOutlook"));
   for (QLabel* pTitle : {m_pPalmTitle, m_pOutlookTitle}) pTitle->setAlignment(Qt::AlignCenter);
+
+  // The smallest page on which the top row keeps its captions whole, the left column shows
+  // every sync button and each day book keeps a usable width.
+  const int nButtonsBottom =
+      kSyncButtonTop + (kSyncButtonCount - 1) * kSyncButtonStep + kSyncButtonHeight;
+  const int nMinWidth =
+      std::max(pRow->minimumSize().width(), kLeftColumnWidth + 2 * kMinDateBookWidth) +
+      2 * kPageMargin;
+  // The columns end 75 pixels above the page's bottom, 60 of them above the columns.
+  m_pDateContent->setMinimumSize(nMinWidth, nButtonsBottom + 75);
 }
 
 void TfmMain::CreateHistoryPage() {
@@ -419,7 +462,7 @@ void TfmMain::CreateCalendarControls() {
 bool TfmMain::eventFilter(QObject* pWatched, QEvent* pEvent) {
   if (pEvent->type() == QEvent::Resize) {
     if (pWatched == m_pHeader) LayoutHeader();
-    if (pWatched == m_pDatePage) LayoutDatePage();
+    if (pWatched == m_pDateContent) LayoutDatePage();
     if (pWatched == m_pHistoryPage) LayoutHistoryPage();
   }
   return QMainWindow::eventFilter(pWatched, pEvent);
@@ -433,8 +476,8 @@ void TfmMain::LayoutHeader() {
 }
 
 void TfmMain::LayoutDatePage() {
-  const int nWidth = m_pDatePage->width();
-  const int nHeight = m_pDatePage->height();
+  const int nWidth = m_pDateContent->width();
+  const int nHeight = m_pDateContent->height();
   const int nTopWidth = nWidth - 2 * kPageMargin;
   const int nColumnHeight = nHeight - 75;
   const int nMainWidth = nTopWidth - kLeftColumnWidth + kMainOverlap;
@@ -523,6 +566,8 @@ bool TfmMain::ShowDay(const SYSTEMTIME* pDate) {
   for (int i = 0; i < 2; ++i) {
     if (pBooks[i] == nullptr) continue;
     pBooks[i]->SetDate(pDate);
+    pBooks[i]->SetStateColors(AppSettings.ShowColor != 0, AppSettings.SameColor,
+                              AppSettings.DiffColor, AppSettings.NewColor);
     pBooks[i]->ClearEntries();
     // The day book keeps only what occurs on its day.
     if (pSets[i] != nullptr) {
@@ -709,6 +754,20 @@ void TfmMain::SetAllHistoryChecks(bool bChecked) {
 }
 
 void TfmMain::DeleteHistory() {
+  int nChecked = 0;
+  for (int i = 0; i < m_pHistory->topLevelItemCount(); ++i) {
+    if (m_pHistory->topLevelItem(i)->checkState(0) == Qt::Checked) ++nChecked;
+  }
+  if (nChecked == 0) return;
+  // Deleted entries cannot be brought back: the user confirms first.
+  char szQuestion[128];
+  snprintf(szQuestion, sizeof(szQuestion),
+           "Delete the %d checked synchronization history %s? This cannot be undone.", nChecked,
+           nChecked == 1 ? "entry" : "entries");
+  if (AppMessageBox(this, szQuestion, APP_TITLE, QMessageBox::Question,
+                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    return;
+  }
   int nRemoved = 0;
   for (int i = 0; i < m_pHistory->topLevelItemCount(); ++i) {
     QTreeWidgetItem* pItem = m_pHistory->topLevelItem(i);

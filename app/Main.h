@@ -124,6 +124,8 @@ class TfmMain : public QMainWindow {
   void CreateHistoryPage();
   void CreateCalendarControls();
   void LayoutHeader();
+  // Opens at the design size, or smaller to fit the screen's free area, centered in it.
+  void PlaceOnScreen();
   void LayoutDatePage();
   void LayoutHistoryPage();
   void ShowCurrentDay();
@@ -150,6 +152,7 @@ class TfmMain : public QMainWindow {
   QPushButton* m_pBtnExit = nullptr;
   QTabWidget* m_pPages = nullptr;
   QWidget* m_pDatePage = nullptr;
+  QWidget* m_pDateContent = nullptr;  // the page's controls, inside its scroll area
   QWidget* m_pHistoryPage = nullptr;
   QAction* m_pViewCalendar = nullptr;
   QAction* m_pViewHistory = nullptr;

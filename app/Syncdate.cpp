@@ -153,8 +153,10 @@ void TfmSyncDate::ShowPage() {
   m_pNext->setText(bRunPage ? QStringLiteral("Finish") : QStringLiteral("Next >"));
   // "Finish" before the run has ended would close the wizard with the run still to come (a
   // double click on "Next >" would do it): it waits for the end of the run.
-  m_pNext->setEnabled(!m_bRunning && (!bRunPage || m_pProc->HasRun()));
-  m_pCancel->setEnabled(!m_bRunning);
+  m_pNext->setEnabled(!m_bRunning && (!bRunPage || m_pProc->HasRun()) &&
+                      (m_nPage != SYNCDATE_PAGE_DATA || m_pData->HasRows()));
+  // While the run goes Cancel stays: it stops the run after the record being written.
+  m_pCancel->setEnabled(true);
   m_pStack->setCurrentIndex(bRunPage ? SYNCDATE_PAGE_PROC : m_nPage);
 }
 
@@ -179,14 +181,19 @@ void TfmSyncDate::SetRunning(bool bRunning) {
 }
 
 void TfmSyncDate::reject() {
-  // The run is writing into both calendars and holds pointers into this wizard's pages.
-  if (m_bRunning) return;
+  // The run is writing into both calendars and holds pointers into this wizard's pages: it
+  // is asked to stop, and the wizard stays open to show how far it got.
+  if (m_bRunning) {
+    m_pProc->RequestStop();
+    return;
+  }
   m_pProc->CancelStart();
   QDialog::reject();
 }
 
 void TfmSyncDate::closeEvent(QCloseEvent* pEvent) {
   if (m_bRunning) {
+    m_pProc->RequestStop();
     pEvent->ignore();
     return;
   }

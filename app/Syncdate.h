@@ -49,7 +49,8 @@ class TfmSyncDate : public QDialog {
   bool HasRun() const;
   // False when a run could not save everything it transferred.
   bool SavedAll() const;
-  // While the run goes, the wizard keeps its buttons off and refuses to close.
+  // While the run goes, the wizard keeps its page buttons off and does not close: Cancel, Escape
+  // and the close box ask the run to stop after the record being written.
   void SetRunning(bool bRunning);
 
   TfmSyncDateRange* GetRangePage() const { return m_pRange; }

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -23,7 +24,7 @@ namespace {
 struct RecordColumn {
   const char* szCaption;
   int nWidth;
-  int nFieldId;  // 0: the "Sync Type" text
+  int nFieldId;  // 0: the "Sync Type" text, -1: the calendar the record comes from
 };
 
 constexpr RecordColumn kColumns[] = {
@@ -32,7 +33,9 @@ constexpr RecordColumn kColumns[] = {
     {"Start Time", 80, FIELD_START_TIME},
     {"End Time", 80, FIELD_END_TIME},
     {"Sync Type", 140, 0},
+    {"Calendar", 90, -1},
 };
+constexpr int kCalendarColumn = -1;
 constexpr int kColumnCount = sizeof(kColumns) / sizeof(kColumns[0]);
 constexpr int kRowTextChars = 1023;
 
@@ -113,6 +116,21 @@ TfmSyncDateData::TfmSyncDateData(TfmSyncDate* pFrame, AppCalendar& calendar, TAp
   connect(pClearAll, &QPushButton::clicked, this, [this] { SetAllChecks(false); });
   connect(m_pList, &QTreeWidget::itemDoubleClicked, this,
           [this](QTreeWidgetItem* pItem) { OnRowDoubleClicked(pItem); });
+  m_pList->installEventFilter(this);
+}
+
+bool TfmSyncDateData::eventFilter(QObject* pWatched, QEvent* pEvent) {
+  // Space ticks the row whichever of its cells is current; the list itself would only tick
+  // it from the first column.
+  if (pWatched == m_pList && pEvent->type() == QEvent::KeyPress) {
+    const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+    QTreeWidgetItem* pItem = m_pList->currentItem();
+    if (pKey->key() == Qt::Key_Space && pKey->modifiers() == Qt::NoModifier && pItem != nullptr) {
+      pItem->setCheckState(0, pItem->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(pWatched, pEvent);
 }
 
 void TfmSyncDateData::Enter() {
@@ -127,8 +145,12 @@ void TfmSyncDateData::Enter() {
     auto* pItem = new QTreeWidgetItem;
     for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
       const int nFieldId = kColumns[nColumn].nFieldId;
-      pItem->setText(nColumn, nFieldId != 0 ? RecordFieldText(row.pDate, nFieldId, kRowTextChars)
-                                            : QString::fromUtf8(row.szSyncType));
+      if (nFieldId == kCalendarColumn) {
+        pItem->setText(nColumn, QString::fromUtf8(SyncCalendarName(row.pDate)));
+      } else {
+        pItem->setText(nColumn, nFieldId != 0 ? RecordFieldText(row.pDate, nFieldId, kRowTextChars)
+                                              : QString::fromUtf8(row.szSyncType));
+      }
       pItem->setForeground(nColumn, cxpaint::ToQColor(RowColor(row.pDate)));
     }
     pItem->setToolTip(0, pItem->text(0));
@@ -152,7 +174,19 @@ void TfmSyncDateData::Enter() {
     m_pAction->addItem(QString::fromUtf8(action.szCaption), action.nConfAction);
   }
   m_pAction->setCurrentIndex(ActionIndexFor(m_Settings.ConfAction));
+  if (vRows.empty()) {
+    // An empty list would only lead to the "nothing selected" error: the page says why
+    // instead, and "Next >" stays off.
+    char szEmpty[160];
+    DescribeEmptyRange(m_Settings, szEmpty, sizeof(szEmpty));
+    m_pFrame->SetDescription(szEmpty);
+    return;
+  }
   m_pFrame->SetDescription("Please select the Calendar event records you want to synchronize.");
+}
+
+bool TfmSyncDateData::HasRows() const {
+  return m_pList->topLevelItemCount() > 0;
 }
 
 bool TfmSyncDateData::Commit() {

@@ -27,10 +27,15 @@ class TfmSyncDateData : public QWidget {
 
   // Rebuilds the list (every row checked) and the action list, and describes the page.
   void Enter();
+  // False when the range held nothing to synchronize.
+  bool HasRows() const;
   // Stores the chosen action, then fills the selection lists from the checked rows. False
   // when nothing is checked (after telling the user) or when there are no selection lists.
   bool Commit();
   void SetAllChecks(bool bChecked);
+
+ protected:
+  bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
  private:
   void OnRowDoubleClicked(QTreeWidgetItem* pItem);

@@ -1,11 +1,13 @@
 // The run page.
 #include "app/Syncdateproc.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStringList>
+#include <QTextOption>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <string>
@@ -23,9 +25,6 @@ using cxpaint::AnsiText;
 namespace {
 
 constexpr int kTabStopChars = 8;
-
-const char kNotAllSaved[] =
-    "Calendar synchronization completed, but not everything was saved: see the end of the log.";
 
 // The run's target as the page sees it: the calendar's stores, and why the last write to
 // Outlook that failed did, taken when it failed (a later write may succeed).
@@ -65,11 +64,12 @@ TfmSyncDateProc::TfmSyncDateProc(TfmSyncDate* pFrame, AppCalendar& calendar, TAp
   m_pLog = new QPlainTextEdit(this);
   m_pLog->setObjectName(QStringLiteral("memLog"));
   m_pLog->setReadOnly(true);
-  m_pLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // Reasons name whole paths: the lines wrap, so nothing is cut off at the page's edge.
+  m_pLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  m_pLog->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   // The subject lines are indented by a tab: a stop every eight characters, as in the edit
   // controls such logs are read in, not Qt's much wider default.
   m_pLog->setTabStopDistance(kTabStopChars * m_pLog->fontMetrics().averageCharWidth());
-  m_pLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   m_pLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   m_pProgress = new QProgressBar(this);
   m_pProgress->setObjectName(QStringLiteral("pbProgress"));
@@ -97,7 +97,8 @@ SyncRunCallbacks TfmSyncDateProc::MakeCallbacks() {
   callbacks.log = [this](const char* szLine) { LogLine(szLine); };
   callbacks.progress = [this](int nPercent) { m_pProgress->setValue(nPercent); };
   callbacks.describe = [this](const char* szText) { m_pFrame->SetDescription(szText); };
-  callbacks.pause = [this] { Pause(); };
+  callbacks.pause = [this] { KeepResponsive(); };
+  callbacks.stop = [this] { return m_bStopRequested; };
   callbacks.ask = [this](const CommDate* pPalm, const CommDate* pOutlook, ConflictAnswer* pAnswer) {
     return AskConflict(pPalm, pOutlook, pAnswer);
   };
@@ -117,8 +118,16 @@ void TfmSyncDateProc::CancelStart() {
 void TfmSyncDateProc::LogLine(const char* szLine) {
   // Each CR LF ends a line, as in the edit control the log was made for: "done.\r\n" leaves
   // an empty line after "done.", and "\r\n" alone two empty lines.
-  const QStringList lines = AnsiText(szLine).split(QStringLiteral("\r\n"));
-  for (const QString& strLine : lines) m_pLog->appendPlainText(strLine);
+  m_PendingLines.append(AnsiText(szLine).split(QStringLiteral("\r\n")));
+  // While a run goes the lines are shown at its next repaint, all at once: laying out and
+  // scrolling the log for each of thousands of lines would cost more than the records.
+  if (!m_bRunning) FlushLog();
+}
+
+void TfmSyncDateProc::FlushLog() {
+  if (m_PendingLines.isEmpty()) return;
+  m_pLog->appendPlainText(m_PendingLines.join(QLatin1Char('\n')));
+  m_PendingLines.clear();
   m_pLog->verticalScrollBar()->setValue(m_pLog->verticalScrollBar()->maximum());
 }
 
@@ -127,12 +136,15 @@ void TfmSyncDateProc::OnStartTimer() {
   if (m_bRan) return;
   m_bRan = true;
   m_bRunning = true;
+  m_bStopRequested = false;
+  m_Repaint.invalidate();
   m_pFrame->SetRunning(true);
   // Whatever ends the run, the wizard must not stay locked.
   struct RunningGuard {
     TfmSyncDateProc* pPage;
     ~RunningGuard() {
       pPage->m_bRunning = false;
+      pPage->FlushLog();
       pPage->m_pFrame->SetRunning(false);
     }
   } guard{this};
@@ -143,22 +155,27 @@ void TfmSyncDateProc::OnStartTimer() {
   if (!target.GetOutlookReason().empty()) {
     LogLine(("Writing to Outlook failed (" + target.GetOutlookReason() + ").").c_str());
   }
-  // The closing lines say what was not saved, at the end of a log the user may not scroll
-  // through: the line above the pages points there.
+  // What failed or was not saved is told at the end of a log the user may not scroll
+  // through: the line above the pages says so, in red.
   m_bSavedAll = run.GetSaveOk();
-  if (!m_bSavedAll) m_pFrame->SetDescription(kNotAllSaved, true);
+  bool bAlert = false;
+  const std::string strOutcome = run.DescribeOutcome(&bAlert);
+  m_pFrame->SetDescription(strOutcome.c_str(), bAlert);
 }
 
-void TfmSyncDateProc::Pause() {
-  // A blocking sleep here would freeze the window until the end of the run. The nested loop
-  // paints, but keeps the user's input queued: a click on the wizard must wait for the run.
-  QEventLoop loop;
-  QTimer::singleShot(m_nPauseMs, &loop, &QEventLoop::quit);
-  loop.exec(QEventLoop::ExcludeUserInputEvents);
+void TfmSyncDateProc::KeepResponsive() {
+  // Painting after every one of thousands of records would cost more than the records; the
+  // progress bar takes every value, and is shown at the next repaint. User input goes
+  // through too: the wizard takes only Cancel while running, as a request to stop.
+  if (m_Repaint.isValid() && m_Repaint.elapsed() < SYNCDATEPROC_REPAINT_MS) return;
+  FlushLog();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  m_Repaint.start();
 }
 
 bool TfmSyncDateProc::AskConflict(const CommDate* pPalm, const CommDate* pOutlook,
                                   ConflictAnswer* pAnswer) {
+  FlushLog();
   TfmConfAlert alert(this);
   alert.Load(pPalm, pOutlook);
   alert.ShowAnswer();

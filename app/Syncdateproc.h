@@ -1,13 +1,15 @@
 // The wizard's last page: the synchronization run itself, its log and its progress. Entering
 // the page writes the opening lines and arms a one-shot timer; the run starts on its tick,
 // about a second later, and goes to its end inside that tick (app/core/SyncRun decides and
-// writes; the page shows, pauses and asks).
+// writes; the page shows, keeps the window alive and asks).
 //
-// After each record the page pauses so the user can follow the log. The pause lets painting
-// and other non-input events through, so the progress and the log are seen moving, but holds
-// back the user's clicks and keys until the run is over; the frame meanwhile refuses to close.
+// A run does not wait between records. After each record the page lets the window repaint
+// (at most every few hundredths of a second, so a calendar of thousands of records is not
+// held up by painting) and take a Cancel, which stops the run after that record.
 #pragma once
 
+#include <QElapsedTimer>
+#include <QStringList>
 #include <QWidget>
 
 #include "app/core/AppSettings.h"
@@ -21,7 +23,7 @@ class SyncHistoryMgr;
 class TfmSyncDate;
 
 #define SYNCDATEPROC_START_DELAY_MS 1000
-#define SYNCDATEPROC_PAUSE_MS 100
+#define SYNCDATEPROC_REPAINT_MS 40
 
 class TfmSyncDateProc : public QWidget {
   Q_OBJECT
@@ -38,8 +40,8 @@ class TfmSyncDateProc : public QWidget {
   // Appends one log call's text; a text ending in CR LF leaves an empty line after it.
   void LogLine(const char* szLine);
 
-  // The pause after each record, in milliseconds (tests shorten it).
-  void SetPauseMs(int nPauseMs) { m_nPauseMs = nPauseMs; }
+  // Cancel while the run goes: it stops after the record being written.
+  void RequestStop() { m_bStopRequested = true; }
   bool IsRunning() const { return m_bRunning; }
   bool HasRun() const { return m_bRan; }
   // False once a run could not save the Palm calendar or the history.
@@ -48,15 +50,19 @@ class TfmSyncDateProc : public QWidget {
  private:
   SyncRunCallbacks MakeCallbacks();
   void OnStartTimer();
-  void Pause();
+  void KeepResponsive();
+  // Shows the log lines not shown yet.
+  void FlushLog();
   bool AskConflict(const CommDate* pPalm, const CommDate* pOutlook, ConflictAnswer* pAnswer);
 
   TfmSyncDate* m_pFrame;
   AppCalendar& m_Calendar;
   TAppSettings& m_Settings;
   SyncHistoryMgr& m_History;
-  int m_nPauseMs = SYNCDATEPROC_PAUSE_MS;
   bool m_bRunning = false;
+  bool m_bStopRequested = false;
+  QElapsedTimer m_Repaint;
+  QStringList m_PendingLines;
   bool m_bRan = false;
   bool m_bSavedAll = true;
   QPlainTextEdit* m_pLog = nullptr;

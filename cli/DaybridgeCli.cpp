@@ -393,6 +393,14 @@ class SyncPrinter {
     }
   }
 
+  void Skipped(const CommDate* pDate, const char* szReason) {
+    if (m_nVerbosity != VERBOSITY_NORMAL) return;
+    m_Progress.Hide();
+    const std::string strDesc = CxAnsiToUtf8(
+        pDate != nullptr && pDate->szDescription[0] != '\0' ? pDate->szDescription : "<empty>");
+    printf("Skipped: %s (%s)\n", strDesc.c_str(), CxAnsiToUtf8(szReason).c_str());
+  }
+
   // The counts the run's own summary leaves out, when there are any.
   void PrintCounts(int nFailed) const {
     if (m_nInOutlook > 0) printf("%d record(s) already in Outlook\n", m_nInOutlook);
@@ -456,6 +464,9 @@ int RunSync(const Options& options) {
   callbacks.transferred = [&printer](const CommDate* pDate, bool bToOutlook,
                                      TransferOutcome nOutcome) {
     printer.Transferred(pDate, bToOutlook, nOutcome);
+  };
+  callbacks.skipped = [&printer](const CommDate* pDate, const char* szReason) {
+    printer.Skipped(pDate, szReason);
   };
   callbacks.progress = [&progress](int nPercent) { progress.Update(nPercent); };
   bool bConflictsLeft = false;

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QPolygon>
+#include <algorithm>
 #include <cstdio>
 
 #include "common/misc/CxDebugUtil.h"
@@ -105,6 +106,60 @@ CxCalendarCtrl::CxCalendarCtrl()
 }
 
 CxCalendarCtrl::~CxCalendarCtrl() = default;
+
+int CxCalendarCtrl::OnKeyDown(WPARAM wParam, LPARAM) {
+  SYSTEMTIME stNew = m_stDate;
+  bool bMoved = false;
+  switch (wParam) {
+    case VK_LEFT:
+      bMoved = AddDays(&stNew, -1);
+      break;
+    case VK_RIGHT:
+      bMoved = AddDays(&stNew, 1);
+      break;
+    case VK_UP:
+      bMoved = AddDays(&stNew, -7);
+      break;
+    case VK_DOWN:
+      bMoved = AddDays(&stNew, 7);
+      break;
+    case VK_PRIOR:
+    case VK_NEXT: {
+      // The same day of the other month, or its last day when it is shorter.
+      int nMonth = stNew.wMonth + (wParam == VK_NEXT ? 1 : -1);
+      int nYear = stNew.wYear;
+      if (nMonth < 1) {
+        nMonth = 12;
+        --nYear;
+      } else if (nMonth > 12) {
+        nMonth = 1;
+        ++nYear;
+      }
+      SYSTEMTIME stFirst = stNew;
+      stFirst.wYear = static_cast<WORD>(nYear);
+      stFirst.wMonth = static_cast<WORD>(nMonth);
+      stFirst.wDay = 1;
+      int nLastDay = 28;
+      while (nLastDay < 31) {
+        SYSTEMTIME stNext = stFirst;
+        if (!AddDays(&stNext, nLastDay) || stNext.wMonth != nMonth) break;
+        ++nLastDay;
+      }
+      const int nDay = std::min<int>(stNew.wDay, nLastDay);
+      stNew = stFirst;
+      bMoved = nYear >= 1601 && nYear <= 9999 && AddDays(&stNew, nDay - 1);
+      break;
+    }
+    case VK_HOME:
+      GetLocalTime(&stNew);
+      bMoved = true;
+      break;
+    default:
+      return 0;
+  }
+  if (bMoved) SetDate(&stNew, true);
+  return 0;
+}
 
 bool CxCalendarCtrl::SetDate(const SYSTEMTIME* pDate, bool bNotify) {
   if (!pDate) return false;

@@ -48,6 +48,8 @@ class CxCalendarCtrl : public CxWinCtrl {
   int OnLButtonDown(WPARAM wParam, LPARAM lParam) override;
   int OnPaint(WPARAM wParam, LPARAM lParam) override;
   int OnSize(WPARAM wParam, LPARAM lParam) override;
+  // The arrows move a day (a week up and down), Page Up and Down a month, Home to today.
+  int OnKeyDown(WPARAM wParam, LPARAM lParam) override;
 
  private:
   void Paint(QPainter& dc, const RECT& rcClient);

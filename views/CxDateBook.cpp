@@ -130,10 +130,21 @@ int CxDateBook::GetEntryCount() const {
   return m_pEntries ? static_cast<int>(m_pEntries->GetCount()) : 0;
 }
 
-bool CxDateBook::GetEntrySlots(const CommDate* pEntry, int* pnFirst, int* pnEnd) {
+bool CxDateBook::GetEntrySlots(const CommDate* pEntry, const SYSTEMTIME* pDay, int* pnFirst,
+                               int* pnEnd) {
   if (!pEntry || pEntry->bAllDay) return false;
-  const int nFirst = 2 * pEntry->stStart.wHour + (pEntry->stStart.wMinute >= 30 ? 1 : 0);
-  const int nEnd = 2 * pEntry->stEnd.wHour + (pEntry->stEnd.wMinute >= 30 ? 1 : 0);
+  // A record reaching over several days fills this day from its start, up to its end, or
+  // whole; a day it does not cover (an entry added for another day) reads as a one-day record.
+  const int nDayOfRecord = pDay != nullptr ? CoveredDayOffset(pEntry, pDay) : -1;
+  const bool bStartsToday = nDayOfRecord <= 0;
+  const bool bEndsToday = nDayOfRecord < 0 || nDayOfRecord >= CoveredSpanDays(pEntry);
+  const int nFirst =
+      bStartsToday ? 2 * pEntry->stStart.wHour + (pEntry->stStart.wMinute >= 30 ? 1 : 0) : 0;
+  // The end rounds up to the slot it reaches into, so 6:30 to 7:15 fills 7:00 to 7:30 too.
+  int nEnd =
+      bEndsToday ? (60 * pEntry->stEnd.wHour + pEntry->stEnd.wMinute + 29) / 30 : CXDATEBOOK_SLOTS;
+  // Every entry is at least one slot high, or a quarter of an hour would never be seen.
+  if (nEnd <= nFirst) nEnd = nFirst + 1;
   if (pnFirst) *pnFirst = nFirst;
   if (pnEnd) *pnEnd = nEnd;
   return true;
@@ -171,7 +182,7 @@ void CxDateBook::ComputeLayout(const RECT& rc, Layout* pLay) {
   std::memset(m_nSlotUse, 0, sizeof(m_nSlotUse));
   for (const CommDate* pEntry : pLay->entries) {
     int nFirst, nEnd;
-    if (!GetEntrySlots(pEntry, &nFirst, &nEnd)) continue;
+    if (!GetEntrySlots(pEntry, &m_stDate, &nFirst, &nEnd)) continue;
     for (int s = std::max(nFirst, 0); s < std::min(nEnd, CXDATEBOOK_SLOTS); ++s) ++m_nSlotUse[s];
   }
 
@@ -184,14 +195,15 @@ void CxDateBook::ComputeLayout(const RECT& rc, Layout* pLay) {
     int k = 0;
     for (int j = 0; j < nEntries; ++j) {
       int nFirst, nEnd;
-      if (!GetEntrySlots(pLay->entries[j], &nFirst, &nEnd) || i < nFirst || i >= nEnd) continue;
-      // Drawn only from its first slot, so an entry that starts above the view is not drawn
-      // at all; it still takes its column in every slot it occupies.
-      if (i == nFirst) {
+      if (!GetEntrySlots(pLay->entries[j], &m_stDate, &nFirst, &nEnd) || i < nFirst || i >= nEnd)
+        continue;
+      // Drawn from its first visible slot, so an entry that starts above the view still shows
+      // where it reaches into it; it takes its column in every slot it occupies.
+      if (i == std::max(nFirst, std::max(m_nTopSlot, 0))) {
         pLay->boxes.emplace_back(
             j,
             RECT{rcSlot.left + k * nColumn + 1, rcSlot.top + 1, rcSlot.left + (k + 1) * nColumn - 1,
-                 rcSlot.top + (nEnd - nFirst) * (rcSlot.bottom - rcSlot.top) - 1});
+                 rcSlot.top + (nEnd - i) * (rcSlot.bottom - rcSlot.top) - 1});
       }
       ++k;
     }
@@ -213,6 +225,43 @@ bool CxDateBook::GetEntryRect(int nIndex, RECT* pRect) {
   return false;
 }
 
+int CxDateBook::OnKeyDown(WPARAM wParam, LPARAM) {
+  int nRequest = -1;
+  switch (wParam) {
+    case VK_UP:
+      nRequest = SB_LINEUP;
+      break;
+    case VK_DOWN:
+      nRequest = SB_LINEDOWN;
+      break;
+    case VK_PRIOR:
+      nRequest = SB_PAGEUP;
+      break;
+    case VK_NEXT:
+      nRequest = SB_PAGEDOWN;
+      break;
+    case VK_HOME:
+      nRequest = SB_TOP;
+      break;
+    case VK_END:
+      nRequest = SB_BOTTOM;
+      break;
+    default:
+      return 0;
+  }
+  OnVScroll(MAKEWPARAM(nRequest, 0), 0);
+  return 0;
+}
+
+int CxDateBook::OnMouseWheel(WPARAM wParam, LPARAM) {
+  constexpr int kSlotsPerNotch = 3;
+  const int nDelta = static_cast<short>(HIWORD(wParam));
+  const int nSlots = nDelta * kSlotsPerNotch / WHEEL_DELTA;
+  const WPARAM nRequest = MAKEWPARAM(nSlots > 0 ? SB_LINEUP : SB_LINEDOWN, 0);
+  for (int i = 0; i < (nSlots > 0 ? nSlots : -nSlots); ++i) OnVScroll(nRequest, 0);
+  return 0;
+}
+
 int CxDateBook::OnPaint(WPARAM, LPARAM) {
   QPainter* pDC = BeginPaint();
   if (!pDC) return 0;
@@ -223,9 +272,18 @@ int CxDateBook::OnPaint(WPARAM, LPARAM) {
   return 0;
 }
 
+void CxDateBook::SetStateColors(bool bOn, COLORREF crSame, COLORREF crDiff, COLORREF crNew) {
+  m_bStateColors = bOn;
+  m_crState[MATCH_SAME] = crSame;
+  m_crState[MATCH_NEW] = crNew;
+  m_crState[MATCH_CHANGED] = crDiff;
+}
+
 void CxDateBook::DrawEntryBox(QPainter& dc, const RECT& rcBox, const CommDate* pEntry) {
   using namespace cxpaint;
-  Rectangle(dc, rcBox, ToQColor(RGB(0, 0, 192)), Qt::white);
+  const bool bColored = m_bStateColors && pEntry->nMatchState <= MATCH_CHANGED;
+  Rectangle(dc, rcBox, ToQColor(RGB(0, 0, 192)),
+            bColored ? ToQColor(m_crState[pEntry->nMatchState]) : QColor(Qt::white));
   dc.setFont(m_hTextFont);
   TextLine(dc, rcBox, AnsiText(pEntry->szDescription), Qt::AlignCenter, Qt::black);
 }

@@ -39,10 +39,16 @@ class CxDateBook : public CxWinCtrl {
   void ClearEntries();
   int GetEntryCount() const;
 
+  // With bOn, entry boxes are filled by the record's match state (the same in both calendars,
+  // different, or new); without, white.
+  void SetStateColors(bool bOn, COLORREF crSame, COLORREF crDiff, COLORREF crNew);
+
   int GetTopSlot() const { return m_nTopSlot; }
 
-  // First slot and end slot (exclusive) of a timed entry; false for an all-day one.
-  static bool GetEntrySlots(const CommDate* pEntry, int* pnFirst, int* pnEnd);
+  // First slot and end slot (exclusive) of a timed entry on the day (null: as if it were its
+  // only day); false for an all-day one. Every entry gets at least one slot.
+  static bool GetEntrySlots(const CommDate* pEntry, const SYSTEMTIME* pDay, int* pnFirst,
+                            int* pnEnd);
   // The box the next paint draws for entry nIndex (its position); false when the entry is not
   // drawn at the current size and scroll position.
   bool GetEntryRect(int nIndex, RECT* pRect);
@@ -50,6 +56,10 @@ class CxDateBook : public CxWinCtrl {
   int OnPaint(WPARAM wParam, LPARAM lParam) override;
   int OnSize(WPARAM wParam, LPARAM lParam) override;
   int OnVScroll(WPARAM wParam, LPARAM lParam) override;
+  // Up and down a slot, Page Up and Down six, Home and End to the ends, as the scroll bar does.
+  int OnKeyDown(WPARAM wParam, LPARAM lParam) override;
+  // Three slots a notch.
+  int OnMouseWheel(WPARAM wParam, LPARAM lParam) override;
 
  private:
   struct Layout;
@@ -71,6 +81,8 @@ class CxDateBook : public CxWinCtrl {
   QFont m_hTextFont;
   QFont m_hHourFont;
   int m_nTopSlot;
+  bool m_bStateColors = false;
+  COLORREF m_crState[3] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF};  // by MATCH_SAME, _NEW, _CHANGED
   int m_nSlotUse[CXDATEBOOK_SLOTS];
   int m_nSizedBandRows;  // all-day rows the scroll range was last set for
 };

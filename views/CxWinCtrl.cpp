@@ -254,6 +254,12 @@ LRESULT CxWinCtrl::WndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
     case WM_MOUSEMOVE:
       if (pCtrl) pCtrl->OnMouseMove(wParam, lParam);
       break;
+    case WM_KEYDOWN:
+      if (pCtrl) pCtrl->OnKeyDown(wParam, lParam);
+      break;
+    case WM_MOUSEWHEEL:
+      if (pCtrl) pCtrl->OnMouseWheel(wParam, lParam);
+      break;
     case WM_LBUTTONDOWN:
       if (pCtrl) pCtrl->OnLButtonDown(wParam, lParam);
       break;
@@ -270,6 +276,14 @@ LRESULT CxWinCtrl::WndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
       break;
   }
   return CxDefWindowProc(hWnd, nMsg, wParam, lParam);
+}
+
+int CxWinCtrl::OnKeyDown(WPARAM, LPARAM) {
+  return 0;
+}
+
+int CxWinCtrl::OnMouseWheel(WPARAM, LPARAM) {
+  return 0;
 }
 
 int CxWinCtrl::OnCreate(WPARAM, LPARAM) {

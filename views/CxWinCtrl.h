@@ -26,6 +26,27 @@ class QWidget;
 
 #define CXWINCTRL_CLASS "CxWinCtrl_Class"
 
+// The keyboard and wheel messages the controls take, with the Win32 values.
+#ifndef WM_KEYDOWN
+#define WM_KEYDOWN 0x0100
+#endif
+#ifndef WM_MOUSEWHEEL
+#define WM_MOUSEWHEEL 0x020A
+#endif
+#ifndef WHEEL_DELTA
+#define WHEEL_DELTA 120
+#endif
+#ifndef VK_PRIOR
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#endif
+
 // Creates a window of a registered class under a parent widget. The class's procedure gets
 // WM_CREATE (then WM_SIZE); null when the class is unknown, the child has no parent or
 // WM_CREATE answers -1 (the window is then gone again).
@@ -107,6 +128,10 @@ class CxWinCtrl {
   virtual int OnNotify(WPARAM wParam, LPARAM lParam);
   virtual int OnHScroll(WPARAM wParam, LPARAM lParam);
   virtual int OnVScroll(WPARAM wParam, LPARAM lParam);
+  // wParam: the virtual key.
+  virtual int OnKeyDown(WPARAM wParam, LPARAM lParam);
+  // The high word of wParam: the wheel's turn, signed, WHEEL_DELTA a notch away from the user.
+  virtual int OnMouseWheel(WPARAM wParam, LPARAM lParam);
 
   // Moves and sizes the window (right and bottom are exclusive) when it exists.
   void MoveTo(const RECT* pRect, bool bRepaint);

@@ -6,6 +6,7 @@
 
 #include <QtWidgets/qdrawutil.h>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QScrollBar>
@@ -36,6 +37,8 @@ WPARAM MouseKeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) 
 class CxClientWidget : public QWidget {
  public:
   explicit CxClientWidget(CxWinCtrlWindow* pHost) : QWidget(pHost), m_pHost(pHost) {
+    // The controls move through days and hours by keys too: they take the focus.
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
@@ -51,6 +54,22 @@ class CxClientWidget : public QWidget {
     if (pEvent->button() == Qt::RightButton) Forward(WM_RBUTTONUP, pEvent);
   }
   void mouseMoveEvent(QMouseEvent* pEvent) override { Forward(WM_MOUSEMOVE, pEvent); }
+  void keyPressEvent(QKeyEvent* pEvent) override {
+    const WPARAM nKey = VirtualKey(pEvent->key());
+    if (nKey == 0) {
+      QWidget::keyPressEvent(pEvent);
+      return;
+    }
+    pEvent->accept();
+    m_pHost->Dispatch(WM_KEYDOWN, nKey, 0);
+  }
+  void wheelEvent(QWheelEvent* pEvent) override {
+    pEvent->accept();
+    const int nDelta = pEvent->angleDelta().y();
+    if (nDelta == 0) return;
+    m_pHost->Dispatch(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(nDelta))),
+                      0);
+  }
 
  private:
   void Press(QMouseEvent* pEvent) {
@@ -61,6 +80,29 @@ class CxClientWidget : public QWidget {
     pEvent->accept();
     m_pHost->ClientMouse(nMsg, pEvent->position().toPoint(), pEvent->buttons(),
                          pEvent->modifiers());
+  }
+
+  static WPARAM VirtualKey(int nQtKey) {
+    switch (nQtKey) {
+      case Qt::Key_PageUp:
+        return VK_PRIOR;
+      case Qt::Key_PageDown:
+        return VK_NEXT;
+      case Qt::Key_End:
+        return VK_END;
+      case Qt::Key_Home:
+        return VK_HOME;
+      case Qt::Key_Left:
+        return VK_LEFT;
+      case Qt::Key_Up:
+        return VK_UP;
+      case Qt::Key_Right:
+        return VK_RIGHT;
+      case Qt::Key_Down:
+        return VK_DOWN;
+      default:
+        return 0;
+    }
   }
 
   CxWinCtrlWindow* m_pHost;

@@ -32,6 +32,34 @@ const char* SyncRunDescription(int nSyncMode) {
   }
 }
 
+void ConflictFieldsThatDiffer(const CommDate* pPalm, const CommDate* pOutlook,
+                              std::vector<int>& vFieldIds) {
+  vFieldIds.clear();
+  if (pPalm == nullptr || pOutlook == nullptr) return;
+  // Room for the longest display text (a note); the texts are compared, not shown.
+  constexpr int kTextChars = static_cast<int>(sizeof(CommDate::szNote));
+  std::vector<char> vPalmText(kTextChars + 1);
+  std::vector<char> vOutlookText(kTextChars + 1);
+  for (int nId = 1; nId <= FIELD_COUNT; ++nId) {
+    if (nId == FIELD_START_DATE_TIME) continue;
+    if (nId == FIELD_END_DATE_TIME && pPalm->stEnd.wYear == pOutlook->stEnd.wYear &&
+        pPalm->stEnd.wMonth == pOutlook->stEnd.wMonth &&
+        pPalm->stEnd.wDay == pOutlook->stEnd.wDay) {
+      continue;
+    }
+    CommField field = {};
+    field.nId = nId;
+    if (!GetFieldText(pPalm, &field, vPalmText.data(), kTextChars + 1) ||
+        !GetFieldText(pOutlook, &field, vOutlookText.data(), kTextChars + 1)) {
+      continue;
+    }
+    // Notes travel through stores that rewrite line ends and case: those are no difference.
+    const bool bSame = nId == FIELD_NOTE ? SameNoteText(vPalmText.data(), vOutlookText.data())
+                                         : strcmp(vPalmText.data(), vOutlookText.data()) == 0;
+    if (!bSame) vFieldIds.push_back(nId);
+  }
+}
+
 DATE CurrentAutomationDate() {
   SYSTEMTIME stNow;
   GetLocalTime(&stNow);
@@ -57,6 +85,24 @@ void SyncRun::FormatSubjectLine(const CommDate* pDate, char* szBuf, size_t nSize
   const char* szDesc =
       (pDate != nullptr && pDate->szDescription[0] != '\0') ? pDate->szDescription : "<empty>";
   snprintf(szBuf, nSize, "%s%s: %s", "\t", "Subject", szDesc);
+}
+
+void SyncRun::FormatSummaryLine(int nSynchronized, int nSkipped, char* szBuf, size_t nSize) {
+  if (szBuf == nullptr || nSize == 0) return;
+  int nLen = snprintf(szBuf, nSize, "%d record(s) %s synchronized", nSynchronized,
+                      nSynchronized > 1 ? "were" : "was");
+  if (nSkipped > 0 && nLen > 0 && static_cast<size_t>(nLen) < nSize) {
+    snprintf(szBuf + nLen, nSize - static_cast<size_t>(nLen), ", %d skipped", nSkipped);
+  }
+}
+
+void SyncRun::FormatHistoryDescription(int nSyncMode, int nSkipped, char* szBuf, size_t nSize) {
+  if (szBuf == nullptr || nSize == 0) return;
+  if (nSkipped > 0) {
+    snprintf(szBuf, nSize, "%s %d record(s) skipped.", SyncRunDescription(nSyncMode), nSkipped);
+  } else {
+    snprintf(szBuf, nSize, "%s", SyncRunDescription(nSyncMode));
+  }
 }
 
 void SyncRun::LogLine(const char* szLine) {
@@ -111,11 +157,29 @@ bool SyncRun::TransferO2P(CommDate* pDate) {
   return Transfer(pDate, false);
 }
 
-bool SyncRun::AskAndResolve(CommDate* pDate) {
+SyncRun::RecordResult SyncRun::Skip(const CommDate* pDate, const char* szReason) {
+  // The header names the way the record would have gone, so the lines read like a transfer's.
+  LogLine(pDate->nSource == SOURCE_PALM ? kTransferP2O : kTransferO2P);
+  LogSubject(pDate);
+  char szLine[160];
+  snprintf(szLine, sizeof(szLine), "Skipped: %s.\r\n", szReason);
+  LogLine(szLine);
+  ++m_nSkipped;
+  if (m_Callbacks.skipped) m_Callbacks.skipped(pDate, szReason);
+  return RECORD_SKIPPED;
+}
+
+bool SyncRun::IsSelected(const CommDate* pDate) const {
+  if (pDate == nullptr) return false;
+  CxList* pList = pDate->nSource == SOURCE_PALM ? m_pPalmSel : m_pOutlookSel;
+  return pList != nullptr && pList->Find(pDate) != nullptr;
+}
+
+SyncRun::RecordResult SyncRun::AskAndResolve(CommDate* pDate) {
   CommDate* pPeer = pDate->pPeer;
-  // Without both records of the pair (or without a way to ask) there is nothing to show:
-  // the record is skipped.
-  if (pPeer == nullptr || !m_Callbacks.ask) return false;
+  // Without both records of the pair (or without a way to ask) there is nothing to show.
+  if (pPeer == nullptr) return Skip(pDate, "its counterpart in the other calendar is missing");
+  if (!m_Callbacks.ask) return Skip(pDate, "conflicts cannot be asked about here");
   bool bFromPalm = pDate->nSource == SOURCE_PALM;
   CommDate* pPalm = bFromPalm ? pDate : pPeer;
   CommDate* pOutlook = bFromPalm ? pPeer : pDate;
@@ -124,7 +188,7 @@ bool SyncRun::AskAndResolve(CommDate* pDate) {
   if (!m_Callbacks.ask(pPalm, pOutlook, &answer)) {
     // Cancel stops asking, for this run and the runs after it, until the setting is changed.
     m_Settings.ConfAction = CONFLICT_SKIP;
-    return !bFromPalm;
+    return Skip(pDate, "the conflict alert was cancelled");
   }
   if (answer.bThisSync || answer.bAllFuture) {
     if (answer.nChoice >= CONFLICT_PALM_WINS && answer.nChoice <= CONFLICT_SKIP) {
@@ -140,40 +204,53 @@ bool SyncRun::AskAndResolve(CommDate* pDate) {
       bTransferred = TransferO2P(pOutlook);
       break;
     default:
-      return false;
+      return Skip(pDate, "\"Do Nothing\" was chosen for this conflict");
   }
-  if (!bTransferred) return false;
+  if (!bTransferred) return RECORD_NOT_WRITTEN;
   // Both records of the pair now hold the same appointment. Marking only the record on the
   // losing side would leave the other one changed when the conflict was raised from the Palm
   // side and Outlook won: its own turn would then ask again, or write it back a second time.
   pPalm->nMatchState = MATCH_SAME;
   pOutlook->nMatchState = MATCH_SAME;
-  return true;
+  return RECORD_WRITTEN;
 }
 
-bool SyncRun::HandleRecord(CommDate* pDate) {
-  if (pDate == nullptr) return false;
-  bool bFromPalm = pDate->nSource == SOURCE_PALM;
-  bool bFromOutlook = pDate->nSource == SOURCE_OUTLOOK;
-  if (!bFromPalm && !bFromOutlook) return false;
-
-  if (pDate->nMatchState == MATCH_NEW) {
-    return bFromPalm ? TransferP2O(pDate) : TransferO2P(pDate);
-  }
-  if (pDate->nMatchState != MATCH_CHANGED) return false;
-
+SyncRun::RecordResult SyncRun::HandleChanged(CommDate* pDate) {
+  const bool bFromPalm = pDate->nSource == SOURCE_PALM;
   switch (m_Settings.ConfAction) {
     case CONFLICT_ASK:
       return AskAndResolve(pDate);
     case CONFLICT_PALM_WINS:
-      return bFromPalm ? TransferP2O(pDate) : true;
-    case CONFLICT_OUTLOOK_WINS:
-      return bFromOutlook ? TransferO2P(pDate) : true;
+    case CONFLICT_OUTLOOK_WINS: {
+      const bool bPalmWins = m_Settings.ConfAction == CONFLICT_PALM_WINS;
+      if (bPalmWins == bFromPalm) {
+        return Transfer(pDate, bFromPalm) ? RECORD_WRITTEN : RECORD_NOT_WRITTEN;
+      }
+      // The losing half of a pair whose winning half is selected: that row does the work.
+      if (IsSelected(pDate->pPeer)) return RECORD_PASSED_OVER;
+      return Skip(pDate, bPalmWins ? "the Palm Desktop version wins conflicts"
+                                   : "the Outlook version wins conflicts");
+    }
     case CONFLICT_SKIP:
-      return true;
+      return Skip(pDate, "conflicts are set to \"Do Nothing\"");
     default:
-      return false;
+      return Skip(pDate, "the conflict action is not known");
   }
+}
+
+SyncRun::RecordResult SyncRun::HandleRecord(CommDate* pDate) {
+  if (pDate == nullptr) return RECORD_PASSED_OVER;
+  bool bFromPalm = pDate->nSource == SOURCE_PALM;
+  bool bFromOutlook = pDate->nSource == SOURCE_OUTLOOK;
+  if (!bFromPalm && !bFromOutlook) return RECORD_PASSED_OVER;
+
+  if (pDate->nMatchState == MATCH_NEW) {
+    return Transfer(pDate, bFromPalm) ? RECORD_WRITTEN : RECORD_NOT_WRITTEN;
+  }
+  // A record already the same as its counterpart (its pair was resolved earlier in this run)
+  // has nothing left to do.
+  if (pDate->nMatchState != MATCH_CHANGED) return RECORD_PASSED_OVER;
+  return HandleChanged(pDate);
 }
 
 void SyncRun::SaveAndRecord(HistoryEntry& entry) {
@@ -220,7 +297,11 @@ void SyncRun::Run(CxList* pPalmSel, CxList* pOutlookSel) {
   m_nSynchronized = 0;
   m_nFailed = 0;
   m_nAlreadyThere = 0;
+  m_nSkipped = 0;
   m_nPalmWritten = 0;
+  m_pPalmSel = pPalmSel;
+  m_pOutlookSel = pOutlookSel;
+  m_bStopped = false;
   m_nUnsavedPalm = 0;
   m_bSaveOk = true;
   m_nTotal = static_cast<int>((pPalmSel != nullptr ? pPalmSel->GetCount() : 0) +
@@ -229,34 +310,71 @@ void SyncRun::Run(CxList* pPalmSel, CxList* pOutlookSel) {
     HistoryEntry entry;
     memset(&entry, 0, sizeof(entry));
     entry.dtStart = CurrentAutomationDate();
-    CxCopyText(entry.szDesc, SyncRunDescription(m_Settings.SyncMode));
 
     CxList* lists[] = {pPalmSel, pOutlookSel};
     for (CxList* pList : lists) {
-      if (pList == nullptr) continue;
+      if (pList == nullptr || m_bStopped) continue;
       // The handling writes into the stores, never into the selection lists, so positions
       // stay valid; walking by index keeps the list's cursor out of the way.
       UINT nCount = pList->GetCount();
-      for (UINT nIndex = 0; nIndex < nCount; ++nIndex) {
+      for (UINT nIndex = 0; nIndex < nCount && !m_bStopped; ++nIndex) {
         CommDate* pDate = static_cast<CommDate*>(pList->GetAt(nIndex));
-        if (HandleRecord(pDate)) ++m_nSynchronized;
+        if (HandleRecord(pDate) == RECORD_WRITTEN) ++m_nSynchronized;
         ++m_nProcessed;
-        if (m_Callbacks.pause) m_Callbacks.pause();
         if (m_Callbacks.progress) {
           m_Callbacks.progress(static_cast<int>(static_cast<double>(m_nProcessed) /
                                                 static_cast<double>(m_nTotal) * 100.0));
         }
+        if (m_Callbacks.pause) m_Callbacks.pause();
+        // Between two records nothing is half-written: the run can end here like at its end.
+        if (m_nProcessed < m_nTotal && m_Callbacks.stop && m_Callbacks.stop()) m_bStopped = true;
       }
     }
 
+    if (m_bStopped) {
+      char szStopped[128];
+      snprintf(szStopped, sizeof(szStopped),
+               "Synchronization stopped by the user after %d of %d record(s).\r\n", m_nProcessed,
+               m_nTotal);
+      LogLine(szStopped);
+    }
     LogLine("Synchronizing Calendar records finished:");
-    char szSummary[64];
-    snprintf(szSummary, sizeof(szSummary), "%d record(s) %s synchronized", m_nSynchronized,
-             m_nSynchronized > 1 ? "were" : "was");
+    char szSummary[96];
+    FormatSummaryLine(m_nSynchronized, m_nSkipped, szSummary, sizeof(szSummary));
     LogLine(szSummary);
+    FormatHistoryDescription(m_Settings.SyncMode, m_nSkipped, entry.szDesc, sizeof(entry.szDesc));
 
     if (m_nSynchronized > 0 && m_bRecordRun) SaveAndRecord(entry);
-    if (m_Callbacks.progress) m_Callbacks.progress(100);
+    if (m_Callbacks.progress && !m_bStopped) m_Callbacks.progress(100);
   }
-  if (m_Callbacks.describe) m_Callbacks.describe("Calendar synchronization completed.");
+  m_pPalmSel = nullptr;
+  m_pOutlookSel = nullptr;
+  if (m_Callbacks.describe) {
+    bool bAlert = false;
+    m_Callbacks.describe(DescribeOutcome(&bAlert).c_str());
+  }
+}
+
+std::string SyncRun::DescribeOutcome(bool* pbAlert) const {
+  const bool bAlert = m_nFailed > 0 || !m_bSaveOk;
+  if (pbAlert != nullptr) *pbAlert = bAlert;
+  char szText[200];
+  if (m_nFailed > 0 && m_nSynchronized == 0 && !m_bStopped) {
+    snprintf(szText, sizeof(szText),
+             "Calendar synchronization failed: %d record(s) could not be written. See the log.",
+             m_nFailed);
+  } else if (m_nFailed > 0) {
+    snprintf(szText, sizeof(szText),
+             "Calendar synchronization %s, but %d record(s) could not be written. See the log.",
+             m_bStopped ? "stopped" : "completed", m_nFailed);
+  } else if (!m_bSaveOk) {
+    snprintf(szText, sizeof(szText), "%s",
+             "Calendar synchronization completed, but not everything was saved: see the end of "
+             "the log.");
+  } else if (m_bStopped) {
+    snprintf(szText, sizeof(szText), "%s", "Calendar synchronization stopped.");
+  } else {
+    snprintf(szText, sizeof(szText), "%s", "Calendar synchronization completed.");
+  }
+  return szText;
 }

@@ -6,11 +6,17 @@
 //
 // Records belong to the two record sets; the selection lists only point into them. The run
 // reads nSource, nMatchState, szDescription and pPeer and writes nMatchState of a counterpart
-// whose conflict was resolved, so that it is skipped when its own turn comes.
+// whose conflict was resolved, so that it is passed over when its own turn comes.
+//
+// Only records actually written count as synchronized. A selected record that is not written
+// because of the conflict rule or answer is "skipped": it gets its own lines in the log and its
+// own count in the summary and the history. The one exception is the losing half of a pair
+// whose other half is selected too: that row carries the pair, so it is passed over silently.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/core/AppSettings.h"
 #include "app/core/SyncHistory.h"
@@ -51,8 +57,11 @@ struct SyncRunCallbacks {
   std::function<void(const char* szLine)> log;
   // Progress 0..100 after every record.
   std::function<void(int nPercent)> progress;
-  // Called after every record (the run page waits 100 ms there to let the user follow).
+  // Called after every record (the run page lets its window repaint and take a Cancel there).
   std::function<void()> pause;
+  // Asked after every record: true stops the run there. What was written stays written, the
+  // Palm calendar is saved and the history records it, as at a normal end.
+  std::function<bool()> stop;
   // The wizard's description line.
   std::function<void(const char* szText)> describe;
   // Shows the Palm and the Outlook record of a changed pair; true for OK with *pAnswer
@@ -60,6 +69,8 @@ struct SyncRunCallbacks {
   std::function<bool(const CommDate* pPalm, const CommDate* pOutlook, ConflictAnswer* pAnswer)> ask;
   // After every transfer, with the record written and which way it went.
   std::function<void(const CommDate* pDate, bool bToOutlook, TransferOutcome nOutcome)> transferred;
+  // After every skipped record, with the reason as the log gives it ("conflicts are set to ...").
+  std::function<void(const CommDate* pDate, const char* szReason)> skipped;
 };
 
 class SyncRun {
@@ -87,19 +98,36 @@ class SyncRun {
   // Records not written because the other side already held the same appointment; neither
   // synchronized nor failed.
   int GetAlreadyThere() const { return m_nAlreadyThere; }
+  // Selected records left unwritten by the conflict rule or answer.
+  int GetSkipped() const { return m_nSkipped; }
   // False when the history or the Palm calendar could not be saved.
   bool GetSaveOk() const { return m_bSaveOk; }
+  // True when the stop callback ended the run before its last record.
+  bool GetStopped() const { return m_bStopped; }
+  // The wizard's description line for the run's end: whether it failed, partly failed, was
+  // stopped or completed; *pbAlert is set when the line tells of something that went wrong.
+  std::string DescribeOutcome(bool* pbAlert) const;
   // Transfers to Palm Desktop that were written into the store but never reached its file,
   // because the Palm save failed.
   int GetUnsavedPalm() const { return m_nUnsavedPalm; }
 
   // "\tSubject: <description>", "<empty>" standing in for a missing or empty description.
   static void FormatSubjectLine(const CommDate* pDate, char* szBuf, size_t nSize);
+  // "N record(s) were synchronized", followed by ", M skipped" when records were skipped.
+  static void FormatSummaryLine(int nSynchronized, int nSkipped, char* szBuf, size_t nSize);
+  // The history description: the direction's text, followed by the skipped count if any.
+  static void FormatHistoryDescription(int nSyncMode, int nSkipped, char* szBuf, size_t nSize);
 
  private:
-  bool HandleRecord(CommDate* pDate);
+  // What became of one selected record.
+  enum RecordResult { RECORD_WRITTEN, RECORD_NOT_WRITTEN, RECORD_SKIPPED, RECORD_PASSED_OVER };
+
+  RecordResult HandleRecord(CommDate* pDate);
+  RecordResult HandleChanged(CommDate* pDate);
+  RecordResult Skip(const CommDate* pDate, const char* szReason);
+  bool IsSelected(const CommDate* pDate) const;
   void SaveAndRecord(HistoryEntry& entry);
-  bool AskAndResolve(CommDate* pDate);
+  RecordResult AskAndResolve(CommDate* pDate);
   bool TransferP2O(CommDate* pDate);
   bool TransferO2P(CommDate* pDate);
   bool Transfer(CommDate* pDate, bool bToOutlook);
@@ -117,10 +145,21 @@ class SyncRun {
   int m_nSynchronized = 0;
   int m_nFailed = 0;
   int m_nAlreadyThere = 0;
+  int m_nSkipped = 0;
   int m_nPalmWritten = 0;
+  CxList* m_pPalmSel = nullptr;
+  CxList* m_pOutlookSel = nullptr;
   int m_nUnsavedPalm = 0;
   bool m_bSaveOk = true;
+  bool m_bStopped = false;
 };
+
+// The fields whose display texts differ between the two versions of a changed pair, in field
+// order, so a conflict can be judged on what actually differs. The combined start (date and
+// start time) is never listed: the date and the start time are. The combined end is listed
+// only when the end falls on a different day, which the end time alone does not show.
+void ConflictFieldsThatDiffer(const CommDate* pPalm, const CommDate* pOutlook,
+                              std::vector<int>& vFieldIds);
 
 // The history description of a run in the given direction.
 const char* SyncRunDescription(int nSyncMode);

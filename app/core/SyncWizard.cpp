@@ -2,8 +2,10 @@
 #include "app/core/SyncWizard.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
+#include "common/misc/CxDateTime.h"
 #include "common/misc/WinUtil.h"
 #include "platform/win/WinTime.h"
 
@@ -144,6 +146,32 @@ void BuildSyncRows(CommDateMgr* pPalmSet, CommDateMgr* pOutlookSet, const TAppSe
       vRows.push_back({pDate, bOneWay ? side.szOwnDirection : SYNC_TYPE_CONFLICT, true});
     }
   }
+}
+
+const char* SyncCalendarName(const CommDate* pDate) {
+  if (pDate == nullptr) return "";
+  if (pDate->nSource == SOURCE_PALM) return SYNC_CALENDAR_PALM;
+  if (pDate->nSource == SOURCE_OUTLOOK) return SYNC_CALENDAR_OUTLOOK;
+  return "";
+}
+
+void DescribeEmptyRange(const TAppSettings& settings, char* szBuf, size_t nSize) {
+  if (szBuf == nullptr || nSize == 0) return;
+  SYSTEMTIME stFrom;
+  SYSTEMTIME stTo;
+  if (!GetCommittedRange(settings, &stFrom, &stTo)) {
+    snprintf(szBuf, nSize, "%s", "There is nothing to synchronize in either calendar.");
+    return;
+  }
+  CxDateTime from;
+  CxDateTime to;
+  from.SetTime(&stFrom);
+  to.SetTime(&stTo);
+  char szFrom[CX_DATETIME_TEXT_SIZE];
+  char szTo[CX_DATETIME_TEXT_SIZE];
+  from.GetDateText(szFrom);
+  to.GetDateText(szTo);
+  snprintf(szBuf, nSize, "There is nothing to synchronize from %s to %s.", szFrom, szTo);
 }
 
 int ActionIndexFor(int nConfAction) {

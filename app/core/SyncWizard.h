@@ -17,6 +17,8 @@
 #define SYNC_TYPE_P2O "Palm Desktop to Outlook"
 #define SYNC_TYPE_O2P "Outlook to Palm Desktop"
 #define SYNC_TYPE_CONFLICT "Have Conflicts"
+#define SYNC_CALENDAR_PALM "Palm Desktop"
+#define SYNC_CALENDAR_OUTLOOK "Outlook"
 #define SYNC_NOTHING_SELECTED \
   "No Palm Desktop or Outlook Calendar event is selected, synchronization can not proceed."
 
@@ -52,6 +54,15 @@ struct SyncRow {
 // order, filtered by OccursInRange unless the range means all data. Every row is checked.
 void BuildSyncRows(CommDateMgr* pPalmSet, CommDateMgr* pOutlookSet, const TAppSettings& settings,
                    std::vector<SyncRow>& vRows);
+
+// The calendar a row's record comes from: in two-way mode a changed pair is listed twice, and
+// only this tells the two rows apart. Empty for a record of neither store.
+const char* SyncCalendarName(const CommDate* pDate);
+
+// What the record page says when the range holds nothing to synchronize, naming the range:
+// "There is nothing to synchronize from 12/06/2026 to 12/12/2026.", or, for all data, "There
+// is nothing to synchronize in either calendar."
+void DescribeEmptyRange(const TAppSettings& settings, char* szBuf, size_t nSize);
 
 // The action list's selection for a stored conflict action (anything outside 0..3 selects
 // "Remind Me").

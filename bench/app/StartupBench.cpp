@@ -98,11 +98,14 @@ struct BenchSetup {
   BenchSetup() {
     setenv("TZ", "Europe/Paris", 1);
     tzset();
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int s_nArgc = 1;
-    static char s_szArg0[] = "bench_app";
-    static char* s_argv[] = {s_szArg0, nullptr};
-    pApp = std::make_unique<QApplication>(s_nArgc, s_argv);
+    // The other benchmarks of this program may have made the one application already.
+    if (QApplication::instance() == nullptr) {
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+      static int s_nArgc = 1;
+      static char s_szArg0[] = "bench_app";
+      static char* s_argv[] = {s_szArg0, nullptr};
+      pApp = std::make_unique<QApplication>(s_nArgc, s_argv);
+    }
     pUi = std::make_unique<UiRecorder>();
     pDemo = std::make_unique<DemoEnvironment>("bench-startup");
     if (!pDemo->IsReady()) std::abort();

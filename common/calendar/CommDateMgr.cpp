@@ -12,6 +12,7 @@
 #include "common/misc/CxList.h"
 #include "common/misc/WinUtil.h"
 #include "platform/win/WinString.h"
+#include "platform/win/WinTime.h"
 
 namespace {
 
@@ -424,23 +425,75 @@ void CommDateMgr::SetEqualityKeys(const int* pIds, int nCount) {
           static_cast<int>(sizeof(kDefaultEqualityKeys) / sizeof(kDefaultEqualityKeys[0])));
 }
 
-bool OccursOnDay(const CommDate* pDate, const SYSTEMTIME* pDay) {
-  if (pDate == nullptr || pDay == nullptr) {
-    return false;
-  }
+namespace {
+
+// A repeating record is looked for at most this many days back from a day it might cover.
+constexpr int kMaxRepeatSpanDays = 62;
+
+// Whole days from the start's date to the last day the record covers: 0 for a record within
+// one day. A timed record that ends exactly at midnight does not cover the day that begins.
+// The day number (automation date, whole days) of a date; -1 for a date that is none.
+long DayNumberOf(const SYSTEMTIME* pDay) {
+  SYSTEMTIME stDate = {};
+  stDate.wYear = pDay->wYear;
+  stDate.wMonth = pDay->wMonth;
+  stDate.wDay = pDay->wDay;
+  DATE dt = 0;
+  if (!SystemTimeToVariantTime(&stDate, &dt) || dt < 0) return -1;
+  return static_cast<long>(dt);
+}
+
+int SpanDays(const CommDate* pDate) {
+  const long nStart = DayNumberOf(&pDate->stStart);
+  const long nEnd = DayNumberOf(&pDate->stEnd);
+  if (nStart < 0 || nEnd <= nStart) return 0;
+  int nDays = static_cast<int>(nEnd - nStart);
+  const bool bEndsAtMidnight =
+      pDate->stEnd.wHour == 0 && pDate->stEnd.wMinute == 0 && pDate->stEnd.wSecond == 0;
+  if (nDays > 0 && !pDate->bAllDay && bEndsAtMidnight) --nDays;
+  return nDays;
+}
+
+bool IsOccurrenceStart(const CommDate* pDate, const SYSTEMTIME* pDay) {
   const RepeatPattern& repeat = pDate->repeat;
-  // A record spanning several days counts on its first and last day only.
-  const bool bOnFirst =
-      CompareDate(&pDate->stStart, pDay) == 0 || CompareDate(&pDate->stEnd, pDay) == 0;
-  if (repeat.nType == REPEAT_NONE) {
-    return bOnFirst;
+  if (CompareDate(&pDate->stStart, pDay) == 0) {
+    return repeat.nType == REPEAT_NONE || !IsDeletedOccurrence(&repeat, &pDate->stStart);
   }
-  if (bOnFirst && !IsDeletedOccurrence(&repeat, &pDate->stStart)) {
-    return true;
-  }
+  if (repeat.nType == REPEAT_NONE) return false;
   SYSTEMTIME stFound{};
   return OccurrenceOnOrAfter(pDate, pDay, &stFound) && CompareDate(&stFound, pDay) == 0 &&
          !IsDeletedOccurrence(&repeat, &stFound);
+}
+
+}  // namespace
+
+int CoveredDayOffset(const CommDate* pDate, const SYSTEMTIME* pDay) {
+  if (pDate == nullptr || pDay == nullptr) {
+    return -1;
+  }
+  int nSpan = SpanDays(pDate);
+  if (pDate->repeat.nType == REPEAT_NONE) {
+    const long nStart = DayNumberOf(&pDate->stStart);
+    const long nDay = DayNumberOf(pDay);
+    if (nStart < 0) return CompareDate(&pDate->stStart, pDay) == 0 ? 0 : -1;
+    if (nDay < nStart || nDay > nStart + nSpan) return -1;
+    return static_cast<int>(nDay - nStart);
+  }
+  nSpan = std::min(nSpan, kMaxRepeatSpanDays);
+  SYSTEMTIME stCandidate = *pDay;
+  for (int nOffset = 0; nOffset <= nSpan; ++nOffset) {
+    if (IsOccurrenceStart(pDate, &stCandidate)) return nOffset;
+    if (!AddDays(&stCandidate, -1)) break;
+  }
+  return -1;
+}
+
+int CoveredSpanDays(const CommDate* pDate) {
+  return pDate != nullptr ? SpanDays(pDate) : 0;
+}
+
+bool OccursOnDay(const CommDate* pDate, const SYSTEMTIME* pDay) {
+  return CoveredDayOffset(pDate, pDay) >= 0;
 }
 
 bool OccursInRange(const CommDate* pDate, const SYSTEMTIME* pFirst, const SYSTEMTIME* pLast) {

@@ -98,11 +98,17 @@ class CommDateMgr {
   int m_nEqualityCount;
 };
 
-// Whether the record, with its recurrence, falls on the day (its start or end date, or an
-// occurrence) / has its start or an occurrence within first..last, both ends included.
-// Deleted occurrences do not count; a deleted first occurrence takes its start and end days
-// with it. The stored day of week of the record's start is not trusted.
+// Whether the record, with its recurrence, falls on the day (any day from the start to the end
+// of the record or of one of its occurrences) / has its start or an occurrence within
+// first..last, both ends included. Deleted occurrences do not count; a deleted first
+// occurrence takes its days with it. The stored day of week of the record's start is not
+// trusted. A timed record ending exactly at midnight does not cover the day that begins.
 bool OccursOnDay(const CommDate* pDate, const SYSTEMTIME* pDay);
+// Which day of the record (or of its occurrence) the day is: 0 for the day it starts, -1 when
+// it does not cover the day.
+int CoveredDayOffset(const CommDate* pDate, const SYSTEMTIME* pDay);
+// The number of days after its start's day that the record (each occurrence) covers.
+int CoveredSpanDays(const CommDate* pDate);
 bool OccursInRange(const CommDate* pDate, const SYSTEMTIME* pFirst, const SYSTEMTIME* pLast);
 
 // Sets the deleted occurrences of the record's repeat from the given days (any order, the

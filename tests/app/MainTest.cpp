@@ -9,12 +9,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -319,12 +321,20 @@ TEST_F(MainWindowTest, HistoryListsNewestFirstAndDeletesExactlyTheCheckedRows) {
   Click("btnHisClear");
   pList->topLevelItem(0)->setCheckState(0, Qt::Checked);
   pList->topLevelItem(2)->setCheckState(0, Qt::Checked);
+  // Deleting asks first; "No" keeps everything.
+  m_Ui.nAnswer = QMessageBox::No;
+  Click("btnHisDelete");
+  EXPECT_EQ(pList->topLevelItemCount(), 3);
+  EXPECT_EQ(FileId(sFile), nBefore);
+  m_Ui.nAnswer = 0;
   Click("btnHisDelete");
   ASSERT_EQ(pList->topLevelItemCount(), 1);
   EXPECT_EQ(pList->topLevelItem(0)->text(2).toStdString(), "Second run");
   EXPECT_EQ(pList->topLevelItem(0)->checkState(0), Qt::Unchecked);
   EXPECT_EQ(Descriptions(sFile), std::vector<std::string>{"Second run"});
-  EXPECT_TRUE(m_Ui.vMessages.empty());
+  ASSERT_EQ(m_Ui.vMessages.size(), 2u);
+  EXPECT_EQ(m_Ui.vMessages[1].nIcon, QMessageBox::Question);
+  EXPECT_EQ(m_Ui.vMessages[1].pOwner, m_pMain.get());
 }
 
 TEST_F(MainWindowTest, HistoryThatCannotBeSavedIsReportedAfterTheDelete) {
@@ -337,13 +347,14 @@ TEST_F(MainWindowTest, HistoryThatCannotBeSavedIsReportedAfterTheDelete) {
   std::filesystem::create_directory(sFile);
   Click("btnHisSelectAll");
   Click("btnHisDelete");
-  ASSERT_EQ(m_Ui.vMessages.size(), 1u);
-  EXPECT_EQ(m_Ui.vMessages[0].strText.toStdString(),
+  // The confirmation, then the error.
+  ASSERT_EQ(m_Ui.vMessages.size(), 2u);
+  EXPECT_EQ(m_Ui.vMessages[1].strText.toStdString(),
             "Failed to save the synchronization history; the deleted entries will appear again "
             "at the next start.\n\nPermission denied: " +
                 sFile);
-  EXPECT_EQ(m_Ui.vMessages[0].strCaption.toStdString(), "Error");
-  EXPECT_EQ(m_Ui.vMessages[0].pOwner, m_pMain.get());
+  EXPECT_EQ(m_Ui.vMessages[1].strCaption.toStdString(), "Error");
+  EXPECT_EQ(m_Ui.vMessages[1].pOwner, m_pMain.get());
   EXPECT_EQ(Find<QTreeWidget>("lvHistory")->topLevelItemCount(), 0);
 }
 
@@ -609,6 +620,34 @@ TEST_F(MainWindowTest, EscapedExceptionEndsTheLoopAfterTheStandardErrorBox) {
   }
 }
 
+// On a screen smaller than the design size the window opens within the free area; at 760x520
+// the top row's controls stand side by side and whole, and the page scrolls to the rest.
+TEST_F(MainWindowTest, OpensWithinTheScreenAndKeepsEveryControlReachable) {
+  Start();
+  const QRect rcFree = m_pMain->screen()->availableGeometry();
+  EXPECT_TRUE(rcFree.contains(m_pMain->frameGeometry()))
+      << rcFree.width() << "x" << rcFree.height() << " free, window "
+      << m_pMain->frameGeometry().width() << "x" << m_pMain->frameGeometry().height();
+  m_pMain->resize(760, 520);
+  QCoreApplication::processEvents();
+  int nRight = 0;
+  for (const char* szName : {"lblDateUser", "cbDateUser", "lblDateMode", "rbtnDateP2O",
+                             "rbtnDateO2P", "rbtnDateSync", "btnDateStart", "btnDateOption"}) {
+    auto* pControl = Find<QWidget>(szName);
+    EXPECT_GE(pControl->x(), nRight) << szName;
+    EXPECT_GE(pControl->width(),
+              std::min(pControl->minimumSizeHint().width(), pControl->maximumWidth()))
+        << szName;
+    nRight = pControl->x() + pControl->width();
+  }
+  EXPECT_LE(nRight, Find<QWidget>("pDateTop")->width());
+  EXPECT_LE(Find<QWidget>("btnSyncCustom")->geometry().bottom(),
+            Find<QWidget>("pDateLeft")->height());
+  QDir().mkpath(QStringLiteral(DB_BUILD_DIR "/screenshots"));
+  EXPECT_TRUE(
+      m_pMain->grab().save(QStringLiteral(DB_BUILD_DIR "/screenshots/daybridge-760x520.png")));
+}
+
 TEST_F(MainWindowTest, SavesPicturesOfBothPages) {
   const HistoryEntry entries[] = {Entry("Palm Desktop to Outlook", 46364.4, 4),
                                   Entry("Two-way Synchronization", 46365.4, 7)};
@@ -621,6 +660,16 @@ TEST_F(MainWindowTest, SavesPicturesOfBothPages) {
     EXPECT_GT(QFileInfo(strFolder + QLatin1Char('/') + QLatin1String(szFile)).size(), 10000)
         << szFile;
   }
+  // The day books in the colours of the match states, once the option is on.
+  m_Ui.dialogDriver = [](QDialog* pDialog) {
+    auto* pShow = FindIn<QCheckBox>(pDialog, "cbShowColor");
+    if (!pShow->isChecked()) ClickIn(pDialog, "cbShowColor");
+    ClickIn(pDialog, "btnOK");
+    return pDialog->result();
+  };
+  Click("btnDateOption");
+  EXPECT_EQ(AppSettings.ShowColor, 1);
+  EXPECT_TRUE(m_pMain->grab().save(strFolder + QStringLiteral("/daybridge-calendar-colors.png")));
 }
 
 TEST_F(MainWindowTest, EveryDialogOpensFromItsPlace) {

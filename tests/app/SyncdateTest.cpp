@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -141,14 +142,13 @@ class SyncWizardTest : public MainWindowFixture {
     ADD_FAILURE() << "no row " << key.szSubject;
   }
 
-  // "Next >" on the record page, then the run to its end without the start delay and with
-  // short pauses. False when the run did not start or end.
+  // "Next >" on the record page, then the run to its end without the start delay. False when
+  // the run did not start or end.
   static bool RunToEnd(TfmSyncDate* pWizard) {
     ClickIn(pWizard, "btnNext");
     if (pWizard->GetPageIndex() != SYNCDATE_PAGE_PROC) return false;
     // A second click would close the wizard with its run still to come.
     EXPECT_FALSE(FindIn<QPushButton>(pWizard, "btnNext")->isEnabled());
-    pWizard->GetProcPage()->SetPauseMs(1);
     FindIn<QTimer>(pWizard, "tmStart")->setInterval(0);
     return QTest::qWaitFor(
         [pWizard] { return pWizard->HasRun() && !pWizard->GetProcPage()->IsRunning(); }, 20000);
@@ -182,7 +182,7 @@ TEST(SyncWizardTexts, CaptionsAreExact) {
         "lblTitle=Synchronize Calendar Step by Step:", "btnPrev=< Prev", "btnCancel=Cancel",
         "rbtnAll=All Calendar Data", "rbtnSpec=Special Date Range",
         "cbRange=Custom|Today|This Week|This Month|This Year", "lblTilde=~",
-        "lvDate=Subject|Date|Start Time|End Time|Sync Type", "btnSelectAll=Select All",
+        "lvDate=Subject|Date|Start Time|End Time|Sync Type|Calendar", "btnSelectAll=Select All",
         "btnClearAll=Clear All", "lblAction=Action on Conflict Records:",
         "cbAction=Remind Me|Palm Desktop to Outlook|Outlook to Palm Desktop|Do Nothing"}},
       {&alert,
@@ -228,25 +228,27 @@ TEST_F(SyncWizardTest, ThisWeekOnWednesdayTransfersTheCheckedRecordsBothWays) {
     for (int i = 0; i < pList->topLevelItemCount(); ++i) {
       const QTreeWidgetItem* pItem = pList->topLevelItem(i);
       vRows.push_back(pItem->text(0).toStdString() + " | " + pItem->text(1).toStdString() + " | " +
-                      pItem->text(4).toStdString() + " | " +
+                      pItem->text(4).toStdString() + " | " + pItem->text(5).toStdString() + " | " +
                       pItem->foreground(4).color().name().toStdString() +
                       (pItem->checkState(0) == Qt::Checked ? "" : " | unchecked"));
     }
     const std::vector<std::string> vExpected = {
-        "Lunch with Zoë | 12/11/2026 | Have Conflicts | #0000ff",
-        "Project review | 12/08/2026 | Have Conflicts | #0000ff",
-        "Pay rent | 12/09/2026 | Palm Desktop to Outlook | #008000",
-        "Physiotherapy | 12/09/2026 | Palm Desktop to Outlook | #008000",
-        "Morning run | 12/09/2026 | Palm Desktop to Outlook | #008000",
-        "Team lunch | 12/11/2026 | Palm Desktop to Outlook | #008000",
-        "Lunch with Zoë | 12/11/2026 | Have Conflicts | #0000ff",
-        "Project review | 12/08/2026 | Have Conflicts | #0000ff",
-        "Book club | 12/10/2026 | Outlook to Palm Desktop | #008000",
-        "Company anniversary | 12/07/2026 | Outlook to Palm Desktop | #008000",
-        "Call Jürgen | 12/09/2026 | Outlook to Palm Desktop | #008000",
-        "Stand-up | 12/07/2026 | Outlook to Palm Desktop | #008000",
+        "Lunch with Zoë | 12/11/2026 | Have Conflicts | Palm Desktop | #0000ff",
+        "Project review | 12/08/2026 | Have Conflicts | Palm Desktop | #0000ff",
+        "Pay rent | 12/09/2026 | Palm Desktop to Outlook | Palm Desktop | #008000",
+        "Physiotherapy | 12/09/2026 | Palm Desktop to Outlook | Palm Desktop | #008000",
+        "Morning run | 12/09/2026 | Palm Desktop to Outlook | Palm Desktop | #008000",
+        "Team lunch | 12/11/2026 | Palm Desktop to Outlook | Palm Desktop | #008000",
+        "Lunch with Zoë | 12/11/2026 | Have Conflicts | Outlook | #0000ff",
+        "Project review | 12/08/2026 | Have Conflicts | Outlook | #0000ff",
+        "Book club | 12/10/2026 | Outlook to Palm Desktop | Outlook | #008000",
+        "Company anniversary | 12/07/2026 | Outlook to Palm Desktop | Outlook | #008000",
+        "Call Jürgen | 12/09/2026 | Outlook to Palm Desktop | Outlook | #008000",
+        "Stand-up | 12/07/2026 | Outlook to Palm Desktop | Outlook | #008000",
     };
     EXPECT_EQ(vRows, vExpected);
+    // An all-day record has no time of day to show.
+    EXPECT_EQ(pList->topLevelItem(9)->text(2).toStdString(), "All day");
 
     CheckOnly(pWizard, {kPalmLunch, kPalmRent, kOutlookCall});
     FindIn<QComboBox>(pWizard, "cbAction")->setCurrentIndex(CONFLICT_PALM_WINS);
@@ -382,10 +384,10 @@ TEST_F(SyncWizardTest, NothingCheckedIsAnErrorThatKeepsTheRecordPageAndStoresThe
   EXPECT_FALSE(m_pMain->GetCalendar().GetPalmSelection()->GetCount() > 0);
 }
 
-// The run must neither be cut short nor freeze the window: a Cancel or a close in the middle
-// of it is refused, the progress is painted as it moves, and a Cancel after it still leaves
-// the main window's match states current.
-TEST_F(SyncWizardTest, RunPaintsAsItGoesRefusesToCloseAndIsReMatchedAfterCancel) {
+// The run does not freeze the window: the progress is painted as it moves, and a Cancel (or a
+// close) in the middle of it stops it after the record being written; the wizard stays open to
+// show how far it got, the history counts what was written, and the main window is re-matched.
+TEST_F(SyncWizardTest, RunPaintsAsItGoesAndCancelStopsItAfterTheCurrentRecord) {
   Start();
   int nPaintsDuringRun = 0;
   bool bStillOpen = false;
@@ -404,23 +406,66 @@ TEST_F(SyncWizardTest, RunPaintsAsItGoesRefusesToCloseAndIsReMatchedAfterCancel)
     pProgress->installEventFilter(&counter);
     QObject::connect(pProgress, &QProgressBar::valueChanged, [pWizard](int nValue) {
       if (nValue != 33) return;
+      EXPECT_TRUE(FindIn<QPushButton>(pWizard, "btnCancel")->isEnabled());
       ClickIn(pWizard, "btnCancel");
-      pWizard->reject();
       QCoreApplication::postEvent(pWizard, new QCloseEvent);
     });
     EXPECT_TRUE(RunToEnd(pWizard));
     pProgress->removeEventFilter(&counter);
     bStillOpen = pWizard->isVisible();
-    EXPECT_EQ(LogLines(pWizard).back(), "3 record(s) were synchronized");
-    return Cancel(pWizard);
+    const std::vector<std::string> vLog = LogLines(pWizard);
+    EXPECT_NE(std::find(vLog.begin(), vLog.end(),
+                        "Synchronization stopped by the user after 1 of 3 record(s)."),
+              vLog.end());
+    EXPECT_EQ(vLog.back(), "1 record(s) was synchronized");
+    EXPECT_EQ(Desc(pWizard), "Calendar synchronization stopped.");
+    return Finish(pWizard);
   });
   Click("btnSyncWeek");
   EXPECT_TRUE(bStillOpen);
   EXPECT_GT(nPaintsDuringRun, 0);
   const CommDate* pRent = FindRecord(m_pMain->GetCalendar().GetPalmSet(), "Pay rent");
+  const CommDate* pPhysio = FindRecord(m_pMain->GetCalendar().GetPalmSet(), "Physiotherapy");
   ASSERT_NE(pRent, nullptr);
+  ASSERT_NE(pPhysio, nullptr);
   EXPECT_EQ(pRent->nMatchState, MATCH_SAME);
-  EXPECT_EQ(Find<QTreeWidget>("lvHistory")->topLevelItemCount(), 1);
+  EXPECT_EQ(pPhysio->nMatchState, MATCH_NEW);
+  auto* pHistory = Find<QTreeWidget>("lvHistory");
+  ASSERT_EQ(pHistory->topLevelItemCount(), 1);
+  EXPECT_EQ(pHistory->topLevelItem(0)->text(3).toStdString(), "1");
+}
+
+// Space ticks and unticks the current row from any of its cells.
+TEST_F(SyncWizardTest, SpaceTicksTheRowFromAnyColumn) {
+  Start();
+  OnWizard([](TfmSyncDate* pWizard) {
+    auto* pList = FindIn<QTreeWidget>(pWizard, "lvDate");
+    pList->setFocus();
+    pList->setCurrentItem(pList->topLevelItem(2), 3);
+    QTest::keyClick(pList, Qt::Key_Space);
+    EXPECT_EQ(pList->topLevelItem(2)->checkState(0), Qt::Unchecked);
+    QTest::keyClick(pList, Qt::Key_Space);
+    EXPECT_EQ(pList->topLevelItem(2)->checkState(0), Qt::Checked);
+    return Cancel(pWizard);
+  });
+  Click("btnSyncWeek");
+}
+
+// A range with nothing to synchronize says so, naming the range, and offers no "Next >".
+TEST_F(SyncWizardTest, EmptyRangeSaysThereIsNothingToSynchronize) {
+  Start();
+  OnWizard([](TfmSyncDate* pWizard) {
+    ClickIn(pWizard, "rbtnSpec");
+    FindIn<QDateEdit>(pWizard, "dtpFrom")->setDate(QDate(1999, 1, 1));
+    FindIn<QDateEdit>(pWizard, "dtpTo")->setDate(QDate(1999, 1, 2));
+    ClickIn(pWizard, "btnNext");
+    EXPECT_EQ(pWizard->GetPageIndex(), SYNCDATE_PAGE_DATA);
+    EXPECT_EQ(Desc(pWizard), "There is nothing to synchronize from 01/01/1999 to 01/02/1999.");
+    EXPECT_FALSE(FindIn<QPushButton>(pWizard, "btnNext")->isEnabled());
+    SaveShot(pWizard, "syncwizard-records-empty.png");
+    return Cancel(pWizard);
+  });
+  Click("btnDateStart");
 }
 
 struct ConflictCase {
@@ -453,6 +498,12 @@ TEST_P(ConflictAlert, AnswerDecidesTheTransferTheCountAndTheStoredAction) {
       EXPECT_EQ(pList->topLevelItem(0)->text(0).toStdString(), "Palm Desktop");
       EXPECT_EQ(pList->topLevelItem(1)->text(0).toStdString(), "Microsoft Outlook");
       EXPECT_EQ(pList->topLevelItem(1)->text(1).toStdString(), "Lunch with Zoë");
+      // The two versions differ only in their location: it gets a column, highlighted.
+      EXPECT_EQ(pList->columnCount(), 6);
+      EXPECT_EQ(pList->headerItem()->text(5).toStdString(), "Location");
+      EXPECT_EQ(pList->topLevelItem(1)->text(5).toStdString(), "Café Crème");
+      EXPECT_TRUE(pList->topLevelItem(0)->font(5).bold());
+      EXPECT_FALSE(pList->topLevelItem(0)->font(1).bold());
     }
     if (c.szChoice == nullptr) {
       ClickIn(pDialog, "btnCancel");
@@ -482,6 +533,7 @@ TEST_P(ConflictAlert, AnswerDecidesTheTransferTheCountAndTheStoredAction) {
 }
 
 const char kP2O[] = "Synchronizing Calendar record from Palm Desktop to Outlook:";
+const char kO2P[] = "Synchronizing Calendar record from Outlook to Palm Desktop:";
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, ConflictAlert,
@@ -489,8 +541,8 @@ INSTANTIATE_TEST_SUITE_P(
                                    {kPalmLunch},
                                    "",
                                    nullptr,
-                                   {},
-                                   "0 record(s) was synchronized",
+                                   {kP2O},
+                                   "0 record(s) was synchronized, 1 skipped",
                                    CONFLICT_ASK},
                       ConflictCase{"PalmOverwritesOnceAndTheCounterpartIsSkipped",
                                    {kPalmLunch, kOutlookLunch},
@@ -499,19 +551,21 @@ INSTANTIATE_TEST_SUITE_P(
                                    {kP2O},
                                    "1 record(s) was synchronized",
                                    CONFLICT_ASK},
-                      ConflictCase{"CancelOnAPalmRecordIsNotCounted",
+                      // Cancel leaves the record unwritten on either side: a skip, never a
+                      // synchronized record.
+                      ConflictCase{"CancelOnAPalmRecordIsSkipped",
                                    {kPalmLunch},
                                    nullptr,
                                    nullptr,
-                                   {},
-                                   "0 record(s) was synchronized",
+                                   {kP2O},
+                                   "0 record(s) was synchronized, 1 skipped",
                                    CONFLICT_SKIP},
-                      ConflictCase{"CancelOnAnOutlookRecordIsCounted",
+                      ConflictCase{"CancelOnAnOutlookRecordIsSkipped",
                                    {kOutlookLunch},
                                    nullptr,
                                    nullptr,
-                                   {},
-                                   "1 record(s) was synchronized",
+                                   {kO2P},
+                                   "0 record(s) was synchronized, 1 skipped",
                                    CONFLICT_SKIP},
                       ConflictCase{"AllFutureStopsAskingAndIsStored",
                                    {kPalmLunch, kPalmReview},
@@ -528,7 +582,8 @@ struct RunFailureCase {
   bool bFolderInstead;     // replaced by a folder, else written to by another program
   RowKey transfer;         // the one record checked
   const char* szLastLine;  // the log's last line begins so
-  bool bNotAllSaved;       // the description says so
+  bool bNotAllSaved;       // a transfer to Palm Desktop never reached its file
+  const char* szDesc;      // the description above the pages, in red
 };
 
 void PrintTo(const RunFailureCase& c, std::ostream* pOut) {
@@ -537,8 +592,8 @@ void PrintTo(const RunFailureCase& c, std::ostream* pOut) {
 
 class RunFailure : public SyncWizardTest, public ::testing::WithParamInterface<RunFailureCase> {};
 
-// What did not reach its file is said at the end of the log with its reason, and a save that
-// failed shows above the pages too.
+// What did not reach its file is said at the end of the log with its reason, and a failed
+// transfer or save shows above the pages too, in red.
 TEST_P(RunFailure, ReasonEndsTheLogAndAFailedSaveShowsInTheDescription) {
   const RunFailureCase& c = GetParam();
   Start();
@@ -570,15 +625,12 @@ TEST_P(RunFailure, ReasonEndsTheLogAndAFailedSaveShowsInTheDescription) {
   const bool bInPalmFile = c.transfer.nSource == SOURCE_PALM || !c.bNotAllSaved;
   EXPECT_EQ(FindRecord(m_pMain->GetCalendar().GetPalmSet(), c.transfer.szSubject) != nullptr,
             bInPalmFile);
-  if (c.bNotAllSaved) {
-    EXPECT_EQ(sDesc,
-              "Calendar synchronization completed, but not everything was saved: see the end of "
-              "the log.");
-    EXPECT_NE(crDesc, QColor(Qt::black));
-  } else {
-    EXPECT_EQ(sDesc, "Calendar synchronization completed.");
-  }
+  EXPECT_EQ(sDesc, c.szDesc);
+  EXPECT_NE(crDesc, QColor(Qt::black));
 }
+
+const char kNotAllSaved[] =
+    "Calendar synchronization completed, but not everything was saved: see the end of the log.";
 
 INSTANTIATE_TEST_SUITE_P(
     Files, RunFailure,
@@ -586,13 +638,15 @@ INSTANTIATE_TEST_SUITE_P(
         RunFailureCase{"PalmSaveRefused", "palm/Alice/datebook/datebook.dat", false, kOutlookCall,
                        "1 transfer to Palm Desktop was not saved (changed by another program "
                        "since it was read: ",
-                       true},
+                       true, kNotAllSaved},
         RunFailureCase{"HistorySaveRefused", HISTORY_FILE_NAME, true, kPalmRent,
-                       "The synchronization history could not be saved (", true},
+                       "The synchronization history could not be saved (", true, kNotAllSaved},
         RunFailureCase{"OutlookWriteRefused", "outlook/Calendar.ics", false, kPalmRent,
                        "Writing to Outlook failed (the Outlook calendar file was changed by "
                        "another program since it was read: ",
-                       false}),
+                       false,
+                       "Calendar synchronization failed: 1 record(s) could not be written. See "
+                       "the log."}),
     [](const ::testing::TestParamInfo<RunFailureCase>& row) { return row.param.szName; });
 
 // Pictures of every page of the wizard, the alert and the details dialog, as a user sees them.

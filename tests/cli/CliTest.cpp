@@ -127,28 +127,34 @@ TEST_F(CliEndToEnd, ListJsonCarriesEveryKeyAndRangesFilter) {
 TEST_F(CliEndToEnd, SyncEachWayThenNothingIsLeftToTransfer) {
   Result p2o = Cli("--verbose sync --direction palm-to-outlook --conflict skip");
   ASSERT_EQ(p2o.nExit, 0) << p2o.sOut;
-  EXPECT_EQ(CountOf(p2o.sOut, "Synchronizing Calendar record from Palm Desktop to Outlook:"), 5)
+  EXPECT_EQ(CountOf(p2o.sOut, "Synchronization succeeded."), 5) << p2o.sOut;
+  // The two conflicts are skipped, each on lines of its own, and not counted as synchronized.
+  EXPECT_EQ(CountOf(p2o.sOut, "Skipped: conflicts are set to \"Do Nothing\"."), 2) << p2o.sOut;
+  EXPECT_NE(p2o.sOut.find("5 record(s) were synchronized, 2 skipped"), std::string::npos)
       << p2o.sOut;
-  EXPECT_NE(p2o.sOut.find("7 record(s) were synchronized"), std::string::npos) << p2o.sOut;
 
   Result o2p = Cli("--verbose sync --direction outlook-to-palm --conflict skip");
   ASSERT_EQ(o2p.nExit, 0) << o2p.sOut;
-  EXPECT_EQ(CountOf(o2p.sOut, "Synchronizing Calendar record from Outlook to Palm Desktop:"), 5)
-      << o2p.sOut;
+  EXPECT_EQ(CountOf(o2p.sOut, "Synchronization succeeded."), 5) << o2p.sOut;
   EXPECT_EQ(CountOf(o2p.sOut, "Synchronization failed."), 0) << o2p.sOut;
 
   Result status = Cli("status");
   EXPECT_NE(status.sOut.find("Palm Desktop:        0 new, 2 changed, 12 same"), std::string::npos)
       << status.sOut;
 
-  // Only the two conflicts remain; skipping them transfers nothing.
+  // Only the two conflicts remain; skipping them transfers nothing, and a run that wrote
+  // nothing adds no history entry.
   Result again = Cli("--verbose sync --direction two-way --conflict skip");
   ASSERT_EQ(again.nExit, 0) << again.sOut;
-  EXPECT_EQ(CountOf(again.sOut, "Synchronizing Calendar record from"), 0) << again.sOut;
+  EXPECT_EQ(CountOf(again.sOut, "Synchronization succeeded."), 0) << again.sOut;
+  EXPECT_NE(again.sOut.find("0 record(s) was synchronized, 4 skipped"), std::string::npos)
+      << again.sOut;
 
   Result history = Cli("history --json");
   ASSERT_EQ(history.nExit, 0);
-  EXPECT_EQ(CountOf(history.sOut, "\"description\": "), 3) << history.sOut;
+  EXPECT_EQ(CountOf(history.sOut, "\"description\": "), 2) << history.sOut;
+  EXPECT_NE(history.sOut.find("Calendar information to Palm Desktop. 2 record(s) skipped."),
+            std::string::npos);
   EXPECT_NE(history.sOut.find("Transfer Palm Desktop Calendar information to Outlook."),
             std::string::npos);
 }
@@ -177,8 +183,10 @@ TEST_F(CliEndToEnd, DryRunWritesNothingAndAskWithoutTerminalLeavesConflicts) {
   ASSERT_EQ(ask.nExit, 0) << ask.sOut;
   EXPECT_NE(ask.sOut.find("No terminal to ask"), std::string::npos) << ask.sOut;
   // The day's new records travel; the conflict of that day stays.
-  EXPECT_EQ(CountOf(ask.sOut, "Synchronizing Calendar record from"), 2) << ask.sOut;
-  EXPECT_EQ(CountOf(ask.sOut, "Subject: Lunch"), 0) << ask.sOut;
+  EXPECT_EQ(CountOf(ask.sOut, "Synchronization succeeded."), 2) << ask.sOut;
+  EXPECT_NE(ask.sOut.find("Subject: Lunch with Zoë\nSkipped: \"Do Nothing\" was chosen"),
+            std::string::npos)
+      << ask.sOut;
   EXPECT_NE(Cli("status").sOut.find("Palm Desktop:        3 new, 2 changed, 4 same"),
             std::string::npos);
 }
@@ -339,8 +347,8 @@ TEST_F(CliEndToEnd, FailedTransfersGetOneLineEachAndExitStatus3) {
     Result r = Cli(std::string(szMode) + "sync --direction palm-to-outlook --conflict skip");
     EXPECT_EQ(r.nExit, 3) << r.sOut;
     EXPECT_EQ(CountOf(r.sOut, "\nFailed to write to Outlook: "), 5) << r.sOut;
-    EXPECT_NE(r.sOut.find("Synchronizing Calendar records finished:\n2 record(s) were "
-                          "synchronized\n5 record(s) failed\n"),
+    EXPECT_NE(r.sOut.find("Synchronizing Calendar records finished:\n0 record(s) was "
+                          "synchronized, 2 skipped\n5 record(s) failed\n"),
               std::string::npos)
         << r.sOut;
     EXPECT_EQ(CountOf(r.sOut, "Synchronizing Calendar record from"), 0) << r.sOut;

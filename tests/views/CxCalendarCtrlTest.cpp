@@ -114,6 +114,38 @@ INSTANTIATE_TEST_SUITE_P(
                                 LocalTime(2012, 1, 14)}),
     viewtest::CaseName());
 
+struct KeyCase {
+  const char* szName;
+  SYSTEMTIME stFrom;
+  Qt::Key nKey;
+  SYSTEMTIME stExpected;
+};
+
+class CalendarKeyTest : public CxCalendarCtrlTest, public ::testing::WithParamInterface<KeyCase> {};
+
+// The calendar takes the focus; its keys move the day and tell the owner, as a click does.
+TEST_P(CalendarKeyTest, KeyMovesTheDay) {
+  const KeyCase& c = GetParam();
+  CxCalendarCtrl* pCalendar = MakeCalendar(c.stFrom);
+  QWidget* pClient = pCalendar->GetWindow()->GetClient();
+  EXPECT_EQ(pClient->focusPolicy(), Qt::StrongFocus);
+  QTest::keyClick(pClient, c.nKey);
+  EXPECT_TRUE(SameDay(c.stExpected, *pCalendar->GetDate()));
+  ASSERT_EQ(1u, m_log.changed.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, CalendarKeyTest,
+                         ::testing::Values(KeyCase{"LeftIsTheDayBefore", LocalTime(2011, 3, 1),
+                                                   Qt::Key_Left, LocalTime(2011, 2, 28)},
+                                           KeyCase{"DownIsAWeekLater", LocalTime(2011, 3, 28),
+                                                   Qt::Key_Down, LocalTime(2011, 4, 4)},
+                                           KeyCase{"PageDownKeepsTheDayOrTheMonthsLast",
+                                                   LocalTime(2011, 1, 31), Qt::Key_PageDown,
+                                                   LocalTime(2011, 2, 28)},
+                                           KeyCase{"PageUpCrossesTheYear", LocalTime(2011, 1, 15),
+                                                   Qt::Key_PageUp, LocalTime(2010, 12, 15)}),
+                         viewtest::CaseName());
+
 struct GridStartCase {
   const char* szName;
   SYSTEMTIME stShown;

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
 
 #include "ViewTestUtil.h"
 #include "views/CxWinCtrlWindow.h"
@@ -57,8 +60,8 @@ struct SlotCase {
 
 class DateBookSlotTest : public CxDateBookTest, public ::testing::WithParamInterface<SlotCase> {};
 
-// With every slot in view, an entry is one box from the line of its first slot, as many slots
-// high as it occupies, and not drawn at all when it occupies none.
+// With every slot in view, an entry is one box from the line of its first slot to its real end
+// (rounded up to the slot it reaches into), at least one slot high.
 TEST_P(DateBookSlotTest, EntryOccupiesItsSlotsAndIsDrawnOverThem) {
   const SlotCase& c = GetParam();
   CxDateBook* pBook = MakeBook(kShowAllHeight);
@@ -68,30 +71,29 @@ TEST_P(DateBookSlotTest, EntryOccupiesItsSlotsAndIsDrawnOverThem) {
   auto pProbe = Record("Entry", LocalTime(2011, 3, 15, c.nStartHour, c.nStartMinute),
                        LocalTime(2011, 3, 15, c.nEndHour, c.nEndMinute));
   int nFirst = -1, nEnd = -1;
-  ASSERT_TRUE(CxDateBook::GetEntrySlots(pProbe.get(), &nFirst, &nEnd));
+  ASSERT_TRUE(CxDateBook::GetEntrySlots(pProbe.get(), &m_stDay, &nFirst, &nEnd));
   EXPECT_EQ(c.nFirst, nFirst);
   EXPECT_EQ(c.nEnd, nEnd);
 
   RECT rc;
-  const bool bDrawn = pBook->GetEntryRect(0, &rc);
-  ASSERT_EQ(c.nEnd > c.nFirst, bDrawn);
-  if (bDrawn) {
-    const int nSlotTop = 28 + 24 + 20 * c.nFirst;
-    EXPECT_EQ(nSlotTop + 1, rc.top);
-    EXPECT_EQ(nSlotTop + 21 * (c.nEnd - c.nFirst) - 1, rc.bottom);
-    EXPECT_EQ(64 + 5 + 1, rc.left);
-    EXPECT_EQ(ClientWidth(pBook) - 1, rc.right);
-  }
+  ASSERT_TRUE(pBook->GetEntryRect(0, &rc));
+  const int nSlotTop = 28 + 24 + 20 * c.nFirst;
+  EXPECT_EQ(nSlotTop + 1, rc.top);
+  EXPECT_EQ(nSlotTop + 21 * (c.nEnd - c.nFirst) - 1, rc.bottom);
+  EXPECT_EQ(64 + 5 + 1, rc.left);
+  EXPECT_EQ(ClientWidth(pBook) - 1, rc.right);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Times, DateBookSlotTest,
     ::testing::Values(SlotCase{"NineToHalfPastTen", 9, 0, 10, 30, 18, 21},
-                      SlotCase{"NineToTenPastNine", 9, 0, 9, 10, 18, 18},
-                      SlotCase{"TwentyToTenToTenPastTen", 9, 40, 10, 10, 19, 20},
+                      SlotCase{"NineToTenPastNine", 9, 0, 9, 10, 18, 19},
+                      SlotCase{"QuarterHourAtEight", 8, 0, 8, 15, 16, 17},
+                      SlotCase{"HalfPastSixToQuarterPastSeven", 6, 30, 7, 15, 13, 15},
+                      SlotCase{"TwentyToTenToTenPastTen", 9, 40, 10, 10, 19, 21},
                       SlotCase{"MidnightToHalfPast", 0, 0, 0, 30, 0, 1},
-                      SlotCase{"LastHalfHourEndingAt2359", 23, 30, 23, 59, 47, 47},
-                      SlotCase{"EndBeforeStart", 15, 0, 14, 0, 30, 28}),
+                      SlotCase{"LastHalfHourEndingAt2359", 23, 30, 23, 59, 47, 48},
+                      SlotCase{"EndBeforeStart", 15, 0, 14, 0, 30, 31}),
     viewtest::CaseName());
 
 TEST_F(CxDateBookTest, EqualAppointmentsStandSideBySideAtHalfWidth) {
@@ -109,17 +111,69 @@ TEST_F(CxDateBookTest, EqualAppointmentsStandSideBySideAtHalfWidth) {
   EXPECT_EQ(rcFirst.bottom, rcSecond.bottom);
 }
 
-TEST_F(CxDateBookTest, EntryStartingAboveTheViewIsNotDrawnButKeepsItsColumn) {
+TEST_F(CxDateBookTest, EntryStartingAboveTheViewIsDrawnFromItsTopAndKeepsItsColumn) {
   CxDateBook* pBook = MakeBook(300);
   ASSERT_EQ(10, pBook->GetTopSlot());                      // 5:00
   ASSERT_TRUE(Add(pBook, "From four", 4, 0, 6, 0));        // slots 8..11
   ASSERT_TRUE(Add(pBook, "Half past five", 5, 30, 6, 0));  // slot 11
   RECT rc;
-  EXPECT_FALSE(pBook->GetEntryRect(0, &rc));
+  ASSERT_TRUE(pBook->GetEntryRect(0, &rc));
+  EXPECT_EQ(28 + 24 + 1, rc.top);
+  EXPECT_EQ(28 + 24 + 2 * 21 - 1, rc.bottom);
   ASSERT_TRUE(pBook->GetEntryRect(1, &rc));
   const int nColumn = (ClientWidth(pBook) - 69) / 2;
   EXPECT_EQ(69 + nColumn + 1, rc.left);
   EXPECT_EQ(28 + 24 + 20 + 1, rc.top);
+}
+
+// A record from Monday 22:00 to Wednesday 1:00: Monday from 22:00, Tuesday whole, Wednesday
+// up to 1:00.
+TEST_F(CxDateBookTest, RecordOverSeveralDaysFillsEachDayItCovers) {
+  auto pFair = Record("Fair", LocalTime(2011, 3, 14, 22), LocalTime(2011, 3, 16, 1));
+  const std::pair<int, std::pair<int, int>> days[] = {{14, {44, 48}}, {15, {0, 48}}, {16, {0, 2}}};
+  for (const auto& [nDay, expected] : days) {
+    const SYSTEMTIME stDay = LocalTime(2011, 3, nDay);
+    int nFirst = -1, nEnd = -1;
+    ASSERT_TRUE(CxDateBook::GetEntrySlots(pFair.get(), &stDay, &nFirst, &nEnd));
+    EXPECT_EQ(std::make_pair(nFirst, nEnd), expected) << nDay;
+  }
+  CxDateBook* pBook = MakeBook(kShowAllHeight);
+  EXPECT_TRUE(pBook->AddEntry(pFair.get()));
+}
+
+// With colours on, a record's box is filled by its match state; with them off, white.
+TEST_F(CxDateBookTest, RecordsAreColouredByMatchStateWhenAsked) {
+  CxDateBook* pBook = MakeBook(kShowAllHeight);
+  auto pNew = Record("New", LocalTime(2011, 3, 15, 9), LocalTime(2011, 3, 15, 10));
+  pNew->nMatchState = MATCH_NEW;
+  ASSERT_TRUE(pBook->AddEntry(pNew.get()));
+  RECT rc;
+  ASSERT_TRUE(pBook->GetEntryRect(0, &rc));
+  const QPoint ptInside(rc.left + 3, rc.top + 3);
+  for (bool bOn : {true, false}) {
+    pBook->SetStateColors(bOn, RGB(1, 2, 3), RGB(4, 5, 6), RGB(200, 100, 50));
+    pBook->Redraw(true);
+    const QImage image = pBook->GetWindow()->GetClient()->grab().toImage();
+    EXPECT_EQ(image.pixelColor(ptInside), bOn ? QColor(200, 100, 50) : QColor(Qt::white)) << bOn;
+  }
+}
+
+// The day book takes the focus and scrolls by keys and by the wheel as by its scroll bar.
+TEST_F(CxDateBookTest, KeysAndWheelScroll) {
+  CxDateBook* pBook = MakeBook(300);
+  QWidget* pClient = pBook->GetWindow()->GetClient();
+  ASSERT_EQ(10, pBook->GetTopSlot());
+  QTest::keyClick(pClient, Qt::Key_Down);
+  EXPECT_EQ(11, pBook->GetTopSlot());
+  QTest::keyClick(pClient, Qt::Key_PageUp);
+  EXPECT_EQ(5, pBook->GetTopSlot());
+  QTest::keyClick(pClient, Qt::Key_Home);
+  EXPECT_EQ(0, pBook->GetTopSlot());
+  QWheelEvent wheel(QPointF(10, 10), pClient->mapToGlobal(QPointF(10, 10)), QPoint(),
+                    QPoint(0, -WHEEL_DELTA), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                    false);
+  QCoreApplication::sendEvent(pClient, &wheel);
+  EXPECT_EQ(3, pBook->GetTopSlot());
 }
 
 struct BandCase {

@@ -149,20 +149,21 @@ INSTANTIATE_TEST_SUITE_P(
         HandlingCase{"NewPalmIgnoresBadAction", MATCH_NEW, SOURCE_PALM, 9, 1, 0, 1, 3},
         HandlingCase{"ChangedPalmPalmWins", MATCH_CHANGED, SOURCE_PALM, CONFLICT_PALM_WINS, 1, 0, 1,
                      3},
-        HandlingCase{"ChangedPalmOutlookWinsCountsSilently", MATCH_CHANGED, SOURCE_PALM,
-                     CONFLICT_OUTLOOK_WINS, 0, 0, 1, 0},
-        HandlingCase{"ChangedPalmSkipCountsSilently", MATCH_CHANGED, SOURCE_PALM, CONFLICT_SKIP, 0,
-                     0, 1, 0},
+        // Records left alone are skipped, with lines of their own, and never counted.
+        HandlingCase{"ChangedPalmOutlookWinsIsSkipped", MATCH_CHANGED, SOURCE_PALM,
+                     CONFLICT_OUTLOOK_WINS, 0, 0, 0, 3},
+        HandlingCase{"ChangedPalmDoNothingIsSkipped", MATCH_CHANGED, SOURCE_PALM, CONFLICT_SKIP, 0,
+                     0, 0, 3},
         HandlingCase{"ChangedOutlookOutlookWins", MATCH_CHANGED, SOURCE_OUTLOOK,
                      CONFLICT_OUTLOOK_WINS, 0, 1, 1, 3},
-        HandlingCase{"ChangedOutlookPalmWinsCountsSilently", MATCH_CHANGED, SOURCE_OUTLOOK,
-                     CONFLICT_PALM_WINS, 0, 0, 1, 0},
-        HandlingCase{"ChangedOutlookSkipCountsSilently", MATCH_CHANGED, SOURCE_OUTLOOK,
-                     CONFLICT_SKIP, 0, 0, 1, 0},
-        HandlingCase{"ChangedWithUnknownActionIsNotCounted", MATCH_CHANGED, SOURCE_PALM, 7, 0, 0, 0,
-                     0},
-        HandlingCase{"ChangedWithNegativeActionIsNotCounted", MATCH_CHANGED, SOURCE_OUTLOOK, -1, 0,
-                     0, 0, 0},
+        HandlingCase{"ChangedOutlookPalmWinsIsSkipped", MATCH_CHANGED, SOURCE_OUTLOOK,
+                     CONFLICT_PALM_WINS, 0, 0, 0, 3},
+        HandlingCase{"ChangedOutlookDoNothingIsSkipped", MATCH_CHANGED, SOURCE_OUTLOOK,
+                     CONFLICT_SKIP, 0, 0, 0, 3},
+        HandlingCase{"ChangedWithUnknownActionIsSkipped", MATCH_CHANGED, SOURCE_PALM, 7, 0, 0, 0,
+                     3},
+        HandlingCase{"ChangedWithNegativeActionIsSkipped", MATCH_CHANGED, SOURCE_OUTLOOK, -1, 0, 0,
+                     0, 3},
         HandlingCase{"SamePalmIsSkipped", MATCH_SAME, SOURCE_PALM, CONFLICT_PALM_WINS, 0, 0, 0, 0},
         HandlingCase{"SameOutlookIsSkipped", MATCH_SAME, SOURCE_OUTLOOK, CONFLICT_OUTLOOK_WINS, 0,
                      0, 0, 0},
@@ -371,14 +372,14 @@ INSTANTIATE_TEST_SUITE_P(
                    0,
                    2,
                    CONFLICT_ASK},
-        // With a flag the choice becomes the stored action: the other side counts silently.
+        // With a flag the choice becomes the stored action: the other side is skipped unasked.
         AnswerCase{"DoNothingForThisRun",
                    true,
                    {CONFLICT_SKIP, true, false},
                    SOURCE_PALM,
                    0,
                    0,
-                   1,
+                   0,
                    1,
                    CONFLICT_SKIP},
         AnswerCase{"PalmWinsForAllFutureRuns",
@@ -399,14 +400,14 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    1,
                    CONFLICT_OUTLOOK_WINS},
-        // Cancel stops asking; a Palm record is not counted, an Outlook record is.
+        // Cancel stops asking; nothing is written, so nothing is counted.
         AnswerCase{"CancelFromPalmSide",
                    false,
                    {CONFLICT_SKIP, false, false},
                    SOURCE_PALM,
                    0,
                    0,
-                   1,
+                   0,
                    1,
                    CONFLICT_SKIP},
         AnswerCase{"CancelFromOutlookSide",
@@ -415,7 +416,7 @@ INSTANTIATE_TEST_SUITE_P(
                    SOURCE_OUTLOOK,
                    0,
                    0,
-                   1,
+                   0,
                    1,
                    CONFLICT_SKIP}),
     [](const ::testing::TestParamInfo<AnswerCase>& tpi) { return tpi.param.szName; });
@@ -431,6 +432,34 @@ TEST_F(SyncRunFixture, FailedResolvedTransferKeepsCounterpartChanged) {
   RunRecords({&palm});
   EXPECT_EQ(m_nSynchronized, 0);
   EXPECT_EQ(outlook.nMatchState, MATCH_CHANGED);
+}
+
+// Four transfers and two records left alone by "Do Nothing": the summary counts four, the
+// skipped records have their own lines and count, and the history says so too.
+TEST_F(SyncRunFixture, SkippedRecordsAreLoggedAndCountedApart) {
+  std::vector<CommDate> vNew;
+  for (const char* szDesc : {"A", "B", "C", "D"}) {
+    vNew.push_back(MakeRecord(szDesc, SOURCE_PALM, MATCH_NEW));
+  }
+  CommDate palm = MakeRecord("Lunch", SOURCE_PALM, MATCH_CHANGED);
+  CommDate outlook = MakeRecord("Lunch", SOURCE_OUTLOOK, MATCH_CHANGED);
+  palm.pPeer = &outlook;
+  outlook.pPeer = &palm;
+  RunRecords({&vNew[0], &vNew[1], &vNew[2], &vNew[3], &palm, &outlook});
+  const std::vector<std::string> vTail(m_vLog.end() - 8, m_vLog.end());
+  EXPECT_EQ(
+      vTail,
+      (std::vector<std::string>{
+          "Synchronizing Calendar record from Palm Desktop to Outlook:", "\tSubject: Lunch",
+          "Skipped: conflicts are set to \"Do Nothing\".\r\n",
+          "Synchronizing Calendar record from Outlook to Palm Desktop:", "\tSubject: Lunch",
+          "Skipped: conflicts are set to \"Do Nothing\".\r\n",
+          "Synchronizing Calendar records finished:", "4 record(s) were synchronized, 2 skipped"}));
+  ASSERT_NE(m_History.Newest(), nullptr);
+  EXPECT_EQ(m_History.Newest()->nRecords, 4);
+  EXPECT_STREQ(m_History.Newest()->szDesc,
+               "Perform two-way Calendar synchronization between Palm Desktop and Outlook. 2 "
+               "record(s) skipped.");
 }
 
 TEST_F(SyncRunFixture, ChangedRecordWithoutCounterpartIsSkippedWhenAsking) {

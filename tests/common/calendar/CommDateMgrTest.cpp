@@ -311,14 +311,46 @@ TEST_P(StoredWeekdayTest, WeeklyRecordFoundOnlyOnItsWeekday) {
 
 INSTANTIATE_TEST_SUITE_P(AnyWeekday, StoredWeekdayTest, ::testing::Values(0, 1, 3, 6, 9));
 
-TEST(OccursOnDay, MultiDayEventCountsOnFirstAndLastDayOnly) {
+// A record spanning several days covers every day from its start to its end; a weekly one
+// covers the days of each occurrence; an end at midnight does not reach into the next day.
+struct CoverCase {
+  const char* szName;
+  int nEndDay, nEndHour;  // March 2011; the start is Monday the 7th at 9:00
+  UINT nRepeat;
+  int nDay;  // March 2011
+  int nOffset;
+};
+
+class CoveredDays : public ::testing::TestWithParam<CoverCase> {};
+
+TEST_P(CoveredDays, GivesTheDayOfTheRecord) {
+  const CoverCase& c = GetParam();
+  auto pDate = Record("Fair", LocalTime(2011, 3, 7, 9), LocalTime(2011, 3, c.nEndDay, c.nEndHour));
+  if (c.nRepeat != REPEAT_NONE) {
+    pDate->repeat.nType = c.nRepeat;
+    pDate->repeat.nInterval = 1;
+    pDate->repeat.nDayOfWeekMask = DAYMASK_MONDAY;
+  }
+  const SYSTEMTIME stDay = LocalTime(2011, 3, c.nDay);
+  EXPECT_EQ(CoveredDayOffset(pDate.get(), &stDay), c.nOffset);
+  EXPECT_EQ(OccursOnDay(pDate.get(), &stDay), c.nOffset >= 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CoveredDays,
+    ::testing::Values(CoverCase{"FirstDay", 9, 17, REPEAT_NONE, 7, 0},
+                      CoverCase{"DayBetween", 9, 17, REPEAT_NONE, 8, 1},
+                      CoverCase{"LastDay", 9, 17, REPEAT_NONE, 9, 2},
+                      CoverCase{"DayAfter", 9, 17, REPEAT_NONE, 10, -1},
+                      CoverCase{"DayBefore", 9, 17, REPEAT_NONE, 6, -1},
+                      CoverCase{"EndAtMidnightLeavesTheNextDay", 8, 0, REPEAT_NONE, 8, -1},
+                      CoverCase{"WeeklyOccurrenceMiddleDay", 9, 17, REPEAT_WEEKLY, 15, 1},
+                      CoverCase{"WeeklyOffDay", 9, 17, REPEAT_WEEKLY, 17, -1}),
+    [](const ::testing::TestParamInfo<CoverCase>& row) { return row.param.szName; });
+
+TEST(OccursOnDay, MissingArgumentsCoverNothing) {
   auto pDate = Record("Fair", LocalTime(2011, 3, 7, 9), LocalTime(2011, 3, 9, 17));
   const SYSTEMTIME stFirst = LocalTime(2011, 3, 7);
-  const SYSTEMTIME stSecond = LocalTime(2011, 3, 8);
-  const SYSTEMTIME stThird = LocalTime(2011, 3, 9);
-  EXPECT_TRUE(OccursOnDay(pDate.get(), &stFirst));
-  EXPECT_FALSE(OccursOnDay(pDate.get(), &stSecond));
-  EXPECT_TRUE(OccursOnDay(pDate.get(), &stThird));
   EXPECT_FALSE(OccursOnDay(nullptr, &stFirst));
   EXPECT_FALSE(OccursOnDay(pDate.get(), nullptr));
 }

@@ -19,7 +19,10 @@ class UiRecorder {
     TAppUiHooks hooks;
     hooks.messageBox = [this](const TAppMessage& msg) {
       vMessages.push_back(msg);
-      return static_cast<int>(QMessageBox::Ok);
+      if (nAnswer != 0) return nAnswer;
+      // The affirmative button: Yes for a question, else OK.
+      return static_cast<int>((msg.nButtons & QMessageBox::Yes) ? QMessageBox::Yes
+                                                                : QMessageBox::Ok);
     };
     hooks.execModal = [this](QDialog* pDialog) {
       const std::string sName = pDialog->objectName().toStdString();
@@ -39,6 +42,8 @@ class UiRecorder {
   UiRecorder& operator=(const UiRecorder&) = delete;
 
   std::vector<TAppMessage> vMessages;
+  // The button every box answers with; 0 for the affirmative one.
+  int nAnswer = 0;
   std::vector<std::string> vDialogs;  // object names, in the order they were run
   std::vector<std::string> vOpened;
   // Drives the dialogs run from now on and returns their result.
