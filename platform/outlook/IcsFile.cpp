@@ -576,18 +576,21 @@ std::string OlIcsFile::GetCalendarName() const {
 }
 
 std::vector<icalproperty*> OlIcsFile::GetOverrides(const std::string& strUid) const {
-  std::vector<icalproperty*> overrides;
-  if (strUid.empty()) return overrides;
-  for (size_t nItem = 0; nItem < m_itemBlocks.size(); ++nItem) {
-    if (m_itemExtras[nItem] >= 0) continue;
-    icalcomponent* pEvent = m_blocks[m_itemBlocks[nItem]].pComponent;
-    icalproperty* pRecurrence =
-        icalcomponent_get_first_property(pEvent, ICAL_RECURRENCEID_PROPERTY);
-    if (pRecurrence == nullptr) continue;
-    const char* szUid = icalcomponent_get_uid(pEvent);
-    if (szUid != nullptr && strUid == szUid) overrides.push_back(pRecurrence);
+  if (strUid.empty()) return {};
+  if (!m_bOverridesKnown) {
+    m_overrides.clear();
+    for (size_t nItem = 0; nItem < m_itemBlocks.size(); ++nItem) {
+      if (m_itemExtras[nItem] >= 0) continue;
+      icalcomponent* pEvent = m_blocks[m_itemBlocks[nItem]].pComponent;
+      icalproperty* pRecurrence =
+          icalcomponent_get_first_property(pEvent, ICAL_RECURRENCEID_PROPERTY);
+      const char* szUid = icalcomponent_get_uid(pEvent);
+      if (pRecurrence != nullptr && szUid != nullptr) m_overrides[szUid].push_back(pRecurrence);
+    }
+    m_bOverridesKnown = true;
   }
-  return overrides;
+  const auto found = m_overrides.find(strUid);
+  return found != m_overrides.end() ? found->second : std::vector<icalproperty*>();
 }
 
 size_t OlIcsFile::FindItemLike(icalcomponent* pEvent) const {
@@ -715,6 +718,7 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
     m_blocks[nAt].strText = strBlock;
   }
   const HRESULT hr = persist();
+  m_bOverridesKnown = false;
   if (FAILED(hr)) {
     if (bAppend) {
       EraseBlock(nAt);

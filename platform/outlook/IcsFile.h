@@ -35,6 +35,7 @@
 #include <libical/ical.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -216,6 +217,10 @@ class OlIcsFile {
   // its component belong together whatever order the file keeps them in).
   std::vector<icalcomponent*> m_calendars;
   std::vector<Skipped> m_skipped;
+  // The changed instances by UID, made on the first question after a change: a load asks
+  // once for every series.
+  mutable std::map<std::string, std::vector<icalproperty*>> m_overrides;
+  mutable bool m_bOverridesKnown = false;
   std::vector<std::string> m_report;
   std::vector<std::pair<std::string, icaltimezone*>> m_zones;  // cache of resolved TZIDs
   std::vector<icaltimezone*> m_ownedZones;
