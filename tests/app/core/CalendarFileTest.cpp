@@ -638,14 +638,8 @@ TEST_P(RealCalendarTest, LoadsShowsTheEnginesDaysRewritesOnlyWhatChangedAndSettl
     Occurrences a{
         {strDay, independent.count(strDay) ? independent.at(strDay) : std::vector<std::string>{}}};
     Occurrences b{{strDay, ours.count(strDay) ? ours.at(strDay) : std::vector<std::string>{}}};
-    if (Describe(a) == Describe(b)) {
-      ++nAgree;
-    } else if (getenv("DB_REAL_DIFF") != nullptr) {
-      std::printf("  engine   %s  daybridge %s", Describe(a).c_str(), Describe(b).c_str());
-    }
+    if (Describe(a) == Describe(b)) ++nAgree;
   }
-  RecordProperty("days", static_cast<int>(days.size()));
-  RecordProperty("agree", static_cast<int>(nAgree));
   if (bEngineRead) {
     std::printf("[ REAL     ] %s %s: %zu of %zu days agree\n", strName.c_str(),
                 std::get<1>(GetParam()), nAgree, days.size());
