@@ -242,6 +242,13 @@ void AppHandleException(const char* szMessage) {
   AppMessageBox(nullptr, szText, APP_TITLE, QMessageBox::Critical);
 }
 
+void AppFixDialogSize(QDialog* pDialog) {
+  pDialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint);
+  if (QLayout* pLayout = pDialog->layout()) pLayout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
 TDialogLayout AppBeginDialog(QDialog* pDialog, const char* szName, const char* szCaption,
                              TDialogBanner banner) {
   pDialog->setObjectName(QString::fromLatin1(szName));
@@ -258,6 +265,7 @@ TDialogLayout AppBeginDialog(QDialog* pDialog, const char* szName, const char* s
   }
   pColumn->addLayout(layout.pBody);
   pColumn->addLayout(layout.pButtons);
+  AppFixDialogSize(pDialog);
   return layout;
 }
 

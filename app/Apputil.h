@@ -33,6 +33,10 @@
 
 #define APP_ERROR_CAPTION "Error"
 
+// The one way the windows write a date (month/day/year, the whole year), as the lists, the
+// details and the history do; the date pickers take it too, so a date typed reads as listed.
+#define APP_DATE_FORMAT "MM/dd/yyyy"
+
 // A message box as it would appear.
 struct TAppMessage {
   QWidget* pOwner;  // null for a box without owner window
@@ -144,8 +148,12 @@ struct TDialogLayout {
   QHBoxLayout* pButtons;  // the row of buttons under them
 };
 
-// Names the dialog, gives it its caption, makes it modal and lays out banner, body and button
-// row.
+// A dialog of one size, as every dialog of the program is: a frame without maximise or
+// minimise button, and (when it has a layout) as large as its contents ask and no larger.
+void AppFixDialogSize(QDialog* pDialog);
+
+// Names the dialog, gives it its caption, makes it modal, lays out banner, body and button
+// row and fixes its size.
 TDialogLayout AppBeginDialog(QDialog* pDialog, const char* szName, const char* szCaption,
                              TDialogBanner banner);
 

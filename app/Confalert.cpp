@@ -110,7 +110,7 @@ TfmConfAlert::TfmConfAlert(QWidget* pParent) : QDialog(pParent) {
   pLayout->addWidget(m_pDiffer);
   pLayout->addLayout(pChoices);
   pLayout->addLayout(pButtons);
-  pLayout->setSizeConstraint(QLayout::SetFixedSize);
+  AppFixDialogSize(this);
 }
 
 void TfmConfAlert::Load(const CommDate* pPalm, const CommDate* pOutlook) {

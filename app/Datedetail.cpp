@@ -124,6 +124,7 @@ TfmDateDetail::TfmDateDetail(QWidget* pParent) : QDialog(pParent) {
   setObjectName(QStringLiteral("fmDateDetail"));
   setWindowTitle(QStringLiteral("Calendar detail information"));
   setFixedSize(kDialogWidth, kDialogHeight);
+  AppFixDialogSize(this);
 
   m_pPages = new QTabWidget(this);
   m_pPages->setObjectName(QStringLiteral("pcDetail"));

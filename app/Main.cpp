@@ -34,6 +34,7 @@
 #include "app/Option.h"
 #include "app/Syncdate.h"
 #include "app/Wizard.h"
+#include "app/core/AppPaths.h"
 #include "app/core/AppSettings.h"
 #include "app/core/PalmUsers.h"
 #include "app/core/SyncHistory.h"
@@ -843,7 +844,9 @@ void TfmMain::OpenFirstRunWizard() {
 }
 
 void TfmMain::OpenHelp() {
-  AppShellOpen(APP_HELP_URL);
+  // The manual that came with the program; the web page only when it was left out.
+  char szManual[MAX_PATH + 16];
+  AppShellOpen(GetManualAddress(szManual, sizeof(szManual)) ? szManual : APP_HELP_URL);
 }
 
 void TfmMain::OpenHomePage() {

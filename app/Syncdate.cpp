@@ -45,6 +45,7 @@ TfmSyncDate::TfmSyncDate(AppCalendar& calendar, TAppSettings& settings, QWidget*
   setObjectName(QStringLiteral("fmSyncDate"));
   setWindowTitle(QStringLiteral(APP_TITLE));
   setFixedSize(kWizardWidth, kWizardHeight);
+  AppFixDialogSize(this);
 
   auto* pBand = new QWidget(this);
   pBand->setObjectName(QStringLiteral("pnlTop"));

@@ -6,7 +6,6 @@
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -44,21 +43,11 @@ SYSTEMTIME FromQDate(const QDate& date) {
   return st;
 }
 
-// The locale's short date, but with the whole year: two digits would make the pickers guess
-// the century of every date typed in.
-QString ShortDateFormat() {
-  QString strFormat = QLocale().dateFormat(QLocale::ShortFormat);
-  if (!strFormat.contains(QStringLiteral("yyyy"))) {
-    strFormat.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-  }
-  return strFormat;
-}
-
 QDateEdit* MakePicker(QWidget* pParent, const char* szName) {
   auto* pPicker = new QDateEdit(pParent);
   pPicker->setObjectName(QString::fromUtf8(szName));
   pPicker->setCalendarPopup(true);
-  pPicker->setDisplayFormat(ShortDateFormat());
+  pPicker->setDisplayFormat(QStringLiteral(APP_DATE_FORMAT));
   // The automation date scale the range is stored on starts at 1899-12-30.
   pPicker->setDateRange(QDate(1900, 1, 1), QDate(9999, 12, 31));
   pPicker->setFixedWidth(kPickerWidth);

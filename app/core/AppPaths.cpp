@@ -8,6 +8,7 @@
 #include "platform/win/WinFileOps.h"
 #include "platform/win/WinFolder.h"
 #include "platform/win/WinString.h"
+#include "platform/win/WinSystem.h"
 
 namespace {
 
@@ -66,4 +67,27 @@ bool GetDataFolder(char* szBuf) {
   }
   lstrcpyn(szBuf, szData, MAX_PATH);
   return true;
+}
+
+bool GetManualAddress(char* szBuf, int nSize) {
+  if (szBuf == nullptr || nSize < 1) return false;
+  char szProgram[MAX_PATH] = {};
+  const DWORD nLen = GetModuleFileName(nullptr, szProgram, sizeof(szProgram));
+  if (nLen == 0 || nLen >= sizeof(szProgram)) return false;
+  char* pSlash = strrchr(szProgram, '/');
+  if (pSlash == nullptr) return false;
+  *pSlash = '\0';
+  // Installed, the program sits in <prefix>/bin; in the build tree the window program sits
+  // one folder below the top and the test programs two.
+  for (const char* szUp : {"..", "../.."}) {
+    char szPage[MAX_PATH];
+    const int nPage = snprintf(szPage, sizeof(szPage),
+                               "%s/%s/share/doc/daybridge/manual/index.html", szProgram, szUp);
+    if (nPage < 0 || nPage >= static_cast<int>(sizeof(szPage))) return false;
+    const DWORD nAttr = GetFileAttributes(szPage);
+    if (nAttr == INVALID_FILE_ATTRIBUTES || (nAttr & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    const int nAddress = snprintf(szBuf, static_cast<size_t>(nSize), "file://%s", szPage);
+    return nAddress > 0 && nAddress < nSize;
+  }
+  return false;
 }

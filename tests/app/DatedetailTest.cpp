@@ -14,6 +14,7 @@
 
 #include "platform/win/WinString.h"
 #include "support/ui/UiFind.h"
+#include "support/ui/UiRecorder.h"
 
 namespace {
 
@@ -66,6 +67,8 @@ TEST_P(DateDetail, ShowsTheRepetitionOfTheRecord) {
   EXPECT_TRUE(FindIn<QAbstractButton>(&detail, c.szChecked)->isChecked()) << c.szChecked;
   EXPECT_EQ(FindIn<QLineEdit>(&detail, "edtRecurStart")->text().toStdString(), "12/02/2026");
   EXPECT_EQ(FindIn<QLineEdit>(&detail, "edtRecurEnd")->text().toStdString(), c.szEndText);
+  pPages->setCurrentIndex(1);
+  SaveDialogPicture(&detail, (std::string("record-details-recurrence-") + c.szName + ".png").c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(

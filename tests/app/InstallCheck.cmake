@@ -8,7 +8,8 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${result})")
 endif()
 foreach(file bin/daybridge bin/daybridge-cli share/applications/daybridge.desktop
-             share/icons/hicolor/scalable/apps/daybridge.svg)
+             share/icons/hicolor/scalable/apps/daybridge.svg
+             share/doc/daybridge/manual/index.html)
   if(NOT EXISTS ${PREFIX}/${file})
     message(FATAL_ERROR "not installed: ${file}")
   endif()

@@ -340,6 +340,8 @@ TEST_F(SyncWizardTest, RangePageKeepsThePresetRangeOfTheLastRunAndSwapsReversedD
     auto* pTo = FindIn<QDateEdit>(pWizard, "dtpTo");
     EXPECT_EQ(pFrom->date(), QDate(2026, 12, 6));
     EXPECT_EQ(pTo->date(), QDate(2026, 12, 12));
+    // Written as every list of the program writes a date, whatever the desktop's locale.
+    EXPECT_EQ(pFrom->text().toStdString(), "12/06/2026");
 
     pFrom->setDate(QDate(2026, 12, 20));
     pTo->setDate(QDate(2026, 12, 3));

@@ -57,15 +57,3 @@ class DialogTest : public ::testing::Test {
   int m_nLogLevel = 0;
   std::string m_sLogFolder;
 };
-
-// A picture of the dialog as it appears, under <build>/screenshots/.
-inline bool SaveDialogPicture(QWidget* pDialog, const char* szFile) {
-  const QString strFolder = QStringLiteral(DB_BUILD_DIR "/screenshots");
-  if (!QDir().mkpath(strFolder)) return false;
-  pDialog->show();
-  QCoreApplication::processEvents();
-  const bool bSaved =
-      pDialog->grab().save(strFolder + QLatin1Char('/') + QLatin1String(szFile), "PNG");
-  pDialog->hide();
-  return bSaved;
-}
