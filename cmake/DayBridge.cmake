@@ -94,6 +94,9 @@ function(db_bench)
   add_executable(${ARG_NAME} ${sources})
   target_include_directories(${ARG_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_options(${ARG_NAME} PRIVATE ${DB_WARNINGS})
+  # Benchmarks of the windows answer the screen with the tests' recorder, which keeps its
+  # pictures under the build folder.
+  target_compile_definitions(${ARG_NAME} PRIVATE DB_BUILD_DIR="${PROJECT_BINARY_DIR}")
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
 endfunction()
 

@@ -8,6 +8,8 @@
 // Weekday tokens are recognised by their trailing blank, so the end token always follows.
 #include "common/palm/PalmDateEx2.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,11 +26,6 @@
 
 namespace {
 
-const char* const kFieldColumns[PM_EX2_FIELD_COUNT] = {
-    "Record ID",  "Status",        "Placement",  "Private",       "Category", "Note",
-    "Start Time", "End Time",      "Untimed",    "Time Zone",     "Location", "Summary",
-    "Alarm",      "Alarm Advance", "Alarm Unit", "Repeated Event"};
-
 const char* const kWeekdayTokens[7] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
 
 const char* const kKeyColumns[] = {"Record ID", "Start Time", "End Time", "Summary"};
@@ -36,8 +33,13 @@ constexpr DWORD kKeyColumnCount = 4;
 constexpr int kWhereSize = 4096;
 
 // Palm time values are unsigned; the texts of the database hold them that way.
-void TimeText(LONG nTime, char (&szText)[64]) {
-  std::snprintf(szText, sizeof(szText), "%u", static_cast<unsigned>(static_cast<uint32_t>(nTime)));
+void TimeText(LONG nTime, char* szText, size_t nSize) {
+  std::snprintf(szText, nSize, "%u", static_cast<unsigned>(static_cast<uint32_t>(nTime)));
+}
+
+template <size_t N>
+void TimeText(LONG nTime, char (&szText)[N]) {
+  TimeText(nTime, szText, N);
 }
 
 LONG ParseTimeText(const char* szText, size_t nCapacity) {
@@ -117,61 +119,139 @@ void AppendWeekdays(BYTE bDays, std::string& strRule) {
   }
 }
 
+// How a column of "Main" is held in a record: a number, a yes/no, a category id (a number
+// the database keeps as text), a text, or a Palm time (a number kept as text, with the text
+// beside it in the record).
+enum class Ex2Kind { Number, Flag, Category, Text, Time };
+
+// One column of "Main": its name, how it is held, and where in the record (the member's
+// offset; for a text its buffer's size too, for a time the offset of its text). The field
+// id is the column's place in this table; reading, writing, comparing and the column list
+// of every statement all follow it.
+struct Ex2Column {
+  const char* szName;
+  Ex2Kind kind;
+  size_t nMember;
+  size_t nExtra;
+};
+
+#define EX2_COLUMN(name, kind, member) \
+  Ex2Column { name, Ex2Kind::kind, offsetof(PmDateEx2Record, member), 0 }
+#define EX2_TEXT(name, member)                                     \
+  Ex2Column {                                                      \
+    name, Ex2Kind::Text, offsetof(PmDateEx2Record, member),        \
+        sizeof(PmDateEx2Record::member)                            \
+  }
+#define EX2_TIME(name, member, text)                                               \
+  Ex2Column {                                                                      \
+    name, Ex2Kind::Time, offsetof(PmDateEx2Record, member), offsetof(PmDateEx2Record, text) \
+  }
+
+const Ex2Column kColumns[PM_EX2_FIELD_COUNT] = {
+    EX2_COLUMN("Record ID", Number, nRecordId),
+    EX2_COLUMN("Status", Number, nStatus),
+    EX2_COLUMN("Placement", Number, nPlacement),
+    EX2_COLUMN("Private", Flag, bPrivate),
+    EX2_COLUMN("Category", Category, nCategory),
+    EX2_TEXT("Note", szNote),
+    EX2_TIME("Start Time", nStartTime, szStartTime),
+    EX2_TIME("End Time", nEndTime, szEndTime),
+    EX2_COLUMN("Untimed", Flag, bUntimed),
+    EX2_TEXT("Time Zone", szTimeZone),
+    EX2_TEXT("Location", szLocation),
+    EX2_TEXT("Summary", szSummary),
+    EX2_COLUMN("Alarm", Flag, bAlarm),
+    EX2_COLUMN("Alarm Advance", Number, nAlarmAdvance),
+    EX2_COLUMN("Alarm Unit", Number, nAlarmUnit),
+    EX2_TEXT("Repeated Event", szRepeatedEvent),
+};
+
+// Both times keep their text in a buffer of one size.
+constexpr size_t kTimeTextSize = sizeof(PmDateEx2Record::szStartTime);
+static_assert(sizeof(PmDateEx2Record::szEndTime) == kTimeTextSize);
+
+#undef EX2_COLUMN
+#undef EX2_TEXT
+#undef EX2_TIME
+
+// The column names in field id order, as the statements name them.
+const std::array<const char*, PM_EX2_FIELD_COUNT> kFieldColumns = [] {
+  std::array<const char*, PM_EX2_FIELD_COUNT> names{};
+  for (size_t i = 0; i < names.size(); ++i) names[i] = kColumns[i].szName;
+  return names;
+}();
+
+template <class T>
+T& Member(PmDateEx2Record* pRecord, size_t nOffset) {
+  return *reinterpret_cast<T*>(reinterpret_cast<char*>(pRecord) + nOffset);
+}
+
+template <class T>
+const T& Member(const PmDateEx2Record* pRecord, size_t nOffset) {
+  return *reinterpret_cast<const T*>(reinterpret_cast<const char*>(pRecord) + nOffset);
+}
+
 // The value of a field id, as the column is written.
 void FieldValue(const PmDateEx2Record* pRecord, int nId, VARIANT* pValue) {
-  switch (nId) {
-    case 0:
-      SetIntValue(pRecord->nRecordId, pValue);
+  if (nId < 0 || nId >= PM_EX2_FIELD_COUNT) {
+    VariantInit(pValue);
+    return;
+  }
+  const Ex2Column& column = kColumns[nId];
+  switch (column.kind) {
+    case Ex2Kind::Number:
+      SetIntValue(Member<LONG>(pRecord, column.nMember), pValue);
       break;
-    case 1:
-      SetIntValue(pRecord->nStatus, pValue);
+    case Ex2Kind::Flag:
+      SetBoolValue(Member<BYTE>(pRecord, column.nMember), pValue);
       break;
-    case 2:
-      SetIntValue(pRecord->nPlacement, pValue);
+    case Ex2Kind::Category:
+      SetNumberTextValue(Member<LONG>(pRecord, column.nMember), pValue);
       break;
-    case 3:
-      SetBoolValue(pRecord->bPrivate, pValue);
+    case Ex2Kind::Text:
+      SetTextValue(&Member<char>(pRecord, column.nMember), pValue);
       break;
-    case 4:
-      SetNumberTextValue(pRecord->nCategory, pValue);
-      break;
-    case 5:
-      SetTextValue(pRecord->szNote, pValue);
-      break;
-    case 6:
-      SetTextValue(pRecord->szStartTime, pValue);
-      break;
-    case 7:
-      SetTextValue(pRecord->szEndTime, pValue);
-      break;
-    case 8:
-      SetBoolValue(pRecord->bUntimed, pValue);
-      break;
-    case 9:
-      SetTextValue(pRecord->szTimeZone, pValue);
-      break;
-    case 10:
-      SetTextValue(pRecord->szLocation, pValue);
-      break;
-    case 11:
-      SetTextValue(pRecord->szSummary, pValue);
-      break;
-    case 12:
-      SetBoolValue(pRecord->bAlarm, pValue);
-      break;
-    case 13:
-      SetIntValue(pRecord->nAlarmAdvance, pValue);
-      break;
-    case 14:
-      SetIntValue(pRecord->nAlarmUnit, pValue);
-      break;
-    case 15:
-      SetTextValue(pRecord->szRepeatedEvent, pValue);
-      break;
-    default:
-      VariantInit(pValue);
+    case Ex2Kind::Time:
+      SetTextValue(&Member<char>(pRecord, column.nExtra), pValue);
       break;
   }
+}
+
+// A field read from its column into the record.
+void ReadField(const VARIANT* pValue, const Ex2Column& column, PmDateEx2Record* pRecord) {
+  switch (column.kind) {
+    case Ex2Kind::Number:
+    case Ex2Kind::Category:
+      GetIntValue(pValue, &Member<LONG>(pRecord, column.nMember));
+      break;
+    case Ex2Kind::Flag:
+      GetBoolValue(pValue, &Member<BYTE>(pRecord, column.nMember));
+      break;
+    case Ex2Kind::Text:
+      GetTextValue(pValue, &Member<char>(pRecord, column.nMember), column.nExtra);
+      break;
+    case Ex2Kind::Time: {
+      LONG& nTime = Member<LONG>(pRecord, column.nMember);
+      GetIntValue(pValue, &nTime);
+      TimeText(nTime, &Member<char>(pRecord, column.nExtra), kTimeTextSize);
+      break;
+    }
+  }
+}
+
+// Whether a field differs between two records.
+bool FieldDiffers(const PmDateEx2Record* pA, const PmDateEx2Record* pB, const Ex2Column& column) {
+  switch (column.kind) {
+    case Ex2Kind::Number:
+    case Ex2Kind::Category:
+    case Ex2Kind::Time:
+      return Member<LONG>(pA, column.nMember) != Member<LONG>(pB, column.nMember);
+    case Ex2Kind::Flag:
+      return Member<BYTE>(pA, column.nMember) != Member<BYTE>(pB, column.nMember);
+    case Ex2Kind::Text:
+      return std::strcmp(&Member<char>(pA, column.nMember), &Member<char>(pB, column.nMember)) != 0;
+  }
+  return true;
 }
 
 // Values built for a statement, released when the statement has run.
@@ -309,59 +389,7 @@ void PmDateEx2Util::RecordFromRow(const VARIANT* pValues, DWORD nCount, PmDateEx
   std::memset(pRecord, 0, sizeof(*pRecord));
   const DWORD nFields = nCount < PM_EX2_FIELD_COUNT ? nCount : PM_EX2_FIELD_COUNT;
   for (DWORD i = 0; i < nFields; ++i) {
-    const VARIANT* pValue = &pValues[i];
-    switch (i) {
-      case 0:
-        GetIntValue(pValue, &pRecord->nRecordId);
-        break;
-      case 1:
-        GetIntValue(pValue, &pRecord->nStatus);
-        break;
-      case 2:
-        GetIntValue(pValue, &pRecord->nPlacement);
-        break;
-      case 3:
-        GetBoolValue(pValue, &pRecord->bPrivate);
-        break;
-      case 4:
-        GetIntValue(pValue, &pRecord->nCategory);
-        break;
-      case 5:
-        GetTextValue(pValue, pRecord->szNote, sizeof(pRecord->szNote));
-        break;
-      case 6:
-        GetIntValue(pValue, &pRecord->nStartTime);
-        TimeText(pRecord->nStartTime, pRecord->szStartTime);
-        break;
-      case 7:
-        GetIntValue(pValue, &pRecord->nEndTime);
-        TimeText(pRecord->nEndTime, pRecord->szEndTime);
-        break;
-      case 8:
-        GetBoolValue(pValue, &pRecord->bUntimed);
-        break;
-      case 9:
-        GetTextValue(pValue, pRecord->szTimeZone, sizeof(pRecord->szTimeZone));
-        break;
-      case 10:
-        GetTextValue(pValue, pRecord->szLocation, sizeof(pRecord->szLocation));
-        break;
-      case 11:
-        GetTextValue(pValue, pRecord->szSummary, sizeof(pRecord->szSummary));
-        break;
-      case 12:
-        GetBoolValue(pValue, &pRecord->bAlarm);
-        break;
-      case 13:
-        GetIntValue(pValue, &pRecord->nAlarmAdvance);
-        break;
-      case 14:
-        GetIntValue(pValue, &pRecord->nAlarmUnit);
-        break;
-      case 15:
-        GetTextValue(pValue, pRecord->szRepeatedEvent, sizeof(pRecord->szRepeatedEvent));
-        break;
-    }
+    ReadField(&pValues[i], kColumns[i], pRecord);
   }
   if (nFields < PM_EX2_FIELD_COUNT) return;
   // The key exactly as the row holds it, so the row is found again even when its texts
@@ -381,7 +409,7 @@ bool PmDateEx2Util::LoadMainRecords() {
   auto pRecord = std::make_unique<PmDateEx2Record>();
   RowGuard row;
   DWORD nCount = PM_EX2_FIELD_COUNT;
-  bool bRow = m_pAccessor->SelectFirst("Main", kFieldColumns, &row.pValues, &nCount);
+  bool bRow = m_pAccessor->SelectFirst("Main", kFieldColumns.data(), &row.pValues, &nCount);
   if (bRow) {
     Log(2, "Query first record in the Calendar database table successfully.");
   } else {
@@ -405,7 +433,7 @@ bool PmDateEx2Util::LoadMainRecords() {
     FreeValues(row.pValues, row.nCount);
     row.pValues = nullptr;
     row.nCount = 0;
-    bRow = m_pAccessor->SelectNext("Main", kFieldColumns, &row.pValues, &nCount);
+    bRow = m_pAccessor->SelectNext("Main", kFieldColumns.data(), &row.pValues, &nCount);
     if (!bRow) {
       Log(2,
           "Failed to query the next record of the Calendar main table. Check if it is the end "
@@ -420,7 +448,7 @@ bool PmDateEx2Util::LoadMainRecords() {
 bool PmDateEx2Util::LookUpStored(const char* szWhere, PmDateEx2Record* pStored) {
   RowGuard row;
   DWORD nCount = PM_EX2_FIELD_COUNT;
-  if (!SelectWhere(szWhere, kFieldColumns, &row.pValues, &nCount)) return false;
+  if (!SelectWhere(szWhere, kFieldColumns.data(), &row.pValues, &nCount)) return false;
   row.nCount = nCount;
   RecordFromRow(row.pValues, nCount, pStored);
   return true;
@@ -531,27 +559,9 @@ bool PmDateEx2Util::SameRecord(const PmDateEx2Record* pA, const PmDateEx2Record*
 bool PmDateEx2Util::DiffFields(const PmDateEx2Record* pA, const PmDateEx2Record* pB, int* pnIds,
                                int* pnCount) {
   if (pA == nullptr || pB == nullptr || pnIds == nullptr) return false;
-  const bool bDiffers[PM_EX2_FIELD_COUNT] = {
-      pA->nRecordId != pB->nRecordId,
-      pA->nStatus != pB->nStatus,
-      pA->nPlacement != pB->nPlacement,
-      pA->bPrivate != pB->bPrivate,
-      pA->nCategory != pB->nCategory,
-      std::strcmp(pA->szNote, pB->szNote) != 0,
-      pA->nStartTime != pB->nStartTime,
-      pA->nEndTime != pB->nEndTime,
-      pA->bUntimed != pB->bUntimed,
-      std::strcmp(pA->szTimeZone, pB->szTimeZone) != 0,
-      std::strcmp(pA->szLocation, pB->szLocation) != 0,
-      std::strcmp(pA->szSummary, pB->szSummary) != 0,
-      pA->bAlarm != pB->bAlarm,
-      pA->nAlarmAdvance != pB->nAlarmAdvance,
-      pA->nAlarmUnit != pB->nAlarmUnit,
-      std::strcmp(pA->szRepeatedEvent, pB->szRepeatedEvent) != 0,
-  };
   int nCount = 0;
   for (int i = 0; i < PM_EX2_FIELD_COUNT; ++i) {
-    if (bDiffers[i]) pnIds[nCount++] = i;
+    if (FieldDiffers(pA, pB, kColumns[i])) pnIds[nCount++] = i;
   }
   if (pnCount != nullptr) *pnCount = nCount;
   return true;
