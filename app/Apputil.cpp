@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -57,17 +58,10 @@ void AppShowError(QWidget* pOwner, const char* szText) {
   AppMessageBox(pOwner, szText, APP_ERROR_CAPTION, QMessageBox::Critical);
 }
 
-std::string AppTextWithReason(const char* szText, const CxFailure& reason) {
-  std::string strText = szText != nullptr ? szText : "";
-  if (!reason.IsSet() || reason.szText[0] == '\0') return strText;
-  // Reasons are written to follow a colon or stand in parentheses ("permission denied:
-  // /path"); standing alone, the first letter is raised. A path ends the text, so no full
-  // stop follows it.
-  std::string strReason = reason.szText;
-  if (strReason[0] >= 'a' && strReason[0] <= 'z') {
-    strReason[0] = static_cast<char>(strReason[0] - 'a' + 'A');
-  }
-  return strText + "\n\n" + strReason;
+QAction* AppNewAction(QMenu* pMenu, const char* szName, const char* szCaption) {
+  QAction* pAction = pMenu->addAction(QString::fromUtf8(szCaption));
+  pAction->setObjectName(QString::fromUtf8(szName));
+  return pAction;
 }
 
 int AppExecModal(QDialog* pDialog) {

@@ -14,6 +14,7 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QString>
@@ -22,6 +23,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "app/core/AppMessages.h"
 #include "common/misc/CxFailure.h"
 
 // The help page and the home page the Help commands and the logo images open, and the
@@ -66,10 +68,6 @@ int AppMessageBox(QWidget* pOwner, const char* szText, const char* szCaption,
                   QMessageBox::Icon nIcon, QMessageBox::StandardButtons nButtons = QMessageBox::Ok);
 // An error the user must see: caption "Error", the error icon, OK.
 void AppShowError(QWidget* pOwner, const char* szText);
-// An error text with the reason a store gave for it: the message first, as the program has
-// always said it, then the reason on a paragraph of its own. Without a reason, the message
-// alone.
-std::string AppTextWithReason(const char* szText, const CxFailure& reason);
 // Runs a dialog modally; returns its result (QDialog::Accepted for OK).
 int AppExecModal(QDialog* pDialog);
 // Opens an address or file with the desktop's handler.
@@ -82,6 +80,9 @@ TControl* AppNewControl(QWidget* pParent, const char* szName, const char* szCapt
   pControl->setObjectName(QString::fromUtf8(szName));
   return pControl;
 }
+
+// A menu command of the program's own: its design name as objectName, its caption (UTF-8).
+QAction* AppNewAction(QMenu* pMenu, const char* szName, const char* szCaption);
 
 // A list in report view as every list of the program is: one row per item, selected whole,
 // never edited in place, with the given column captions.

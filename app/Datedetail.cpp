@@ -28,8 +28,6 @@ constexpr int kDialogWidth = 540;
 constexpr int kDialogHeight = 400;
 constexpr int kIntervalWidth = 48;
 constexpr int kDateWidth = 110;
-// A repeating record ends at or after this year only in name: it has no end.
-constexpr int kNoEndYear = 2100;
 
 // Inner pages of "Recurrence", in order, by repeat type.
 enum RecurPage { kRecurDaily, kRecurWeekly, kRecurMonthly, kRecurYearly, kRecurNone };
@@ -342,7 +340,7 @@ void TfmDateDetail::ShowRecurrence(const RepeatPattern& repeat) {
   } else {
     m_pRecurStart->setText(RecordFieldText(m_pDate, FIELD_DATE, 255));
   }
-  if (repeat.bHasEnd && repeat.stPatternEnd.wYear < kNoEndYear) {
+  if (RepeatHasRealEnd(&repeat)) {
     m_pEndBy->setChecked(true);
     m_pRecurEnd->setText(DateText(repeat.stPatternEnd));
   } else {

@@ -34,6 +34,7 @@
 #include "app/Option.h"
 #include "app/Syncdate.h"
 #include "app/Wizard.h"
+#include "app/core/AppCalendarStatus.h"
 #include "app/core/AppPaths.h"
 #include "app/core/AppSettings.h"
 #include "app/core/PalmUsers.h"
@@ -87,8 +88,6 @@ constexpr DWORD kCalendarStyle = WS_CHILD | WS_VISIBLE | WS_BORDER;
 constexpr DWORD kDateBookStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL;
 constexpr DWORD kDateBookExStyle = WS_EX_CLIENTEDGE;
 
-#define MSG_PALM_NOT_LOADED "The Palm Desktop calendar could not be loaded."
-#define MSG_OUTLOOK_NOT_LOADED "The Outlook calendar could not be loaded."
 
 struct SyncButton {
   const char* szName;
@@ -125,18 +124,6 @@ QRect Rect(int nLeft, int nTop, int nWidth, int nHeight) {
 
 QString Text(const char* szText) {
   return QString::fromUtf8(szText);
-}
-
-QPushButton* MakeButton(QWidget* pParent, const char* szName, const char* szCaption) {
-  auto* pButton = new QPushButton(Text(szCaption), pParent);
-  pButton->setObjectName(Text(szName));
-  return pButton;
-}
-
-QAction* MakeAction(QMenu* pMenu, const char* szName, const char* szCaption) {
-  QAction* pAction = pMenu->addAction(Text(szCaption));
-  pAction->setObjectName(Text(szName));
-  return pAction;
 }
 
 HistoryEntry* EntryOfRow(const QTreeWidgetItem* pItem) {
@@ -255,8 +242,8 @@ void TfmMain::CreateHeader() {
   auto* pLine = new QLabel(QStringLiteral("for Outlook and Palm Desktop"), m_pHeader);
   pLine->setObjectName(QStringLiteral("lblProductLine"));
   pLine->setGeometry(67, 33, 300, 18);
-  m_pBtnHelp = MakeButton(m_pHeader, "btnHelp", "Help");
-  m_pBtnExit = MakeButton(m_pHeader, "btnExit", "Exit");
+  m_pBtnHelp = AppNewControl<QPushButton>(m_pHeader, "btnHelp", "Help");
+  m_pBtnExit = AppNewControl<QPushButton>(m_pHeader, "btnExit", "Exit");
   connect(m_pBtnHelp, &QPushButton::clicked, this, &TfmMain::OpenHelp);
   connect(m_pBtnExit, &QPushButton::clicked, this, &QWidget::close);
   m_pHeader->installEventFilter(this);
@@ -274,15 +261,15 @@ void TfmMain::CreateMenus() {
 
   QMenu* pFile = pMenuBar->addMenu(QStringLiteral("&File"));
   pFile->setObjectName(QStringLiteral("mnuFile"));
-  connect(MakeAction(pFile, "miFileSync", "Synchronize ..."), &QAction::triggered, this,
+  connect(AppNewAction(pFile, "miFileSync", "Synchronize ..."), &QAction::triggered, this,
           [this] { StartSyncWithRange(RANGE_CUSTOM); });
   pFile->addSeparator();
-  connect(MakeAction(pFile, "miFileExit", "E&xit"), &QAction::triggered, this, &QWidget::close);
+  connect(AppNewAction(pFile, "miFileExit", "E&xit"), &QAction::triggered, this, &QWidget::close);
 
   QMenu* pView = pMenuBar->addMenu(QStringLiteral("&View"));
   pView->setObjectName(QStringLiteral("mnuView"));
-  m_pViewCalendar = MakeAction(pView, "miViewCalendar", "Calendar information");
-  m_pViewHistory = MakeAction(pView, "miViewHistory", "Sync History");
+  m_pViewCalendar = AppNewAction(pView, "miViewCalendar", "Calendar information");
+  m_pViewHistory = AppNewAction(pView, "miViewHistory", "Sync History");
   for (QAction* pAction : {m_pViewCalendar, m_pViewHistory}) pAction->setCheckable(true);
   // The page decides the check marks (OnPageChanged); a click only asks for the page.
   connect(m_pViewCalendar, &QAction::triggered, this, [this] {
@@ -296,20 +283,20 @@ void TfmMain::CreateMenus() {
 
   QMenu* pTools = pMenuBar->addMenu(QStringLiteral("&Tools"));
   pTools->setObjectName(QStringLiteral("mnuTools"));
-  connect(MakeAction(pTools, "miToolsOptions", "&Options ..."), &QAction::triggered, this,
+  connect(AppNewAction(pTools, "miToolsOptions", "&Options ..."), &QAction::triggered, this,
           &TfmMain::OnOptions);
   pTools->addSeparator();
-  connect(MakeAction(pTools, "miToolsLog", "Debug Log Options ..."), &QAction::triggered, this,
+  connect(AppNewAction(pTools, "miToolsLog", "Debug Log Options ..."), &QAction::triggered, this,
           &TfmMain::OpenLogOptions);
 
   QMenu* pHelp = pMenuBar->addMenu(QStringLiteral("&Help"));
   pHelp->setObjectName(QStringLiteral("mnuHelp"));
-  connect(MakeAction(pHelp, "miHelpContent", "&Content"), &QAction::triggered, this,
+  connect(AppNewAction(pHelp, "miHelpContent", "&Content"), &QAction::triggered, this,
           &TfmMain::OpenHelp);
-  connect(MakeAction(pHelp, "miHelpWeb", "DayBridge Web Site"), &QAction::triggered, this,
+  connect(AppNewAction(pHelp, "miHelpWeb", "DayBridge Web Site"), &QAction::triggered, this,
           &TfmMain::OpenHomePage);
   pHelp->addSeparator();
-  connect(MakeAction(pHelp, "miHelpAbout", "&About DayBridge ..."), &QAction::triggered, this,
+  connect(AppNewAction(pHelp, "miHelpAbout", "&About DayBridge ..."), &QAction::triggered, this,
           &TfmMain::OpenAbout);
 }
 
@@ -360,8 +347,8 @@ void TfmMain::CreateDatePage() {
   m_pTwoWay = new QRadioButton(QStringLiteral("Two-way Synchronization"), m_pDateTop);
   m_pTwoWay->setObjectName(QStringLiteral("rbtnDateSync"));
   m_pP2O->setChecked(true);
-  QPushButton* pStart = MakeButton(m_pDateTop, "btnDateStart", "Start");
-  QPushButton* pOptions = MakeButton(m_pDateTop, "btnDateOption", "Options");
+  QPushButton* pStart = AppNewControl<QPushButton>(m_pDateTop, "btnDateStart", "Start");
+  QPushButton* pOptions = AppNewControl<QPushButton>(m_pDateTop, "btnDateOption", "Options");
   for (QPushButton* pButton : {pStart, pOptions}) pButton->setFixedWidth(kTopButtonWidth);
   pRow->addWidget(pUserLabel);
   pRow->addWidget(m_pUser);
@@ -381,7 +368,7 @@ void TfmMain::CreateDatePage() {
   m_pDateLeft->setObjectName(QStringLiteral("pDateLeft"));
   int nTop = kSyncButtonTop;
   for (const SyncButton& button : kSyncButtons) {
-    QPushButton* pButton = MakeButton(m_pDateLeft, button.szName, button.szCaption);
+    QPushButton* pButton = AppNewControl<QPushButton>(m_pDateLeft, button.szName, button.szCaption);
     pButton->setGeometry(kCalendarRect.left, nTop, kCalendarRect.right - kCalendarRect.left,
                          kSyncButtonHeight);
     nTop += kSyncButtonStep;
@@ -423,9 +410,9 @@ void TfmMain::CreateHistoryPage() {
     m_pHistory->setColumnWidth(nColumn++, column.nWidth);
   }
 
-  m_pHisButtons[0] = MakeButton(m_pHistoryPage, "btnHisSelectAll", "Select All");
-  m_pHisButtons[1] = MakeButton(m_pHistoryPage, "btnHisClear", "Clear Selections");
-  m_pHisButtons[2] = MakeButton(m_pHistoryPage, "btnHisDelete", "Delete History");
+  m_pHisButtons[0] = AppNewControl<QPushButton>(m_pHistoryPage, "btnHisSelectAll", "Select All");
+  m_pHisButtons[1] = AppNewControl<QPushButton>(m_pHistoryPage, "btnHisClear", "Clear Selections");
+  m_pHisButtons[2] = AppNewControl<QPushButton>(m_pHistoryPage, "btnHisDelete", "Delete History");
   connect(m_pHisButtons[0], &QPushButton::clicked, this, [this] { SetAllHistoryChecks(true); });
   connect(m_pHisButtons[1], &QPushButton::clicked, this, [this] { SetAllHistoryChecks(false); });
   connect(m_pHisButtons[2], &QPushButton::clicked, this, &TfmMain::DeleteHistory);
@@ -595,66 +582,20 @@ void TfmMain::DateChangedProc(const SYSTEMTIME* pDate, void* pUserData) {
 }
 
 void TfmMain::ShowCalendarStatus() {
-  struct Side {
-    const char* szName;
-    bool bLoaded;
-    CommDateMgr* pSet;
-    const CxFailure& failure;
-  };
-  const Side sides[] = {
-      {"Palm Desktop", m_Calendar.IsPalmLoaded(), m_Calendar.GetPalmSet(),
-       m_Calendar.GetPalmFailure()},
-      {"Outlook", m_Calendar.IsOutlookLoaded(), m_Calendar.GetOutlookSet(),
-       m_Calendar.GetOutlookFailure()},
-  };
+  const CalendarStatus status = DescribeCalendars(m_Calendar);
   // The counts of both sides first and the reasons after them: a reason ends in a path, and
   // a long one runs past the window's edge without hiding the other side.
   QStringList parts;
-  QStringList reasons;
-  for (const Side& side : sides) {
-    char szPart[128];
-    if (side.bLoaded) {
-      const MatchCounts counts = CountMatchStates(side.pSet);
-      snprintf(szPart, sizeof(szPart), "%s: %d records (%d new, %d changed)", side.szName,
-               counts.nRecords, counts.nNew, counts.nChanged);
-      if (std::strcmp(side.szName, "Outlook") == 0 && !m_Calendar.GetOutlookNote().empty()) {
-        snprintf(szPart + std::strlen(szPart), sizeof(szPart) - std::strlen(szPart), ", %s",
-                 m_Calendar.GetOutlookNote().c_str());
-      }
-    } else {
-      snprintf(szPart, sizeof(szPart), "%s: calendar not loaded", side.szName);
-      if (side.failure.IsSet()) {
-        reasons << Text(side.szName) + QStringLiteral(" calendar: ") +
-                       AnsiText(side.failure.szText);
-      }
-    }
-    parts << Text(szPart);
-  }
-  statusBar()->showMessage((parts + reasons).join(QStringLiteral("    ")));
+  for (const std::string& strPart : status.vParts) parts << AnsiText(strPart.c_str());
+  for (const std::string& strReason : status.vReasons) parts << AnsiText(strReason.c_str());
+  statusBar()->showMessage(parts.join(QStringLiteral("    ")));
   // The tip shows a reason cut off at the edge whole.
-  statusBar()->setToolTip((parts + reasons).join(QLatin1Char('\n')));
+  statusBar()->setToolTip(parts.join(QLatin1Char('\n')));
 }
 
 void TfmMain::ReportLoadFailures(bool bWithOutlook, bool bNamedByUser) {
-  struct Side {
-    bool bChecked;
-    bool bLoaded;
-    const CxFailure& failure;
-    const char* szMessage;
-  };
-  const Side sides[] = {
-      {true, m_Calendar.IsPalmLoaded(), m_Calendar.GetPalmFailure(), MSG_PALM_NOT_LOADED},
-      {bWithOutlook, m_Calendar.IsOutlookLoaded(), m_Calendar.GetOutlookFailure(),
-       MSG_OUTLOOK_NOT_LOADED},
-  };
   // Both calendars in one box: two boxes in a row at start-up would only be clicked away.
-  std::string strText;
-  for (const Side& side : sides) {
-    if (!side.bChecked || side.bLoaded) continue;
-    if (side.failure.nCode == CX_FAIL_NOT_FOUND && !bNamedByUser) continue;
-    if (!strText.empty()) strText += "\n\n";
-    strText += AppTextWithReason(side.szMessage, side.failure);
-  }
+  const std::string strText = LoadFailureText(m_Calendar, bWithOutlook, bNamedByUser);
   if (!strText.empty()) AppShowError(this, strText.c_str());
 }
 

@@ -5,6 +5,9 @@
 #pragma once
 
 #include <functional>
+#include <string>
+
+#include "common/misc/CxFailure.h"
 
 #define MSG_NO_PALM_USERS "Can not find any Palm users in your desktop environment."
 #define MSG_CALENDAR_INIT_FAILED "Failed to initialize Calendar data."
@@ -16,3 +19,8 @@ UserErrorHandler SetUserErrorHandler(UserErrorHandler handler);
 
 // Logs the text at level 0 and passes it to the handler.
 void ShowUserError(const char* szText);
+
+// An error text with the reason a store gave for it: the message first, as the program has
+// always said it, then the reason on a paragraph of its own. Without a reason, the message
+// alone.
+std::string AppTextWithReason(const char* szText, const CxFailure& reason);

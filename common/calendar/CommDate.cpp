@@ -283,3 +283,9 @@ bool PeekExtra(const CommDate* pDate, void* pOut, UINT nBytes) {
   std::memcpy(pOut, pBytes, nBytes);
   return true;
 }
+
+bool RepeatHasRealEnd(const RepeatPattern* pRepeat) {
+  // A repeating record ends at or after this year only in name.
+  constexpr WORD kNoEndYear = 2100;
+  return pRepeat != nullptr && pRepeat->bHasEnd && pRepeat->stPatternEnd.wYear < kNoEndYear;
+}

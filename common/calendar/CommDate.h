@@ -143,6 +143,10 @@ bool SameExceptions(const RepeatPattern* pA, const RepeatPattern* pB);
 // Whether the date of pDay is one of the repeat's deleted occurrences.
 bool IsDeletedOccurrence(const RepeatPattern* pRepeat, const SYSTEMTIME* pDay);
 
+// Whether the repeat has a last date a person set: an end in 2100 or later is how the stores
+// say "no end".
+bool RepeatHasRealEnd(const RepeatPattern* pRepeat);
+
 // Frees pDate->pExtra and clears pExtra / nExtraSize.
 void FreeExtra(CommDate* pDate);
 // Replaces pDate->pExtra with a private copy of nSize bytes of pData (none when pData is null
