@@ -33,8 +33,9 @@ inline bool SaveDialogPicture(QWidget* pDialog, const char* szFile) {
   return bSaved;
 }
 
-// A picture of a dialog about to run, drawn without showing it: a dialog shown and hidden
-// again would not be the one the test drives (its pages laid out, its focus moved).
+// A picture of a dialog as its run left it (as the test drove it), drawn without showing it
+// again: drawn before the run, its pages would be laid out and its controls placed other than
+// the test that drives it expects.
 inline void SaveUnshownPicture(QWidget* pDialog, const std::string& sName) {
   const QString strFolder = QStringLiteral(DB_BUILD_DIR "/screenshots");
   if (!QDir().mkpath(strFolder)) return;
@@ -70,10 +71,12 @@ class UiRecorder {
     hooks.execModal = [this](QDialog* pDialog) {
       const std::string sName = pDialog->objectName().toStdString();
       vDialogs.push_back(sName);
-      if (PicturedDialogs().insert(sName).second) SaveUnshownPicture(pDialog, "modal-" + sName);
       const auto it = drivers.find(sName);
-      if (it != drivers.end()) return it->second(pDialog);
-      return dialogDriver ? dialogDriver(pDialog) : static_cast<int>(QDialog::Rejected);
+      const int nResult = it != drivers.end() ? it->second(pDialog)
+                          : dialogDriver      ? dialogDriver(pDialog)
+                                              : static_cast<int>(QDialog::Rejected);
+      if (PicturedDialogs().insert(sName).second) SaveUnshownPicture(pDialog, "modal-" + sName);
+      return nResult;
     };
     hooks.shellOpen = [this](const char* szTarget) {
       vOpened.emplace_back(szTarget);
