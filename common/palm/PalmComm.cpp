@@ -243,38 +243,63 @@ bool WallToSystemTime(LONGLONG nWall, SYSTEMTIME* pst) {
   return true;
 }
 
+// Whether a value is a midnight of the reader's own zone: 00:00, or where daylight saving
+// skips midnight, the moment the day begins instead (01:00, or 00:30).
+bool IsOwnMidnight(DWORD nValue, LONGLONG nWall, LONGLONG nOffset) {
+  const LONGLONG nTimeOfDay = nWall - DaysOf(nWall) * kSecondsPerDay;
+  if (nTimeOfDay == 0) return true;
+  if (nTimeOfDay > kSmallestReach || static_cast<LONGLONG>(nValue) < nTimeOfDay) return false;
+  LONGLONG nEarlierWall = 0;
+  LONGLONG nEarlierOffset = 0;
+  return LocalWall(static_cast<DWORD>(nValue - nTimeOfDay), &nEarlierWall, &nEarlierOffset) &&
+         nEarlierOffset != nOffset;
+}
+
 // The wall-clock midnight of the day an untimed start names (see ToUntimedDay), and the
-// start's own wall-clock time.
-bool UntimedMidnight(DWORD nStart, LONGLONG* pnMidnight, LONGLONG* pnStartWall) {
+// start's own wall-clock time. The reader's own midnight is always its own day.
+bool UntimedMidnight(DWORD nStart, const PmWriterZone* pZone, LONGLONG* pnMidnight,
+                     LONGLONG* pnStartWall) {
   LONGLONG nOffset = 0;
   if (!LocalWall(nStart, pnStartWall, &nOffset)) return false;
+  if (pZone != nullptr && pZone->bKnown && !IsOwnMidnight(nStart, *pnStartWall, nOffset)) {
+    *pnMidnight = DaysOf(static_cast<LONGLONG>(nStart) + pZone->nOffset + kNearestMidnightReach) *
+                  kSecondsPerDay;
+    return true;
+  }
   const LONGLONG nReach =
       std::clamp(kEastmostWriterOffset - nOffset, kSmallestReach, kNearestMidnightReach);
   *pnMidnight = DaysOf(*pnStartWall + nReach) * kSecondsPerDay;
   return true;
 }
 
+// Writer offsets are looked for on a quarter-hour grid, the finest any zone uses, from just
+// past UTC-11 to UTC+13 (New Zealand in summer, Tonga): one day of offsets.
+constexpr LONGLONG kOffsetStep = 15 * 60;
+constexpr int kOffsetSteps = static_cast<int>(kSecondsPerDay / kOffsetStep);
+// A zone with daylight saving writes its midnights at two times of day an hour apart.
+constexpr int kSavingSteps = static_cast<int>(kSecondsPerHour / kOffsetStep);
+
 }  // namespace
 
-bool PmTime::ToUntimedDay(SYSTEMTIME* pst) const {
+bool PmTime::ToUntimedDay(SYSTEMTIME* pst, const PmWriterZone* pZone) const {
   if (pst == nullptr) return false;
   LONGLONG nMidnight = 0;
   LONGLONG nWall = 0;
-  if (!UntimedMidnight(m_nValue, &nMidnight, &nWall)) {
+  if (!UntimedMidnight(m_nValue, pZone, &nMidnight, &nWall)) {
     std::memset(pst, 0, sizeof(*pst));
     return false;
   }
   return WallToSystemTime(nMidnight, pst);
 }
 
-bool PmTime::ToUntimedDate(const PmTime& start, SYSTEMTIME* pst) const {
+bool PmTime::ToUntimedDate(const PmTime& start, SYSTEMTIME* pst, const PmWriterZone* pZone) const {
   if (pst == nullptr) return false;
   std::memset(pst, 0, sizeof(*pst));
   LONGLONG nMidnight = 0;
   LONGLONG nStartWall = 0;
   LONGLONG nWall = 0;
   LONGLONG nOffset = 0;
-  if (!UntimedMidnight(start.m_nValue, &nMidnight, &nStartWall) ||
+  if (!UntimedMidnight(start.m_nValue, pZone, &nMidnight, &nStartWall) ||
       !LocalWall(m_nValue, &nWall, &nOffset)) {
     return false;
   }
@@ -287,6 +312,45 @@ bool PmTime::ToUntimedDate(const PmTime& start, SYSTEMTIME* pst) const {
     if (nToMidnight <= kLargestSavingShift && nToMidnight % kSavingStep == 0) nWall += nToMidnight;
   }
   return WallToSystemTime(nWall, pst);
+}
+
+LONGLONG PmTime::DayNumberAt(LONGLONG nOffset) const {
+  return DaysOf(static_cast<LONGLONG>(m_nValue) + nOffset);
+}
+
+PmWriterZone PmGuessWriterZone(const std::vector<DWORD>& vMidnights) {
+  PmWriterZone zone;
+  int nOwn = 0;
+  std::vector<int> vSteps(kOffsetSteps, 0);
+  for (DWORD nValue : vMidnights) {
+    LONGLONG nWall = 0;
+    LONGLONG nOffset = 0;
+    if (!LocalWall(nValue, &nWall, &nOffset)) continue;
+    if (IsOwnMidnight(nValue, nWall, nOffset)) ++nOwn;
+    // The writer's offset is what takes the value to a midnight.
+    const LONGLONG nToMidnight =
+        (kSecondsPerDay - static_cast<LONGLONG>(nValue) % kSecondsPerDay) % kSecondsPerDay;
+    ++vSteps[static_cast<size_t>(nToMidnight / kOffsetStep)];
+  }
+  // A pair of steps an hour apart counts together; the offset is the one of the pair more
+  // values show.
+  int nBest = 0;
+  int nBestStep = 0;
+  for (int nStep = 0; nStep < kOffsetSteps; ++nStep) {
+    const int nSummerStep = (nStep + kSavingSteps) % kOffsetSteps;
+    const int nWinter = vSteps[static_cast<size_t>(nStep)];
+    const int nSummer = vSteps[static_cast<size_t>(nSummerStep)];
+    if (nWinter + nSummer > nBest) {
+      nBest = nWinter + nSummer;
+      nBestStep = nWinter >= nSummer ? nStep : nSummerStep;
+    }
+  }
+  if (nBest == 0 || nOwn >= nBest) return zone;
+  LONGLONG nOffset = nBestStep * kOffsetStep;
+  if (nOffset > kEastmostWriterOffset) nOffset -= kSecondsPerDay;
+  zone.bKnown = true;
+  zone.nOffset = nOffset;
+  return zone;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -149,6 +149,16 @@ struct PmRepeat {
   DWORD nExceptions[PM_MAX_EXCEPTIONS];
 };
 
+// The zone a calendar's dates were written in, as seconds east of UTC. A datebook keeps every
+// date (an untimed start, a deleted occurrence) as the midnight that began it where it was
+// written, so the time of day most of those values share in UTC names the writer's offset.
+// Unknown when most of them are the reader's own midnights, or when there are none: the
+// reader's zone is then taken as the writer's.
+struct PmWriterZone {
+  bool bKnown = false;
+  LONGLONG nOffset = 0;
+};
+
 // Palm time value.
 class PmTime {
  public:
@@ -178,12 +188,21 @@ class PmTime {
   // of the same appointment (its end, a repeat end) moved by as much as its start was, so
   // the appointment keeps its length; read in the zone it was written in, a midnight start
   // leaves the other date exactly as ToSystemTime gives it.
-  bool ToUntimedDay(SYSTEMTIME* pst) const;
-  bool ToUntimedDate(const PmTime& start, SYSTEMTIME* pst) const;
+  // With the zone a calendar was written in (PmGuessWriterZone), a value that is not the
+  // reader's own midnight names the day whose midnight in that zone lies nearest it, however
+  // far east or west of the reader that zone is.
+  bool ToUntimedDay(SYSTEMTIME* pst, const PmWriterZone* pZone = nullptr) const;
+  bool ToUntimedDate(const PmTime& start, SYSTEMTIME* pst,
+                     const PmWriterZone* pZone = nullptr) const;
+  // The day number (days since 1970-01-01) of this value's date in a zone nOffset seconds
+  // east of UTC.
+  LONGLONG DayNumberAt(LONGLONG nOffset) const;
 
  private:
   DWORD m_nValue;
 };
+
+PmWriterZone PmGuessWriterZone(const std::vector<DWORD>& vMidnights);
 
 class PmCategory {
  public:

@@ -22,9 +22,11 @@
 #include <string>
 
 #include "common/misc/CxDebugUtil.h"
+#include "common/misc/WinUtil.h"
 #include "common/palm/PalmHotSync.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinSystem.h"
+#include "platform/win/WinTime.h"
 
 namespace {
 
@@ -37,6 +39,7 @@ static_assert(PM_MAX_EXCEPTIONS <= REPEAT_MAX_EXCEPTIONS,
               "a common record keeps every deleted occurrence a datebook holds");
 constexpr int kWeeksInPattern = 5;  // first .. fourth and the last
 constexpr int kDaysInWeek = 7;
+constexpr LONGLONG kSecondsPerDay = 86400;
 
 PmCalendarEx2Factory g_pfnCalendarEx2Factory = nullptr;
 
@@ -224,14 +227,22 @@ void StoreRepeatEx2(const PmRepeat& repeat, PmDateEx2Record* pRec) {
   pRec->nRepeatDay = repeat.nDayNumber;
 }
 
-// The days of a datebook repeat's deleted occurrences into the record (whose start and repeat
-// are set). Palm Desktop keeps each as the midnight that begins its day in the zone it was
-// written in, read as a day the way an untimed start is; a value at the appointment's own
-// time of day is an occurrence's start, which other writers keep instead.
-void ReadDeletedOccurrences(const PmRepeat& repeat, bool bUntimed, CommDate* pRecord) {
-  SYSTEMTIME stDays[PM_MAX_EXCEPTIONS];
-  int nDays = 0;
-  const SYSTEMTIME& stStart = pRecord->stStart;
+// The days of a datebook repeat's deleted occurrences. Palm Desktop keeps each as the
+// midnight that begins its day in the zone it was written in, read as a day the way an untimed
+// start is: a day of the writer's calendar (vWriterDays). A value at the appointment's own time
+// of day is an occurrence's start, which other writers keep instead: that is read as the
+// reader's day (vReaderDays). nExactOffset: the writer's offset from UTC that the first
+// midnight shows, when there is one.
+struct DeletedDays {
+  std::vector<SYSTEMTIME> vWriterDays;
+  std::vector<SYSTEMTIME> vReaderDays;
+  bool bExactOffset = false;
+  LONGLONG nExactOffset = 0;
+};
+
+DeletedDays ReadDeletedOccurrences(const PmRepeat& repeat, bool bUntimed, const PmWriterZone* pZone,
+                                   const SYSTEMTIME& stStart) {
+  DeletedDays days;
   const bool bTimedStart = !bUntimed && (stStart.wHour | stStart.wMinute | stStart.wSecond) != 0;
   const int nCount = std::min<int>(repeat.nExceptionCount, PM_MAX_EXCEPTIONS);
   for (int i = 0; i < nCount; ++i) {
@@ -242,10 +253,86 @@ void ReadDeletedOccurrences(const PmRepeat& repeat, bool bUntimed, CommDate* pRe
     value.ToSystemTime(&st);
     const bool bAtStartTime = bTimedStart && st.wHour == stStart.wHour &&
                               st.wMinute == stStart.wMinute && st.wSecond == stStart.wSecond;
-    if (!bAtStartTime) value.ToUntimedDay(&st);
-    stDays[nDays++] = st;
+    if (bAtStartTime) {
+      days.vReaderDays.push_back(st);
+      continue;
+    }
+    value.ToUntimedDay(&st, pZone);
+    days.vWriterDays.push_back(st);
+    if (!days.bExactOffset) {
+      days.bExactOffset = true;
+      days.nExactOffset =
+          static_cast<LONGLONG>(CxDaysFromCivil(st.wYear, st.wMonth, st.wDay)) * kSecondsPerDay -
+          static_cast<LONGLONG>(repeat.nExceptions[i]);
+    }
   }
-  SetDeletedOccurrences(pRecord, stDays, nDays);
+  return days;
+}
+
+// Whether a day (a day number) can be the first occurrence of the pattern: it has the weekday
+// or the day of the month the pattern names. Patterns that name neither hold on any day.
+bool AnchorHolds(const RepeatPattern& pattern, LONGLONG nDay) {
+  int nYear = 0, nMonth = 0, nDayOfMonth = 0;
+  CxCivilFromDays(static_cast<long>(nDay), &nYear, &nMonth, &nDayOfMonth);
+  const UINT nWeekdayBit = 1u << CxWeekdayOf(nYear, nMonth, nDayOfMonth);
+  switch (pattern.nType) {
+    case REPEAT_WEEKLY:
+    case REPEAT_MONTHLY_BY_DAY:
+      return pattern.nDayOfWeekMask == 0 || (pattern.nDayOfWeekMask & nWeekdayBit) != 0;
+    case REPEAT_MONTHLY_BY_DATE:
+      return pattern.nDayOfMonth == 0 || pattern.nDayOfMonth == static_cast<UINT>(nDayOfMonth);
+    case REPEAT_YEARLY_BY_DATE:
+      return pattern.nDayOfMonth == 0 || (pattern.nDayOfMonth == static_cast<UINT>(nDayOfMonth) &&
+                                          pattern.nMonthOfYear == nMonth);
+    default:
+      return true;
+  }
+}
+
+// How many days (-1, 0 or 1) the reader's date of a timed start lies after the writer's.
+// A datebook names a timed start as an instant but its pattern's weekdays and month days and
+// its deleted occurrences as days of the writer's calendar; read in a zone on the other side
+// of midnight, those must move with the start, as Outlook moves a rule's days. The writer's
+// offset comes from the record's own deleted occurrences, else from the whole calendar (then
+// only believed when the pattern holds on the writer's day: the record may have been written
+// where it is read).
+int WriterDayShift(DWORD nStart, const SYSTEMTIME& stStart, const RepeatPattern& pattern,
+                   const DeletedDays& deleted, const PmWriterZone* pZone) {
+  const bool bZone = pZone != nullptr && pZone->bKnown;
+  // Without either, the calendar was written in the reader's own zone.
+  if (!deleted.bExactOffset && !bZone) return 0;
+  const LONGLONG nReaderDay = CxDaysFromCivil(stStart.wYear, stStart.wMonth, stStart.wDay);
+  const LONGLONG nWriterDay =
+      PmTime(nStart).DayNumberAt(deleted.bExactOffset ? deleted.nExactOffset : pZone->nOffset);
+  if (!deleted.bExactOffset && !AnchorHolds(pattern, nWriterDay)) return 0;
+  return static_cast<int>(std::clamp<LONGLONG>(nReaderDay - nWriterDay, -1, 1));
+}
+
+// The pattern's weekdays and month day moved by nShift days, as Outlook moves a rule's.
+void ShiftPatternDays(int nShift, RepeatPattern* pPattern) {
+  switch (pPattern->nType) {
+    case REPEAT_WEEKLY:
+    case REPEAT_MONTHLY_BY_DAY: {
+      UINT nMask = 0;
+      for (int nDay = 0; nDay < kDaysInWeek; ++nDay) {
+        if ((pPattern->nDayOfWeekMask & (1u << nDay)) != 0) {
+          nMask |= 1u << ((nDay + nShift + kDaysInWeek) % kDaysInWeek);
+        }
+      }
+      pPattern->nDayOfWeekMask = nMask;
+      break;
+    }
+    case REPEAT_MONTHLY_BY_DATE:
+    case REPEAT_YEARLY_BY_DATE:
+      // The 31st stands for a month's last day wherever it is read.
+      if (pPattern->nDayOfMonth >= 1 && pPattern->nDayOfMonth < 31) {
+        pPattern->nDayOfMonth = static_cast<UINT>(
+            std::clamp<int>(static_cast<int>(pPattern->nDayOfMonth) + nShift, 1, 31));
+      }
+      break;
+    default:
+      break;
+  }
 }
 
 // The record as the database keeps it: without deleted occurrences, and saying so.
@@ -471,40 +558,69 @@ bool PmDateInfo::AppendReference(const PalmRecordRef& ref, int nStorePos) {
   return true;
 }
 
+bool PmDateInfo::ScratchAt(int nStorePos, PalmRecordRef* pScratch, DWORD* pnStatus) const {
+  std::memset(static_cast<void*>(pScratch), 0, sizeof *pScratch);
+  pScratch->nKind = static_cast<DWORD>(m_nLoadedKind);
+  if (m_nLoadedKind == PALM_KIND_DATEBOOK) {
+    const PmDateRecord* pStore = m_pDate->GetDataMgr()->GetAt(nStorePos);
+    if (!pStore) return false;
+    *pnStatus = pStore->nStatus;
+    pScratch->rec1 = *pStore;
+  } else if (m_nLoadedKind == PALM_KIND_DATEBOOK_EX) {
+    const PmDateExRecord* pStore = m_pDateEx->GetDataMgr()->GetAt(nStorePos);
+    if (!pStore) return false;
+    *pnStatus = pStore->nStatus;
+    // The scratch copy shares the store's blob data; AppendReference makes its own.
+    pScratch->rec2 = *pStore;
+  } else {
+    const PmDateEx2Record* pStore = m_pDateEx2->GetRecords()->GetAt(nStorePos);
+    if (!pStore) return false;
+    *pnStatus = static_cast<DWORD>(pStore->nStatus);
+    pScratch->rec3 = *pStore;
+  }
+  return true;
+}
+
+// The values a datebook writes as midnights: untimed starts and deleted occurrences (other
+// writers' occurrence starts, at the start's own time of day, left out).
+PmWriterZone PmDateInfo::GuessWriterZone(PalmRecordRef* pScratch) const {
+  std::vector<DWORD> vMidnights;
+  const int nCount = GetStoreCount();
+  for (int nPos = 0; nPos < nCount; ++nPos) {
+    DWORD nStatus = 0;
+    if (!ScratchAt(nPos, pScratch, &nStatus) || IsHidden(nStatus)) continue;
+    const PalmFields f = FieldsOf(pScratch);
+    if (f.nUntimed) vMidnights.push_back(*f.pnStart);
+    if (m_nLoadedKind == PALM_KIND_DATABASE) continue;
+    const PmRepeat& repeat =
+        m_nLoadedKind == PALM_KIND_DATEBOOK ? pScratch->rec1.repeat : pScratch->rec2.repeat;
+    const int nExceptions = std::min<int>(repeat.nExceptionCount, PM_MAX_EXCEPTIONS);
+    for (int i = 0; i < nExceptions; ++i) {
+      const DWORD nValue = repeat.nExceptions[i];
+      if (nValue == 0) continue;
+      if (!f.nUntimed && (nValue - *f.pnStart) % kSecondsPerDay == 0) continue;
+      vMidnights.push_back(nValue);
+    }
+  }
+  return PmGuessWriterZone(vMidnights);
+}
+
 bool PmDateInfo::BuildRecordSet() {
   // The scratch copy only borrows the store's blob data, so it is deleted without freeing it.
   std::unique_ptr<PalmRecordRef> pScratch(NewRef(m_nLoadedKind));
   std::unique_ptr<CommDate> pRecord(new (std::nothrow) CommDate);
   if (!pScratch || !pRecord) return false;
+  const PmWriterZone zone = GuessWriterZone(pScratch.get());
   const int nCount = GetStoreCount();
   for (int nPos = 0; nPos < nCount; ++nPos) {
-    std::memset(static_cast<void*>(pScratch.get()), 0, sizeof *pScratch);
-    pScratch->nKind = static_cast<DWORD>(m_nLoadedKind);
     DWORD nStatus = 0;
-    if (m_nLoadedKind == PALM_KIND_DATEBOOK) {
-      const PmDateRecord* pStore = m_pDate->GetDataMgr()->GetAt(nPos);
-      if (!pStore) continue;
-      nStatus = pStore->nStatus;
-      pScratch->rec1 = *pStore;
-    } else if (m_nLoadedKind == PALM_KIND_DATEBOOK_EX) {
-      const PmDateExRecord* pStore = m_pDateEx->GetDataMgr()->GetAt(nPos);
-      if (!pStore) continue;
-      nStatus = pStore->nStatus;
-      // The scratch copy shares the store's blob data; AppendReference makes its own.
-      pScratch->rec2 = *pStore;
-    } else {
-      const PmDateEx2Record* pStore = m_pDateEx2->GetRecords()->GetAt(nPos);
-      if (!pStore) continue;
-      nStatus = static_cast<DWORD>(pStore->nStatus);
-      pScratch->rec3 = *pStore;
-    }
-    if (IsHidden(nStatus)) continue;
+    if (!ScratchAt(nPos, pScratch.get(), &nStatus) || IsHidden(nStatus)) continue;
     if (!AppendReference(*pScratch, nPos)) {
       Log(0, "Out of memory while listing Palm Desktop Calendar records.");
       return false;
     }
     std::memset(static_cast<void*>(pRecord.get()), 0, sizeof *pRecord);
-    PalmToRecord(pScratch.get(), pRecord.get());
+    PalmToRecord(pScratch.get(), pRecord.get(), &zone);
     // The attached copy carries no blob data: the reference owns that.
     if (m_nLoadedKind == PALM_KIND_DATEBOOK_EX) {
       for (PmBlob& blob : pScratch->rec2.blobs) blob.pData = nullptr;
@@ -524,7 +640,8 @@ bool PmDateInfo::BuildRecordSet() {
   return true;
 }
 
-void PmDateInfo::PalmToRecord(const PalmRecordRef* pRef, CommDate* pRecord) {
+void PmDateInfo::PalmToRecord(const PalmRecordRef* pRef, CommDate* pRecord,
+                              const PmWriterZone* pZone) {
   if (!pRef || !pRecord) return;
   PalmFields f = FieldsOf(const_cast<PalmRecordRef*>(pRef));
   if (f.szSummary[0]) CxCopyText(pRecord->szDescription, f.szSummary);
@@ -533,11 +650,20 @@ void PmDateInfo::PalmToRecord(const PalmRecordRef* pRef, CommDate* pRecord) {
   pRecord->bAllDay = f.nUntimed ? 1 : 0;
   const PmTime start(*f.pnStart);
   if (f.nUntimed) {
-    start.ToUntimedDay(&pRecord->stStart);
-    PmTime(*f.pnEnd).ToUntimedDate(start, &pRecord->stEnd);
+    start.ToUntimedDay(&pRecord->stStart, pZone);
+    PmTime(*f.pnEnd).ToUntimedDate(start, &pRecord->stEnd, pZone);
   } else {
     start.ToSystemTime(&pRecord->stStart);
     PmTime(*f.pnEnd).ToSystemTime(&pRecord->stEnd);
+    // An appointment that runs past midnight is kept with an end before its start: its end
+    // time on the start's day. Read in a zone where the start falls on the next day, the
+    // end instant still lies on the day before; it is a time of the start's day all the same,
+    // or the record would no longer match the one it was synced with.
+    if (*f.pnEnd < *f.pnStart) {
+      pRecord->stEnd.wYear = pRecord->stStart.wYear;
+      pRecord->stEnd.wMonth = pRecord->stStart.wMonth;
+      pRecord->stEnd.wDay = pRecord->stStart.wDay;
+    }
   }
   if (f.nAlarm) {
     pRecord->bAlarm = 1;
@@ -554,8 +680,20 @@ void PmDateInfo::PalmToRecord(const PalmRecordRef* pRef, CommDate* pRecord) {
   const PmTime* pUntimedStart = f.nUntimed ? &start : nullptr;
   if (nKind == PALM_KIND_DATEBOOK || nKind == PALM_KIND_DATEBOOK_EX) {
     const PmRepeat& repeat = nKind == PALM_KIND_DATEBOOK ? pRef->rec1.repeat : pRef->rec2.repeat;
-    RepeatFromPalm(nKind, &repeat, &pRecord->repeat, pUntimedStart);
-    ReadDeletedOccurrences(repeat, f.nUntimed != 0, pRecord);
+    RepeatFromPalm(nKind, &repeat, &pRecord->repeat, pUntimedStart, pZone);
+    DeletedDays deleted = ReadDeletedOccurrences(repeat, f.nUntimed != 0, pZone, pRecord->stStart);
+    if (!f.nUntimed && pRecord->repeat.nType != REPEAT_NONE) {
+      const int nShift =
+          WriterDayShift(*f.pnStart, pRecord->stStart, pRecord->repeat, deleted, pZone);
+      if (nShift != 0) {
+        ShiftPatternDays(nShift, &pRecord->repeat);
+        for (SYSTEMTIME& stDay : deleted.vWriterDays) AddDays(&stDay, nShift);
+      }
+    }
+    deleted.vWriterDays.insert(deleted.vWriterDays.end(), deleted.vReaderDays.begin(),
+                               deleted.vReaderDays.end());
+    SetDeletedOccurrences(pRecord, deleted.vWriterDays.data(),
+                          static_cast<int>(deleted.vWriterDays.size()));
   } else {
     const PmRepeat repeat = RepeatOfEx2(pRef->rec3);
     RepeatFromPalm(nKind, &repeat, &pRecord->repeat);
@@ -706,7 +844,7 @@ void PmDateInfo::RepeatToPalm(int nKind, const RepeatPattern* ptn, PmRepeat* pRe
 }
 
 void PmDateInfo::RepeatFromPalm(int nKind, const PmRepeat* pRec, RepeatPattern* ptn,
-                                const PmTime* pUntimedStart) {
+                                const PmTime* pUntimedStart, const PmWriterZone* pZone) {
   if (!(pRec && ptn)) {
     CxAssertFailed("pRec&&ptn", DB_MODULE, __LINE__);
     return;
@@ -759,7 +897,7 @@ void PmDateInfo::RepeatFromPalm(int nKind, const PmRepeat* pRec, RepeatPattern* 
   if (pRec->nEndDate == 0) {
     ptn->stPatternEnd = SYSTEMTIME{};
   } else if (pUntimedStart != nullptr) {
-    PmTime(pRec->nEndDate).ToUntimedDate(*pUntimedStart, &ptn->stPatternEnd);
+    PmTime(pRec->nEndDate).ToUntimedDate(*pUntimedStart, &ptn->stPatternEnd, pZone);
   } else {
     PmTime(pRec->nEndDate).ToSystemTime(&ptn->stPatternEnd);
   }

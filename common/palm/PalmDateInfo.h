@@ -114,13 +114,16 @@ class PmDateInfo {
   // The conversions, kind by kind. The repeat block of kind 3 is carried in a PmRepeat with
   // the 6.x fields in their datebook places (day index = nRepeatDayMask, days mask =
   // bRepeatDays, week index = nRepeatWeek ...).
-  static void PalmToRecord(const PalmRecordRef* pRef, CommDate* pRecord);
+  // pZone: the zone the calendar was written in (PmGuessWriterZone), when known.
+  static void PalmToRecord(const PalmRecordRef* pRef, CommDate* pRecord,
+                           const PmWriterZone* pZone = nullptr);
   bool RecordToPalm(const CommDate* pRecord, PalmRecordRef* pRef);
   static void RepeatToPalm(int nKind, const RepeatPattern* ptn, PmRepeat* pRec);
   // pUntimedStart: the start of an untimed datebook appointment, whose repeat end is then
   // read as a day like its start (PmTime::ToUntimedDate).
   static void RepeatFromPalm(int nKind, const PmRepeat* pRec, RepeatPattern* ptn,
-                             const PmTime* pUntimedStart = nullptr);
+                             const PmTime* pUntimedStart = nullptr,
+                             const PmWriterZone* pZone = nullptr);
 
  private:
   struct RefDeleter {
@@ -133,6 +136,10 @@ class PmDateInfo {
 
   void ClearAll();
   bool BuildRecordSet();
+  // The store's record at nStorePos into the scratch reference (sharing the store's blob
+  // data); false when there is none.
+  bool ScratchAt(int nStorePos, PalmRecordRef* pScratch, DWORD* pnStatus) const;
+  PmWriterZone GuessWriterZone(PalmRecordRef* pScratch) const;
   int GetStoreCount() const;
   DWORD GetStoreStatus(int nStorePos) const;
   bool AppendReference(const PalmRecordRef& ref, int nStorePos);

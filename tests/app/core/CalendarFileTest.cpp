@@ -529,6 +529,77 @@ TEST_F(CalendarFileTest, TextOutsideThePalmCodePageSurvivesSyncsBothWays) {
   }
 }
 
+// A trip, or a machine whose zone is changed: a record synced two-way in one zone, then run
+// again in others. Timed records are instants on both sides and may show on another day,
+// but both sides alike; all-day records are dates and stay. Nothing is new, changed or copied.
+struct ZoneChangeCase {
+  const char* szName;
+  CommDate record;
+  const char* szWrittenIn;
+  const char* szThenIn;
+};
+
+void PrintTo(const ZoneChangeCase& c, std::ostream* pOut) {
+  *pOut << c.szName;
+}
+
+class ZoneChange : public CalendarFileTest, public ::testing::WithParamInterface<ZoneChangeCase> {};
+
+// "start | end | deleted days" of the first record of a set.
+std::string Days(CommDateMgr* pSet) {
+  const CommDate* pDate = pSet->GetAt(0);
+  std::string strText = DayText(pDate->stStart) + " | " + DayText(pDate->stEnd) + " |";
+  for (const std::string& strDay : DeletedDays(*pDate)) strText += " " + strDay;
+  return strText;
+}
+
+TEST_P(ZoneChange, TransfersNothingAndMovesNoDate) {
+  const ZoneChangeCase& c = GetParam();
+  std::string strWritten;
+  {
+    clockguard::ZoneGuard zone(c.szWrittenIn);
+    WriteDatebook({c.record});
+    Load();
+    ASSERT_EQ(Sync(SYNC_TWO_WAY), 1);
+    Load();
+    strWritten = Days(m_pCalendar->GetPalmSet());
+  }
+  for (const char* szZone : {c.szThenIn, c.szWrittenIn, c.szThenIn, c.szWrittenIn}) {
+    clockguard::ZoneGuard zone(szZone);
+    Load();
+    for (CommDateMgr* pSet : {m_pCalendar->GetPalmSet(), m_pCalendar->GetOutlookSet()}) {
+      ASSERT_EQ(pSet->GetCount(), 1) << szZone;
+      EXPECT_EQ(pSet->GetAt(0)->nMatchState, static_cast<UINT>(MATCH_SAME)) << szZone;
+      EXPECT_EQ(Days(pSet), Days(m_pCalendar->GetPalmSet())) << szZone;
+      if (c.record.bAllDay || std::strcmp(szZone, c.szWrittenIn) == 0) {
+        EXPECT_EQ(Days(pSet), strWritten) << szZone;
+      }
+    }
+    EXPECT_EQ(Sync(SYNC_TWO_WAY, CONFLICT_PALM_WINS), 0) << szZone;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Trips, ZoneChange,
+    ::testing::Values(ZoneChangeCase{"EndBeforeStartNewYorkThenLondon",
+                                     Appointment("Night shift", LocalTime(2011, 3, 8, 23),
+                                                 LocalTime(2011, 3, 8, 2), REPEAT_WEEKLY, 1,
+                                                 DAYMASK_TUESDAY),
+                                     "America/New_York", "Europe/London"},
+                      ZoneChangeCase{"DeletedOccurrenceNewYorkThenKiritimati",
+                                     Deleting(Appointment("Review", LocalTime(2011, 2, 1, 16),
+                                                          LocalTime(2011, 2, 1, 17), REPEAT_WEEKLY,
+                                                          1, DAYMASK_TUESDAY),
+                                              {LocalTime(2011, 3, 15)}),
+                                     "America/New_York", "Pacific/Kiritimati"},
+                      ZoneChangeCase{"AllDayKolkataThenLosAngeles",
+                                     Deleting(AllDay(Appointment("Rent", LocalTime(2011, 1, 31),
+                                                                 LocalTime(2011, 1, 31),
+                                                                 REPEAT_MONTHLY_BY_DATE, 1, 0, 31)),
+                                              {LocalTime(2011, 4, 30)}),
+                                     "Asia/Kolkata", "America/Los_Angeles"}),
+    [](const ::testing::TestParamInfo<ZoneChangeCase>& row) { return row.param.szName; });
+
 }  // namespace
 
 namespace {

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "DatebookBuilder.h"
 #include "PalmTestSupport.h"
@@ -505,6 +506,27 @@ INSTANTIATE_TEST_SUITE_P(
         UntimedCase{"MorningStartStaysOnItsDay", "America/Los_Angeles", "2026-12-12 11:00",
                     "2026-12-12 11:00", "America/Los_Angeles", "2026-12-12", "2026-12-12"}),
     [](const auto& tpi) { return std::string(tpi.param.szName); });
+
+// An untimed day written in one zone and read in another, with the writer's zone guessed
+// from the value: it keeps its day, however far apart the zones.
+TEST(PmWriterZoneTest, FarZonesKeepTheDay) {
+  const std::pair<const char*, const char*> trips[] = {
+      {"Asia/Kolkata", "America/Los_Angeles"},
+      {"Pacific/Honolulu", "America/Los_Angeles"},
+      {"Pacific/Auckland", "Pacific/Honolulu"}};  // 01:00 there, where no saving skips midnight
+  for (const auto& [szWriter, szReader] : trips) {
+    DWORD nValue = 0;
+    {
+      clockguard::ZoneGuard writer(szWriter);
+      nValue = WrittenAt("2026-12-12 00:00").GetValue();
+    }
+    clockguard::ZoneGuard reader(szReader);
+    const PmWriterZone zone = PmGuessWriterZone({nValue});
+    SYSTEMTIME st;
+    ASSERT_TRUE(PmTime(nValue).ToUntimedDay(&st, &zone));
+    EXPECT_EQ(DayOf(st), "2026-12-12") << szWriter << " read in " << szReader;
+  }
+}
 
 // --- categories --------------------------------------------------------------------------------
 
