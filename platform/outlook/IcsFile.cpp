@@ -823,6 +823,10 @@ void OlIcsFile::SetFoldFloor(size_t nBytes) {
 HRESULT OlIcsFile::BeforeSave() {
   // Text without a file is still checked as a save would check it; keeping it fails.
   if (m_strPath.empty()) return S_OK;
+  if (m_dwJournalUnread != ERROR_SUCCESS) {
+    SetLastError(m_dwJournalUnread);
+    return OL_E_DISK_ERROR;
+  }
   if (!DiskUnchanged()) {
     SetLastError(ERROR_CX_FILE_CHANGED);
     return OL_E_OBJECT_CHANGED;
@@ -981,8 +985,12 @@ bool OlIcsFile::TakeJournal(const std::string& strText) {
           m_strPath.c_str());
       return true;
     case OlIcsJournal::JOURNAL_UNREADABLE:
-      CxServerLog("Outlook: the journal \"%s\" could not be read (%s).", m_strJournalPath.c_str(),
-                  CxFileErrorText(GetLastError()));
+      // Its saves were acknowledged: a save from here would be folded without them and
+      // leave them behind, so this object only reads until a later open can read it.
+      m_dwJournalUnread = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_READ_FAULT;
+      CxServerLog("Outlook: the journal \"%s\" could not be read (%s); no save is made until "
+                  "it can be.",
+                  m_strJournalPath.c_str(), CxFileErrorText(m_dwJournalUnread));
       return true;
     case OlIcsJournal::JOURNAL_TAKEN:
       break;

@@ -84,6 +84,11 @@ bool CxOsCrashed() {
   return state.bCrashed;
 }
 
+bool CxOsMayRun(int nKind) {
+  if (nKind < 0 || nKind >= CX_OS_KIND_COUNT) return true;
+  return MayRun(static_cast<CX_OS_KIND>(nKind));
+}
+
 int CxOsOpen(const char* szPath, int nFlags, mode_t nMode) {
   if (!MayRun(CX_OS_OPEN)) return -1;
   return Retried([&] { return ::open(szPath, nFlags | O_CLOEXEC, nMode); });

@@ -46,6 +46,10 @@ long CxOsOperationCount(int nKind = CX_OS_ANY);
 // Whether the plan's crash has happened.
 bool CxOsCrashed();
 
+// For a layer that makes its own system calls (the database engine's): counts one operation
+// of that kind and says whether the plan lets it run; when not, errno says why.
+bool CxOsMayRun(int nKind);
+
 int CxOsOpen(const char* szPath, int nFlags, mode_t nMode = 0666);
 int CxOsOpenAt(int nDirFd, const char* szName, int nFlags);
 // Closing is no operation of the plan: it always closes.

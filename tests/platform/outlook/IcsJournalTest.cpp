@@ -1,7 +1,8 @@
 // The journal of the Outlook stand-in's calendar: what the reader makes of torn and damaged
 // bytes, what an open finds after a run ended in every way it can end, that folds stay a
 // constant share of the bytes saved, that a failed append leaves no record half-written, and
-// a child process killed at random points of a save loop.
+// one real kill of a child in a save loop: the smoke test of what the fault tests of every
+// save model operation by operation.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -415,7 +416,8 @@ TEST_F(JournalTest, ChangeElsewhereWhilePendingKeepsBothSides) {
 }
 
 // ---------------------------------------------------------------------------------------
-// A save loop killed at random points
+// A save loop killed for real, a few times: proof that a kill is what the fault plan's crash
+// models (the written bytes stay, the locks go), not a search for the bad moment.
 
 class SaveLoopKillTest : public JournalTest {
  protected:
@@ -474,7 +476,7 @@ class SaveLoopKillTest : public JournalTest {
 
 TEST_F(SaveLoopKillTest, EveryAcknowledgedSaveSurvivesAndTheFileIsNeverHalfWritten) {
   std::mt19937 random(20240516);
-  constexpr int kRounds = 12;
+  constexpr int kRounds = 3;
   std::set<std::string> acknowledged;
   for (int nRound = 0; nRound < kRounds; ++nRound) {
     int acks[2];
