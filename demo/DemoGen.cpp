@@ -38,8 +38,8 @@
 #include "platform/win/WinString.h"
 #include "platform/win/WinText.h"
 #include "platform/win/WinTime.h"
-#include "support/palm6/Palm6Fixture.h"
-#include "support/pe/PeImage.h"
+#include "demo/palm6/Palm6Fixture.h"
+#include "demo/pe/PeImage.h"
 
 namespace fs = std::filesystem;
 

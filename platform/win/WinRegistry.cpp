@@ -643,8 +643,11 @@ LONG CxRegLocalPath(HKEY hKey, LPCSTR szRegPath, LPSTR szLocal, DWORD nCapacity)
     std::string strReason;
     if (!CxWineLocalPath(strPrefix, szRegPath, strLocal, strReason)) {
       std::lock_guard<std::mutex> lock(g_Lock);
-      g_strWineNote = "\"" + std::string(szRegPath) + "\" of the Wine prefix " + strPrefix +
-                      " is not used: " + strReason;
+      // Appended piece by piece: GCC's -Wrestrict misfires on a literal added to a string
+      // in optimized builds.
+      g_strWineNote.assign(1, '"');
+      g_strWineNote.append(szRegPath).append("\" of the Wine prefix ").append(strPrefix);
+      g_strWineNote.append(" is not used: ").append(strReason);
       return ERROR_PATH_NOT_FOUND;
     }
   }

@@ -57,6 +57,26 @@ BOOL Fail(DWORD dwError) {
   return FALSE;
 }
 
+// The name joined to its folder. Built by appending: GCC's -Wrestrict misfires on a literal
+// added to a string in optimized builds.
+std::string JoinPath(const std::string& strFolder, const std::string& strName) {
+  std::string strPath = strFolder;
+  if (strPath.empty() || strPath.back() != '/') strPath.push_back('/');
+  strPath.append(strName);
+  return strPath;
+}
+
+// The path with its folder made absolute (links in the folder followed, not the name's own).
+// An errno value on failure, 0 on success.
+int AbsoluteFolder(const std::string& strPath, std::string* pstrOut) {
+  char szFolder[PATH_MAX];
+  if (::realpath(CxOsFolderOf(strPath).c_str(), szFolder) == nullptr) return errno;
+  const std::string strName = CxOsNameOf(strPath);
+  if (strName.empty() || strName == "." || strName == "..") return EISDIR;
+  *pstrOut = JoinPath(szFolder, strName);
+  return 0;
+}
+
 // Follows links to the file the path names and makes its folder absolute. An errno value
 // on failure, 0 on success.
 int Resolve(const char* szPath, std::string* pstrOut) {
@@ -74,25 +94,14 @@ int Resolve(const char* szPath, std::string* pstrOut) {
     if (nLen < 0) return errno;
     if (static_cast<size_t>(nLen) >= link.size()) return ENAMETOOLONG;
     std::string strLink(link.data(), static_cast<size_t>(nLen));
-    strPath = strLink[0] == '/' ? strLink : CxOsFolderOf(strPath) + "/" + strLink;
+    strPath = strLink[0] == '/' ? strLink : JoinPath(CxOsFolderOf(strPath), strLink);
   }
-  char szFolder[PATH_MAX];
-  if (::realpath(CxOsFolderOf(strPath).c_str(), szFolder) == nullptr) return errno;
-  const std::string strName = CxOsNameOf(strPath);
-  if (strName.empty() || strName == "." || strName == "..") return EISDIR;
-  *pstrOut = std::string(szFolder) == "/" ? "/" + strName : std::string(szFolder) + "/" + strName;
-  return 0;
+  return AbsoluteFolder(strPath, pstrOut);
 }
 
 // The absolute path of the name itself, whatever is at it: only the folder is resolved.
 int ResolveName(const char* szPath, std::string* pstrOut) {
-  const std::string strPath(szPath);
-  char szFolder[PATH_MAX];
-  if (::realpath(CxOsFolderOf(strPath).c_str(), szFolder) == nullptr) return errno;
-  const std::string strName = CxOsNameOf(strPath);
-  if (strName.empty() || strName == "." || strName == "..") return EISDIR;
-  *pstrOut = std::string(szFolder) == "/" ? "/" + strName : std::string(szFolder) + "/" + strName;
-  return 0;
+  return AbsoluteFolder(szPath, pstrOut);
 }
 
 // Mixes the file's bytes into four independent 64-bit lanes, eight bytes a step, so hashing
@@ -270,13 +279,14 @@ HANDLE CreateReplacementFor(LPCSTR szTarget, const std::string& strModel) {
       ::stat(strModel.empty() ? strTarget.c_str() : strModel.c_str(), &stModel) == 0;
   const mode_t nCreateMode = bModel ? 0600 : 0666;
   const std::string strFolder = CxOsFolderOf(strTarget);
-  const std::string strPrefix = "." + CxOsNameOf(strTarget) + kTempMarker;
+  std::string strPrefix(1, '.');
+  strPrefix.append(CxOsNameOf(strTarget)).append(kTempMarker);
   RemoveStaleTemps(strFolder, strPrefix);
 
   int fd = -1;
   std::string strTemp;
   for (int nAttempt = 0; nAttempt < kMaxTempAttempts && fd < 0; ++nAttempt) {
-    strTemp = strFolder + "/" + strPrefix + CxOsRandomHex(kTempRandomDigits / 2);
+    strTemp = JoinPath(strFolder, strPrefix + CxOsRandomHex(kTempRandomDigits / 2));
     fd = CxOsOpen(strTemp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, nCreateMode);
     nErr = errno;
     if (fd < 0 && nErr != EEXIST && nErr != EINTR) break;

@@ -12,7 +12,7 @@
 #include "common/misc/CxList.h"
 #include "common/palm/PalmHotSync.h"
 #include "support/hotsync/TwoPalmUsers.h"
-#include "support/pe/PeImage.h"
+#include "demo/pe/PeImage.h"
 #include "support/ui/DialogTest.h"
 #include "support/wine/WinePrefix.h"
 

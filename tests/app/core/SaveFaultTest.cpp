@@ -33,7 +33,7 @@
 #include "support/EnvGuard.h"
 #include "support/files/TempFolder.h"
 #include "support/log/LogCapture.h"
-#include "support/palm6/Palm6Fixture.h"
+#include "demo/palm6/Palm6Fixture.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/automation/ComRuntime.h"
 #include "platform/automation/DispatchBase.h"
 #include "platform/win/WinRegistry.h"
-#include "support/pe/PeImage.h"
+#include "demo/pe/PeImage.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "Palm6TestSupport.h"
 #include "platform/jet/JetAdo.h"
-#include "support/palm6/Palm6Fixture.h"
+#include "demo/palm6/Palm6Fixture.h"
 
 namespace {
 

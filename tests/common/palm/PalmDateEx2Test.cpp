@@ -19,7 +19,7 @@
 #include "platform/win/WinString.h"
 #include "support/PlatformScope.h"
 #include "support/clock/ClockGuard.h"
-#include "support/palm6/Palm6Fixture.h"
+#include "demo/palm6/Palm6Fixture.h"
 
 namespace {
 

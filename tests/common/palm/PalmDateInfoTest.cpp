@@ -23,7 +23,7 @@
 #include "support/clock/ClockGuard.h"
 #include "support/hotsync/PalmFolder.h"
 #include "support/hotsync/ProgramIni.h"
-#include "support/pe/PeImage.h"
+#include "demo/pe/PeImage.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "platform/win/WinRegistry.h"
 #include "support/hotsync/PalmFolder.h"
 #include "support/hotsync/ProgramIni.h"
-#include "support/pe/PeImage.h"
+#include "demo/pe/PeImage.h"
 
 namespace {
 

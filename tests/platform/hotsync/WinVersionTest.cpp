@@ -9,7 +9,7 @@
 #include "platform/win/WinSystem.h"
 #include "platform/win/WinVersion.h"
 #include "support/hotsync/PalmFolder.h"
-#include "support/pe/PeImage.h"
+#include "demo/pe/PeImage.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "platform/jet/JetAdo.h"
 #include "platform/jet/JetSql.h"
-#include "support/palm6/Palm6Fixture.h"
+#include "demo/palm6/Palm6Fixture.h"
 
 namespace {
 
