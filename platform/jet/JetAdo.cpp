@@ -311,8 +311,7 @@ HRESULT TADOConnection::Open() {
     return S_OK;
   }
 
-  const int nRc =
-      sqlite3_open_v2(strPath.c_str(), &pRaw, SQLITE_OPEN_READWRITE, JetFileLayerVfs());
+  const int nRc = sqlite3_open_v2(strPath.c_str(), &pRaw, SQLITE_OPEN_READWRITE, JetFileLayerVfs());
   std::unique_ptr<sqlite3, DbCloser> pDb(pRaw);
   if (nRc != SQLITE_OK) {
     m_Error.strMessage = EngineMessage(pRaw);

@@ -101,10 +101,25 @@ int ShmUnmap(sqlite3_file* pFile, int bDelete) {
 
 // Memory mapping would let the engine read past the layer: the methods stop at version 2.
 const sqlite3_io_methods kMethods = {
-    2,         Close,     Read,        Write,       Truncate, Sync,
-    FileSize,  Lock,      Unlock,      CheckReservedLock,     FileControl,
-    SectorSize, DeviceCharacteristics, ShmMap,      ShmLock,  ShmBarrier,
-    ShmUnmap,  nullptr,   nullptr,
+    2,
+    Close,
+    Read,
+    Write,
+    Truncate,
+    Sync,
+    FileSize,
+    Lock,
+    Unlock,
+    CheckReservedLock,
+    FileControl,
+    SectorSize,
+    DeviceCharacteristics,
+    ShmMap,
+    ShmLock,
+    ShmBarrier,
+    ShmUnmap,
+    nullptr,
+    nullptr,
 };
 
 int Open(sqlite3_vfs* pVfs, const char* szName, sqlite3_file* pFile, int nFlags, int* pnOutFlags) {

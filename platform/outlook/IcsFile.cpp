@@ -988,9 +988,10 @@ bool OlIcsFile::TakeJournal(const std::string& strText) {
       // Its saves were acknowledged: a save from here would be folded without them and
       // leave them behind, so this object only reads until a later open can read it.
       m_dwJournalUnread = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_READ_FAULT;
-      CxServerLog("Outlook: the journal \"%s\" could not be read (%s); no save is made until "
-                  "it can be.",
-                  m_strJournalPath.c_str(), CxFileErrorText(m_dwJournalUnread));
+      CxServerLog(
+          "Outlook: the journal \"%s\" could not be read (%s); no save is made until "
+          "it can be.",
+          m_strJournalPath.c_str(), CxFileErrorText(m_dwJournalUnread));
       return true;
     case OlIcsJournal::JOURNAL_TAKEN:
       break;

@@ -34,7 +34,7 @@ DWORD Win32ErrorOf(int nErrno, const char* szPath) {
   switch (nErrno) {
     case ENOENT:
       return szPath != nullptr && IsDirectory(CxOsFolderOf(szPath)) ? ERROR_FILE_NOT_FOUND
-                                                                : ERROR_PATH_NOT_FOUND;
+                                                                    : ERROR_PATH_NOT_FOUND;
     case ENOTDIR:
     case ENAMETOOLONG:
     case ELOOP:

@@ -40,8 +40,7 @@ bool MayRun(CX_OS_KIND nKind) {
   }
   if (!state.bPlanned) return true;
   const long nNumber = state.plan.nKind == CX_OS_ANY ? nAny : nOfKind;
-  if ((state.plan.nKind != CX_OS_ANY && state.plan.nKind != nKind) ||
-      nNumber != state.plan.nNth) {
+  if ((state.plan.nKind != CX_OS_ANY && state.plan.nKind != nKind) || nNumber != state.plan.nNth) {
     return true;
   }
   if (state.plan.bCrash) {

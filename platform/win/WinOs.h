@@ -33,8 +33,8 @@ enum CX_OS_KIND {
 
 struct CX_OS_FAULT_PLAN {
   int nKind = CX_OS_ANY;
-  long nNth = 0;     // 1 for the first operation of that kind after the plan is installed
-  int nErrno = 0;    // the error the Nth operation fails with (ENOSPC, EIO, EACCES ...)
+  long nNth = 0;        // 1 for the first operation of that kind after the plan is installed
+  int nErrno = 0;       // the error the Nth operation fails with (ENOSPC, EIO, EACCES ...)
   bool bCrash = false;  // instead: the Nth and every later operation do nothing
 };
 

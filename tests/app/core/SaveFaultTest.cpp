@@ -3,8 +3,9 @@
 // file layer does nothing from there on) or the Nth operation fails with ENOSPC, EIO or
 // EACCES. After a crash a fresh open must find the whole old or the whole new content (and
 // every save acknowledged before it); after a failure the save must say so, with a reason,
-// and leave the old content, unless the failing step came after the save's point of no
-// return, where the save stands. Each run prints its counts.
+// and leave the old content, unless the failed step is one the save does without (removing a
+// stale temporary file, flushing the folder after the rename, a fold the journal stands in
+// for): then it reports success and the new content is there whole. Each run prints its counts.
 #include <gtest/gtest.h>
 #include <libical/ical.h>
 
@@ -13,17 +14,16 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <tuple>
 
 #include "app/core/SyncHistory.h"
 #include "common/misc/CxFailure.h"
-#include "common/palm/PalmDateEx2.h"
 #include "common/palm/DatebookLayouts.h"
+#include "common/palm/PalmDateEx2.h"
+#include "demo/palm6/Palm6Fixture.h"
 #include "platform/outlook/IcsFile.h"
 #include "platform/win/WinOs.h"
 #include "platform/win/WinProfile.h"
@@ -31,9 +31,11 @@
 #include "platform/win/WinString.h"
 #include "platform/win/WinSystem.h"
 #include "support/EnvGuard.h"
+#include "support/calendar/OneEventCalendar.h"
+#include "support/files/FaultPlan.h"
 #include "support/files/TempFolder.h"
+#include "support/golden/GoldenFile.h"
 #include "support/log/LogCapture.h"
-#include "demo/palm6/Palm6Fixture.h"
 
 namespace {
 
@@ -53,42 +55,38 @@ struct SavePath {
 };
 
 std::string ReadText(const std::string& strPath) {
-  std::ifstream in(strPath, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string strText;
+  golden::ReadWhole(strPath, &strText);
+  return strText;
 }
 
 void WriteText(const std::string& strPath, const std::string& strText) {
   std::ofstream(strPath, std::ios::binary | std::ios::trunc) << strText;
 }
 
-// --- the two datebook layouts -------------------------------------------------------------
-
 template <typename Layout>
 SavePath DatebookPath(const char* szName) {
   auto path = [](const dbtest::TempFolder& f) { return f.File("datebook.dat"); };
-  return {szName,
-          [path](const dbtest::TempFolder& f) {
-            dbtest::WriteFileBytes(path(f), Layout::Build(3));
-          },
-          [path](const dbtest::TempFolder& f) {
-            typename Layout::Util db(path(f).c_str());
-            typename Layout::Record rec{};
-            const bool bSaved = db.IsLoaded() && db.GetDataMgr()->Add(&rec) && db.Save();
-            return SaveOutcome{bSaved, db.GetLastFailure().szText};
-          },
-          [path](const dbtest::TempFolder& f) {
-            // The backup, when there is one, is the whole previous datebook.
-            const std::string strBackup = path(f) + ".bak";
-            if (std::ifstream(strBackup) && dbtest::ReadFileBytes(strBackup) != Layout::Build(3)) {
-              return std::string("damaged backup");
-            }
-            typename Layout::Util db(path(f).c_str());
-            return db.IsLoaded() ? std::to_string(db.GetDataMgr()->GetCount()) + " records"
-                                 : std::string("does not load: ") + db.GetLastFailure().szText;
-          }};
+  return {
+      szName,
+      [path](const dbtest::TempFolder& f) { dbtest::WriteFileBytes(path(f), Layout::Build(3)); },
+      [path](const dbtest::TempFolder& f) {
+        typename Layout::Util db(path(f).c_str());
+        typename Layout::Record rec{};
+        const bool bSaved = db.IsLoaded() && db.GetDataMgr()->Add(&rec) && db.Save();
+        return SaveOutcome{bSaved, db.GetLastFailure().szText};
+      },
+      [path](const dbtest::TempFolder& f) {
+        // The backup, when there is one, is the whole previous datebook.
+        const std::string strBackup = path(f) + ".bak";
+        if (std::ifstream(strBackup) && dbtest::ReadFileBytes(strBackup) != Layout::Build(3)) {
+          return std::string("damaged backup");
+        }
+        typename Layout::Util db(path(f).c_str());
+        return db.IsLoaded() ? std::to_string(db.GetDataMgr()->GetCount()) + " records"
+                             : std::string("does not load: ") + db.GetLastFailure().szText;
+      }};
 }
-
-// --- the 6.x database ---------------------------------------------------------------------
 
 SavePath DatabasePath() {
   auto path = [](const dbtest::TempFolder& f) { return f.File("DateBook.mdb"); };
@@ -125,30 +123,18 @@ SavePath DatabasePath() {
           }};
 }
 
-// --- the calendar file and its journal ----------------------------------------------------
-
-const char kCalendar[] =
-    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Test//EN\r\n"
-    "BEGIN:VEVENT\r\nUID:base\r\nDTSTAMP:20110301T120000Z\r\nDTSTART:20110307T080000Z\r\n"
-    "SUMMARY:Base\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
-
-std::string Event(const std::string& strName) {
-  return "BEGIN:VEVENT\r\nUID:" + strName + "\r\nDTSTAMP:20110301T120000Z\r\n" +
-         "DTSTART:20110308T080000Z\r\nSUMMARY:" + strName + "\r\nEND:VEVENT\r\n";
-}
-
 std::string CalendarOf(const dbtest::TempFolder& f) {
   return f.File("Calendar.ics");
 }
 
 // An item saved into the journal and acknowledged, the run then gone without a fold.
 void PrepareAcknowledged(const dbtest::TempFolder& f) {
-  WriteText(CalendarOf(f), kCalendar);
+  WriteText(CalendarOf(f), dbtest::kOneEventCalendar);
   HRESULT hr = S_OK;
   std::string strError;
   std::unique_ptr<OlIcsFile> pFile = OlIcsFile::Open(CalendarOf(f), &hr, &strError);
   size_t nItem = 0;
-  if (pFile) pFile->AppendItem(Event("Acknowledged"), &nItem);
+  if (pFile) pFile->AppendItem(dbtest::NamedEvent("Acknowledged"), &nItem);
 }
 
 // The subjects a fresh open finds, and whether the calendar file alone is whole.
@@ -173,25 +159,13 @@ SaveOutcome CalendarSave(const dbtest::TempFolder& f, bool bFold) {
   std::unique_ptr<OlIcsFile> pFile = OlIcsFile::Open(CalendarOf(f), &hr, &strError);
   if (!pFile) return {false, strError};
   size_t nItem = 0;
-  hr = pFile->AppendItem(Event("New"), &nItem);
+  hr = pFile->AppendItem(dbtest::NamedEvent("New"), &nItem);
   if (hr == S_OK && bFold) hr = pFile->Fold();
   char szWhy[64];
   std::snprintf(szWhy, sizeof(szWhy), "0x%08lx %s", static_cast<unsigned long>(hr),
                 CxFileErrorText(GetLastError()));
   return {hr == S_OK, szWhy};
 }
-
-SavePath JournalAppendPath() {
-  return {"JournalAppend", PrepareAcknowledged,
-          [](const dbtest::TempFolder& f) { return CalendarSave(f, false); }, ReopenCalendar};
-}
-
-SavePath CalendarFoldPath() {
-  return {"CalendarFold", PrepareAcknowledged,
-          [](const dbtest::TempFolder& f) { return CalendarSave(f, true); }, ReopenCalendar};
-}
-
-// --- settings and history -----------------------------------------------------------------
 
 SavePath SettingsPath() {
   auto path = [](const dbtest::TempFolder& f) { return f.File("settings.ini"); };
@@ -238,15 +212,15 @@ SavePath HistoryPath() {
           }};
 }
 
-// --- the fixture --------------------------------------------------------------------------
-
 const SavePath& PathAt(int nIndex) {
   static const SavePath paths[] = {
       DatebookPath<dbtest::CurrentLayout>("Datebook414"),
       DatebookPath<dbtest::EarlierLayout>("DatebookEarlier"),
       DatabasePath(),
-      JournalAppendPath(),
-      CalendarFoldPath(),
+      {"JournalAppend", PrepareAcknowledged,
+       [](const dbtest::TempFolder& f) { return CalendarSave(f, false); }, ReopenCalendar},
+      {"CalendarFold", PrepareAcknowledged,
+       [](const dbtest::TempFolder& f) { return CalendarSave(f, true); }, ReopenCalendar},
       SettingsPath(),
       HistoryPath(),
   };
@@ -257,17 +231,9 @@ constexpr int kPathCount = 7;
 // 0 for a crash, else the errno the Nth operation fails with.
 const int kFaults[] = {0, ENOSPC, EIO, EACCES};
 
-class PlanGuard {
- public:
-  explicit PlanGuard(const CX_OS_FAULT_PLAN& plan) { CxOsSetFaultPlan(&plan); }
-  ~PlanGuard() { CxOsSetFaultPlan(nullptr); }
-};
-
 class SaveFaultTest : public ::testing::TestWithParam<std::tuple<int, int>> {
  protected:
-  void SetUp() override {
-    OlIcsFile::SetFoldFloor(1u << 30);  // only the fold path folds
-  }
+  void SetUp() override { OlIcsFile::SetFoldFloor(1u << 30); }  // only the fold path folds
   void TearDown() override { OlIcsFile::SetFoldFloor(OL_ICS_FOLD_FLOOR); }
 
   dbtest::EnvGuard m_Zone{"TZ", "UTC"};
@@ -286,7 +252,7 @@ TEST_P(SaveFaultTest, CutAtEveryOperationLeavesOldOrNewAndReportsFailures) {
     strOld = path.reopen(folder);
     SaveOutcome outcome;
     {
-      PlanGuard counting(CX_OS_FAULT_PLAN{});
+      dbtest::FaultPlan counting(CX_OS_FAULT_PLAN{});
       outcome = path.save(folder);
       nOperations = CxOsOperationCount();
     }
@@ -302,7 +268,7 @@ TEST_P(SaveFaultTest, CutAtEveryOperationLeavesOldOrNewAndReportsFailures) {
     path.prepare(folder);
     SaveOutcome outcome;
     {
-      PlanGuard plan(CX_OS_FAULT_PLAN{CX_OS_ANY, nAt, nFault, nFault == 0});
+      dbtest::FaultPlan plan(CX_OS_FAULT_PLAN{CX_OS_ANY, nAt, nFault, nFault == 0});
       outcome = path.save(folder);
     }
     const std::string strFound = path.reopen(folder);
@@ -319,10 +285,11 @@ TEST_P(SaveFaultTest, CutAtEveryOperationLeavesOldOrNewAndReportsFailures) {
       EXPECT_EQ(strFound, strNew) << "a save that failed says it succeeded";
     }
   }
-  std::printf("%s, %s: %ld operations per save; %ld points tried, %d reported as failed, "
-              "%d tolerated with the save standing whole\n",
-              path.szName, nFault == 0 ? "crash" : std::strerror(nFault), nOperations,
-              nOperations, nReported, nStood);
+  std::printf(
+      "%s, %s: %ld operations per save; %ld points tried, %d reported as failed, "
+      "%d tolerated with the save standing whole\n",
+      path.szName, nFault == 0 ? "crash" : std::strerror(nFault), nOperations, nOperations,
+      nReported, nStood);
 }
 
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<int, int>>& info) {

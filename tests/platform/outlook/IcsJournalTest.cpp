@@ -26,6 +26,7 @@
 #include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinSystem.h"
+#include "support/calendar/OneEventCalendar.h"
 #include "support/files/FileTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -33,14 +34,10 @@ using namespace autocall;
 
 namespace {
 
-const char kBase[] =
-    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Test//EN\r\n"
-    "BEGIN:VEVENT\r\nUID:base\r\nDTSTAMP:20110301T120000Z\r\nDTSTART:20110307T080000Z\r\n"
-    "SUMMARY:Base\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+const char* const kBase = dbtest::kOneEventCalendar;
 
 std::string Event(const std::string& strName) {
-  return "BEGIN:VEVENT\r\nUID:" + strName + "\r\nDTSTAMP:20110301T120000Z\r\n" +
-         "DTSTART:20110308T080000Z\r\nSUMMARY:" + strName + "\r\nEND:VEVENT\r\n";
+  return dbtest::NamedEvent(strName);
 }
 
 std::string ReadAll(const fs::path& path) {
