@@ -50,6 +50,6 @@ TEST_P(WinOsTest, WritesUnderThePlan) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Plans, WinOsTest, ::testing::ValuesIn(kPlanCases),
-                         [](const auto& info) { return std::string(info.param.szName); });
+                         [](const auto& row) { return std::string(row.param.szName); });
 
 }  // namespace
