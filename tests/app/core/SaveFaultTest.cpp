@@ -94,14 +94,12 @@ SavePath DatabasePath() {
           [path](const dbtest::TempFolder& f) {
             palm6::Palm6Fixture fixture(path(f));
             fixture.AddCategory(1, "Business");
-            palm6::MainRow row;
-            row.nRecordId = 101;
-            row.strCategory = "1";
-            row.strNote = "old note";
-            row.strStartTime = "1331110800";
-            row.strEndTime = "1331114400";
-            row.strSummary = "Dentist";
-            fixture.AddMain(row);
+            fixture.AddMain({.nRecordId = 101,
+                             .strCategory = "1",
+                             .strNote = "old note",
+                             .strStartTime = "1331110800",
+                             .strEndTime = "1331114400",
+                             .strSummary = "Dentist"});
           },
           [path](const dbtest::TempFolder& f) {
             dbtest::LogCapture log;
