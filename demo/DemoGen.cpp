@@ -35,11 +35,11 @@
 #include "common/palm/PalmDate.h"
 #include "common/palm/PalmDateEx.h"
 #include "common/palm/PalmDateInfo.h"
+#include "demo/palm6/Palm6Fixture.h"
+#include "demo/pe/PeImage.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinText.h"
 #include "platform/win/WinTime.h"
-#include "support/palm6/Palm6Fixture.h"
-#include "support/pe/PeImage.h"
 
 namespace fs = std::filesystem;
 

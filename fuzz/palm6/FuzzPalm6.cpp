@@ -16,7 +16,7 @@
 
 #include "common/palm/PalmDateEx2.h"
 #include "fuzz/datebook414/FuzzSupport.h"
-#include "support/palm6/Palm6Fixture.h"
+#include "demo/palm6/Palm6Fixture.h"
 
 namespace {
 

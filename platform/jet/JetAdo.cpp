@@ -19,6 +19,7 @@
 
 #include "platform/jet/JetMdbImport.h"
 #include "platform/jet/JetSql.h"
+#include "platform/jet/JetVfs.h"
 #include "platform/win/WinText.h"
 #include "platform/win/WinTime.h"
 
@@ -310,7 +311,7 @@ HRESULT TADOConnection::Open() {
     return S_OK;
   }
 
-  const int nRc = sqlite3_open_v2(strPath.c_str(), &pRaw, SQLITE_OPEN_READWRITE, nullptr);
+  const int nRc = sqlite3_open_v2(strPath.c_str(), &pRaw, SQLITE_OPEN_READWRITE, JetFileLayerVfs());
   std::unique_ptr<sqlite3, DbCloser> pDb(pRaw);
   if (nRc != SQLITE_OK) {
     m_Error.strMessage = EngineMessage(pRaw);

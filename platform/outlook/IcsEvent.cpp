@@ -1014,7 +1014,7 @@ std::string OlIdentityOf(icalcomponent* pEvent) {
   const char* szUid = icalcomponent_get_uid(pEvent);
   std::string strIdentity = szUid != nullptr ? szUid : "";
   icalproperty* pRecurrence = icalcomponent_get_first_property(pEvent, ICAL_RECURRENCEID_PROPERTY);
-  if (pRecurrence != nullptr) strIdentity += "?" + RecurrenceIdText(pRecurrence);
+  if (pRecurrence != nullptr) strIdentity.append(1, '?').append(RecurrenceIdText(pRecurrence));
   return strIdentity;
 }
 

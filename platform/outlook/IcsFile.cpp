@@ -23,6 +23,7 @@
 #include "platform/outlook/IcsJournal.h"
 #include "platform/win/WinFile.h"
 #include "platform/win/WinHandle.h"
+#include "platform/win/WinOs.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinSystem.h"
 #include "platform/win/WinTime.h"
@@ -151,7 +152,7 @@ bool ReadStamped(const std::string& strPath, std::string* pstrText, CX_FILE_STAM
   *phr = OL_E_DISK_ERROR;
   for (int nAttempt = 0; nAttempt < kMaxReadAttempts; ++nAttempt) {
     pstrText->clear();
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = CxOsOpen(strPath.c_str(), O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
       if (errno != ENOENT && errno != ENOTDIR) {
         *pstrError = "The calendar file could not be opened.";
@@ -165,15 +166,14 @@ bool ReadStamped(const std::string& strPath, std::string* pstrText, CX_FILE_STAM
     struct stat stOpen {};
     if (::fstat(fd, &stOpen) != 0 || !S_ISREG(stOpen.st_mode) ||
         stOpen.st_size > kMaxCalendarBytes) {
-      ::close(fd);
+      CxOsClose(fd);
       *pstrError = "The calendar file is not a plain file of a calendar's size.";
       return false;
     }
     char buffer[64 * 1024];
     bool bRead = true;
     for (;;) {
-      const ssize_t nRead = ::read(fd, buffer, sizeof(buffer));
-      if (nRead < 0 && errno == EINTR) continue;
+      const ssize_t nRead = CxOsRead(fd, buffer, sizeof(buffer));
       if (nRead <= 0) {
         bRead = nRead == 0;
         break;
@@ -823,6 +823,10 @@ void OlIcsFile::SetFoldFloor(size_t nBytes) {
 HRESULT OlIcsFile::BeforeSave() {
   // Text without a file is still checked as a save would check it; keeping it fails.
   if (m_strPath.empty()) return S_OK;
+  if (m_dwJournalUnread != ERROR_SUCCESS) {
+    SetLastError(m_dwJournalUnread);
+    return OL_E_DISK_ERROR;
+  }
   if (!DiskUnchanged()) {
     SetLastError(ERROR_CX_FILE_CHANGED);
     return OL_E_OBJECT_CHANGED;
@@ -981,8 +985,13 @@ bool OlIcsFile::TakeJournal(const std::string& strText) {
           m_strPath.c_str());
       return true;
     case OlIcsJournal::JOURNAL_UNREADABLE:
-      CxServerLog("Outlook: the journal \"%s\" could not be read (%s).", m_strJournalPath.c_str(),
-                  CxFileErrorText(GetLastError()));
+      // Its saves were acknowledged: a save from here would be folded without them and
+      // leave them behind, so this object only reads until a later open can read it.
+      m_dwJournalUnread = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_READ_FAULT;
+      CxServerLog(
+          "Outlook: the journal \"%s\" could not be read (%s); no save is made until "
+          "it can be.",
+          m_strJournalPath.c_str(), CxFileErrorText(m_dwJournalUnread));
       return true;
     case OlIcsJournal::JOURNAL_TAKEN:
       break;

@@ -204,6 +204,7 @@ class OlIcsFile {
   DiskIdentity m_diskIdentity;
   unsigned m_nDiskMode = 0666;
   size_t m_nNoFoldBelow = 0;    // after a failed fold, the journal size to try again at
+  DWORD m_dwJournalUnread = ERROR_SUCCESS;  // why the journal found at the open was not read
   bool m_bInGroup = false;      // between BeginGroup and EndGroup
   bool m_bGroupMarked = false;  // and its beginning is in the journal
   bool m_bCrLf = true;

@@ -15,6 +15,7 @@
 
 #include "platform/win/WinFile.h"
 #include "platform/win/WinHandle.h"
+#include "platform/win/WinOs.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinSystem.h"
 
@@ -136,16 +137,6 @@ bool ReadPayload(const char* p, size_t nSize, OlJournalRecord* pRecord) {
   return bRead && reader.AtEnd();
 }
 
-void SyncFolderOf(const std::string& strPath) {
-  const size_t nSlash = strPath.find_last_of('/');
-  const std::string strFolder =
-      nSlash == std::string::npos ? "." : (nSlash == 0 ? "/" : strPath.substr(0, nSlash));
-  const int fd = ::open(strFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 bool SameFile(int fd, const std::string& strPath) {
   struct stat stOpen {};
   struct stat stNamed {};
@@ -163,38 +154,15 @@ const char* RefusalOf(const struct stat& st) {
   return nullptr;
 }
 
-// A rename that never replaces what another process put at the new name meanwhile.
-int RenameNoReplace(const std::string& strFrom, const std::string& strTo) {
-  if (::renameat2(AT_FDCWD, strFrom.c_str(), AT_FDCWD, strTo.c_str(), RENAME_NOREPLACE) == 0) {
-    return 0;
-  }
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return -1;
-  return ::rename(strFrom.c_str(), strTo.c_str());
-}
-
 // Whether the file at the name is a journal that a live run holds.
 bool HeldByARun(const std::string& strPath) {
-  const int fd = ::open(strPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  const int fd = CxOsOpen(strPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};
   const bool bHeld = ::fstat(fd, &st) == 0 && RefusalOf(st) == nullptr &&
-                     ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  ::close(fd);
+                     !CxOsLock(fd, LOCK_SH | LOCK_NB) && errno == EWOULDBLOCK;
+  CxOsClose(fd);
   return bHeld;
-}
-
-bool WriteAll(int fd, const char* p, size_t nSize) {
-  while (nSize > 0) {
-    const ssize_t nWritten = ::write(fd, p, nSize);
-    if (nWritten < 0 && errno == EINTR) continue;
-    if (nWritten <= 0) {
-      if (nWritten == 0) errno = ENOSPC;
-      return false;
-    }
-    p += nWritten;
-    nSize -= static_cast<size_t>(nWritten);
-  }
-  return true;
 }
 
 }  // namespace
@@ -309,8 +277,8 @@ OlIcsJournal::~OlIcsJournal() {
 
 void OlIcsJournal::Close() {
   if (m_fd < 0) return;
-  if (m_bUnflushed) ::fdatasync(m_fd);
-  ::close(m_fd);
+  if (m_bUnflushed) CxOsSync(m_fd, true);
+  CxOsClose(m_fd);
   m_fd = -1;
 }
 
@@ -335,7 +303,7 @@ OlIcsJournal::Found OlIcsJournal::OpenExisting(const std::string& strPath,
       if (pstrWhy != nullptr) *pstrWhy = szWrong;
       return JOURNAL_REFUSED;
     }
-    const int fd = ::open(strPath.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = CxOsOpen(strPath.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
       if (errno == ENOENT || errno == ENOTDIR) continue;
       SetLastError(CxWin32ErrorOfErrno(errno));
@@ -343,26 +311,28 @@ OlIcsJournal::Found OlIcsJournal::OpenExisting(const std::string& strPath,
     }
     struct stat stOpen {};
     if (::fstat(fd, &stOpen) != 0 || RefusalOf(stOpen) != nullptr) {
-      ::close(fd);
+      CxOsClose(fd);
       continue;  // replaced between the look and the open: look again
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      ::close(fd);
-      return JOURNAL_BUSY;
+    if (!CxOsLock(fd, LOCK_EX | LOCK_NB)) {
+      const int nErr = errno;
+      CxOsClose(fd);
+      if (nErr == EWOULDBLOCK) return JOURNAL_BUSY;
+      SetLastError(CxWin32ErrorOfErrno(nErr));
+      return JOURNAL_UNREADABLE;
     }
     // The run that held it may have removed it (a fold) or made a new one meanwhile.
     if (!SameFile(fd, strPath)) {
-      ::close(fd);
+      CxOsClose(fd);
       continue;
     }
     std::string strData;
     char buffer[64 * 1024];
     for (;;) {
-      const ssize_t nRead = ::read(fd, buffer, sizeof(buffer));
-      if (nRead < 0 && errno == EINTR) continue;
+      const ssize_t nRead = CxOsRead(fd, buffer, sizeof(buffer));
       if (nRead < 0 || strData.size() > OL_JOURNAL_MAX_BYTES) {
         SetLastError(nRead < 0 ? CxWin32ErrorOfErrno(errno) : ERROR_FILE_TOO_LARGE);
-        ::close(fd);
+        CxOsClose(fd);
         return JOURNAL_UNREADABLE;
       }
       if (nRead == 0) break;
@@ -381,12 +351,12 @@ bool OlIcsJournal::MoveAside(const std::string& strPath, std::string* pstrAside)
     const std::string strAside = strPath + ".unapplied-" + std::to_string(n);
     struct stat st {};
     if (::lstat(strAside.c_str(), &st) == 0 || errno != ENOENT) continue;
-    if (RenameNoReplace(strPath, strAside) != 0) {
+    if (!CxOsRename(strPath.c_str(), strAside.c_str(), true)) {
       if (errno == EEXIST) continue;
       SetLastError(CxWin32ErrorOfErrno(errno));
       return false;
     }
-    SyncFolderOf(strPath);
+    CxOsSyncFolderOf(strPath);
     *pstrAside = strAside;
     return true;
   }
@@ -397,7 +367,7 @@ bool OlIcsJournal::MoveAside(const std::string& strPath, std::string* pstrAside)
 std::unique_ptr<OlIcsJournal> OlIcsJournal::Create(const std::string& strPath, ULONGLONG nBaseSize,
                                                    ULONGLONG nBaseHash, unsigned nMode) {
   // Until it has the calendar's mode, the journal is its writer's alone.
-  const int fd = ::open(strPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = CxOsOpen(strPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
   if (fd < 0) {
     if (errno != EEXIST) {
       SetLastError(CxWin32ErrorOfErrno(errno));
@@ -413,26 +383,26 @@ std::unique_ptr<OlIcsJournal> OlIcsJournal::Create(const std::string& strPath, U
   // journal of anyone else is never replayed.
   struct stat stCalendar {};
   if (!strCalendar.empty() && ::stat(strCalendar.c_str(), &stCalendar) == 0) {
-    (void)::fchown(fd, static_cast<uid_t>(-1), stCalendar.st_gid);
+    CxOsSetOwner(fd, static_cast<uid_t>(-1), stCalendar.st_gid);
   }
   // The owner keeps reading and writing it whatever the calendar's bits say.
-  ::fchmod(fd, (nMode & 0666) | 0600);
+  CxOsSetMode(fd, (nMode & 0666) | 0600);
   // A run that opens the new file before the lock is taken finds it without a header and
   // removes it as a journal torn at its making: the name must still lead here once locked.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !SameFile(fd, strPath)) {
-    ::close(fd);
+  if (!CxOsLock(fd, LOCK_EX | LOCK_NB) || !SameFile(fd, strPath)) {
+    CxOsClose(fd);
     SetLastError(ERROR_LOCK_VIOLATION);
     return nullptr;
   }
   const std::string strHeader = OlJournalHeader(nBaseSize, nBaseHash);
-  if (!WriteAll(fd, strHeader.data(), strHeader.size()) || ::fdatasync(fd) != 0) {
+  if (!CxOsWriteAll(fd, strHeader.data(), strHeader.size()) || !CxOsSync(fd, true)) {
     const DWORD dwError = CxWin32ErrorOfErrno(errno);
-    ::unlink(strPath.c_str());
-    ::close(fd);
+    CxOsRemove(strPath.c_str());
+    CxOsClose(fd);
     SetLastError(dwError);
     return nullptr;
   }
-  SyncFolderOf(strPath);
+  CxOsSyncFolderOf(strPath);
   return std::unique_ptr<OlIcsJournal>(new OlIcsJournal(fd, strPath, strHeader.size()));
 }
 
@@ -442,7 +412,7 @@ bool OlIcsJournal::Append(const std::string& strRecord) {
     return false;
   }
   bool bDone = ::lseek(m_fd, static_cast<off_t>(m_nSize), SEEK_SET) >= 0 &&
-               WriteAll(m_fd, strRecord.data(), strRecord.size());
+               CxOsWriteAll(m_fd, strRecord.data(), strRecord.size());
   if (bDone) {
     m_bUnflushed = true;
     if (GetTickCount() - m_dwLastFlush >= OL_JOURNAL_FLUSH_MS) bDone = Flush();
@@ -450,7 +420,7 @@ bool OlIcsJournal::Append(const std::string& strRecord) {
   if (!bDone) {
     const DWORD dwError = CxWin32ErrorOfErrno(errno);
     // A record cut off here would hide every later one from the reader.
-    if (::ftruncate(m_fd, static_cast<off_t>(m_nSize)) != 0) Close();
+    if (!CxOsTruncate(m_fd, static_cast<off_t>(m_nSize))) Close();
     SetLastError(dwError);
     return false;
   }
@@ -460,7 +430,7 @@ bool OlIcsJournal::Append(const std::string& strRecord) {
 
 bool OlIcsJournal::Flush() {
   if (m_fd < 0) return false;
-  if (m_bUnflushed && ::fdatasync(m_fd) != 0) {
+  if (m_bUnflushed && !CxOsSync(m_fd, true)) {
     SetLastError(CxWin32ErrorOfErrno(errno));
     return false;
   }
@@ -471,7 +441,7 @@ bool OlIcsJournal::Flush() {
 
 bool OlIcsJournal::Cut(size_t nLength) {
   if (m_fd < 0 || nLength > m_nSize) return false;
-  if (::ftruncate(m_fd, static_cast<off_t>(nLength)) != 0 || ::fdatasync(m_fd) != 0) {
+  if (!CxOsTruncate(m_fd, static_cast<off_t>(nLength)) || !CxOsSync(m_fd, true)) {
     SetLastError(CxWin32ErrorOfErrno(errno));
     return false;
   }
@@ -481,11 +451,11 @@ bool OlIcsJournal::Cut(size_t nLength) {
 
 bool OlIcsJournal::Remove() {
   if (m_fd < 0) return false;
-  const bool bRemoved = ::unlink(m_strPath.c_str()) == 0;
+  const bool bRemoved = CxOsRemove(m_strPath.c_str());
   if (!bRemoved) SetLastError(CxWin32ErrorOfErrno(errno));
   m_bUnflushed = false;
   Close();
-  SyncFolderOf(m_strPath);
+  CxOsSyncFolderOf(m_strPath);
   return bRemoved;
 }
 
@@ -496,11 +466,11 @@ bool OlIcsJournal::SetAside(std::string* pstrAside) {
     const std::string strAside = m_strPath + ".unapplied-" + std::to_string(n);
     struct stat st {};
     if (::lstat(strAside.c_str(), &st) == 0 || errno != ENOENT) continue;
-    if (::rename(m_strPath.c_str(), strAside.c_str()) != 0) {
+    if (!CxOsRename(m_strPath.c_str(), strAside.c_str())) {
       SetLastError(CxWin32ErrorOfErrno(errno));
       return false;
     }
-    SyncFolderOf(m_strPath);
+    CxOsSyncFolderOf(m_strPath);
     Close();
     *pstrAside = strAside;
     return true;

@@ -17,6 +17,7 @@
 #include <unordered_set>
 
 #include "platform/win/WinHandle.h"
+#include "platform/win/WinOs.h"
 #include "platform/win/WinSystem.h"
 
 namespace {
@@ -139,10 +140,7 @@ HANDLE CreateFile(LPCSTR szFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
 
   // A pipe or a device at a file's name would hang the open or never end; opening without
   // waiting lets it be seen and refused.
-  int fd;
-  do {
-    fd = ::open(szFileName, nFlags | O_NONBLOCK, 0666);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = CxOsOpen(szFileName, nFlags | O_NONBLOCK, 0666);
   if (fd < 0) {
     const int nErr = errno;
     // Windows tells a missing folder on the way from a missing file.
@@ -152,23 +150,18 @@ HANDLE CreateFile(LPCSTR szFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
   struct stat stOpen {};
   if (::fstat(fd, &stOpen) != 0 || !S_ISREG(stOpen.st_mode) ||
       ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-    ::close(fd);
+    CxOsClose(fd);
     return Fail(ERROR_ACCESS_DENIED);
   }
 
-  const int nLock = (dwShareMode == 0 ? LOCK_EX : LOCK_SH) | LOCK_NB;
-  int nLockResult;
-  do {
-    nLockResult = ::flock(fd, nLock);
-  } while (nLockResult != 0 && errno == EINTR);
-  if (nLockResult != 0) {
+  if (!CxOsLock(fd, (dwShareMode == 0 ? LOCK_EX : LOCK_SH) | LOCK_NB)) {
     const int nErr = errno;
-    ::close(fd);
+    CxOsClose(fd);
     return Fail(nErr == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(nErr));
   }
-  if (bTruncate && ::ftruncate(fd, 0) != 0) {
+  if (bTruncate && !CxOsTruncate(fd, 0)) {
     const int nErr = errno;
-    ::close(fd);
+    CxOsClose(fd);
     return Fail(ErrorFromErrno(nErr));
   }
 
@@ -216,9 +209,8 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
   DWORD nDone = 0;
   auto* pBytes = static_cast<BYTE*>(lpBuffer);
   while (nDone < nNumberOfBytesToRead) {
-    const ssize_t nGot = ::read(pHandle->fd, pBytes + nDone, nNumberOfBytesToRead - nDone);
+    const ssize_t nGot = CxOsRead(pHandle->fd, pBytes + nDone, nNumberOfBytesToRead - nDone);
     if (nGot < 0) {
-      if (errno == EINTR) continue;
       if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = nDone;
       SetLastError(ERROR_READ_FAULT);
       return FALSE;
@@ -255,19 +247,13 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
       break;
     }
   }
-  DWORD nDone = 0;
-  const auto* pBytes = static_cast<const BYTE*>(lpBuffer);
-  while (nDone < nAllowed) {
-    const ssize_t nPut = ::write(pHandle->fd, pBytes + nDone, nAllowed - nDone);
-    if (nPut < 0) {
-      if (errno == EINTR) continue;
-      if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = nDone;
-      SetLastError(ErrorFromErrno(errno) == ERROR_DISK_FULL ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
-      return FALSE;
-    }
-    nDone += static_cast<DWORD>(nPut);
+  size_t nDone = 0;
+  const bool bWritten = CxOsWriteAll(pHandle->fd, lpBuffer, nAllowed, &nDone);
+  if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = static_cast<DWORD>(nDone);
+  if (!bWritten) {
+    SetLastError(ErrorFromErrno(errno) == ERROR_DISK_FULL ? ERROR_DISK_FULL : ERROR_WRITE_FAULT);
+    return FALSE;
   }
-  if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = nDone;
   if (bDiskFull) {
     SetLastError(ERROR_DISK_FULL);
     return FALSE;
@@ -343,7 +329,7 @@ BOOL FlushFileBuffers(HANDLE hFile) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
-  if (::fsync(pHandle->fd) != 0) {
+  if (!CxOsSync(pHandle->fd)) {
     SetLastError(ErrorFromErrno(errno));
     return FALSE;
   }
@@ -361,7 +347,7 @@ BOOL SetEndOfFile(HANDLE hFile) {
     return FALSE;
   }
   const off_t nPos = ::lseek(pHandle->fd, 0, SEEK_CUR);
-  if (nPos < 0 || ::ftruncate(pHandle->fd, nPos) != 0) {
+  if (nPos < 0 || !CxOsTruncate(pHandle->fd, nPos)) {
     SetLastError(ErrorFromErrno(errno));
     return FALSE;
   }
@@ -385,7 +371,7 @@ BOOL CloseHandle(HANDLE hObject) {
   // descriptor (a replacement removes its temporary file, a mutex its lock file).
   pHandle->pExtra.reset();
   // Closing the descriptor drops its flock lock as well.
-  const int nResult = pHandle->fd >= 0 ? ::close(pHandle->fd) : 0;
+  const int nResult = pHandle->fd >= 0 ? CxOsClose(pHandle->fd) : 0;
   delete pHandle;
   if (nResult != 0 && errno != EINTR) {
     SetLastError(ErrorFromErrno(errno));

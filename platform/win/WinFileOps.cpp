@@ -11,21 +11,17 @@
 #include <cstring>
 #include <string>
 
+#include "platform/win/WinOs.h"
 #include "platform/win/WinSystem.h"
 
 namespace {
 
 constexpr size_t kCopyChunk = 64 * 1024;
+// A copy is written under "<target>.<random hex>"; names tried before giving up.
+constexpr int kMaxTempAttempts = 16;
+constexpr size_t kTempRandomBytes = 8;
 // Seconds from 1601-01-01 (the FILETIME base) to 1970-01-01.
 constexpr uint64_t kFileTimeUnixOffset = 11644473600ull;
-
-std::string ParentOf(const char* szPath) {
-  std::string strPath(szPath);
-  const size_t nSlash = strPath.find_last_of('/');
-  if (nSlash == std::string::npos) return ".";
-  if (nSlash == 0) return "/";
-  return strPath.substr(0, nSlash);
-}
 
 bool IsDirectory(const std::string& strPath) {
   struct stat st {};
@@ -37,8 +33,8 @@ bool IsDirectory(const std::string& strPath) {
 DWORD Win32ErrorOf(int nErrno, const char* szPath) {
   switch (nErrno) {
     case ENOENT:
-      return szPath != nullptr && IsDirectory(ParentOf(szPath)) ? ERROR_FILE_NOT_FOUND
-                                                                : ERROR_PATH_NOT_FOUND;
+      return szPath != nullptr && IsDirectory(CxOsFolderOf(szPath)) ? ERROR_FILE_NOT_FOUND
+                                                                    : ERROR_PATH_NOT_FOUND;
     case ENOTDIR:
     case ENAMETOOLONG:
     case ELOOP:
@@ -77,55 +73,6 @@ bool IsEmptyPath(const char* szPath) {
   return szPath == nullptr || szPath[0] == '\0';
 }
 
-bool WriteAll(int fd, const char* pData, size_t nLength) {
-  while (nLength > 0) {
-    const ssize_t nWritten = write(fd, pData, nLength);
-    if (nWritten < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    pData += nWritten;
-    nLength -= static_cast<size_t>(nWritten);
-  }
-  return true;
-}
-
-void SyncFolderOf(const char* szPath) {
-  const int fd = open(ParentOf(szPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    fsync(fd);
-    close(fd);
-  }
-}
-
-// Renames without replacing: an existing target gives EEXIST. File systems without
-// RENAME_NOREPLACE fall back to a hard link, and failing that to a test before the rename.
-int RenameNoReplace(const char* szFrom, const char* szTo) {
-  if (renameat2(AT_FDCWD, szFrom, AT_FDCWD, szTo, RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return -1;
-  struct stat st {};
-  if (lstat(szFrom, &st) == 0 && !S_ISDIR(st.st_mode)) {
-    if (link(szFrom, szTo) == 0) return unlink(szFrom);
-    if (errno == EEXIST) return -1;
-  }
-  if (lstat(szTo, &st) == 0) {
-    errno = EEXIST;
-    return -1;
-  }
-  return rename(szFrom, szTo);
-}
-
-uint64_t FileTimeOf(const struct timespec& ts) {
-  return (static_cast<uint64_t>(ts.tv_sec) + kFileTimeUnixOffset) * 10000000ull +
-         static_cast<uint64_t>(ts.tv_nsec) / 100u;
-}
-
-void SetFileTime(FILETIME* pft, const struct timespec& ts) {
-  const uint64_t nValue = FileTimeOf(ts);
-  pft->dwLowDateTime = static_cast<DWORD>(nValue);
-  pft->dwHighDateTime = static_cast<DWORD>(nValue >> 32);
-}
-
 DWORD AttributesOf(const struct stat& st) {
   if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
   return (st.st_mode & S_IWUSR) == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
@@ -133,64 +80,72 @@ DWORD AttributesOf(const struct stat& st) {
 
 }  // namespace
 
+FILETIME CxFileTimeOf(const struct timespec& ts) {
+  const uint64_t nValue = (static_cast<uint64_t>(ts.tv_sec) + kFileTimeUnixOffset) * 10000000ull +
+                          static_cast<uint64_t>(ts.tv_nsec) / 100u;
+  return FILETIME{static_cast<DWORD>(nValue), static_cast<DWORD>(nValue >> 32)};
+}
+
 BOOL CopyFile(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
   if (IsEmptyPath(lpExistingFileName) || IsEmptyPath(lpNewFileName)) {
     return Fail(ERROR_PATH_NOT_FOUND);
   }
-  const int fdIn = open(lpExistingFileName, O_RDONLY | O_CLOEXEC);
+  const int fdIn = CxOsOpen(lpExistingFileName, O_RDONLY);
   if (fdIn < 0) return FailErrno(lpExistingFileName);
   struct stat stIn {};
   if (fstat(fdIn, &stIn) != 0 || S_ISDIR(stIn.st_mode)) {
-    close(fdIn);
+    CxOsClose(fdIn);
     return Fail(ERROR_ACCESS_DENIED);
   }
   struct stat stOut {};
   if (bFailIfExists && lstat(lpNewFileName, &stOut) == 0) {
-    close(fdIn);
+    CxOsClose(fdIn);
     return Fail(ERROR_FILE_EXISTS);
   }
 
-  std::string strTempPath = std::string(lpNewFileName) + ".XXXXXX";
-  const int fdOut = mkostemp(strTempPath.data(), O_CLOEXEC);
+  std::string strTempPath;
+  int fdOut = -1;
+  for (int nAttempt = 0; nAttempt < kMaxTempAttempts && fdOut < 0; ++nAttempt) {
+    strTempPath = std::string(lpNewFileName) + "." + CxOsRandomHex(kTempRandomBytes);
+    fdOut = CxOsOpen(strTempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+    if (fdOut < 0 && errno != EEXIST) break;
+  }
   if (fdOut < 0) {
     const DWORD dwError = Win32ErrorOf(errno, lpNewFileName);
-    close(fdIn);
+    CxOsClose(fdIn);
     return Fail(dwError);
   }
   bool bOk = true;
   std::string strChunk(kCopyChunk, '\0');
   for (;;) {
-    const ssize_t nRead = read(fdIn, strChunk.data(), strChunk.size());
-    if (nRead < 0 && errno == EINTR) continue;
+    const ssize_t nRead = CxOsRead(fdIn, strChunk.data(), strChunk.size());
     if (nRead <= 0) {
       bOk = nRead == 0;
       break;
     }
-    if (!WriteAll(fdOut, strChunk.data(), static_cast<size_t>(nRead))) {
+    if (!CxOsWriteAll(fdOut, strChunk.data(), static_cast<size_t>(nRead))) {
       bOk = false;
       break;
     }
   }
   DWORD dwError = bOk ? ERROR_SUCCESS : Win32ErrorOf(errno, lpNewFileName);
-  close(fdIn);
-  if (bOk && (fchmod(fdOut, stIn.st_mode & 07777) != 0 || fsync(fdOut) != 0)) {
+  CxOsClose(fdIn);
+  if (bOk && (!CxOsSetMode(fdOut, stIn.st_mode & 07777) || !CxOsSync(fdOut))) {
     bOk = false;
     dwError = Win32ErrorOf(errno, lpNewFileName);
   }
-  if (close(fdOut) != 0 && bOk) {
+  if (CxOsClose(fdOut) != 0 && bOk) {
     bOk = false;
     dwError = Win32ErrorOf(errno, lpNewFileName);
   }
   if (bOk) {
-    const int nResult = bFailIfExists ? RenameNoReplace(strTempPath.c_str(), lpNewFileName)
-                                      : rename(strTempPath.c_str(), lpNewFileName);
-    if (nResult != 0) {
+    if (!CxOsRename(strTempPath.c_str(), lpNewFileName, bFailIfExists)) {
       bOk = false;
       dwError = errno == EEXIST ? ERROR_FILE_EXISTS : Win32ErrorOf(errno, lpNewFileName);
     }
   }
   if (!bOk) {
-    unlink(strTempPath.c_str());
+    CxOsRemove(strTempPath.c_str());
     return Fail(dwError);
   }
   return TRUE;
@@ -203,17 +158,16 @@ BOOL MoveFileEx(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags) 
   struct stat stSource {};
   if (lstat(lpExistingFileName, &stSource) != 0) return FailErrno(lpExistingFileName);
   const bool bReplace = (dwFlags & MOVEFILE_REPLACE_EXISTING) != 0;
-  const int nResult = bReplace ? rename(lpExistingFileName, lpNewFileName)
-                               : RenameNoReplace(lpExistingFileName, lpNewFileName);
-  if (nResult != 0) {
+  if (!CxOsRename(lpExistingFileName, lpNewFileName, !bReplace)) {
     if (errno != EXDEV || (dwFlags & MOVEFILE_COPY_ALLOWED) == 0 || S_ISDIR(stSource.st_mode)) {
       // The source was there a moment ago, so a missing path is the target's folder.
       return FailErrno(lpNewFileName);
     }
     if (!CopyFile(lpExistingFileName, lpNewFileName, bReplace ? FALSE : TRUE)) return FALSE;
-    if (unlink(lpExistingFileName) != 0) return FailErrno(lpExistingFileName);
+    if (!CxOsRemove(lpExistingFileName)) return FailErrno(lpExistingFileName);
   }
-  if ((dwFlags & MOVEFILE_WRITE_THROUGH) != 0) SyncFolderOf(lpNewFileName);
+  // The move is done whatever the flush says: reporting it failed would mislead the caller.
+  if ((dwFlags & MOVEFILE_WRITE_THROUGH) != 0) CxOsSyncFolderOf(lpNewFileName);
   return TRUE;
 }
 
@@ -225,7 +179,7 @@ BOOL DeleteFile(LPCSTR lpFileName) {
   if (IsEmptyPath(lpFileName)) return Fail(ERROR_PATH_NOT_FOUND);
   struct stat st {};
   if (lstat(lpFileName, &st) == 0 && S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
-  if (unlink(lpFileName) != 0) return FailErrno(lpFileName);
+  if (!CxOsRemove(lpFileName)) return FailErrno(lpFileName);
   return TRUE;
 }
 
@@ -252,9 +206,9 @@ BOOL GetFileAttributesEx(LPCSTR lpFileName, GET_FILEEX_INFO_LEVELS fInfoLevelId,
   if (stat(lpFileName, &st) != 0) return FailErrno(lpFileName);
   auto* pData = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(lpFileInformation);
   pData->dwFileAttributes = AttributesOf(st);
-  SetFileTime(&pData->ftCreationTime, st.st_ctim);
-  SetFileTime(&pData->ftLastAccessTime, st.st_atim);
-  SetFileTime(&pData->ftLastWriteTime, st.st_mtim);
+  pData->ftCreationTime = CxFileTimeOf(st.st_ctim);
+  pData->ftLastAccessTime = CxFileTimeOf(st.st_atim);
+  pData->ftLastWriteTime = CxFileTimeOf(st.st_mtim);
   const uint64_t nSize = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
   pData->nFileSizeHigh = static_cast<DWORD>(nSize >> 32);
   pData->nFileSizeLow = static_cast<DWORD>(nSize);

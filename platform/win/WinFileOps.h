@@ -3,6 +3,8 @@
 // FALSE (or INVALID_FILE_ATTRIBUTES) and set the Win32 error through SetLastError.
 #pragma once
 
+#include <time.h>
+
 #include "platform/win/WinTypes.h"
 
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
@@ -45,6 +47,9 @@ typedef struct _WIN32_FILE_ATTRIBUTE_DATA {
   DWORD nFileSizeHigh;
   DWORD nFileSizeLow;
 } WIN32_FILE_ATTRIBUTE_DATA, *LPWIN32_FILE_ATTRIBUTE_DATA;
+
+// A POSIX time as a FILETIME.
+FILETIME CxFileTimeOf(const struct timespec& ts);
 
 // Copies the file's contents (and permission bits). The copy is written beside the target
 // and renamed over it, so the target is never seen half-written. With bFailIfExists an

@@ -14,17 +14,18 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/win/WinFile.h"
+#include "platform/win/WinSystem.h"
 #include "platform/win/WinText.h"
 #include "platform/win/WinWine.h"
 
@@ -412,7 +413,7 @@ bool StartsWithKey(const std::string& strPath, const std::string& strKey) {
 }
 
 // A Wine registry file larger than this is not one Wine wrote for a desktop.
-constexpr off_t kMaxWineFileSize = 256 * 1024 * 1024;
+constexpr size_t kMaxWineFileSize = 256u * 1024u * 1024u;
 
 // Reads one registry file of the prefix into its cache unless it is unchanged. Caller holds
 // g_Lock.
@@ -435,14 +436,15 @@ void RefreshWineFile(WineFileCache& cache, const std::string& strPath,
   cache.nSize = st.st_size;
   cache.stModified = st.st_mtim;
   std::string strReason;
-  if (st.st_size > kMaxWineFileSize) {
-    cache.strNote = strPath + " was not read: it is larger than 256 MiB";
+  std::string strData;
+  if (!CxReadWholeFile(strPath.c_str(), kMaxWineFileSize, &strData)) {
+    cache.strNote = GetLastError() == ERROR_FILE_TOO_LARGE
+                        ? strPath + " was not read: it is larger than 256 MiB"
+                        : strPath + " could not be opened";
     return;
   }
-  std::ifstream in(strPath, std::ios::binary);
-  if (!in) {
-    cache.strNote = strPath + " could not be opened";
-  } else if (!CxWineReadRegistry(in, pfnKeep, cache.keys, strReason)) {
+  std::istringstream in(std::move(strData));
+  if (!CxWineReadRegistry(in, pfnKeep, cache.keys, strReason)) {
     cache.strNote = strPath + " was not read: " + strReason;
   } else if (cache.keys.nSkipped > 0) {
     cache.strNote = strPath + ": " + std::to_string(cache.keys.nSkipped) +
@@ -641,8 +643,11 @@ LONG CxRegLocalPath(HKEY hKey, LPCSTR szRegPath, LPSTR szLocal, DWORD nCapacity)
     std::string strReason;
     if (!CxWineLocalPath(strPrefix, szRegPath, strLocal, strReason)) {
       std::lock_guard<std::mutex> lock(g_Lock);
-      g_strWineNote = "\"" + std::string(szRegPath) + "\" of the Wine prefix " + strPrefix +
-                      " is not used: " + strReason;
+      // Appended piece by piece: GCC's -Wrestrict misfires on a literal added to a string
+      // in optimized builds.
+      g_strWineNote.assign(1, '"');
+      g_strWineNote.append(szRegPath).append("\" of the Wine prefix ").append(strPrefix);
+      g_strWineNote.append(" is not used: ").append(strReason);
       return ERROR_PATH_NOT_FOUND;
     }
   }

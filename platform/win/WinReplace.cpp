@@ -14,7 +14,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +27,7 @@
 
 #include "platform/win/WinFile.h"
 #include "platform/win/WinHandle.h"
+#include "platform/win/WinOs.h"
 #include "platform/win/WinSystem.h"
 
 namespace {
@@ -41,8 +41,6 @@ const char kTempMarker[] = ".~db";
 constexpr size_t kTempRandomDigits = 16;
 // Stamps hash the file in chunks of this size.
 constexpr size_t kHashChunk = 64 * 1024;
-// Seconds from 1601-01-01 (the FILETIME base) to 1970-01-01.
-constexpr unsigned long long kFileTimeUnixOffset = 11644473600ull;
 
 struct ReplacementState : public CxHandleExtra {
   std::string strTemp;
@@ -50,25 +48,33 @@ struct ReplacementState : public CxHandleExtra {
   std::string strModel;  // the file whose mode, owner and group the new one takes
   bool bDone = false;
   ~ReplacementState() override {
-    if (!bDone) ::unlink(strTemp.c_str());
+    if (!bDone) CxOsRemove(strTemp.c_str());
   }
 };
-
-std::string FolderOf(const std::string& strPath) {
-  const size_t nSlash = strPath.find_last_of('/');
-  if (nSlash == std::string::npos) return ".";
-  if (nSlash == 0) return "/";
-  return strPath.substr(0, nSlash);
-}
-
-std::string NameOf(const std::string& strPath) {
-  const size_t nSlash = strPath.find_last_of('/');
-  return nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
-}
 
 BOOL Fail(DWORD dwError) {
   SetLastError(dwError);
   return FALSE;
+}
+
+// The name joined to its folder. Built by appending: GCC's -Wrestrict misfires on a literal
+// added to a string in optimized builds.
+std::string JoinPath(const std::string& strFolder, const std::string& strName) {
+  std::string strPath = strFolder;
+  if (strPath.empty() || strPath.back() != '/') strPath.push_back('/');
+  strPath.append(strName);
+  return strPath;
+}
+
+// The path with its folder made absolute (links in the folder followed, not the name's own).
+// An errno value on failure, 0 on success.
+int AbsoluteFolder(const std::string& strPath, std::string* pstrOut) {
+  char szFolder[PATH_MAX];
+  if (::realpath(CxOsFolderOf(strPath).c_str(), szFolder) == nullptr) return errno;
+  const std::string strName = CxOsNameOf(strPath);
+  if (strName.empty() || strName == "." || strName == "..") return EISDIR;
+  *pstrOut = JoinPath(szFolder, strName);
+  return 0;
 }
 
 // Follows links to the file the path names and makes its folder absolute. An errno value
@@ -88,25 +94,14 @@ int Resolve(const char* szPath, std::string* pstrOut) {
     if (nLen < 0) return errno;
     if (static_cast<size_t>(nLen) >= link.size()) return ENAMETOOLONG;
     std::string strLink(link.data(), static_cast<size_t>(nLen));
-    strPath = strLink[0] == '/' ? strLink : FolderOf(strPath) + "/" + strLink;
+    strPath = strLink[0] == '/' ? strLink : JoinPath(CxOsFolderOf(strPath), strLink);
   }
-  char szFolder[PATH_MAX];
-  if (::realpath(FolderOf(strPath).c_str(), szFolder) == nullptr) return errno;
-  const std::string strName = NameOf(strPath);
-  if (strName.empty() || strName == "." || strName == "..") return EISDIR;
-  *pstrOut = std::string(szFolder) == "/" ? "/" + strName : std::string(szFolder) + "/" + strName;
-  return 0;
+  return AbsoluteFolder(strPath, pstrOut);
 }
 
 // The absolute path of the name itself, whatever is at it: only the folder is resolved.
 int ResolveName(const char* szPath, std::string* pstrOut) {
-  const std::string strPath(szPath);
-  char szFolder[PATH_MAX];
-  if (::realpath(FolderOf(strPath).c_str(), szFolder) == nullptr) return errno;
-  const std::string strName = NameOf(strPath);
-  if (strName.empty() || strName == "." || strName == "..") return EISDIR;
-  *pstrOut = std::string(szFolder) == "/" ? "/" + strName : std::string(szFolder) + "/" + strName;
-  return 0;
+  return AbsoluteFolder(szPath, pstrOut);
 }
 
 // Mixes the file's bytes into four independent 64-bit lanes, eight bytes a step, so hashing
@@ -164,19 +159,14 @@ bool StampDescriptor(int fd, CX_FILE_STAMP* pStamp) {
   std::vector<unsigned char> chunk(kHashChunk);
   off_t nOffset = 0;
   for (;;) {
-    const ssize_t nGot = ::pread(fd, chunk.data(), chunk.size(), nOffset);
-    if (nGot < 0 && errno == EINTR) continue;
+    const ssize_t nGot = CxOsReadAt(fd, chunk.data(), chunk.size(), nOffset);
     if (nGot < 0) return false;
     if (nGot == 0) break;
     hash.Add(chunk.data(), static_cast<size_t>(nGot));
     nOffset += nGot;
   }
-  const unsigned long long nTime =
-      (static_cast<unsigned long long>(st.st_mtim.tv_sec) + kFileTimeUnixOffset) * 10000000ull +
-      static_cast<unsigned long long>(st.st_mtim.tv_nsec) / 100u;
   pStamp->nSize = static_cast<ULONGLONG>(nOffset);
-  pStamp->ftLastWrite.dwLowDateTime = static_cast<DWORD>(nTime);
-  pStamp->ftLastWrite.dwHighDateTime = static_cast<DWORD>(nTime >> 32);
+  pStamp->ftLastWrite = CxFileTimeOf(st.st_mtim);
   pStamp->nContentHash = hash.Finish();
   return true;
 }
@@ -199,40 +189,15 @@ void RemoveStaleTemps(const std::string& strFolder, const std::string& strPrefix
   while (const dirent* pEntry = ::readdir(pDir.get())) {
     const std::string strEntry(pEntry->d_name);
     if (!IsOurTemp(strEntry, strPrefix)) continue;
-    const int fd = ::openat(nDirFd, strEntry.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = CxOsOpenAt(nDirFd, strEntry.c_str(), O_RDONLY | O_NOFOLLOW);
     if (fd < 0) continue;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
-        ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      ::unlinkat(nDirFd, strEntry.c_str(), 0);
+        CxOsLock(fd, LOCK_EX | LOCK_NB)) {
+      CxOsRemoveAt(nDirFd, strEntry.c_str());
     }
-    ::close(fd);
+    CxOsClose(fd);
   }
-}
-
-std::string RandomDigits() {
-  unsigned char bytes[kTempRandomDigits / 2] = {};
-  size_t nGot = 0;
-  while (nGot < sizeof(bytes)) {
-    const ssize_t n = ::getrandom(bytes + nGot, sizeof(bytes) - nGot, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    nGot += static_cast<size_t>(n);
-  }
-  std::string strOut;
-  char szHex[3];
-  for (unsigned char b : bytes) {
-    std::snprintf(szHex, sizeof(szHex), "%02x", b);
-    strOut += szHex;
-  }
-  return strOut;
-}
-
-void SyncFolder(const std::string& strFolder) {
-  const int fd = ::open(strFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
 }
 
 }  // namespace
@@ -313,15 +278,16 @@ HANDLE CreateReplacementFor(LPCSTR szTarget, const std::string& strModel) {
   const bool bModel =
       ::stat(strModel.empty() ? strTarget.c_str() : strModel.c_str(), &stModel) == 0;
   const mode_t nCreateMode = bModel ? 0600 : 0666;
-  const std::string strFolder = FolderOf(strTarget);
-  const std::string strPrefix = "." + NameOf(strTarget) + kTempMarker;
+  const std::string strFolder = CxOsFolderOf(strTarget);
+  std::string strPrefix(1, '.');
+  strPrefix.append(CxOsNameOf(strTarget)).append(kTempMarker);
   RemoveStaleTemps(strFolder, strPrefix);
 
   int fd = -1;
   std::string strTemp;
   for (int nAttempt = 0; nAttempt < kMaxTempAttempts && fd < 0; ++nAttempt) {
-    strTemp = strFolder + "/" + strPrefix + RandomDigits();
-    fd = ::open(strTemp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, nCreateMode);
+    strTemp = JoinPath(strFolder, strPrefix + CxOsRandomHex(kTempRandomDigits / 2));
+    fd = CxOsOpen(strTemp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, nCreateMode);
     nErr = errno;
     if (fd < 0 && nErr != EEXIST && nErr != EINTR) break;
   }
@@ -329,7 +295,9 @@ HANDLE CreateReplacementFor(LPCSTR szTarget, const std::string& strModel) {
     SetLastError(CxWin32ErrorOfErrno(nErr));
     return INVALID_HANDLE_VALUE;
   }
-  ::flock(fd, LOCK_EX | LOCK_NB);
+  // Without the lock (a file system that has none) a concurrent save may take the file for
+  // a stale one; the write itself does not need it.
+  CxOsLock(fd, LOCK_EX | LOCK_NB);
   auto pState = std::make_unique<ReplacementState>();
   pState->strTemp = strTemp;
   pState->strTarget = strTarget;
@@ -369,32 +337,33 @@ BOOL CxCommitReplacement(HANDLE hReplacement, const CX_FILE_STAMP* pExpected,
   const int fd = CxDescriptorOf(hReplacement);
   if (pState == nullptr || fd < 0) return Fail(ERROR_INVALID_HANDLE);
   DWORD dwError = ERROR_SUCCESS;
-  if (::fsync(fd) != 0) dwError = CxWin32ErrorOfErrno(errno);
+  if (!CxOsSync(fd)) dwError = CxWin32ErrorOfErrno(errno);
 
   struct stat stTarget {};
   const bool bExists = ::stat(pState->strModel.c_str(), &stTarget) == 0;
   if (dwError == ERROR_SUCCESS && bExists) {
-    if (::fchmod(fd, stTarget.st_mode & 07777) != 0) dwError = CxWin32ErrorOfErrno(errno);
+    if (!CxOsSetMode(fd, stTarget.st_mode & 07777)) dwError = CxWin32ErrorOfErrno(errno);
     // Only a privileged writer may give a file away; the group alone is allowed where the
     // writer belongs to it. Neither failure stops the save.
-    if (::fchown(fd, stTarget.st_uid, stTarget.st_gid) != 0) {
-      (void)::fchown(fd, static_cast<uid_t>(-1), stTarget.st_gid);
+    if (!CxOsSetOwner(fd, stTarget.st_uid, stTarget.st_gid)) {
+      CxOsSetOwner(fd, static_cast<uid_t>(-1), stTarget.st_gid);
     }
   }
   if (dwError == ERROR_SUCCESS && pExpected != nullptr) {
     CX_FILE_STAMP now{};
-    const int fdTarget = ::open(pState->strTarget.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fdTarget = CxOsOpen(pState->strTarget.c_str(), O_RDONLY);
     const bool bStamped = fdTarget >= 0 && StampDescriptor(fdTarget, &now);
-    if (fdTarget >= 0) ::close(fdTarget);
+    if (fdTarget >= 0) CxOsClose(fdTarget);
     if (!bStamped || !CxSameFileStamp(&now, pExpected)) dwError = ERROR_CX_FILE_CHANGED;
   }
   if (dwError == ERROR_SUCCESS && pWritten != nullptr && !StampDescriptor(fd, pWritten)) {
     dwError = CxWin32ErrorOfErrno(errno);
   }
   if (dwError == ERROR_SUCCESS) {
-    if (::rename(pState->strTemp.c_str(), pState->strTarget.c_str()) == 0) {
+    if (CxOsRename(pState->strTemp.c_str(), pState->strTarget.c_str())) {
       pState->bDone = true;
-      SyncFolder(FolderOf(pState->strTarget));
+      // The new contents are in place: a folder that cannot be flushed does not undo that.
+      CxOsSyncFolderOf(pState->strTarget);
     } else {
       dwError = CxWin32ErrorOfErrno(errno);
     }

@@ -224,8 +224,8 @@ DWORD GetFullPathName(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LP
     nStart = nSlash + 1;
   }
   std::string strOut;
-  for (const std::string& strPart : parts) strOut += "/" + strPart;
-  if (strOut.empty()) strOut = "/";
+  for (const std::string& strPart : parts) strOut.append(1, '/').append(strPart);
+  if (strOut.empty()) strOut.push_back('/');
   const DWORD nLength = static_cast<DWORD>(strOut.size());
   if (lpBuffer == nullptr || nBufferLength <= nLength) return nLength + 1;
   std::memcpy(lpBuffer, strOut.c_str(), nLength + 1);

@@ -472,7 +472,7 @@ std::string CxWineShownFolder(const std::string& strPrefix) {
   std::string strHome = szHome ? szHome : "";
   while (strHome.size() > 1 && strHome.back() == '/') strHome.pop_back();
   if (strHome.size() > 1 && IsInside(strPrefix, strHome)) {
-    return "~" + strPrefix.substr(strHome.size());
+    return std::string(1, '~').append(strPrefix, strHome.size());
   }
   return strPrefix;
 }

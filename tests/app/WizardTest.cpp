@@ -11,8 +11,8 @@
 #include "app/core/PalmUsers.h"
 #include "common/misc/CxList.h"
 #include "common/palm/PalmHotSync.h"
+#include "demo/pe/PeImage.h"
 #include "support/hotsync/TwoPalmUsers.h"
-#include "support/pe/PeImage.h"
 #include "support/ui/DialogTest.h"
 #include "support/wine/WinePrefix.h"
 

@@ -10,10 +10,10 @@
 
 #include "common/misc/CxDebugUtil.h"
 #include "common/outlook/OlComm.h"
+#include "demo/pe/PeImage.h"
 #include "platform/automation/ComRuntime.h"
 #include "platform/automation/DispatchBase.h"
 #include "platform/win/WinRegistry.h"
-#include "support/pe/PeImage.h"
 
 namespace {
 

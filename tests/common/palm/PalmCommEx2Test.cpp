@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "Palm6TestSupport.h"
+#include "demo/palm6/Palm6Fixture.h"
 #include "platform/jet/JetAdo.h"
-#include "support/palm6/Palm6Fixture.h"
 
 namespace {
 

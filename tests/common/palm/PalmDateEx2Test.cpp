@@ -16,10 +16,10 @@
 #include "common/calendar/CommDateMgr.h"
 #include "common/palm/PalmComm.h"
 #include "common/palm/PalmDateInfo.h"
+#include "demo/palm6/Palm6Fixture.h"
 #include "platform/win/WinString.h"
 #include "support/PlatformScope.h"
 #include "support/clock/ClockGuard.h"
-#include "support/palm6/Palm6Fixture.h"
 
 namespace {
 

@@ -17,13 +17,13 @@
 #include "DatebookBuilder.h"
 #include "PalmTestSupport.h"
 #include "common/palm/PalmHotSync.h"
+#include "demo/pe/PeImage.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
 #include "support/calendar/DeletedOccurrences.h"
 #include "support/clock/ClockGuard.h"
 #include "support/hotsync/PalmFolder.h"
 #include "support/hotsync/ProgramIni.h"
-#include "support/pe/PeImage.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
+#include "demo/pe/PeImage.h"
 #include "platform/win/WinRegistry.h"
 #include "support/hotsync/PalmFolder.h"
 #include "support/hotsync/ProgramIni.h"
-#include "support/pe/PeImage.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "demo/pe/PeImage.h"
 #include "platform/win/WinSystem.h"
 #include "platform/win/WinVersion.h"
 #include "support/hotsync/PalmFolder.h"
-#include "support/pe/PeImage.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
+#include "demo/palm6/Palm6Fixture.h"
 #include "platform/jet/JetAdo.h"
 #include "platform/jet/JetSql.h"
-#include "support/palm6/Palm6Fixture.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Offsets: DOS header at 0, PE header at 0x80, the one section's raw data at 0x200 mapped at
 // RVA 0x1000. The resource tree inside it: root directory (0x00), name directory (0x18),
 // language directory (0x30), data entry (0x48), version block (0x58).
-#include "support/pe/PeImage.h"
+#include "demo/pe/PeImage.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
 // The fixture talks to SQLite directly and binds every value, so a test's data never
 // depends on the quoting code it is there to check. Texts are bound as the UTF-8 they must
 // already be: Palm Desktop's database holds Unicode, never ANSI bytes.
-#include "support/palm6/Palm6Fixture.h"
+#include "demo/palm6/Palm6Fixture.h"
 
 #include <sqlite3.h>
 
