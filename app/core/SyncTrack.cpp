@@ -130,11 +130,15 @@ std::string TrackPrint(const CommDate* pDate, int nPalmKind) {
   const RepeatPattern& r = pDate->repeat;
   AddNumber(nHash, r.nType);
   if (r.nType != REPEAT_NONE) {
+    // Only the fields the type uses: stores fill the others as they please.
+    const bool bByWeekday = r.nType == REPEAT_MONTHLY_BY_DAY || r.nType == REPEAT_YEARLY_BY_DAY;
+    const bool bByDate = r.nType == REPEAT_MONTHLY_BY_DATE || r.nType == REPEAT_YEARLY_BY_DATE;
+    const bool bYearly = r.nType == REPEAT_YEARLY_BY_DAY || r.nType == REPEAT_YEARLY_BY_DATE;
     AddNumber(nHash, r.nInterval);
-    AddNumber(nHash, r.nDayOfWeekMask);
-    AddNumber(nHash, r.nDayOfMonth);
-    AddNumber(nHash, r.nMonthOfYear);
-    AddNumber(nHash, r.nInstance);
+    AddNumber(nHash, r.nType == REPEAT_WEEKLY || bByWeekday ? r.nDayOfWeekMask : 0);
+    AddNumber(nHash, bByDate ? r.nDayOfMonth : 0);
+    AddNumber(nHash, bYearly ? r.nMonthOfYear : 0);
+    AddNumber(nHash, bByWeekday ? r.nInstance : 0);
     AddNumber(nHash, r.bHasEnd);
     if (r.bHasEnd) AddDay(nHash, r.stPatternEnd);
     // A store that keeps no deleted occurrences makes them a field only one side holds.

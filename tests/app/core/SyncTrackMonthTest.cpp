@@ -1,0 +1,379 @@
+// A month of use of the remembering sync, for each Palm calendar kind: a seeded generator edits
+// both calendars through their own stores (as the user would in each program) for 30 days,
+// and a tracked two-way run follows each day. After every run both calendars hold exactly the
+// appointments of the model, on every field both can hold; so nothing deleted comes back and
+// nothing is doubled; conflicts are asked about only for the pairs edited on both sides, and
+// a second look finds nothing left to do.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/core/AppCalendar.h"
+#include "app/core/AppProcess.h"
+#include "app/core/SyncTrack.h"
+#include "app/core/SyncWizard.h"
+#include "common/misc/CxDebugUtil.h"
+#include "common/outlook/OlDate.h"
+#include "common/palm/PalmDateInfo.h"
+#include "platform/win/WinRegistry.h"
+#include "platform/win/WinString.h"
+#include "support/EnvGuard.h"
+#include "support/clock/ClockGuard.h"
+#include "support/palm6/Palm6Fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kDays = 30;
+constexpr int kStartAppointments = 14;
+
+struct KindCase {
+  const char* szName;
+  int nKind;
+};
+
+SYSTEMTIME At(int nDay, int nHour, int nMinute = 0) {
+  // Days of June 2026 onwards; the date arithmetic of the calendar keeps them valid.
+  SYSTEMTIME st = {};
+  st.wYear = 2026;
+  st.wMonth = static_cast<WORD>(6 + (nDay - 1) / 30);
+  st.wDay = static_cast<WORD>((nDay - 1) % 30 + 1);
+  st.wHour = static_cast<WORD>(nHour);
+  st.wMinute = static_cast<WORD>(nMinute);
+  return st;
+}
+
+CommDate Meeting(const std::string& strTitle, int nDay, int nHour) {
+  CommDate date;
+  std::memset(&date, 0, sizeof(date));
+  CxCopyText(date.szDescription, strTitle.c_str());
+  date.stStart = At(nDay, nHour);
+  date.stEnd = At(nDay, nHour + 1);
+  CxCopyText(date.szLocation, "Room 1");
+  return date;
+}
+
+bool SameStart(const CommDate& a, const CommDate& b) {
+  return strcmp(a.szDescription, b.szDescription) == 0 && a.stStart.wMonth == b.stStart.wMonth &&
+         a.stStart.wDay == b.stStart.wDay && a.stStart.wHour == b.stStart.wHour;
+}
+
+int PositionLike(CommDateMgr* pSet, const CommDate& model) {
+  for (int i = 0; i < pSet->GetCount(); ++i) {
+    if (SameStart(*pSet->GetAt(i), model)) return i;
+  }
+  return -1;
+}
+
+// One day's change to one appointment on one side (or both), and what the model becomes.
+struct Edit {
+  enum Kind { ADD, CHANGE, REMOVE } nKind;
+  bool bOnPalm;
+  CommDate before;  // the model's record (ADD: unused)
+  CommDate after;   // what that side now holds (REMOVE: unused)
+};
+
+class MonthOfUse : public ::testing::TestWithParam<KindCase> {
+ protected:
+  void SetUp() override {
+    std::string strName = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(strName.begin(), strName.end(), '/', '-');
+    m_Dir = fs::temp_directory_path() / ("db-month-" + std::to_string(::getpid()) + "-" + strName);
+    fs::remove_all(m_Dir);
+    fs::create_directories(m_Dir / "appdata");
+    m_pOutlookEnv = std::make_unique<dbtest::EnvGuard>("DAYBRIDGE_OUTLOOK_CALENDAR",
+                                                       (m_Dir / "Calendar.ics").string());
+    m_pDataEnv =
+        std::make_unique<dbtest::EnvGuard>("DAYBRIDGE_COMMON_APPDATA", (m_Dir / "appdata").string());
+    g_DebugLog.SetFolder((m_Dir.string() + "/").c_str());
+    CxRegSetText("", 0);
+    m_bComInit = AppStartPlatform();
+    std::memset(&m_Settings, 0, sizeof(m_Settings));
+    m_Settings.TrackChanges = 1;
+    m_Settings.SyncMode = SYNC_TWO_WAY;
+    m_Settings.ConfAction = CONFLICT_ASK;
+    m_nKind = GetParam().nKind;
+    if (m_nKind == PALM_KIND_DATABASE) {
+      m_Palm = m_Dir / "DateBook.mdb";
+      palm6::Palm6Fixture fixture(m_Palm.string());
+      ASSERT_TRUE(fixture.IsOpen());
+    } else {
+      m_Palm = m_Dir / "datebook.dat";
+      std::ofstream(m_Palm, std::ios::binary).flush();
+      ASSERT_TRUE(m_nKind == PALM_KIND_DATEBOOK ? PmDateUtil().SaveAs(m_Palm.c_str())
+                                                : PmDateExUtil().SaveAs(m_Palm.c_str()));
+    }
+  }
+
+  void TearDown() override {
+    m_pCalendar.reset();
+    AppStopPlatform(m_bComInit);
+    CxRegSetText(nullptr, 0);
+    fs::remove_all(m_Dir);
+  }
+
+  // The user's edits of one side, made through that side's own store.
+  void ApplyPalm(const std::vector<Edit>& vEdits) {
+    PmDateInfo store;
+    ASSERT_TRUE(store.LoadFile(m_Palm.c_str()));
+    ASSERT_EQ(store.GetLoadedKind(), m_nKind);
+    for (const Edit& edit : vEdits) {
+      const int nPos = PositionLike(store.GetRecordSet(), edit.before);
+      if (edit.nKind == Edit::ADD) {
+        ASSERT_TRUE(store.AddRecord(&edit.after));
+      } else {
+        ASSERT_GE(nPos, 0) << edit.before.szDescription;
+        ASSERT_TRUE(edit.nKind == Edit::REMOVE ? store.DeleteRecord(nPos)
+                                               : store.UpdateRecord(&edit.after, nPos));
+      }
+    }
+    ASSERT_TRUE(store.Save());
+  }
+
+  void ApplyOutlook(const std::vector<Edit>& vEdits) {
+    OlDateUtil store;
+    ASSERT_TRUE(store.Load());
+    for (const Edit& edit : vEdits) {
+      CommDate after = edit.after;
+      const int nPos = PositionLike(store.GetRecordSet(), edit.before);
+      if (edit.nKind == Edit::ADD) {
+        ASSERT_TRUE(store.AddNew(&after));
+      } else {
+        ASSERT_GE(nPos, 0) << edit.before.szDescription;
+        ASSERT_TRUE(edit.nKind == Edit::REMOVE
+                        ? store.DeleteItem(nPos)
+                        : store.UpdateAt(&after, store.GetRecordSet()->GetAt(nPos), nPos));
+      }
+    }
+  }
+
+  void Load() {
+    m_pCalendar.reset();
+    m_pCalendar = std::make_unique<AppCalendar>();
+    CxList users;
+    ASSERT_TRUE(m_pCalendar->Init(m_Settings, users, m_Palm.c_str()));
+    ASSERT_TRUE(m_pCalendar->IsPalmLoaded() && m_pCalendar->IsOutlookLoaded());
+  }
+
+  // A tracked two-way run of every row, as the command-line tool makes it; conflicts are
+  // answered "Palm Desktop overwrites Outlook" and counted.
+  void SyncDay() {
+    Load();
+    TrackPlan* pPlan = m_pCalendar->GetTrackPlan(SYNC_TWO_WAY);
+    ASSERT_NE(pPlan, nullptr);
+    std::vector<SyncRow> vRows;
+    BuildSyncRows(m_pCalendar->GetPalmSet(), m_pCalendar->GetOutlookSet(), m_Settings, vRows, pPlan);
+    if (CommitSyncRows(m_Settings, CONFLICT_ASK, vRows, m_pCalendar->GetPalmSelection(),
+                       m_pCalendar->GetOutlookSelection()) != COMMIT_OK) {
+      ASSERT_TRUE(m_pCalendar->TrackRemember(*pPlan));
+      return;
+    }
+    SyncRunCallbacks callbacks;
+    callbacks.ask = [this](const CommDate*, const CommDate*, ConflictAnswer* pAnswer) {
+      ++m_nAsked;
+      *pAnswer = {CONFLICT_PALM_WINS, false, false};
+      return true;
+    };
+    SyncRun run(*m_pCalendar, m_Settings, m_History, callbacks);
+    run.SetHistoryPath((m_Dir / "synchis.dat").c_str());
+    run.SetTrackPlan(pPlan);
+    run.Run(m_pCalendar->GetPalmSelection(), m_pCalendar->GetOutlookSelection());
+    EXPECT_EQ(run.GetFailed(), 0);
+    EXPECT_TRUE(run.GetSaveOk());
+  }
+
+  // Each record as its print followed by what it says, so a failure names the record.
+  std::string Line(const CommDate* pDate) const {
+    char szText[400];
+    snprintf(szText, sizeof(szText), " %s %02d-%02d %02d:%02d repeat %d '%.20s' '%.12s'",
+             pDate->szDescription, pDate->stStart.wMonth, pDate->stStart.wDay,
+             pDate->stStart.wHour, pDate->stStart.wMinute, pDate->repeat.nType,
+             pDate->szNote,
+             m_nKind == PALM_KIND_DATEBOOK ? "" : pDate->szLocation);
+    return TrackPrint(pDate, m_nKind) + szText;
+  }
+  std::vector<std::string> Prints(CommDateMgr* pSet) const {
+    std::vector<std::string> v;
+    for (int i = 0; i < pSet->GetCount(); ++i) v.push_back(Line(pSet->GetAt(i)));
+    std::sort(v.begin(), v.end());
+    return v;
+  }
+
+  // Both calendars hold the model, and nothing is left to do.
+  void ExpectModel(int nDay) {
+    std::vector<std::string> expected;
+    for (const CommDate& date : m_Model) expected.push_back(Line(&date));
+    std::sort(expected.begin(), expected.end());
+    Load();
+    EXPECT_EQ(Prints(m_pCalendar->GetPalmSet()), expected) << "Palm Desktop after day " << nDay;
+    EXPECT_EQ(Prints(m_pCalendar->GetOutlookSet()), expected) << "Outlook after day " << nDay;
+    for (CommDateMgr* pSet : {m_pCalendar->GetPalmSet(), m_pCalendar->GetOutlookSet()}) {
+      const MatchCounts counts = CountMatchStates(pSet);
+      EXPECT_EQ(counts.nNew + counts.nChanged, 0) << "left to do after day " << nDay;
+    }
+  }
+
+  // A free hour on the day for the title, so that same-titled appointments never meet.
+  int FreeHour(std::mt19937& rng, const std::string& strTitle, int nDay) {
+    for (int nTry = 0; nTry < 50; ++nTry) {
+      const int nHour = 7 + static_cast<int>(rng() % 12);
+      const CommDate probe = Meeting(strTitle, nDay, nHour);
+      if (std::none_of(m_Model.begin(), m_Model.end(),
+                       [&](const CommDate& d) { return SameStart(d, probe); })) {
+        return nHour;
+      }
+    }
+    return -1;
+  }
+
+  // Plans one day of edits and updates the model to what the run should leave.
+  void PlanDay(std::mt19937& rng, int nDay, std::vector<Edit>& vPalm, std::vector<Edit>& vOutlook,
+               int* pnBothSides) {
+    std::vector<bool> vTouched(m_Model.size(), false);
+    std::vector<CommDate> vAdded;
+    std::vector<size_t> vRemoved;
+    const int nEdits = 3 + static_cast<int>(rng() % 4);
+    for (int e = 0; e < nEdits; ++e) {
+      const int nWhat = static_cast<int>(rng() % 9);
+      const bool bPalm = rng() % 2 == 0;
+      std::vector<Edit>& vSide = bPalm ? vPalm : vOutlook;
+      if (nWhat == 0 || m_Model.size() < 4) {  // a new appointment, or a same-titled pair
+        const std::string strTitle = "Meeting " + std::to_string(++m_nSerial);
+        const int nAt = 1 + nDay + static_cast<int>(rng() % 5);
+        CommDate date = Meeting(strTitle, nAt, 8);
+        vSide.push_back({Edit::ADD, bPalm, date, date});
+        vAdded.push_back(date);
+        if (rng() % 2 == 0) {
+          date = Meeting(strTitle, nAt, 15);
+          vSide.push_back({Edit::ADD, bPalm, date, date});
+          vAdded.push_back(date);
+        }
+        continue;
+      }
+      const size_t nPick = rng() % m_Model.size();
+      if (vTouched[nPick]) continue;
+      vTouched[nPick] = true;
+      CommDate& model = m_Model[nPick];
+      CommDate after = model;
+      const std::string strTag = "day " + std::to_string(nDay);
+      switch (nWhat) {
+        case 1: {  // moved within the day
+          const int nHour = FreeHour(rng, model.szDescription, model.stStart.wDay);
+          if (nHour < 0) continue;
+          after.stStart.wHour = static_cast<WORD>(nHour);
+          after.stEnd.wHour = static_cast<WORD>(nHour + 1);
+          break;
+        }
+        case 2: {  // moved to another day
+          const int nDayTo = 1 + nDay + static_cast<int>(rng() % 20);
+          const int nHour = FreeHour(rng, model.szDescription, nDayTo);
+          if (nHour < 0) continue;
+          after.stStart = At(nDayTo, nHour);
+          after.stEnd = At(nDayTo, nHour + 1);
+          break;
+        }
+        case 3:
+          CxCopyText(after.szNote, ("Note of " + strTag).c_str());
+          break;
+        case 4:
+          // The earlier datebook has no location: an edit there changes nothing to carry.
+          if (m_nKind == PALM_KIND_DATEBOOK) continue;
+          CxCopyText(after.szLocation, ("Room of " + strTag).c_str());
+          break;
+        case 5:  // deleted
+          vSide.push_back({Edit::REMOVE, bPalm, model, model});
+          vRemoved.push_back(nPick);
+          continue;
+        case 6:  // the repeat changes
+          after.repeat.nType = REPEAT_WEEKLY;
+          after.repeat.nInterval = model.repeat.nInterval == 1 ? 2 : 1;
+          after.repeat.nDayOfWeekMask = 1u << CxWeekdayOf(after.stStart.wYear,
+                                                          after.stStart.wMonth,
+                                                          after.stStart.wDay);
+          after.repeat.bHasEnd = 1;
+          after.repeat.stPatternEnd = At(60, 0);
+          break;
+        default: {  // edited on both sides: a conflict, which Palm Desktop wins
+          CommDate other = model;
+          CxCopyText(after.szNote, ("Palm note of " + strTag).c_str());
+          CxCopyText(other.szNote, ("Outlook note of " + strTag).c_str());
+          vPalm.push_back({Edit::CHANGE, true, model, after});
+          vOutlook.push_back({Edit::CHANGE, false, model, other});
+          ++*pnBothSides;
+          model = after;
+          continue;
+        }
+      }
+      vSide.push_back({Edit::CHANGE, bPalm, model, after});
+      model = after;
+    }
+    std::sort(vRemoved.rbegin(), vRemoved.rend());
+    for (size_t nAt : vRemoved) m_Model.erase(m_Model.begin() + static_cast<std::ptrdiff_t>(nAt));
+    m_Model.insert(m_Model.end(), vAdded.begin(), vAdded.end());
+  }
+
+  bool m_bComInit = false;
+  int m_nKind = 0;
+  int m_nSerial = 0;
+  int m_nAsked = 0;
+  fs::path m_Dir;
+  fs::path m_Palm;
+  std::unique_ptr<dbtest::EnvGuard> m_pOutlookEnv;
+  std::unique_ptr<dbtest::EnvGuard> m_pDataEnv;
+  TAppSettings m_Settings;
+  SyncHistoryMgr m_History;
+  std::unique_ptr<AppCalendar> m_pCalendar;
+  std::vector<CommDate> m_Model;
+};
+
+TEST_P(MonthOfUse, BothCalendarsHoldTheModelAfterEveryDay) {
+  clockguard::ZoneGuard zone("Europe/Berlin");
+  std::mt19937 rng(20260601u + static_cast<unsigned>(m_nKind));
+  // The first tracked run adopts what both calendars already share, a same-titled pair
+  // among it.
+  std::vector<Edit> vPalm;
+  std::vector<Edit> vOutlook;
+  for (int i = 0; i < kStartAppointments; ++i) {
+    const CommDate date = Meeting(i < 2 ? "Standup" : "Start " + std::to_string(i), 1 + i % 7,
+                                  i < 2 ? 9 + 3 * i : 10);
+    vPalm.push_back({Edit::ADD, true, date, date});
+    vOutlook.push_back({Edit::ADD, false, date, date});
+    m_Model.push_back(date);
+  }
+  ApplyPalm(vPalm);
+  ApplyOutlook(vOutlook);
+  SyncDay();
+  ExpectModel(0);
+  EXPECT_EQ(m_nAsked, 0);
+
+  for (int nDay = 1; nDay <= kDays && !HasFatalFailure(); ++nDay) {
+    vPalm.clear();
+    vOutlook.clear();
+    int nBothSides = 0;
+    PlanDay(rng, nDay, vPalm, vOutlook, &nBothSides);
+    ApplyPalm(vPalm);
+    ApplyOutlook(vOutlook);
+    m_nAsked = 0;
+    SyncDay();
+    EXPECT_EQ(m_nAsked, nBothSides) << "conflicts on day " << nDay;
+    ExpectModel(nDay);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, MonthOfUse,
+                         ::testing::Values(KindCase{"Datebook414", PALM_KIND_DATEBOOK_EX},
+                                           KindCase{"DatebookEarlier", PALM_KIND_DATEBOOK},
+                                           KindCase{"Database6x", PALM_KIND_DATABASE}),
+                         [](const ::testing::TestParamInfo<KindCase>& row) {
+                           return row.param.szName;
+                         });
+
+}  // namespace
