@@ -5,6 +5,8 @@
 // nothing is doubled; conflicts are asked about only for the pairs edited on both sides, and
 // a second look finds nothing left to do.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +29,7 @@
 #include "support/EnvGuard.h"
 #include "support/clock/ClockGuard.h"
 #include "support/palm6/Palm6Fixture.h"
+#include "platform/outlook/OutlookServer.h"
 
 namespace fs = std::filesystem;
 
@@ -79,6 +82,42 @@ struct Edit {
   bool bOnPalm;
   CommDate before;  // the model's record (ADD: unused)
   CommDate after;   // what that side now holds (REMOVE: unused)
+};
+
+// Forwards to the calendars and ends the process abruptly at its nth store operation, as a
+// crash or a kill would.
+class DyingTarget : public ISyncTarget {
+ public:
+  DyingTarget(AppCalendar& calendar, int nDieAt) : m_Calendar(calendar), m_nDieAt(nDieAt) {}
+  bool WriteToOutlook(CommDate* pDate) override { return Step() && m_Calendar.WriteToOutlook(pDate); }
+  bool WriteToPalm(CommDate* pDate) override { return Step() && m_Calendar.WriteToPalm(pDate); }
+  bool SavePalm() override { return Step() && m_Calendar.SavePalm(); }
+  bool TrackAdd(CommDate* pDate, bool bToOutlook) override {
+    return Step() && m_Calendar.TrackAdd(pDate, bToOutlook);
+  }
+  bool TrackUpdate(CommDate* pFrom, CommDate* pTarget, bool bInOutlook) override {
+    return Step() && m_Calendar.TrackUpdate(pFrom, pTarget, bInOutlook);
+  }
+  bool TrackDelete(CommDate* pTarget, bool bInOutlook) override {
+    return Step() && m_Calendar.TrackDelete(pTarget, bInOutlook);
+  }
+  bool TrackRemember(TrackPlan& plan) override {
+    const bool bOk = Step() && m_Calendar.TrackRemember(plan);
+    Step();
+    return bOk;
+  }
+
+ private:
+  bool Step() {
+    if (++m_nDone == m_nDieAt) _exit(kKilled);
+    return true;
+  }
+  AppCalendar& m_Calendar;
+  int m_nDieAt;
+  int m_nDone = 0;
+
+ public:
+  static constexpr int kKilled = 42;
 };
 
 class MonthOfUse : public ::testing::TestWithParam<KindCase> {
@@ -165,8 +204,10 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
 
   // A tracked two-way run of every row, as the command-line tool makes it; conflicts are
   // answered "Palm Desktop overwrites Outlook" and counted.
-  void SyncDay() {
+  // nDieAt > 0: the process ends at that store operation of the run.
+  void SyncDay(int nDieAt = 0) {
     Load();
+    DyingTarget dying(*m_pCalendar, nDieAt);
     TrackPlan* pPlan = m_pCalendar->GetTrackPlan(SYNC_TWO_WAY);
     ASSERT_NE(pPlan, nullptr);
     std::vector<SyncRow> vRows;
@@ -182,7 +223,8 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
       *pAnswer = {CONFLICT_PALM_WINS, false, false};
       return true;
     };
-    SyncRun run(*m_pCalendar, m_Settings, m_History, callbacks);
+    SyncRun run(nDieAt > 0 ? static_cast<ISyncTarget&>(dying) : *m_pCalendar, m_Settings,
+                m_History, callbacks);
     run.SetHistoryPath((m_Dir / "synchis.dat").c_str());
     run.SetTrackPlan(pPlan);
     run.Run(m_pCalendar->GetPalmSelection(), m_pCalendar->GetOutlookSelection());
@@ -366,6 +408,66 @@ TEST_P(MonthOfUse, BothCalendarsHoldTheModelAfterEveryDay) {
     EXPECT_EQ(m_nAsked, nBothSides) << "conflicts on day " << nDay;
     ExpectModel(nDay);
   }
+}
+
+TEST_P(MonthOfUse, AKillAtAnyStepThenARerunLosesNoDeletionAndDoublesNothing) {
+  clockguard::ZoneGuard zone("Europe/Berlin");
+  std::vector<Edit> vPalm;
+  std::vector<Edit> vOutlook;
+  for (int i = 0; i < 8; ++i) {
+    const CommDate date = Meeting("Start " + std::to_string(i), 1 + i, 10);
+    vPalm.push_back({Edit::ADD, true, date, date});
+    vOutlook.push_back({Edit::ADD, false, date, date});
+  }
+  ApplyPalm(vPalm);
+  ApplyOutlook(vOutlook);
+  SyncDay();
+  // A day of edits with a deletion, an addition and a move on each side.
+  CommDate moved = vPalm[2].after;
+  moved.stStart.wHour = 16;
+  moved.stEnd.wHour = 17;
+  const CommDate palmNew = Meeting("New in Palm", 12, 9);
+  const CommDate outlookNew = Meeting("New in Outlook", 13, 9);
+  const std::vector<Edit> vPalmDay = {{Edit::REMOVE, true, vPalm[0].after, vPalm[0].after},
+                                      {Edit::ADD, true, palmNew, palmNew},
+                                      {Edit::CHANGE, true, vPalm[2].after, moved}};
+  const std::vector<Edit> vOutlookDay = {
+      {Edit::REMOVE, false, vPalm[1].after, vPalm[1].after},
+      {Edit::ADD, false, outlookNew, outlookNew}};
+  ApplyPalm(vPalmDay);
+  ApplyOutlook(vOutlookDay);
+  m_pCalendar.reset();
+  OutlookServerFold();
+  for (size_t i = 3; i < vPalm.size(); ++i) m_Model.push_back(vPalm[i].after);
+  m_Model.push_back(moved);
+  m_Model.push_back(palmNew);
+  m_Model.push_back(outlookNew);
+  const fs::path saved = m_Dir.parent_path() / (m_Dir.filename().string() + "-saved");
+  fs::remove_all(saved);
+  fs::copy(m_Dir, saved, fs::copy_options::recursive);
+
+  int nSteps = 0;
+  for (int nDieAt = 1; nDieAt < 100; ++nDieAt) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      SyncDay(nDieAt);
+      _exit(0);
+    }
+    int nStatus = 0;
+    ASSERT_EQ(waitpid(pid, &nStatus, 0), pid);
+    ASSERT_TRUE(WIFEXITED(nStatus));
+    if (WEXITSTATUS(nStatus) != DyingTarget::kKilled) break;
+    ++nSteps;
+    SyncDay();
+    ExpectModel(nDieAt);
+    m_pCalendar.reset();
+    OutlookServerFold();
+    fs::remove_all(m_Dir);
+    fs::copy(saved, m_Dir, fs::copy_options::recursive);
+  }
+  fs::remove_all(saved);
+  EXPECT_GT(nSteps, 5) << "every store operation of the run was a place to die";
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, MonthOfUse,
