@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -24,12 +23,12 @@
 #include "common/misc/CxDebugUtil.h"
 #include "common/outlook/OlDate.h"
 #include "common/palm/PalmDateInfo.h"
+#include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
 #include "support/EnvGuard.h"
 #include "support/clock/ClockGuard.h"
 #include "support/palm6/Palm6Fixture.h"
-#include "platform/outlook/OutlookServer.h"
 
 namespace fs = std::filesystem;
 
@@ -43,15 +42,10 @@ struct KindCase {
   int nKind;
 };
 
-SYSTEMTIME At(int nDay, int nHour, int nMinute = 0) {
-  // Days of June 2026 onwards; the date arithmetic of the calendar keeps them valid.
-  SYSTEMTIME st = {};
-  st.wYear = 2026;
-  st.wMonth = static_cast<WORD>(6 + (nDay - 1) / 30);
-  st.wDay = static_cast<WORD>((nDay - 1) % 30 + 1);
-  st.wHour = static_cast<WORD>(nHour);
-  st.wMinute = static_cast<WORD>(nMinute);
-  return st;
+// Day n of June 2026 and after, June counted as 30 days.
+SYSTEMTIME At(int nDay, int nHour) {
+  return {2026, static_cast<WORD>(6 + (nDay - 1) / 30), 0, static_cast<WORD>((nDay - 1) % 30 + 1),
+          static_cast<WORD>(nHour), 0, 0, 0};
 }
 
 CommDate Meeting(const std::string& strTitle, int nDay, int nHour) {
@@ -76,12 +70,12 @@ int PositionLike(CommDateMgr* pSet, const CommDate& model) {
   return -1;
 }
 
-// One day's change to one appointment on one side (or both), and what the model becomes.
+// One day's change to one appointment on one side: the model's record and what that side now
+// holds.
 struct Edit {
   enum Kind { ADD, CHANGE, REMOVE } nKind;
-  bool bOnPalm;
-  CommDate before;  // the model's record (ADD: unused)
-  CommDate after;   // what that side now holds (REMOVE: unused)
+  CommDate before;
+  CommDate after;
 };
 
 // Forwards to the calendars and ends the process abruptly at its nth store operation, as a
@@ -89,8 +83,8 @@ struct Edit {
 class DyingTarget : public ISyncTarget {
  public:
   DyingTarget(AppCalendar& calendar, int nDieAt) : m_Calendar(calendar), m_nDieAt(nDieAt) {}
-  bool WriteToOutlook(CommDate* pDate) override { return Step() && m_Calendar.WriteToOutlook(pDate); }
-  bool WriteToPalm(CommDate* pDate) override { return Step() && m_Calendar.WriteToPalm(pDate); }
+  bool WriteToOutlook(CommDate*) override { return false; }  // not used by a tracked run
+  bool WriteToPalm(CommDate*) override { return false; }
   bool SavePalm() override { return Step() && m_Calendar.SavePalm(); }
   bool TrackAdd(CommDate* pDate, bool bToOutlook) override {
     return Step() && m_Calendar.TrackAdd(pDate, bToOutlook);
@@ -232,15 +226,9 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
     EXPECT_TRUE(run.GetSaveOk());
   }
 
-  // Each record as its print followed by what it says, so a failure names the record.
+  // Each record as its print and its title, so a failure names the record.
   std::string Line(const CommDate* pDate) const {
-    char szText[400];
-    snprintf(szText, sizeof(szText), " %s %02d-%02d %02d:%02d repeat %d '%.20s' '%.12s'",
-             pDate->szDescription, pDate->stStart.wMonth, pDate->stStart.wDay,
-             pDate->stStart.wHour, pDate->stStart.wMinute, pDate->repeat.nType,
-             pDate->szNote,
-             m_nKind == PALM_KIND_DATEBOOK ? "" : pDate->szLocation);
-    return TrackPrint(pDate, m_nKind) + szText;
+    return TrackPrint(pDate, m_nKind) + " " + pDate->szDescription;
   }
   std::vector<std::string> Prints(CommDateMgr* pSet) const {
     std::vector<std::string> v;
@@ -261,6 +249,21 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
       const MatchCounts counts = CountMatchStates(pSet);
       EXPECT_EQ(counts.nNew + counts.nChanged, 0) << "left to do after day " << nDay;
     }
+  }
+
+  // The first tracked run adopts what both calendars already share, a same-titled pair
+  // among it.
+  void SeedBothSides(int nCount) {
+    std::vector<Edit> vEdits;
+    for (int i = 0; i < nCount; ++i) {
+      const CommDate date = Meeting(i < 2 ? "Standup" : "Start " + std::to_string(i), 1 + i % 7,
+                                    i < 2 ? 9 + 3 * i : 10);
+      vEdits.push_back({Edit::ADD, date, date});
+      m_Model.push_back(date);
+    }
+    ApplyPalm(vEdits);
+    ApplyOutlook(vEdits);
+    SyncDay();
   }
 
   // A free hour on the day for the title, so that same-titled appointments never meet.
@@ -291,11 +294,11 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
         const std::string strTitle = "Meeting " + std::to_string(++m_nSerial);
         const int nAt = 1 + nDay + static_cast<int>(rng() % 5);
         CommDate date = Meeting(strTitle, nAt, 8);
-        vSide.push_back({Edit::ADD, bPalm, date, date});
+        vSide.push_back({Edit::ADD, date, date});
         vAdded.push_back(date);
         if (rng() % 2 == 0) {
           date = Meeting(strTitle, nAt, 15);
-          vSide.push_back({Edit::ADD, bPalm, date, date});
+          vSide.push_back({Edit::ADD, date, date});
           vAdded.push_back(date);
         }
         continue;
@@ -331,7 +334,7 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
           CxCopyText(after.szLocation, ("Room of " + strTag).c_str());
           break;
         case 5:  // deleted
-          vSide.push_back({Edit::REMOVE, bPalm, model, model});
+          vSide.push_back({Edit::REMOVE, model, model});
           vRemoved.push_back(nPick);
           continue;
         case 6:  // the repeat changes
@@ -347,14 +350,14 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
           CommDate other = model;
           CxCopyText(after.szNote, ("Palm note of " + strTag).c_str());
           CxCopyText(other.szNote, ("Outlook note of " + strTag).c_str());
-          vPalm.push_back({Edit::CHANGE, true, model, after});
-          vOutlook.push_back({Edit::CHANGE, false, model, other});
+          vPalm.push_back({Edit::CHANGE, model, after});
+          vOutlook.push_back({Edit::CHANGE, model, other});
           ++*pnBothSides;
           model = after;
           continue;
         }
       }
-      vSide.push_back({Edit::CHANGE, bPalm, model, after});
+      vSide.push_back({Edit::CHANGE, model, after});
       model = after;
     }
     std::sort(vRemoved.rbegin(), vRemoved.rend());
@@ -379,26 +382,13 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
 TEST_P(MonthOfUse, BothCalendarsHoldTheModelAfterEveryDay) {
   clockguard::ZoneGuard zone("Europe/Berlin");
   std::mt19937 rng(20260601u + static_cast<unsigned>(m_nKind));
-  // The first tracked run adopts what both calendars already share, a same-titled pair
-  // among it.
-  std::vector<Edit> vPalm;
-  std::vector<Edit> vOutlook;
-  for (int i = 0; i < kStartAppointments; ++i) {
-    const CommDate date = Meeting(i < 2 ? "Standup" : "Start " + std::to_string(i), 1 + i % 7,
-                                  i < 2 ? 9 + 3 * i : 10);
-    vPalm.push_back({Edit::ADD, true, date, date});
-    vOutlook.push_back({Edit::ADD, false, date, date});
-    m_Model.push_back(date);
-  }
-  ApplyPalm(vPalm);
-  ApplyOutlook(vOutlook);
-  SyncDay();
+  SeedBothSides(kStartAppointments);
   ExpectModel(0);
   EXPECT_EQ(m_nAsked, 0);
 
   for (int nDay = 1; nDay <= kDays && !HasFatalFailure(); ++nDay) {
-    vPalm.clear();
-    vOutlook.clear();
+    std::vector<Edit> vPalm;
+    std::vector<Edit> vOutlook;
     int nBothSides = 0;
     PlanDay(rng, nDay, vPalm, vOutlook, &nBothSides);
     ApplyPalm(vPalm);
@@ -412,36 +402,21 @@ TEST_P(MonthOfUse, BothCalendarsHoldTheModelAfterEveryDay) {
 
 TEST_P(MonthOfUse, AKillAtAnyStepThenARerunLosesNoDeletionAndDoublesNothing) {
   clockguard::ZoneGuard zone("Europe/Berlin");
-  std::vector<Edit> vPalm;
-  std::vector<Edit> vOutlook;
-  for (int i = 0; i < 8; ++i) {
-    const CommDate date = Meeting("Start " + std::to_string(i), 1 + i, 10);
-    vPalm.push_back({Edit::ADD, true, date, date});
-    vOutlook.push_back({Edit::ADD, false, date, date});
-  }
-  ApplyPalm(vPalm);
-  ApplyOutlook(vOutlook);
-  SyncDay();
-  // A day of edits with a deletion, an addition and a move on each side.
-  CommDate moved = vPalm[2].after;
+  SeedBothSides(8);
+  // A day with a deletion and an addition on each side and a move in Palm Desktop.
+  const std::vector<CommDate> seeded = m_Model;
+  CommDate moved = seeded[4];
   moved.stStart.wHour = 16;
   moved.stEnd.wHour = 17;
   const CommDate palmNew = Meeting("New in Palm", 12, 9);
   const CommDate outlookNew = Meeting("New in Outlook", 13, 9);
-  const std::vector<Edit> vPalmDay = {{Edit::REMOVE, true, vPalm[0].after, vPalm[0].after},
-                                      {Edit::ADD, true, palmNew, palmNew},
-                                      {Edit::CHANGE, true, vPalm[2].after, moved}};
-  const std::vector<Edit> vOutlookDay = {
-      {Edit::REMOVE, false, vPalm[1].after, vPalm[1].after},
-      {Edit::ADD, false, outlookNew, outlookNew}};
-  ApplyPalm(vPalmDay);
-  ApplyOutlook(vOutlookDay);
+  ApplyPalm({{Edit::REMOVE, seeded[2], seeded[2]},
+             {Edit::ADD, palmNew, palmNew},
+             {Edit::CHANGE, seeded[4], moved}});
+  ApplyOutlook({{Edit::REMOVE, seeded[3], seeded[3]}, {Edit::ADD, outlookNew, outlookNew}});
   m_pCalendar.reset();
   OutlookServerFold();
-  for (size_t i = 3; i < vPalm.size(); ++i) m_Model.push_back(vPalm[i].after);
-  m_Model.push_back(moved);
-  m_Model.push_back(palmNew);
-  m_Model.push_back(outlookNew);
+  m_Model = {seeded[0], seeded[1], seeded[5], seeded[6], seeded[7], moved, palmNew, outlookNew};
   const fs::path saved = m_Dir.parent_path() / (m_Dir.filename().string() + "-saved");
   fs::remove_all(saved);
   fs::copy(m_Dir, saved, fs::copy_options::recursive);

@@ -104,31 +104,6 @@ std::vector<TrackAction> Actions(const TrackPlan& plan) {
   return v;
 }
 
-TEST(TrackPlan, TwoSameTitledAppointmentsOnOneDayAreTwoPairs) {
-  Side palm;
-  Side outlook;
-  palm.Add("id:1", Record("Standup", 3, 9));
-  palm.Add("id:2", Record("Standup", 3, 14));
-  outlook.Add("uid-b", Record("Standup", 3, 14));
-  outlook.Add("uid-a", Record("Standup", 3, 9));
-  TrackPlan plan;
-  BuildTrackPlan(palm.Build(), outlook.Build(), {}, SYNC_TWO_WAY, false, plan);
-  EXPECT_EQ(Actions(plan), (std::vector<TrackAction>{TRACK_NOTHING, TRACK_NOTHING}));
-  EXPECT_EQ(plan.vRows[0].strOutlookKey, "uid-a");
-}
-
-TEST(TrackPlan, AMovedAppointmentTravelsInsteadOfComingBackNew) {
-  Side palm;
-  Side outlook;
-  palm.Add("id:1", Record("Lunch", 3, 12));
-  outlook.Add("uid-a", Record("Lunch", 4, 14, "Bring the contract"));
-  std::vector<StateDbRow> vState = {
-      {"id:1", "uid-a", palm.Build()[0].strPrint, palm.Build()[0].strPrint}};
-  TrackPlan plan;
-  BuildTrackPlan(palm.Build(), outlook.Build(), vState, SYNC_TWO_WAY, false, plan);
-  EXPECT_EQ(Actions(plan), (std::vector<TrackAction>{TRACK_UPDATE_PALM}));
-}
-
 TEST(TrackPlan, ARenumberedPalmRecordIsNoDeletion) {
   Side palm;
   Side outlook;
