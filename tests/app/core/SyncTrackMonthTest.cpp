@@ -293,13 +293,10 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
       if (nWhat == 0 || m_Model.size() < 4) {  // a new appointment, or a same-titled pair
         const std::string strTitle = "Meeting " + std::to_string(++m_nSerial);
         const int nAt = 1 + nDay + static_cast<int>(rng() % 5);
-        CommDate date = Meeting(strTitle, nAt, 8);
-        vSide.push_back({Edit::ADD, date, date});
-        vAdded.push_back(date);
-        if (rng() % 2 == 0) {
-          date = Meeting(strTitle, nAt, 15);
-          vSide.push_back({Edit::ADD, date, date});
-          vAdded.push_back(date);
+        for (int nHour : {8, rng() % 2 == 0 ? 15 : 0}) {
+          if (nHour == 0) break;
+          vAdded.push_back(Meeting(strTitle, nAt, nHour));
+          vSide.push_back({Edit::ADD, vAdded.back(), vAdded.back()});
         }
         continue;
       }
@@ -310,15 +307,10 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
       CommDate after = model;
       const std::string strTag = "day " + std::to_string(nDay);
       switch (nWhat) {
-        case 1: {  // moved within the day
-          const int nHour = FreeHour(rng, model.szDescription, model.stStart.wDay);
-          if (nHour < 0) continue;
-          after.stStart.wHour = static_cast<WORD>(nHour);
-          after.stEnd.wHour = static_cast<WORD>(nHour + 1);
-          break;
-        }
+        case 1:    // moved within the day
         case 2: {  // moved to another day
-          const int nDayTo = 1 + nDay + static_cast<int>(rng() % 20);
+          const int nDayNow = (model.stStart.wMonth - 6) * 30 + model.stStart.wDay;
+          const int nDayTo = nWhat == 1 ? nDayNow : 1 + nDay + static_cast<int>(rng() % 20);
           const int nHour = FreeHour(rng, model.szDescription, nDayTo);
           if (nHour < 0) continue;
           after.stStart = At(nDayTo, nHour);
@@ -340,9 +332,8 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
         case 6:  // the repeat changes
           after.repeat.nType = REPEAT_WEEKLY;
           after.repeat.nInterval = model.repeat.nInterval == 1 ? 2 : 1;
-          after.repeat.nDayOfWeekMask = 1u << CxWeekdayOf(after.stStart.wYear,
-                                                          after.stStart.wMonth,
-                                                          after.stStart.wDay);
+          after.repeat.nDayOfWeekMask =
+              1u << CxWeekdayOf(after.stStart.wYear, after.stStart.wMonth, after.stStart.wDay);
           after.repeat.bHasEnd = 1;
           after.repeat.stPatternEnd = At(60, 0);
           break;
