@@ -5,7 +5,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -81,60 +80,43 @@ CommDate Record(const char* szTitle, int nDay, int nHour, const char* szNote = "
   return date;
 }
 
-struct Side {
-  std::vector<CommDate> vDates;
-  std::vector<TrackRecord> vRecords;
-  void Add(const std::string& strKey, const CommDate& date) {
-    vDates.push_back(date);
-    vKeys.push_back(strKey);
+// The records as the tracker sees them, keyed as given.
+std::vector<TrackRecord> Records(std::vector<CommDate>& vDates,
+                                 const std::vector<std::string>& vKeys) {
+  std::vector<TrackRecord> v;
+  for (size_t i = 0; i < vDates.size(); ++i) {
+    v.push_back({&vDates[i], vKeys[i], TrackPrint(&vDates[i], PALM_KIND_DATEBOOK_EX)});
   }
-  std::vector<TrackRecord>& Build() {
-    vRecords.clear();
-    for (size_t i = 0; i < vDates.size(); ++i) {
-      vRecords.push_back({&vDates[i], vKeys[i], TrackPrint(&vDates[i], PALM_KIND_DATEBOOK_EX)});
-    }
-    return vRecords;
-  }
-  std::vector<std::string> vKeys;
-};
-
-std::vector<TrackAction> Actions(const TrackPlan& plan) {
-  std::vector<TrackAction> v;
-  for (const TrackRow& row : plan.vRows) v.push_back(row.nAction);
   return v;
 }
 
 TEST(TrackPlan, ARenumberedPalmRecordIsNoDeletion) {
-  Side palm;
-  Side outlook;
-  palm.Add("id:77", Record("Dentist", 5, 9));
-  outlook.Add("uid-a", Record("Dentist", 5, 9));
-  const std::string strPrint = palm.Build()[0].strPrint;
+  std::vector<CommDate> vPalm = {Record("Dentist", 5, 9)};
+  std::vector<CommDate> vOutlook = vPalm;
+  const std::string strPrint = TrackPrint(&vPalm[0], PALM_KIND_DATEBOOK_EX);
   TrackPlan plan;
-  BuildTrackPlan(palm.Build(), outlook.Build(), {{"at:3", "uid-a", strPrint, strPrint}},
-                 SYNC_TWO_WAY, false, plan);
-  EXPECT_EQ(Actions(plan), (std::vector<TrackAction>{TRACK_NOTHING}));
+  BuildTrackPlan(Records(vPalm, {"id:77"}), Records(vOutlook, {"uid-a"}),
+                 {{"at:3", "uid-a", strPrint, strPrint}}, SYNC_TWO_WAY, false, plan);
+  ASSERT_EQ(plan.vRows.size(), 1u);
+  EXPECT_EQ(plan.vRows[0].nAction, TRACK_NOTHING);
 }
 
 TEST(TrackPlan, ManyDeletionsComeUncheckedWithTheirReason) {
-  Side palm;
-  Side outlook;
+  std::vector<CommDate> vOutlook;
+  std::vector<std::string> vKeys;
   std::vector<StateDbRow> vState;
   for (int i = 0; i < 8; ++i) {
-    const std::string strTitle = "Appointment " + std::to_string(i);
-    outlook.Add("uid-" + std::to_string(i), Record(strTitle.c_str(), 1 + i, 9));
-  }
-  outlook.Build();
-  for (int i = 0; i < 8; ++i) {
-    const std::string& strPrint = outlook.vRecords[static_cast<size_t>(i)].strPrint;
-    vState.push_back({"id:" + std::to_string(i), "uid-" + std::to_string(i), strPrint, strPrint});
+    vOutlook.push_back(Record(("Appointment " + std::to_string(i)).c_str(), 1 + i, 9));
+    vKeys.push_back("uid-" + std::to_string(i));
+    const std::string strPrint = TrackPrint(&vOutlook.back(), PALM_KIND_DATEBOOK_EX);
+    vState.push_back({"id:" + std::to_string(i), vKeys.back(), strPrint, strPrint});
   }
   TrackPlan plan;
-  BuildTrackPlan(palm.Build(), outlook.Build(), vState, SYNC_TWO_WAY, false, plan);
+  BuildTrackPlan({}, Records(vOutlook, vKeys), vState, SYNC_TWO_WAY, false, plan);
   ASSERT_TRUE(plan.bMassDelete);
   EXPECT_FALSE(plan.vRows[0].bChecked);
   EXPECT_STREQ(plan.vRows[0].szReason, TRACK_MASS_DELETE_REASON);
-  BuildTrackPlan(palm.Build(), outlook.Build(), vState, SYNC_TWO_WAY, true, plan);
+  BuildTrackPlan({}, Records(vOutlook, vKeys), vState, SYNC_TWO_WAY, true, plan);
   EXPECT_TRUE(plan.vRows[0].bChecked) << "allowed by the user";
 }
 
@@ -151,17 +133,14 @@ TEST(TrackPrint, FieldsTheOtherSideCannotHoldDoNotCount) {
   EXPECT_NE(TrackPrint(&date, PALM_KIND_DATEBOOK_EX), TrackPrint(&plain, PALM_KIND_DATEBOOK_EX));
 }
 
-TEST(StateDb, AMissingOrForeignFileIsNoStateAndAWriteReplacesIt) {
+TEST(StateDb, AMissingFileIsNoStateAndAWriteIsReadBackByteForByte) {
   const fs::path path = fs::temp_directory_path() / ("db-state-" + std::to_string(::getpid()));
   fs::remove(path);
   std::vector<StateDbRow> vRows = {{"x", "y", "z", "w"}};
   EXPECT_FALSE(StateDbRead(path.c_str(), vRows));
   EXPECT_TRUE(vRows.empty());
-  std::ofstream(path) << "not a database at all";
-  EXPECT_FALSE(StateDbRead(path.c_str(), vRows));
   const std::vector<StateDbRow> vWritten = {{"id:1", "uid-a", "p1", "o1"},
                                             {"at:2", std::string("uid\0b", 5), "p2", "o2"}};
-  fs::remove(path);
   ASSERT_TRUE(StateDbWrite(path.c_str(), vWritten));
   ASSERT_TRUE(StateDbRead(path.c_str(), vRows));
   ASSERT_EQ(vRows.size(), 2u);
