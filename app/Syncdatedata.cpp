@@ -135,8 +135,11 @@ bool TfmSyncDateData::eventFilter(QObject* pWatched, QEvent* pEvent) {
 
 void TfmSyncDateData::Enter() {
   std::vector<SyncRow> vRows;
-  BuildSyncRows(m_Calendar.GetPalmSet(), m_Calendar.GetOutlookSet(), m_Settings, vRows,
-                m_Calendar.GetTrackPlan(m_Settings.SyncMode));
+  TrackPlan* pPlan = m_Calendar.GetTrackPlan(m_Settings.SyncMode);
+  BuildSyncRows(m_Calendar.GetPalmSet(), m_Calendar.GetOutlookSet(), m_Settings, vRows, pPlan);
+  // Nothing to carry, yet the pairs found are remembered: a deletion before the next run must
+  // find its pair.
+  if (vRows.empty() && pPlan != nullptr) m_Calendar.TrackRemember(*pPlan);
 
   m_pList->setUpdatesEnabled(false);
   const char* szHeldBack = nullptr;
