@@ -17,6 +17,7 @@
 #include <QValidator>
 
 #include "app/Apputil.h"
+#include "app/core/AppFirstRun.h"
 #include "app/core/AppOptions.h"
 #include "common/palm/PalmDateInfo.h"
 #include "platform/win/WinString.h"
@@ -87,6 +88,9 @@ TfmOption::TfmOption(QWidget* pParent) : QDialog(pParent) {
     pColors->addRow(pLabel, pSwatch->pPanel);
   }
   pGeneralColumn->addLayout(pColors);
+  m_pTrackChanges = new QCheckBox(QStringLiteral(TRACK_CHANGES_CAPTION), pGeneral);
+  m_pTrackChanges->setObjectName(QStringLiteral("cbTrackChanges"));
+  pGeneralColumn->addWidget(m_pTrackChanges);
   m_pColorDialog = new QColorDialog(this);
   m_pColorDialog->setObjectName(QStringLiteral("RecColorDialog"));
 
@@ -147,6 +151,7 @@ void TfmOption::Load(const TAppSettings& settings) {
   const TOptionValues values = LoadOptionValues(settings);
   m_pShowWizard->setChecked(values.bShowWizard);
   m_pShowColor->setChecked(values.bShowColor);
+  m_pTrackChanges->setChecked(values.bTrackChanges);
   SetSwatch(m_Same, values.crSame);
   SetSwatch(m_Diff, values.crDiff);
   SetSwatch(m_New, values.crNew);
@@ -164,6 +169,7 @@ void TfmOption::Store(TAppSettings& settings) const {
   TOptionValues values = {};
   values.bShowWizard = m_pShowWizard->isChecked();
   values.bShowColor = m_pShowColor->isChecked();
+  values.bTrackChanges = m_pTrackChanges->isChecked();
   values.crSame = m_Same.crColor;
   values.crDiff = m_Diff.crColor;
   values.crNew = m_New.crColor;

@@ -37,6 +37,7 @@ class TfmOption : public QDialog {
 
   QCheckBox* m_pShowWizard = nullptr;
   QCheckBox* m_pShowColor = nullptr;
+  QCheckBox* m_pTrackChanges = nullptr;
   Swatch m_Same = {};
   Swatch m_Diff = {};
   Swatch m_New = {};

@@ -135,9 +135,14 @@ bool TfmSyncDateData::eventFilter(QObject* pWatched, QEvent* pEvent) {
 
 void TfmSyncDateData::Enter() {
   std::vector<SyncRow> vRows;
-  BuildSyncRows(m_Calendar.GetPalmSet(), m_Calendar.GetOutlookSet(), m_Settings, vRows);
+  TrackPlan* pPlan = m_Calendar.GetTrackPlan(m_Settings.SyncMode);
+  BuildSyncRows(m_Calendar.GetPalmSet(), m_Calendar.GetOutlookSet(), m_Settings, vRows, pPlan);
+  // Nothing to carry, yet the pairs found are remembered: a deletion before the next run must
+  // find its pair.
+  if (vRows.empty() && pPlan != nullptr) m_Calendar.TrackRemember(*pPlan);
 
   m_pList->setUpdatesEnabled(false);
+  const char* szHeldBack = nullptr;
   m_pList->clear();
   QList<QTreeWidgetItem*> items;
   items.reserve(static_cast<qsizetype>(vRows.size()));
@@ -156,7 +161,14 @@ void TfmSyncDateData::Enter() {
     pItem->setToolTip(0, pItem->text(0));
     pItem->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(row.pDate)));
     pItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    pItem->setCheckState(0, Qt::Checked);
+    pItem->setCheckState(0, row.bChecked ? Qt::Checked : Qt::Unchecked);
+    if (row.szReason != nullptr) {
+      // The row says itself why it is not ticked.
+      for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
+        pItem->setToolTip(nColumn, QString::fromUtf8(row.szReason));
+      }
+      szHeldBack = row.szReason;
+    }
     items.append(pItem);
   }
   m_pList->addTopLevelItems(items);
@@ -180,6 +192,12 @@ void TfmSyncDateData::Enter() {
     char szEmpty[160];
     DescribeEmptyRange(m_Settings, szEmpty, sizeof(szEmpty));
     m_pFrame->SetDescription(szEmpty);
+    return;
+  }
+  if (szHeldBack != nullptr) {
+    m_pFrame->SetDescription(
+        (std::string("Deletions are not ticked: ") + szHeldBack + ". Tick them to carry them out.")
+            .c_str());
     return;
   }
   m_pFrame->SetDescription("Please select the Calendar event records you want to synchronize.");

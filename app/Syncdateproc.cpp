@@ -43,10 +43,25 @@ class TReasonedTarget : public ISyncTarget {
   bool HoldsSame(const CommDate* pDate, bool bInOutlook) override {
     return m_Calendar.HoldsSame(pDate, bInOutlook);
   }
+  bool TrackAdd(CommDate* pDate, bool bToOutlook) override {
+    return Reasoned(m_Calendar.TrackAdd(pDate, bToOutlook), bToOutlook);
+  }
+  bool TrackUpdate(CommDate* pFrom, CommDate* pTarget, bool bInOutlook) override {
+    return Reasoned(m_Calendar.TrackUpdate(pFrom, pTarget, bInOutlook), bInOutlook);
+  }
+  bool TrackDelete(CommDate* pTarget, bool bInOutlook) override {
+    return Reasoned(m_Calendar.TrackDelete(pTarget, bInOutlook), bInOutlook);
+  }
+  bool TrackRemember(TrackPlan& plan) override { return m_Calendar.TrackRemember(plan); }
 
   const std::string& GetOutlookReason() const { return m_strOutlookReason; }
 
  private:
+  bool Reasoned(bool bOk, bool bOutlook) {
+    if (!bOk && bOutlook) m_strOutlookReason = m_Calendar.GetOutlookFailure().szText;
+    return bOk;
+  }
+
   AppCalendar& m_Calendar;
   std::string m_strOutlookReason;
 };
@@ -150,6 +165,7 @@ void TfmSyncDateProc::OnStartTimer() {
   } guard{this};
   TReasonedTarget target(m_Calendar);
   SyncRun run(target, m_Settings, m_History, MakeCallbacks());
+  run.SetTrackPlan(m_Calendar.GetTrackPlan(m_Settings.SyncMode));
   run.Run(m_Calendar.GetPalmSelection(), m_Calendar.GetOutlookSelection());
   // The run's lines say which transfers failed; Outlook's reason is only known here.
   if (!target.GetOutlookReason().empty()) {

@@ -100,6 +100,10 @@ TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent) {
   m_pShow->setObjectName(QStringLiteral("cbShow"));
   m_pShow->setChecked(AppSettings.ShowWizard != 0);
   pBody->addWidget(m_pShow);
+  m_pTrack = new QCheckBox(QStringLiteral(TRACK_CHANGES_CAPTION), this);
+  m_pTrack->setObjectName(QStringLiteral("cbTrackChanges"));
+  m_pTrack->setChecked(FirstRunTracksChanges(AppSettings));
+  pBody->addWidget(m_pTrack);
 
   QPushButton* pDebug = AppAddButton(layout.pButtons, this, "btnDebug", "&Debug Options");
   AppAddOkCancel(layout, this, "&OK", "&Cancel");
@@ -109,6 +113,7 @@ TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent) {
 void TfmWizard::accept() {
   const auto* pUser = reinterpret_cast<const PalmUser*>(m_pUser->currentData().value<quintptr>());
   StoreFirstRunChoices(m_pShow->isChecked(), pUser, AppSettings);
+  AppSettings.TrackChanges = m_pTrack->isChecked() ? 1 : 0;
   QDialog::accept();
 }
 

@@ -22,4 +22,5 @@ class TfmWizard : public QDialog {
 
   QComboBox* m_pUser = nullptr;
   QCheckBox* m_pShow = nullptr;
+  QCheckBox* m_pTrack = nullptr;
 };

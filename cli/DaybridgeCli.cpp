@@ -52,6 +52,9 @@ struct Options {
   std::string strRange = "all";
   std::string strConflict;
   bool bDryRun = false;
+  bool bTrack = false;  // sync, status: --track / --no-track override TrackChanges
+  bool bNoTrack = false;
+  bool bAllowMassDelete = false;
 
   CliVerbosity Verbosity() const {
     return bQuiet ? VERBOSITY_QUIET : bVerbose ? VERBOSITY_VERBOSE : VERBOSITY_NORMAL;
@@ -122,6 +125,8 @@ class Session {
       fprintf(stderr, "Error: %s\n", szText);
     });
     AppStartup(m_Env);
+    if (m_Options.bTrack) AppSettings.TrackChanges = 1;
+    if (m_Options.bNoTrack) AppSettings.TrackChanges = 0;
     if (m_Options.bHasUser) {
       AppSettings.PDUserID = m_Options.nUser;
       // An explicit user means the user's own calendar, not the settings' file.
@@ -189,6 +194,7 @@ int RunStatus(const Options& options) {
     palmJson.update(CountsJson(cal.IsPalmLoaded(), palm));
     status["palm"] = std::move(palmJson);
     status["outlook"] = CountsJson(cal.IsOutlookLoaded(), outlook);
+    if (cal.IsTracking()) status["tracking"] = true;
     printf("%s\n", JsonText(status).c_str());
   } else {
     printf("Data folder:         %s\n",
@@ -233,6 +239,10 @@ int RunStatus(const Options& options) {
            palm.nSame);
     printf("Outlook:             %d new, %d changed, %d same\n", outlook.nNew, outlook.nChanged,
            outlook.nSame);
+    // Said only when on, so the matching by contents reads as it always has.
+    if (cal.IsTracking()) {
+      printf("Matching:            remembered pairs (moves, edits and deletions travel)\n");
+    }
   }
   return cal.IsPalmLoaded() && cal.IsOutlookLoaded() ? kExitOk : kExitNoCalendar;
 }
@@ -320,6 +330,9 @@ class DryRunTarget : public ISyncTarget {
   bool WriteToOutlook(CommDate*) override { return true; }
   bool WriteToPalm(CommDate*) override { return true; }
   bool SavePalm() override { return true; }
+  bool TrackAdd(CommDate*, bool) override { return true; }
+  bool TrackUpdate(CommDate*, CommDate*, bool) override { return true; }
+  bool TrackDelete(CommDate*, bool) override { return true; }
 };
 
 bool ParseRange(const std::string& strRange, TAppSettings& settings) {
@@ -444,8 +457,15 @@ int RunSync(const Options& options) {
   ParseRange(options.strRange, AppSettings);
   if (nConflict < 0) nConflict = AppSettings.ConfAction;
 
+  cal.SetAllowMassDelete(options.bAllowMassDelete);
+  TrackPlan* pPlan = cal.GetTrackPlan(nMode);
   std::vector<SyncRow> vRows;
-  BuildSyncRows(cal.GetPalmSet(), cal.GetOutlookSet(), AppSettings, vRows);
+  BuildSyncRows(cal.GetPalmSet(), cal.GetOutlookSet(), AppSettings, vRows, pPlan);
+  if (pPlan != nullptr && pPlan->bMassDelete && !options.bAllowMassDelete &&
+      nVerbosity != VERBOSITY_QUIET) {
+    printf("%d deletion(s) %s; --allow-mass-delete carries them out.\n", pPlan->nDeletes,
+           TRACK_MASS_DELETE_REASON);
+  }
   CommitResult result = CommitSyncRows(AppSettings, nConflict, vRows, cal.GetPalmSelection(),
                                        cal.GetOutlookSelection());
   if (result == COMMIT_NO_LISTS) {
@@ -453,6 +473,9 @@ int RunSync(const Options& options) {
     return kExitNoCalendar;
   }
   if (result == COMMIT_NOTHING) {
+    // Nothing travels, yet the pairs found are remembered: a deletion before the next run
+    // must find its pair.
+    if (pPlan != nullptr && !bDryRun) cal.TrackRemember(*pPlan);
     printf("%s\n", SYNC_NOTHING_SELECTED);
     return kExitOk;
   }
@@ -489,6 +512,7 @@ int RunSync(const Options& options) {
   SyncRun run(bDryRun ? static_cast<ISyncTarget&>(dryTarget) : cal, AppSettings, g_SyncHistory,
               callbacks);
   run.SetRecordRun(!bDryRun);
+  run.SetTrackPlan(pPlan);
   if (!bDryRun) AppLoadHistory(session.m_Env);
   run.Start();
   run.Run(cal.GetPalmSelection(), cal.GetOutlookSelection());
@@ -577,6 +601,10 @@ int main(int argc, char** argv) {
       "any) and version, the Palm users, the Palm calendar loaded (kind and records), the\n"
       "Outlook records, and per side the number of new, changed and same records.");
   pStatus->add_flag("--json", options.bJson, "Print JSON");
+  CLI::Option* pStatusTrack =
+      pStatus->add_flag("--track", options.bTrack, "Match with the remembered pairs");
+  pStatus->add_flag("--no-track", options.bNoTrack, "Match by contents only")
+      ->excludes(pStatusTrack);
 
   CLI::App* pList = app.add_subcommand("list", "The records of one calendar");
   pList->footer(
@@ -609,6 +637,13 @@ int main(int argc, char** argv) {
   pSync->add_option("--conflict", options.strConflict, "What happens to changed records")
       ->check(CLI::IsMember({"ask", "palm", "outlook", "skip"}));
   pSync->add_flag("--dry-run", options.bDryRun, "Show what would be transferred, write nothing");
+  CLI::Option* pSyncTrack = pSync->add_flag(
+      "--track", options.bTrack,
+      "Remember synchronized appointments (moves, edits and deletions travel)");
+  pSync->add_flag("--no-track", options.bNoTrack, "Match by contents only, remember nothing")
+      ->excludes(pSyncTrack);
+  pSync->add_flag("--allow-mass-delete", options.bAllowMassDelete,
+                  "Carry out deletions even when they are many");
 
   CLI::App* pHistory = app.add_subcommand("history", "The synchronization runs");
   pHistory->footer("Lists the synchronization runs, most recent first.");

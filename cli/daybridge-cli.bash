@@ -34,12 +34,14 @@ _daybridge_cli() {
   case $command in
     "")
       COMPREPLY=($(compgen -W "status list sync history $globals" -- "$cur")) ;;
-    status|history)
+    status)
+      COMPREPLY=($(compgen -W "--json --track --no-track $globals" -- "$cur")) ;;
+    history)
       COMPREPLY=($(compgen -W "--json $globals" -- "$cur")) ;;
     list)
       COMPREPLY=($(compgen -W "palm outlook --from --to --json $globals" -- "$cur")) ;;
     sync)
-      COMPREPLY=($(compgen -W "--direction --range --conflict --dry-run $globals" -- "$cur")) ;;
+      COMPREPLY=($(compgen -W "--direction --range --conflict --dry-run --track --no-track --allow-mass-delete $globals" -- "$cur")) ;;
   esac
 }
 complete -F _daybridge_cli daybridge-cli

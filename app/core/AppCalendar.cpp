@@ -1,14 +1,43 @@
 // Calendar initialization and the calendar state of the main window.
 #include "app/core/AppCalendar.h"
 
+#include <cstddef>
+#include <cstdio>
 #include <exception>
 
 #include "app/core/AppMessages.h"
+#include "app/core/AppPaths.h"
 #include "app/core/PalmUsers.h"
 #include "common/misc/CxDebugUtil.h"
 #include "common/outlook/OlDate.h"
 #include "common/palm/PalmDateInfo.h"
+#include "platform/jet/StateDb.h"
 #include "platform/outlook/OutlookServer.h"
+
+namespace {
+
+// The set position of a record the set handed out; -1 when it is not there.
+int PositionOf(CommDateMgr* pSet, const CommDate* pDate) {
+  if (pSet == nullptr || pDate == nullptr) return -1;
+  int nPos = 0;
+  for (CommDate* p = pSet->GetFirst(); p != nullptr; p = pSet->GetNext(), ++nPos) {
+    if (p == pDate) return nPos;
+  }
+  return -1;
+}
+
+std::string HashText(const std::string& strText) {
+  unsigned long long nHash = 1469598103934665603ULL;
+  for (unsigned char c : strText) {
+    nHash ^= c;
+    nHash *= 1099511628211ULL;
+  }
+  char szHex[24];
+  snprintf(szHex, sizeof(szHex), "%016llx", nHash);
+  return szHex;
+}
+
+}  // namespace
 
 AppCalendar::AppCalendar() = default;
 
@@ -28,6 +57,10 @@ void AppCalendar::Free() {
 bool AppCalendar::Init(TAppSettings& settings, CxList& users, const char* szPalmFile) {
   // Nothing below throws by design; an allocation failure is the one exception that can
   // still arrive, and it ends the initialization where it happened.
+  m_pSettings = &settings;
+  m_strPalmFile = szPalmFile != nullptr ? szPalmFile : "";
+  m_bTrack = settings.TrackChanges != 0;
+  m_nPlannedMode = -1;
   try {
     m_pPalm = std::make_unique<PmDateInfo>();
     m_pOutlook = std::make_unique<OlDateUtil>();
@@ -100,7 +133,114 @@ bool AppCalendar::MatchAll() {
   }
   pOutlookSet->MarkAll(pPalmSet);
   pPalmSet->MarkAll(pOutlookSet);
+  m_nPlannedMode = -1;
+  if (m_bTrack && m_pSettings != nullptr) PlanTracked(m_pSettings->SyncMode);
   return true;
+}
+
+std::string AppCalendar::GetStatePath() const {
+  char szFolder[MAX_PATH];
+  if (m_pSettings == nullptr || !GetDataFolder(szFolder)) return std::string();
+  // One file per pair of calendars: a Palm calendar (a file, or a user's) with an Outlook
+  // calendar.
+  std::string strPalm = !m_strPalmFile.empty()        ? "file:" + m_strPalmFile
+                        : m_pSettings->UseDateFile    ? std::string("file:") + m_pSettings->DateFileName
+                                                      : "user:" + std::to_string(m_pSettings->PDUserID);
+  return std::string(szFolder) + "syncstate-" + HashText(strPalm + "|" + OutlookCalendarPath()) +
+         ".db";
+}
+
+void AppCalendar::GatherTrackRecords(std::vector<TrackRecord>& vPalm,
+                                     std::vector<TrackRecord>& vOutlook) {
+  vPalm.clear();
+  vOutlook.clear();
+  const int nKind = GetPalmKind();
+  if (CommDateMgr* pSet = GetPalmSet()) {
+    int nPos = 0;
+    for (CommDate* p = pSet->GetFirst(); p != nullptr; p = pSet->GetNext(), ++nPos) {
+      vPalm.push_back({p, m_pPalm->GetRecordKey(nPos), TrackPrint(p, nKind)});
+    }
+  }
+  if (CommDateMgr* pSet = GetOutlookSet()) {
+    // Only the image's head is read: the EntryID comes before the long texts.
+    constexpr UINT kHead = offsetof(OlDateItem, szEntryID) + sizeof(OlDateItem::szEntryID);
+    auto pHead = std::make_unique<char[]>(kHead);
+    for (CommDate* p = pSet->GetFirst(); p != nullptr; p = pSet->GetNext()) {
+      std::string strKey;
+      if (PeekExtra(p, pHead.get(), kHead)) {
+        const char* szId = pHead.get() + offsetof(OlDateItem, szEntryID);
+        strKey.assign(szId, strnlen(szId, sizeof(OlDateItem::szEntryID)));
+      }
+      vOutlook.push_back({p, strKey, TrackPrint(p, nKind)});
+    }
+  }
+}
+
+void AppCalendar::PlanTracked(int nSyncMode) {
+  std::vector<TrackRecord> vPalm;
+  std::vector<TrackRecord> vOutlook;
+  GatherTrackRecords(vPalm, vOutlook);
+  std::vector<StateDbRow> vState;
+  std::string strWhy;
+  const std::string strPath = GetStatePath();
+  // No memory (the first run, or a file that cannot be read) means pairing afresh.
+  if (!strPath.empty() && !StateDbRead(strPath.c_str(), vState, &strWhy)) {
+    Log(2, "No synchronization state (%s): appointments are paired by their contents.",
+        strWhy.c_str());
+  }
+  BuildTrackPlan(vPalm, vOutlook, std::move(vState), nSyncMode, m_bAllowMassDelete, m_Plan);
+  m_nPlannedMode = nSyncMode;
+}
+
+TrackPlan* AppCalendar::GetTrackPlan(int nSyncMode) {
+  if (!m_bTrack || GetPalmSet() == nullptr || GetOutlookSet() == nullptr) return nullptr;
+  if (nSyncMode != m_nPlannedMode) PlanTracked(nSyncMode);
+  return &m_Plan;
+}
+
+bool AppCalendar::TrackAdd(CommDate* pDate, bool bToOutlook) {
+  if (bToOutlook) return m_pOutlook && m_pOutlook->AddNew(pDate);
+  return m_pPalm && m_pPalm->AddRecord(pDate);
+}
+
+bool AppCalendar::TrackUpdate(CommDate* pFrom, CommDate* pTarget, bool bInOutlook) {
+  const int nPos = PositionOf(bInOutlook ? GetOutlookSet() : GetPalmSet(), pTarget);
+  if (nPos < 0) return false;
+  if (bInOutlook) return m_pOutlook && m_pOutlook->UpdateAt(pFrom, pTarget, nPos);
+  return m_pPalm && m_pPalm->UpdateRecord(pFrom, nPos);
+}
+
+bool AppCalendar::TrackDelete(CommDate* pTarget, bool bInOutlook) {
+  const int nPos = PositionOf(bInOutlook ? GetOutlookSet() : GetPalmSet(), pTarget);
+  if (nPos < 0) return false;
+  if (bInOutlook) return m_pOutlook && m_pOutlook->DeleteItem(nPos);
+  return m_pPalm && m_pPalm->DeleteRecord(nPos);
+}
+
+bool AppCalendar::TrackRemember(TrackPlan& plan) {
+  if (!m_bTrack || m_pSettings == nullptr) return false;
+  const std::string strPath = GetStatePath();
+  if (strPath.empty()) return false;
+  // The selection lists point into the sets that are about to be read again.
+  if (m_pPalmSel) m_pPalmSel->RemoveAll(false);
+  if (m_pOutlookSel) m_pOutlookSel->RemoveAll(false);
+  // What is remembered is what the saved calendars hold, read back, never what this run
+  // believes it wrote.
+  if (!LoadPalm(*m_pSettings, m_strPalmFile.empty() ? nullptr : m_strPalmFile.c_str()) ||
+      !LoadOutlook()) {
+    Log(0, "The calendars could not be read back; the synchronization state is left as it was.");
+    return false;
+  }
+  std::vector<TrackRecord> vPalm;
+  std::vector<TrackRecord> vOutlook;
+  GatherTrackRecords(vPalm, vOutlook);
+  std::vector<StateDbRow> vRows;
+  BuildTrackState(plan, vPalm, vOutlook, vRows);
+  std::string strWhy;
+  const bool bOk = StateDbWrite(strPath.c_str(), vRows, &strWhy);
+  if (!bOk) Log(0, "Failed to write the synchronization state: %s", strWhy.c_str());
+  MatchAll();
+  return bOk;
 }
 
 bool AppCalendar::DayHasRecords(const SYSTEMTIME* pDay) {

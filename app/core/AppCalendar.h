@@ -13,6 +13,7 @@
 
 #include "app/core/AppSettings.h"
 #include "app/core/SyncRun.h"
+#include "app/core/SyncTrack.h"
 #include "common/calendar/CommDateMgr.h"
 #include "common/misc/CxFailure.h"
 #include "common/misc/CxList.h"
@@ -80,8 +81,27 @@ class AppCalendar : public ISyncTarget {
   bool SavePalm() override;
   std::string DescribePalmFailure() const override;
   bool HoldsSame(const CommDate* pDate, bool bInOutlook) override;
+  bool TrackAdd(CommDate* pDate, bool bToOutlook) override;
+  bool TrackUpdate(CommDate* pFrom, CommDate* pTarget, bool bInOutlook) override;
+  bool TrackDelete(CommDate* pTarget, bool bInOutlook) override;
+  // Reads both saved calendars again and remembers their pairs in the state file; the sets,
+  // the plan and the marks are then those of the calendars as saved, and the selection
+  // lists are emptied (they pointed into the sets read before).
+  bool TrackRemember(TrackPlan& plan) override;
+
+  // The remembering sync (settings' TrackChanges at Init): whether it is on, and its plan
+  // for a direction, rebuilt when the direction differs from the last one planned.
+  bool IsTracking() const { return m_bTrack; }
+  TrackPlan* GetTrackPlan(int nSyncMode);
+  // Deletions beyond the mass-deletion guard come checked.
+  void SetAllowMassDelete(bool bAllow) { m_bAllowMassDelete = bAllow; }
+  // The state file of this pair of calendars; empty when no data folder is known.
+  std::string GetStatePath() const;
 
  private:
+  void GatherTrackRecords(std::vector<TrackRecord>& vPalm, std::vector<TrackRecord>& vOutlook);
+  void PlanTracked(int nSyncMode);
+
   std::unique_ptr<PmDateInfo> m_pPalm;
   std::unique_ptr<OlDateUtil> m_pOutlook;
   std::unique_ptr<CxList> m_pPalmSel;
@@ -90,6 +110,12 @@ class AppCalendar : public ISyncTarget {
   bool m_bOutlookLoaded = false;
   std::string m_strOutlookNote;
   std::function<void(int nPercent)> m_LoadProgress;
+  const TAppSettings* m_pSettings = nullptr;
+  std::string m_strPalmFile;
+  bool m_bTrack = false;
+  bool m_bAllowMassDelete = false;
+  int m_nPlannedMode = -1;
+  TrackPlan m_Plan;
 };
 
 // How many records of a set are new, changed and the same after matching (all zero for no

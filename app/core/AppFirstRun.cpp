@@ -49,3 +49,7 @@ void StoreFirstRunChoices(bool bShowWizard, const PalmUser* pUser, TAppSettings&
   settings.ShowWizard = bShowWizard ? 1 : 0;
   if (pUser != nullptr) settings.PDUserID = static_cast<INT>(pUser->nUserId);
 }
+
+bool FirstRunTracksChanges(const TAppSettings& settings) {
+  return settings.TrackChanges != 0 || settings.SyncMode == SYNC_NONE;
+}

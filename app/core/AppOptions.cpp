@@ -10,6 +10,7 @@ TOptionValues LoadOptionValues(const TAppSettings& settings) {
   TOptionValues values = {};
   values.bShowWizard = settings.ShowWizard != 0;
   values.bShowColor = settings.ShowColor != 0;
+  values.bTrackChanges = settings.TrackChanges != 0;
   values.crSame = settings.SameColor;
   values.crDiff = settings.DiffColor;
   values.crNew = settings.NewColor;
@@ -31,6 +32,7 @@ TOptionValues LoadOptionValues(const TAppSettings& settings) {
 void StoreOptionValues(const TOptionValues& values, TAppSettings& settings) {
   settings.ShowWizard = values.bShowWizard ? 1 : 0;
   settings.ShowColor = values.bShowColor ? 1 : 0;
+  settings.TrackChanges = values.bTrackChanges ? 1 : 0;
   settings.SameColor = values.crSame;
   settings.DiffColor = values.crDiff;
   settings.NewColor = values.crNew;

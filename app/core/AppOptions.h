@@ -9,6 +9,7 @@
 struct TOptionValues {
   bool bShowWizard;
   bool bShowColor;
+  bool bTrackChanges;
   COLORREF crSame;
   COLORREF crDiff;
   COLORREF crNew;

@@ -74,6 +74,7 @@ void LoadSettings() {
   AppSettings.UseDateFile = ReadSettingBool("UseDateFile", false);
   g_AppIni.ReadString(APP_SETTINGS_SECTION, "DateFileName", AppSettings.DateFileName,
                       sizeof(AppSettings.DateFileName), "");
+  AppSettings.TrackChanges = ReadSettingBool("TrackChanges", false);
 }
 
 bool SaveSettings() {
@@ -92,6 +93,12 @@ bool SaveSettings() {
   bOk &= WriteSettingInt("PDUserID", AppSettings.PDUserID);
   bOk &= WriteSettingInt("UseDateFile", AppSettings.UseDateFile ? 1 : 0);
   bOk &= g_AppIni.WriteString(APP_SETTINGS_SECTION, "DateFileName", AppSettings.DateFileName);
+  // Written once it has been switched on, so a file that never used it keeps its keys.
+  char szTrack[kIntTextSize] = {};
+  if (AppSettings.TrackChanges ||
+      g_AppIni.ReadString(APP_SETTINGS_SECTION, "TrackChanges", szTrack, sizeof(szTrack), "") > 0) {
+    bOk &= WriteSettingInt("TrackChanges", AppSettings.TrackChanges ? 1 : 0);
+  }
   if (!bOk) Log(0, "Failed to write the settings file.");
   return bOk;
 }

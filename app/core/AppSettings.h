@@ -52,6 +52,9 @@ struct TAppSettings {
   INT PDUserID;
   BYTE UseDateFile;
   char DateFileName[256];
+  // Remember synchronized pairs between runs (moves, edits and deletions travel); 0 when the
+  // file does not say, so an existing setup keeps matching by contents.
+  BYTE TrackChanges;
 };
 
 extern TAppSettings AppSettings;

@@ -18,6 +18,8 @@ const char kSucceeded[] = "Synchronization succeeded.\r\n";
 const char kFailed[] = "Synchronization failed.\r\n";
 const char kAlreadyInOutlook[] = "Not written: already in Outlook.\r\n";
 const char kAlreadyInPalm[] = "Not written: already in Palm Desktop.\r\n";
+const char kDeleteInOutlook[] = "Deleting Calendar record from Outlook:";
+const char kDeleteInPalm[] = "Deleting Calendar record from Palm Desktop:";
 
 }  // namespace
 
@@ -124,9 +126,15 @@ void SyncRun::Start() {
 }
 
 bool SyncRun::Transfer(CommDate* pDate, bool bToOutlook) {
+  return TransferWith(pDate, bToOutlook, [&]() {
+    return bToOutlook ? m_Target.WriteToOutlook(pDate) : m_Target.WriteToPalm(pDate);
+  });
+}
+
+bool SyncRun::TransferWith(CommDate* pDate, bool bToOutlook, const std::function<bool()>& write) {
   LogLine(bToOutlook ? kTransferP2O : kTransferO2P);
   LogSubject(pDate);
-  const bool bOk = bToOutlook ? m_Target.WriteToOutlook(pDate) : m_Target.WriteToPalm(pDate);
+  const bool bOk = write();
   TransferOutcome nOutcome = bOk ? TRANSFER_DONE : TRANSFER_FAILED;
   // A store refuses to write what it already holds; that is no failure, and the user is
   // told why the record did not travel.
@@ -243,6 +251,10 @@ SyncRun::RecordResult SyncRun::HandleRecord(CommDate* pDate) {
   bool bFromPalm = pDate->nSource == SOURCE_PALM;
   bool bFromOutlook = pDate->nSource == SOURCE_OUTLOOK;
   if (!bFromPalm && !bFromOutlook) return RECORD_PASSED_OVER;
+  if (m_pPlan != nullptr) {
+    TrackRow* pRow = m_pPlan->RowOf(pDate);
+    return pRow != nullptr ? HandleTracked(*pRow, pDate) : RECORD_PASSED_OVER;
+  }
 
   if (pDate->nMatchState == MATCH_NEW) {
     return Transfer(pDate, bFromPalm) ? RECORD_WRITTEN : RECORD_NOT_WRITTEN;
@@ -253,11 +265,115 @@ SyncRun::RecordResult SyncRun::HandleRecord(CommDate* pDate) {
   return HandleChanged(pDate);
 }
 
+bool SyncRun::TransferTracked(TrackRow& row, bool bToOutlook) {
+  CommDate* pFrom = bToOutlook ? row.pPalm : row.pOutlook;
+  CommDate* pTarget = bToOutlook ? row.pOutlook : row.pPalm;
+  if (pFrom == nullptr) return false;
+  const bool bOk = TransferWith(pFrom, bToOutlook, [&]() {
+    return pTarget == nullptr ? m_Target.TrackAdd(pFrom, bToOutlook)
+                              : m_Target.TrackUpdate(pFrom, pTarget, bToOutlook);
+  });
+  row.nOutcome = bOk ? TRACK_OUTCOME_DONE : TRACK_OUTCOME_FAILED;
+  return bOk;
+}
+
+SyncRun::RecordResult SyncRun::ResolveTracked(TrackRow& row, CommDate* pDate) {
+  if (row.pPalm == nullptr || row.pOutlook == nullptr) {
+    // Deleted on one side, changed on the other: the changed record stays and goes back,
+    // unless the conflict rule says the side that deleted it wins.
+    const bool bPalmGone = row.pPalm == nullptr;
+    if (m_Settings.ConfAction == (bPalmGone ? CONFLICT_PALM_WINS : CONFLICT_OUTLOOK_WINS)) {
+      m_vDeletions.push_back(&row);
+      return RECORD_PASSED_OVER;
+    }
+    return TransferTracked(row, !bPalmGone) ? RECORD_WRITTEN : RECORD_NOT_WRITTEN;
+  }
+  int nChoice = m_Settings.ConfAction;
+  if (nChoice == CONFLICT_ASK) {
+    if (!m_Callbacks.ask) return Skip(pDate, "conflicts cannot be asked about here");
+    ConflictAnswer answer = {CONFLICT_SKIP, false, false};
+    if (!m_Callbacks.ask(row.pPalm, row.pOutlook, &answer)) {
+      m_Settings.ConfAction = CONFLICT_SKIP;
+      return Skip(pDate, "the conflict alert was cancelled");
+    }
+    if ((answer.bThisSync || answer.bAllFuture) && answer.nChoice >= CONFLICT_PALM_WINS &&
+        answer.nChoice <= CONFLICT_SKIP) {
+      m_Settings.ConfAction = answer.nChoice;
+    }
+    if (answer.nChoice == CONFLICT_SKIP) {
+      return Skip(pDate, "\"Do Nothing\" was chosen for this conflict");
+    }
+    nChoice = answer.nChoice;
+  }
+  switch (nChoice) {
+    case CONFLICT_PALM_WINS:
+    case CONFLICT_OUTLOOK_WINS:
+      return TransferTracked(row, nChoice == CONFLICT_PALM_WINS) ? RECORD_WRITTEN
+                                                                  : RECORD_NOT_WRITTEN;
+    case CONFLICT_SKIP:
+      return Skip(pDate, "conflicts are set to \"Do Nothing\"");
+    default:
+      return Skip(pDate, "the conflict action is not known");
+  }
+}
+
+SyncRun::RecordResult SyncRun::HandleTracked(TrackRow& row, CommDate* pDate) {
+  // A pair is done once, whichever of its records comes first.
+  if (row.nOutcome != TRACK_OUTCOME_NONE) return RECORD_PASSED_OVER;
+  switch (row.nAction) {
+    case TRACK_ADD_TO_OUTLOOK:
+    case TRACK_UPDATE_OUTLOOK:
+      return TransferTracked(row, true) ? RECORD_WRITTEN : RECORD_NOT_WRITTEN;
+    case TRACK_ADD_TO_PALM:
+    case TRACK_UPDATE_PALM:
+      return TransferTracked(row, false) ? RECORD_WRITTEN : RECORD_NOT_WRITTEN;
+    case TRACK_DELETE_FROM_OUTLOOK:
+    case TRACK_DELETE_FROM_PALM:
+      // Deletions come after every other write: a deletion moves the records after it.
+      m_vDeletions.push_back(&row);
+      return RECORD_PASSED_OVER;
+    case TRACK_CONFLICT:
+      return ResolveTracked(row, pDate);
+    default:
+      return RECORD_PASSED_OVER;
+  }
+}
+
+SyncRun::RecordResult SyncRun::DeleteTracked(TrackRow& row) {
+  // The record left on one side is the one to delete.
+  const bool bInOutlook = row.pPalm == nullptr;
+  CommDate*& pTarget = bInOutlook ? row.pOutlook : row.pPalm;
+  if (pTarget == nullptr) return RECORD_PASSED_OVER;
+  LogLine(bInOutlook ? kDeleteInOutlook : kDeleteInPalm);
+  LogSubject(pTarget);
+  if (!m_Target.TrackDelete(pTarget, bInOutlook)) {
+    LogLine(kFailed);
+    ++m_nFailed;
+    row.nOutcome = TRACK_OUTCOME_FAILED;
+    return RECORD_NOT_WRITTEN;
+  }
+  // The store has freed the record.
+  pTarget = nullptr;
+  LogLine(kSucceeded);
+  if (!bInOutlook) ++m_nPalmWritten;
+  ++m_nDeleted;
+  row.nOutcome = TRACK_OUTCOME_DONE;
+  return RECORD_WRITTEN;
+}
+
+void SyncRun::RunDeletions() {
+  for (TrackRow* pRow : m_vDeletions) {
+    if (DeleteTracked(*pRow) == RECORD_WRITTEN) ++m_nSynchronized;
+  }
+  m_vDeletions.clear();
+}
+
 void SyncRun::SaveAndRecord(HistoryEntry& entry) {
   // The Palm calendar is saved first, so the history counts only the transfers that reached
   // their file: Outlook items are written one by one, Palm records only by this save.
   const bool bPalmSaved = m_Target.SavePalm();
   if (!bPalmSaved) {
+    m_bPalmUnsaved = true;
     m_bSaveOk = false;
     m_nUnsavedPalm = m_nPalmWritten;
     Log(0, "Failed to save the Palm Desktop Calendar.");
@@ -304,6 +420,9 @@ void SyncRun::Run(CxList* pPalmSel, CxList* pOutlookSel) {
   m_bStopped = false;
   m_nUnsavedPalm = 0;
   m_bSaveOk = true;
+  m_bPalmUnsaved = false;
+  m_nDeleted = 0;
+  m_vDeletions.clear();
   m_nTotal = static_cast<int>((pPalmSel != nullptr ? pPalmSel->GetCount() : 0) +
                               (pOutlookSel != nullptr ? pOutlookSel->GetCount() : 0));
   if (m_nTotal > 0) {
@@ -331,6 +450,9 @@ void SyncRun::Run(CxList* pPalmSel, CxList* pOutlookSel) {
       }
     }
 
+    // A stopped run leaves its deletions for the next run, which proposes them again.
+    if (!m_bStopped) RunDeletions();
+    m_vDeletions.clear();
     if (m_bStopped) {
       char szStopped[128];
       snprintf(szStopped, sizeof(szStopped),
@@ -343,9 +465,18 @@ void SyncRun::Run(CxList* pPalmSel, CxList* pOutlookSel) {
     FormatSummaryLine(m_nSynchronized, m_nSkipped, szSummary, sizeof(szSummary));
     LogLine(szSummary);
     FormatHistoryDescription(m_Settings.SyncMode, m_nSkipped, entry.szDesc, sizeof(entry.szDesc));
+    if (m_nDeleted > 0) {
+      const size_t nLen = strlen(entry.szDesc);
+      snprintf(entry.szDesc + nLen, sizeof(entry.szDesc) - nLen, " %d record(s) deleted.",
+               m_nDeleted);
+    }
 
     if (m_nSynchronized > 0 && m_bRecordRun) SaveAndRecord(entry);
     if (m_Callbacks.progress && !m_bStopped) m_Callbacks.progress(100);
+  }
+  // A calendar that could not be saved would be remembered as it never became.
+  if (m_pPlan != nullptr && m_bRecordRun && !m_bPalmUnsaved && !m_Target.TrackRemember(*m_pPlan)) {
+    LogLine("The synchronized appointments could not be remembered; the next run pairs them again.");
   }
   m_pPalmSel = nullptr;
   m_pOutlookSel = nullptr;

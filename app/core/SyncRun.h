@@ -20,6 +20,7 @@
 
 #include "app/core/AppSettings.h"
 #include "app/core/SyncHistory.h"
+#include "app/core/SyncTrack.h"
 #include "common/calendar/CommDate.h"
 #include "common/misc/CxList.h"
 
@@ -39,6 +40,16 @@ class ISyncTarget {
   // True when that store already holds this very appointment, unchanged: a write then has
   // nothing to do (twin records of one calendar meet their first twin's copy this way).
   virtual bool HoldsSame(const CommDate* pDate, bool bInOutlook) { return false; }
+
+  // The remembering sync's writes, which name their target instead of searching for it: a
+  // new record on the other side; pFrom's contents over the record pTarget; the deletion of
+  // pTarget. False when nothing was written.
+  virtual bool TrackAdd(CommDate* pDate, bool bToOutlook) { return false; }
+  virtual bool TrackUpdate(CommDate* pFrom, CommDate* pTarget, bool bInOutlook) { return false; }
+  virtual bool TrackDelete(CommDate* pTarget, bool bInOutlook) { return false; }
+  // Remembers the pairs after a run whose calendars were saved; the plan carries the run's
+  // outcomes. False when they could not be remembered (the next run then adopts pairs).
+  virtual bool TrackRemember(TrackPlan& plan) { return false; }
 };
 
 // How one transfer ended.
@@ -89,6 +100,13 @@ class SyncRun {
   void SetHistoryPath(const char* szPath);
   // A rehearsal writes no history entry and does not save the Palm calendar.
   void SetRecordRun(bool bRecord) { m_bRecordRun = bRecord; }
+  // Runs the remembering sync of this plan: each selected record does what its row says,
+  // deletions last, and the pairs are remembered once the calendars are saved. Null (the
+  // default) runs the matching sync.
+  void SetTrackPlan(TrackPlan* pPlan) { m_pPlan = pPlan; }
+  // Records deleted from either calendar (the remembering sync only); counted as
+  // synchronized too.
+  int GetDeleted() const { return m_nDeleted; }
 
   int GetTotal() const { return m_nTotal; }
   int GetProcessed() const { return m_nProcessed; }
@@ -123,6 +141,11 @@ class SyncRun {
   enum RecordResult { RECORD_WRITTEN, RECORD_NOT_WRITTEN, RECORD_SKIPPED, RECORD_PASSED_OVER };
 
   RecordResult HandleRecord(CommDate* pDate);
+  RecordResult HandleTracked(TrackRow& row, CommDate* pDate);
+  RecordResult ResolveTracked(TrackRow& row, CommDate* pDate);
+  bool TransferTracked(TrackRow& row, bool bToOutlook);
+  RecordResult DeleteTracked(TrackRow& row);
+  void RunDeletions();
   RecordResult HandleChanged(CommDate* pDate);
   RecordResult Skip(const CommDate* pDate, const char* szReason);
   bool IsSelected(const CommDate* pDate) const;
@@ -131,6 +154,7 @@ class SyncRun {
   bool TransferP2O(CommDate* pDate);
   bool TransferO2P(CommDate* pDate);
   bool Transfer(CommDate* pDate, bool bToOutlook);
+  bool TransferWith(CommDate* pDate, bool bToOutlook, const std::function<bool()>& write);
   void LogLine(const char* szLine);
   void LogSubject(const CommDate* pDate);
 
@@ -152,6 +176,10 @@ class SyncRun {
   int m_nUnsavedPalm = 0;
   bool m_bSaveOk = true;
   bool m_bStopped = false;
+  bool m_bPalmUnsaved = false;
+  TrackPlan* m_pPlan = nullptr;
+  std::vector<TrackRow*> m_vDeletions;
+  int m_nDeleted = 0;
 };
 
 // The fields whose display texts differ between the two versions of a changed pair, in field

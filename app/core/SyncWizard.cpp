@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/core/SyncTrack.h"
 #include "common/misc/CxDateTime.h"
 #include "common/misc/WinUtil.h"
 #include "platform/win/WinTime.h"
@@ -116,7 +117,7 @@ void CommitPresetRange(TAppSettings& settings, int nRangeKind, const SYSTEMTIME*
 }
 
 void BuildSyncRows(CommDateMgr* pPalmSet, CommDateMgr* pOutlookSet, const TAppSettings& settings,
-                   std::vector<SyncRow>& vRows) {
+                   std::vector<SyncRow>& vRows, TrackPlan* pPlan) {
   vRows.clear();
   bool bFilter = !IsAllData(settings);
   SYSTEMTIME stFirst = {};
@@ -137,6 +138,22 @@ void BuildSyncRows(CommDateMgr* pPalmSet, CommDateMgr* pOutlookSet, const TAppSe
       {pOutlookSet, settings.SyncMode == SYNC_OUTLOOK_TO_PALM || settings.SyncMode == SYNC_TWO_WAY,
        SYNC_TYPE_O2P, SYNC_OUTLOOK_TO_PALM},
   };
+  if (pPlan != nullptr) {
+    // A deletion shows the record that is left; a pair is listed once, by the record that
+    // travels (or, for a conflict, by its Palm record).
+    for (CommDateMgr* pSet : {pPalmSet, pOutlookSet}) {
+      if (pSet == nullptr) continue;
+      for (CommDate* pDate = pSet->GetFirst(); pDate != nullptr; pDate = pSet->GetNext()) {
+        const TrackRow* pRow = pPlan->RowOf(pDate);
+        if (pRow == nullptr || TrackRowRecord(*pRow, settings.SyncMode) != pDate) continue;
+        const char* szType = TrackSyncType(*pRow);
+        if (szType == nullptr) continue;
+        if (bFilter && !OccursInRange(pDate, &stFirst, &stLast)) continue;
+        vRows.push_back({pDate, szType, pRow->bChecked, pRow->szReason});
+      }
+    }
+    return;
+  }
   for (const Side& side : sides) {
     if (side.pSet == nullptr || !side.bShown) continue;
     for (CommDate* pDate = side.pSet->GetFirst(); pDate != nullptr; pDate = side.pSet->GetNext()) {

@@ -14,9 +14,15 @@
 #include "common/calendar/CommDateMgr.h"
 #include "common/misc/CxList.h"
 
+struct TrackPlan;
+
 #define SYNC_TYPE_P2O "Palm Desktop to Outlook"
 #define SYNC_TYPE_O2P "Outlook to Palm Desktop"
 #define SYNC_TYPE_CONFLICT "Have Conflicts"
+#define SYNC_TYPE_UPDATE_OUTLOOK "Update Outlook"
+#define SYNC_TYPE_UPDATE_PALM "Update Palm Desktop"
+#define SYNC_TYPE_DELETE_OUTLOOK "Delete from Outlook"
+#define SYNC_TYPE_DELETE_PALM "Delete from Palm Desktop"
 #define SYNC_CALENDAR_PALM "Palm Desktop"
 #define SYNC_CALENDAR_OUTLOOK "Outlook"
 #define SYNC_NOTHING_SELECTED \
@@ -47,13 +53,18 @@ struct SyncRow {
   CommDate* pDate;  // points into a record set
   const char* szSyncType;
   bool bChecked;
+  // Why a row comes unchecked; null when it comes checked.
+  const char* szReason = nullptr;
 };
 
 // The record page's rows for the settings' direction and range: new or changed Palm records
 // (directions 1 and 3), then new or changed Outlook records (directions 2 and 3), each in set
 // order, filtered by OccursInRange unless the range means all data. Every row is checked.
+// With a plan of the remembering sync, the rows are the plan's instead (Palm records first,
+// then Outlook records, each in set order), with its own "Sync Type" texts; deletions held
+// back by the mass-deletion guard come unchecked with their reason.
 void BuildSyncRows(CommDateMgr* pPalmSet, CommDateMgr* pOutlookSet, const TAppSettings& settings,
-                   std::vector<SyncRow>& vRows);
+                   std::vector<SyncRow>& vRows, TrackPlan* pPlan = nullptr);
 
 // The calendar a row's record comes from: in two-way mode a changed pair is listed twice, and
 // only this tells the two rows apart. Empty for a record of neither store.

@@ -1,7 +1,8 @@
 // Whole runs of the application core on a long-time Palm user's calendar (see
 // generator/LongTimeCalendar.h), as daybridge-cli runs them: the first full synchronization
 // of the Palm Desktop calendar into an empty Outlook calendar file, then "status" (both
-// calendars loaded and matched both ways) and a month listing (the same, and the Palm
+// calendars loaded and matched both ways; and with the remembered pairs of a tracked sync,
+// read from the state file and paired by key) and a month listing (the same, and the Palm
 // records of December 2026). Each iteration starts up and shuts down as the tool does, so
 // the Outlook saves are folded into the file within the time. Local time is Paris.
 #include <benchmark/benchmark.h>
@@ -71,8 +72,9 @@ LongTimeEnvironment& Environment(int nRecords) {
 // The tool's process: start-up, the calendars, shut-down without writing the settings.
 class Session {
  public:
-  Session() {
+  explicit Session(bool bTrack = false) {
     AppStartup(m_Env);
+    AppSettings.TrackChanges = bTrack ? 1 : 0;
     m_Calendar.Init(AppSettings, GetPalmUsers(), nullptr);
     if (!m_Calendar.IsPalmLoaded() || !m_Calendar.IsOutlookLoaded()) std::abort();
   }
@@ -135,6 +137,23 @@ void BM_Status(benchmark::State& state) {
   }
 }
 
+void BM_TrackedStatus(benchmark::State& state) {
+  const int nRecords = static_cast<int>(state.range(0));
+  LongTimeEnvironment& env = Environment(nRecords);
+  EnsureSynced(env, nRecords);
+  {
+    // The pairs remembered once, as the first tracked sync leaves them.
+    Session session(true);
+    TrackPlan* pPlan = session.Calendar().GetTrackPlan(SYNC_TWO_WAY);
+    if (pPlan == nullptr || !session.Calendar().TrackRemember(*pPlan)) std::abort();
+  }
+  for (auto _ : state) {
+    Session session(true);
+    const MatchCounts palm = CountMatchStates(session.Calendar().GetPalmSet());
+    if (palm.nSame != nRecords) state.SkipWithError("the calendars do not match");
+  }
+}
+
 void BM_MonthListing(benchmark::State& state) {
   const int nRecords = static_cast<int>(state.range(0));
   LongTimeEnvironment& env = Environment(nRecords);
@@ -155,6 +174,7 @@ void BM_MonthListing(benchmark::State& state) {
 // A long-time user's datebook, and four times as many records.
 BENCHMARK(BM_FirstFullSync)->Arg(5758)->Arg(23000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Status)->Arg(5758)->Arg(23000)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrackedStatus)->Arg(5758)->Arg(23000)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MonthListing)->Arg(5758)->Arg(23000)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace

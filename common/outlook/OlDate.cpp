@@ -726,6 +726,37 @@ bool OlDateUtil::AddItem(CommDate* pDate) {
   return true;
 }
 
+bool OlDateUtil::DeleteItem(int nPos) {
+  if (!m_pDateMgr || !m_pFolder || nPos < 0 || nPos >= m_pDateMgr->GetCount()) return false;
+  IDispatch* pItemsObject = nullptr;
+  HRESULT hr = m_pFolder->GetObject(u"Items", &pItemsObject);
+  if (hr != S_OK || pItemsObject == nullptr) {
+    Log(0, "Failed to get the \"Items\" property of the Calendar folder.");
+    return false;
+  }
+  CDispCmd items(pItemsObject);
+  pItemsObject->Release();
+  VARIANT arg = IntArg(nPos + 1);
+  IDispatch* pItem = CallForObject(&items, u"Item", &arg, &hr);
+  if (pItem == nullptr) {
+    Log(0, "Failed to get the Calendar event item by index: %d. hr=0x%x", nPos,
+        static_cast<unsigned>(hr));
+    return false;
+  }
+  CDispCmd item(pItem);
+  pItem->Release();
+  hr = item.CallMethod(u"Delete", nullptr, 0, nullptr, nullptr, 0);
+  if (FAILED(hr)) {
+    Log(0, "Failed to delete the Calendar event item %d. hr=0x%x", nPos,
+        static_cast<unsigned>(hr));
+    m_Failure.Set(CX_FAIL_OTHER, "Outlook did not delete the appointment");
+    return false;
+  }
+  // The folder's items after it moved down by one; the set follows.
+  m_pDateMgr->Remove(nPos);
+  return true;
+}
+
 bool OlDateUtil::UpdateItem(CommDate* pDate, int nPos) {
   if (pDate == nullptr || nPos < 0 || !m_pFolder) return false;
   IDispatch* pItemsObject = nullptr;
@@ -757,43 +788,51 @@ bool OlDateUtil::SyncRecord(CommDate* pDate) {
   int nPos = 0;
   int nFound = m_pDateMgr->FindMatch(pDate, &pPeer, &nPos);
   if (nFound == FIND_ERROR || nFound == FIND_SAME) return false;
-  if (nFound == FIND_CHANGED) {
-    // The stored record takes the new contents but stays the Outlook record it was: its
-    // source, match state, counterpart and item image describe the item, not what it says.
-    // Taking the incoming record's would make it pass for a Palm record in a later run.
-    if (pPeer != nullptr && pPeer != pDate) {
-      const UINT nSource = pPeer->nSource;
-      const UINT nMatchState = pPeer->nMatchState;
-      CommDate* pCounterpart = pPeer->pPeer;
-      void* pExtra = pPeer->pExtra;
-      const UINT nExtraSize = pPeer->nExtraSize;
-      // A record whose store keeps no deleted occurrences leaves the item's as they are, as
-      // far as the new pattern still has those days.
-      std::vector<SYSTEMTIME> vKept;
-      if (pDate->repeat.bExceptionsUnknown) {
-        const UINT nKept = std::min(pPeer->repeat.nExceptionCount, REPEAT_MAX_EXCEPTIONS);
-        vKept.assign(pPeer->repeat.stExceptions, pPeer->repeat.stExceptions + nKept);
-      }
-      char szItemLocation[sizeof(pPeer->szLocation)];
-      CxCopyText(szItemLocation, pPeer->szLocation);
-      *pPeer = *pDate;
-      // An empty text now clears the item's, except a location from a datebook of the
-      // earlier layout, which has no location to clear: its record's is unknown, not empty.
-      if (HoldsNoLocation(pDate)) CxCopyText(pPeer->szLocation, szItemLocation);
-      pPeer->nSource = nSource;
-      pPeer->nMatchState = nMatchState;
-      pPeer->pPeer = pCounterpart;
-      pPeer->pExtra = pExtra;
-      pPeer->nExtraSize = nExtraSize;
-      if (pDate->repeat.bExceptionsUnknown) {
-        pPeer->repeat.bExceptionsUnknown = 0;
-        SetDeletedOccurrences(pPeer, vKept.data(), static_cast<int>(vKept.size()));
-        return UpdateItem(pPeer, nPos);
-      }
+  if (nFound == FIND_CHANGED) return UpdateAt(pDate, pPeer, nPos);
+  return AddNew(pDate);
+}
+
+bool OlDateUtil::UpdateAt(CommDate* pDate, CommDate* pPeer, int nPos) {
+  if (pDate == nullptr || !m_pDateMgr || !m_pFolder) return false;
+  // The stored record takes the new contents but stays the Outlook record it was: its
+  // source, match state, counterpart and item image describe the item, not what it says.
+  // Taking the incoming record's would make it pass for a Palm record in a later run.
+  if (pPeer != nullptr && pPeer != pDate) {
+    const UINT nSource = pPeer->nSource;
+    const UINT nMatchState = pPeer->nMatchState;
+    CommDate* pCounterpart = pPeer->pPeer;
+    void* pExtra = pPeer->pExtra;
+    const UINT nExtraSize = pPeer->nExtraSize;
+    // A record whose store keeps no deleted occurrences leaves the item's as they are, as
+    // far as the new pattern still has those days.
+    std::vector<SYSTEMTIME> vKept;
+    if (pDate->repeat.bExceptionsUnknown) {
+      const UINT nKept = std::min(pPeer->repeat.nExceptionCount, REPEAT_MAX_EXCEPTIONS);
+      vKept.assign(pPeer->repeat.stExceptions, pPeer->repeat.stExceptions + nKept);
     }
-    return UpdateItem(pDate, nPos);
+    char szItemLocation[sizeof(pPeer->szLocation)];
+    CxCopyText(szItemLocation, pPeer->szLocation);
+    *pPeer = *pDate;
+    // An empty text now clears the item's, except a location from a datebook of the
+    // earlier layout, which has no location to clear: its record's is unknown, not empty.
+    if (HoldsNoLocation(pDate)) CxCopyText(pPeer->szLocation, szItemLocation);
+    pPeer->nSource = nSource;
+    pPeer->nMatchState = nMatchState;
+    pPeer->pPeer = pCounterpart;
+    pPeer->pExtra = pExtra;
+    pPeer->nExtraSize = nExtraSize;
+    if (pDate->repeat.bExceptionsUnknown) {
+      pPeer->repeat.bExceptionsUnknown = 0;
+      SetDeletedOccurrences(pPeer, vKept.data(), static_cast<int>(vKept.size()));
+      return UpdateItem(pPeer, nPos);
+    }
   }
-  // New: the copy must not share the incoming record's block, which AddItem replaces.
+  return UpdateItem(pDate, nPos);
+}
+
+bool OlDateUtil::AddNew(CommDate* pDate) {
+  if (pDate == nullptr || !m_pDateMgr || !m_pFolder) return false;
+  // The copy must not share the incoming record's block, which AddItem replaces.
   auto pCopy = std::make_unique<CommDate>(*pDate);
   pCopy->pExtra = nullptr;
   pCopy->nExtraSize = 0;

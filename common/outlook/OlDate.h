@@ -94,6 +94,13 @@ class OlDateUtil : public OlBaseUtil {
   // written (also for a record Outlook already has unchanged).
   bool SyncRecord(CommDate* pDate);
 
+  // The two halves of SyncRecord, for a caller that knows its target: pDate's contents over
+  // the set's record pPeer at nPos (which stays the Outlook item it is), and a new item.
+  bool UpdateAt(CommDate* pDate, CommDate* pPeer, int nPos);
+  bool AddNew(CommDate* pDate);
+  // Deletes the item of the set's record at nPos, which leaves the set.
+  bool DeleteItem(int nPos);
+
   bool AddItem(CommDate* pDate);
   // nPos is the record's position in the set; the folder's items count from 1.
   bool UpdateItem(CommDate* pDate, int nPos);

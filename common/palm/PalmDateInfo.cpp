@@ -17,6 +17,7 @@
 #include "common/palm/PalmDateInfo.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -1008,6 +1009,60 @@ bool PmDateInfo::UpdateRecord(const CommDate* pRecord, int nPos) {
     ref.pRef->rec3 = *pStore;
   }
   return true;
+}
+
+bool PmDateInfo::DeleteRecord(int nPos) {
+  if (nPos < 0 || nPos >= static_cast<int>(m_Refs.size()) || !m_pRecordSet) return false;
+  const int nStorePos = m_Refs[static_cast<size_t>(nPos)].nStorePos;
+  if (m_nLoadedKind == PALM_KIND_DATEBOOK) {
+    PmDateRecord* pStore = m_pDate->GetDataMgr()->GetAt(nStorePos);
+    if (!pStore) return false;
+    pStore->nStatus |= PM_STATUS_DELETED;
+  } else if (m_nLoadedKind == PALM_KIND_DATEBOOK_EX) {
+    PmDateExRecord* pStore = m_pDateEx->GetDataMgr()->GetAt(nStorePos);
+    if (!pStore) return false;
+    pStore->nStatus |= PM_STATUS_DELETED;
+  } else if (m_nLoadedKind == PALM_KIND_DATABASE && m_pDateEx2) {
+    PmDateEx2Record* pStore = m_pDateEx2->GetRecords()->GetAt(nStorePos);
+    if (!pStore) return false;
+    const LONG nOldStatus = pStore->nStatus;
+    pStore->nStatus |= PM_STATUS_DELETED;
+    if (!m_pDateEx2->SaveRecord(pStore)) {
+      pStore->nStatus = nOldStatus;
+      Log(0, "Failed to mark a record deleted in the Palm Desktop database.");
+      return false;
+    }
+  } else {
+    return false;
+  }
+  // Hidden records have no reference and no place in the set, as after a load.
+  m_Refs.erase(m_Refs.begin() + nPos);
+  m_pRecordSet->Remove(nPos);
+  return true;
+}
+
+std::string PmDateInfo::GetRecordKey(int nPos) const {
+  if (nPos < 0 || nPos >= static_cast<int>(m_Refs.size())) return std::string();
+  const Reference& ref = m_Refs[static_cast<size_t>(nPos)];
+  long long nId = 0;
+  switch (ref.pRef->nKind) {
+    case PALM_KIND_DATEBOOK:
+      nId = ref.pRef->rec1.nRecordId;
+      break;
+    case PALM_KIND_DATEBOOK_EX:
+      nId = ref.pRef->rec2.nRecordId;
+      break;
+    default:
+      nId = ref.pRef->rec3.nRecordId;
+      break;
+  }
+  char szKey[32];
+  if (nId != 0) {
+    snprintf(szKey, sizeof(szKey), "id:%lld", nId);
+  } else {
+    snprintf(szKey, sizeof(szKey), "at:%d", ref.nStorePos);
+  }
+  return szKey;
 }
 
 bool PmDateInfo::Save() {

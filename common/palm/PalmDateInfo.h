@@ -13,6 +13,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "common/calendar/CommDate.h"
@@ -94,6 +95,15 @@ class PmDateInfo {
   bool SyncRecord(const CommDate* pRecord);
   bool AddRecord(const CommDate* pRecord);
   bool UpdateRecord(const CommDate* pRecord, int nPos);
+
+  // Marks the record at set position nPos deleted the way Palm Desktop marks a record the
+  // user deleted: it stays in the calendar, flagged, so the next HotSync deletes it from the
+  // handheld too, and it is no longer shown (it leaves the record set). A database record is
+  // written at once.
+  bool DeleteRecord(int nPos);
+  // The record's lasting identity: "id:<record id>", or "at:<place in the store>" for a record
+  // Palm Desktop has not numbered yet. Empty outside the set.
+  std::string GetRecordKey(int nPos) const;
 
   // Datebooks are written whole now; the database only commits.
   bool Save();

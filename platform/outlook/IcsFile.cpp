@@ -778,6 +778,38 @@ HRESULT OlIcsFile::AppendItem(const std::string& strBlock, size_t* pnItem,
       true, 0, strBlock, strZoneBlock, [&]() { return Journal(strRecord); }, pnItem);
 }
 
+HRESULT OlIcsFile::Drop(size_t nItem, const std::function<HRESULT()>& persist) {
+  if (nItem >= m_itemBlocks.size() || m_itemExtras[nItem] >= 0) return DISP_E_BADINDEX;
+  const size_t nAt = m_itemBlocks[nItem];
+  for (size_t nOther = 0; nOther < m_itemBlocks.size(); ++nOther) {
+    if (nOther != nItem && m_itemBlocks[nOther] == nAt) return DISP_E_BADINDEX;
+  }
+  const HRESULT hr = persist();
+  if (FAILED(hr)) return hr;
+  m_bOverridesKnown = false;
+  Block& block = m_blocks[nAt];
+  if (block.pComponent != nullptr) {
+    icalcomponent_remove_component(m_calendars[block.nCalendar], block.pComponent);
+    icalcomponent_free(block.pComponent);
+    block.pComponent = nullptr;
+  }
+  const auto at = [](auto& v, size_t n) { return v.begin() + static_cast<std::ptrdiff_t>(n); };
+  m_itemBlocks.erase(at(m_itemBlocks, nItem));
+  m_itemExtras.erase(at(m_itemExtras, nItem));
+  m_itemIdentities.erase(at(m_itemIdentities, nItem));
+  EraseBlock(nAt);
+  return S_OK;
+}
+
+HRESULT OlIcsFile::RemoveItem(size_t nItem) {
+  HRESULT hr = BeforeSave();
+  if (FAILED(hr)) return hr;
+  if (nItem >= m_itemBlocks.size() || nItem > 0xFFFFFFFFull) return DISP_E_BADINDEX;
+  const std::string strRecord =
+      OlJournalRemove(static_cast<DWORD>(nItem), m_blocks[m_itemBlocks[nItem]].strText);
+  return Drop(nItem, [&]() { return Journal(strRecord); });
+}
+
 HRESULT OlIcsFile::ApplyRecord(const OlJournalRecord& record) {
   const auto keep = []() { return S_OK; };
   switch (record.nKind) {
@@ -793,6 +825,15 @@ HRESULT OlIcsFile::ApplyRecord(const OlJournalRecord& record) {
     }
     case OL_JOURNAL_APPEND:
       return Change(true, 0, record.strEvent, record.strZone, keep, nullptr);
+    case OL_JOURNAL_REMOVE: {
+      // Named by its identity, like a replacement; one already gone is nothing to do.
+      size_t nItem = GetItemCount();
+      if (icalcomponent* pEvent = ParseBlock(record.strEvent, ICAL_VEVENT_COMPONENT)) {
+        nItem = FindItemLike(pEvent);
+        icalcomponent_free(pEvent);
+      }
+      return nItem < GetItemCount() ? Drop(nItem, keep) : S_OK;
+    }
     default:
       return S_OK;  // a fold that was begun: nothing to apply
   }

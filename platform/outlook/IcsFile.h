@@ -119,6 +119,11 @@ class OlIcsFile {
   HRESULT AppendItem(const std::string& strBlock, size_t* pnItem,
                      const std::string& strZoneBlock = std::string());
 
+  // Removes event item nItem from the calendar, as above. An extra date's item, and an event
+  // that has extra dates' items, cannot be removed alone (DISP_E_BADINDEX): the item list
+  // would lose more than one item.
+  HRESULT RemoveItem(size_t nItem);
+
   // The saves between BeginGroup and EndGroup are one change should the process be cut off:
   // the next open applies all of them or none (a repeating item's save and the deletion of
   // its days). A save of another group's owner ends it first; nothing folds inside a group.
@@ -196,6 +201,8 @@ class OlIcsFile {
   size_t FirstComponentBlock() const;
   void InsertBlock(size_t nAt, Block block);
   void EraseBlock(size_t nAt);
+  // Takes item nItem out of memory: its block, its component and its place in the list.
+  HRESULT Drop(size_t nItem, const std::function<HRESULT()>& persist);
 
   std::string m_strPath;
   std::string m_strJournalPath;

@@ -124,6 +124,9 @@ bool ReadPayload(const char* p, size_t nSize, OlJournalRecord* pRecord) {
     case OL_JOURNAL_APPEND:
       bRead = reader.Text(&pRecord->strEvent) && reader.Text(&pRecord->strZone);
       break;
+    case OL_JOURNAL_REMOVE:
+      bRead = reader.U32(&pRecord->nItem) && reader.Text(&pRecord->strEvent);
+      break;
     case OL_JOURNAL_FOLD:
       bRead = reader.U64(&pRecord->nFoldSize) && reader.U64(&pRecord->nFoldHash);
       break;
@@ -247,6 +250,13 @@ std::string OlJournalReplace(DWORD nItem, const std::string& strEvent, const std
 std::string OlJournalAppend(const std::string& strEvent, const std::string& strZone) {
   std::string strPayload(1, static_cast<char>(OL_JOURNAL_APPEND));
   if (!PutText(&strPayload, strEvent) || !PutText(&strPayload, strZone)) return std::string();
+  return Frame(strPayload);
+}
+
+std::string OlJournalRemove(DWORD nItem, const std::string& strEvent) {
+  std::string strPayload(1, static_cast<char>(OL_JOURNAL_REMOVE));
+  PutU32(&strPayload, nItem);
+  if (!PutText(&strPayload, strEvent)) return std::string();
   return Frame(strPayload);
 }
 

@@ -9,6 +9,8 @@
 //   record  u32 payload length, u64 check of the length field and the payload, payload:
 //             u8 kind, then for OL_JOURNAL_REPLACE: u32 item index, text event, text zone
 //                               OL_JOURNAL_APPEND:  text event, text zone
+//                               OL_JOURNAL_REMOVE:  u32 item index, text event (the
+//                                                   event removed, which names it)
 //                               OL_JOURNAL_FOLD:    u64 size, u64 hash of the calendar text
 //                                                   a fold was about to write
 //                               OL_JOURNAL_GROUP_BEGIN, OL_JOURNAL_GROUP_END: nothing more;
@@ -38,6 +40,7 @@
 #define OL_JOURNAL_FOLD 3
 #define OL_JOURNAL_GROUP_BEGIN 4
 #define OL_JOURNAL_GROUP_END 5
+#define OL_JOURNAL_REMOVE 6
 
 // A journal's name is taken by a file no run holds and that could not be moved away.
 #define ERROR_CX_JOURNAL_STUCK 0x20000101L
@@ -88,6 +91,7 @@ void OlReadJournal(const char* pData, size_t nSize, OlJournalContents* pContents
 std::string OlJournalHeader(ULONGLONG nBaseSize, ULONGLONG nBaseHash);
 std::string OlJournalReplace(DWORD nItem, const std::string& strEvent, const std::string& strZone);
 std::string OlJournalAppend(const std::string& strEvent, const std::string& strZone);
+std::string OlJournalRemove(DWORD nItem, const std::string& strEvent);
 std::string OlJournalFold(ULONGLONG nSize, ULONGLONG nHash);
 // OL_JOURNAL_GROUP_BEGIN or OL_JOURNAL_GROUP_END.
 std::string OlJournalGroupMark(BYTE nKind);

@@ -154,6 +154,7 @@ enum ItemMember : DISPID {
   ITEM_GETRECURRENCEPATTERN,
   ITEM_SAVE,
   ITEM_CLEARRECURRENCEPATTERN,
+  ITEM_DELETE,
 };
 
 const CxDispMember kItemMembers[] = {
@@ -175,6 +176,7 @@ const CxDispMember kItemMembers[] = {
     {"GetRecurrencePattern", ITEM_GETRECURRENCEPATTERN},
     {"Save", ITEM_SAVE},
     {"ClearRecurrencePattern", ITEM_CLEARRECURRENCEPATTERN},
+    {"Delete", ITEM_DELETE},
 };
 
 class OlAppointmentObject : public CxDispatchBase {
@@ -245,6 +247,7 @@ class OlAppointmentObject : public CxDispatchBase {
   std::shared_ptr<OlStore> m_pStore;
   size_t m_nItem;
   bool m_bNew;
+  bool m_bDeleted = false;
   OlEventData m_base;  // as last read or saved
   OlEventData m_data;  // with this object's puts
 };
@@ -511,6 +514,19 @@ HRESULT OlPatternObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pPara
 
 HRESULT OlAppointmentObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams,
                                           VARIANT* pResult) {
+  // A deleted item answers nothing more, as Outlook's does.
+  if (m_bDeleted) return OL_E_NOT_FOUND;
+  if (nId == ITEM_DELETE) {
+    if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
+    HRESULT hr = NoArgs(pParams);
+    if (FAILED(hr)) return hr;
+    if (m_bNew) return OL_E_NOT_FOUND;
+    TakeGroup(false);
+    hr = SaveResult(m_pStore->pFile->RemoveItem(m_nItem));
+    if (FAILED(hr)) return hr;
+    m_bDeleted = true;
+    return S_OK;
+  }
   if (nId == ITEM_GETRECURRENCEPATTERN || nId == ITEM_SAVE || nId == ITEM_CLEARRECURRENCEPATTERN) {
     if ((wFlags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
     HRESULT hr = NoArgs(pParams);
