@@ -40,6 +40,9 @@ class TReasonedTarget : public ISyncTarget {
   bool WriteToPalm(CommDate* pDate) override { return m_Calendar.WriteToPalm(pDate); }
   bool SavePalm() override { return m_Calendar.SavePalm(); }
   std::string DescribePalmFailure() const override { return m_Calendar.DescribePalmFailure(); }
+  std::string CheckWritable(bool bOutlook, bool bPalm) override {
+    return m_Calendar.CheckWritable(bOutlook, bPalm);
+  }
   bool HoldsSame(const CommDate* pDate, bool bInOutlook) override {
     return m_Calendar.HoldsSame(pDate, bInOutlook);
   }

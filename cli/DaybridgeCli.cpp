@@ -521,6 +521,9 @@ int RunSync(const Options& options) {
   if (bConflictsLeft && nVerbosity != VERBOSITY_QUIET) {
     printf("Conflicts that would be asked about are not transferred here.\n");
   }
+  if (!run.GetRefusal().empty()) {
+    fprintf(stderr, "Error: %s\n", CxAnsiToUtf8(run.GetRefusal().c_str()).c_str());
+  }
   if (run.GetFailed() > 0 && cal.GetOutlookFailure().IsSet()) {
     fprintf(stderr, "Error: writing to Outlook failed (%s).\n",
             CxAnsiToUtf8(cal.GetOutlookFailure().szText).c_str());

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "app/core/AppMessages.h"
 #include "app/core/AppPaths.h"
@@ -13,6 +14,8 @@
 #include "common/palm/PalmDateInfo.h"
 #include "platform/jet/StateDb.h"
 #include "platform/outlook/OutlookServer.h"
+#include "platform/win/WinReplace.h"
+#include "platform/win/WinSystem.h"
 
 namespace {
 
@@ -294,6 +297,36 @@ const CxFailure& AppCalendar::GetOutlookFailure() const {
 
 std::string AppCalendar::DescribePalmFailure() const {
   return GetPalmFailure().szText;
+}
+
+namespace {
+
+// "the Outlook calendar is read-only: <path>", or empty when the save can replace the file.
+std::string WriteRefusal(const char* szWhat, const std::string& strPath) {
+  if (strPath.empty()) return std::string();
+  std::string strRefused;
+  if (CxCanReplaceFile(strPath.c_str(), &strRefused)) return std::string();
+  const DWORD dwError = GetLastError();
+  const DWORD dwAttributes = GetFileAttributes(strRefused.c_str());
+  const bool bFolder =
+      dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const std::string strHow = dwError == ERROR_WRITE_PROTECT ? std::string("is read-only")
+                                                            : std::string("cannot be written (") +
+                                                                  CxFileErrorText(dwError) + ")";
+  return std::string(bFolder ? "the folder of " : "") + szWhat + " " + strHow + ": " + strRefused;
+}
+
+}  // namespace
+
+std::string AppCalendar::CheckWritable(bool bOutlook, bool bPalm) {
+  std::string strReason;
+  if (bOutlook && m_bOutlookLoaded) {
+    strReason = WriteRefusal("the Outlook calendar", OutlookCalendarPath());
+  }
+  if (strReason.empty() && bPalm && m_bPalmLoaded) {
+    strReason = WriteRefusal("the Palm Desktop calendar", m_pPalm->GetSavePath());
+  }
+  return strReason;
 }
 
 MatchCounts CountMatchStates(CommDateMgr* pSet) {

@@ -80,6 +80,7 @@ class AppCalendar : public ISyncTarget {
   bool WriteToPalm(CommDate* pDate) override;
   bool SavePalm() override;
   std::string DescribePalmFailure() const override;
+  std::string CheckWritable(bool bOutlook, bool bPalm) override;
   bool HoldsSame(const CommDate* pDate, bool bInOutlook) override;
   bool TrackAdd(CommDate* pDate, bool bToOutlook) override;
   bool TrackUpdate(CommDate* pFrom, CommDate* pTarget, bool bInOutlook) override;

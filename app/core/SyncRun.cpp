@@ -423,9 +423,21 @@ void SyncRun::Run(CxList* pPalmSel, CxList* pOutlookSel) {
   m_bPalmUnsaved = false;
   m_nDeleted = 0;
   m_vDeletions.clear();
+  m_strRefusal.clear();
   m_nTotal = static_cast<int>((pPalmSel != nullptr ? pPalmSel->GetCount() : 0) +
                               (pOutlookSel != nullptr ? pOutlookSel->GetCount() : 0));
-  if (m_nTotal > 0) {
+  // A calendar that cannot be written would fail every transfer into it one by one, or take
+  // them into a journal that is never folded; the run is refused whole instead, before
+  // anything is written, counted or recorded, as a save that failed.
+  if (m_nTotal > 0 && m_bRecordRun) {
+    m_strRefusal = m_Target.CheckWritable(m_Settings.SyncMode != SYNC_OUTLOOK_TO_PALM,
+                                          m_Settings.SyncMode != SYNC_PALM_TO_OUTLOOK);
+  }
+  if (!m_strRefusal.empty()) {
+    m_bSaveOk = false;
+    Log(0, "Synchronization not started: %s", m_strRefusal.c_str());
+    LogLine(("Synchronization not started: " + m_strRefusal + ".").c_str());
+  } else if (m_nTotal > 0) {
     HistoryEntry entry;
     memset(&entry, 0, sizeof(entry));
     entry.dtStart = CurrentAutomationDate();
@@ -489,6 +501,9 @@ void SyncRun::Run(CxList* pPalmSel, CxList* pOutlookSel) {
 std::string SyncRun::DescribeOutcome(bool* pbAlert) const {
   const bool bAlert = m_nFailed > 0 || !m_bSaveOk;
   if (pbAlert != nullptr) *pbAlert = bAlert;
+  if (!m_strRefusal.empty()) {
+    return "Calendar synchronization failed: " + m_strRefusal + ".";
+  }
   char szText[200];
   if (m_nFailed > 0 && m_nSynchronized == 0 && !m_bStopped) {
     snprintf(szText, sizeof(szText),

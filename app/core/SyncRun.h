@@ -37,6 +37,9 @@ class ISyncTarget {
   virtual bool SavePalm() = 0;
   // Why the last Palm save failed, for the user; empty when there is nothing to say.
   virtual std::string DescribePalmFailure() const { return std::string(); }
+  // Why a store the run is to write cannot be written (the file or its folder read-only),
+  // naming the file; empty when both may be written. Asked once, before anything is written.
+  virtual std::string CheckWritable(bool bOutlook, bool bPalm) { return std::string(); }
   // True when that store already holds this very appointment, unchanged: a write then has
   // nothing to do (twin records of one calendar meet their first twin's copy this way).
   virtual bool HoldsSame(const CommDate* pDate, bool bInOutlook) { return false; }
@@ -120,6 +123,8 @@ class SyncRun {
   int GetSkipped() const { return m_nSkipped; }
   // False when the history or the Palm calendar could not be saved.
   bool GetSaveOk() const { return m_bSaveOk; }
+  // Why the run wrote nothing because a calendar cannot be written; empty otherwise.
+  const std::string& GetRefusal() const { return m_strRefusal; }
   // True when the stop callback ended the run before its last record.
   bool GetStopped() const { return m_bStopped; }
   // The wizard's description line for the run's end: whether it failed, partly failed, was
@@ -180,6 +185,7 @@ class SyncRun {
   TrackPlan* m_pPlan = nullptr;
   std::vector<TrackRow*> m_vDeletions;
   int m_nDeleted = 0;
+  std::string m_strRefusal;
 };
 
 // The fields whose display texts differ between the two versions of a changed pair, in field

@@ -1065,6 +1065,17 @@ std::string PmDateInfo::GetRecordKey(int nPos) const {
   return szKey;
 }
 
+std::string PmDateInfo::GetSavePath() const {
+  switch (m_nLoadedKind) {
+    case PALM_KIND_DATEBOOK_EX:
+      return m_pDateEx->GetLoadedPath();
+    case PALM_KIND_DATEBOOK:
+      return m_pDate->GetLoadedPath();
+    default:
+      return std::string();
+  }
+}
+
 bool PmDateInfo::Save() {
   m_Failure.Clear();
   bool bSaved = false;

@@ -107,6 +107,8 @@ class PmDateInfo {
 
   // Datebooks are written whole now; the database only commits.
   bool Save();
+  // The datebook file Save replaces; empty for the database, which commits in place.
+  std::string GetSavePath() const;
 
   // Why the last load or save failed: what the loader or writer found, in words for the
   // user (no such file, not a datebook and which check, permission denied, no space left,

@@ -23,6 +23,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win/WinFile.h"
@@ -387,8 +388,53 @@ BOOL CxReplaceFileContentsAs(LPCSTR szTarget, LPCSTR szProtected, LPCVOID pData,
                         nullptr);
 }
 
+namespace {
+
+// 0 when the file or folder may be written, else the Win32 reason.
+DWORD WriteRefusalOf(const std::string& strPath, bool bFolder) {
+  struct stat st {};
+  if (::stat(strPath.c_str(), &st) != 0) return CxWin32ErrorOfErrno(errno);
+  if (bFolder != S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
+  if ((st.st_mode & S_IWUSR) == 0) return ERROR_WRITE_PROTECT;
+  // A folder takes new names only where it may also be searched.
+  const int nWant = bFolder ? (W_OK | X_OK) : W_OK;
+  if (::faccessat(AT_FDCWD, strPath.c_str(), nWant, AT_EACCESS) != 0) return ERROR_ACCESS_DENIED;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+BOOL CxCanReplaceFile(LPCSTR szTarget, std::string* pstrRefused) {
+  if (szTarget == nullptr || szTarget[0] == '\0') return Fail(ERROR_PATH_NOT_FOUND);
+  std::string strResolved;
+  const int nErr = Resolve(szTarget, &strResolved);
+  if (nErr != 0) {
+    if (pstrRefused != nullptr) *pstrRefused = szTarget;
+    return Fail(CxWin32ErrorOfErrno(nErr));
+  }
+  struct stat st {};
+  std::vector<std::pair<std::string, bool>> vChecks;
+  // A file yet to be made has only its folder to ask.
+  if (::stat(strResolved.c_str(), &st) == 0) vChecks.emplace_back(strResolved, false);
+  vChecks.emplace_back(FolderOf(strResolved), true);
+  const std::string strNamedFolder = FolderOf(szTarget);
+  std::string strNamedReal;
+  char szReal[PATH_MAX];
+  if (::realpath(strNamedFolder.c_str(), szReal) != nullptr) strNamedReal = szReal;
+  if (strNamedReal != FolderOf(strResolved)) vChecks.emplace_back(strNamedFolder, true);
+  for (const auto& check : vChecks) {
+    const DWORD dwError = WriteRefusalOf(check.first, check.second);
+    if (dwError == ERROR_SUCCESS) continue;
+    if (pstrRefused != nullptr) *pstrRefused = check.first;
+    return Fail(dwError);
+  }
+  return TRUE;
+}
+
 LPCSTR CxFileErrorText(DWORD dwError) {
   switch (dwError) {
+    case ERROR_WRITE_PROTECT:
+      return "read-only";
     case ERROR_FILE_NOT_FOUND:
       return "no such file";
     case ERROR_PATH_NOT_FOUND:

@@ -19,12 +19,16 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "platform/win/WinFileOps.h"
 #include "platform/win/WinTypes.h"
 
 // Application-defined codes carry bit 29, so they never meet a system code.
 #define ERROR_CX_FILE_CHANGED 0x20000001L
+#ifndef ERROR_WRITE_PROTECT
+#define ERROR_WRITE_PROTECT 19L
+#endif
 #ifndef ERROR_LOCK_VIOLATION
 #define ERROR_LOCK_VIOLATION 33L
 #endif
@@ -69,6 +73,16 @@ BOOL CxReplaceFileContents(LPCSTR szTarget, LPCVOID pData, size_t nSize,
 // at szTarget (a link, a file planted there) is replaced, never followed, and the new file
 // takes the mode and, where the system allows it, the owner and group of szProtected.
 BOOL CxReplaceFileContentsAs(LPCSTR szTarget, LPCSTR szProtected, LPCVOID pData, size_t nSize);
+
+// Whether a save can replace szTarget, asked before a run writes anything so that a file
+// that cannot be written fails the run instead of each of its writes. The file (followed
+// through links, when it exists) and every folder the save writes into (the file's own,
+// and the link's, where backups and journals beside the named path go) must be writable.
+// A file or folder its owner may not write counts as read-only, as the Windows attribute
+// does, even for a privileged user who could write it all the same: what the user marked
+// read-only stays unwritten. FALSE with ERROR_WRITE_PROTECT (marked read-only) or
+// ERROR_ACCESS_DENIED (the rights refuse it), and *pstrRefused naming the file or folder.
+BOOL CxCanReplaceFile(LPCSTR szTarget, std::string* pstrRefused);
 
 // A short reason for a file error, to be shown to the user ("permission denied").
 LPCSTR CxFileErrorText(DWORD dwError);

@@ -363,6 +363,53 @@ TEST_F(CliEndToEnd, HistoryThatCannotBeWrittenFailsTheSync) {
       << r.sOut;
 }
 
+// A calendar the run would write but cannot fails the run before anything is written or
+// counted. The files are marked read-only by their mode bits, which the check honours even
+// for root (as the Windows attribute binds an administrator), so these rows hold as root too.
+TEST_F(CliEndToEnd, ReadOnlyCalendarFailsTheSyncBeforeAnythingIsCounted) {
+  struct Row {
+    const char* szName;
+    const char* szPath;  // under the demo folder
+    fs::perms nMode;
+    const char* szDirection;
+    int nExit;
+    const char* szNamed;  // what the reason must name; null when the run goes ahead
+  };
+  const Row kRows[] = {
+      {"Outlook file read-only", "outlook/Calendar.ics", fs::perms(0444), "palm-to-outlook", 3,
+       "the Outlook calendar is read-only: "},
+      {"Palm datebook read-only", "palm/Alice/datebook/datebook.dat", fs::perms(0444),
+       "outlook-to-palm", 3, "the Palm Desktop calendar is read-only: "},
+      {"Outlook folder read-only", "outlook", fs::perms(0555), "two-way", 3,
+       "the folder of the Outlook calendar is read-only: "},
+      {"read-only Outlook file not written this way", "outlook/Calendar.ics", fs::perms(0444),
+       "outlook-to-palm", 0, nullptr},
+  };
+  const std::string sPalm = "--palm-file '" + Datebook("Alice").string() + "' ";
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.szName);
+    fs::remove_all(m_Demo);
+    SetUp();
+    const fs::path path = m_Demo / row.szPath;
+    const std::string sCalendar = ReadFile(m_Demo / "outlook" / "Calendar.ics");
+    const std::string sDatebook = ReadFile(Datebook("Alice"));
+    const fs::perms nWas = fs::status(path).permissions();
+    fs::permissions(path, row.nMode);
+    Result r = Cli(sPalm + "sync --direction " + row.szDirection + " --conflict palm");
+    fs::permissions(path, nWas);
+    EXPECT_EQ(r.nExit, row.nExit) << r.sOut;
+    if (row.szNamed == nullptr) continue;
+    EXPECT_NE(r.sOut.find(std::string(row.szNamed) + fs::canonical(path).string()),
+              std::string::npos)
+        << r.sOut;
+    EXPECT_EQ(CountOf(r.sOut, "synchronized"), 0) << r.sOut;
+    EXPECT_EQ(ReadFile(m_Demo / "outlook" / "Calendar.ics"), sCalendar);
+    EXPECT_EQ(ReadFile(Datebook("Alice")), sDatebook);
+    EXPECT_FALSE(fs::exists(m_Demo / "outlook" / "Calendar.ics.journal"));
+    EXPECT_EQ(CountOf(Cli("history").sOut, "Transfer"), 0);
+  }
+}
+
 // A Palm Desktop that only a Wine prefix knows of: no DayBridge registry file, the registry
 // files real Wine wrote, the demo's Palm folder moved into the prefix as Windows leaves it.
 class CliWine : public CliEndToEnd {
