@@ -710,6 +710,12 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
     if (pZone != nullptr) icalcomponent_free(pZone);
     return OL_E_CORRUPT_DATA;
   }
+  // Only a changed instance moves the gathered overrides; gathering them again after every
+  // plain save made a long first sync quadratic in the number of items.
+  const bool bOverrideTouched =
+      icalcomponent_get_first_property(pNew, ICAL_RECURRENCEID_PROPERTY) != nullptr ||
+      (!bAppend && icalcomponent_get_first_property(m_blocks[nAt].pComponent,
+                                                    ICAL_RECURRENCEID_PROPERTY) != nullptr);
   std::string strOld;
   if (bAppend) {
     InsertBlock(nAt, Block{strBlock, pNew, true});
@@ -718,7 +724,7 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
     m_blocks[nAt].strText = strBlock;
   }
   const HRESULT hr = persist();
-  m_bOverridesKnown = false;
+  if (bOverrideTouched) m_bOverridesKnown = false;
   if (FAILED(hr)) {
     if (bAppend) {
       EraseBlock(nAt);
