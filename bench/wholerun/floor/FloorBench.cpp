@@ -29,7 +29,8 @@ std::string ReadWhole(const char* szPath) {
   if (!pFile) return strText;
   char buffer[1 << 16];
   size_t nRead = 0;
-  while ((nRead = std::fread(buffer, 1, sizeof buffer, pFile.get())) > 0) strText.append(buffer, nRead);
+  while ((nRead = std::fread(buffer, 1, sizeof buffer, pFile.get())) > 0)
+    strText.append(buffer, nRead);
   return strText;
 }
 
