@@ -3,6 +3,7 @@
 #include "common/calendar/CommDate.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -241,7 +242,14 @@ void AppendZeroRuns(std::vector<BYTE>* pBlock, const BYTE* pBytes, size_t nBytes
       nAt = nEnd;
       continue;
     }
+    // Most of an image is long runs: they are skipped a word at a time.
     size_t nRun = 0;
+    uint64_t nWord = 0;
+    while (nAt + nRun + sizeof nWord <= nBytes) {
+      std::memcpy(&nWord, pBytes + nAt + nRun, sizeof nWord);
+      if (nWord != 0) break;
+      nRun += sizeof nWord;
+    }
     while (nAt + nRun < nBytes && pBytes[nAt + nRun] == 0) ++nRun;
     nAt += nRun;
     pBlock->push_back(0);
