@@ -3,6 +3,7 @@
 #include "common/calendar/CommDate.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -221,11 +222,80 @@ bool SetExtraCopy(CommDate* pDate, const void* pData, UINT nSize) {
 
 namespace {
 
-// "DXPK": a packed block starts with it, then its whole size, the text field's offset and
-// capacity and the text's length (five 32-bit words), the bytes before the field, its text,
-// the bytes after it.
-constexpr UINT kPackedMark = 0x4B505844u;
+// "DXPZ": a packed block starts with it, then its whole size, the text field's offset and
+// capacity and the text's length (five 32-bit words), then the bytes before the field, its
+// text and the bytes after it, with every run of zero bytes written as one zero byte and the
+// run's length (7 bits a byte, low bits first, the high bit set on all but the last). A store
+// image is mostly zero (identifiers of 1 KB holding 60 characters, 256 deleted dates of
+// which most records have none), so the runs are most of what packing saves.
+constexpr UINT kPackedMark = 0x5A505844u;
 constexpr UINT kPackedHead = 5 * sizeof(UINT);
+
+void AppendZeroRuns(std::vector<BYTE>* pBlock, const BYTE* pBytes, size_t nBytes) {
+  size_t nAt = 0;
+  while (nAt < nBytes) {
+    if (pBytes[nAt] != 0) {
+      const void* pZero = std::memchr(pBytes + nAt, 0, nBytes - nAt);
+      const size_t nEnd =
+          pZero != nullptr ? static_cast<size_t>(static_cast<const BYTE*>(pZero) - pBytes) : nBytes;
+      pBlock->insert(pBlock->end(), pBytes + nAt, pBytes + nEnd);
+      nAt = nEnd;
+      continue;
+    }
+    // Most of an image is long runs: they are skipped a word at a time.
+    size_t nRun = 0;
+    uint64_t nWord = 0;
+    while (nAt + nRun + sizeof nWord <= nBytes) {
+      std::memcpy(&nWord, pBytes + nAt + nRun, sizeof nWord);
+      if (nWord != 0) break;
+      nRun += sizeof nWord;
+    }
+    while (nAt + nRun < nBytes && pBytes[nAt + nRun] == 0) ++nRun;
+    nAt += nRun;
+    pBlock->push_back(0);
+    do {
+      const BYTE nLow = static_cast<BYTE>(nRun & 0x7F);
+      nRun >>= 7;
+      pBlock->push_back(nRun != 0 ? static_cast<BYTE>(nLow | 0x80) : nLow);
+    } while (nRun != 0);
+  }
+}
+
+// Expands the zero runs of pIn[0, nIn) into pOut until nOut bytes are written; *pnRead the
+// input bytes taken. False when the input ends first or holds a broken run length, and, with
+// bExact, when a run goes past nOut (a block's parts never share a run).
+bool ExpandZeroRuns(const BYTE* pIn, size_t nIn, BYTE* pOut, size_t nOut, bool bExact,
+                    size_t* pnRead) {
+  // A run's length takes at most this many bytes (64 bits, 7 a byte).
+  constexpr int kMaxLengthBytes = 10;
+  size_t nRead = 0;
+  size_t nWritten = 0;
+  while (nWritten < nOut) {
+    if (nRead >= nIn) return false;
+    if (pIn[nRead] != 0) {
+      pOut[nWritten++] = pIn[nRead++];
+      continue;
+    }
+    ++nRead;
+    size_t nRun = 0;
+    bool bMore = true;
+    for (int nByte = 0; bMore && nByte < kMaxLengthBytes; ++nByte) {
+      if (nRead >= nIn) return false;
+      const BYTE nPart = pIn[nRead++];
+      nRun |= static_cast<size_t>(nPart & 0x7F) << (7 * nByte);
+      bMore = (nPart & 0x80) != 0;
+    }
+    if (bMore || nRun == 0) return false;
+    if (nRun > nOut - nWritten) {
+      if (bExact) return false;
+      nRun = nOut - nWritten;
+    }
+    std::memset(pOut + nWritten, 0, nRun);
+    nWritten += nRun;
+  }
+  *pnRead = nRead;
+  return true;
+}
 
 }  // namespace
 
@@ -239,9 +309,10 @@ std::vector<BYTE> PackExtra(const void* pData, UINT nSize, UINT nTextOffset, UIN
   const UINT head[] = {kPackedMark, nSize, nTextOffset, nTextCapacity, nText};
   std::vector<BYTE> block(kPackedHead);
   std::memcpy(block.data(), head, kPackedHead);
-  block.reserve(kPackedHead + nSize - (nTextCapacity - nText));
-  block.insert(block.end(), pBytes, pBytes + nTextOffset + nText);
-  block.insert(block.end(), pBytes + nTextOffset + nTextCapacity, pBytes + nSize);
+  AppendZeroRuns(&block, pBytes, nTextOffset);
+  block.insert(block.end(), pBytes + nTextOffset, pBytes + nTextOffset + nText);
+  AppendZeroRuns(&block, pBytes + nTextOffset + nTextCapacity, nSize - nTextOffset - nTextCapacity);
+  block.shrink_to_fit();
   return block;
 }
 
@@ -253,30 +324,42 @@ bool UnpackExtra(const void* pBlock, UINT nBlockSize, void* pOut, UINT nSize) {
   const UINT nTextCapacity = head[3];
   const UINT nText = head[4];
   if (head[0] != kPackedMark || head[1] != nSize || nTextOffset > nSize ||
-      nTextCapacity > nSize - nTextOffset || nText > nTextCapacity ||
-      nBlockSize - kPackedHead != nSize - (nTextCapacity - nText)) {
+      nTextCapacity > nSize - nTextOffset || nText > nTextCapacity) {
     return false;
   }
+  // Unpacked into a scratch copy first: a damaged block leaves pOut untouched.
+  std::vector<BYTE> bytes(nSize);
   const BYTE* pIn = static_cast<const BYTE*>(pBlock) + kPackedHead;
-  BYTE* pBytes = static_cast<BYTE*>(pOut);
-  std::memcpy(pBytes, pIn, nTextOffset + nText);
-  std::memset(pBytes + nTextOffset + nText, 0, nTextCapacity - nText);
-  std::memcpy(pBytes + nTextOffset + nTextCapacity, pIn + nTextOffset + nText,
-              nSize - nTextOffset - nTextCapacity);
+  const size_t nIn = nBlockSize - kPackedHead;
+  size_t nBefore = 0;
+  if (!ExpandZeroRuns(pIn, nIn, bytes.data(), nTextOffset, true, &nBefore) ||
+      nIn - nBefore < nText) {
+    return false;
+  }
+  std::memcpy(bytes.data() + nTextOffset, pIn + nBefore, nText);
+  const size_t nAt = nBefore + nText;
+  size_t nAfter = 0;
+  if (!ExpandZeroRuns(pIn + nAt, nIn - nAt, bytes.data() + nTextOffset + nTextCapacity,
+                      nSize - nTextOffset - nTextCapacity, true, &nAfter) ||
+      nAt + nAfter != nIn) {
+    return false;
+  }
+  std::memcpy(pOut, bytes.data(), nSize);
   return true;
 }
 
 bool PeekExtra(const CommDate* pDate, void* pOut, UINT nBytes) {
   if (pDate == nullptr || pDate->pExtra == nullptr || pOut == nullptr) return false;
   const BYTE* pBytes = static_cast<const BYTE*>(pDate->pExtra);
-  UINT nAvailable = pDate->nExtraSize;
+  const UINT nAvailable = pDate->nExtraSize;
   UINT head[5];
   if (nAvailable >= kPackedHead) {
     std::memcpy(head, pBytes, kPackedHead);
-    // A packed block keeps its bytes unchanged up to its text field.
+    // A packed block's bytes before its text field are its first bytes, in zero runs.
     if (head[0] == kPackedMark && head[2] >= nBytes) {
-      pBytes += kPackedHead;
-      nAvailable -= kPackedHead;
+      size_t nRead = 0;
+      return ExpandZeroRuns(pBytes + kPackedHead, nAvailable - kPackedHead,
+                            static_cast<BYTE*>(pOut), nBytes, false, &nRead);
     }
   }
   if (nAvailable < nBytes) return false;

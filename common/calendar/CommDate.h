@@ -155,9 +155,11 @@ bool SetExtraCopy(CommDate* pDate, const void* pData, UINT nSize);
 
 // A store-side block sized to what it holds: the nSize bytes at pData, except that the text
 // field of nTextCapacity bytes at nTextOffset is kept only up to its NUL (an Outlook item
-// image is mostly its 20 KB note, which most appointments leave empty). UnpackExtra gives the
-// nSize bytes back, the text field zero after its text; it fails (pOut untouched) for a block
-// that is not a packed block of nSize bytes. A field without NUL is kept whole.
+// image is mostly its 20 KB note, which most appointments leave empty) and every other run of
+// zero bytes takes two or three bytes (identifiers and lists of dates are mostly empty too).
+// UnpackExtra gives the nSize bytes back, the text field zero after its text; it fails (pOut
+// untouched) for a block that is not a packed block of nSize bytes. A field without NUL is
+// kept whole.
 std::vector<BYTE> PackExtra(const void* pData, UINT nSize, UINT nTextOffset, UINT nTextCapacity);
 bool UnpackExtra(const void* pBlock, UINT nBlockSize, void* pOut, UINT nSize);
 // The first nBytes of a record's block, packed or not, as its store wrote them; false when

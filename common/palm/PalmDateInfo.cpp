@@ -398,9 +398,12 @@ PmDateInfo::~PmDateInfo() {
   ClearAll();
 }
 
-const PalmRecordRef* PmDateInfo::GetReference(int nPos) const {
-  if (nPos < 0 || nPos >= static_cast<int>(m_Refs.size())) return nullptr;
-  return m_Refs[static_cast<size_t>(nPos)].pRef.get();
+bool PmDateInfo::GetReference(int nPos, PalmRecordRef* pRef) const {
+  if (pRef == nullptr || nPos < 0 || nPos >= static_cast<int>(m_StorePos.size())) return false;
+  std::memset(static_cast<void*>(pRef), 0, sizeof *pRef);
+  pRef->nKind = static_cast<DWORD>(m_nLoadedKind);
+  DWORD nStatus = 0;
+  return ReadStoreRecord(m_StorePos[static_cast<size_t>(nPos)], pRef, &nStatus);
 }
 
 void PmDateInfo::TakeFailure(const CxFailure& failure) {
@@ -418,7 +421,7 @@ void PmDateInfo::ClearAll() {
   if (m_pDate && m_pDate->GetDataMgr()) m_pDate->GetDataMgr()->Clear();
   if (m_pDateEx && m_pDateEx->GetDataMgr()) m_pDateEx->GetDataMgr()->Clear();
   if (m_pDateEx2 && m_pDateEx2->GetRecords()) m_pDateEx2->GetRecords()->RemoveAll();
-  m_Refs.clear();
+  m_StorePos.clear();
   if (m_pRecordSet) m_pRecordSet->Clear();
 }
 
@@ -547,37 +550,24 @@ int PmDateInfo::GetStoreCount() const {
   }
 }
 
-bool PmDateInfo::AppendReference(const PalmRecordRef& ref, int nStorePos) {
-  std::unique_ptr<PalmRecordRef, RefDeleter> pRef(NewRef(static_cast<int>(ref.nKind)));
-  if (!pRef) return false;
-  if (ref.nKind == PALM_KIND_DATEBOOK_EX) {
-    if (!PmDateExRecordCopy(&pRef->rec2, &ref.rec2)) return false;
-  } else {
-    std::memcpy(static_cast<void*>(pRef.get()), &ref, sizeof ref);
-  }
-  m_Refs.push_back({std::move(pRef), nStorePos});
-  return true;
-}
-
-bool PmDateInfo::ScratchAt(int nStorePos, PalmRecordRef* pScratch, DWORD* pnStatus) const {
-  std::memset(static_cast<void*>(pScratch), 0, sizeof *pScratch);
-  pScratch->nKind = static_cast<DWORD>(m_nLoadedKind);
+bool PmDateInfo::ReadStoreRecord(int nStorePos, PalmRecordRef* pRef, DWORD* pnStatus) const {
   if (m_nLoadedKind == PALM_KIND_DATEBOOK) {
     const PmDateRecord* pStore = m_pDate->GetDataMgr()->GetAt(nStorePos);
     if (!pStore) return false;
     *pnStatus = pStore->nStatus;
-    pScratch->rec1 = *pStore;
+    pRef->rec1 = *pStore;
   } else if (m_nLoadedKind == PALM_KIND_DATEBOOK_EX) {
     const PmDateExRecord* pStore = m_pDateEx->GetDataMgr()->GetAt(nStorePos);
     if (!pStore) return false;
     *pnStatus = pStore->nStatus;
-    // The scratch copy shares the store's blob data; AppendReference makes its own.
-    pScratch->rec2 = *pStore;
-  } else {
+    pRef->rec2 = *pStore;
+  } else if (m_nLoadedKind == PALM_KIND_DATABASE && m_pDateEx2 && m_pDateEx2->GetRecords()) {
     const PmDateEx2Record* pStore = m_pDateEx2->GetRecords()->GetAt(nStorePos);
     if (!pStore) return false;
     *pnStatus = static_cast<DWORD>(pStore->nStatus);
-    pScratch->rec3 = *pStore;
+    pRef->rec3 = *pStore;
+  } else {
+    return false;
   }
   return true;
 }
@@ -589,7 +579,7 @@ PmWriterZone PmDateInfo::GuessWriterZone(PalmRecordRef* pScratch) const {
   const int nCount = GetStoreCount();
   for (int nPos = 0; nPos < nCount; ++nPos) {
     DWORD nStatus = 0;
-    if (!ScratchAt(nPos, pScratch, &nStatus) || IsHidden(nStatus)) continue;
+    if (!ReadStoreRecord(nPos, pScratch, &nStatus) || IsHidden(nStatus)) continue;
     const PalmFields f = FieldsOf(pScratch);
     if (f.nUntimed) vMidnights.push_back(*f.pnStart);
     if (m_nLoadedKind == PALM_KIND_DATABASE) continue;
@@ -613,16 +603,13 @@ bool PmDateInfo::BuildRecordSet() {
   if (!pScratch || !pRecord) return false;
   const PmWriterZone zone = GuessWriterZone(pScratch.get());
   const int nCount = GetStoreCount();
+  m_StorePos.reserve(static_cast<size_t>(nCount));
   for (int nPos = 0; nPos < nCount; ++nPos) {
     DWORD nStatus = 0;
-    if (!ScratchAt(nPos, pScratch.get(), &nStatus) || IsHidden(nStatus)) continue;
-    if (!AppendReference(*pScratch, nPos)) {
-      Log(0, "Out of memory while listing Palm Desktop Calendar records.");
-      return false;
-    }
+    if (!ReadStoreRecord(nPos, pScratch.get(), &nStatus) || IsHidden(nStatus)) continue;
     std::memset(static_cast<void*>(pRecord.get()), 0, sizeof *pRecord);
     PalmToRecord(pScratch.get(), pRecord.get(), &zone);
-    // The attached copy carries no blob data: the reference owns that.
+    // The attached copy carries no blob data: the store owns that.
     if (m_nLoadedKind == PALM_KIND_DATEBOOK_EX) {
       for (PmBlob& blob : pScratch->rec2.blobs) blob.pData = nullptr;
     }
@@ -633,10 +620,10 @@ bool PmDateInfo::BuildRecordSet() {
     pRecord->pExtra = nullptr;
     pRecord->nExtraSize = 0;
     if (!pAdded) {
-      m_Refs.pop_back();
       Log(0, "Out of memory while listing Palm Desktop Calendar records.");
       return false;
     }
+    m_StorePos.push_back(nPos);
   }
   return true;
 }
@@ -948,10 +935,11 @@ bool PmDateInfo::AddRecord(const CommDate* pRecord) {
     rec.nPlacement = static_cast<LONG>(PM_PLACEMENT_NEW);
     bStored = m_pDateEx2->GetRecords()->Add(&rec);
   }
-  if (!bStored || !AppendReference(*pRef, nStorePos)) {
+  if (!bStored) {
     Log(0, "Failed to add a record to the Palm Desktop Calendar.");
     return false;
   }
+  m_StorePos.push_back(nStorePos);
   std::unique_ptr<CommDate> pKept;
   if (m_nLoadedKind == PALM_KIND_DATABASE) {
     pKept = AsDatabaseKeepsIt(*pRecord);
@@ -967,53 +955,58 @@ bool PmDateInfo::AddRecord(const CommDate* pRecord) {
       Log(0, "Failed to write a new record to the Palm Desktop database.");
       return false;
     }
-    // The reference learns the row too, so a later update goes to the same row.
-    m_Refs.back().pRef->rec3 = *pStore;
   }
   return true;
 }
 
 bool PmDateInfo::UpdateRecord(const CommDate* pRecord, int nPos) {
   if (!pRecord || nPos < 0 || m_nLoadedKind < PALM_KIND_DATEBOOK ||
-      m_nLoadedKind > PALM_KIND_DATABASE || nPos >= static_cast<int>(m_Refs.size())) {
+      m_nLoadedKind > PALM_KIND_DATABASE || nPos >= static_cast<int>(m_StorePos.size())) {
     return false;
   }
-  Reference& ref = m_Refs[static_cast<size_t>(nPos)];
-  if (!RecordToPalm(pRecord, ref.pRef.get())) return false;
+  const int nStorePos = m_StorePos[static_cast<size_t>(nPos)];
+  // The conversion writes over the store's own record, so that every field it does not set
+  // stays as loaded. The scratch copy shares the store's blob data (the conversion never
+  // changes blobs), so it is deleted without freeing it.
+  std::unique_ptr<PalmRecordRef> pScratch(NewRef(m_nLoadedKind));
+  DWORD nStatus = 0;
+  if (!pScratch || !ReadStoreRecord(nStorePos, pScratch.get(), &nStatus) ||
+      !RecordToPalm(pRecord, pScratch.get())) {
+    return false;
+  }
   m_pRecordSet->Update(
       m_nLoadedKind == PALM_KIND_DATABASE ? AsDatabaseKeepsIt(*pRecord).get() : pRecord, nPos);
 
   if (m_nLoadedKind == PALM_KIND_DATEBOOK) {
-    PmDateRecord* pStore = m_pDate->GetDataMgr()->GetAt(ref.nStorePos);
+    PmDateRecord* pStore = m_pDate->GetDataMgr()->GetAt(nStorePos);
     if (!pStore) return false;
-    ref.pRef->rec1.nStatus |= PM_STATUS_CHANGED;
-    *pStore = ref.pRef->rec1;
+    pScratch->rec1.nStatus |= PM_STATUS_CHANGED;
+    *pStore = pScratch->rec1;
   } else if (m_nLoadedKind == PALM_KIND_DATEBOOK_EX) {
-    PmDateExRecord* pStore = m_pDateEx->GetDataMgr()->GetAt(ref.nStorePos);
+    PmDateExRecord* pStore = m_pDateEx->GetDataMgr()->GetAt(nStorePos);
     if (!pStore) return false;
-    ref.pRef->rec2.nStatus |= PM_STATUS_CHANGED;
-    // The store record keeps its own blob data; the conversion never changes blobs.
+    pScratch->rec2.nStatus |= PM_STATUS_CHANGED;
+    // The store record keeps its own blob data.
     PmBlob blobs[PM_DATEEX_BLOBS];
     std::memcpy(blobs, pStore->blobs, sizeof blobs);
-    *pStore = ref.pRef->rec2;
+    *pStore = pScratch->rec2;
     std::memcpy(pStore->blobs, blobs, sizeof blobs);
   } else {
-    PmDateEx2Record* pStore = m_pDateEx2 ? m_pDateEx2->GetRecords()->GetAt(ref.nStorePos) : nullptr;
+    PmDateEx2Record* pStore = m_pDateEx2 ? m_pDateEx2->GetRecords()->GetAt(nStorePos) : nullptr;
     if (!pStore) return false;
-    ref.pRef->rec3.nStatus |= PM_STATUS_CHANGED;
-    CopyKeepingRow(pStore, ref.pRef->rec3);
+    pScratch->rec3.nStatus |= PM_STATUS_CHANGED;
+    CopyKeepingRow(pStore, pScratch->rec3);
     if (!m_pDateEx2->SaveRecord(pStore)) {
       Log(0, "Failed to write a changed record to the Palm Desktop database.");
       return false;
     }
-    ref.pRef->rec3 = *pStore;
   }
   return true;
 }
 
 bool PmDateInfo::DeleteRecord(int nPos) {
-  if (nPos < 0 || nPos >= static_cast<int>(m_Refs.size()) || !m_pRecordSet) return false;
-  const int nStorePos = m_Refs[static_cast<size_t>(nPos)].nStorePos;
+  if (nPos < 0 || nPos >= static_cast<int>(m_StorePos.size()) || !m_pRecordSet) return false;
+  const int nStorePos = m_StorePos[static_cast<size_t>(nPos)];
   if (m_nLoadedKind == PALM_KIND_DATEBOOK) {
     PmDateRecord* pStore = m_pDate->GetDataMgr()->GetAt(nStorePos);
     if (!pStore) return false;
@@ -1036,31 +1029,27 @@ bool PmDateInfo::DeleteRecord(int nPos) {
     return false;
   }
   // Hidden records have no reference and no place in the set, as after a load.
-  m_Refs.erase(m_Refs.begin() + nPos);
+  m_StorePos.erase(m_StorePos.begin() + nPos);
   m_pRecordSet->Remove(nPos);
   return true;
 }
 
 std::string PmDateInfo::GetRecordKey(int nPos) const {
-  if (nPos < 0 || nPos >= static_cast<int>(m_Refs.size())) return std::string();
-  const Reference& ref = m_Refs[static_cast<size_t>(nPos)];
+  if (nPos < 0 || nPos >= static_cast<int>(m_StorePos.size())) return std::string();
+  const int nStorePos = m_StorePos[static_cast<size_t>(nPos)];
   long long nId = 0;
-  switch (ref.pRef->nKind) {
-    case PALM_KIND_DATEBOOK:
-      nId = ref.pRef->rec1.nRecordId;
-      break;
-    case PALM_KIND_DATEBOOK_EX:
-      nId = ref.pRef->rec2.nRecordId;
-      break;
-    default:
-      nId = ref.pRef->rec3.nRecordId;
-      break;
+  if (m_nLoadedKind == PALM_KIND_DATEBOOK) {
+    if (const PmDateRecord* pStore = m_pDate->GetDataMgr()->GetAt(nStorePos)) nId = pStore->nRecordId;
+  } else if (m_nLoadedKind == PALM_KIND_DATEBOOK_EX) {
+    if (const PmDateExRecord* pStore = m_pDateEx->GetDataMgr()->GetAt(nStorePos)) nId = pStore->nRecordId;
+  } else if (m_nLoadedKind == PALM_KIND_DATABASE && m_pDateEx2 && m_pDateEx2->GetRecords()) {
+    if (const PmDateEx2Record* pStore = m_pDateEx2->GetRecords()->GetAt(nStorePos)) nId = pStore->nRecordId;
   }
   char szKey[32];
   if (nId != 0) {
     snprintf(szKey, sizeof(szKey), "id:%lld", nId);
   } else {
-    snprintf(szKey, sizeof(szKey), "at:%d", ref.nStorePos);
+    snprintf(szKey, sizeof(szKey), "at:%d", nStorePos);
   }
   return szKey;
 }

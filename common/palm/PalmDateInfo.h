@@ -29,9 +29,10 @@
 #define PALM_KIND_DATABASE 3     // Palm Desktop 6.x
 #define PALM_KIND_FAILED 255
 
-// One Palm record of the loaded kind, as the store holds it. Kind 2 references own their
-// extension blob data; the copy attached to a common record as pExtra carries none, and is
-// packed to what it holds (PackExtra over the note; UnpackExtra gives the reference back).
+// One Palm record of the loaded kind, as the store holds it. A reference made for writing
+// owns its kind 2 blob data, one read from the store shares it; the copy attached to a common
+// record as pExtra carries none, and is packed to what it holds (PackExtra over the note;
+// UnpackExtra gives the reference back).
 struct PalmRecordRef {
   DWORD nKind;
   union {
@@ -117,8 +118,11 @@ class PmDateInfo {
 
   int GetInstalledKind() const { return m_nInstalledKind; }
   int GetLoadedKind() const { return m_nLoadedKind; }
-  int GetReferenceCount() const { return static_cast<int>(m_Refs.size()); }
-  const PalmRecordRef* GetReference(int nPos) const;
+  int GetReferenceCount() const { return static_cast<int>(m_StorePos.size()); }
+  // *pRef becomes the store's record behind record set position nPos, as a shallow copy: kind
+  // 2 blob data stays the store's, so *pRef must not be freed as an owner. False for a
+  // position without one.
+  bool GetReference(int nPos, PalmRecordRef* pRef) const;
   PmDateUtil* GetDateUtil() { return m_pDate.get(); }
   PmDateExUtil* GetDateExUtil() { return m_pDateEx.get(); }
   PmCalendarEx2* GetCalendarEx2() { return m_pDateEx2.get(); }
@@ -141,27 +145,24 @@ class PmDateInfo {
   struct RefDeleter {
     void operator()(PalmRecordRef* pRef) const;
   };
-  struct Reference {
-    std::unique_ptr<PalmRecordRef, RefDeleter> pRef;
-    int nStorePos;  // position of the record in the store's own list
-  };
 
   void ClearAll();
   bool BuildRecordSet();
-  // The store's record at nStorePos into the scratch reference (sharing the store's blob
-  // data); false when there is none.
-  bool ScratchAt(int nStorePos, PalmRecordRef* pScratch, DWORD* pnStatus) const;
   PmWriterZone GuessWriterZone(PalmRecordRef* pScratch) const;
   int GetStoreCount() const;
   DWORD GetStoreStatus(int nStorePos) const;
-  bool AppendReference(const PalmRecordRef& ref, int nStorePos);
+  // Fills the zeroed *pRef (of the loaded kind) from the store's record at nStorePos, sharing
+  // its blob data; its status in *pnStatus. False when the store has no such record.
+  bool ReadStoreRecord(int nStorePos, PalmRecordRef* pRef, DWORD* pnStatus) const;
 
   void TakeFailure(const CxFailure& failure);
 
   int m_nInstalledKind;
   int m_nLoadedKind;
   CxFailure m_Failure;
-  std::vector<Reference> m_Refs;
+  // Per record set position, the position of its record in the store's own list. The store's
+  // record is the only Palm copy kept: a second one per record doubled the load's memory.
+  std::vector<int> m_StorePos;
   std::unique_ptr<CommDateMgr> m_pRecordSet;
   std::unique_ptr<PmDateUtil> m_pDate;
   std::unique_ptr<PmDateExUtil> m_pDateEx;

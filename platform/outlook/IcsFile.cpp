@@ -486,6 +486,7 @@ void OlIcsFile::PushItem(size_t nBlock, int nExtra, std::string strIdentity) {
   m_itemBlocks.push_back(nBlock);
   m_itemExtras.push_back(nExtra);
   m_itemIdentities.push_back(std::move(strIdentity));
+  if (nExtra >= 0) ++m_nExtraItems;
 }
 
 void OlIcsFile::AddExtraDateItems() {
@@ -710,6 +711,12 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
     if (pZone != nullptr) icalcomponent_free(pZone);
     return OL_E_CORRUPT_DATA;
   }
+  // Only a changed instance moves the gathered overrides; gathering them again after every
+  // plain save made a long first sync quadratic in the number of items.
+  const bool bOverrideTouched =
+      icalcomponent_get_first_property(pNew, ICAL_RECURRENCEID_PROPERTY) != nullptr ||
+      (!bAppend && icalcomponent_get_first_property(m_blocks[nAt].pComponent,
+                                                    ICAL_RECURRENCEID_PROPERTY) != nullptr);
   std::string strOld;
   if (bAppend) {
     InsertBlock(nAt, Block{strBlock, pNew, true});
@@ -718,7 +725,7 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
     m_blocks[nAt].strText = strBlock;
   }
   const HRESULT hr = persist();
-  m_bOverridesKnown = false;
+  if (bOverrideTouched) m_bOverridesKnown = false;
   if (FAILED(hr)) {
     if (bAppend) {
       EraseBlock(nAt);
@@ -742,15 +749,20 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
   icalcomponent_add_component(m_calendars[block.nCalendar], pNew);
   if (bAppend) {
     // A changed instance of an extra date takes that date's item.
-    const std::string strIdentity = OlIdentityOf(pNew);
+    // Looked for only while extra dates remain: a search per appended item over all items
+    // made a long first sync quadratic.
     size_t nSlot = m_itemBlocks.size();
-    for (size_t nOther = 0; nOther < m_itemBlocks.size(); ++nOther) {
-      if (m_itemExtras[nOther] >= 0 && m_itemIdentities[nOther] == strIdentity) nSlot = nOther;
+    if (m_nExtraItems > 0) {
+      const std::string strIdentity = OlIdentityOf(pNew);
+      for (size_t nOther = 0; nOther < m_itemBlocks.size(); ++nOther) {
+        if (m_itemExtras[nOther] >= 0 && m_itemIdentities[nOther] == strIdentity) nSlot = nOther;
+      }
     }
     if (nSlot < m_itemBlocks.size()) {
       m_itemBlocks[nSlot] = nAt;
       m_itemExtras[nSlot] = -1;
       m_itemIdentities[nSlot].clear();
+      --m_nExtraItems;
     } else {
       PushItem(nAt);
     }

@@ -220,6 +220,7 @@ class OlIcsFile {
   std::vector<size_t> m_itemBlocks;
   std::vector<int> m_itemExtras;              // per item: -1, or the RDATE value it is
   std::vector<std::string> m_itemIdentities;  // per item: the EntryID of an extra date
+  size_t m_nExtraItems = 0;                   // items that are still an extra date
   // One VCALENDAR of libical's per calendar object of the file, each owning the components
   // parsed from that calendar's blocks (each block parsed on its own, so that a block and
   // its component belong together whatever order the file keeps them in).

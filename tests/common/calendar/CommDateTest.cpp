@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -239,6 +240,29 @@ TEST_P(PackExtraTest, GivesTheWholeBlockBackOrRefuses) {
   if (GetParam().bUnpacks) {
     EXPECT_EQ(0, std::memcmp(&out, &block, sizeof block));
   }
+}
+
+// An image of mostly empty identifiers and date lists must pack to a few bytes, runs longer
+// than one length byte included, and still come back whole.
+TEST(PackExtraRuns, LongZeroRunsPackSmallAndComeBackWhole) {
+  struct Image {
+    char szId[1024];
+    int nMark;
+    char szText[64];
+    double dtDays[256];
+    int nTail;
+  } image{};
+  CxCopyText(image.szId, "uid-1");
+  image.nMark = 7;
+  image.dtDays[200] = 40000.5;
+  image.nTail = -1;
+  const std::vector<BYTE> packed =
+      PackExtra(&image, sizeof image, offsetof(Image, szText), sizeof image.szText);
+  EXPECT_LT(packed.size(), 64u);
+  Image out;
+  std::memset(&out, 0x5A, sizeof out);
+  ASSERT_TRUE(UnpackExtra(packed.data(), static_cast<UINT>(packed.size()), &out, sizeof out));
+  EXPECT_EQ(0, std::memcmp(&out, &image, sizeof image));
 }
 
 INSTANTIATE_TEST_SUITE_P(
