@@ -29,6 +29,7 @@ bool AppCalendar::Init(TAppSettings& settings, CxList& users, const char* szPalm
   // Nothing below throws by design; an allocation failure is the one exception that can
   // still arrive, and it ends the initialization where it happened.
   try {
+    OutlookServerUseCalendar(settings.OutlookCalendar);
     m_pPalm = std::make_unique<PmDateInfo>();
     m_pOutlook = std::make_unique<OlDateUtil>();
     auto progress = [this](int nPercent) {

@@ -74,6 +74,8 @@ void LoadSettings() {
   AppSettings.UseDateFile = ReadSettingBool("UseDateFile", false);
   g_AppIni.ReadString(APP_SETTINGS_SECTION, "DateFileName", AppSettings.DateFileName,
                       sizeof(AppSettings.DateFileName), "");
+  g_AppIni.ReadString(APP_SETTINGS_SECTION, "OutlookCalendar", AppSettings.OutlookCalendar,
+                      sizeof(AppSettings.OutlookCalendar), "");
 }
 
 bool SaveSettings() {
@@ -92,6 +94,15 @@ bool SaveSettings() {
   bOk &= WriteSettingInt("PDUserID", AppSettings.PDUserID);
   bOk &= WriteSettingInt("UseDateFile", AppSettings.UseDateFile ? 1 : 0);
   bOk &= g_AppIni.WriteString(APP_SETTINGS_SECTION, "DateFileName", AppSettings.DateFileName);
+  // Written once chosen: files of earlier versions, and other programs reading them, see no
+  // key they do not know until the user picks a calendar.
+  char szStored[2] = {};
+  if (AppSettings.OutlookCalendar[0] != '\0' ||
+      g_AppIni.ReadString(APP_SETTINGS_SECTION, "OutlookCalendar", szStored, sizeof(szStored),
+                          "") > 0) {
+    bOk &= g_AppIni.WriteString(APP_SETTINGS_SECTION, "OutlookCalendar",
+                                AppSettings.OutlookCalendar);
+  }
   if (!bOk) Log(0, "Failed to write the settings file.");
   return bOk;
 }

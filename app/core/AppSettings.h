@@ -52,6 +52,10 @@ struct TAppSettings {
   INT PDUserID;
   BYTE UseDateFile;
   char DateFileName[256];
+  // The Outlook calendar chosen in the options: a calendar file or the http(s) address of a
+  // calendar collection; empty for the default ($DAYBRIDGE_OUTLOOK_CALENDAR, else the file in
+  // the common application data folder). Never holds a login (see StoreOptionValues).
+  char OutlookCalendar[512];
 };
 
 extern TAppSettings AppSettings;

@@ -908,7 +908,19 @@ DWORD g_dwClassCookie = 0;
 
 }  // namespace
 
+namespace {
+std::string& ChosenCalendar() {
+  static std::string strChosen;
+  return strChosen;
+}
+}  // namespace
+
+void OutlookServerUseCalendar(const std::string& strPathOrAddress) {
+  ChosenCalendar() = strPathOrAddress;
+}
+
 std::string OutlookCalendarPath() {
+  if (!ChosenCalendar().empty()) return ChosenCalendar();
   const char* szPath = std::getenv("DAYBRIDGE_OUTLOOK_CALENDAR");
   if (szPath != nullptr && *szPath != 0) return szPath;
   std::string strFolder;
