@@ -140,6 +140,23 @@ TfmOption::TfmOption(QWidget* pParent) : QDialog(pParent) {
   pHint->setWordWrap(true);
   pHint->setEnabled(false);
   pCalendarColumn->addWidget(pHint);
+  auto* pOutlookLabel =
+      new QLabel(QStringLiteral("Outlook calendar (file or CalDAV address):"), pCalendar);
+  pCalendarColumn->addWidget(pOutlookLabel);
+  m_pOutlookCalendar = new QLineEdit(pCalendar);
+  m_pOutlookCalendar->setObjectName(QStringLiteral("edtOutlookCalendar"));
+  m_pOutlookCalendar->setMinimumWidth(kPathFieldWidth);
+  m_pOutlookCalendar->setMaxLength(static_cast<int>(sizeof(TAppSettings::OutlookCalendar) - 1));
+  m_pOutlookCalendar->setPlaceholderText(QStringLiteral("the default calendar"));
+  pOutlookLabel->setBuddy(m_pOutlookCalendar);
+  pCalendarColumn->addWidget(m_pOutlookCalendar);
+  auto* pOutlookHint = new QLabel(
+      QStringLiteral("A server's login comes from your netrc file; it is opened when the "
+                     "calendars are loaded next."),
+      pCalendar);
+  pOutlookHint->setWordWrap(true);
+  pOutlookHint->setEnabled(false);
+  pCalendarColumn->addWidget(pOutlookHint);
   pCalendarColumn->addStretch(1);
   connect(m_pDateFile, &QCheckBox::toggled, this, &TfmOption::EnableDateFile);
   connect(m_pBrowse, &QPushButton::clicked, this, &TfmOption::Browse);
@@ -161,6 +178,7 @@ void TfmOption::Load(const TAppSettings& settings) {
                   {CONFLICT_SKIP, m_pNothing}},
                  values.nConfAction);
   m_pDateFileName->setText(AppPathText(values.szDateFile));
+  m_pOutlookCalendar->setText(AppPathText(values.szOutlookCalendar));
   m_pDateFile->setChecked(values.bUseDateFile);
   EnableDateFile(values.bUseDateFile);
 }
@@ -178,6 +196,7 @@ void TfmOption::Store(TAppSettings& settings) const {
       CONFLICT_ASK);
   values.bUseDateFile = m_pDateFile->isChecked();
   CxCopyText(values.szDateFile, AppPathBytes(m_pDateFileName->text()).constData());
+  CxCopyText(values.szOutlookCalendar, AppPathBytes(m_pOutlookCalendar->text()).constData());
   StoreOptionValues(values, settings);
 }
 

@@ -49,5 +49,6 @@ class TfmOption : public QDialog {
   QRadioButton* m_pNothing = nullptr;
   QCheckBox* m_pDateFile = nullptr;
   QLineEdit* m_pDateFileName = nullptr;
+  QLineEdit* m_pOutlookCalendar = nullptr;
   QPushButton* m_pBrowse = nullptr;
 };

@@ -65,6 +65,7 @@ bool AppCalendar::Init(TAppSettings& settings, CxList& users, const char* szPalm
   m_bTrack = settings.TrackChanges != 0;
   m_nPlannedMode = -1;
   try {
+    OutlookServerUseCalendar(settings.OutlookCalendar);
     m_pPalm = std::make_unique<PmDateInfo>();
     m_pOutlook = std::make_unique<OlDateUtil>();
     auto progress = [this](int nPercent) {

@@ -1,10 +1,31 @@
 // The options dialog's values and the check of a chosen calendar file.
 #include "app/core/AppOptions.h"
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "common/palm/PalmDateInfo.h"
 #include "platform/win/WinString.h"
+
+namespace {
+
+// The address without the "user:password@" of its authority; any other text as it is.
+std::string WithoutLogin(const char* szText) {
+  std::string strText = szText;
+  size_t nAuthority = 0;
+  if (strncasecmp(szText, "http://", 7) == 0) nAuthority = 7;
+  if (strncasecmp(szText, "https://", 8) == 0) nAuthority = 8;
+  if (nAuthority == 0) return strText;
+  const size_t nEnd = std::min(strText.find_first_of("/?#", nAuthority), strText.size());
+  const size_t nAt = strText.rfind('@', nEnd == 0 ? 0 : nEnd - 1);
+  if (nAt != std::string::npos && nAt >= nAuthority) strText.erase(nAuthority, nAt + 1 - nAuthority);
+  return strText;
+}
+
+}  // namespace
 
 TOptionValues LoadOptionValues(const TAppSettings& settings) {
   TOptionValues values = {};
@@ -26,6 +47,7 @@ TOptionValues LoadOptionValues(const TAppSettings& settings) {
   }
   values.bUseDateFile = settings.UseDateFile != 0;
   CxCopyText(values.szDateFile, settings.DateFileName);
+  CxCopyText(values.szOutlookCalendar, settings.OutlookCalendar);
   return values;
 }
 
@@ -48,6 +70,7 @@ void StoreOptionValues(const TOptionValues& values, TAppSettings& settings) {
       settings.ActionAlways = 0;
       break;
   }
+  CxCopyText(settings.OutlookCalendar, WithoutLogin(values.szOutlookCalendar).c_str());
   settings.UseDateFile = values.bUseDateFile ? 1 : 0;
   if (values.bUseDateFile && std::strcmp(values.szDateFile, settings.DateFileName) != 0) {
     CxCopyText(settings.DateFileName, values.szDateFile);

@@ -18,13 +18,16 @@ struct TOptionValues {
   int nConfAction;
   bool bUseDateFile;
   char szDateFile[sizeof(TAppSettings::DateFileName)];
+  char szOutlookCalendar[sizeof(TAppSettings::OutlookCalendar)];
 };
 
 TOptionValues LoadOptionValues(const TAppSettings& settings);
 
 // OK: every value goes back into the settings. ActionAlways is set for any stored choice but
 // "remind me". The file name is taken only while the file box is checked, so unchecking the
-// box keeps the old name for the next time it is checked.
+// box keeps the old name for the next time it is checked. A user name or password typed into a
+// calendar address is dropped: the login comes from the netrc file and never reaches the
+// settings file.
 void StoreOptionValues(const TOptionValues& values, TAppSettings& settings);
 
 // Which Palm calendar the file holds: PALM_KIND_DATEBOOK, PALM_KIND_DATEBOOK_EX,

@@ -75,6 +75,8 @@ void LoadSettings() {
   g_AppIni.ReadString(APP_SETTINGS_SECTION, "DateFileName", AppSettings.DateFileName,
                       sizeof(AppSettings.DateFileName), "");
   AppSettings.TrackChanges = ReadSettingBool("TrackChanges", false);
+  g_AppIni.ReadString(APP_SETTINGS_SECTION, "OutlookCalendar", AppSettings.OutlookCalendar,
+                      sizeof(AppSettings.OutlookCalendar), "");
 }
 
 bool SaveSettings() {
@@ -98,6 +100,15 @@ bool SaveSettings() {
   if (AppSettings.TrackChanges ||
       g_AppIni.ReadString(APP_SETTINGS_SECTION, "TrackChanges", szTrack, sizeof(szTrack), "") > 0) {
     bOk &= WriteSettingInt("TrackChanges", AppSettings.TrackChanges ? 1 : 0);
+  }
+  // Written once chosen: files of earlier versions, and other programs reading them, see no
+  // key they do not know until the user picks a calendar.
+  char szStored[2] = {};
+  if (AppSettings.OutlookCalendar[0] != '\0' ||
+      g_AppIni.ReadString(APP_SETTINGS_SECTION, "OutlookCalendar", szStored, sizeof(szStored),
+                          "") > 0) {
+    bOk &= g_AppIni.WriteString(APP_SETTINGS_SECTION, "OutlookCalendar",
+                                AppSettings.OutlookCalendar);
   }
   if (!bOk) Log(0, "Failed to write the settings file.");
   return bOk;

@@ -55,6 +55,10 @@ struct TAppSettings {
   // Remember synchronized pairs between runs (moves, edits and deletions travel); 0 when the
   // file does not say, so an existing setup keeps matching by contents.
   BYTE TrackChanges;
+  // The Outlook calendar chosen in the options: a calendar file or the http(s) address of a
+  // calendar collection; empty for the default ($DAYBRIDGE_OUTLOOK_CALENDAR, else the file in
+  // the common application data folder). Never holds a login (see StoreOptionValues).
+  char OutlookCalendar[512];
 };
 
 extern TAppSettings AppSettings;

@@ -377,7 +377,8 @@ std::unique_ptr<OlIcsFile> OlIcsFile::Parse(const std::string& strText, HRESULT*
       } else if (!line.strName.empty()) {
         ++nStray;
       }
-      AppendText(line, false);
+      // Each calendar object starts a block of its own, so that its blocks are its text.
+      AppendText(line, line.strName == "BEGIN" && line.strValue == "VCALENDAR");
       ++nLine;
       continue;
     }
@@ -649,6 +650,8 @@ icalcomponent* OlIcsFile::ParseBlock(const std::string& strBlock, icalcomponent_
 }
 
 bool OlIcsFile::HasZone(const std::string& strTzid) const {
+  // Each of a server's calendar objects needs its own; the save decides.
+  if (m_pRemote) return false;
   return !strTzid.empty() && !m_calendars.empty() &&
          icalcomponent_get_timezone(m_calendars.front(), strTzid.c_str()) != nullptr;
 }
@@ -684,7 +687,7 @@ std::string OlIcsFile::ComposeText() const {
 
 HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBlock,
                           const std::string& strZoneBlock, const std::function<HRESULT()>& persist,
-                          size_t* pnItem) {
+                          size_t* pnItem, size_t nCalendar) {
   if (!bAppend && nItem >= m_itemBlocks.size()) return DISP_E_BADINDEX;
   // An extra date is changed by adding the instance that stands for it (AppendItem).
   if (!bAppend && m_itemExtras[nItem] >= 0) return DISP_E_BADINDEX;
@@ -700,11 +703,26 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
   }
   // Zone definitions go before the first component, where other programs put them and
   // readers that resolve a TZID as they go find them in time.
-  const size_t nZoneAt = FirstComponentBlock();
-  if (pZone != nullptr) InsertBlock(nZoneAt, Block{strZoneBlock, pZone, true});
+  // A server's calendar object carries its own zones, before its own first component.
+  const bool bOwnCalendar = nCalendar != SIZE_MAX;
+  size_t nFirst = 0, nLast = 0;
+  if (bOwnCalendar) CalendarText(nCalendar, &nFirst, &nLast);
+  size_t nZoneAt = FirstComponentBlock();
+  if (bOwnCalendar) {
+    nZoneAt = nLast;
+    for (size_t nBlock = nFirst; nBlock < nLast; ++nBlock) {
+      if (m_blocks[nBlock].bComponent) {
+        nZoneAt = nBlock;
+        break;
+      }
+    }
+  }
+  const size_t nTarget = bOwnCalendar ? nCalendar : 0;
+  if (pZone != nullptr) InsertBlock(nZoneAt, Block{strZoneBlock, pZone, true, nTarget});
   // A new event joins the items only once kept; until then it is a plain component block at
   // the insertion point, which InsertBlock keeps track of like any other.
-  size_t nAt = bAppend ? m_nInsertAt : m_itemBlocks[nItem];
+  size_t nAt = bAppend ? (bOwnCalendar ? nLast + (pZone != nullptr ? 1 : 0) : m_nInsertAt)
+                       : m_itemBlocks[nItem];
   // A replacement is for the very event it was made from: never another one.
   if (!bAppend && OlIdentityOf(pNew) != OlIdentityOf(m_blocks[nAt].pComponent)) {
     icalcomponent_free(pNew);
@@ -719,7 +737,7 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
                                                     ICAL_RECURRENCEID_PROPERTY) != nullptr);
   std::string strOld;
   if (bAppend) {
-    InsertBlock(nAt, Block{strBlock, pNew, true});
+    InsertBlock(nAt, Block{strBlock, pNew, true, nTarget});
   } else {
     strOld = std::move(m_blocks[nAt].strText);
     m_blocks[nAt].strText = strBlock;
@@ -739,7 +757,7 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
     icalcomponent_free(pNew);
     return hr;
   }
-  if (pZone != nullptr) icalcomponent_add_component(m_calendars.front(), pZone);
+  if (pZone != nullptr) icalcomponent_add_component(m_calendars[nTarget], pZone);
   Block& block = m_blocks[nAt];
   if (!bAppend) {
     icalcomponent_remove_component(m_calendars[block.nCalendar], block.pComponent);
@@ -773,6 +791,7 @@ HRESULT OlIcsFile::Change(bool bAppend, size_t nItem, const std::string& strBloc
 
 HRESULT OlIcsFile::ReplaceItem(size_t nItem, const std::string& strBlock,
                                const std::string& strZoneBlock) {
+  if (m_pRemote) return RemoteChange(false, nItem, strBlock, strZoneBlock, nullptr);
   HRESULT hr = BeforeSave();
   if (FAILED(hr)) return hr;
   if (nItem > 0xFFFFFFFFull) return DISP_E_BADINDEX;
@@ -783,6 +802,7 @@ HRESULT OlIcsFile::ReplaceItem(size_t nItem, const std::string& strBlock,
 
 HRESULT OlIcsFile::AppendItem(const std::string& strBlock, size_t* pnItem,
                               const std::string& strZoneBlock) {
+  if (m_pRemote) return RemoteChange(true, 0, strBlock, strZoneBlock, pnItem);
   HRESULT hr = BeforeSave();
   if (FAILED(hr)) return hr;
   const std::string strRecord = OlJournalAppend(strBlock, strZoneBlock);
@@ -954,6 +974,7 @@ void OlIcsFile::EndGroup() {
 }
 
 HRESULT OlIcsFile::Fold() {
+  if (m_pRemote) return m_pRemote->Finish();
   if (!m_pJournal) return S_OK;
   if (!m_pJournal->HasRecords()) {
     m_pJournal->Remove();

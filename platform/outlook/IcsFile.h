@@ -34,6 +34,7 @@
 
 #include <libical/ical.h>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -45,6 +46,20 @@
 
 class OlIcsJournal;
 struct OlJournalRecord;
+
+// Where saves go when the calendar is not a file but a calendar server, which keeps each
+// calendar object (an event, its changed instances and their zones) as an item of its own.
+class OlIcsRemote {
+ public:
+  virtual ~OlIcsRemote() = default;
+  // Keeps the whole new text of calendar object nCalendar (bNew: the server has none yet).
+  // On failure the last error text (GetFailure) says why: OL_E_OBJECT_CHANGED when another
+  // program changed the item, OL_E_DISK_ERROR when the server did not confirm the save.
+  virtual HRESULT Keep(size_t nCalendar, const std::string& strText, bool bNew) = 0;
+  // Called by Fold: what the saves leave to remember is remembered.
+  virtual HRESULT Finish() = 0;
+  virtual const std::string& GetFailure() const = 0;
+};
 
 // MAPI's status codes for a damaged store and a failed write.
 #define OL_E_CORRUPT_DATA ((HRESULT)0x8004011BL)
@@ -81,6 +96,17 @@ class OlIcsFile {
   // The same over text in memory (no path; Save fails). Used by the fuzz target.
   static std::unique_ptr<OlIcsFile> FromText(const std::string& strText, HRESULT* phr,
                                              std::string* pstrError);
+
+  // The same over the calendar objects of a server, one VCALENDAR each in strText, in the
+  // order the remote numbers them; saves go to the remote, which the object owns. strName
+  // stands for the path.
+  static std::unique_ptr<OlIcsFile> FromRemote(const std::string& strText,
+                                               const std::string& strName,
+                                               std::unique_ptr<OlIcsRemote> pRemote,
+                                               HRESULT* phr, std::string* pstrError);
+  // The number of calendar objects (VCALENDARs) the text holds.
+  size_t GetCalendarCount() const { return m_calendars.size(); }
+  OlIcsRemote* GetRemote() const { return m_pRemote.get(); }
 
   const std::string& GetPath() const { return m_strPath; }
   // The calendar's display name (X-WR-CALNAME), empty when the file gives none.
@@ -179,9 +205,16 @@ class OlIcsFile {
   HRESULT BeforeSave();
   // Makes a change in memory (a replacement of item nItem, or an append when bAppend), then
   // has persist() keep it; when that fails, the change is taken back.
+  // nCalendar is where an append goes: SIZE_MAX for the file's insertion point.
   HRESULT Change(bool bAppend, size_t nItem, const std::string& strBlock,
                  const std::string& strZoneBlock, const std::function<HRESULT()>& persist,
-                 size_t* pnItem);
+                 size_t* pnItem, size_t nCalendar = SIZE_MAX);
+  // A save of a server's calendar: the calendar object it touches is sent whole.
+  HRESULT RemoteChange(bool bAppend, size_t nItem, const std::string& strBlock,
+                       const std::string& strZoneBlock, size_t* pnItem);
+  // The text of calendar object nCalendar, and its first and last block.
+  std::string CalendarText(size_t nCalendar, size_t* pnFirst = nullptr,
+                           size_t* pnLast = nullptr) const;
   // Appends a record to the journal, making the journal first when there is none.
   HRESULT Journal(const std::string& strRecord);
   bool DiskUnchanged() const;
@@ -233,4 +266,5 @@ class OlIcsFile {
   std::vector<std::string> m_report;
   std::vector<std::pair<std::string, icaltimezone*>> m_zones;  // cache of resolved TZIDs
   std::vector<icaltimezone*> m_ownedZones;
+  std::unique_ptr<OlIcsRemote> m_pRemote;  // null for a file
 };

@@ -26,6 +26,8 @@
 
 #include "platform/automation/ComRuntime.h"
 #include "platform/automation/DispatchBase.h"
+#include "platform/outlook/CalDavClient.h"
+#include "platform/outlook/CalDavStore.h"
 #include "platform/outlook/IcsEvent.h"
 #include "platform/outlook/IcsFile.h"
 #include "platform/outlook/IcsZone.h"
@@ -113,7 +115,13 @@ HRESULT OpenStore(std::shared_ptr<OlStore>* ppStore, std::string* pstrError) {
   HRESULT hr = S_OK;
   std::string& strError = *pstrError;
   auto pStore = std::make_shared<OlStore>();
-  pStore->pFile = OlIcsFile::Open(strPath, &hr, &strError);
+  pStore->pFile = OlCalDavClient::IsAddress(strPath) ? OlCalDavOpen(strPath, &hr, &strError)
+                                                     : OlIcsFile::Open(strPath, &hr, &strError);
+  if (!pStore->pFile && OlCalDavClient::IsAddress(strPath)) {
+    // The address as given may hold a password; the reason names it without one.
+    CxServerLog("Outlook: the calendar was not opened: %s", strError.c_str());
+    return hr;
+  }
   if (!pStore->pFile) {
     CxServerLog("Outlook: the calendar file \"%s\" was not opened and is left as it is: %s",
                 strPath.c_str(), strError.c_str());
@@ -710,6 +718,12 @@ HRESULT OlAppointmentObject::WriteChanges(const OlEventData& from, const OlEvent
 HRESULT OlAppointmentObject::SaveResult(HRESULT hr) {
   if (SUCCEEDED(hr)) return hr;
   OlIcsFile* pFile = m_pStore->pFile.get();
+  if (const OlIcsRemote* pRemote = pFile->GetRemote()) {
+    // The server's reason names the item and the address.
+    CxServerLog("Outlook: %s", pRemote->GetFailure().c_str());
+    RaiseError(pRemote->GetFailure());
+    return hr;
+  }
   if (hr == OL_E_OBJECT_CHANGED) return RaiseChanged(pFile->GetPath());
   const DWORD dwError = GetLastError();
   CxServerLog("Outlook: the item could not be saved to \"%s\", hr=0x%08x", pFile->GetPath().c_str(),
@@ -866,6 +880,10 @@ class OlNameSpaceObject : public CxDispatchBase {
     std::string strError;
     hr = OpenStore(&pStore, &strError);
     if (FAILED(hr)) {
+      if (OlCalDavClient::IsAddress(OutlookCalendarPath())) {
+        RaiseError(strError);  // it names the address, as the user gave it
+        return hr;
+      }
       RaiseError("the Outlook calendar file could not be read (" + strError +
                  "): " + OutlookCalendarPath());
       return hr;
@@ -906,7 +924,19 @@ DWORD g_dwClassCookie = 0;
 
 }  // namespace
 
+namespace {
+std::string& ChosenCalendar() {
+  static std::string strChosen;
+  return strChosen;
+}
+}  // namespace
+
+void OutlookServerUseCalendar(const std::string& strPathOrAddress) {
+  ChosenCalendar() = strPathOrAddress;
+}
+
 std::string OutlookCalendarPath() {
+  if (!ChosenCalendar().empty()) return ChosenCalendar();
   const char* szPath = std::getenv("DAYBRIDGE_OUTLOOK_CALENDAR");
   if (szPath != nullptr && *szPath != 0) return szPath;
   std::string strFolder;

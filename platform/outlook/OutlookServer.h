@@ -24,8 +24,12 @@ HRESULT OutlookServerRegister();
 // Removes both registrations (objects already created keep working).
 void OutlookServerRevoke();
 
-// The calendar file the default calendar folder opens.
+// The calendar file (or CalDAV collection address) the default calendar folder opens: the one
+// chosen by OutlookServerUseCalendar, else $DAYBRIDGE_OUTLOOK_CALENDAR, else the default file.
 std::string OutlookCalendarPath();
+// The calendar the user chose in the options; empty leaves the choice to the environment.
+// Folders opened afterwards open it.
+void OutlookServerUseCalendar(const std::string& strPathOrAddress);
 
 // What the last open of the calendar file passed over (events it could not show exactly,
 // malformed lines kept as written), in one line for a status display: "3 passed over (see

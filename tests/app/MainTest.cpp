@@ -474,6 +474,8 @@ TEST_P(LoadFailure, ReasonReachesTheStatusBarAndWhereNeededABox) {
   EXPECT_NE(sBox.find(sPath), std::string::npos) << sBox;
   EXPECT_EQ(m_Ui.vMessages[0].strCaption.toStdString(), "Error");
   EXPECT_EQ(m_Ui.vMessages[0].pOwner, m_pMain.get());
+  // Run alone (ctest -j), no other test has made the folder yet.
+  QDir().mkpath(QStringLiteral(DB_BUILD_DIR "/screenshots"));
   EXPECT_TRUE(m_pMain->grab().save(QStringLiteral(DB_BUILD_DIR "/screenshots/daybridge-") +
                                    QString::fromUtf8(c.szName) + QStringLiteral(".png")));
 }

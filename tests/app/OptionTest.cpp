@@ -30,7 +30,8 @@ std::string Fields(const TAppSettings& s) {
       << " ConfAction=" << s.ConfAction << " ActionAlways=" << int{s.ActionAlways}
       << " SyncMode=" << s.SyncMode << " RangeFrom=" << s.RangeFrom << " RangeTo=" << s.RangeTo
       << " RangeKind=" << s.RangeKind << " PDUserID=" << s.PDUserID
-      << " UseDateFile=" << int{s.UseDateFile} << " DateFileName=" << s.DateFileName;
+      << " UseDateFile=" << int{s.UseDateFile} << " DateFileName=" << s.DateFileName
+      << " OutlookCalendar=" << s.OutlookCalendar;
   return out.str();
 }
 
@@ -121,6 +122,35 @@ TEST_F(OptionTest, FileBoxEnablesThePathAndUncheckingItKeepsTheOldName) {
   EXPECT_EQ(AppSettings.UseDateFile, 1);
   EXPECT_STREQ(AppSettings.DateFileName, "/typed/by hand.dat");
 }
+
+// What is typed as the Outlook calendar reaches the settings without any login in it.
+struct OutlookCalendarCase {
+  const char* szName;
+  const char* szTyped;
+  const char* szStored;
+};
+
+class OptionOutlookCalendar : public OptionTest,
+                              public ::testing::WithParamInterface<OutlookCalendarCase> {};
+
+TEST_P(OptionOutlookCalendar, TypedCalendarIsStoredWithoutALogin) {
+  TfmOption dlg;
+  dlg.Load(AppSettings);
+  auto* pField = FindIn<QLineEdit>(&dlg, "edtOutlookCalendar");
+  QTest::keyClicks(pField, QString::fromUtf8(GetParam().szTyped));
+  ClickIn(&dlg, "btnOK");
+  EXPECT_STREQ(AppSettings.OutlookCalendar, GetParam().szStored);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Typed, OptionOutlookCalendar,
+    ::testing::Values(
+        OutlookCalendarCase{"FileAsTyped", "/home/anna/cal@home.ics", "/home/anna/cal@home.ics"},
+        OutlookCalendarCase{"AddressLoginDropped", "HTTPS://anna:pa@ss@dav.example.org:8443/c/@x/",
+                            "HTTPS://dav.example.org:8443/c/@x/"},
+        OutlookCalendarCase{"AddressWithoutLoginAsTyped", "http://127.0.0.1:5232/anna/cal/",
+                            "http://127.0.0.1:5232/anna/cal/"}),
+    [](const ::testing::TestParamInfo<OutlookCalendarCase>& row) { return row.param.szName; });
 
 TEST_F(OptionTest, PathFieldTakesNoMoreThanTheSettingsKeep) {
   TfmOption dlg;
