@@ -356,7 +356,11 @@ HRESULT OlCalDavCalendar::Keep(size_t nCalendar, const std::string& strText, boo
   }
   const std::string strHref =
       bNew ? m_pClient->GetPath() + HrefPart(UidOf(strText)) + ".ics" : m_cache.items[nCalendar].strHref;
-  std::vector<std::string> headers{"Content-Type: text/calendar; charset=utf-8"};
+  // A calendar object left without events is no object: it is deleted, under the same
+  // condition that its version is the one this run read.
+  const bool bGone = !bNew && strText.find("BEGIN:VEVENT") == std::string::npos;
+  std::vector<std::string> headers;
+  if (!bGone) headers.push_back("Content-Type: text/calendar; charset=utf-8");
   if (bNew) {
     headers.push_back("If-None-Match: *");
   } else if (!m_cache.items[nCalendar].strEtag.empty()) {
@@ -364,7 +368,8 @@ HRESULT OlCalDavCalendar::Keep(size_t nCalendar, const std::string& strText, boo
   }
   OlHttpReply reply;
   std::string strWhy;
-  if (!m_pClient->Request("PUT", strHref, headers, strText, true, &reply, &strWhy)) {
+  if (!m_pClient->Request(bGone ? "DELETE" : "PUT", strHref, headers, bGone ? std::string() : strText,
+                          true, &reply, &strWhy)) {
     m_strBroken = strWhy + " The save of " + strHref + " and every later one were not done.";
     m_strFailure = m_strBroken;
     return OL_E_DISK_ERROR;
@@ -377,6 +382,8 @@ HRESULT OlCalDavCalendar::Keep(size_t nCalendar, const std::string& strText, boo
     m_bSaved = true;
     return OL_E_OBJECT_CHANGED;
   }
+  // Gone already is what a deletion wants.
+  if (bGone && reply.nStatus == 404) reply.nStatus = 204;
   if (reply.nStatus < 200 || reply.nStatus > 299) {
     m_strFailure = m_pClient->DescribeStatus(reply.nStatus) + " The item " + strHref +
                    " was not saved.";
@@ -384,7 +391,8 @@ HRESULT OlCalDavCalendar::Keep(size_t nCalendar, const std::string& strText, boo
     if (reply.nStatus == 401 || reply.nStatus == 403) m_strBroken = m_strFailure;
     return OL_E_DISK_ERROR;
   }
-  OlCalDavCachedItem item{strHref, reply.strEtag, strText};
+  OlCalDavCachedItem item{strHref, bGone ? std::string() : reply.strEtag,
+                          bGone ? std::string() : strText};
   if (bNew) {
     m_cache.items.push_back(std::move(item));
   } else {

@@ -834,6 +834,7 @@ HRESULT OlIcsFile::Drop(size_t nItem, const std::function<HRESULT()>& persist) {
 }
 
 HRESULT OlIcsFile::RemoveItem(size_t nItem) {
+  if (m_pRemote) return RemoteRemove(nItem);
   HRESULT hr = BeforeSave();
   if (FAILED(hr)) return hr;
   if (nItem >= m_itemBlocks.size() || nItem > 0xFFFFFFFFull) return DISP_E_BADINDEX;

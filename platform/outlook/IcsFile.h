@@ -212,6 +212,9 @@ class OlIcsFile {
   // A save of a server's calendar: the calendar object it touches is sent whole.
   HRESULT RemoteChange(bool bAppend, size_t nItem, const std::string& strBlock,
                        const std::string& strZoneBlock, size_t* pnItem);
+  // A deletion from a server's calendar: its calendar object sent without the item, or
+  // deleted when nothing else is left in it.
+  HRESULT RemoteRemove(size_t nItem);
   // The text of calendar object nCalendar, and its first and last block.
   std::string CalendarText(size_t nCalendar, size_t* pnFirst = nullptr,
                            size_t* pnLast = nullptr) const;

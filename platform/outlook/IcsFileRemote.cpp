@@ -102,3 +102,14 @@ HRESULT OlIcsFile::RemoteChange(bool bAppend, size_t nItem, const std::string& s
   }
   return hr;
 }
+
+HRESULT OlIcsFile::RemoteRemove(size_t nItem) {
+  if (nItem >= m_itemBlocks.size()) return DISP_E_BADINDEX;
+  const size_t nAt = m_itemBlocks[nItem];
+  const size_t nCalendar = m_blocks[nAt].nCalendar;
+  std::string strText;
+  for (size_t nBlock = 0; nBlock < m_blocks.size(); ++nBlock) {
+    if (nBlock != nAt && m_blocks[nBlock].nCalendar == nCalendar) strText += m_blocks[nBlock].strText;
+  }
+  return Drop(nItem, [&]() { return m_pRemote->Keep(nCalendar, strText, false); });
+}

@@ -416,12 +416,12 @@ BOOL CxCanReplaceFile(LPCSTR szTarget, std::string* pstrRefused) {
   std::vector<std::pair<std::string, bool>> vChecks;
   // A file yet to be made has only its folder to ask.
   if (::stat(strResolved.c_str(), &st) == 0) vChecks.emplace_back(strResolved, false);
-  vChecks.emplace_back(FolderOf(strResolved), true);
-  const std::string strNamedFolder = FolderOf(szTarget);
+  vChecks.emplace_back(CxOsFolderOf(strResolved), true);
+  const std::string strNamedFolder = CxOsFolderOf(szTarget);
   std::string strNamedReal;
   char szReal[PATH_MAX];
   if (::realpath(strNamedFolder.c_str(), szReal) != nullptr) strNamedReal = szReal;
-  if (strNamedReal != FolderOf(strResolved)) vChecks.emplace_back(strNamedFolder, true);
+  if (strNamedReal != CxOsFolderOf(strResolved)) vChecks.emplace_back(strNamedFolder, true);
   for (const auto& check : vChecks) {
     const DWORD dwError = WriteRefusalOf(check.first, check.second);
     if (dwError == ERROR_SUCCESS) continue;

@@ -28,7 +28,7 @@
 #include "platform/win/WinString.h"
 #include "support/EnvGuard.h"
 #include "support/clock/ClockGuard.h"
-#include "support/palm6/Palm6Fixture.h"
+#include "demo/palm6/Palm6Fixture.h"
 
 namespace fs = std::filesystem;
 

@@ -174,6 +174,20 @@ TEST_P(CalDavStoreTest, LaterOpenReadsWhatChangedWentAndCameOnTheServer) {
   EXPECT_EQ(Subjects(), "one changed;ours;three;");
 }
 
+TEST_P(CalDavStoreTest, DeletedItemLeavesTheServer) {
+  ASSERT_EQ(OpenFolder(), S_OK);
+  IDispatch* pItem = CallObject(m_pItems, u"GetFirst", {});
+  ASSERT_NE(pItem, nullptr);
+  const std::u16string strGone = GetText(pItem, u"Subject");
+  EXPECT_EQ(Call(pItem, u"Delete"), S_OK);
+  pItem->Release();
+  CloseFolder();
+  const std::string strName(strGone.begin(), strGone.end());
+  EXPECT_EQ(m_pServer->Http("GET", m_pServer->CalendarPath() + strName + ".ics").nStatus, 404);
+  ASSERT_EQ(OpenFolder(), S_OK);
+  EXPECT_EQ(Subjects(), strName == "one" ? "two;" : "one;");
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, CalDavStoreTest,
                          ::testing::Values(DavKind::Radicale, DavKind::Xandikos),
                          [](const auto& row) {
