@@ -321,7 +321,7 @@ std::string WriteRefusal(const char* szWhat, const std::string& strPath) {
 
 std::string AppCalendar::CheckWritable(bool bOutlook, bool bPalm) {
   std::string strReason;
-  if (bOutlook && m_bOutlookLoaded) {
+  if (bOutlook && m_bOutlookLoaded && !OutlookCalendarIsOnServer(OutlookCalendarPath())) {
     strReason = WriteRefusal("the Outlook calendar", OutlookCalendarPath());
   }
   if (strReason.empty() && bPalm && m_bPalmLoaded) {

@@ -726,13 +726,12 @@ bool OlDateUtil::AddItem(CommDate* pDate) {
   return true;
 }
 
-bool OlDateUtil::DeleteItem(int nPos) {
-  if (!m_pDateMgr || !m_pFolder || nPos < 0 || nPos >= m_pDateMgr->GetCount()) return false;
+IDispatch* OlDateUtil::ItemAt(int nPos) {
   IDispatch* pItemsObject = nullptr;
   HRESULT hr = m_pFolder->GetObject(u"Items", &pItemsObject);
   if (hr != S_OK || pItemsObject == nullptr) {
     Log(0, "Failed to get the \"Items\" property of the Calendar folder.");
-    return false;
+    return nullptr;
   }
   CDispCmd items(pItemsObject);
   pItemsObject->Release();
@@ -741,11 +740,17 @@ bool OlDateUtil::DeleteItem(int nPos) {
   if (pItem == nullptr) {
     Log(0, "Failed to get the Calendar event item by index: %d. hr=0x%x", nPos,
         static_cast<unsigned>(hr));
-    return false;
   }
+  return pItem;
+}
+
+bool OlDateUtil::DeleteItem(int nPos) {
+  if (!m_pDateMgr || !m_pFolder || nPos < 0 || nPos >= m_pDateMgr->GetCount()) return false;
+  IDispatch* pItem = ItemAt(nPos);
+  if (pItem == nullptr) return false;
   CDispCmd item(pItem);
   pItem->Release();
-  hr = item.CallMethod(u"Delete", nullptr, 0, nullptr, nullptr, 0);
+  const HRESULT hr = item.CallMethod(u"Delete", nullptr, 0, nullptr, nullptr, 0);
   if (FAILED(hr)) {
     Log(0, "Failed to delete the Calendar event item %d. hr=0x%x", nPos,
         static_cast<unsigned>(hr));
@@ -759,21 +764,8 @@ bool OlDateUtil::DeleteItem(int nPos) {
 
 bool OlDateUtil::UpdateItem(CommDate* pDate, int nPos) {
   if (pDate == nullptr || nPos < 0 || !m_pFolder) return false;
-  IDispatch* pItemsObject = nullptr;
-  HRESULT hr = m_pFolder->GetObject(u"Items", &pItemsObject);
-  if (hr != S_OK || pItemsObject == nullptr) {
-    Log(0, "Failed to get the \"Items\" property of the Calendar folder.");
-    return false;
-  }
-  CDispCmd items(pItemsObject);
-  pItemsObject->Release();
-  VARIANT arg = IntArg(nPos + 1);
-  IDispatch* pItem = CallForObject(&items, u"Item", &arg, &hr);
-  if (pItem == nullptr) {
-    Log(0, "Failed to get the Calendar event item by index: %d. hr=0x%x", nPos,
-        static_cast<unsigned>(hr));
-    return false;
-  }
+  IDispatch* pItem = ItemAt(nPos);
+  if (pItem == nullptr) return false;
   auto pImage = std::make_unique<OlDateItem>();
   std::memset(pImage.get(), 0, sizeof(OlDateItem));
   RecordToItem(pDate, pImage.get());

@@ -111,6 +111,9 @@ class OlDateUtil : public OlBaseUtil {
   bool LoadFolder(CDispCmd* pFolder);
 
  protected:
+  // The folder's item at nPos (from 0), owned by the caller; null, with a log line, when the
+  // folder or the item cannot be had.
+  IDispatch* ItemAt(int nPos);
   // Deletes the occurrences the image lists that the saved item still has.
   bool DeleteOccurrences(CDispCmd* pItem, const OlDateItem* pImage);
 

@@ -19,6 +19,7 @@
 #include "platform/automation/ComRuntime.h"
 #include "platform/outlook/CalDavClient.h"
 #include "platform/outlook/CalDavXml.h"
+#include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinSystem.h"
 
@@ -29,16 +30,7 @@ constexpr char kCacheMagic[] = "DAYBRIDGE-CALDAV-CACHE 1\n";
 constexpr size_t kMultigetBatch = 500;
 
 std::string CacheFolder() {
-  std::string strFolder;
-  if (const char* szCommon = std::getenv("DAYBRIDGE_COMMON_APPDATA"); szCommon && *szCommon) {
-    strFolder = szCommon;
-  } else if (const char* szData = std::getenv("XDG_DATA_HOME"); szData && *szData) {
-    strFolder = szData;
-  } else {
-    const char* szHome = std::getenv("HOME");
-    strFolder = std::string(szHome != nullptr ? szHome : "") + "/.local/share";
-  }
-  return strFolder + "/DayBridge Outlook/CalDAV";
+  return OutlookDataFolder() + "CalDAV";
 }
 
 // Servers send calendar data inside XML, whose readers turn CR LF into LF; the text is kept

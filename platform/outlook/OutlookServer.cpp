@@ -935,10 +935,11 @@ void OutlookServerUseCalendar(const std::string& strPathOrAddress) {
   ChosenCalendar() = strPathOrAddress;
 }
 
-std::string OutlookCalendarPath() {
-  if (!ChosenCalendar().empty()) return ChosenCalendar();
-  const char* szPath = std::getenv("DAYBRIDGE_OUTLOOK_CALENDAR");
-  if (szPath != nullptr && *szPath != 0) return szPath;
+bool OutlookCalendarIsOnServer(const std::string& strCalendar) {
+  return OlCalDavClient::IsAddress(strCalendar);
+}
+
+std::string OutlookDataFolder() {
   std::string strFolder;
   if (const char* szCommon = std::getenv("DAYBRIDGE_COMMON_APPDATA"); szCommon && *szCommon) {
     strFolder = szCommon;
@@ -949,7 +950,14 @@ std::string OutlookCalendarPath() {
     strFolder = std::string(szHome != nullptr ? szHome : "") + "/.local/share";
   }
   if (strFolder.empty() || strFolder.back() != '/') strFolder += '/';
-  return strFolder + "DayBridge Outlook/Calendar.ics";
+  return strFolder + "DayBridge Outlook/";
+}
+
+std::string OutlookCalendarPath() {
+  if (!ChosenCalendar().empty()) return ChosenCalendar();
+  const char* szPath = std::getenv("DAYBRIDGE_OUTLOOK_CALENDAR");
+  if (szPath != nullptr && *szPath != 0) return szPath;
+  return OutlookDataFolder() + "Calendar.ics";
 }
 
 HRESULT OutlookServerRegister() {

@@ -27,6 +27,13 @@ void OutlookServerRevoke();
 // The calendar file (or CalDAV collection address) the default calendar folder opens: the one
 // chosen by OutlookServerUseCalendar, else $DAYBRIDGE_OUTLOOK_CALENDAR, else the default file.
 std::string OutlookCalendarPath();
+// The stand-in's own folder under the common data folder ($DAYBRIDGE_COMMON_APPDATA, else
+// the user's data folder), with its trailing separator: the default calendar file and the
+// cache of a calendar server's items live there.
+std::string OutlookDataFolder();
+// Whether the calendar is kept on a calendar server (an http or https address) rather than in
+// a file: the server answers for what may be written there, item by item.
+bool OutlookCalendarIsOnServer(const std::string& strCalendar);
 // The calendar the user chose in the options; empty leaves the choice to the environment.
 // Folders opened afterwards open it.
 void OutlookServerUseCalendar(const std::string& strPathOrAddress);

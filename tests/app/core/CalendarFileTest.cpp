@@ -684,6 +684,8 @@ TEST_P(RealCalendarTest, LoadsShowsTheEnginesDaysRewritesOnlyWhatChangedAndSettl
   if (!fs::exists("/usr/bin/python3")) GTEST_SKIP() << "python3-recurring-ical-events missing";
   if (const char* szGap = RealCalendarGapOf(strName)) GTEST_SKIP() << "known gap: " << szGap;
   fs::copy_file(fs::path(DB_SHARED_TESTDATA_DIR) / "ics-real" / strName, m_Calendar);
+  // The shared files are read-only; the user's own calendar is not.
+  fs::permissions(m_Calendar, fs::perms::owner_write, fs::perm_options::add);
   const std::string strOriginal = ReadFile(m_Calendar);
   WriteDatebook({});
   Load();
