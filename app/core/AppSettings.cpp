@@ -46,6 +46,11 @@ bool WriteSettingInt(const char* szKey, long long nValue) {
   return g_AppIni.WriteString(APP_SETTINGS_SECTION, szKey, szText);
 }
 
+bool IsStored(const char* szKey) {
+  char szStored[2] = {};
+  return g_AppIni.ReadString(APP_SETTINGS_SECTION, szKey, szStored, sizeof(szStored), "") > 0;
+}
+
 }  // namespace
 
 void UseDataFolderSettings(const char* szDataFolder) {
@@ -95,20 +100,14 @@ bool SaveSettings() {
   bOk &= WriteSettingInt("PDUserID", AppSettings.PDUserID);
   bOk &= WriteSettingInt("UseDateFile", AppSettings.UseDateFile ? 1 : 0);
   bOk &= g_AppIni.WriteString(APP_SETTINGS_SECTION, "DateFileName", AppSettings.DateFileName);
-  // Written once it has been switched on, so a file that never used it keeps its keys.
-  char szTrack[kIntTextSize] = {};
-  if (AppSettings.TrackChanges ||
-      g_AppIni.ReadString(APP_SETTINGS_SECTION, "TrackChanges", szTrack, sizeof(szTrack), "") > 0) {
+  // Keys later versions added are written once chosen: files of earlier versions, and other
+  // programs reading them, see no key they do not know until the user sets it.
+  if (AppSettings.TrackChanges || IsStored("TrackChanges")) {
     bOk &= WriteSettingInt("TrackChanges", AppSettings.TrackChanges ? 1 : 0);
   }
-  // Written once chosen: files of earlier versions, and other programs reading them, see no
-  // key they do not know until the user picks a calendar.
-  char szStored[2] = {};
-  if (AppSettings.OutlookCalendar[0] != '\0' ||
-      g_AppIni.ReadString(APP_SETTINGS_SECTION, "OutlookCalendar", szStored, sizeof(szStored),
-                          "") > 0) {
-    bOk &= g_AppIni.WriteString(APP_SETTINGS_SECTION, "OutlookCalendar",
-                                AppSettings.OutlookCalendar);
+  if (AppSettings.OutlookCalendar[0] != '\0' || IsStored("OutlookCalendar")) {
+    bOk &=
+        g_AppIni.WriteString(APP_SETTINGS_SECTION, "OutlookCalendar", AppSettings.OutlookCalendar);
   }
   if (!bOk) Log(0, "Failed to write the settings file.");
   return bOk;

@@ -143,8 +143,8 @@ std::string TrackPrint(const CommDate* pDate, int nPalmKind) {
     if (r.bHasEnd) AddDay(nHash, r.stPatternEnd);
     // A store that keeps no deleted occurrences makes them a field only one side holds.
     if (nPalmKind != PALM_KIND_DATABASE && !r.bExceptionsUnknown) {
-      const UINT nCount = r.nExceptionCount < REPEAT_MAX_EXCEPTIONS ? r.nExceptionCount
-                                                                    : REPEAT_MAX_EXCEPTIONS;
+      const UINT nCount =
+          r.nExceptionCount < REPEAT_MAX_EXCEPTIONS ? r.nExceptionCount : REPEAT_MAX_EXCEPTIONS;
       for (UINT i = 0; i < nCount; ++i) AddDay(nHash, r.stExceptions[i]);
     }
   }
@@ -208,6 +208,13 @@ class SideIndex {
   std::unordered_multimap<std::string, size_t> m_byPrint;
 };
 
+// One side's half of a row: its record, that record's key and what became of it.
+void SetSide(TrackRow& row, bool bPalm, const TrackRecord& rec, int nSide) {
+  (bPalm ? row.pPalm : row.pOutlook) = rec.pDate;
+  (bPalm ? row.strPalmKey : row.strOutlookKey) = rec.strKey;
+  (bPalm ? row.nPalmSide : row.nOutlookSide) = nSide;
+}
+
 // Pairs the unclaimed records of both sides by identity, an equal print first; calls
 // pair(palm, outlook) for each pair, in Palm order.
 template <typename PairFn>
@@ -259,58 +266,46 @@ void BuildTrackPlan(const std::vector<TrackRecord>& vPalm, const std::vector<Tra
     const int nO = outlook.Claim(state.strOutlookKey, state.strOutlookPrint);
     if (nP >= 0) {
       const TrackRecord& rec = vPalm[static_cast<size_t>(nP)];
-      row.pPalm = rec.pDate;
-      row.strPalmKey = rec.strKey;
-      row.nPalmSide = rec.strPrint == state.strPalmPrint ? TRACK_SIDE_UNCHANGED : TRACK_SIDE_CHANGED;
+      SetSide(row, true, rec,
+              rec.strPrint == state.strPalmPrint ? TRACK_SIDE_UNCHANGED : TRACK_SIDE_CHANGED);
     } else {
       row.nPalmSide = TRACK_SIDE_GONE;
     }
     if (nO >= 0) {
       const TrackRecord& rec = vOutlook[static_cast<size_t>(nO)];
-      row.pOutlook = rec.pDate;
-      row.strOutlookKey = rec.strKey;
-      row.nOutlookSide =
-          rec.strPrint == state.strOutlookPrint ? TRACK_SIDE_UNCHANGED : TRACK_SIDE_CHANGED;
+      SetSide(row, false, rec,
+              rec.strPrint == state.strOutlookPrint ? TRACK_SIDE_UNCHANGED : TRACK_SIDE_CHANGED);
     } else {
       row.nOutlookSide = TRACK_SIDE_GONE;
     }
     if (nP >= 0 || nO >= 0) ++nRemembered;
-    const bool bSameNow = nP >= 0 && nO >= 0 &&
-                          vPalm[static_cast<size_t>(nP)].strPrint ==
-                              vOutlook[static_cast<size_t>(nO)].strPrint;
+    const bool bSameNow =
+        nP >= 0 && nO >= 0 &&
+        vPalm[static_cast<size_t>(nP)].strPrint == vOutlook[static_cast<size_t>(nO)].strPrint;
     row.nAction = TrackDecide(row.nPalmSide, row.nOutlookSide, bSameNow, nSyncMode);
     plan.vRows.push_back(std::move(row));
   }
 
   PairByIdentity(vPalm, palm, vOutlook, outlook, [&](size_t p, size_t o) {
     TrackRow row;
-    row.pPalm = vPalm[p].pDate;
-    row.pOutlook = vOutlook[o].pDate;
-    row.strPalmKey = vPalm[p].strKey;
-    row.strOutlookKey = vOutlook[o].strKey;
-    row.nPalmSide = TRACK_SIDE_NEW;
-    row.nOutlookSide = TRACK_SIDE_NEW;
+    SetSide(row, true, vPalm[p], TRACK_SIDE_NEW);
+    SetSide(row, false, vOutlook[o], TRACK_SIDE_NEW);
     row.nAction = TrackDecide(TRACK_SIDE_NEW, TRACK_SIDE_NEW,
                               vPalm[p].strPrint == vOutlook[o].strPrint, nSyncMode);
     plan.vRows.push_back(std::move(row));
   });
-  for (size_t i = 0; i < vPalm.size(); ++i) {
-    if (palm.IsClaimed(i)) continue;
-    TrackRow row;
-    row.pPalm = vPalm[i].pDate;
-    row.strPalmKey = vPalm[i].strKey;
-    row.nPalmSide = TRACK_SIDE_NEW;
-    row.nAction = TrackDecide(TRACK_SIDE_NEW, TRACK_SIDE_ABSENT, false, nSyncMode);
-    plan.vRows.push_back(std::move(row));
-  }
-  for (size_t i = 0; i < vOutlook.size(); ++i) {
-    if (outlook.IsClaimed(i)) continue;
-    TrackRow row;
-    row.pOutlook = vOutlook[i].pDate;
-    row.strOutlookKey = vOutlook[i].strKey;
-    row.nOutlookSide = TRACK_SIDE_NEW;
-    row.nAction = TrackDecide(TRACK_SIDE_ABSENT, TRACK_SIDE_NEW, false, nSyncMode);
-    plan.vRows.push_back(std::move(row));
+  // What is left on either side is new there and absent on the other.
+  for (const bool bPalm : {true, false}) {
+    const std::vector<TrackRecord>& vSide = bPalm ? vPalm : vOutlook;
+    const SideIndex& index = bPalm ? palm : outlook;
+    for (size_t i = 0; i < vSide.size(); ++i) {
+      if (index.IsClaimed(i)) continue;
+      TrackRow row;
+      SetSide(row, bPalm, vSide[i], TRACK_SIDE_NEW);
+      row.nAction = bPalm ? TrackDecide(TRACK_SIDE_NEW, TRACK_SIDE_ABSENT, false, nSyncMode)
+                          : TrackDecide(TRACK_SIDE_ABSENT, TRACK_SIDE_NEW, false, nSyncMode);
+      plan.vRows.push_back(std::move(row));
+    }
   }
 
   for (const TrackRow& row : plan.vRows) {

@@ -20,6 +20,7 @@
 #include "platform/jet/JetMdbImport.h"
 #include "platform/jet/JetSql.h"
 #include "platform/jet/JetVfs.h"
+#include "platform/win/WinString.h"
 #include "platform/win/WinText.h"
 #include "platform/win/WinTime.h"
 
@@ -29,14 +30,6 @@ struct DbCloser {
   void operator()(sqlite3* pDb) const { sqlite3_close_v2(pDb); }
 };
 
-std::string Trim(const std::string& strText) {
-  size_t nStart = 0;
-  size_t nEnd = strText.size();
-  while (nStart < nEnd && std::isspace(static_cast<unsigned char>(strText[nStart]))) ++nStart;
-  while (nEnd > nStart && std::isspace(static_cast<unsigned char>(strText[nEnd - 1]))) --nEnd;
-  return strText.substr(nStart, nEnd - nStart);
-}
-
 // Splits "key=value;key="quoted; value"" into its provider and data source. Keys compare
 // without regard to case; a value may be quoted with either quote character.
 void ParseConnectionString(const std::string& strText, std::string& strProvider,
@@ -45,7 +38,7 @@ void ParseConnectionString(const std::string& strText, std::string& strProvider,
   while (i < strText.size()) {
     const size_t nEq = strText.find('=', i);
     if (nEq == std::string::npos) break;
-    const std::string strKey = Trim(strText.substr(i, nEq - i));
+    const std::string strKey = CxTrim(strText.substr(i, nEq - i), " \t\n\v\f\r");
     size_t j = nEq + 1;
     while (j < strText.size() && std::isspace(static_cast<unsigned char>(strText[j]))) ++j;
     std::string strValue;
@@ -60,7 +53,7 @@ void ParseConnectionString(const std::string& strText, std::string& strProvider,
     } else {
       const size_t nSemi = strText.find(';', j);
       const size_t nStop = nSemi == std::string::npos ? strText.size() : nSemi;
-      strValue = Trim(strText.substr(j, nStop - j));
+      strValue = CxTrim(strText.substr(j, nStop - j), " \t\n\v\f\r");
       i = nSemi == std::string::npos ? strText.size() : nSemi + 1;
     }
     if (strcasecmp(strKey.c_str(), "Provider") == 0) {

@@ -4,6 +4,7 @@
 // first comma and the closing parenthesis at the same depth; anything that does not parse
 // that way is copied as it is, so SQLite reports it.
 #include "platform/jet/JetSql.h"
+#include "platform/win/WinString.h"
 
 #include <strings.h>
 #include <cctype>
@@ -34,14 +35,6 @@ size_t SkipQuoted(const std::string& strSql, size_t nPos) {
   return strSql.size();
 }
 
-std::string Trim(const std::string& strText) {
-  size_t nStart = 0;
-  size_t nEnd = strText.size();
-  while (nStart < nEnd && std::isspace(static_cast<unsigned char>(strText[nStart]))) ++nStart;
-  while (nEnd > nStart && std::isspace(static_cast<unsigned char>(strText[nEnd - 1]))) --nEnd;
-  return strText.substr(nStart, nEnd - nStart);
-}
-
 // Parses "(name, n)" starting at the opening parenthesis. On success gives both arguments
 // and the index just past the closing parenthesis.
 bool ParseLeftArgs(const std::string& strSql, size_t nOpen, std::string& strName,
@@ -60,8 +53,8 @@ bool ParseLeftArgs(const std::string& strSql, size_t nOpen, std::string& strName
     } else if (c == ')') {
       if (--nDepth == 0) {
         if (nComma == std::string::npos) return false;
-        strName = Trim(strSql.substr(nOpen + 1, nComma - nOpen - 1));
-        strCount = Trim(strSql.substr(nComma + 1, i - nComma - 1));
+        strName = CxTrim(strSql.substr(nOpen + 1, nComma - nOpen - 1), " \t\n\v\f\r");
+        strCount = CxTrim(strSql.substr(nComma + 1, i - nComma - 1), " \t\n\v\f\r");
         nEnd = i + 1;
         return !strName.empty() && !strCount.empty();
       }

@@ -3,6 +3,7 @@
 // and the reader walks only the levels a multistatus has, by namespace and local name, so
 // elements of other namespaces or unknown ones are passed over wherever they stand.
 #include "platform/outlook/CalDavXml.h"
+#include "platform/win/WinString.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -34,12 +35,6 @@ bool TextOf(const xmlNode* pNode, size_t nMax, std::string* pstrOut) {
   if (bFits) pstrOut->assign(reinterpret_cast<const char*>(pText), nLength);
   xmlFree(pText);
   return bFits;
-}
-
-std::string Trimmed(const std::string& str) {
-  const size_t nFirst = str.find_first_not_of(" \t\r\n");
-  if (nFirst == std::string::npos) return std::string();
-  return str.substr(nFirst, str.find_last_not_of(" \t\r\n") - nFirst + 1);
 }
 
 // "HTTP/1.1 404 Not Found" gives 404; 0 when the line holds no status code.
@@ -87,16 +82,16 @@ bool ReadResponse(const xmlNode* pResponse, OlDavResponse* pOut, std::string* ps
         *pstrError = "An href is longer than any address.";
         return false;
       }
-      pOut->strHref = Trimmed(strText);
+      pOut->strHref = CxTrim(strText);
       bHref = true;
     } else if (IsElement(pChild, kDav, "status")) {
-      if (TextOf(pChild, OL_DAV_MAX_HREF, &strText)) nOwnStatus = StatusOf(Trimmed(strText));
+      if (TextOf(pChild, OL_DAV_MAX_HREF, &strText)) nOwnStatus = StatusOf(CxTrim(strText));
     } else if (IsElement(pChild, kDav, "propstat")) {
       int nStatus = 0;
       const xmlNode* pProp = nullptr;
       for (const xmlNode* pPart = pChild->children; pPart != nullptr; pPart = pPart->next) {
         if (IsElement(pPart, kDav, "status") && TextOf(pPart, OL_DAV_MAX_HREF, &strText)) {
-          nStatus = StatusOf(Trimmed(strText));
+          nStatus = StatusOf(CxTrim(strText));
         } else if (IsElement(pPart, kDav, "prop")) {
           pProp = pPart;
         }
@@ -110,13 +105,13 @@ bool ReadResponse(const xmlNode* pResponse, OlDavResponse* pOut, std::string* ps
             *pstrError = "An ETag is longer than any server makes.";
             return false;
           }
-          pOut->strEtag = Trimmed(strText);
+          pOut->strEtag = CxTrim(strText);
         } else if (IsElement(pValue, kDav, "sync-token")) {
           if (!TextOf(pValue, OL_DAV_MAX_TOKEN, &strText)) {
             *pstrError = "The sync-token is longer than any server makes.";
             return false;
           }
-          *pstrToken = Trimmed(strText);
+          *pstrToken = CxTrim(strText);
         } else if (IsElement(pValue, kCalDav, "calendar-data")) {
           if (!TextOf(pValue, OL_DAV_MAX_BODY, &pOut->strCalendarData)) {
             *pstrError = "An item is larger than any calendar.";
@@ -164,7 +159,7 @@ bool OlParseMultiStatus(const std::string& strBody, OlDavMultiStatus* pOut,
         *pstrError = "The sync-token is longer than any server makes.";
         return false;
       }
-      pOut->strSyncToken = Trimmed(strToken);
+      pOut->strSyncToken = CxTrim(strToken);
       continue;
     }
     if (!IsElement(pChild, kDav, "response")) continue;

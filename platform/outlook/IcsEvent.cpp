@@ -968,7 +968,7 @@ bool OlLocalFieldsToDate(int nYear, int nMonth, int nDay, int nHour, int nMinute
 
 DATE OlDateFromUnix(time_t t) {
   struct tm fields {};
-  if (localtime_r(&t, &fields) == nullptr) return 0;
+  if (!CxLocalTime(t, &fields)) return 0;
   DATE dt = 0;
   OlLocalFieldsToDate(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
                       fields.tm_min, fields.tm_sec, &dt);
@@ -978,7 +978,7 @@ DATE OlDateFromUnix(time_t t) {
 time_t OlDateToUnix(DATE dt) {
   struct tm fields {};
   if (!OlDateToLocalFields(dt, &fields)) return 0;
-  return mktime(&fields);
+  return CxLocalToTime(&fields);
 }
 
 DATE OlLocalNow() {

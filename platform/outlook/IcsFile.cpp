@@ -25,6 +25,7 @@
 #include "platform/win/WinHandle.h"
 #include "platform/win/WinOs.h"
 #include "platform/win/WinReplace.h"
+#include "platform/win/WinString.h"
 #include "platform/win/WinSystem.h"
 #include "platform/win/WinTime.h"
 
@@ -46,13 +47,6 @@ std::string Upper(std::string str) {
     if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
   }
   return str;
-}
-
-std::string Trim(const std::string& str) {
-  size_t nFirst = str.find_first_not_of(" \t\r\n");
-  if (nFirst == std::string::npos) return std::string();
-  size_t nLast = str.find_last_not_of(" \t\r\n");
-  return str.substr(nFirst, nLast - nFirst + 1);
 }
 
 // libical's own string reader looks for the end of the line again for every piece of it
@@ -273,9 +267,9 @@ std::vector<OlIcsLine> OlSplitIcsLines(const std::string& strText) {
     line.nEnd = nPos;
     if (line.nBegin == 0 && StartsWithBom(strUnfolded)) strUnfolded.erase(0, kBomSize);
     size_t nNameEnd = strUnfolded.find_first_of(";:");
-    line.strName = Upper(Trim(strUnfolded.substr(0, nNameEnd)));
+    line.strName = Upper(CxTrim(strUnfolded.substr(0, nNameEnd)));
     if ((line.strName == "BEGIN" || line.strName == "END") && nNameEnd != std::string::npos) {
-      line.strValue = Upper(Trim(strUnfolded.substr(nNameEnd + 1)));
+      line.strValue = Upper(CxTrim(strUnfolded.substr(nNameEnd + 1)));
     }
     lines.push_back(std::move(line));
   }

@@ -38,14 +38,6 @@ const char* SkipBlanks(const char* p, const char* pEnd) {
   return p;
 }
 
-std::string Trim(const std::string& strText) {
-  size_t nBegin = 0;
-  size_t nEnd = strText.size();
-  while (nBegin < nEnd && (strText[nBegin] == ' ' || strText[nBegin] == '\t')) ++nBegin;
-  while (nEnd > nBegin && (strText[nEnd - 1] == ' ' || strText[nEnd - 1] == '\t')) --nEnd;
-  return strText.substr(nBegin, nEnd - nBegin);
-}
-
 // The section name of a "[name]" line, or false for any other line.
 bool SectionNameOf(const std::string& strLine, std::string* pName) {
   const char* p = SkipBlanks(strLine.data(), strLine.data() + strLine.size());
@@ -53,7 +45,7 @@ bool SectionNameOf(const std::string& strLine, std::string* pName) {
   if (p == pEnd || *p != '[') return false;
   const char* pClose = static_cast<const char*>(std::memchr(p, ']', static_cast<size_t>(pEnd - p)));
   if (pClose == nullptr) pClose = pEnd;
-  *pName = Trim(std::string(p + 1, pClose));
+  *pName = CxTrim(std::string(p + 1, pClose), " \t");
   return true;
 }
 
@@ -61,8 +53,8 @@ bool SectionNameOf(const std::string& strLine, std::string* pName) {
 bool KeyOf(const std::string& strLine, std::string* pKey, std::string* pValue) {
   const size_t nEquals = strLine.find('=');
   if (nEquals == std::string::npos) return false;
-  *pKey = Trim(strLine.substr(0, nEquals));
-  if (pValue != nullptr) *pValue = Trim(strLine.substr(nEquals + 1));
+  *pKey = CxTrim(strLine.substr(0, nEquals), " \t");
+  if (pValue != nullptr) *pValue = CxTrim(strLine.substr(nEquals + 1), " \t");
   return true;
 }
 
@@ -223,12 +215,12 @@ BOOL WritePrivateProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpStri
     } else if (bSection) {
       // After the section's last non-blank line, so blank lines stay between sections.
       size_t nInsert = nEnd;
-      while (nInsert > nHeader + 1 && Trim(text.lines[nInsert - 1]).empty()) --nInsert;
+      while (nInsert > nHeader + 1 && CxTrim(text.lines[nInsert - 1], " \t").empty()) --nInsert;
       text.lines.insert(text.lines.begin() + static_cast<long>(nInsert),
-                        Trim(lpKeyName) + "=" + strValue);
+                        CxTrim(lpKeyName, " \t") + "=" + strValue);
     } else {
-      text.lines.push_back("[" + Trim(lpAppName) + "]");
-      text.lines.push_back(Trim(lpKeyName) + "=" + strValue);
+      text.lines.push_back("[" + CxTrim(lpAppName, " \t") + "]");
+      text.lines.push_back(CxTrim(lpKeyName, " \t") + "=" + strValue);
       text.bEndsWithNewline = true;
     }
   }

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/win/WinFile.h"
+#include "platform/win/WinString.h"
 #include "platform/win/WinSystem.h"
 #include "platform/win/WinText.h"
 #include "platform/win/WinWine.h"
@@ -78,14 +79,6 @@ std::string Lower(std::string strText) {
   return strText;
 }
 
-std::string TrimBlanks(const std::string& strText) {
-  size_t nBegin = 0;
-  size_t nEnd = strText.size();
-  while (nBegin < nEnd && (strText[nBegin] == ' ' || strText[nBegin] == '\t')) ++nBegin;
-  while (nEnd > nBegin && (strText[nEnd - 1] == ' ' || strText[nEnd - 1] == '\t')) --nEnd;
-  return strText.substr(nBegin, nEnd - nBegin);
-}
-
 // The long name of a root as the file may write it; empty for anything else.
 std::string RootName(const std::string& strLower) {
   if (strLower == "hkey_current_user" || strLower == "hkcu") return "hkey_current_user";
@@ -123,7 +116,7 @@ std::string AppendPath(const std::string& strBase, const std::string& strSub) {
 // A key header's path with its root spelled out; empty when the root is not one we know.
 std::string KeyPathFromHeader(const std::string& strHeader) {
   size_t nSep = strHeader.find('\\');
-  std::string strRoot = RootName(Lower(TrimBlanks(strHeader.substr(0, nSep))));
+  std::string strRoot = RootName(Lower(CxTrim(strHeader.substr(0, nSep), " \t")));
   if (strRoot.empty()) return std::string();
   if (nSep == std::string::npos) return strRoot;
   return AppendPath(strRoot, strHeader.substr(nSep + 1));
@@ -294,7 +287,7 @@ void ParseValueLine(RegHive& hive, const std::string& strKey, const std::string&
   while (nPos < strLine.size() && (strLine[nPos] == ' ' || strLine[nPos] == '\t')) ++nPos;
   if (nPos >= strLine.size() || strLine[nPos] != '=') return;
   ++nPos;
-  const std::string strData = TrimBlanks(strLine.substr(nPos));
+  const std::string strData = CxTrim(strLine.substr(nPos), " \t");
   const std::string strLowerName = Lower(strName);
   RegValue value;
   if (strData == "-") {
@@ -310,7 +303,7 @@ void ParseValueLine(RegHive& hive, const std::string& strKey, const std::string&
     value.data.assign(strText.begin(), strText.end());
     value.data.push_back(0);
   } else if (Lower(strData.substr(0, 6)) == "dword:") {
-    const std::string strHex = TrimBlanks(strData.substr(6));
+    const std::string strHex = CxTrim(strData.substr(6), " \t");
     if (strHex.empty() || strHex.size() > 8) return;
     DWORD nValue = 0;
     for (char c : strHex) {
@@ -322,7 +315,7 @@ void ParseValueLine(RegHive& hive, const std::string& strKey, const std::string&
   } else if (Lower(strData.substr(0, 3)) == "hex") {
     size_t nColon = strData.find(':');
     if (nColon == std::string::npos) return;
-    const std::string strKind = Lower(TrimBlanks(strData.substr(3, nColon - 3)));
+    const std::string strKind = Lower(CxTrim(strData.substr(3, nColon - 3), " \t"));
     if (strKind.empty()) {
       value.nType = REG_BINARY;
     } else {
@@ -365,7 +358,7 @@ std::shared_ptr<RegHive> ParseHive(const std::string& strRaw) {
   bool bUnicodeFile = false;
   std::optional<std::string> strKey;
   for (size_t i = 0; i < lines.size(); ++i) {
-    std::string strLine = TrimBlanks(lines[i]);
+    std::string strLine = CxTrim(lines[i], " \t");
     if (strLine.empty() || strLine[0] == ';') continue;
     if (strLine == "Windows Registry Editor Version 5.00") {
       bUnicodeFile = true;
@@ -396,7 +389,7 @@ std::shared_ptr<RegHive> ParseHive(const std::string& strRaw) {
     while (strLine.size() > 1 && strLine.back() == '\\' && i + 1 < lines.size() &&
            strLine.find("=hex") != std::string::npos) {
       strLine.pop_back();
-      strLine += TrimBlanks(lines[++i]);
+      strLine += CxTrim(lines[++i], " \t");
     }
     if (strKey) ParseValueLine(*pHive, *strKey, strLine, bUnicodeFile);
   }

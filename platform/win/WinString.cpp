@@ -50,3 +50,9 @@ int lstrcmpi(LPCSTR szA, LPCSTR szB) {
     if (a == '\0') return 0;
   }
 }
+
+std::string CxTrim(std::string_view strText, std::string_view strBlanks) {
+  const size_t nFirst = strText.find_first_not_of(strBlanks);
+  if (nFirst == std::string_view::npos) return std::string();
+  return std::string(strText.substr(nFirst, strText.find_last_not_of(strBlanks) - nFirst + 1));
+}

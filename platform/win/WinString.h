@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 #include "platform/win/WinTypes.h"
 
@@ -20,3 +22,8 @@ inline LPSTR CxCopyText(char (&szDst)[N], LPCSTR szSrc) {
 // Case-insensitive comparison of ANSI (Windows-1252) texts, as lstrcmpi compares them:
 // letters of both cases, accented ones included, compare equal. Null sorts first.
 int lstrcmpi(LPCSTR szA, LPCSTR szB);
+
+// The text without the given characters at either end. Each reader of an outside format
+// names its own blanks: an ini line keeps a trailing CR that a calendar line drops.
+inline constexpr std::string_view kCxBlanks = " \t\r\n";
+std::string CxTrim(std::string_view strText, std::string_view strBlanks = kCxBlanks);

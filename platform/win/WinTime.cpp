@@ -150,7 +150,7 @@ void GetSystemTime(SYSTEMTIME* pst) {
     tmLocal.tm_min = stFixed.wMinute;
     tmLocal.tm_sec = stFixed.wSecond;
     tmLocal.tm_isdst = -1;
-    tsNow.tv_sec = mktime(&tmLocal);
+    tsNow.tv_sec = CxLocalToTime(&tmLocal);
     tsNow.tv_nsec = static_cast<long>(stFixed.wMilliseconds) * 1000000;
   } else {
     clock_gettime(CLOCK_REALTIME, &tsNow);
@@ -173,4 +173,8 @@ void CxSetFixedLocalTime(const SYSTEMTIME* pst) {
 
 bool CxLocalTime(std::time_t tValue, std::tm* pOut) {
   return pOut != nullptr && localtime_r(&tValue, pOut) != nullptr;
+}
+
+std::time_t CxLocalToTime(std::tm* pFields) {
+  return pFields != nullptr ? mktime(pFields) : -1;
 }

@@ -45,6 +45,11 @@ void GetSystemTime(SYSTEMTIME* pst);
 // moment the library cannot convert.
 bool CxLocalTime(std::time_t tValue, std::tm* pOut);
 
+// The moment of a local broken-down time, as mktime gives it (tm_isdst -1 lets the zone
+// decide); -1 for a time the library cannot convert. With CxLocalTime, the one place the
+// program turns between moments and the local clock.
+std::time_t CxLocalToTime(std::tm* pFields);
+
 // Tests fix "now" here: while set, GetLocalTime and GetSystemTime report this moment
 // (local time) instead of the clock. Pass null to return to the clock.
 void CxSetFixedLocalTime(const SYSTEMTIME* pst);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/automation/ComBase.h"
+#include "platform/automation/ComRuntime.h"
 #include "platform/automation/OleAuto.h"
 
 namespace autocall {
@@ -112,5 +113,38 @@ inline IDispatch* CallObject(IDispatch* p, const char16_t* szName, std::vector<V
 inline HRESULT Call(IDispatch* p, const char16_t* szName) {
   return Invoke(p, szName, DISPATCH_METHOD, {}, nullptr);
 }
+
+// The calendar folder and its items, reached as the session and the store reach them:
+// Application -> "MAPI" namespace -> default calendar folder. Releasing them ends the open,
+// as the end of a run does.
+struct CalendarFolder {
+  IDispatch* pFolder = nullptr;
+  IDispatch* pItems = nullptr;
+
+  ~CalendarFolder() { Close(); }
+  HRESULT Open() {
+    Close();
+    CLSID clsid;
+    HRESULT hr = CLSIDFromProgID(u"Outlook.Application", &clsid);
+    if (FAILED(hr)) return hr;
+    IDispatch* pApp = nullptr;
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                          reinterpret_cast<void**>(&pApp));
+    if (FAILED(hr)) return hr;
+    IDispatch* pNameSpace = CallObject(pApp, u"GetNameSpace", {Text(u"MAPI")}, &hr);
+    pApp->Release();
+    if (pNameSpace == nullptr) return hr;
+    pFolder = CallObject(pNameSpace, u"GetDefaultFolder", {I4(9)}, &hr);
+    pNameSpace->Release();
+    if (pFolder == nullptr) return hr;
+    pItems = Get(pFolder, u"Items").pdispVal;
+    return S_OK;
+  }
+  void Close() {
+    if (pItems != nullptr) pItems->Release();
+    if (pFolder != nullptr) pFolder->Release();
+    pItems = pFolder = nullptr;
+  }
+};
 
 }  // namespace autocall

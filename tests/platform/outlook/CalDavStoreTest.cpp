@@ -70,36 +70,14 @@ class CalDavStoreTest : public ::testing::TestWithParam<DavKind> {
                             strEtag.empty() ? "If-None-Match: *" : "If-Match: " + strEtag});
   }
 
-  HRESULT OpenFolder() {
-    CloseFolder();
-    CLSID clsid;
-    HRESULT hr = CLSIDFromProgID(u"Outlook.Application", &clsid);
-    IDispatch* pApp = nullptr;
-    if (SUCCEEDED(hr)) {
-      hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                            reinterpret_cast<void**>(&pApp));
-    }
-    if (FAILED(hr)) return hr;
-    IDispatch* pNameSpace = CallObject(pApp, u"GetNameSpace", {Text(u"MAPI")}, &hr);
-    pApp->Release();
-    if (pNameSpace == nullptr) return hr;
-    m_pFolder = CallObject(pNameSpace, u"GetDefaultFolder", {I4(9)}, &hr);
-    pNameSpace->Release();
-    if (m_pFolder == nullptr) return hr;
-    m_pItems = Get(m_pFolder, u"Items").pdispVal;
-    return S_OK;
-  }
-  // Releasing the folder ends the open, as the end of a run does.
-  void CloseFolder() {
-    if (m_pItems != nullptr) m_pItems->Release();
-    if (m_pFolder != nullptr) m_pFolder->Release();
-    m_pItems = m_pFolder = nullptr;
-  }
+  HRESULT OpenFolder() { return m_Folder.Open(); }
+  void CloseFolder() { m_Folder.Close(); }
+
   // The subjects of the folder's items, sorted.
   std::string Subjects() {
     std::vector<std::u16string> subjects;
-    for (IDispatch* pItem = CallObject(m_pItems, u"GetFirst", {}); pItem != nullptr;
-         pItem = CallObject(m_pItems, u"GetNext", {})) {
+    for (IDispatch* pItem = CallObject(m_Folder.pItems, u"GetFirst", {}); pItem != nullptr;
+         pItem = CallObject(m_Folder.pItems, u"GetNext", {})) {
       subjects.push_back(GetText(pItem, u"Subject"));
       pItem->Release();
     }
@@ -112,13 +90,12 @@ class CalDavStoreTest : public ::testing::TestWithParam<DavKind> {
   clockguard::ZoneGuard m_Zone{"Europe/Paris"};
   dbtest::TempFolder m_AppData;
   std::unique_ptr<CalDavServer> m_pServer;
-  IDispatch* m_pFolder = nullptr;
-  IDispatch* m_pItems = nullptr;
+  CalendarFolder m_Folder;
 };
 
 TEST_P(CalDavStoreTest, ChangeByAnotherProgramBetweenLoadAndSaveIsKeptAndReadNextTime) {
   ASSERT_EQ(OpenFolder(), S_OK);
-  IDispatch* pItem = CallObject(m_pItems, u"GetFirst", {});
+  IDispatch* pItem = CallObject(m_Folder.pItems, u"GetFirst", {});
   ASSERT_NE(pItem, nullptr);
   const std::u16string strMine = GetText(pItem, u"Subject");
   const std::string strName(strMine.begin(), strMine.end());
@@ -142,7 +119,7 @@ TEST_P(CalDavStoreTest, ChangeByAnotherProgramBetweenLoadAndSaveIsKeptAndReadNex
 TEST_P(CalDavStoreTest, ServerGoneMidRunFailsEverySaveAtOnceWithTheReason) {
   ASSERT_EQ(OpenFolder(), S_OK);
   m_pServer->Stop();
-  IDispatch* pItem = CallObject(m_pItems, u"GetFirst", {});
+  IDispatch* pItem = CallObject(m_Folder.pItems, u"GetFirst", {});
   ASSERT_NE(pItem, nullptr);
   Put(pItem, u"Subject", Text(u"Changed"));
   EXPECT_EQ(Call(pItem, u"Save"), OL_E_DISK_ERROR);
@@ -150,7 +127,7 @@ TEST_P(CalDavStoreTest, ServerGoneMidRunFailsEverySaveAtOnceWithTheReason) {
   EXPECT_NE(ServerLog().find("could not be reached"), std::string::npos) << ServerLog();
   // The saves after it are not tried again, each for the whole of a timeout.
   const auto start = std::chrono::steady_clock::now();
-  IDispatch* pNew = CallObject(m_pItems, u"Add", {I4(1)});
+  IDispatch* pNew = CallObject(m_Folder.pItems, u"Add", {I4(1)});
   ASSERT_NE(pNew, nullptr);
   Put(pNew, u"Subject", Text(u"New"));
   EXPECT_EQ(Call(pNew, u"Save"), OL_E_DISK_ERROR);
@@ -161,7 +138,7 @@ TEST_P(CalDavStoreTest, ServerGoneMidRunFailsEverySaveAtOnceWithTheReason) {
 
 TEST_P(CalDavStoreTest, LaterOpenReadsWhatChangedWentAndCameOnTheServer) {
   ASSERT_EQ(OpenFolder(), S_OK);
-  IDispatch* pNew = CallObject(m_pItems, u"Add", {I4(1)});
+  IDispatch* pNew = CallObject(m_Folder.pItems, u"Add", {I4(1)});
   Put(pNew, u"Subject", Text(u"ours"));
   ASSERT_EQ(Call(pNew, u"Save"), S_OK);
   pNew->Release();
@@ -176,7 +153,7 @@ TEST_P(CalDavStoreTest, LaterOpenReadsWhatChangedWentAndCameOnTheServer) {
 
 TEST_P(CalDavStoreTest, DeletedItemLeavesTheServer) {
   ASSERT_EQ(OpenFolder(), S_OK);
-  IDispatch* pItem = CallObject(m_pItems, u"GetFirst", {});
+  IDispatch* pItem = CallObject(m_Folder.pItems, u"GetFirst", {});
   ASSERT_NE(pItem, nullptr);
   const std::u16string strGone = GetText(pItem, u"Subject");
   EXPECT_EQ(Call(pItem, u"Delete"), S_OK);

@@ -142,38 +142,13 @@ class OutlookServerTest : public ::testing::Test {
     std::filesystem::remove_all(m_dir);
   }
 
-  // Application -> "MAPI" namespace -> calendar folder, as the session and the store do.
-  HRESULT OpenFolder() {
-    CloseFolder();
-    CLSID clsid;
-    HRESULT hr = CLSIDFromProgID(u"Outlook.Application", &clsid);
-    if (FAILED(hr)) return hr;
-    IDispatch* pApp = nullptr;
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                          reinterpret_cast<void**>(&pApp));
-    if (FAILED(hr)) return hr;
-    IDispatch* pNameSpace = CallObject(pApp, u"GetNameSpace", {Text(u"MAPI")}, &hr);
-    pApp->Release();
-    if (pNameSpace == nullptr) return hr;
-    m_pFolder = CallObject(pNameSpace, u"GetDefaultFolder", {I4(9)}, &hr);
-    pNameSpace->Release();
-    if (m_pFolder == nullptr) return hr;
-    VARIANT items = Get(m_pFolder, u"Items");
-    m_pItems = items.pdispVal;
-    return S_OK;
-  }
-
-  void CloseFolder() {
-    if (m_pItems != nullptr) m_pItems->Release();
-    if (m_pFolder != nullptr) m_pFolder->Release();
-    m_pItems = nullptr;
-    m_pFolder = nullptr;
-  }
+  HRESULT OpenFolder() { return m_Folder.Open(); }
+  void CloseFolder() { m_Folder.Close(); }
 
   LONG CountItems() {
     LONG nCount = 0;
-    for (IDispatch* pItem = CallObject(m_pItems, u"GetFirst", {}); pItem != nullptr;
-         pItem = CallObject(m_pItems, u"GetNext", {})) {
+    for (IDispatch* pItem = CallObject(m_Folder.pItems, u"GetFirst", {}); pItem != nullptr;
+         pItem = CallObject(m_Folder.pItems, u"GetNext", {})) {
       ++nCount;
       pItem->Release();
     }
@@ -181,20 +156,19 @@ class OutlookServerTest : public ::testing::Test {
   }
 
   IDispatch* Item(LONG nIndex, HRESULT* phr = nullptr) {
-    return CallObject(m_pItems, u"Item", {I4(nIndex)}, phr);
+    return CallObject(m_Folder.pItems, u"Item", {I4(nIndex)}, phr);
   }
 
   clockguard::ZoneGuard m_Zone{"Europe/Berlin"};
   std::filesystem::path m_dir;
   std::filesystem::path m_path;
-  IDispatch* m_pFolder = nullptr;
-  IDispatch* m_pItems = nullptr;
+  CalendarFolder m_Folder;
 };
 
 TEST_F(OutlookServerTest, ReadsZonedAllDayFloatingAndCountedEventsAsOutlookShowsThem) {
   WriteFile(m_path, kRichCalendar);
   ASSERT_EQ(OpenFolder(), S_OK);
-  EXPECT_EQ(GetText(m_pFolder, u"Name"), u"Work");
+  EXPECT_EQ(GetText(m_Folder.pFolder, u"Name"), u"Work");
 
   IDispatch* pMeeting = Item(1);
   ASSERT_NE(pMeeting, nullptr);
@@ -251,8 +225,8 @@ TEST_F(OutlookServerTest, ItemsWalkInFileOrderAndAnswerNothingPastTheEnd) {
   WriteFile(m_path, kRichCalendar);
   ASSERT_EQ(OpenFolder(), S_OK);
   std::vector<std::u16string> subjects;
-  for (IDispatch* pItem = CallObject(m_pItems, u"GetFirst", {}); pItem != nullptr;
-       pItem = CallObject(m_pItems, u"GetNext", {})) {
+  for (IDispatch* pItem = CallObject(m_Folder.pItems, u"GetFirst", {}); pItem != nullptr;
+       pItem = CallObject(m_Folder.pItems, u"GetNext", {})) {
     subjects.push_back(GetText(pItem, u"Subject"));
     pItem->Release();
   }
@@ -347,7 +321,7 @@ TEST_F(OutlookServerTest, ReminderPastWhatTheFileHoldsIsWrittenAsTheLongest) {
 
 TEST_F(OutlookServerTest, StartKeepsTheDurationAndDurationMovesTheEnd) {
   ASSERT_EQ(OpenFolder(), S_OK);
-  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  IDispatch* pItem = CallObject(m_Folder.pItems, u"Add", {I4(1)});
   ASSERT_NE(pItem, nullptr);
   EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 7, 9, 0))), S_OK);
   EXPECT_EQ(Put(pItem, u"Duration", I4(90)), S_OK);
@@ -370,7 +344,7 @@ TEST_F(OutlookServerTest, StartKeepsTheDurationAndDurationMovesTheEnd) {
 
 TEST_F(OutlookServerTest, NewItemJoinsTheFolderAtItsFirstSave) {
   ASSERT_EQ(OpenFolder(), S_OK);
-  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  IDispatch* pItem = CallObject(m_Folder.pItems, u"Add", {I4(1)});
   ASSERT_NE(pItem, nullptr);
   EXPECT_EQ(Put(pItem, u"Subject", Text(u"Dentist \u00e4")), S_OK);
   EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 9, 15, 0))), S_OK);
@@ -418,7 +392,7 @@ class RecurrenceRoundTrip : public OutlookServerTest,
 TEST_P(RecurrenceRoundTrip, WritesTheRuleAndReadsThePatternBack) {
   const RecurrenceCase& c = GetParam();
   ASSERT_EQ(OpenFolder(), S_OK);
-  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  IDispatch* pItem = CallObject(m_Folder.pItems, u"Add", {I4(1)});
   ASSERT_NE(pItem, nullptr);
   EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 7, 9, 0))), S_OK);  // a Monday
   IDispatch* pPattern = CallObject(pItem, u"GetRecurrencePattern", {});
@@ -507,7 +481,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(OutlookServerTest, PatternWithoutEndAndPatternCleared) {
   ASSERT_EQ(OpenFolder(), S_OK);
-  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  IDispatch* pItem = CallObject(m_Folder.pItems, u"Add", {I4(1)});
   EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 7, 9, 0))), S_OK);
   IDispatch* pPattern = CallObject(pItem, u"GetRecurrencePattern", {});
   // A single appointment asked for its pattern becomes weekly on its own weekday.
@@ -551,7 +525,7 @@ TEST(StandInDates, AgreeWithThePlatformOnEveryDay) {
 TEST_F(OutlookServerTest, WithoutAZoneNameTimesAreWrittenInUtc) {
   clockguard::ZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");
   ASSERT_EQ(OpenFolder(), S_OK);
-  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  IDispatch* pItem = CallObject(m_Folder.pItems, u"Add", {I4(1)});
   EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 9, 15, 0))), S_OK);
   EXPECT_EQ(Call(pItem, u"Save"), S_OK);
   pItem->Release();
@@ -569,7 +543,7 @@ TEST_F(OutlookServerTest, FixedClockAndSeededIdentifiersWriteTheSameFileTwice) {
     std::filesystem::remove(m_path);
     CxSeedGuids(7);
     ASSERT_EQ(OpenFolder(), S_OK);
-    IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+    IDispatch* pItem = CallObject(m_Folder.pItems, u"Add", {I4(1)});
     EXPECT_EQ(Put(pItem, u"Subject", Text(u"Dentist")), S_OK);
     EXPECT_EQ(Call(pItem, u"Save"), S_OK);
     pItem->Release();
@@ -609,7 +583,7 @@ TEST_F(OutlookServerTest, PatternValuesOfOursApplyOnlyToTheRuleTheyWereWrittenFo
 
 TEST_F(OutlookServerTest, AllDayItemIsWrittenAsDates) {
   ASSERT_EQ(OpenFolder(), S_OK);
-  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  IDispatch* pItem = CallObject(m_Folder.pItems, u"Add", {I4(1)});
   EXPECT_EQ(Put(pItem, u"AllDayEvent", Bool(true)), S_OK);
   EXPECT_EQ(Put(pItem, u"Duration", I4(1440)), S_OK);
   EXPECT_EQ(Put(pItem, u"Start", Date(Local(2011, 3, 10, 9, 0))), S_OK);
@@ -639,7 +613,7 @@ TEST_F(OutlookServerTest, FailedWriteLeavesTheFolderAsItWas) {
   WriteFile(m_dir / "blocker", "x");
   setenv("DAYBRIDGE_OUTLOOK_CALENDAR", (m_dir / "blocker" / "Calendar.ics").c_str(), 1);
   ASSERT_EQ(OpenFolder(), S_OK);
-  IDispatch* pItem = CallObject(m_pItems, u"Add", {I4(1)});
+  IDispatch* pItem = CallObject(m_Folder.pItems, u"Add", {I4(1)});
   EXPECT_EQ(Put(pItem, u"Subject", Text(u"Lost?")), S_OK);
   EXPECT_EQ(Call(pItem, u"Save"), OL_E_DISK_ERROR);
   pItem->Release();
