@@ -151,8 +151,8 @@ void PmDateInfo::TakeFailure(const CxFailure& failure) {
   if (!m_Failure.IsSet()) m_Failure.Set(CX_FAIL_OTHER, "the Palm Desktop calendar did not load");
 }
 
-// The one place that ties a kind to the store object that holds it; any kind but the two
-// datebooks is the database, as a reference of no kind is read.
+// The one place that ties a kind to the store object that holds it. Any kind but the two
+// datebooks goes to the database, whose layout a reference of no kind is read in too.
 std::unique_ptr<PmStoreAdapter> PmDateInfo::MakeAdapter(int nKind) const {
   switch (nKind) {
     case PALM_KIND_DATEBOOK:
@@ -292,11 +292,11 @@ bool PmDateInfo::ReadStoreRecord(int nStorePos, PalmRecordRef* pRef, DWORD* pnSt
 // writers' occurrence starts, at the start's own time of day, left out).
 PmWriterZone PmDateInfo::GuessWriterZone(PalmRecordRef* pScratch) const {
   std::vector<DWORD> vMidnights;
+  const PmRecordLayout& layout = PmRecordLayout::OfKind(static_cast<int>(pScratch->nKind));
   const int nCount = GetStoreCount();
   for (int nPos = 0; nPos < nCount; ++nPos) {
     DWORD nStatus = 0;
     if (!ReadStoreRecord(nPos, pScratch, &nStatus) || IsHidden(nStatus)) continue;
-    const PmRecordLayout& layout = PmRecordLayout::OfKind(static_cast<int>(pScratch->nKind));
     const PalmFields f = layout.FieldsOf(pScratch);
     if (f.nUntimed) vMidnights.push_back(*f.pnStart);
     layout.AddDeletedMidnights(pScratch, f, &vMidnights);
@@ -310,6 +310,7 @@ bool PmDateInfo::BuildRecordSet() {
   std::unique_ptr<CommDate> pRecord(new (std::nothrow) CommDate);
   if (!pScratch || !pRecord) return false;
   const PmWriterZone zone = GuessWriterZone(pScratch.get());
+  const PmRecordLayout& layout = PmRecordLayout::OfKind(static_cast<int>(pScratch->nKind));
   const int nCount = GetStoreCount();
   m_StorePos.reserve(static_cast<size_t>(nCount));
   for (int nPos = 0; nPos < nCount; ++nPos) {
@@ -318,7 +319,6 @@ bool PmDateInfo::BuildRecordSet() {
     std::memset(static_cast<void*>(pRecord.get()), 0, sizeof *pRecord);
     PalmToRecord(pScratch.get(), pRecord.get(), &zone);
     // The attached copy carries no blob data: the store owns that.
-    const PmRecordLayout& layout = PmRecordLayout::OfKind(m_nLoadedKind);
     layout.DropBlobs(pScratch.get());
     std::vector<BYTE> block = layout.PackReference(*pScratch);
     pRecord->pExtra = block.data();
