@@ -5,13 +5,16 @@
 //
 // Calendar kinds: 1 the datebook of Palm Desktop 4.1 and earlier (PmDateUtil), 2 the datebook
 // of Palm Desktop 4.1.4 (PmDateExUtil), 3 the Palm Desktop 6.x database, reached through the
-// PmCalendarEx2 interface below; 255 marks a file load that failed, 0 nothing loaded.
+// PmCalendarEx2 interface below; 255 marks a file load that failed, 0 nothing loaded. A load
+// decides the kind once and picks the adapter of that kind (PalmStoreAdapter.h), through which
+// every later read and write of the store goes.
 //
 // Positions: record set position n, reference n and the n-th shown record of the store are
 // one appointment. Records whose status has bit 0x04 or 0x80 are not shown: they stay in the
 // store's list and are saved back unchanged. Date-times of common records are local.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +31,8 @@
 #define PALM_KIND_DATEBOOK_EX 2  // Palm Desktop 4.1.4
 #define PALM_KIND_DATABASE 3     // Palm Desktop 6.x
 #define PALM_KIND_FAILED 255
+
+class PmStoreAdapter;
 
 // One Palm record of the loaded kind, as the store holds it. A reference made for writing
 // owns its kind 2 blob data, one read from the store shares it; the copy attached to a common
@@ -147,10 +152,15 @@ class PmDateInfo {
   };
 
   void ClearAll();
+  // The adapter of nKind over this store's object of that kind.
+  std::unique_ptr<PmStoreAdapter> MakeAdapter(int nKind) const;
+  // Loads through the adapter of nKind (and, should that refuse, its earlier kind's); the one
+  // that loads becomes the store's adapter and sets the loaded kind. *pFailure: why none did.
+  bool LoadThrough(int nKind, const std::function<bool(PmStoreAdapter&)>& load,
+                   CxFailure* pFailure);
   bool BuildRecordSet();
   PmWriterZone GuessWriterZone(PalmRecordRef* pScratch) const;
   int GetStoreCount() const;
-  DWORD GetStoreStatus(int nStorePos) const;
   // Fills the zeroed *pRef (of the loaded kind) from the store's record at nStorePos, sharing
   // its blob data; its status in *pnStatus. False when the store has no such record.
   bool ReadStoreRecord(int nStorePos, PalmRecordRef* pRef, DWORD* pnStatus) const;
@@ -167,4 +177,6 @@ class PmDateInfo {
   std::unique_ptr<PmDateUtil> m_pDate;
   std::unique_ptr<PmDateExUtil> m_pDateEx;
   std::unique_ptr<PmCalendarEx2> m_pDateEx2;
+  // The adapter of the loaded kind over one of the three above; null while nothing is loaded.
+  std::unique_ptr<PmStoreAdapter> m_pAdapter;
 };

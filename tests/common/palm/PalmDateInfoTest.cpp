@@ -911,4 +911,56 @@ TEST_F(DatabaseStore, FailedDatabaseWriteIsReported) {
   EXPECT_FALSE(m_pStore->UpdateRecord(pChanged.get(), 0));
 }
 
+// A load decides which store every later write goes to: after a reload of another kind a new
+// record lands in the calendar just loaded, never in the one before, and after a failed
+// reload in none.
+struct ReloadCase {
+  const char* szName;
+  const char* szFirst;
+  const char* szSecond;
+  int nKind;  // loaded kind after the second load
+};
+
+class Reload : public PalmStoreTest, public ::testing::WithParamInterface<ReloadCase> {};
+
+TEST_P(Reload, WritesGoToTheCalendarLoadedLast) {
+  const ReloadCase& c = GetParam();
+  InstallPalmDesktop(nullptr);
+  FakeCalendarEx2::s_nSaves = 0;
+  FakeCalendarEx2::s_bFailSaves = false;
+  PmSetCalendarEx2Factory(
+      []() -> std::unique_ptr<PmCalendarEx2> { return std::make_unique<FakeCalendarEx2>(); });
+  Datebook41 earlier;
+  earlier.records.push_back(Record41().Build());
+  dbtest::WriteFileBytes(m_Files.File("earlier.dat"), earlier.Build());
+  dbtest::WriteFileBytes(m_Files.File("palm414.dat"), TenRecordDatebook().Build());
+  dbtest::WriteFileBytes(m_Files.File("calendar.txt"), TenRecordDatebook().Build());
+  const std::string sSecond = m_Files.File(c.szSecond);
+
+  PmDateInfo store;
+  ASSERT_TRUE(store.LoadFile(m_Files.File(c.szFirst).c_str()));
+  EXPECT_EQ(store.LoadFile(sSecond.c_str()), c.nKind != PALM_KIND_FAILED);
+  EXPECT_EQ(store.GetLoadedKind(), c.nKind);
+  const bool bDatebook = c.nKind == PALM_KIND_DATEBOOK || c.nKind == PALM_KIND_DATEBOOK_EX;
+  EXPECT_EQ(store.GetSavePath(), bDatebook ? sSecond : std::string());
+  std::unique_ptr<CommDate> pNew = Appointment("Added");
+  EXPECT_EQ(store.AddRecord(pNew.get()), c.nKind != PALM_KIND_FAILED);
+  EXPECT_EQ(store.Save(), c.nKind != PALM_KIND_FAILED);
+
+  EXPECT_EQ(PmDateUtil(m_Files.File("earlier.dat").c_str()).GetDataMgr()->GetCount(),
+            c.nKind == PALM_KIND_DATEBOOK ? 2 : 1);
+  EXPECT_EQ(PmDateExUtil(m_Files.File("palm414.dat").c_str()).GetDataMgr()->GetCount(),
+            c.nKind == PALM_KIND_DATEBOOK_EX ? 11 : 10);
+  EXPECT_EQ(FakeCalendarEx2::s_nSaves, c.nKind == PALM_KIND_DATABASE ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Reload,
+    ::testing::Values(ReloadCase{"EarlierThen414", "earlier.dat", "palm414.dat", 2},
+                      ReloadCase{"Palm414ThenEarlier", "palm414.dat", "earlier.dat", 1},
+                      ReloadCase{"DatabaseThen414", "good.mdb", "palm414.dat", 2},
+                      ReloadCase{"Palm414ThenDatabase", "palm414.dat", "good.mdb", 3},
+                      ReloadCase{"Palm414ThenFailedLoad", "palm414.dat", "calendar.txt", 255}),
+    [](const ::testing::TestParamInfo<ReloadCase>& row) { return row.param.szName; });
+
 }  // namespace
