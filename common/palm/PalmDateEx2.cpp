@@ -135,15 +135,16 @@ struct Ex2Column {
   size_t nExtra;
 };
 
-#define EX2_COLUMN(name, kind, member) \
-  Ex2Column { name, Ex2Kind::kind, offsetof(PmDateEx2Record, member), 0 }
-#define EX2_TEXT(name, member)                                     \
-  Ex2Column {                                                      \
-    name, Ex2Kind::Text, offsetof(PmDateEx2Record, member),        \
-        sizeof(PmDateEx2Record::member)                            \
+#define EX2_COLUMN(name, kind, member)                        \
+  Ex2Column {                                                 \
+    name, Ex2Kind::kind, offsetof(PmDateEx2Record, member), 0 \
   }
-#define EX2_TIME(name, member, text)                                               \
-  Ex2Column {                                                                      \
+#define EX2_TEXT(name, member)                                                              \
+  Ex2Column {                                                                               \
+    name, Ex2Kind::Text, offsetof(PmDateEx2Record, member), sizeof(PmDateEx2Record::member) \
+  }
+#define EX2_TIME(name, member, text)                                                        \
+  Ex2Column {                                                                               \
     name, Ex2Kind::Time, offsetof(PmDateEx2Record, member), offsetof(PmDateEx2Record, text) \
   }
 
@@ -338,6 +339,7 @@ bool PmDateEx2Util::LoadByUserId(DWORD nUserId) {
 bool PmDateEx2Util::LoadFile(const char* szPath) {
   m_Failure.Clear();
   m_Hold.Release();
+  m_strLoadedPath.clear();
   if (szPath == nullptr || szPath[0] == '\0') {
     m_Failure.Set(CX_FAIL_NOT_FOUND, "no file was named");
     return false;
@@ -382,6 +384,7 @@ bool PmDateEx2Util::LoadFile(const char* szPath) {
     m_Hold.Release();
     return false;
   }
+  m_strLoadedPath = szPath;
   return true;
 }
 

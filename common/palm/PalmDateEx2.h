@@ -9,6 +9,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "common/misc/CxFailure.h"
@@ -98,6 +99,8 @@ class PmDateEx2Util : public PmDBEx2Util {
 
   const CxFailure& GetLastFailure() const { return m_Failure; }
   void ReleaseHold() { m_Hold.Release(); }
+  // The database file loaded last; empty until a load succeeds.
+  const std::string& GetLoadedPath() const { return m_strLoadedPath; }
 
   PmDateEx2DataMgr* GetRecords() const { return m_pRecords.get(); }
 
@@ -125,4 +128,5 @@ class PmDateEx2Util : public PmDBEx2Util {
   BYTE m_bLoaded;
   CxFileHold m_Hold;
   CxFailure m_Failure;
+  std::string m_strLoadedPath;
 };

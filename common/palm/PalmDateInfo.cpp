@@ -351,14 +351,16 @@ void PmDateInfo::PalmToRecord(const PalmRecordRef* pRef, CommDate* pRecord,
   } else {
     start.ToSystemTime(&pRecord->stStart);
     PmTime(*f.pnEnd).ToSystemTime(&pRecord->stEnd);
-    // An appointment that runs past midnight is kept with an end before its start: its end
-    // time on the start's day. Read in a zone where the start falls on the next day, the
-    // end instant still lies on the day before; it is a time of the start's day all the same,
-    // or the record would no longer match the one it was synced with.
+    // Palm Desktop keeps an appointment that runs past midnight with its end time on the
+    // start's day, before the start. Its end is that time of day on the start's day when that
+    // is later (read in a zone where the start falls on the next day, the end instant lies on
+    // the day before), else on the next day: the instant it ends, so that Outlook gets its
+    // length and both sides show the same appointment.
     if (*f.pnEnd < *f.pnStart) {
       pRecord->stEnd.wYear = pRecord->stStart.wYear;
       pRecord->stEnd.wMonth = pRecord->stStart.wMonth;
       pRecord->stEnd.wDay = pRecord->stStart.wDay;
+      if (CompareTime(&pRecord->stEnd, &pRecord->stStart) < 0) AddDays(&pRecord->stEnd, 1);
     }
   }
   if (f.nAlarm) {

@@ -68,6 +68,8 @@ class PmCalendarEx2 {
   }
   // Lets other runs load the database again.
   virtual void ReleaseHold() {}
+  // The database file a save writes; empty when it is none the program can check.
+  virtual std::string GetLoadedPath() const { return std::string(); }
 };
 
 typedef std::unique_ptr<PmCalendarEx2> (*PmCalendarEx2Factory)();

@@ -20,6 +20,7 @@ class PmCalendarEx2Db : public PmCalendarEx2 {
   bool Commit() override { return m_Util.Commit(); }
   const CxFailure& GetLastFailure() const override { return m_Util.GetLastFailure(); }
   void ReleaseHold() override { m_Util.ReleaseHold(); }
+  std::string GetLoadedPath() const override { return m_Util.GetLoadedPath(); }
 
   PmDateEx2Util* GetUtil() { return &m_Util; }
 

@@ -198,6 +198,9 @@ class DatabaseAdapter : public PmStoreAdapter {
   }
 
   bool Save() override { return m_pDateEx2 && m_pDateEx2->Commit(); }
+  std::string GetSavePath() const override {
+    return m_pDateEx2 ? m_pDateEx2->GetLoadedPath() : std::string();
+  }
 
  private:
   PmCalendarEx2* m_pDateEx2;

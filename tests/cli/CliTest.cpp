@@ -374,6 +374,7 @@ TEST_F(CliEndToEnd, ReadOnlyCalendarFailsTheSyncBeforeAnythingIsCounted) {
     const char* szDirection;
     int nExit;
     const char* szNamed;  // what the reason must name; null when the run goes ahead
+    const char* szPalmFile = "palm/Alice/datebook/datebook.dat";
   };
   const Row kRows[] = {
       {"Outlook file read-only", "outlook/Calendar.ics", fs::perms(0444), "palm-to-outlook", 3,
@@ -384,18 +385,20 @@ TEST_F(CliEndToEnd, ReadOnlyCalendarFailsTheSyncBeforeAnythingIsCounted) {
        "the folder of the Outlook calendar is read-only: "},
       {"read-only Outlook file not written this way", "outlook/Calendar.ics", fs::perms(0444),
        "outlook-to-palm", 0, nullptr},
+      {"Palm database read-only", "files/DateBook.mdb", fs::perms(0444), "outlook-to-palm", 3,
+       "the Palm Desktop calendar is read-only: ", "files/DateBook.mdb"},
   };
-  const std::string sPalm = "--palm-file '" + Datebook("Alice").string() + "' ";
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.szName);
     fs::remove_all(m_Demo);
     SetUp();
     const fs::path path = m_Demo / row.szPath;
     const std::string sCalendar = ReadFile(m_Demo / "outlook" / "Calendar.ics");
-    const std::string sDatebook = ReadFile(Datebook("Alice"));
+    const std::string sDatebook = ReadFile(m_Demo / row.szPalmFile);
     const fs::perms nWas = fs::status(path).permissions();
     fs::permissions(path, row.nMode);
-    Result r = Cli(sPalm + "sync --direction " + row.szDirection + " --conflict palm");
+    Result r = Cli("--palm-file '" + (m_Demo / row.szPalmFile).string() + "' sync --direction " +
+                   row.szDirection + " --conflict palm");
     fs::permissions(path, nWas);
     EXPECT_EQ(r.nExit, row.nExit) << r.sOut;
     if (row.szNamed == nullptr) continue;
@@ -404,7 +407,7 @@ TEST_F(CliEndToEnd, ReadOnlyCalendarFailsTheSyncBeforeAnythingIsCounted) {
         << r.sOut;
     EXPECT_EQ(CountOf(r.sOut, "synchronized"), 0) << r.sOut;
     EXPECT_EQ(ReadFile(m_Demo / "outlook" / "Calendar.ics"), sCalendar);
-    EXPECT_EQ(ReadFile(Datebook("Alice")), sDatebook);
+    EXPECT_EQ(ReadFile(m_Demo / row.szPalmFile), sDatebook);
     EXPECT_FALSE(fs::exists(m_Demo / "outlook" / "Calendar.ics.journal"));
     EXPECT_EQ(CountOf(Cli("history").sOut, "Transfer"), 0);
   }

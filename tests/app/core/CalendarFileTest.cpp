@@ -537,6 +537,7 @@ struct ZoneChangeCase {
   CommDate record;
   const char* szWrittenIn;
   const char* szThenIn;
+  const char* szDays;  // as both sides show it in the zone it was written in
 };
 
 void PrintTo(const ZoneChangeCase& c, std::ostream* pOut) {
@@ -563,6 +564,7 @@ TEST_P(ZoneChange, TransfersNothingAndMovesNoDate) {
     ASSERT_EQ(Sync(SYNC_TWO_WAY), 1);
     Load();
     strWritten = Days(m_pCalendar->GetPalmSet());
+    EXPECT_EQ(strWritten, c.szDays);
   }
   for (const char* szZone : {c.szThenIn, c.szWrittenIn, c.szThenIn, c.szWrittenIn}) {
     clockguard::ZoneGuard zone(szZone);
@@ -581,23 +583,23 @@ TEST_P(ZoneChange, TransfersNothingAndMovesNoDate) {
 
 INSTANTIATE_TEST_SUITE_P(
     Trips, ZoneChange,
-    ::testing::Values(ZoneChangeCase{"EndBeforeStartNewYorkThenLondon",
-                                     Appointment("Night shift", LocalTime(2011, 3, 8, 23),
-                                                 LocalTime(2011, 3, 8, 2), REPEAT_WEEKLY, 1,
-                                                 DAYMASK_TUESDAY),
-                                     "America/New_York", "Europe/London"},
-                      ZoneChangeCase{"DeletedOccurrenceNewYorkThenKiritimati",
-                                     Deleting(Appointment("Review", LocalTime(2011, 2, 1, 16),
-                                                          LocalTime(2011, 2, 1, 17), REPEAT_WEEKLY,
-                                                          1, DAYMASK_TUESDAY),
-                                              {LocalTime(2011, 3, 15)}),
-                                     "America/New_York", "Pacific/Kiritimati"},
-                      ZoneChangeCase{"AllDayKolkataThenLosAngeles",
-                                     Deleting(AllDay(Appointment("Rent", LocalTime(2011, 1, 31),
-                                                                 LocalTime(2011, 1, 31),
-                                                                 REPEAT_MONTHLY_BY_DATE, 1, 0, 31)),
-                                              {LocalTime(2011, 4, 30)}),
-                                     "Asia/Kolkata", "America/Los_Angeles"}),
+    ::testing::Values(
+        ZoneChangeCase{"EndBeforeStartNewYorkThenLondon",
+                       Appointment("Night shift", LocalTime(2011, 3, 8, 23),
+                                   LocalTime(2011, 3, 8, 2), REPEAT_WEEKLY, 1, DAYMASK_TUESDAY),
+                       "America/New_York", "Europe/London", "2011-03-08 | 2011-03-09 |"},
+        ZoneChangeCase{
+            "DeletedOccurrenceNewYorkThenKiritimati",
+            Deleting(Appointment("Review", LocalTime(2011, 2, 1, 16), LocalTime(2011, 2, 1, 17),
+                                 REPEAT_WEEKLY, 1, DAYMASK_TUESDAY),
+                     {LocalTime(2011, 3, 15)}),
+            "America/New_York", "Pacific/Kiritimati", "2011-02-01 | 2011-02-01 | 2011-03-15"},
+        ZoneChangeCase{
+            "AllDayKolkataThenLosAngeles",
+            Deleting(AllDay(Appointment("Rent", LocalTime(2011, 1, 31), LocalTime(2011, 1, 31),
+                                        REPEAT_MONTHLY_BY_DATE, 1, 0, 31)),
+                     {LocalTime(2011, 4, 30)}),
+            "Asia/Kolkata", "America/Los_Angeles", "2011-01-31 | 2011-01-31 | 2011-04-30"}),
     [](const ::testing::TestParamInfo<ZoneChangeCase>& row) { return row.param.szName; });
 
 }  // namespace
