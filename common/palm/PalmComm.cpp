@@ -1,7 +1,7 @@
 // The datebook field codec, the category list and the Palm time value. See PalmComm.h for the
 // conventions (little-endian fields, ANSI texts, blob ownership, local time).
 #include "common/palm/PalmComm.h"
-
+#define DB_MODULE "PalmComm"
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
