@@ -1,7 +1,7 @@
 // The shared door of the windows to the screen and the shell, and the top-level handling of
 // escaped exceptions.
 #include "app/Apputil.h"
-
+#define DB_MODULE "Apputil"
 #include <QFile>
 #include <QFontMetrics>
 #include <QHBoxLayout>

@@ -3,7 +3,7 @@
 // resize, so the two calendar halves follow the window exactly; only the top bar's own row of
 // controls uses a Qt layout.
 #include "app/Main.h"
-
+#define DB_MODULE "Main"
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>

@@ -10,7 +10,7 @@
 #include <iostream>
 #include <string>
 #include <vector>
-
+#define DB_MODULE "DaybridgeCli"
 #include <CLI/CLI.hpp>
 
 #include "app/core/AppCalendar.h"

@@ -4,7 +4,7 @@
 // pixels high from m_nTopSlot on (slot rectangles are 21 high so that neighbours share their
 // border line).
 #include "views/CxDateBook.h"
-
+#define DB_MODULE "CxDateBook"
 #include <QImage>
 #include <algorithm>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // class table of platform/win/WinWindow), the process-wide window-to-control map and the control
 // base with its one shared window procedure.
 #include "views/CxWinCtrl.h"
-
+#define DB_MODULE "CxWinCtrl"
 #include <QCoreApplication>
 #include <QWidget>
 #include <algorithm>

@@ -1,6 +1,6 @@
 // Calendar initialization and the calendar state of the main window.
 #include "app/core/AppCalendar.h"
-
+#define DB_MODULE "AppCalendar"
 #include <cstddef>
 #include <cstdio>
 #include <exception>

@@ -1,6 +1,6 @@
 // The one channel through which the core reports errors the user must see.
 #include "app/core/AppMessages.h"
-
+#define DB_MODULE "AppMessages"
 #include <utility>
 
 #include "common/misc/CxDebugUtil.h"

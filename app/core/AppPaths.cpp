@@ -1,6 +1,6 @@
 // The data folder below the common application data folder.
 #include "app/core/AppPaths.h"
-
+#define DB_MODULE "AppPaths"
 #include <cstdio>
 #include <cstring>
 

@@ -2,7 +2,7 @@
 // reads them (leading blanks, an optional sign, digits up to the first other character), so a
 // hand-edited "abc" reads as 0 while a missing or empty value takes the default.
 #include "app/core/AppSettings.h"
-
+#define DB_MODULE "AppSettings"
 #include <cerrno>
 #include <climits>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Start-up and shut-down sequences.
 #include "app/core/AppStartup.h"
-
+#define DB_MODULE "AppStartup"
 #include "platform/win/WinSystem.h"
 
 #include <cstring>

@@ -5,7 +5,7 @@
 // file cut short (or carrying a count larger than its entries) thus yields the complete
 // entries only, never entries filled with zeros.
 #include "app/core/SyncHistory.h"
-
+#define DB_MODULE "SyncHistory"
 #include <cstdio>
 #include <cstring>
 #include <memory>

@@ -1,7 +1,7 @@
 // The synchronization run. Every log text here is shown to the user on the run page and
 // printed by the companion tool, so the texts stay exactly as users have always seen them.
 #include "app/core/SyncRun.h"
-
+#define DB_MODULE "SyncRun"
 #include <cstdio>
 #include <cstring>
 #include <string>

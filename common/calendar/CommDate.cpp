@@ -1,7 +1,7 @@
 // The field table, the display texts of the common record and the comparison and copy rules
 // matching and updates use.
 #include "common/calendar/CommDate.h"
-
+#define DB_MODULE "CommDate"
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // The record set with its matching, and the two calendar tests over recurrence stepping.
 #include "common/calendar/CommDateMgr.h"
-
+#define DB_MODULE "CommDateMgr"
 #include <algorithm>
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The two representations of a moment kept in step. A failed conversion leaves the other
 // representation as it was and bValid false; the texts still show stTime.
 #include "common/misc/CxDateTime.h"
-
+#define DB_MODULE "CxDateTime"
 #include <cstdio>
 
 #include "common/misc/CxDebugUtil.h"

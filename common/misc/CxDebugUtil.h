@@ -1,9 +1,9 @@
 // The program-wide debug log. Every module reports through the Log macro, which passes the
-// caller's module name (the source file's base name, set by the build as DB_MODULE) and
-// line. Level 0 is an error and is always written; other levels only when the log is
-// enabled and the level is not above the configured one. One CR LF line per message,
-// appended to <folder><file name>; the file is opened and closed for every line and moved
-// aside to "<file>.old.log" once it has grown past 10 MiB.
+// caller's module name (DB_MODULE, below) and line. Level 0 is an error and is always
+// written; other levels only when the log is enabled and the level is not above the
+// configured one. One CR LF line per message, appended to <folder><file name>; the file is
+// opened and closed for every line and moved aside to "<file>.old.log" once it has grown past
+// 10 MiB.
 #pragma once
 
 #include <cstdarg>
@@ -11,9 +11,11 @@
 
 #include "platform/win/WinTypes.h"
 
-#ifndef DB_MODULE
-#define DB_MODULE __FILE__
-#endif
+// Every source file that logs or asserts states its module name itself, once, before the
+// includes that follow its own header:
+//   #define DB_MODULE "PalmComm"
+// There is no default: a file that logs without it does not compile ("DB_MODULE was not
+// declared"), so no line is ever written under a name nobody chose.
 
 #define CX_LOG_ROTATE_SIZE 10485760L
 #define CX_LOG_MESSAGE_SIZE 40960

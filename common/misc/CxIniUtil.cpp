@@ -1,6 +1,6 @@
 // Settings-file wrapper over the private-profile functions.
 #include "common/misc/CxIniUtil.h"
-
+#define DB_MODULE "CxIniUtil"
 #include <climits>
 #include <cstdio>
 #include <cstring>

@@ -1,7 +1,7 @@
 // The pointer list with its shared cursor. m_nFindIndex mirrors the cursor container's
 // index so that GetAt can tell which way to walk without touching the containers.
 #include "common/misc/CxList.h"
-
+#define DB_MODULE "CxList"
 #include <cstdlib>
 #include <new>
 

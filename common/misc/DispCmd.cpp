@@ -2,7 +2,7 @@
 // object only knows in English (a localized Outlook) are found by a second lookup in US
 // English.
 #include "common/misc/DispCmd.h"
-
+#define DB_MODULE "DispCmd"
 #include <cmath>
 #include <string>
 

@@ -2,7 +2,7 @@
 // small system helpers. Whole-day arithmetic goes through OLE Automation dates, as the rest
 // of the program does; only the weekday of a known-good date is computed here directly.
 #include "common/misc/WinUtil.h"
-
+#define DB_MODULE "WinUtil"
 #include <algorithm>
 #include <cmath>
 #include <cstdint>

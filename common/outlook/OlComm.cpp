@@ -3,7 +3,7 @@
 // lent to every store object. Outlook itself is never closed here, only the references are
 // released.
 #include "common/outlook/OlComm.h"
-
+#define DB_MODULE "OlComm"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

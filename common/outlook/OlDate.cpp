@@ -6,7 +6,7 @@
 // The reminder is read and written through "ReminderTime" for Outlook versions up to 2003
 // (class 3 and below, or unknown) and "ReminderMinutesBeforeStart" from 2007 on.
 #include "common/outlook/OlDate.h"
-
+#define DB_MODULE "OlDate"
 #include <algorithm>
 #include <cmath>
 #include <cstring>

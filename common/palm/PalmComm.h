@@ -1,12 +1,9 @@
 // The building blocks of the Palm Desktop 4.x datebook files: the field codec of PmDBUtil
 // (little-endian integers, length-prefixed texts, typed fields, extension blobs, the repeat
-// event block and the category block), the Palm time value PmTime and the category list,
-// and what both datebook layouts share: one load and one save, driven by a description of
-// the layout (PmDatebookLayout), and records read and written through one field table per
-// layout (PmFieldDef).
-//
-// The Palm time value: seconds since 1970-01-01 UTC, always converted through the C library's
-// local-time functions, so every broken-down field here is in the process's time zone.
+// event block and the category block), the Palm time value PmTime (PalmCommTime.h) and the
+// category list (PalmCommCategory.h), and what both datebook layouts share: one load and one
+// save, driven by a description of the layout (PmDatebookLayout), and records read and
+// written through one field table per layout (PmFieldDef).
 //
 // Texts are single-byte in the ANSI code page. Blob data is a heap block owned by whichever
 // record holds the blob: records are copied whole, so a copy that must outlive its source
@@ -23,6 +20,8 @@
 
 #include "common/misc/CxFailure.h"
 #include "common/misc/CxFileHold.h"
+#include "common/palm/PalmCommCategory.h"
+#include "common/palm/PalmCommTime.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinString.h"
 #include "platform/win/WinTypes.h"
@@ -108,14 +107,6 @@ class PmRecordList {
 #define PM_STATUS_DELETED 0x04
 #define PM_STATUS_ARCHIVED 0x80
 
-// Categories.
-#define PM_CATEGORY_SLOTS 16
-#define PM_CATEGORY_NAME_SIZE 16
-#define PM_CATEGORY_SHORT_NAME_SIZE 256
-#define PM_CATEGORY_DIRTY 0x10
-#define PM_CATEGORY_FLAGGED 0x01
-#define PM_CATEGORY_FIRST_FREE_ID 128
-
 // An extension blob of the 4.1.4 layout, carried through unchanged.
 struct PmBlob {
   DWORD nType;
@@ -147,129 +138,6 @@ struct PmRepeat {
   // Dates of deleted occurrences (Palm time values), written back as they were read.
   WORD nExceptionCount;
   DWORD nExceptions[PM_MAX_EXCEPTIONS];
-};
-
-// The zone a calendar's dates were written in, as seconds east of UTC. A datebook keeps every
-// date (an untimed start, a deleted occurrence) as the midnight that began it where it was
-// written, so the time of day most of those values share in UTC names the writer's offset.
-// Unknown when most of them are the reader's own midnights, or when there are none: the
-// reader's zone is then taken as the writer's.
-struct PmWriterZone {
-  bool bKnown = false;
-  LONGLONG nOffset = 0;
-};
-
-// Palm time value.
-class PmTime {
- public:
-  // Local calendar fields; the library decides whether daylight saving applies.
-  PmTime(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond);
-  // The raw value; 0 means the current time.
-  explicit PmTime(DWORD nValue = 0);
-
-  DWORD GetValue() const { return m_nValue; }
-  void SetValue(DWORD nValue) { m_nValue = nValue; }
-
-  int GetYear() const;
-  int GetMonth() const;
-  int GetDay() const;
-
-  // Local wYear..wSecond; wDayOfWeek and wMilliseconds are ignored.
-  bool FromSystemTime(const SYSTEMTIME* pst);
-  // Clears *pst, then fills year..second; wDayOfWeek and wMilliseconds stay 0.
-  bool ToSystemTime(SYSTEMTIME* pst) const;
-
-  // An untimed appointment is stored as the local midnight of its day in the zone it was
-  // written in, so under another zone the same value is some other hour, often of another
-  // day. ToUntimedDay gives the day (at 00:00:00) the value names as a start: the day whose
-  // local midnight lies nearest it, so a value written up to twelve hours east or west keeps
-  // its day; east of UTC+1 the day is looked for less far ahead (down to an hour), so values
-  // written in the Americas keep their day there too. ToUntimedDate reads another date
-  // of the same appointment (its end, a repeat end) moved by as much as its start was, so
-  // the appointment keeps its length; read in the zone it was written in, a midnight start
-  // leaves the other date exactly as ToSystemTime gives it.
-  // With the zone a calendar was written in (PmGuessWriterZone), a value that is not the
-  // reader's own midnight names the day whose midnight in that zone lies nearest it, however
-  // far east or west of the reader that zone is.
-  bool ToUntimedDay(SYSTEMTIME* pst, const PmWriterZone* pZone = nullptr) const;
-  bool ToUntimedDate(const PmTime& start, SYSTEMTIME* pst,
-                     const PmWriterZone* pZone = nullptr) const;
-  // The day number (days since 1970-01-01) of this value's date in a zone nOffset seconds
-  // east of UTC.
-  LONGLONG DayNumberAt(LONGLONG nOffset) const;
-
- private:
-  DWORD m_nValue;
-};
-
-PmWriterZone PmGuessWriterZone(const std::vector<DWORD>& vMidnights);
-
-class PmCategory {
- public:
-  PmCategory();
-  PmCategory(const PmCategory& other);
-  PmCategory& operator=(const PmCategory& other);
-  virtual ~PmCategory();
-
-  virtual LONG GetIndex() const;
-  virtual LONG GetId() const;
-  virtual const char* GetName() const;
-  // Zero-fill szBuf for *pnLen bytes, then copy the text when it is not empty and fits
-  // (with its terminator) into *pnLen bytes; *pnLen becomes the text's length.
-  virtual bool CopyName(char* szBuf, DWORD* pnLen) const;
-  virtual bool CopyShortName(char* szBuf, DWORD* pnLen) const;
-  virtual DWORD GetFlags() const;
-  virtual void SetIndex(LONG nIndex);
-  virtual void SetId(LONG nId);
-  virtual void SetName(const char* szName);            // cut to 15 characters
-  virtual void SetShortName(const char* szShortName);  // cut to 255 characters
-  virtual void SetFlags(DWORD nFlags);
-  virtual void SetDirty(bool bDirty);
-  virtual bool IsFlagged() const;
-  // Same index, same id and the same name (case-sensitive).
-  virtual bool Equals(const PmCategory* pOther) const;
-
-  const char* GetShortName() const { return m_szShortName; }
-
- private:
-  LONG m_nIndex;
-  LONG m_nId;
-  char m_szName[PM_CATEGORY_NAME_SIZE];
-  char m_szShortName[PM_CATEGORY_SHORT_NAME_SIZE];
-  DWORD m_nFlags;
-};
-
-// The 16 category slots of one datebook; slot 0 is "Unfiled" with id 0.
-class PmCategoryMgr {
- public:
-  PmCategoryMgr();
-  virtual ~PmCategoryMgr();
-  PmCategoryMgr(const PmCategoryMgr&) = delete;
-  PmCategoryMgr& operator=(const PmCategoryMgr&) = delete;
-
-  virtual int GetCount() const;
-  virtual PmCategory* FindById(LONG nId) const;
-  virtual PmCategory* GetAt(WORD nSlot) const;
-  // Letter case ignored; null for an absent or empty text.
-  virtual PmCategory* FindByName(const char* szName) const;
-  virtual PmCategory* First();
-  virtual PmCategory* Next();
-  // Adds a copy. An index of -1 takes the lowest free slot from 1; an id of -1 becomes one
-  // more than the largest id held. Refused: a full list, an index outside 0..15 or already
-  // taken, an id already held.
-  virtual bool Add(const PmCategory* pCategory);
-  virtual void SetChanged(bool bChanged);
-
-  bool IsChanged() const { return m_bChanged != 0; }
-  DWORD GetNextFreeId() const { return m_nNextFreeId; }
-  void SetNextFreeId(DWORD nNextFreeId) { m_nNextFreeId = nNextFreeId; }
-
- private:
-  DWORD m_nNextFreeId;
-  int m_nCursor;
-  int m_nCount;
-  std::unique_ptr<PmCategory> m_pSlots[PM_CATEGORY_SLOTS];
-  BYTE m_bChanged;
 };
 
 class PmDBUtil;

@@ -3,7 +3,7 @@
 // statement buffer and the literal work areas are process-wide, as the whole store runs on
 // the user-interface thread.
 #include "common/palm/PalmCommEx2.h"
-
+#define DB_MODULE "PalmCommEx2"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -2,7 +2,7 @@
 // the file name and the header text) and its defaults. This layout logs only the start and
 // the failure of a load, and refusals of damaged input.
 #include "common/palm/PalmDate.h"
-
+#define DB_MODULE "PalmDate"
 #include <cstring>
 #include <iterator>
 #include <new>

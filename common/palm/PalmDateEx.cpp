@@ -2,7 +2,7 @@
 // with its reserved bytes, the file description) and the texts it logs at every step of the
 // load and save it shares with the earlier layout.
 #include "common/palm/PalmDateEx.h"
-
+#define DB_MODULE "PalmDateEx"
 #include <cstring>
 #include <iterator>
 

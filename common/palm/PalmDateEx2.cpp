@@ -7,7 +7,7 @@
 // each followed by an end token: "#0" for no end, or the last date as YYYYMMDDT00000Z.
 // Weekday tokens are recognised by their trailing blank, so the end token always follows.
 #include "common/palm/PalmDateEx2.h"
-
+#define DB_MODULE "PalmDateEx2"
 #include <array>
 #include <cstddef>
 #include <cstdio>

@@ -15,7 +15,7 @@
 // midnight that begins each day; the database (kind 3) keeps none, and its common records
 // say so (RepeatPattern::bExceptionsUnknown).
 #include "common/palm/PalmDateInfo.h"
-
+#define DB_MODULE "PalmDateInfo"
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

@@ -3,7 +3,7 @@
 // calls are ever made. Nothing a library reports is trusted further than the buffers it was
 // given: every text is cut and terminated here before it is used.
 #include "common/palm/PalmHotSync.h"
-
+#define DB_MODULE "PalmHotSync"
 #include <cstdio>
 #include <cstring>
 #include <string_view>

@@ -1,7 +1,7 @@
 // The log options dialog and the log location both log dialogs show: the level entries, what
 // OK does to the running log, and the "..." buttons.
 #include "app/Debugger.h"
-
+#define DB_MODULE "DebuggerTest"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>

@@ -26,14 +26,6 @@ struct GoldenCase {
   Setup nSetup = SETUP_NONE;
 };
 
-std::string ReplaceAll(std::string strText, const std::string& strFrom, const std::string& strTo) {
-  for (size_t nPos = strText.find(strFrom); nPos != std::string::npos;
-       nPos = strText.find(strFrom, nPos + strTo.size())) {
-    strText.replace(nPos, strFrom.size(), strTo);
-  }
-  return strText;
-}
-
 // Repeats the event whose summary is szSummary under another UID: two records of one
 // calendar that hold the same appointment.
 bool AddTwin(const std::string& strIcsPath, const std::string& strSummary) {
@@ -67,10 +59,10 @@ TEST_P(CliGolden, OutputMatchesGolden) {
   }
   const dbtest::ProcessResult r =
       dbtest::RunProcess(std::string(GetParam().szEnv) + " " + DB_CLI_PATH + " " +
-                         ReplaceAll(GetParam().szArgs, "$DEMO", strDemo));
+                         golden::ReplaceAll(GetParam().szArgs, "$DEMO", strDemo));
   EXPECT_EQ(r.nExit, GetParam().nExit) << r.sOut;
   EXPECT_TRUE(golden::MatchesGolden(std::string("cli/") + GetParam().szName,
-                                    ReplaceAll(r.sOut, strDemo, "$DEMO")));
+                                    golden::ReplaceAll(r.sOut, strDemo, "$DEMO")));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -2,7 +2,7 @@
 // source path, and the rotation boundary at 10 MiB.
 #include <gtest/gtest.h>
 #include <unistd.h>
-
+#define DB_MODULE "CxDebugUtilTest"
 #include <cstdio>
 #include <filesystem>
 #include <fstream>

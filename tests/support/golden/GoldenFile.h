@@ -38,6 +38,17 @@ inline bool ReadWhole(const std::string& path, std::string* pOut) {
   return true;
 }
 
+// Every strFrom in strText replaced by strTo: how a golden file names what differs from run
+// to run (a temporary folder as "$DEMO").
+inline std::string ReplaceAll(std::string strText, const std::string& strFrom,
+                              const std::string& strTo) {
+  for (size_t nPos = strText.find(strFrom); nPos != std::string::npos;
+       nPos = strText.find(strFrom, nPos + strTo.size())) {
+    strText.replace(nPos, strFrom.size(), strTo);
+  }
+  return strText;
+}
+
 namespace detail {
 
 // Up to 16 bytes from nFrom, as hexadecimal.
