@@ -7,7 +7,6 @@
 // common records say so (RepeatPattern::bExceptionsUnknown).
 
 // This is the Palm store's own code, split out by kind: its log lines name the store.
-#undef DB_MODULE
 #define DB_MODULE "PalmDateInfo"
 
 #include <cstddef>
