@@ -730,6 +730,20 @@ bool ShellOpen(const char* szTarget) {
   return true;
 }
 
+std::string HexString(const void* pBytes, size_t nCount) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string strOut;
+  if (pBytes == nullptr) return strOut;
+  const BYTE* pByte = static_cast<const BYTE*>(pBytes);
+  strOut.reserve(nCount * 3);
+  for (size_t i = 0; i < nCount; ++i) {
+    if (i > 0) strOut.push_back(' ');
+    strOut.push_back(kDigits[pByte[i] >> 4]);
+    strOut.push_back(kDigits[pByte[i] & 0x0F]);
+  }
+  return strOut;
+}
+
 const char* HexText(const void* pBytes, int nCount) {
   // Two digits and a blank per byte; the last blank's place holds the terminator.
   static char szText[kHexTextMaxBytes * 3 + 1];
@@ -737,18 +751,8 @@ const char* HexText(const void* pBytes, int nCount) {
   if (pBytes == nullptr || nCount <= 0) {
     return szText;
   }
-  if (nCount > kHexTextMaxBytes) {
-    nCount = kHexTextMaxBytes;
-  }
-  const BYTE* pByte = static_cast<const BYTE*>(pBytes);
-  size_t nUsed = 0;
-  for (int i = 0; i < nCount; i++) {
-    const int nWritten =
-        snprintf(szText + nUsed, sizeof(szText) - nUsed, i == 0 ? "%02x" : " %02x", pByte[i]);
-    if (nWritten < 0) {
-      break;
-    }
-    nUsed += static_cast<size_t>(nWritten);
-  }
+  const std::string strText =
+      HexString(pBytes, static_cast<size_t>(nCount < kHexTextMaxBytes ? nCount : kHexTextMaxBytes));
+  std::memcpy(szText, strText.c_str(), strText.size() + 1);
   return szText;
 }

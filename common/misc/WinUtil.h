@@ -3,6 +3,9 @@
 // local; the date helpers compare only the fields they name, never the stored day of week.
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 #include "platform/win/WinTypes.h"
 
 struct CommDate;
@@ -58,3 +61,5 @@ bool ShellOpen(const char* szTarget);
 // The bytes as "%02x" separated by blanks, at most 1024 of them, in one static buffer that
 // the next call overwrites; empty for no bytes.
 const char* HexText(const void* pBytes, int nCount);
+// The same text of all the bytes, however many.
+std::string HexString(const void* pBytes, size_t nCount);

@@ -7,6 +7,8 @@
 #include <new>
 #include <string>
 
+#include "common/misc/WinUtil.h"
+
 namespace {
 
 void PutLE32(BYTE* pOut, DWORD nValue) {
@@ -331,13 +333,5 @@ bool PmDBUtil::WriteRepeatField(const PmRepeat* pRepeat) {
 }
 
 std::string PmDBUtil::HexBytes(const BYTE* pBytes, DWORD nCount) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string strOut;
-  strOut.reserve(nCount * 3);
-  for (DWORD i = 0; i < nCount; ++i) {
-    if (i > 0) strOut.push_back(' ');
-    strOut.push_back(kDigits[pBytes[i] >> 4]);
-    strOut.push_back(kDigits[pBytes[i] & 0x0F]);
-  }
-  return strOut;
+  return HexString(pBytes, nCount);
 }
