@@ -605,7 +605,8 @@ TEST_F(MainWindowTest, HelpCommandsOpenTheirPagesThroughTheShell) {
   const QRegularExpression pictures(QStringLiteral("src=\"([^\"]+)\""));
   int nPictures = 0;
   for (const auto& match : pictures.globalMatch(strHtml)) {
-    EXPECT_TRUE(QFileInfo(QFileInfo(strPage).dir(), match.captured(1)).isFile()) << match.captured(1).toStdString();
+    EXPECT_TRUE(QFileInfo(QFileInfo(strPage).dir(), match.captured(1)).isFile())
+        << match.captured(1).toStdString();
     nPictures++;
   }
   EXPECT_GT(nPictures, 0);
