@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -75,21 +76,38 @@ bool AppShellOpen(const char* szTarget) {
   return ShellOpen(szTarget);
 }
 
-QTreeWidget* AppNewReportList(QWidget* pParent, const char* szName, const QStringList& captions) {
-  auto* pList = new QTreeWidget(pParent);
+QLabel* AppNewLabel(QWidget* pParent, const char* szCaption, const char* szName) {
+  auto* pLabel = new QLabel(QString::fromUtf8(szCaption), pParent);
+  if (szName != nullptr) pLabel->setObjectName(QString::fromUtf8(szName));
+  return pLabel;
+}
+
+QLineEdit* AppNewReadOnlyField(QWidget* pParent, const char* szName, const QString& strText,
+                               int nWidth) {
+  auto* pField = new QLineEdit(strText, pParent);
+  pField->setObjectName(QString::fromUtf8(szName));
+  pField->setReadOnly(true);
+  if (nWidth > 0) pField->setFixedWidth(nWidth);
+  return pField;
+}
+
+QTreeView* AppNewReportList(QWidget* pParent, const char* szName, QAbstractItemModel* pModel) {
+  auto* pList = new QTreeView(pParent);
   pList->setObjectName(QString::fromUtf8(szName));
+  pList->setModel(pModel);
   pList->setRootIsDecorated(false);
   pList->setItemsExpandable(false);
   pList->setUniformRowHeights(true);
   pList->setSelectionBehavior(QAbstractItemView::SelectRows);
   pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
   pList->setAllColumnsShowFocus(true);
-  pList->setHeaderLabels(captions);
+  // The captions name the columns; they do not sort them.
+  pList->header()->setSectionsClickable(false);
   pList->header()->setStretchLastSection(false);
   return pList;
 }
 
-void AppFitColumn(QTreeWidget* pList, int nColumn, int nDesignWidth) {
+void AppFitColumn(QTreeView* pList, int nColumn, int nDesignWidth) {
   // Room for the cell's margins beside the text itself.
   constexpr int kColumnPad = 8;
   if (pList == nullptr) return;

@@ -14,11 +14,12 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QString>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -84,13 +85,32 @@ TControl* AppNewControl(QWidget* pParent, const char* szName, const char* szCapt
 // A menu command of the program's own: its design name as objectName, its caption (UTF-8).
 QAction* AppNewAction(QMenu* pMenu, const char* szName, const char* szCaption);
 
+// A label with its caption (UTF-8); named only where the design names it.
+QLabel* AppNewLabel(QWidget* pParent, const char* szCaption, const char* szName = nullptr);
+
+// A text field that shows a text and takes none: its design name, its text, and a fixed width
+// where nWidth is given.
+QLineEdit* AppNewReadOnlyField(QWidget* pParent, const char* szName, const QString& strText = {},
+                               int nWidth = 0);
+
+// A check box or choice that shows a state and takes no clicks or focus, so it stays readable
+// where a disabled one would be greyed.
+template <class TButton>
+TButton* AppNewReadOnlyControl(QWidget* pParent, const char* szName, const char* szCaption) {
+  TButton* pButton = AppNewControl<TButton>(pParent, szName, szCaption);
+  pButton->setAttribute(Qt::WA_TransparentForMouseEvents);
+  pButton->setFocusPolicy(Qt::NoFocus);
+  return pButton;
+}
+
 // A list in report view as every list of the program is: one row per item, selected whole,
-// never edited in place, with the given column captions.
-QTreeWidget* AppNewReportList(QWidget* pParent, const char* szName, const QStringList& captions);
+// never edited in place, over the model's rows and column captions. The model is the
+// caller's to own (a child of the list or of its window).
+QTreeView* AppNewReportList(QWidget* pParent, const char* szName, QAbstractItemModel* pModel);
 
 // Gives a list column its design width, or more where that would cut a text of the column
 // short (the design widths were chosen for a smaller font than this desktop's).
-void AppFitColumn(QTreeWidget* pList, int nColumn, int nDesignWidth);
+void AppFitColumn(QTreeView* pList, int nColumn, int nDesignWidth);
 
 // The program's main window while it exists (it registers itself), the owner of the error
 // report after an escaped exception.

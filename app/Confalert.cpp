@@ -1,6 +1,8 @@
 // The conflict alert.
 #include "app/Confalert.h"
 
+#include <QAbstractTableModel>
+#include <QBrush>
 #include <QCheckBox>
 #include <QFont>
 #include <QHBoxLayout>
@@ -8,7 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -54,6 +56,112 @@ int FixedColumnOf(int nFieldId) {
 
 }  // namespace
 
+// The two versions of the pair, Palm Desktop first, one row each: the five columns, then one
+// for each differing field they do not show. Texts are taken when the pair is set.
+class TConflictModel : public QAbstractTableModel {
+ public:
+  explicit TConflictModel(QObject* pParent) : QAbstractTableModel(pParent) { SetFixedColumns(); }
+
+  void SetPair(const CommDate* pPalm, const CommDate* pOutlook) {
+    beginResetModel();
+    SetFixedColumns();
+    m_vDiffer.clear();
+    ConflictFieldsThatDiffer(pPalm, pOutlook, m_vDiffer);
+    for (int nFieldId : m_vDiffer) {
+      if (FixedColumnOf(nFieldId) >= 0) continue;
+      CommField field = {};
+      if (!GetFieldDesc(nFieldId, &field)) continue;
+      m_vFieldIds.push_back(nFieldId);
+      m_Captions << QString::fromUtf8(field.szName);
+    }
+    const std::pair<const char*, const CommDate*> versions[] = {{"Palm Desktop", pPalm},
+                                                                {"Microsoft Outlook", pOutlook}};
+    for (int nRow = 0; nRow < kRows; ++nRow) {
+      const auto& [szSoftware, pDate] = versions[nRow];
+      m_pRecords[nRow] = pDate;
+      m_Texts[nRow].clear();
+      for (size_t nColumn = 0; nColumn < m_vFieldIds.size(); ++nColumn) {
+        const int nFieldId = m_vFieldIds[nColumn];
+        m_Texts[nRow] << (nFieldId == 0
+                              ? QString::fromUtf8(szSoftware)
+                              : RecordFieldText(
+                                    pDate, nFieldId,
+                                    nColumn < kColumnCount ? kCellChars : kExtraCellChars));
+      }
+    }
+    m_bLoaded = true;
+    endResetModel();
+  }
+
+  bool IsDiffering() const { return !m_vDiffer.empty(); }
+  const CommDate* RecordAt(int nRow) const {
+    return m_bLoaded && nRow >= 0 && nRow < kRows ? m_pRecords[nRow] : nullptr;
+  }
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+    return parent.isValid() || !m_bLoaded ? 0 : kRows;
+  }
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override {
+    return parent.isValid() ? 0 : static_cast<int>(m_Captions.size());
+  }
+
+  QVariant data(const QModelIndex& index, int nRole) const override {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return QVariant();
+    const int nFieldId = m_vFieldIds[static_cast<size_t>(index.column())];
+    const QString& strText = m_Texts[index.row()].at(index.column());
+    const bool bDiffers =
+        std::find(m_vDiffer.begin(), m_vDiffer.end(), nFieldId) != m_vDiffer.end();
+    switch (nRole) {
+      case Qt::DisplayRole: {
+        // A note runs over lines; the cell shows them on one.
+        QString strCell = strText;
+        return strCell.replace(QLatin1Char('\r'), QString())
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+      }
+      case Qt::ToolTipRole:
+        return nFieldId != 0 ? QVariant(strText) : QVariant();
+      case Qt::FontRole: {
+        if (!bDiffers) return QVariant();
+        QFont font;
+        font.setBold(true);
+        return font;
+      }
+      case Qt::BackgroundRole:
+        return bDiffers ? QVariant(QBrush(QColor::fromRgb(kDifferColor))) : QVariant();
+      default:
+        return QVariant();
+    }
+  }
+
+  Qt::ItemFlags flags(const QModelIndex& index) const override {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+  }
+
+  QVariant headerData(int nSection, Qt::Orientation orientation, int nRole) const override {
+    if (orientation != Qt::Horizontal || nRole != Qt::DisplayRole) return QVariant();
+    return m_Captions.value(nSection);
+  }
+
+ private:
+  static constexpr int kRows = 2;
+
+  void SetFixedColumns() {
+    m_vFieldIds.clear();
+    m_Captions.clear();
+    for (const AlertColumn& column : kColumns) {
+      m_vFieldIds.push_back(column.nFieldId);
+      m_Captions << QString::fromUtf8(column.szCaption);
+    }
+  }
+
+  bool m_bLoaded = false;
+  std::vector<int> m_vFieldIds;  // 0: the store's name
+  QStringList m_Captions;
+  std::vector<int> m_vDiffer;
+  const CommDate* m_pRecords[kRows] = {};
+  QStringList m_Texts[kRows];
+};
+
 TfmConfAlert::TfmConfAlert(QWidget* pParent) : QDialog(pParent) {
   setObjectName(QStringLiteral("fmConfAlert"));
   setWindowTitle(QStringLiteral("Conflict Alert"));
@@ -66,16 +174,14 @@ TfmConfAlert::TfmConfAlert(QWidget* pParent) : QDialog(pParent) {
   m_pDiffer->setObjectName(QStringLiteral("lblDiffer"));
   m_pDiffer->setTextFormat(Qt::PlainText);
 
-  QStringList captions;
-  for (const AlertColumn& column : kColumns) captions << QString::fromUtf8(column.szCaption);
-  m_pList = AppNewReportList(this, "lvDate", captions);
+  m_pRows = new TConflictModel(this);
+  m_pList = AppNewReportList(this, "lvDate", m_pRows);
   FitList();
   m_pList->setFixedHeight(kListHeight);
   // The one way to see everything the two versions hold, where they differ beyond these
   // columns (a location, a note): the details of a row, as on the record page.
-  connect(m_pList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* pItem) {
-    const auto* pDate =
-        reinterpret_cast<const CommDate*>(pItem->data(0, Qt::UserRole).value<quintptr>());
+  connect(m_pList, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+    const CommDate* pDate = m_pRows->RecordAt(index.row());
     if (pDate == nullptr) return;
     TfmDateDetail detail(this);
     detail.SetRecord(pDate);
@@ -115,58 +221,14 @@ TfmConfAlert::TfmConfAlert(QWidget* pParent) : QDialog(pParent) {
 
 void TfmConfAlert::Load(const CommDate* pPalm, const CommDate* pOutlook) {
   if (pPalm == nullptr || pOutlook == nullptr) return;
-  m_pList->clear();
-  std::vector<int> vDiffer;
-  ConflictFieldsThatDiffer(pPalm, pOutlook, vDiffer);
-  // The five columns, then one for each differing field they do not show.
-  std::vector<int> vFieldIds;
-  QStringList captions;
-  for (const AlertColumn& column : kColumns) {
-    vFieldIds.push_back(column.nFieldId);
-    captions << QString::fromUtf8(column.szCaption);
-  }
-  for (int nFieldId : vDiffer) {
-    if (FixedColumnOf(nFieldId) >= 0) continue;
-    CommField field = {};
-    if (!GetFieldDesc(nFieldId, &field)) continue;
-    vFieldIds.push_back(nFieldId);
-    captions << QString::fromUtf8(field.szName);
-  }
-  m_pList->setColumnCount(static_cast<int>(captions.size()));
-  m_pList->setHeaderLabels(captions);
-
-  const std::pair<const char*, const CommDate*> rows[] = {{"Palm Desktop", pPalm},
-                                                          {"Microsoft Outlook", pOutlook}};
-  for (const auto& [szSoftware, pDate] : rows) {
-    auto* pItem = new QTreeWidgetItem(m_pList);
-    for (int nColumn = 0; nColumn < static_cast<int>(vFieldIds.size()); ++nColumn) {
-      const int nFieldId = vFieldIds[static_cast<size_t>(nColumn)];
-      if (nFieldId == 0) {
-        pItem->setText(nColumn, QString::fromUtf8(szSoftware));
-        continue;
-      }
-      QString strText =
-          RecordFieldText(pDate, nFieldId, nColumn < kColumnCount ? kCellChars : kExtraCellChars);
-      pItem->setToolTip(nColumn, strText);
-      // A note runs over lines; the cell shows them on one.
-      strText.replace(QLatin1Char('\r'), QString()).replace(QLatin1Char('\n'), QLatin1Char(' '));
-      pItem->setText(nColumn, strText);
-      if (std::find(vDiffer.begin(), vDiffer.end(), nFieldId) != vDiffer.end()) {
-        QFont font = pItem->font(nColumn);
-        font.setBold(true);
-        pItem->setFont(nColumn, font);
-        pItem->setBackground(nColumn, QColor::fromRgb(kDifferColor));
-      }
-    }
-    pItem->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(pDate)));
-  }
-  m_pDiffer->setText(QString::fromUtf8(vDiffer.empty() ? kNoDifferText : kDifferText));
+  m_pRows->SetPair(pPalm, pOutlook);
+  m_pDiffer->setText(QString::fromUtf8(m_pRows->IsDiffering() ? kDifferText : kNoDifferText));
   FitList();
 }
 
 void TfmConfAlert::FitList() {
   int nListWidth = 2 * m_pList->frameWidth();
-  for (int nColumn = 0; nColumn < m_pList->columnCount(); ++nColumn) {
+  for (int nColumn = 0; nColumn < m_pRows->columnCount(); ++nColumn) {
     if (nColumn >= kColumnCount) {
       AppFitColumn(m_pList, nColumn, kExtraColumnWidth);
       m_pList->setColumnWidth(nColumn,

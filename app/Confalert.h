@@ -10,7 +10,8 @@
 
 class QAbstractButton;
 class QLabel;
-class QTreeWidget;
+class QTreeView;
+class TConflictModel;
 
 #define CONFALERT_TEXT                                                        \
   "Conflict records found  in the synchronization, please select the action " \
@@ -37,7 +38,8 @@ class TfmConfAlert : public QDialog {
   void FitList();
 
   ConflictAnswer m_Answer = {CONFLICT_SKIP, false, false};
-  QTreeWidget* m_pList = nullptr;
+  TConflictModel* m_pRows = nullptr;
+  QTreeView* m_pList = nullptr;
   QLabel* m_pDiffer = nullptr;
   QAbstractButton* m_pP2O = nullptr;
   QAbstractButton* m_pNothing = nullptr;

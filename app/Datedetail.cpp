@@ -63,36 +63,12 @@ constexpr Weekday kWeekdays[7] = {
     {"cbSunday", "Sunday", DAYMASK_SUNDAY},
 };
 
-QString Name(const char* szName) {
-  return QString::fromUtf8(szName);
-}
-
-QLineEdit* MakeField(QWidget* pParent, const char* szName, int nWidth = 0) {
-  auto* pField = new QLineEdit(pParent);
-  pField->setObjectName(Name(szName));
-  pField->setReadOnly(true);
-  if (nWidth > 0) pField->setFixedWidth(nWidth);
-  return pField;
-}
-
-template <class TButton>
-TButton* MakeReadOnlyButton(QWidget* pParent, const char* szName, const char* szCaption) {
-  auto* pButton = AppNewControl<TButton>(pParent, szName, szCaption);
-  pButton->setAttribute(Qt::WA_TransparentForMouseEvents);
-  pButton->setFocusPolicy(Qt::NoFocus);
-  return pButton;
-}
-
-QLabel* MakeLabel(QWidget* pParent, const char* szCaption) {
-  return new QLabel(Name(szCaption), pParent);
-}
-
 // "Every [n] <unit>" on one line, as each inner page starts.
 QHBoxLayout* EveryRow(QWidget* pPage, QLineEdit* pField, const char* szUnit) {
   auto* pRow = new QHBoxLayout;
-  pRow->addWidget(MakeLabel(pPage, "Every"));
+  pRow->addWidget(AppNewLabel(pPage, "Every"));
   pRow->addWidget(pField);
-  pRow->addWidget(MakeLabel(pPage, szUnit));
+  pRow->addWidget(AppNewLabel(pPage, szUnit));
   pRow->addStretch(1);
   return pRow;
 }
@@ -107,14 +83,10 @@ QString DateText(const SYSTEMTIME& st) {
 
 QString RecordFieldText(const CommDate* pDate, int nFieldId, int nMaxChars) {
   if (pDate == nullptr || nMaxChars < 0) return QString();
-  // An all-day appointment has no time of day: midnight in a list reads as a real time.
-  if (pDate->bAllDay && (nFieldId == FIELD_START_TIME || nFieldId == FIELD_END_TIME)) {
-    return QStringLiteral(RECORD_ALL_DAY_TEXT);
-  }
-  CommField field = {};
-  field.nId = nFieldId;
   std::vector<char> vText(static_cast<size_t>(nMaxChars) + 1);
-  if (!GetFieldText(pDate, &field, vText.data(), static_cast<int>(vText.size()))) return QString();
+  if (!GetRecordFieldText(pDate, nFieldId, vText.data(), static_cast<int>(vText.size()))) {
+    return QString();
+  }
   return AnsiText(vText.data());
 }
 
@@ -146,14 +118,14 @@ TfmDateDetail::TfmDateDetail(QWidget* pParent) : QDialog(pParent) {
 QWidget* TfmDateDetail::CreateGeneralPage() {
   auto* pPage = new QWidget;
   pPage->setObjectName(QStringLiteral("tGeneral"));
-  m_pDesc = MakeField(pPage, "edtDesc");
-  m_pDateText = MakeField(pPage, "edtDate", kDateWidth);
-  m_pStartTime = MakeField(pPage, "edtStartTime", kDateWidth);
-  m_pEndTime = MakeField(pPage, "edtEndTime", kDateWidth);
-  m_pLocation = MakeField(pPage, "edtLocation");
-  m_pAlarm = MakeReadOnlyButton<QCheckBox>(pPage, "cbAlarm", "Alarm");
-  m_pPrivate = MakeReadOnlyButton<QCheckBox>(pPage, "cbPrivate", "Private");
-  m_pAllDay = MakeReadOnlyButton<QCheckBox>(pPage, "cbAllday", "All day event");
+  m_pDesc = AppNewReadOnlyField(pPage, "edtDesc");
+  m_pDateText = AppNewReadOnlyField(pPage, "edtDate", QString(), kDateWidth);
+  m_pStartTime = AppNewReadOnlyField(pPage, "edtStartTime", QString(), kDateWidth);
+  m_pEndTime = AppNewReadOnlyField(pPage, "edtEndTime", QString(), kDateWidth);
+  m_pLocation = AppNewReadOnlyField(pPage, "edtLocation");
+  m_pAlarm = AppNewReadOnlyControl<QCheckBox>(pPage, "cbAlarm", "Alarm");
+  m_pPrivate = AppNewReadOnlyControl<QCheckBox>(pPage, "cbPrivate", "Private");
+  m_pAllDay = AppNewReadOnlyControl<QCheckBox>(pPage, "cbAllday", "All day event");
 
   auto* pGrid = new QGridLayout(pPage);
   pGrid->setColumnStretch(2, 1);
@@ -169,7 +141,7 @@ QWidget* TfmDateDetail::CreateGeneralPage() {
                            {"Location:", m_pLocation, true}};
   int nRow = 0;
   for (const FieldRow& row : rows) {
-    QLabel* pLabel = MakeLabel(pPage, row.szCaption);
+    QLabel* pLabel = AppNewLabel(pPage, row.szCaption);
     pLabel->setBuddy(row.pField);
     pGrid->addWidget(pLabel, nRow, 0);
     pGrid->addWidget(row.pField, nRow, 1, 1, row.bWide ? 2 : 1);
@@ -191,18 +163,18 @@ QWidget* TfmDateDetail::CreateRecurrencePage() {
 
   auto* pDaily = new QWidget;
   pDaily->setObjectName(QStringLiteral("tDaily"));
-  m_pRecurDays = MakeField(pDaily, "edtRecurDays", kIntervalWidth);
+  m_pRecurDays = AppNewReadOnlyField(pDaily, "edtRecurDays", QString(), kIntervalWidth);
   auto* pDailyLayout = new QVBoxLayout(pDaily);
   pDailyLayout->addLayout(EveryRow(pDaily, m_pRecurDays, "days."));
   pDailyLayout->addStretch(1);
 
   auto* pWeekly = new QWidget;
   pWeekly->setObjectName(QStringLiteral("tWeekly"));
-  m_pRecurWeeks = MakeField(pWeekly, "edtRecurWeeks", kIntervalWidth);
+  m_pRecurWeeks = AppNewReadOnlyField(pWeekly, "edtRecurWeeks", QString(), kIntervalWidth);
   auto* pDays = new QGridLayout;
   for (int i = 0; i < 7; ++i) {
     m_pWeekdays[i] =
-        MakeReadOnlyButton<QCheckBox>(pWeekly, kWeekdays[i].szName, kWeekdays[i].szCaption);
+        AppNewReadOnlyControl<QCheckBox>(pWeekly, kWeekdays[i].szName, kWeekdays[i].szCaption);
     pDays->addWidget(m_pWeekdays[i], i / 4, i % 4);
   }
   auto* pWeeklyLayout = new QVBoxLayout(pWeekly);
@@ -212,11 +184,11 @@ QWidget* TfmDateDetail::CreateRecurrencePage() {
 
   auto* pMonthly = new QWidget;
   pMonthly->setObjectName(QStringLiteral("tMonthly"));
-  m_pRecurMonths = MakeField(pMonthly, "edtRecurMonths", kIntervalWidth);
-  m_pByDate = MakeReadOnlyButton<QRadioButton>(pMonthly, "rbtnDate", "Date");
-  m_pByDay = MakeReadOnlyButton<QRadioButton>(pMonthly, "rbtnDay", "Day");
+  m_pRecurMonths = AppNewReadOnlyField(pMonthly, "edtRecurMonths", QString(), kIntervalWidth);
+  m_pByDate = AppNewReadOnlyControl<QRadioButton>(pMonthly, "rbtnDate", "Date");
+  m_pByDay = AppNewReadOnlyControl<QRadioButton>(pMonthly, "rbtnDay", "Day");
   auto* pBy = new QHBoxLayout;
-  pBy->addWidget(MakeLabel(pMonthly, "By:"));
+  pBy->addWidget(AppNewLabel(pMonthly, "By:"));
   pBy->addWidget(m_pByDate);
   pBy->addWidget(m_pByDay);
   pBy->addStretch(1);
@@ -227,7 +199,7 @@ QWidget* TfmDateDetail::CreateRecurrencePage() {
 
   auto* pYearly = new QWidget;
   pYearly->setObjectName(QStringLiteral("tYearly"));
-  m_pRecurYears = MakeField(pYearly, "edtRecurYears", kIntervalWidth);
+  m_pRecurYears = AppNewReadOnlyField(pYearly, "edtRecurYears", QString(), kIntervalWidth);
   auto* pYearlyLayout = new QVBoxLayout(pYearly);
   pYearlyLayout->addLayout(EveryRow(pYearly, m_pRecurYears, "years"));
   pYearlyLayout->addStretch(1);
@@ -239,12 +211,12 @@ QWidget* TfmDateDetail::CreateRecurrencePage() {
 
   auto* pRange = new QGroupBox(QStringLiteral(" Recurrence Range "), pPage);
   pRange->setObjectName(QStringLiteral("gbRecurRange"));
-  m_pRecurStart = MakeField(pRange, "edtRecurStart", kDateWidth);
-  m_pNoEnd = MakeReadOnlyButton<QRadioButton>(pRange, "rbtnNoEnd", "No end date");
-  m_pEndBy = MakeReadOnlyButton<QRadioButton>(pRange, "rbtnEndBy", "End by");
-  m_pRecurEnd = MakeField(pRange, "edtRecurEnd", kDateWidth);
+  m_pRecurStart = AppNewReadOnlyField(pRange, "edtRecurStart", QString(), kDateWidth);
+  m_pNoEnd = AppNewReadOnlyControl<QRadioButton>(pRange, "rbtnNoEnd", "No end date");
+  m_pEndBy = AppNewReadOnlyControl<QRadioButton>(pRange, "rbtnEndBy", "End by");
+  m_pRecurEnd = AppNewReadOnlyField(pRange, "edtRecurEnd", QString(), kDateWidth);
   auto* pRangeGrid = new QGridLayout(pRange);
-  pRangeGrid->addWidget(MakeLabel(pRange, "Start:"), 0, 0);
+  pRangeGrid->addWidget(AppNewLabel(pRange, "Start:"), 0, 0);
   pRangeGrid->addWidget(m_pRecurStart, 0, 1);
   pRangeGrid->addWidget(m_pNoEnd, 1, 0, 1, 2);
   pRangeGrid->addWidget(m_pEndBy, 2, 0);
@@ -340,9 +312,10 @@ void TfmDateDetail::ShowRecurrence(const RepeatPattern& repeat) {
   } else {
     m_pRecurStart->setText(RecordFieldText(m_pDate, FIELD_DATE, 255));
   }
-  if (RepeatHasRealEnd(&repeat)) {
+  SYSTEMTIME stEnd = {};
+  if (GetRepeatEndDate(&repeat, &stEnd)) {
     m_pEndBy->setChecked(true);
-    m_pRecurEnd->setText(DateText(repeat.stPatternEnd));
+    m_pRecurEnd->setText(DateText(stEnd));
   } else {
     m_pNoEnd->setChecked(true);
   }

@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QString>
 
+#include "app/core/AppRecordText.h"
 #include "common/calendar/CommDate.h"
 
 class QAbstractButton;
@@ -19,11 +20,8 @@ class QListWidget;
 class QPlainTextEdit;
 class QTabWidget;
 
-#define RECORD_ALL_DAY_TEXT "All day"
-
-// The display text of a field of the record as the lists show it, cut to nMaxChars
-// characters of the record's ANSI text; empty for a missing record. The start and end time of
-// an all-day record read "All day".
+// GetRecordFieldText as a Qt string, cut to nMaxChars characters of the record's ANSI text;
+// empty for a missing record.
 QString RecordFieldText(const CommDate* pDate, int nFieldId, int nMaxChars);
 
 class TfmDateDetail : public QDialog {

@@ -25,22 +25,12 @@ constexpr int kLocationFieldMaxWidth = 600;
 constexpr int kBrowseButtonWidth = 30;
 
 QLineEdit* MakeLocationField(QWidget* pParent, const char* szName, const QByteArray& path) {
-  auto* pField = new QLineEdit(AppPathText(path.constData()), pParent);
-  pField->setObjectName(QString::fromLatin1(szName));
-  pField->setReadOnly(true);
+  QLineEdit* pField = AppNewReadOnlyField(pParent, szName, AppPathText(path.constData()));
   const int nTextWidth = pField->fontMetrics().horizontalAdvance(pField->text()) + 16;
   pField->setMinimumWidth(std::clamp(nTextWidth, kLocationFieldMinWidth, kLocationFieldMaxWidth));
   pField->setToolTip(pField->text());
   pField->setCursorPosition(0);
   return pField;
-}
-
-QPushButton* MakeBrowseButton(QWidget* pParent, const char* szName, bool bEnabled) {
-  auto* pButton = new QPushButton(QStringLiteral("..."), pParent);
-  pButton->setObjectName(QString::fromLatin1(szName));
-  pButton->setFixedWidth(kBrowseButtonWidth);
-  pButton->setEnabled(bEnabled);
-  return pButton;
 }
 
 }  // namespace
@@ -62,16 +52,20 @@ TLogLocationGroup::TLogLocationGroup(QWidget* pParent, const QString& strIntro)
     pIntro->setWordWrap(true);
     pGrid->addWidget(pIntro, nRow++, 0, 1, 3);
   }
-  auto* pFolderLabel = new QLabel(QStringLiteral("Log Folder:"), this);
+  QLabel* pFolderLabel = AppNewLabel(this, "Log Folder:");
   QLineEdit* pFolder = MakeLocationField(this, "edtFolder", m_Folder);
-  QPushButton* pFolderButton = MakeBrowseButton(this, "btnFolder", bKnown);
+  auto* pFolderButton = AppNewControl<QPushButton>(this, "btnFolder", "...");
   pFolderLabel->setBuddy(pFolder);
   pGrid->addWidget(pFolderLabel, nRow, 0);
   pGrid->addWidget(pFolder, nRow, 1);
   pGrid->addWidget(pFolderButton, nRow++, 2);
-  auto* pFileLabel = new QLabel(QStringLiteral("Log File:"), this);
+  QLabel* pFileLabel = AppNewLabel(this, "Log File:");
   QLineEdit* pFile = MakeLocationField(this, "edtFile", m_File);
-  QPushButton* pFileButton = MakeBrowseButton(this, "btnFile", bKnown);
+  auto* pFileButton = AppNewControl<QPushButton>(this, "btnFile", "...");
+  for (QPushButton* pBrowse : {pFolderButton, pFileButton}) {
+    pBrowse->setFixedWidth(kBrowseButtonWidth);
+    pBrowse->setEnabled(bKnown);
+  }
   pFileLabel->setBuddy(pFile);
   pGrid->addWidget(pFileLabel, nRow, 0);
   pGrid->addWidget(pFile, nRow, 1);

@@ -21,7 +21,7 @@
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
@@ -31,6 +31,7 @@
 #include "app/About.h"
 #include "app/Apputil.h"
 #include "app/Debugger.h"
+#include "app/HistoryModel.h"
 #include "app/Option.h"
 #include "app/Syncdate.h"
 #include "app/Wizard.h"
@@ -39,7 +40,6 @@
 #include "app/core/AppSettings.h"
 #include "app/core/PalmUsers.h"
 #include "app/core/SyncHistory.h"
-#include "common/misc/CxDateTime.h"
 #include "common/misc/CxDebugUtil.h"
 #include "common/palm/PalmHotSync.h"
 #include "views/CxCalendarCtrl.h"
@@ -88,7 +88,6 @@ constexpr DWORD kCalendarStyle = WS_CHILD | WS_VISIBLE | WS_BORDER;
 constexpr DWORD kDateBookStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL;
 constexpr DWORD kDateBookExStyle = WS_EX_CLIENTEDGE;
 
-
 struct SyncButton {
   const char* szName;
   const char* szCaption;
@@ -104,18 +103,6 @@ constexpr SyncButton kSyncButtons[] = {
 };
 constexpr int kSyncButtonCount = sizeof(kSyncButtons) / sizeof(kSyncButtons[0]);
 
-struct HistoryColumn {
-  const char* szCaption;
-  int nWidth;
-};
-
-constexpr HistoryColumn kHistoryColumns[] = {
-    {"Sync Start Time", 150},
-    {"Sync End Time", 150},
-    {"Description", 500},
-    {"Number of Records", 120},
-};
-
 // A rectangle as QRect, never narrower or lower than nothing (the window may be made as small
 // as 270 x 50, where the layout rule's sizes go negative).
 QRect Rect(int nLeft, int nTop, int nWidth, int nHeight) {
@@ -124,18 +111,6 @@ QRect Rect(int nLeft, int nTop, int nWidth, int nHeight) {
 
 QString Text(const char* szText) {
   return QString::fromUtf8(szText);
-}
-
-HistoryEntry* EntryOfRow(const QTreeWidgetItem* pItem) {
-  return reinterpret_cast<HistoryEntry*>(pItem->data(0, Qt::UserRole).value<quintptr>());
-}
-
-QString TimeText(DATE dtTime) {
-  CxDateTime dt;
-  dt.SetVariant(dtTime);
-  char szText[64];
-  dt.GetDateTimeText(szText);
-  return AnsiText(szText);
 }
 
 }  // namespace
@@ -402,12 +377,10 @@ void TfmMain::CreateDatePage() {
 void TfmMain::CreateHistoryPage() {
   m_pHistoryPage = AddPage("tHistory", "Synchronization History");
 
-  QStringList captions;
-  for (const HistoryColumn& column : kHistoryColumns) captions << Text(column.szCaption);
-  m_pHistory = AppNewReportList(m_pHistoryPage, "lvHistory", captions);
-  int nColumn = 0;
-  for (const HistoryColumn& column : kHistoryColumns) {
-    m_pHistory->setColumnWidth(nColumn++, column.nWidth);
+  m_pHistoryRows = new THistoryModel(g_SyncHistory, this);
+  m_pHistory = AppNewReportList(m_pHistoryPage, "lvHistory", m_pHistoryRows);
+  for (int nColumn = 0; nColumn < m_pHistoryRows->columnCount(); ++nColumn) {
+    m_pHistory->setColumnWidth(nColumn, THistoryModel::DesignWidth(nColumn));
   }
 
   m_pHisButtons[0] = AppNewControl<QPushButton>(m_pHistoryPage, "btnHisSelectAll", "Select All");
@@ -507,18 +480,18 @@ void TfmMain::LayoutHistoryPage() {
 void TfmMain::FillUserSelector() {
   m_pUser->clear();
   CxList& users = GetPalmUsers();
-  for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext()) {
-    const auto* pUser = static_cast<const PalmUser*>(pItem);
-    m_pUser->addItem(AnsiText(pUser->szUserName),
-                     QVariant::fromValue(reinterpret_cast<quintptr>(pUser)));
+  for (UINT nUser = 0; nUser < users.GetCount(); ++nUser) {
+    const auto* pUser = static_cast<const PalmUser*>(users.GetAt(nUser));
+    if (pUser != nullptr) m_pUser->addItem(AnsiText(pUser->szUserName), nUser);
   }
   const int nIndex = ChoosePalmUser(AppSettings, users);
   if (nIndex >= 0) m_pUser->setCurrentIndex(nIndex);
 }
 
 void TfmMain::OnUserSelected(int nIndex) {
-  const auto* pUser =
-      reinterpret_cast<const PalmUser*>(m_pUser->itemData(nIndex).value<quintptr>());
+  const QVariant user = m_pUser->itemData(nIndex);
+  if (!user.isValid()) return;
+  const auto* pUser = static_cast<const PalmUser*>(GetPalmUsers().GetAt(user.toUInt()));
   if (pUser == nullptr) return;
   AppSettings.PDUserID = static_cast<INT>(pUser->nUserId);
   LoadPalmCalendar();
@@ -644,7 +617,7 @@ void TfmMain::StartSync() {
   if (!ReadDirection()) return;
   if (!RunSyncWizard()) return;
   MatchAndShow();
-  // The run may have added an entry, and the list's rows point at the entries.
+  // The run may have added an entry.
   FillHistoryList();
 }
 
@@ -667,39 +640,19 @@ void TfmMain::OnPageChanged(int nIndex) {
 
 void TfmMain::FillHistoryList() {
   m_pHistory->setUpdatesEnabled(false);
-  m_pHistory->clear();
-  QList<QTreeWidgetItem*> rows;
-  for (HistoryEntry* pEntry = g_SyncHistory.Newest(); pEntry != nullptr;
-       pEntry = g_SyncHistory.Older()) {
-    auto* pItem = new QTreeWidgetItem;
-    pItem->setText(0, TimeText(pEntry->dtStart));
-    pItem->setText(1, TimeText(pEntry->dtEnd));
-    pItem->setText(2, AnsiText(pEntry->szDesc));
-    pItem->setText(3, QString::number(pEntry->nRecords));
-    pItem->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(pEntry)));
-    pItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    pItem->setCheckState(0, Qt::Unchecked);
-    rows.append(pItem);
-  }
-  m_pHistory->addTopLevelItems(rows);
-  int nColumn = 0;
-  for (const HistoryColumn& column : kHistoryColumns) {
-    AppFitColumn(m_pHistory, nColumn++, column.nWidth);
+  m_pHistoryRows->Reload();
+  for (int nColumn = 0; nColumn < m_pHistoryRows->columnCount(); ++nColumn) {
+    AppFitColumn(m_pHistory, nColumn, THistoryModel::DesignWidth(nColumn));
   }
   m_pHistory->setUpdatesEnabled(true);
 }
 
 void TfmMain::SetAllHistoryChecks(bool bChecked) {
-  for (int i = 0; i < m_pHistory->topLevelItemCount(); ++i) {
-    m_pHistory->topLevelItem(i)->setCheckState(0, bChecked ? Qt::Checked : Qt::Unchecked);
-  }
+  m_pHistoryRows->SetAllChecked(bChecked);
 }
 
 void TfmMain::DeleteHistory() {
-  int nChecked = 0;
-  for (int i = 0; i < m_pHistory->topLevelItemCount(); ++i) {
-    if (m_pHistory->topLevelItem(i)->checkState(0) == Qt::Checked) ++nChecked;
-  }
+  const int nChecked = m_pHistoryRows->CheckedCount();
   if (nChecked == 0) return;
   // Deleted entries cannot be brought back: the user confirms first.
   char szQuestion[128];
@@ -710,16 +663,7 @@ void TfmMain::DeleteHistory() {
                     QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
     return;
   }
-  int nRemoved = 0;
-  for (int i = 0; i < m_pHistory->topLevelItemCount(); ++i) {
-    QTreeWidgetItem* pItem = m_pHistory->topLevelItem(i);
-    HistoryEntry* pEntry = EntryOfRow(pItem);
-    if (pItem->checkState(0) != Qt::Checked || pEntry == nullptr) continue;
-    // The row must not point at the freed entry, even for the moment until the rebuild.
-    pItem->setData(0, Qt::UserRole, QVariant());
-    g_SyncHistory.Remove(pEntry);
-    ++nRemoved;
-  }
+  const DWORD nRemoved = g_SyncHistory.RemoveAt(m_pHistoryRows->CheckedEntries());
   if (nRemoved == 0) return;
   // The rows are gone from the list either way; the user must know when they come back.
   if (!g_SyncHistory.Save(nullptr)) {

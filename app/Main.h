@@ -49,7 +49,8 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
-class QTreeWidget;
+class QTreeView;
+class THistoryModel;
 class QWidget;
 
 #define MAIN_CLIENT_WIDTH 1014
@@ -171,6 +172,7 @@ class TfmMain : public QMainWindow {
   CxDateBook* m_pPalmBook = nullptr;
   CxDateBook* m_pOutlookBook = nullptr;
 
-  QTreeWidget* m_pHistory = nullptr;
+  THistoryModel* m_pHistoryRows = nullptr;
+  QTreeView* m_pHistory = nullptr;
   QPushButton* m_pHisButtons[3] = {};
 };

@@ -25,12 +25,6 @@ constexpr int kWizardHeight = 470;
 constexpr int kBandHeight = 64;
 constexpr int kButtonWidth = 88;
 
-QPushButton* MakeButton(QWidget* pParent, const char* szName, const char* szCaption) {
-  auto* pButton = AppNewControl<QPushButton>(pParent, szName, szCaption);
-  pButton->setMinimumWidth(kButtonWidth);
-  return pButton;
-}
-
 QFrame* MakeRule(QWidget* pParent) {
   auto* pRule = new QFrame(pParent);
   pRule->setFrameShape(QFrame::HLine);
@@ -78,9 +72,10 @@ TfmSyncDate::TfmSyncDate(AppCalendar& calendar, TAppSettings& settings, QWidget*
     m_pStack->addWidget(pPage);
   }
 
-  m_pPrev = MakeButton(this, "btnPrev", "< Prev");
-  m_pNext = MakeButton(this, "btnNext", "Next >");
-  m_pCancel = MakeButton(this, "btnCancel", "Cancel");
+  m_pPrev = AppNewControl<QPushButton>(this, "btnPrev", "< Prev");
+  m_pNext = AppNewControl<QPushButton>(this, "btnNext", "Next >");
+  m_pCancel = AppNewControl<QPushButton>(this, "btnCancel", "Cancel");
+  for (QPushButton* pButton : {m_pPrev, m_pNext, m_pCancel}) pButton->setMinimumWidth(kButtonWidth);
   m_pNext->setDefault(true);
   connect(m_pPrev, &QPushButton::clicked, this, &TfmSyncDate::Prev);
   connect(m_pNext, &QPushButton::clicked, this, &TfmSyncDate::Next);

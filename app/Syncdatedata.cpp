@@ -1,5 +1,4 @@
-// The record page. Row colours tell the match state at a glance and do not follow the
-// settings' display colours: blue for a changed record, green for a new one.
+// The record page.
 #include "app/Syncdatedata.h"
 
 #include <QComboBox>
@@ -8,36 +7,19 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
+#include <utility>
 #include <vector>
 
 #include "app/Apputil.h"
 #include "app/Datedetail.h"
+#include "app/SyncRowModel.h"
 #include "app/Syncdate.h"
 #include "app/core/AppCalendar.h"
 #include "app/core/SyncWizard.h"
-#include "views/CxPaintUtil.h"
 
 namespace {
-
-struct RecordColumn {
-  const char* szCaption;
-  int nWidth;
-  int nFieldId;  // 0: the "Sync Type" text, -1: the calendar the record comes from
-};
-
-constexpr RecordColumn kColumns[] = {
-    {"Subject", 180, FIELD_DESCRIPTION},
-    {"Date", 80, FIELD_DATE},
-    {"Start Time", 80, FIELD_START_TIME},
-    {"End Time", 80, FIELD_END_TIME},
-    {"Sync Type", 140, 0},
-    {"Calendar", 90, -1},
-};
-constexpr int kCalendarColumn = -1;
-constexpr int kColumnCount = sizeof(kColumns) / sizeof(kColumns[0]);
-constexpr int kRowTextChars = 1023;
 
 struct ConflictAction {
   const char* szCaption;
@@ -51,37 +33,17 @@ constexpr ConflictAction kActions[] = {
     {"Do Nothing", CONFLICT_SKIP},
 };
 
-constexpr COLORREF kChangedColor = 0xFF0000;  // blue
-constexpr COLORREF kNewColor = 0x008000;      // green
-constexpr COLORREF kOtherColor = 0x000000;
-
-CommDate* RecordOfRow(const QTreeWidgetItem* pItem) {
-  return reinterpret_cast<CommDate*>(pItem->data(0, Qt::UserRole).value<quintptr>());
-}
-
-COLORREF RowColor(const CommDate* pDate) {
-  switch (pDate->nMatchState) {
-    case MATCH_CHANGED:
-      return kChangedColor;
-    case MATCH_NEW:
-      return kNewColor;
-    default:
-      return kOtherColor;
-  }
-}
-
 }  // namespace
 
 TfmSyncDateData::TfmSyncDateData(TfmSyncDate* pFrame, AppCalendar& calendar, TAppSettings& settings,
                                  QWidget* pParent)
     : QWidget(pParent), m_pFrame(pFrame), m_Calendar(calendar), m_Settings(settings) {
   setObjectName(QStringLiteral("fmSyncDateData"));
-  QStringList captions;
-  for (const RecordColumn& column : kColumns) captions << QString::fromUtf8(column.szCaption);
-  m_pList = AppNewReportList(this, "lvDate", captions);
+  m_pRows = new TSyncRowModel(this);
+  m_pList = AppNewReportList(this, "lvDate", m_pRows);
   m_pList->setSelectionMode(QAbstractItemView::SingleSelection);
-  for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
-    m_pList->setColumnWidth(nColumn, kColumns[nColumn].nWidth);
+  for (int nColumn = 0; nColumn < m_pRows->columnCount(); ++nColumn) {
+    m_pList->setColumnWidth(nColumn, TSyncRowModel::DesignWidth(nColumn));
   }
   // The selection stays as visible as when the list has the focus.
   QPalette palette = m_pList->palette();
@@ -114,8 +76,8 @@ TfmSyncDateData::TfmSyncDateData(TfmSyncDate* pFrame, AppCalendar& calendar, TAp
 
   connect(pSelectAll, &QPushButton::clicked, this, [this] { SetAllChecks(true); });
   connect(pClearAll, &QPushButton::clicked, this, [this] { SetAllChecks(false); });
-  connect(m_pList, &QTreeWidget::itemDoubleClicked, this,
-          [this](QTreeWidgetItem* pItem) { OnRowDoubleClicked(pItem); });
+  connect(m_pList, &QTreeView::doubleClicked, this,
+          [this](const QModelIndex& index) { OnRowDoubleClicked(index); });
   m_pList->installEventFilter(this);
 }
 
@@ -124,9 +86,9 @@ bool TfmSyncDateData::eventFilter(QObject* pWatched, QEvent* pEvent) {
   // it from the first column.
   if (pWatched == m_pList && pEvent->type() == QEvent::KeyPress) {
     const auto* pKey = static_cast<QKeyEvent*>(pEvent);
-    QTreeWidgetItem* pItem = m_pList->currentItem();
-    if (pKey->key() == Qt::Key_Space && pKey->modifiers() == Qt::NoModifier && pItem != nullptr) {
-      pItem->setCheckState(0, pItem->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    const QModelIndex current = m_pList->currentIndex();
+    if (pKey->key() == Qt::Key_Space && pKey->modifiers() == Qt::NoModifier && current.isValid()) {
+      m_pRows->ToggleChecked(current.row());
       return true;
     }
   }
@@ -141,42 +103,18 @@ void TfmSyncDateData::Enter() {
   // find its pair.
   if (vRows.empty() && pPlan != nullptr) m_Calendar.TrackRemember(*pPlan);
 
-  m_pList->setUpdatesEnabled(false);
   const char* szHeldBack = nullptr;
-  m_pList->clear();
-  QList<QTreeWidgetItem*> items;
-  items.reserve(static_cast<qsizetype>(vRows.size()));
   for (const SyncRow& row : vRows) {
-    auto* pItem = new QTreeWidgetItem;
-    for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
-      const int nFieldId = kColumns[nColumn].nFieldId;
-      if (nFieldId == kCalendarColumn) {
-        pItem->setText(nColumn, QString::fromUtf8(SyncCalendarName(row.pDate)));
-      } else {
-        pItem->setText(nColumn, nFieldId != 0 ? RecordFieldText(row.pDate, nFieldId, kRowTextChars)
-                                              : QString::fromUtf8(row.szSyncType));
-      }
-      pItem->setForeground(nColumn, cxpaint::ToQColor(RowColor(row.pDate)));
-    }
-    pItem->setToolTip(0, pItem->text(0));
-    pItem->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(row.pDate)));
-    pItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    pItem->setCheckState(0, row.bChecked ? Qt::Checked : Qt::Unchecked);
-    if (row.szReason != nullptr) {
-      // The row says itself why it is not ticked.
-      for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
-        pItem->setToolTip(nColumn, QString::fromUtf8(row.szReason));
-      }
-      szHeldBack = row.szReason;
-    }
-    items.append(pItem);
+    if (row.szReason != nullptr) szHeldBack = row.szReason;
   }
-  m_pList->addTopLevelItems(items);
+  const bool bEmpty = vRows.empty();
+  m_pList->setUpdatesEnabled(false);
+  m_pRows->SetRows(std::move(vRows));
   // Dates, times and the sync type grow to their texts; a long subject is cut, and shown
   // whole as the row's tip, so the other columns stay in view.
-  for (int nColumn = 0; nColumn < kColumnCount; ++nColumn) {
-    if (kColumns[nColumn].nFieldId != FIELD_DESCRIPTION) {
-      AppFitColumn(m_pList, nColumn, kColumns[nColumn].nWidth);
+  for (int nColumn = 0; nColumn < m_pRows->columnCount(); ++nColumn) {
+    if (!TSyncRowModel::IsSubjectColumn(nColumn)) {
+      AppFitColumn(m_pList, nColumn, TSyncRowModel::DesignWidth(nColumn));
     }
   }
   m_pList->setUpdatesEnabled(true);
@@ -186,7 +124,7 @@ void TfmSyncDateData::Enter() {
     m_pAction->addItem(QString::fromUtf8(action.szCaption), action.nConfAction);
   }
   m_pAction->setCurrentIndex(ActionIndexFor(m_Settings.ConfAction));
-  if (vRows.empty()) {
+  if (bEmpty) {
     // An empty list would only lead to the "nothing selected" error: the page says why
     // instead, and "Next >" stays off.
     char szEmpty[160];
@@ -204,19 +142,13 @@ void TfmSyncDateData::Enter() {
 }
 
 bool TfmSyncDateData::HasRows() const {
-  return m_pList->topLevelItemCount() > 0;
+  return m_pRows->rowCount() > 0;
 }
 
 bool TfmSyncDateData::Commit() {
-  std::vector<SyncRow> vRows;
-  vRows.reserve(static_cast<size_t>(m_pList->topLevelItemCount()));
-  for (int i = 0; i < m_pList->topLevelItemCount(); ++i) {
-    const QTreeWidgetItem* pItem = m_pList->topLevelItem(i);
-    vRows.push_back({RecordOfRow(pItem), nullptr, pItem->checkState(0) == Qt::Checked});
-  }
   const int nConfAction =
       m_pAction->currentData().isValid() ? m_pAction->currentData().toInt() : m_Settings.ConfAction;
-  switch (CommitSyncRows(m_Settings, nConfAction, vRows, m_Calendar.GetPalmSelection(),
+  switch (CommitSyncRows(m_Settings, nConfAction, m_pRows->Rows(), m_Calendar.GetPalmSelection(),
                          m_Calendar.GetOutlookSelection())) {
     case COMMIT_OK:
       return true;
@@ -229,13 +161,11 @@ bool TfmSyncDateData::Commit() {
 }
 
 void TfmSyncDateData::SetAllChecks(bool bChecked) {
-  for (int i = 0; i < m_pList->topLevelItemCount(); ++i) {
-    m_pList->topLevelItem(i)->setCheckState(0, bChecked ? Qt::Checked : Qt::Unchecked);
-  }
+  m_pRows->SetAllChecked(bChecked);
 }
 
-void TfmSyncDateData::OnRowDoubleClicked(QTreeWidgetItem* pItem) {
-  const CommDate* pDate = pItem != nullptr ? RecordOfRow(pItem) : nullptr;
+void TfmSyncDateData::OnRowDoubleClicked(const QModelIndex& index) {
+  const CommDate* pDate = m_pRows->RecordAt(index.row());
   if (pDate == nullptr) return;
   TfmDateDetail detail(this);
   detail.SetRecord(pDate);

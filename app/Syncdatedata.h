@@ -4,8 +4,7 @@
 // "Sync Type" and the commit into the selection lists are app/core/SyncWizard's; the page
 // shows them and hands back the check boxes and the chosen action.
 //
-// Each row carries a pointer into the Palm or the Outlook record set, valid while the wizard
-// is open (nothing reloads or re-matches the sets under a modal wizard).
+// The list shows a TSyncRowModel, which holds the rows by value.
 #pragma once
 
 #include <QWidget>
@@ -14,8 +13,9 @@
 
 class AppCalendar;
 class QComboBox;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QModelIndex;
+class QTreeView;
+class TSyncRowModel;
 class TfmSyncDate;
 
 class TfmSyncDateData : public QWidget {
@@ -38,11 +38,12 @@ class TfmSyncDateData : public QWidget {
   bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
  private:
-  void OnRowDoubleClicked(QTreeWidgetItem* pItem);
+  void OnRowDoubleClicked(const QModelIndex& index);
 
   TfmSyncDate* m_pFrame;
   AppCalendar& m_Calendar;
   TAppSettings& m_Settings;
-  QTreeWidget* m_pList = nullptr;
+  TSyncRowModel* m_pRows = nullptr;
+  QTreeView* m_pList = nullptr;
   QComboBox* m_pAction = nullptr;
 };

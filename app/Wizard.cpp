@@ -31,8 +31,8 @@ constexpr int kCaptionColumnWidth = 130;
 QLabel* MakeVersionLabel(QWidget* pParent, const char* szName, bool (*pfnVersion)(char*, int)) {
   char szVersion[FIRST_RUN_VERSION_SIZE];
   const bool bFound = pfnVersion(szVersion, sizeof(szVersion));
-  auto* pLabel = new QLabel(QString::fromLatin1(szVersion), pParent);
-  pLabel->setObjectName(QString::fromLatin1(szName));
+  QLabel* pLabel = AppNewLabel(pParent, "", szName);
+  pLabel->setText(QString::fromLatin1(szVersion));
   QPalette palette = pLabel->palette();
   palette.setColor(QPalette::WindowText, cxpaint::ToQColor(bFound ? kFoundColor : kNotFoundColor));
   pLabel->setPalette(palette);
@@ -42,18 +42,13 @@ QLabel* MakeVersionLabel(QWidget* pParent, const char* szName, bool (*pfnVersion
   return pLabel;
 }
 
-QGroupBox* MakeGroup(QWidget* pParent, const char* szName, const char* szTitle) {
-  auto* pGroup = new QGroupBox(QString::fromLatin1(szTitle), pParent);
-  pGroup->setObjectName(QString::fromLatin1(szName));
-  return pGroup;
-}
-
 }  // namespace
 
-TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent) {
+TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent), m_Users(users) {
   TDialogLayout layout = AppBeginDialog(this, "fmWizard", "DayBridge Wizard", TDialogBanner::Plain);
   QVBoxLayout* pBody = layout.pBody;
-  QGroupBox* pOutlook = MakeGroup(this, "gbOutlook", "Microsoft Outlook Information ");
+  QGroupBox* pOutlook =
+      AppNewControl<QGroupBox>(this, "gbOutlook", "Microsoft Outlook Information ");
   auto* pOutlookGrid = new QGridLayout(pOutlook);
   pOutlookGrid->addWidget(new QLabel(QStringLiteral("Version:"), pOutlook), 0, 0);
   pOutlookGrid->addWidget(MakeVersionLabel(pOutlook, "lblOLVer", &GetOutlookVersionText), 0, 1);
@@ -65,7 +60,7 @@ TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent) {
   pOutlookGrid->setColumnStretch(1, 1);
   pBody->addWidget(pOutlook);
 
-  QGroupBox* pPalm = MakeGroup(this, "gbPalm", " Palm Desktop Information ");
+  QGroupBox* pPalm = AppNewControl<QGroupBox>(this, "gbPalm", " Palm Desktop Information ");
   auto* pPalmGrid = new QGridLayout(pPalm);
   pPalmGrid->addWidget(new QLabel(QStringLiteral("Version:"), pPalm), 0, 0);
   pPalmGrid->addWidget(MakeVersionLabel(pPalm, "lblPDVer", &GetPalmDesktopVersionText), 0, 1);
@@ -84,10 +79,9 @@ TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent) {
   m_pUser->setObjectName(QStringLiteral("cbUser"));
   m_pUser->setMinimumWidth(kUserListWidth);
   pUserLabel->setBuddy(m_pUser);
-  for (void* pItem = users.GetFirst(); pItem != nullptr; pItem = users.GetNext()) {
-    const auto* pUser = static_cast<const PalmUser*>(pItem);
-    m_pUser->addItem(cxpaint::AnsiText(pUser->szUserName),
-                     QVariant::fromValue(reinterpret_cast<quintptr>(pUser)));
+  for (UINT nUser = 0; nUser < users.GetCount(); ++nUser) {
+    const auto* pUser = static_cast<const PalmUser*>(users.GetAt(nUser));
+    if (pUser != nullptr) m_pUser->addItem(cxpaint::AnsiText(pUser->szUserName), nUser);
   }
   m_pUser->setCurrentIndex(FindPalmUserIndex(AppSettings.PDUserID, users));
   pPalmGrid->addWidget(pUserLabel, nUserRow, 0);
@@ -111,7 +105,9 @@ TfmWizard::TfmWizard(QWidget* pParent, CxList& users) : QDialog(pParent) {
 }
 
 void TfmWizard::accept() {
-  const auto* pUser = reinterpret_cast<const PalmUser*>(m_pUser->currentData().value<quintptr>());
+  const QVariant user = m_pUser->currentData();
+  const auto* pUser =
+      user.isValid() ? static_cast<const PalmUser*>(m_Users.GetAt(user.toUInt())) : nullptr;
   StoreFirstRunChoices(m_pShow->isChecked(), pUser, AppSettings);
   AppSettings.TrackChanges = m_pTrack->isChecked() ? 1 : 0;
   QDialog::accept();

@@ -12,7 +12,8 @@ class QLabel;
 
 class TfmWizard : public QDialog {
  public:
-  // users: the Palm user list, whose entries the user list carries.
+  // users: the Palm user list, which outlives the dialog; the user list names its entries by
+  // their place in it.
   TfmWizard(QWidget* pParent, CxList& users);
 
   void accept() override;
@@ -20,6 +21,7 @@ class TfmWizard : public QDialog {
  private:
   void OnDebugOptions();
 
+  CxList& m_Users;
   QComboBox* m_pUser = nullptr;
   QCheckBox* m_pShow = nullptr;
   QCheckBox* m_pTrack = nullptr;

@@ -6,6 +6,7 @@
 // entries only, never entries filled with zeros.
 #include "app/core/SyncHistory.h"
 #define DB_MODULE "SyncHistory"
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -195,6 +196,23 @@ HistoryEntry* SyncHistoryMgr::Append(const HistoryEntry* pEntry) {
 void SyncHistoryMgr::Remove(HistoryEntry* pEntry) {
   if (pEntry == nullptr) return;
   if (m_List.Remove(pEntry, false)) delete pEntry;
+}
+
+HistoryEntry* SyncHistoryMgr::At(DWORD nIndex) {
+  return static_cast<HistoryEntry*>(m_List.GetAt(nIndex));
+}
+
+DWORD SyncHistoryMgr::RemoveAt(const std::vector<DWORD>& vIndexes) {
+  // Every entry is found before the first goes: a removal renumbers those after it.
+  std::vector<HistoryEntry*> vDoomed;
+  for (DWORD nIndex : vIndexes) {
+    HistoryEntry* pEntry = At(nIndex);
+    if (pEntry != nullptr && std::find(vDoomed.begin(), vDoomed.end(), pEntry) == vDoomed.end()) {
+      vDoomed.push_back(pEntry);
+    }
+  }
+  for (HistoryEntry* pEntry : vDoomed) Remove(pEntry);
+  return static_cast<DWORD>(vDoomed.size());
 }
 
 void SyncHistoryMgr::Clear() {

@@ -46,6 +46,13 @@ class SyncHistoryMgr {
   HistoryEntry* Newest();
   HistoryEntry* Older();
 
+  // The entry at nIndex, counting from the oldest as the file keeps them; null past the end.
+  // The windows refer to entries by this number, which an added entry leaves as it is.
+  HistoryEntry* At(DWORD nIndex);
+  // Takes out and frees the entries at these numbers (all counted before any goes); numbers
+  // past the end and repeated ones are ignored. Returns how many went.
+  DWORD RemoveAt(const std::vector<DWORD>& vIndexes);
+
   // Appends a copy of the entry and returns it (null for a null entry or no memory).
   HistoryEntry* Add(const HistoryEntry* pEntry);
   // Takes the entry out and frees it; an entry that is not in the list is ignored.

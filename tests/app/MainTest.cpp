@@ -22,7 +22,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QUrl>
 #include <algorithm>
 #include <cstdio>
@@ -137,13 +137,13 @@ TEST_F(MainWindowTest, ControlsCarryTheirDesignNamesAndCaptions) {
   ASSERT_EQ(pPages->count(), 2);
   EXPECT_EQ(pPages->tabText(0).toStdString(), "Calendar");
   EXPECT_EQ(pPages->tabText(1).toStdString(), "Synchronization History");
-  auto* pList = Find<QTreeWidget>("lvHistory");
+  auto* pList = Find<QTreeView>("lvHistory");
   const std::pair<const char*, int> columns[] = {{"Sync Start Time", 150},
                                                  {"Sync End Time", 150},
                                                  {"Description", 500},
                                                  {"Number of Records", 120}};
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(pList->headerItem()->text(i).toStdString(), columns[i].first);
+    EXPECT_EQ(HeaderText(pList, i).toStdString(), columns[i].first);
     // Wider only where a text would be cut.
     EXPECT_GE(pList->columnWidth(i), columns[i].second) << columns[i].first;
   }
@@ -306,34 +306,33 @@ TEST_F(MainWindowTest, HistoryListsNewestFirstAndDeletesExactlyTheCheckedRows) {
   std::ofstream(sFile, std::ios::binary)
       << EncodeHistoryFile({&entries[0], &entries[1], &entries[2]});
   Start();
-  auto* pList = Find<QTreeWidget>("lvHistory");
-  ASSERT_EQ(pList->topLevelItemCount(), 3);
-  const QTreeWidgetItem* pNewest = pList->topLevelItem(0);
-  EXPECT_EQ(pNewest->text(0).toStdString(), "03/09/2011 12:00:00");
-  EXPECT_EQ(pNewest->text(1).toStdString(), "03/09/2011 18:00:00");
-  EXPECT_EQ(pNewest->text(2).toStdString(), "Third run");
-  EXPECT_EQ(pNewest->text(3).toStdString(), "3");
-  EXPECT_EQ(pList->topLevelItem(2)->text(2).toStdString(), "First run");
+  auto* pList = Find<QTreeView>("lvHistory");
+  ASSERT_EQ(RowCount(pList), 3);
+  EXPECT_EQ(CellText(pList, 0, 0), "03/09/2011 12:00:00");
+  EXPECT_EQ(CellText(pList, 0, 1), "03/09/2011 18:00:00");
+  EXPECT_EQ(CellText(pList, 0, 2), "Third run");
+  EXPECT_EQ(CellText(pList, 0, 3), "3");
+  EXPECT_EQ(CellText(pList, 2, 2), "First run");
 
   const ino_t nBefore = FileId(sFile);
   Click("btnHisDelete");
-  EXPECT_EQ(pList->topLevelItemCount(), 3);
+  EXPECT_EQ(RowCount(pList), 3);
   EXPECT_EQ(FileId(sFile), nBefore) << "nothing checked, nothing rewritten";
 
   Click("btnHisSelectAll");
   Click("btnHisClear");
-  pList->topLevelItem(0)->setCheckState(0, Qt::Checked);
-  pList->topLevelItem(2)->setCheckState(0, Qt::Checked);
+  SetCheck(pList, 0, Qt::Checked);
+  SetCheck(pList, 2, Qt::Checked);
   // Deleting asks first; "No" keeps everything.
   m_Ui.nAnswer = QMessageBox::No;
   Click("btnHisDelete");
-  EXPECT_EQ(pList->topLevelItemCount(), 3);
+  EXPECT_EQ(RowCount(pList), 3);
   EXPECT_EQ(FileId(sFile), nBefore);
   m_Ui.nAnswer = 0;
   Click("btnHisDelete");
-  ASSERT_EQ(pList->topLevelItemCount(), 1);
-  EXPECT_EQ(pList->topLevelItem(0)->text(2).toStdString(), "Second run");
-  EXPECT_EQ(pList->topLevelItem(0)->checkState(0), Qt::Unchecked);
+  ASSERT_EQ(RowCount(pList), 1);
+  EXPECT_EQ(CellText(pList, 0, 2), "Second run");
+  EXPECT_EQ(CheckOf(pList, 0), Qt::Unchecked);
   EXPECT_EQ(Descriptions(sFile), std::vector<std::string>{"Second run"});
   ASSERT_EQ(m_Ui.vMessages.size(), 2u);
   EXPECT_EQ(m_Ui.vMessages[1].nIcon, QMessageBox::Question);
@@ -358,7 +357,7 @@ TEST_F(MainWindowTest, HistoryThatCannotBeSavedIsReportedAfterTheDelete) {
                 sFile);
   EXPECT_EQ(m_Ui.vMessages[1].strCaption.toStdString(), "Error");
   EXPECT_EQ(m_Ui.vMessages[1].pOwner, m_pMain.get());
-  EXPECT_EQ(Find<QTreeWidget>("lvHistory")->topLevelItemCount(), 0);
+  EXPECT_EQ(RowCount(Find<QTreeView>("lvHistory")), 0);
 }
 
 TEST_F(MainWindowTest, ViewMenuCheckMarkFollowsTheActivePage) {
@@ -606,7 +605,8 @@ TEST_F(MainWindowTest, HelpCommandsOpenTheirPagesThroughTheShell) {
   const QRegularExpression pictures(QStringLiteral("src=\"([^\"]+)\""));
   int nPictures = 0;
   for (const auto& match : pictures.globalMatch(strHtml)) {
-    EXPECT_TRUE(QFileInfo(QFileInfo(strPage).dir(), match.captured(1)).isFile()) << match.captured(1).toStdString();
+    EXPECT_TRUE(QFileInfo(QFileInfo(strPage).dir(), match.captured(1)).isFile())
+        << match.captured(1).toStdString();
     nPictures++;
   }
   EXPECT_GT(nPictures, 0);

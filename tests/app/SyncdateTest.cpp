@@ -17,7 +17,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -26,6 +26,7 @@
 
 #include "app/Confalert.h"
 #include "app/Datedetail.h"
+#include "app/SyncRowModel.h"
 #include "app/Syncdatedata.h"
 #include "app/Syncdateproc.h"
 #include "app/core/AppCalendar.h"
@@ -63,13 +64,11 @@ DWORD DayNumber(int nYear, int nMonth, int nDay) {
   return static_cast<DWORD>(dt);
 }
 
-const CommDate* RecordOf(const QTreeWidgetItem* pItem) {
-  return reinterpret_cast<const CommDate*>(pItem->data(0, Qt::UserRole).value<quintptr>());
-}
-
-bool IsRow(const QTreeWidgetItem* pItem, const RowKey& key) {
-  return pItem->text(0) == QString::fromUtf8(key.szSubject) &&
-         RecordOf(pItem)->nSource == key.nSource;
+bool IsRow(const QTreeView* pList, int nRow, const RowKey& key) {
+  const auto* pRows = dynamic_cast<const TSyncRowModel*>(pList->model());
+  const CommDate* pDate = pRows != nullptr ? pRows->RecordAt(nRow) : nullptr;
+  return CellText(pList, nRow, 0) == key.szSubject && pDate != nullptr &&
+         pDate->nSource == key.nSource;
 }
 
 std::vector<std::string> LogLines(const TfmSyncDate* pWizard) {
@@ -117,12 +116,12 @@ class SyncWizardTest : public MainWindowFixture {
   // Leaves checked exactly the rows given.
   static void CheckOnly(TfmSyncDate* pWizard, std::vector<RowKey> vKeys) {
     ClickIn(pWizard, "btnClearAll");
-    auto* pList = FindIn<QTreeWidget>(pWizard, "lvDate");
+    auto* pList = FindIn<QTreeView>(pWizard, "lvDate");
     for (const RowKey& key : vKeys) {
       int nFound = 0;
-      for (int i = 0; i < pList->topLevelItemCount(); ++i) {
-        if (!IsRow(pList->topLevelItem(i), key)) continue;
-        pList->topLevelItem(i)->setCheckState(0, Qt::Checked);
+      for (int i = 0; i < RowCount(pList); ++i) {
+        if (!IsRow(pList, i, key)) continue;
+        SetCheck(pList, i, Qt::Checked);
         ++nFound;
       }
       EXPECT_EQ(nFound, 1) << key.szSubject;
@@ -131,10 +130,10 @@ class SyncWizardTest : public MainWindowFixture {
 
   // A real double click on the row: press and release, then the double click itself.
   static void DoubleClickRow(TfmSyncDate* pWizard, const RowKey& key) {
-    auto* pList = FindIn<QTreeWidget>(pWizard, "lvDate");
-    for (int i = 0; i < pList->topLevelItemCount(); ++i) {
-      if (!IsRow(pList->topLevelItem(i), key)) continue;
-      const QPoint ptRow = pList->visualItemRect(pList->topLevelItem(i)).center();
+    auto* pList = FindIn<QTreeView>(pWizard, "lvDate");
+    for (int i = 0; i < RowCount(pList); ++i) {
+      if (!IsRow(pList, i, key)) continue;
+      const QPoint ptRow = pList->visualRect(Cell(pList, i)).center();
       QTest::mouseClick(pList->viewport(), Qt::LeftButton, {}, ptRow);
       QTest::mouseDClick(pList->viewport(), Qt::LeftButton, {}, ptRow);
       return;
@@ -223,14 +222,14 @@ TEST_F(SyncWizardTest, ThisWeekOnWednesdayTransfersTheCheckedRecordsBothWays) {
     EXPECT_EQ(AppSettings.RangeFrom, DayNumber(2026, 12, 6));
     EXPECT_EQ(AppSettings.RangeTo, DayNumber(2026, 12, 12));
     EXPECT_EQ(Desc(pWizard), "Please select the Calendar event records you want to synchronize.");
-    auto* pList = FindIn<QTreeWidget>(pWizard, "lvDate");
+    auto* pList = FindIn<QTreeView>(pWizard, "lvDate");
     std::vector<std::string> vRows;
-    for (int i = 0; i < pList->topLevelItemCount(); ++i) {
-      const QTreeWidgetItem* pItem = pList->topLevelItem(i);
-      vRows.push_back(pItem->text(0).toStdString() + " | " + pItem->text(1).toStdString() + " | " +
-                      pItem->text(4).toStdString() + " | " + pItem->text(5).toStdString() + " | " +
-                      pItem->foreground(4).color().name().toStdString() +
-                      (pItem->checkState(0) == Qt::Checked ? "" : " | unchecked"));
+    for (int i = 0; i < RowCount(pList); ++i) {
+      const QColor color = Cell(pList, i, 4).data(Qt::ForegroundRole).value<QBrush>().color();
+      vRows.push_back(CellText(pList, i, 0) + " | " + CellText(pList, i, 1) + " | " +
+                      CellText(pList, i, 4) + " | " + CellText(pList, i, 5) + " | " +
+                      color.name().toStdString() +
+                      (CheckOf(pList, i) == Qt::Checked ? "" : " | unchecked"));
     }
     const std::vector<std::string> vExpected = {
         "Lunch with Zoë | 12/11/2026 | Have Conflicts | Palm Desktop | #0000ff",
@@ -248,7 +247,7 @@ TEST_F(SyncWizardTest, ThisWeekOnWednesdayTransfersTheCheckedRecordsBothWays) {
     };
     EXPECT_EQ(vRows, vExpected);
     // An all-day record has no time of day to show.
-    EXPECT_EQ(pList->topLevelItem(9)->text(2).toStdString(), "All day");
+    EXPECT_EQ(CellText(pList, 9, 2), "All day");
 
     CheckOnly(pWizard, {kPalmLunch, kPalmRent, kOutlookCall});
     FindIn<QComboBox>(pWizard, "cbAction")->setCurrentIndex(CONFLICT_PALM_WINS);
@@ -293,9 +292,9 @@ TEST_F(SyncWizardTest, ThisWeekOnWednesdayTransfersTheCheckedRecordsBothWays) {
     ASSERT_NE(pDate, nullptr) << szSubject;
     EXPECT_EQ(pDate->nMatchState, MATCH_SAME) << szSubject;
   }
-  auto* pHistory = Find<QTreeWidget>("lvHistory");
-  ASSERT_EQ(pHistory->topLevelItemCount(), 1);
-  EXPECT_EQ(pHistory->topLevelItem(0)->text(3).toStdString(), "3");
+  auto* pHistory = Find<QTreeView>("lvHistory");
+  ASSERT_EQ(RowCount(pHistory), 1);
+  EXPECT_EQ(CellText(pHistory, 0, 3), "3");
 
   // The files, read back by others: the iCalendar file by python3-icalendar (once the stand-in
   // has written the saves it holds into it)...
@@ -348,16 +347,16 @@ TEST_F(SyncWizardTest, RangePageKeepsThePresetRangeOfTheLastRunAndSwapsReversedD
     ClickIn(pWizard, "btnNext");
     EXPECT_EQ(AppSettings.RangeFrom, DayNumber(2026, 12, 3));
     EXPECT_EQ(AppSettings.RangeTo, DayNumber(2026, 12, 20));
-    auto* pList = FindIn<QTreeWidget>(pWizard, "lvDate");
-    const int nRows = pList->topLevelItemCount();
+    auto* pList = FindIn<QTreeView>(pWizard, "lvDate");
+    const int nRows = RowCount(pList);
     EXPECT_GT(nRows, 0);
     ClickIn(pWizard, "btnClearAll");
     ClickIn(pWizard, "btnPrev");
     EXPECT_EQ(pWizard->GetPageIndex(), SYNCDATE_PAGE_RANGE);
     EXPECT_EQ(Desc(pWizard), "Please select the Calendar event records you want to synchronize.");
     ClickIn(pWizard, "btnNext");
-    EXPECT_EQ(pList->topLevelItemCount(), nRows);
-    EXPECT_EQ(pList->topLevelItem(nRows - 1)->checkState(0), Qt::Checked);
+    EXPECT_EQ(RowCount(pList), nRows);
+    EXPECT_EQ(CheckOf(pList, nRows - 1), Qt::Checked);
     return Cancel(pWizard);
   });
   Click("btnDateStart");
@@ -432,22 +431,22 @@ TEST_F(SyncWizardTest, RunPaintsAsItGoesAndCancelStopsItAfterTheCurrentRecord) {
   ASSERT_NE(pPhysio, nullptr);
   EXPECT_EQ(pRent->nMatchState, MATCH_SAME);
   EXPECT_EQ(pPhysio->nMatchState, MATCH_NEW);
-  auto* pHistory = Find<QTreeWidget>("lvHistory");
-  ASSERT_EQ(pHistory->topLevelItemCount(), 1);
-  EXPECT_EQ(pHistory->topLevelItem(0)->text(3).toStdString(), "1");
+  auto* pHistory = Find<QTreeView>("lvHistory");
+  ASSERT_EQ(RowCount(pHistory), 1);
+  EXPECT_EQ(CellText(pHistory, 0, 3), "1");
 }
 
 // Space ticks and unticks the current row from any of its cells.
 TEST_F(SyncWizardTest, SpaceTicksTheRowFromAnyColumn) {
   Start();
   OnWizard([](TfmSyncDate* pWizard) {
-    auto* pList = FindIn<QTreeWidget>(pWizard, "lvDate");
+    auto* pList = FindIn<QTreeView>(pWizard, "lvDate");
     pList->setFocus();
-    pList->setCurrentItem(pList->topLevelItem(2), 3);
+    pList->setCurrentIndex(Cell(pList, 2, 3));
     QTest::keyClick(pList, Qt::Key_Space);
-    EXPECT_EQ(pList->topLevelItem(2)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(CheckOf(pList, 2), Qt::Unchecked);
     QTest::keyClick(pList, Qt::Key_Space);
-    EXPECT_EQ(pList->topLevelItem(2)->checkState(0), Qt::Checked);
+    EXPECT_EQ(CheckOf(pList, 2), Qt::Checked);
     return Cancel(pWizard);
   });
   Click("btnSyncWeek");
@@ -494,18 +493,18 @@ TEST_P(ConflictAlert, AnswerDecidesTheTransferTheCountAndTheStoredAction) {
     ++nAsked;
     EXPECT_EQ(FindIn<QLabel>(pDialog, "lblAlert")->text().toStdString(), CONFALERT_TEXT);
     EXPECT_TRUE(FindIn<QRadioButton>(pDialog, "rbtnNothing")->isChecked());
-    auto* pList = FindIn<QTreeWidget>(pDialog, "lvDate");
-    EXPECT_EQ(pList->topLevelItemCount(), 2);
-    if (pList->topLevelItemCount() == 2) {
-      EXPECT_EQ(pList->topLevelItem(0)->text(0).toStdString(), "Palm Desktop");
-      EXPECT_EQ(pList->topLevelItem(1)->text(0).toStdString(), "Microsoft Outlook");
-      EXPECT_EQ(pList->topLevelItem(1)->text(1).toStdString(), "Lunch with Zoë");
+    auto* pList = FindIn<QTreeView>(pDialog, "lvDate");
+    EXPECT_EQ(RowCount(pList), 2);
+    if (RowCount(pList) == 2) {
+      EXPECT_EQ(CellText(pList, 0, 0), "Palm Desktop");
+      EXPECT_EQ(CellText(pList, 1, 0), "Microsoft Outlook");
+      EXPECT_EQ(CellText(pList, 1, 1), "Lunch with Zoë");
       // The two versions differ only in their location: it gets a column, highlighted.
-      EXPECT_EQ(pList->columnCount(), 6);
-      EXPECT_EQ(pList->headerItem()->text(5).toStdString(), "Location");
-      EXPECT_EQ(pList->topLevelItem(1)->text(5).toStdString(), "Café Crème");
-      EXPECT_TRUE(pList->topLevelItem(0)->font(5).bold());
-      EXPECT_FALSE(pList->topLevelItem(0)->font(1).bold());
+      EXPECT_EQ(pList->model()->columnCount(), 6);
+      EXPECT_EQ(HeaderText(pList, 5).toStdString(), "Location");
+      EXPECT_EQ(CellText(pList, 1, 5), "Café Crème");
+      EXPECT_TRUE(Cell(pList, 0, 5).data(Qt::FontRole).value<QFont>().bold());
+      EXPECT_FALSE(Cell(pList, 0, 1).data(Qt::FontRole).value<QFont>().bold());
     }
     if (c.szChoice == nullptr) {
       ClickIn(pDialog, "btnCancel");

@@ -134,6 +134,33 @@ TEST_F(SyncHistoryFixture, RemoveTakesOnlyEntriesOfTheList) {
   EXPECT_EQ(mgr.Add(nullptr), nullptr);
 }
 
+struct RemoveAtCase {
+  const char* szName;
+  std::vector<DWORD> vIndexes;
+  DWORD nRemoved;
+  std::string sLeft;  // the descriptions left, oldest first
+};
+
+class SyncHistoryRemoveAt : public ::testing::TestWithParam<RemoveAtCase> {};
+
+TEST_P(SyncHistoryRemoveAt, TakesTheNumberedEntriesOnce) {
+  SyncHistoryMgr mgr;
+  for (const char* szDesc : {"a", "b", "c"}) {
+    const HistoryEntry entry = MakeEntry(szDesc, 1, 2, 1);
+    mgr.Add(&entry);
+  }
+  EXPECT_EQ(mgr.RemoveAt(GetParam().vIndexes), GetParam().nRemoved);
+  std::string sLeft;
+  for (DWORD i = 0; mgr.At(i) != nullptr; ++i) sLeft += mgr.At(i)->szDesc;
+  EXPECT_EQ(sLeft, GetParam().sLeft);
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, SyncHistoryRemoveAt,
+                         ::testing::Values(RemoveAtCase{"NumberedBeforeAnyGoes", {0, 2}, 2, "b"},
+                                           RemoveAtCase{
+                                               "RepeatedAndPastTheEndIgnored", {1, 1, 7}, 1, "ac"}),
+                         [](const auto& row) { return std::string(row.param.szName); });
+
 TEST_F(SyncHistoryFixture, MissingFileFailsAndKeepsTheList) {
   SyncHistoryMgr mgr;
   HistoryEntry a = MakeEntry("a", 1, 2, 1);

@@ -11,7 +11,7 @@
 #include <QLabel>
 #include <QTabWidget>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <string>
 
 // The control of that object name under pRoot; a test failure when there is none.
@@ -33,6 +33,27 @@ inline void ClickIn(const QObject* pRoot, const char* szButton) {
   QTest::mouseClick(pButton, Qt::LeftButton, {}, ptClick);
 }
 
+// A report list as the user reads it: its column captions, its rows, a cell's text and
+// check box; and a row ticked as a click on its box would.
+inline QString HeaderText(const QTreeView* pList, int nColumn) {
+  return pList->model()->headerData(nColumn, Qt::Horizontal).toString();
+}
+inline int RowCount(const QTreeView* pList) {
+  return pList->model()->rowCount();
+}
+inline QModelIndex Cell(const QTreeView* pList, int nRow, int nColumn = 0) {
+  return pList->model()->index(nRow, nColumn);
+}
+inline std::string CellText(const QTreeView* pList, int nRow, int nColumn) {
+  return Cell(pList, nRow, nColumn).data().toString().toStdString();
+}
+inline Qt::CheckState CheckOf(const QTreeView* pList, int nRow) {
+  return static_cast<Qt::CheckState>(Cell(pList, nRow).data(Qt::CheckStateRole).toInt());
+}
+inline void SetCheck(QTreeView* pList, int nRow, Qt::CheckState nState) {
+  pList->model()->setData(Cell(pList, nRow), nState, Qt::CheckStateRole);
+}
+
 // What a control says, as "name=text": its caption or title, for a page control its tab
 // captions, for a list its column captions, for a drop-down list its items (joined by "|").
 inline std::string ControlText(const QObject* pControl) {
@@ -44,8 +65,8 @@ inline std::string ControlText(const QObject* pControl) {
   if (auto* pTabs = qobject_cast<const QTabWidget*>(pControl)) {
     for (int i = 0; i < pTabs->count(); ++i) texts << pTabs->tabText(i);
   }
-  if (auto* pList = qobject_cast<const QTreeWidget*>(pControl)) {
-    for (int i = 0; i < pList->columnCount(); ++i) texts << pList->headerItem()->text(i);
+  if (auto* pList = qobject_cast<const QTreeView*>(pControl)) {
+    for (int i = 0; i < pList->model()->columnCount(); ++i) texts << HeaderText(pList, i);
   }
   if (auto* pCombo = qobject_cast<const QComboBox*>(pControl)) {
     for (int i = 0; i < pCombo->count(); ++i) texts << pCombo->itemText(i);
