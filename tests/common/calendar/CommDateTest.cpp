@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NoteWriteCase{"EmptyNoteEmpties", 300, -1, 0, 0},
                       NoteWriteCase{"OwnTailOfALongNote", 8191, 8000, 0, 191},
                       NoteWriteCase{"OwnWholeNote", 8191, 0, 0, 8191}),
-    [](const auto& info) { return std::string(info.param.szName); });
+    [](const ::testing::TestParamInfo<NoteWriteCase>& row) { return row.param.szName; });
 
 TEST(SetExceptionDays, KeepsTheLimitAndReadsItsOwnDays) {
   std::vector<SYSTEMTIME> vDays;
