@@ -114,7 +114,9 @@ CliJson RecordJson(const CommDate& date) {
     repeat["exceptions"] = nullptr;
   } else {
     repeat["exceptions"] = CliJson::array();
-    for (const SYSTEMTIME& stDay : ExceptionDays(rp)) repeat["exceptions"].push_back(FormatDate(stDay));
+    for (const SYSTEMTIME& stDay : ExceptionDays(rp)) {
+      repeat["exceptions"].push_back(FormatDate(stDay));
+    }
   }
 
   CliJson record;

@@ -168,8 +168,9 @@ bool SameExceptions(const RepeatPattern* pA, const RepeatPattern* pB) {
   }
   const std::span<const SYSTEMTIME> daysA = ExceptionDays(*pA);
   const std::span<const SYSTEMTIME> daysB = ExceptionDays(*pB);
-  return std::equal(daysA.begin(), daysA.end(), daysB.begin(), daysB.end(),
-                    [](const SYSTEMTIME& a, const SYSTEMTIME& b) { return CompareDate(&a, &b) == 0; });
+  return std::equal(
+      daysA.begin(), daysA.end(), daysB.begin(), daysB.end(),
+      [](const SYSTEMTIME& a, const SYSTEMTIME& b) { return CompareDate(&a, &b) == 0; });
 }
 
 bool IsDeletedOccurrence(const RepeatPattern* pRepeat, const SYSTEMTIME* pDay) {

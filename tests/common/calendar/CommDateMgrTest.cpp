@@ -459,7 +459,8 @@ TEST(FindMatch, DeletedOccurrencesMakeAChangedMatchUnlessOneSideCannotTell) {
   set.AddCopy(MeetingWithDeletions().get());
   auto pProbe = MeetingWithDeletions();
   const SYSTEMTIME stOneMore = LocalTime(2011, 3, 28);
-  std::vector<SYSTEMTIME> days(pProbe->repeat.stExceptions.begin(), pProbe->repeat.stExceptions.begin() + 3);
+  std::vector<SYSTEMTIME> days(pProbe->repeat.stExceptions.begin(),
+                               pProbe->repeat.stExceptions.begin() + 3);
   days.push_back(stOneMore);
   SetDeletedOccurrences(pProbe.get(), days.data(), 4);
   EXPECT_EQ(FIND_CHANGED, set.FindMatch(pProbe.get(), nullptr, nullptr));

