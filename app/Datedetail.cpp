@@ -321,9 +321,7 @@ void TfmDateDetail::ShowRecurrence(const RepeatPattern& repeat) {
   }
 
   m_pExceptions->clear();
-  for (UINT i = 0; i < repeat.nExceptionCount && i < REPEAT_MAX_EXCEPTIONS; ++i) {
-    m_pExceptions->addItem(DateText(repeat.stExceptions[i]));
-  }
+  for (const SYSTEMTIME& stDay : ExceptionDays(repeat)) m_pExceptions->addItem(DateText(stDay));
   m_pExceptionsNote->setText(repeat.bExceptionsUnknown
                                  ? QStringLiteral("Not kept by this calendar.")
                              : repeat.nExceptionCount == 0 ? QStringLiteral("None.")

@@ -114,8 +114,8 @@ CliJson RecordJson(const CommDate& date) {
     repeat["exceptions"] = nullptr;
   } else {
     repeat["exceptions"] = CliJson::array();
-    for (UINT i = 0; i < rp.nExceptionCount && i < REPEAT_MAX_EXCEPTIONS; i++) {
-      repeat["exceptions"].push_back(FormatDate(rp.stExceptions[i]));
+    for (const SYSTEMTIME& stDay : ExceptionDays(rp)) {
+      repeat["exceptions"].push_back(FormatDate(stDay));
     }
   }
 

@@ -68,7 +68,6 @@ SYSTEMTIME At(const SYSTEMTIME& stDay, int nDays, int nHour, int nMinute) {
 class Appointment {
  public:
   Appointment(const char* szUtf8Desc, SYSTEMTIME stStart, SYSTEMTIME stEnd) {
-    memset(&m_Date, 0, sizeof(m_Date));
     CxCopyText(m_Date.szDescription, Ansi(szUtf8Desc).c_str());
     m_Date.stStart = stStart;
     m_Date.stEnd = stEnd;
@@ -121,7 +120,7 @@ class Appointment {
   CommDate& Get() { return m_Date; }
 
  private:
-  CommDate m_Date;
+  CommDate m_Date{};
 };
 
 struct DemoCalendars {

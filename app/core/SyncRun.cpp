@@ -39,7 +39,7 @@ void ConflictFieldsThatDiffer(const CommDate* pPalm, const CommDate* pOutlook,
   vFieldIds.clear();
   if (pPalm == nullptr || pOutlook == nullptr) return;
   // Room for the longest display text (a note); the texts are compared, not shown.
-  constexpr int kTextChars = static_cast<int>(sizeof(CommDate::szNote));
+  constexpr int kTextChars = static_cast<int>(COMM_NOTE_SIZE);
   std::vector<char> vPalmText(kTextChars + 1);
   std::vector<char> vOutlookText(kTextChars + 1);
   for (int nId = 1; nId <= FIELD_COUNT; ++nId) {

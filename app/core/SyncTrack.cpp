@@ -143,9 +143,7 @@ std::string TrackPrint(const CommDate* pDate, int nPalmKind) {
     if (r.bHasEnd) AddDay(nHash, r.stPatternEnd);
     // A store that keeps no deleted occurrences makes them a field only one side holds.
     if (nPalmKind != PALM_KIND_DATABASE && !r.bExceptionsUnknown) {
-      const UINT nCount =
-          r.nExceptionCount < REPEAT_MAX_EXCEPTIONS ? r.nExceptionCount : REPEAT_MAX_EXCEPTIONS;
-      for (UINT i = 0; i < nCount; ++i) AddDay(nHash, r.stExceptions[i]);
+      for (const SYSTEMTIME& stDay : ExceptionDays(r)) AddDay(nHash, stDay);
     }
   }
   char szHex[24];

@@ -147,7 +147,7 @@ void BM_PalmToRecord(benchmark::State& state) {
     for (int i = 0; i < kRecords; ++i) {
       pRef->rec2.nStartTime = 1104534000 + static_cast<DWORD>(i) * 86400;
       pRef->rec2.nEndTime = pRef->rec2.nStartTime + 86400;
-      std::memset(static_cast<void*>(pRecord.get()), 0, sizeof(*pRecord));
+      *pRecord = CommDate{};
       PmDateInfo::PalmToRecord(pRef.get(), pRecord.get());
       benchmark::DoNotOptimize(pRecord->stEnd);
     }

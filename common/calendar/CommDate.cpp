@@ -166,28 +166,34 @@ bool SameExceptions(const RepeatPattern* pA, const RepeatPattern* pB) {
   if (pA->bExceptionsUnknown || pB->bExceptionsUnknown) {
     return true;
   }
-  if (pA->nExceptionCount != pB->nExceptionCount) {
-    return false;
-  }
-  const UINT nCount = std::min(pA->nExceptionCount, REPEAT_MAX_EXCEPTIONS);
-  for (UINT i = 0; i < nCount; i++) {
-    if (CompareDate(&pA->stExceptions[i], &pB->stExceptions[i]) != 0) {
-      return false;
-    }
-  }
-  return true;
+  const std::span<const SYSTEMTIME> daysA = ExceptionDays(*pA);
+  const std::span<const SYSTEMTIME> daysB = ExceptionDays(*pB);
+  return std::equal(
+      daysA.begin(), daysA.end(), daysB.begin(), daysB.end(),
+      [](const SYSTEMTIME& a, const SYSTEMTIME& b) { return CompareDate(&a, &b) == 0; });
 }
 
 bool IsDeletedOccurrence(const RepeatPattern* pRepeat, const SYSTEMTIME* pDay) {
   if (pRepeat == nullptr || pDay == nullptr) {
     return false;
   }
-  const SYSTEMTIME* pFirst = pRepeat->stExceptions;
-  const SYSTEMTIME* pLast = pFirst + std::min(pRepeat->nExceptionCount, REPEAT_MAX_EXCEPTIONS);
-  const SYSTEMTIME* pFound = std::lower_bound(
-      pFirst, pLast, *pDay,
+  const std::span<const SYSTEMTIME> days = ExceptionDays(*pRepeat);
+  const auto itFound = std::lower_bound(
+      days.begin(), days.end(), *pDay,
       [](const SYSTEMTIME& a, const SYSTEMTIME& b) { return CompareDate(&a, &b) < 0; });
-  return pFound != pLast && CompareDate(pFound, pDay) == 0;
+  return itFound != days.end() && CompareDate(&*itFound, pDay) == 0;
+}
+
+void SetExceptionDays(RepeatPattern* pRepeat, const SYSTEMTIME* pDays, size_t nCount) {
+  if (pRepeat == nullptr) {
+    return;
+  }
+  if (pDays == nullptr) nCount = 0;
+  nCount = std::min<size_t>(nCount, REPEAT_MAX_EXCEPTIONS);
+  // Sized to what it holds: a record lives as long as its set, and most hold none.
+  std::vector<SYSTEMTIME> vDays(pDays, pDays + nCount);
+  pRepeat->stExceptions.swap(vDays);
+  pRepeat->nExceptionCount = static_cast<UINT>(nCount);
 }
 
 void FreeExtra(CommDate* pDate) {

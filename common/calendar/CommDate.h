@@ -1,18 +1,24 @@
 // The common calendar record both stores convert every appointment into, its repeat pattern,
 // and the table of field ids the user interface shows and matching compares.
 //
-// Records are plain structs with fixed text arrays, copied whole; every text is NUL-terminated
-// ANSI and writers cut it to its array. Date-times are local. The one pointer a record owns is
-// pExtra, the store-side block it came with: allocated with std::malloc (or by SetExtraCopy)
-// and released with FreeExtra. pPeer only refers into the other record set.
+// Records are structs of fixed text arrays and two parts held off the record (the note and the
+// deleted occurrences, which most records leave empty); they are copied with `=` and cleared
+// with `= {}`, never with memset or memcpy. Every text is NUL-terminated ANSI and writers cut
+// it to its array (the note to COMM_NOTE_SIZE - 1 characters). Date-times are local. The one
+// pointer a record owns is pExtra, the store-side block it came with: allocated with
+// std::malloc (or by SetExtraCopy) and released with FreeExtra; a copy made with `=` shares
+// it, so copies that outlive their source go through CommDateMgr::AddCopy. pPeer only refers
+// into the other record set.
 //
 // A repeat carries the dates of its deleted occurrences: local dates at 00:00:00, ascending,
 // each once (SetDeletedOccurrences in CommDateMgr.h keeps them so).
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <vector>
 
+#include "common/misc/CxText.h"
 #include "platform/win/WinTypes.h"
 
 // RepeatPattern::nType
@@ -66,6 +72,8 @@ inline constexpr INT FIELD_COUNT = 14;
 
 // The most deleted occurrences a repeat keeps: as many as a datebook record can hold.
 inline constexpr UINT REPEAT_MAX_EXCEPTIONS = 256;
+// A record's note: up to 8191 characters and the terminator.
+inline constexpr UINT COMM_NOTE_SIZE = 8192;
 
 struct RepeatPattern {
   INT nType;
@@ -80,9 +88,23 @@ struct RepeatPattern {
   // The store keeps no deleted occurrences (the 6.x database), so the list below says
   // nothing about them: it is empty, and neither compared nor written over another's.
   BYTE bExceptionsUnknown;
+  // The deleted occurrences are the first nExceptionCount dates of stExceptions, ascending;
+  // stExceptions holds at least that many (ExceptionDays reads them, SetExceptionDays sets
+  // both), and at most REPEAT_MAX_EXCEPTIONS count.
   UINT nExceptionCount;
-  SYSTEMTIME stExceptions[REPEAT_MAX_EXCEPTIONS];  // deleted occurrences, ascending dates
+  std::vector<SYSTEMTIME> stExceptions;
 };
+
+// The deleted occurrences of a repeat.
+inline std::span<const SYSTEMTIME> ExceptionDays(const RepeatPattern& repeat) {
+  size_t nCount = repeat.nExceptionCount < REPEAT_MAX_EXCEPTIONS ? repeat.nExceptionCount
+                                                                 : REPEAT_MAX_EXCEPTIONS;
+  if (nCount > repeat.stExceptions.size()) nCount = repeat.stExceptions.size();
+  return {repeat.stExceptions.data(), nCount};
+}
+// Makes the nCount dates at pDays the repeat's deleted occurrences as they are (the caller
+// keeps them ascending), cut to REPEAT_MAX_EXCEPTIONS.
+void SetExceptionDays(RepeatPattern* pRepeat, const SYSTEMTIME* pDays, size_t nCount);
 
 struct CommDate {
   char szDescription[256];
@@ -90,7 +112,7 @@ struct CommDate {
   SYSTEMTIME stStart;
   SYSTEMTIME stEnd;
   BOOL bAlarm;
-  char szNote[8192];
+  CxText<COMM_NOTE_SIZE> szNote;
   char szLocation[256];
   RepeatPattern repeat;
   BOOL bPrivate;
@@ -127,6 +149,10 @@ void CopyIfText(char* szDst, int nDstSize, const char* szSrc);
 template <size_t N>
 inline void CopyIfText(char (&szDst)[N], const char* szSrc) {
   CopyIfText(szDst, static_cast<int>(N), szSrc);
+}
+template <size_t N>
+inline void CopyIfText(CxText<N>& text, const char* szSrc) {
+  if (szSrc != nullptr && szSrc[0] != '\0') text.Assign(szSrc);
 }
 
 // Equal once every CR and LF is removed from both, letters compared without regard to case.

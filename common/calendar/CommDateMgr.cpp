@@ -104,8 +104,15 @@ class KeyHasher {
   // Bounded by the array, which equal texts of any length still agree on.
   template <size_t N>
   void AddText(const char (&szText)[N], bool bSkipLineBreaks) {
+    AddText(szText, N, bSkipLineBreaks);
+  }
+  template <size_t N>
+  void AddText(const CxText<N>& text, bool bSkipLineBreaks) {
+    AddText(text.c_str(), N, bSkipLineBreaks);
+  }
+  void AddText(const char* szText, size_t nMax, bool bSkipLineBreaks) {
     const std::array<unsigned char, 256>& fold = FoldTable();
-    for (size_t i = 0; i < N && szText[i] != '\0'; i++) {
+    for (size_t i = 0; i < nMax && szText[i] != '\0'; i++) {
       if (bSkipLineBreaks && (szText[i] == '\r' || szText[i] == '\n')) {
         continue;
       }
@@ -226,7 +233,7 @@ CommDate* CommDateMgr::AddCopy(const CommDate* pDate) {
     Log(0, "No memory for a calendar record");
     return nullptr;
   }
-  std::memcpy(pCopy, pDate, sizeof(CommDate));
+  *pCopy = *pDate;
   // The copy must never share the caller's block: each record frees its own.
   pCopy->pExtra = nullptr;
   pCopy->nExtraSize = 0;
@@ -535,7 +542,7 @@ int SetDeletedOccurrences(CommDate* pDate, const SYSTEMTIME* pDays, int nCount) 
     return 0;
   }
   RepeatPattern& repeat = pDate->repeat;
-  repeat.nExceptionCount = 0;
+  SetExceptionDays(&repeat, nullptr, 0);
   if (repeat.nType == REPEAT_NONE || pDays == nullptr || nCount <= 0) {
     return 0;
   }
@@ -564,7 +571,6 @@ int SetDeletedOccurrences(CommDate* pDate, const SYSTEMTIME* pDays, int nCount) 
   std::sort(vDays.begin(), vDays.end(), Earlier);
   vDays.erase(std::unique(vDays.begin(), vDays.end(), SameDay), vDays.end());
   const size_t nKept = std::min<size_t>(vDays.size(), REPEAT_MAX_EXCEPTIONS);
-  std::copy(vDays.end() - static_cast<std::ptrdiff_t>(nKept), vDays.end(), repeat.stExceptions);
-  repeat.nExceptionCount = static_cast<UINT>(nKept);
+  SetExceptionDays(&repeat, vDays.data() + (vDays.size() - nKept), nKept);
   return static_cast<int>(nKept);
 }

@@ -330,7 +330,7 @@ bool OlDateUtil::LoadFolder(CDispCmd* pFolder) {
     CxCopyText(pImage->szFolderName, szFolderName);
     CxCopyText(pImage->szStoreID, szStoreID);
     if (ReadItem(pItem, pImage.get())) {
-      std::memset(pDate.get(), 0, sizeof(CommDate));
+      *pDate = CommDate{};
       ItemToRecord(pImage.get(), pDate.get());
       pImage->pItem = nullptr;
       // The set gives its record a copy of the block, so the packed image is lent here
@@ -579,10 +579,8 @@ bool OlDateUtil::RecordToItem(const CommDate* pDate, OlDateItem* pImage) {
       stEnd.wHour = stEnd.wMinute = stEnd.wSecond = stEnd.wMilliseconds = 0;
       pImage->dtPatternEndDate = ToDate(&stEnd);
     }
-    const UINT nDeleted = std::min(repeat.nExceptionCount, REPEAT_MAX_EXCEPTIONS);
     pImage->nExceptionCount = 0;
-    for (UINT i = 0; i < nDeleted; ++i) {
-      SYSTEMTIME stDay = repeat.stExceptions[i];
+    for (SYSTEMTIME stDay : ExceptionDays(repeat)) {
       stDay.wHour = stDay.wMinute = stDay.wSecond = stDay.wMilliseconds = 0;
       DATE dtDay = 0;
       if (SystemTimeToVariantTime(&stDay, &dtDay))
@@ -605,7 +603,7 @@ bool OlDateUtil::WriteItem(IDispatch* pItem, OlDateItem* pImage) {
     item.PutDate(u"ReminderTime", pImage->dtReminderTime);
   }
   PutTextUnlessCopy(&item, u"Subject", pImage->szSubject, sizeof(CommDate::szDescription));
-  if (m_bIncludeNote) PutTextUnlessCopy(&item, u"Body", pImage->szBody, sizeof(CommDate::szNote));
+  if (m_bIncludeNote) PutTextUnlessCopy(&item, u"Body", pImage->szBody, COMM_NOTE_SIZE);
   PutTextUnlessCopy(&item, u"Location", pImage->szLocation, sizeof(CommDate::szLocation));
   PutTextUnlessCopy(&item, u"Categories", pImage->szCategories, sizeof(CommDate::szCategory));
 
@@ -799,8 +797,8 @@ bool OlDateUtil::UpdateAt(CommDate* pDate, CommDate* pPeer, int nPos) {
     // far as the new pattern still has those days.
     std::vector<SYSTEMTIME> vKept;
     if (pDate->repeat.bExceptionsUnknown) {
-      const UINT nKept = std::min(pPeer->repeat.nExceptionCount, REPEAT_MAX_EXCEPTIONS);
-      vKept.assign(pPeer->repeat.stExceptions, pPeer->repeat.stExceptions + nKept);
+      const std::span<const SYSTEMTIME> kept = ExceptionDays(pPeer->repeat);
+      vKept.assign(kept.begin(), kept.end());
     }
     char szItemLocation[sizeof(pPeer->szLocation)];
     CxCopyText(szItemLocation, pPeer->szLocation);

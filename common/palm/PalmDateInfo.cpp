@@ -316,7 +316,7 @@ bool PmDateInfo::BuildRecordSet() {
   for (int nPos = 0; nPos < nCount; ++nPos) {
     DWORD nStatus = 0;
     if (!ReadStoreRecord(nPos, pScratch.get(), &nStatus) || IsHidden(nStatus)) continue;
-    std::memset(static_cast<void*>(pRecord.get()), 0, sizeof *pRecord);
+    *pRecord = CommDate{};
     PalmToRecord(pScratch.get(), pRecord.get(), &zone);
     // The attached copy carries no blob data: the store owns that.
     layout.DropBlobs(pScratch.get());

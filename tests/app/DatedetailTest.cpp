@@ -44,8 +44,7 @@ class DateDetail : public ::testing::TestWithParam<DetailCase> {};
 
 TEST_P(DateDetail, ShowsTheRepetitionOfTheRecord) {
   const DetailCase& c = GetParam();
-  CommDate date;
-  memset(&date, 0, sizeof(date));
+  CommDate date{};
   CxCopyText(date.szDescription, "Review");
   date.stStart = {2026, 12, 3, 2, 14, 0, 0, 0};  // Wednesday 2 December, 14:00
   date.stEnd = {2026, 12, 3, 2, 15, 0, 0, 0};
@@ -119,16 +118,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The recurrence page lists the deleted occurrences, or says why there are none.
 TEST(DateDetailDeleted, ListsTheDeletedOccurrences) {
-  CommDate date;
-  memset(&date, 0, sizeof(date));
+  CommDate date{};
   date.stStart = {2026, 12, 3, 2, 14, 0, 0, 0};
   date.stEnd = {2026, 12, 3, 2, 15, 0, 0, 0};
   date.repeat.nType = REPEAT_WEEKLY;
   date.repeat.nInterval = 1;
   date.repeat.nDayOfWeekMask = DAYMASK_WEDNESDAY;
-  date.repeat.nExceptionCount = 2;
-  date.repeat.stExceptions[0] = {2026, 12, 3, 9, 0, 0, 0, 0};
-  date.repeat.stExceptions[1] = {2027, 1, 3, 6, 0, 0, 0, 0};
+  const SYSTEMTIME days[] = {{2026, 12, 3, 9, 0, 0, 0, 0}, {2027, 1, 3, 6, 0, 0, 0, 0}};
+  SetExceptionDays(&date.repeat, days, 2);
   TfmDateDetail detail(nullptr);
   detail.SetRecord(&date);
   auto* pList = FindIn<QListWidget>(&detail, "lvExceptions");

@@ -38,7 +38,7 @@ inline bool SameDay(const SYSTEMTIME& a, const SYSTEMTIME& b) {
 inline std::unique_ptr<CommDate> Record(const char* szDescription, const SYSTEMTIME& stStart,
                                         const SYSTEMTIME& stEnd, bool bAllDay = false) {
   auto pDate = std::make_unique<CommDate>();
-  std::memset(pDate.get(), 0, sizeof(CommDate));
+  *pDate = CommDate{};
   CxCopyText(pDate->szDescription, szDescription);
   pDate->stStart = stStart;
   pDate->stEnd = stEnd;

@@ -207,7 +207,7 @@ void MakeLongTimeCalendar(int nRecords, uint64_t nSeed,
   const long nMaxDraws = 4L * nRecords + 100;
   int nTaken = 0;
   for (long nDraw = 0; nTaken < nRecords && nDraw < nMaxDraws; ++nDraw) {
-    std::memset(pDate.get(), 0, sizeof(CommDate));
+    *pDate = CommDate{};
     SetKind(draw, pDate.get());
     if (draw.Percent(15)) SetNote(draw, pDate.get());
     if (draw.Percent(22)) SetAlarm(draw, pDate.get());

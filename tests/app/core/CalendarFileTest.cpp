@@ -48,8 +48,7 @@ using clockguard::LocalTime;
 CommDate Appointment(const char* szDescription, SYSTEMTIME stStart, SYSTEMTIME stEnd,
                      INT nType = REPEAT_NONE, UINT nInterval = 0, UINT nMask = 0,
                      UINT nDayOfMonth = 0, UINT nInstance = 0) {
-  CommDate date;
-  std::memset(&date, 0, sizeof(date));
+  CommDate date{};
   CxCopyText(date.szDescription, szDescription);
   date.stStart = stStart;
   date.stEnd = stEnd;
@@ -421,8 +420,8 @@ TEST_P(DeletionOnOneSide, TravelsToTheOther) {
   {
     CommDateMgr* pSet = c.bOnPalm ? m_pCalendar->GetPalmSet() : m_pCalendar->GetOutlookSet();
     CommDate date = DetachedCopy(*Find(pSet, "Weekly review"));
-    std::vector<SYSTEMTIME> days(date.repeat.stExceptions,
-                                 date.repeat.stExceptions + date.repeat.nExceptionCount);
+    const std::span<const SYSTEMTIME> kept = ExceptionDays(date.repeat);
+    std::vector<SYSTEMTIME> days(kept.begin(), kept.end());
     days.push_back(LocalTime(2011, 6, 7));
     deltest::SetDeletedDays(&date, days);
     m_pCalendar.reset();

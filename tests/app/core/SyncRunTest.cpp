@@ -39,8 +39,7 @@ class RecordingTarget : public ISyncTarget {
 };
 
 CommDate MakeRecord(const char* szDesc, UINT nSource, UINT nState) {
-  CommDate date;
-  memset(&date, 0, sizeof(date));
+  CommDate date{};
   snprintf(date.szDescription, sizeof(date.szDescription), "%s", szDesc);
   date.nSource = nSource;
   date.nMatchState = nState;

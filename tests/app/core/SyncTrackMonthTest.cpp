@@ -49,8 +49,7 @@ SYSTEMTIME At(int nDay, int nHour) {
 }
 
 CommDate Meeting(const std::string& strTitle, int nDay, int nHour) {
-  CommDate date;
-  std::memset(&date, 0, sizeof(date));
+  CommDate date{};
   CxCopyText(date.szDescription, strTitle.c_str());
   date.stStart = At(nDay, nHour);
   date.stEnd = At(nDay, nHour + 1);

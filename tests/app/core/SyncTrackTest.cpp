@@ -70,8 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Records with a title, a day and an hour; the key is the title's serial.
 CommDate Record(const char* szTitle, int nDay, int nHour, const char* szNote = "") {
-  CommDate date;
-  std::memset(&date, 0, sizeof(date));
+  CommDate date{};
   CxCopyText(date.szDescription, szTitle);
   CxCopyText(date.szNote, szNote);
   date.stStart = {2026, 6, 0, static_cast<WORD>(nDay), static_cast<WORD>(nHour), 0, 0, 0};

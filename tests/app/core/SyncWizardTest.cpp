@@ -96,8 +96,7 @@ class RecordPage : public ::testing::Test {
 
   CommDate* Add(CommDateMgr& set, const char* szDesc, UINT nSource, UINT nState, SYSTEMTIME stStart,
                 SYSTEMTIME stEnd, INT nRepeat = REPEAT_NONE, UINT nMask = 0) {
-    CommDate date;
-    memset(&date, 0, sizeof(date));
+    CommDate date{};
     snprintf(date.szDescription, sizeof(date.szDescription), "%s", szDesc);
     date.nSource = nSource;
     date.nMatchState = nState;

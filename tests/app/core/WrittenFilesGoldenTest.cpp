@@ -33,8 +33,7 @@ namespace {
 using clockguard::LocalTime;
 
 CommDate Record(const char* szDescription, SYSTEMTIME stStart, SYSTEMTIME stEnd) {
-  CommDate date;
-  std::memset(&date, 0, sizeof(date));
+  CommDate date{};
   CxCopyText(date.szDescription, szDescription);
   date.stStart = stStart;
   date.stEnd = stEnd;
@@ -63,8 +62,8 @@ std::vector<CommDate> Schedule() {
   gym.repeat.nDayOfWeekMask = DAYMASK_MONDAY | DAYMASK_THURSDAY;
   gym.repeat.bHasEnd = 1;
   gym.repeat.stPatternEnd = LocalTime(2026, 6, 30);
-  gym.repeat.nExceptionCount = 1;
-  gym.repeat.stExceptions[0] = LocalTime(2026, 4, 6);  // Easter Monday
+  const SYSTEMTIME stEasterMonday = LocalTime(2026, 4, 6);
+  SetExceptionDays(&gym.repeat, &stEasterMonday, 1);
   CommDate board = Record("Board", LocalTime(2026, 1, 30, 9), LocalTime(2026, 1, 30, 10, 30));
   board.repeat.nType = REPEAT_MONTHLY_BY_DAY;
   board.repeat.nInterval = 1;

@@ -63,7 +63,7 @@ std::string Describe(const CommDate& date) {
            p.nDayOfWeekMask, p.nDayOfMonth, p.nInstance,
            p.bHasEnd ? Text(p.stPatternEnd).c_str() : "-");
   std::string strText = szText;
-  for (UINT i = 0; i < p.nExceptionCount; i++) strText += " " + Text(p.stExceptions[i]);
+  for (const SYSTEMTIME& stDay : ExceptionDays(p)) strText += " " + Text(stDay);
   return strText;
 }
 
@@ -76,8 +76,7 @@ void SetDeleted(CommDate& date, std::vector<SYSTEMTIME> vDays) {
                             return CompareDate(&a, &b) == 0;
                           }),
               vDays.end());
-  date.repeat.nExceptionCount = static_cast<UINT>(std::min<size_t>(vDays.size(), 256));
-  std::copy_n(vDays.begin(), date.repeat.nExceptionCount, date.repeat.stExceptions);
+  SetExceptionDays(&date.repeat, vDays.data(), vDays.size());
 }
 
 // ---- Matching -----------------------------------------------------------------------------

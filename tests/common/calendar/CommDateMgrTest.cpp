@@ -85,7 +85,7 @@ TEST_P(FindMatchPositionTest, ReportsTheWinningRecord) {
       pDate = Meeting(*p == 's' ? "Room 1" : "Elsewhere");
     }
     // Tell the records apart by their note, which the default keys ignore.
-    snprintf(pDate->szNote, sizeof(pDate->szNote), "%d", static_cast<int>(stored.size()));
+    CxCopyText(pDate->szNote, std::to_string(stored.size()).c_str());
     stored.push_back(set.AddCopy(pDate.get()));
   }
   CommDate* pPeer = nullptr;
@@ -459,7 +459,8 @@ TEST(FindMatch, DeletedOccurrencesMakeAChangedMatchUnlessOneSideCannotTell) {
   set.AddCopy(MeetingWithDeletions().get());
   auto pProbe = MeetingWithDeletions();
   const SYSTEMTIME stOneMore = LocalTime(2011, 3, 28);
-  std::vector<SYSTEMTIME> days(pProbe->repeat.stExceptions, pProbe->repeat.stExceptions + 3);
+  std::vector<SYSTEMTIME> days(pProbe->repeat.stExceptions.begin(),
+                               pProbe->repeat.stExceptions.begin() + 3);
   days.push_back(stOneMore);
   SetDeletedOccurrences(pProbe.get(), days.data(), 4);
   EXPECT_EQ(FIND_CHANGED, set.FindMatch(pProbe.get(), nullptr, nullptr));

@@ -137,7 +137,7 @@ TEST(GetFieldText, StartBeforeTheShownYearsKeepsTheTime) {
 
 TEST(GetFieldText, FullLengthNoteFitsItsNominalSizeCut) {
   auto pDate = std::make_unique<CommDate>();
-  memset(pDate->szNote, 'n', sizeof(pDate->szNote) - 1);
+  CxCopyText(pDate->szNote, std::string(COMM_NOTE_SIZE - 1, 'n').c_str());
   CommField field{};
   ASSERT_TRUE(GetFieldDesc(FIELD_NOTE, &field));
   std::string text(static_cast<size_t>(field.nTextSize) + 1, 'x');
@@ -145,6 +145,36 @@ TEST(GetFieldText, FullLengthNoteFitsItsNominalSizeCut) {
   EXPECT_EQ(static_cast<size_t>(field.nTextSize - 1), strlen(text.c_str()));
   EXPECT_EQ('x', text[static_cast<size_t>(field.nTextSize)]);
 }
+
+// Every write of a note cuts it as a copy into its 8192-byte array did, also a write of a part
+// of the note's own text (which a write that first frees the old text would read freed).
+struct NoteWriteCase {
+  const char* szName;
+  size_t nBefore;  // 'a' characters the note holds first
+  int nFrom;       // -1: write nLength 'b' characters; else the note's own text from here
+  size_t nLength, nKept;
+};
+
+class NoteWriteTest : public ::testing::TestWithParam<NoteWriteCase> {};
+
+TEST_P(NoteWriteTest, CutsToTheArrayItStandsFor) {
+  const NoteWriteCase& c = GetParam();
+  CommDate date{};
+  CxCopyText(date.szNote, std::string(c.nBefore, 'a').c_str());
+  const std::string strNew(c.nLength, 'b');
+  CxCopyText(date.szNote, c.nFrom < 0 ? strNew.c_str() : date.szNote + c.nFrom);
+  EXPECT_EQ(c.nKept, std::strlen(date.szNote));
+}
+
+INSTANTIATE_TEST_SUITE_P(Note, NoteWriteTest,
+                         ::testing::Values(NoteWriteCase{"LongestNoteKept", 0, -1, 8191, 8191},
+                                           NoteWriteCase{"LongerNoteCut", 0, -1, 20479, 8191},
+                                           NoteWriteCase{"EmptyNoteEmpties", 300, -1, 0, 0},
+                                           NoteWriteCase{"OwnTailOfALongNote", 8191, 8000, 0, 191},
+                                           NoteWriteCase{"OwnWholeNote", 8191, 0, 0, 8191}),
+                         [](const ::testing::TestParamInfo<NoteWriteCase>& row) {
+                           return row.param.szName;
+                         });
 
 struct NoteCase {
   const char* szName;

@@ -51,7 +51,7 @@ using clockguard::LocalTime;
 
 std::unique_ptr<CommDate> Record(const char* szDescription, SYSTEMTIME stStart, SYSTEMTIME stEnd) {
   auto pDate = std::make_unique<CommDate>();
-  std::memset(pDate.get(), 0, sizeof(CommDate));
+  *pDate = CommDate{};
   CxCopyText(pDate->szDescription, szDescription);
   pDate->stStart = stStart;
   pDate->stEnd = stEnd;

@@ -608,7 +608,7 @@ TEST(PmCalendarEx2DbTest, PalmStoreLoadsAndWritesTheDatabase) {
   EXPECT_EQ(PALM_KIND_DATABASE, store.CheckFileKind(strPath.c_str()));
 
   auto pNew = std::make_unique<CommDate>();
-  std::memset(pNew.get(), 0, sizeof(CommDate));
+  *pNew = CommDate{};
   CxCopyText(pNew->szDescription, "Retro");
   CxCopyText(pNew->szCategory, "Travel, Business");
   pNew->stStart = SYSTEMTIME{2012, 3, 0, 8, 14, 0, 0, 0};

@@ -46,7 +46,7 @@ using clockguard::LocalTime;
 
 std::unique_ptr<CommDate> Appointment(const char* szDescription, const char* szLocation = "") {
   auto pRecord = std::make_unique<CommDate>();
-  std::memset(static_cast<void*>(pRecord.get()), 0, sizeof(CommDate));
+  *pRecord = CommDate{};
   CxCopyText(pRecord->szDescription, szDescription);
   CxCopyText(pRecord->szLocation, szLocation);
   pRecord->stStart = Local(kStart);
@@ -470,7 +470,7 @@ TEST_F(Conversion, UnknownPalmAlarmUnitReadsAsMinutes) {
 TEST_F(Conversion, TextsAreCutToTheKindsFields) {
   m_pRef->nKind = PALM_KIND_DATEBOOK;
   std::unique_ptr<CommDate> pRecord = Appointment("");
-  std::memset(pRecord->szNote, 'n', sizeof pRecord->szNote - 1);
+  CxCopyText(pRecord->szNote, std::string(COMM_NOTE_SIZE - 1, 'n').c_str());
   CxCopyText(pRecord->szCategory, "AVeryLongCategoryName");
   CxCopyText(pRecord->szDescription, "Review");
   pRecord->bAllDay = 1;

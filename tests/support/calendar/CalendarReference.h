@@ -98,8 +98,8 @@ class SteppedOccurrences {
   bool Deleted(const SYSTEMTIME& stDay) const {
     const RepeatPattern& p = m_Date.repeat;
     if (p.nType == REPEAT_NONE) return false;
-    for (UINT i = 0; i < p.nExceptionCount && i < REPEAT_MAX_EXCEPTIONS; i++) {
-      if (CompareDate(&p.stExceptions[i], &stDay) == 0) return true;
+    for (const SYSTEMTIME& stDeleted : ExceptionDays(p)) {
+      if (CompareDate(&stDeleted, &stDay) == 0) return true;
     }
     return false;
   }

@@ -20,8 +20,7 @@ inline CommDate DetachedCopy(const CommDate& date) {
 
 inline std::vector<std::string> DeletedDays(const CommDate& date) {
   std::vector<std::string> days;
-  for (UINT i = 0; i < date.repeat.nExceptionCount && i < REPEAT_MAX_EXCEPTIONS; ++i) {
-    const SYSTEMTIME& st = date.repeat.stExceptions[i];
+  for (const SYSTEMTIME& st : ExceptionDays(date.repeat)) {
     char szText[32];
     std::snprintf(szText, sizeof(szText), "%04u-%02u-%02u", st.wYear, st.wMonth, st.wDay);
     days.push_back(szText);
