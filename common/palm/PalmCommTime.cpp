@@ -21,7 +21,7 @@ PmTime::PmTime(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSec
   tmLocal.tm_min = nMinute;
   tmLocal.tm_sec = nSecond;
   tmLocal.tm_isdst = -1;
-  m_nValue = static_cast<DWORD>(std::mktime(&tmLocal));
+  m_nValue = static_cast<DWORD>(CxLocalToTime(&tmLocal));
 }
 
 PmTime::PmTime(DWORD nValue) : m_nValue(nValue) {
@@ -72,7 +72,7 @@ bool PmTime::FromSystemTime(const SYSTEMTIME* pst) {
   tmLocal.tm_min = pst->wMinute;
   tmLocal.tm_sec = pst->wSecond;
   tmLocal.tm_isdst = -1;
-  const long long nSeconds = static_cast<long long>(std::mktime(&tmLocal));
+  const long long nSeconds = static_cast<long long>(CxLocalToTime(&tmLocal));
   return nSeconds >= 0 && nSeconds <= 0xFFFFFFFFLL;
 }
 

@@ -133,7 +133,7 @@ void GetLocalTime(SYSTEMTIME* pst) {
   struct timespec tsNow {};
   clock_gettime(CLOCK_REALTIME, &tsNow);
   struct tm tmLocal {};
-  localtime_r(&tsNow.tv_sec, &tmLocal);
+  CxLocalTime(tsNow.tv_sec, &tmLocal);
   FromTm(tmLocal, static_cast<WORD>(tsNow.tv_nsec / 1000000), pst);
 }
 
