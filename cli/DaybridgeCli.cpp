@@ -172,9 +172,8 @@ int RunStatus(const Options& options) {
     status["palmDesktopFolder"] = session.m_Env.nPalmFolderResult == 0
                                       ? JsonString(session.m_Env.szPalmFolder)
                                       : CliJson(nullptr);
-    status["palmDesktopPlace"] = session.m_Env.szPalmPlace[0]
-                                     ? JsonString(session.m_Env.szPalmPlace)
-                                     : CliJson(nullptr);
+    status["palmDesktopPlace"] =
+        session.m_Env.szPalmPlace[0] ? JsonString(session.m_Env.szPalmPlace) : CliJson(nullptr);
     status["palmDesktopVersion"] = bPalmVersion ? JsonString(szPalmVersion) : CliJson(nullptr);
     status["users"] = CliJson::array();
     int nIndex = 0;
@@ -640,9 +639,9 @@ int main(int argc, char** argv) {
   pSync->add_option("--conflict", options.strConflict, "What happens to changed records")
       ->check(CLI::IsMember({"ask", "palm", "outlook", "skip"}));
   pSync->add_flag("--dry-run", options.bDryRun, "Show what would be transferred, write nothing");
-  CLI::Option* pSyncTrack = pSync->add_flag(
-      "--track", options.bTrack,
-      "Remember synchronized appointments (moves, edits and deletions travel)");
+  CLI::Option* pSyncTrack =
+      pSync->add_flag("--track", options.bTrack,
+                      "Remember synchronized appointments (moves, edits and deletions travel)");
   pSync->add_flag("--no-track", options.bNoTrack, "Match by contents only, remember nothing")
       ->excludes(pSyncTrack);
   pSync->add_flag("--allow-mass-delete", options.bAllowMassDelete,

@@ -147,9 +147,10 @@ std::string AppCalendar::GetStatePath() const {
   if (m_pSettings == nullptr || !GetDataFolder(szFolder)) return std::string();
   // One file per pair of calendars: a Palm calendar (a file, or a user's) with an Outlook
   // calendar.
-  std::string strPalm = !m_strPalmFile.empty()        ? "file:" + m_strPalmFile
-                        : m_pSettings->UseDateFile    ? std::string("file:") + m_pSettings->DateFileName
-                                                      : "user:" + std::to_string(m_pSettings->PDUserID);
+  std::string strPalm = !m_strPalmFile.empty() ? "file:" + m_strPalmFile
+                        : m_pSettings->UseDateFile
+                            ? std::string("file:") + m_pSettings->DateFileName
+                            : "user:" + std::to_string(m_pSettings->PDUserID);
   return std::string(szFolder) + "syncstate-" + HashText(strPalm + "|" + OutlookCalendarPath()) +
          ".db";
 }

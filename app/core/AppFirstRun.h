@@ -19,7 +19,8 @@ bool GetPalmDesktopVersionText(char* szBuf, int nSize);
 // PDUserID.
 void StoreFirstRunChoices(bool bShowWizard, const PalmUser* pUser, TAppSettings& settings);
 
-#define TRACK_CHANGES_CAPTION "Remember synchronized appointments (moves, edits and deletions travel)"
+#define TRACK_CHANGES_CAPTION \
+  "Remember synchronized appointments (moves, edits and deletions travel)"
 // Whether the wizard shows remembering ticked: on for a new setup (no direction stored yet),
 // else as the settings have it, so an existing setup keeps matching by contents.
 bool FirstRunTracksChanges(const TAppSettings& settings);

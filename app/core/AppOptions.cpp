@@ -21,7 +21,8 @@ std::string WithoutLogin(const char* szText) {
   if (nAuthority == 0) return strText;
   const size_t nEnd = std::min(strText.find_first_of("/?#", nAuthority), strText.size());
   const size_t nAt = strText.rfind('@', nEnd == 0 ? 0 : nEnd - 1);
-  if (nAt != std::string::npos && nAt >= nAuthority) strText.erase(nAuthority, nAt + 1 - nAuthority);
+  if (nAt != std::string::npos && nAt >= nAuthority)
+    strText.erase(nAuthority, nAt + 1 - nAuthority);
   return strText;
 }
 

@@ -309,7 +309,7 @@ SyncRun::RecordResult SyncRun::ResolveTracked(TrackRow& row, CommDate* pDate) {
     case CONFLICT_PALM_WINS:
     case CONFLICT_OUTLOOK_WINS:
       return TransferTracked(row, nChoice == CONFLICT_PALM_WINS) ? RECORD_WRITTEN
-                                                                  : RECORD_NOT_WRITTEN;
+                                                                 : RECORD_NOT_WRITTEN;
     case CONFLICT_SKIP:
       return Skip(pDate, "conflicts are set to \"Do Nothing\"");
     default:
@@ -488,7 +488,8 @@ void SyncRun::Run(CxList* pPalmSel, CxList* pOutlookSel) {
   }
   // A calendar that could not be saved would be remembered as it never became.
   if (m_pPlan != nullptr && m_bRecordRun && !m_bPalmUnsaved && !m_Target.TrackRemember(*m_pPlan)) {
-    LogLine("The synchronized appointments could not be remembered; the next run pairs them again.");
+    LogLine(
+        "The synchronized appointments could not be remembered; the next run pairs them again.");
   }
   m_pPalmSel = nullptr;
   m_pOutlookSel = nullptr;

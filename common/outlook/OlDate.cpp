@@ -750,8 +750,7 @@ bool OlDateUtil::DeleteItem(int nPos) {
   pItem->Release();
   const HRESULT hr = item.CallMethod(u"Delete", nullptr, 0, nullptr, nullptr, 0);
   if (FAILED(hr)) {
-    Log(0, "Failed to delete the Calendar event item %d. hr=0x%x", nPos,
-        static_cast<unsigned>(hr));
+    Log(0, "Failed to delete the Calendar event item %d. hr=0x%x", nPos, static_cast<unsigned>(hr));
     m_Failure.Set(CX_FAIL_OTHER, "Outlook did not delete the appointment");
     return false;
   }

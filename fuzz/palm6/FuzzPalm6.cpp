@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "common/palm/PalmDateEx2.h"
-#include "fuzz/datebook414/FuzzSupport.h"
 #include "demo/palm6/Palm6Fixture.h"
+#include "fuzz/datebook414/FuzzSupport.h"
 
 namespace {
 

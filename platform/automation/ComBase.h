@@ -23,7 +23,9 @@ typedef CLSID* LPCLSID;
 inline bool operator==(const GUID& a, const GUID& b) {
   return std::memcmp(&a, &b, sizeof(GUID)) == 0;
 }
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
+inline bool operator!=(const GUID& a, const GUID& b) {
+  return !(a == b);
+}
 #define IsEqualGUID(a, b) ((a) == (b))
 #define IsEqualIID(a, b) ((a) == (b))
 #define IsEqualCLSID(a, b) ((a) == (b))
@@ -60,7 +62,8 @@ typedef DISPID MEMBERID;
 #define CLSCTX_LOCAL_SERVER 0x4
 #define CLSCTX_REMOTE_SERVER 0x10
 #define CLSCTX_SERVER (CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
-#define CLSCTX_ALL (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
+#define CLSCTX_ALL \
+  (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
 
 typedef struct tagDISPPARAMS {
   VARIANTARG* rgvarg;  // arguments in reverse order, as COM passes them

@@ -85,8 +85,8 @@ bool StateDbRead(const char* szPath, std::vector<StateDbRow>& vRows, std::string
   }
   sqlite3_stmt* pRaw = nullptr;
   if (sqlite3_prepare_v2(pDb.get(),
-                         "SELECT palm_key, outlook_key, palm_print, outlook_print FROM pairs",
-                         -1, &pRaw, nullptr) != SQLITE_OK) {
+                         "SELECT palm_key, outlook_key, palm_print, outlook_print FROM pairs", -1,
+                         &pRaw, nullptr) != SQLITE_OK) {
     SetWhy(pWhy, "the state file has no pairs", pDb.get());
     return false;
   }
@@ -144,10 +144,10 @@ bool StateDbWrite(const char* szPath, const std::vector<StateDbRow>& vRows, std:
   }
   StmtHandle pStmt(pRaw);
   for (const StateDbRow& row : vRows) {
-    if (!BindText(pStmt.get(), 1, row.strPalmKey) ||
-        !BindText(pStmt.get(), 2, row.strOutlookKey) ||
+    if (!BindText(pStmt.get(), 1, row.strPalmKey) || !BindText(pStmt.get(), 2, row.strOutlookKey) ||
         !BindText(pStmt.get(), 3, row.strPalmPrint) ||
-        !BindText(pStmt.get(), 4, row.strOutlookPrint) || sqlite3_step(pStmt.get()) != SQLITE_DONE) {
+        !BindText(pStmt.get(), 4, row.strOutlookPrint) ||
+        sqlite3_step(pStmt.get()) != SQLITE_DONE) {
       pStmt.reset();
       return rollback("a row could not be written to the state file");
     }

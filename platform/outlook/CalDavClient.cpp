@@ -84,8 +84,8 @@ std::unique_ptr<OlCalDavClient> OlCalDavClient::Create(const std::string& strAdd
     *pstrError = "The calendar address is no valid http:// or https:// address.";
     return nullptr;
   }
-  const bool bLogin = !UrlPart(pUrl, CURLUPART_USER).empty() ||
-                      !UrlPart(pUrl, CURLUPART_PASSWORD).empty();
+  const bool bLogin =
+      !UrlPart(pUrl, CURLUPART_USER).empty() || !UrlPart(pUrl, CURLUPART_PASSWORD).empty();
   const std::string strScheme = UrlPart(pUrl, CURLUPART_SCHEME);
   const std::string strHost = UrlPart(pUrl, CURLUPART_HOST);
   const std::string strPort = UrlPart(pUrl, CURLUPART_PORT);
@@ -120,7 +120,8 @@ bool OlCalDavClient::Request(const char* szMethod, const std::string& strUrl,
   CURL* pCurl = static_cast<CURL*>(m_pCurl);
   *pReply = OlHttpReply();
   std::string strFull = strUrl;
-  if (!IsAddress(strUrl)) strFull = (strUrl.empty() || strUrl[0] != '/' ? m_strAddress : m_strOrigin) + strUrl;
+  if (!IsAddress(strUrl))
+    strFull = (strUrl.empty() || strUrl[0] != '/' ? m_strAddress : m_strOrigin) + strUrl;
   curl_easy_reset(pCurl);
   curl_easy_setopt(pCurl, CURLOPT_URL, strFull.c_str());
   curl_easy_setopt(pCurl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -156,7 +157,8 @@ bool OlCalDavClient::Request(const char* szMethod, const std::string& strUrl,
   curl_slist* pHeaders = nullptr;
   // A body goes at once rather than after a round trip asking whether it may.
   pHeaders = curl_slist_append(pHeaders, "Expect:");
-  for (const std::string& strHeader : headers) pHeaders = curl_slist_append(pHeaders, strHeader.c_str());
+  for (const std::string& strHeader : headers)
+    pHeaders = curl_slist_append(pHeaders, strHeader.c_str());
   curl_easy_setopt(pCurl, CURLOPT_HTTPHEADER, pHeaders);
   const CURLcode rc = curl_easy_perform(pCurl);
   curl_slist_free_all(pHeaders);
@@ -165,7 +167,8 @@ bool OlCalDavClient::Request(const char* szMethod, const std::string& strUrl,
     std::string strWhy = m_szError[0] != 0 ? m_szError : curl_easy_strerror(rc);
     if (sink.bTooLarge) strWhy = "its answer was larger than any calendar";
     if (rc == CURLE_OPERATION_TIMEDOUT) strWhy = "no answer in time (" + strWhy + ")";
-    *pstrError = "The calendar server at " + m_strAddress + " could not be reached: " + strWhy + ".";
+    *pstrError =
+        "The calendar server at " + m_strAddress + " could not be reached: " + strWhy + ".";
     pReply->strBody.clear();
     return false;
   }

@@ -17,9 +17,9 @@
 #define OL_CALDAV_CA_FILE_ENV "DAYBRIDGE_CALDAV_CA_FILE"
 
 struct OlHttpReply {
-  long nStatus = 0;       // 0 when no answer came
+  long nStatus = 0;  // 0 when no answer came
   std::string strBody;
-  std::string strEtag;    // the ETag header, with its quotes
+  std::string strEtag;  // the ETag header, with its quotes
 };
 
 class OlCalDavClient {

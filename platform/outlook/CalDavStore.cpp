@@ -57,7 +57,8 @@ bool IsEventObject(const std::string& strData) {
   bool bEvent = false;
   for (const OlIcsLine& line : OlSplitIcsLines(strData)) {
     if (line.strName.empty()) continue;
-    if (open.empty() && (nCalendars > 0 || line.strName != "BEGIN" || line.strValue != "VCALENDAR")) {
+    if (open.empty() &&
+        (nCalendars > 0 || line.strName != "BEGIN" || line.strValue != "VCALENDAR")) {
       return false;
     }
     if (line.strName == "BEGIN") {
@@ -127,10 +128,10 @@ class OlCalDavCalendar : public OlIcsRemote {
   explicit OlCalDavCalendar(std::unique_ptr<OlCalDavClient> pClient)
       : m_pClient(std::move(pClient)) {
     m_cache.strAddress = m_pClient->GetAddress();
-    m_strCachePath = CacheFolder() + "/" +
-                     std::to_string(CxHashContents(m_cache.strAddress.data(),
-                                                   m_cache.strAddress.size())) +
-                     ".cache";
+    m_strCachePath =
+        CacheFolder() + "/" +
+        std::to_string(CxHashContents(m_cache.strAddress.data(), m_cache.strAddress.size())) +
+        ".cache";
   }
 
   bool Load(std::string* pstrError);
@@ -154,8 +155,7 @@ class OlCalDavCalendar : public OlIcsRemote {
   bool ReadWhole(std::string* pstrError);
   // Brings the items up to date from what the server listed (href -> ETag, empty for gone);
   // bAll: hrefs not listed are gone too.
-  bool Refresh(const std::map<std::string, std::string>& listed, bool bAll,
-               std::string* pstrError);
+  bool Refresh(const std::map<std::string, std::string>& listed, bool bAll, std::string* pstrError);
   bool Fetch(const std::vector<std::string>& hrefs, std::map<std::string, OlDavResponse>* pGot,
              std::string* pstrError);
   bool IsCollection(const std::string& strHref) const {
@@ -203,7 +203,8 @@ bool OlCalDavCalendar::Fetch(const std::vector<std::string>& hrefs,
   for (size_t nFirst = 0; nFirst < hrefs.size(); nFirst += kMultigetBatch) {
     const std::vector<std::string> batch(
         hrefs.begin() + static_cast<std::ptrdiff_t>(nFirst),
-        hrefs.begin() + static_cast<std::ptrdiff_t>(std::min(hrefs.size(), nFirst + kMultigetBatch)));
+        hrefs.begin() +
+            static_cast<std::ptrdiff_t>(std::min(hrefs.size(), nFirst + kMultigetBatch)));
     OlDavMultiStatus answer;
     long nStatus = 0;
     if (!Ask("REPORT", "1", OlDavMultigetBody(batch), &answer, &nStatus, pstrError)) return false;
@@ -220,8 +221,7 @@ bool OlCalDavCalendar::ReadWhole(std::string* pstrError) {
   // A server without tokens answers the PROPFIND without one; that is no failure.
   if (Ask("PROPFIND", "0", OlDavPropfindBody(true), &answer, &nStatus, pstrError)) {
     m_cache.strSyncToken = answer.strSyncToken;
-  } else if (nStatus == 0 || nStatus == 401 || nStatus == 403 || nStatus == 404 ||
-             nStatus >= 500) {
+  } else if (nStatus == 0 || nStatus == 401 || nStatus == 403 || nStatus == 404 || nStatus >= 500) {
     return false;
   }
   if (!Ask("REPORT", "1", OlDavCalendarQueryBody(), &answer, &nStatus, pstrError)) return false;
@@ -292,8 +292,8 @@ bool OlCalDavCalendar::Load(std::string* pstrError) {
     long nStatus = 0;
     std::map<std::string, std::string> listed;
     if (!m_cache.strSyncToken.empty()) {
-      if (Ask("REPORT", nullptr, OlDavSyncCollectionBody(m_cache.strSyncToken), &answer,
-              &nStatus, pstrError)) {
+      if (Ask("REPORT", nullptr, OlDavSyncCollectionBody(m_cache.strSyncToken), &answer, &nStatus,
+              pstrError)) {
         for (const OlDavResponse& response : answer.responses) {
           listed[response.strHref] = response.nStatus == 404 ? std::string() : response.strEtag;
           // A change without an ETag is fetched all the same.
@@ -308,7 +308,8 @@ bool OlCalDavCalendar::Load(std::string* pstrError) {
       // Any other refusal: the token is no longer good; the collection is read whole.
     } else if (Ask("PROPFIND", "1", OlDavPropfindBody(false), &answer, &nStatus, pstrError)) {
       for (const OlDavResponse& response : answer.responses) {
-        if (response.nStatus == 200) listed[response.strHref] = response.strEtag.empty() ? "?" : response.strEtag;
+        if (response.nStatus == 200)
+          listed[response.strHref] = response.strEtag.empty() ? "?" : response.strEtag;
       }
       if (!Refresh(listed, true, pstrError)) return false;
       bDone = true;
@@ -328,9 +329,10 @@ bool OlCalDavCalendar::Load(std::string* pstrError) {
   }
   m_cache.items = std::move(items);
   if (m_nPassedOver > 0) {
-    CxServerLog("Outlook: %zu item(s) of %s are no single calendar object with an event and "
-                "are left as they are.",
-                m_nPassedOver, m_cache.strAddress.c_str());
+    CxServerLog(
+        "Outlook: %zu item(s) of %s are no single calendar object with an event and "
+        "are left as they are.",
+        m_nPassedOver, m_cache.strAddress.c_str());
   }
   m_strTokenBeforeSaves = m_cache.strSyncToken;
   WriteCache();
@@ -346,8 +348,8 @@ HRESULT OlCalDavCalendar::Keep(size_t nCalendar, const std::string& strText, boo
     m_strFailure = "The item has no place in the calendar at " + m_cache.strAddress + ".";
     return OL_E_CORRUPT_DATA;
   }
-  const std::string strHref =
-      bNew ? m_pClient->GetPath() + HrefPart(UidOf(strText)) + ".ics" : m_cache.items[nCalendar].strHref;
+  const std::string strHref = bNew ? m_pClient->GetPath() + HrefPart(UidOf(strText)) + ".ics"
+                                   : m_cache.items[nCalendar].strHref;
   // A calendar object left without events is no object: it is deleted, under the same
   // condition that its version is the one this run read.
   const bool bGone = !bNew && strText.find("BEGIN:VEVENT") == std::string::npos;
@@ -360,8 +362,8 @@ HRESULT OlCalDavCalendar::Keep(size_t nCalendar, const std::string& strText, boo
   }
   OlHttpReply reply;
   std::string strWhy;
-  if (!m_pClient->Request(bGone ? "DELETE" : "PUT", strHref, headers, bGone ? std::string() : strText,
-                          true, &reply, &strWhy)) {
+  if (!m_pClient->Request(bGone ? "DELETE" : "PUT", strHref, headers,
+                          bGone ? std::string() : strText, true, &reply, &strWhy)) {
     m_strBroken = strWhy + " The save of " + strHref + " and every later one were not done.";
     m_strFailure = m_strBroken;
     return OL_E_DISK_ERROR;
@@ -377,8 +379,8 @@ HRESULT OlCalDavCalendar::Keep(size_t nCalendar, const std::string& strText, boo
   // Gone already is what a deletion wants.
   if (bGone && reply.nStatus == 404) reply.nStatus = 204;
   if (reply.nStatus < 200 || reply.nStatus > 299) {
-    m_strFailure = m_pClient->DescribeStatus(reply.nStatus) + " The item " + strHref +
-                   " was not saved.";
+    m_strFailure =
+        m_pClient->DescribeStatus(reply.nStatus) + " The item " + strHref + " was not saved.";
     // A refused login stays refused for the rest of the run.
     if (reply.nStatus == 401 || reply.nStatus == 403) m_strBroken = m_strFailure;
     return OL_E_DISK_ERROR;
@@ -431,9 +433,10 @@ void OlCalDavCalendar::WriteCache() {
   const std::string strText = OlComposeCalDavCache(m_cache);
   if (!CxReplaceFileContents(m_strCachePath.c_str(), strText.data(), strText.size(), nullptr,
                              nullptr)) {
-    CxServerLog("Outlook: the cache \"%s\" could not be written (%s); the next run reads the "
-                "whole calendar.",
-                m_strCachePath.c_str(), CxFileErrorText(GetLastError()));
+    CxServerLog(
+        "Outlook: the cache \"%s\" could not be written (%s); the next run reads the "
+        "whole calendar.",
+        m_strCachePath.c_str(), CxFileErrorText(GetLastError()));
   }
 }
 
@@ -442,8 +445,8 @@ void OlCalDavCalendar::WriteCache() {
 std::string OlComposeCalDavCache(const OlCalDavCache& cache) {
   std::string strText = kCacheMagic;
   strText += std::to_string(cache.strAddress.size()) + " " +
-             std::to_string(cache.strSyncToken.size()) + " " +
-             std::to_string(cache.items.size()) + "\n" + cache.strAddress + cache.strSyncToken;
+             std::to_string(cache.strSyncToken.size()) + " " + std::to_string(cache.items.size()) +
+             "\n" + cache.strAddress + cache.strSyncToken;
   for (const OlCalDavCachedItem& item : cache.items) {
     strText += std::to_string(item.strHref.size()) + " " + std::to_string(item.strEtag.size()) +
                " " + std::to_string(item.strData.size()) + "\n" + item.strHref + item.strEtag +

@@ -53,11 +53,20 @@ std::string XmlEscaped(const std::string& str) {
   std::string strOut;
   for (char ch : str) {
     switch (ch) {
-      case '&': strOut += "&amp;"; break;
-      case '<': strOut += "&lt;"; break;
-      case '>': strOut += "&gt;"; break;
-      case '"': strOut += "&quot;"; break;
-      default: strOut += ch;
+      case '&':
+        strOut += "&amp;";
+        break;
+      case '<':
+        strOut += "&lt;";
+        break;
+      case '>':
+        strOut += "&gt;";
+        break;
+      case '"':
+        strOut += "&quot;";
+        break;
+      default:
+        strOut += ch;
     }
   }
   return strOut;
@@ -195,13 +204,15 @@ std::string OlDavMultigetBody(const std::vector<std::string>& hrefs) {
       "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
       "<C:calendar-multiget xmlns:D=\"DAV:\" xmlns:C=\"urn:ietf:params:xml:ns:caldav\">"
       "<D:prop><D:getetag/><C:calendar-data/></D:prop>";
-  for (const std::string& strHref : hrefs) strBody += "<D:href>" + XmlEscaped(strHref) + "</D:href>";
+  for (const std::string& strHref : hrefs)
+    strBody += "<D:href>" + XmlEscaped(strHref) + "</D:href>";
   return strBody + "</C:calendar-multiget>";
 }
 
 std::string OlDavPropfindBody(bool bSyncToken) {
-  return std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-                     "<D:propfind xmlns:D=\"DAV:\"><D:prop>") +
+  return std::string(
+             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+             "<D:propfind xmlns:D=\"DAV:\"><D:prop>") +
          (bSyncToken ? "<D:sync-token/>" : "<D:getetag/><D:resourcetype/>") +
          "</D:prop></D:propfind>";
 }

@@ -32,8 +32,7 @@ struct OlDavMultiStatus {
 
 // Reads a multistatus body. False, with the reason in *pstrError, for a body that is not
 // well-formed XML, is no DAV multistatus, or breaks a limit above.
-bool OlParseMultiStatus(const std::string& strBody, OlDavMultiStatus* pOut,
-                        std::string* pstrError);
+bool OlParseMultiStatus(const std::string& strBody, OlDavMultiStatus* pOut, std::string* pstrError);
 
 // Request bodies. Hrefs and tokens are escaped as XML text.
 std::string OlDavCalendarQueryBody();  // every VEVENT, with ETag and calendar data

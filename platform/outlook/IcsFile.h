@@ -102,8 +102,8 @@ class OlIcsFile {
   // stands for the path.
   static std::unique_ptr<OlIcsFile> FromRemote(const std::string& strText,
                                                const std::string& strName,
-                                               std::unique_ptr<OlIcsRemote> pRemote,
-                                               HRESULT* phr, std::string* pstrError);
+                                               std::unique_ptr<OlIcsRemote> pRemote, HRESULT* phr,
+                                               std::string* pstrError);
   // The number of calendar objects (VCALENDARs) the text holds.
   size_t GetCalendarCount() const { return m_calendars.size(); }
   OlIcsRemote* GetRemote() const { return m_pRemote.get(); }
@@ -246,10 +246,10 @@ class OlIcsFile {
   CX_FILE_STAMP m_diskStamp{};               // the file as last read or written
   DiskIdentity m_diskIdentity;
   unsigned m_nDiskMode = 0666;
-  size_t m_nNoFoldBelow = 0;    // after a failed fold, the journal size to try again at
+  size_t m_nNoFoldBelow = 0;                // after a failed fold, the journal size to try again at
   DWORD m_dwJournalUnread = ERROR_SUCCESS;  // why the journal found at the open was not read
-  bool m_bInGroup = false;      // between BeginGroup and EndGroup
-  bool m_bGroupMarked = false;  // and its beginning is in the journal
+  bool m_bInGroup = false;                  // between BeginGroup and EndGroup
+  bool m_bGroupMarked = false;              // and its beginning is in the journal
   bool m_bCrLf = true;
   std::vector<Block> m_blocks;  // head, components and text runs, tail
   size_t m_nInsertAt = 0;       // where new components go (before the first END:VCALENDAR)

@@ -11,8 +11,8 @@
 
 std::unique_ptr<OlIcsFile> OlIcsFile::FromRemote(const std::string& strText,
                                                  const std::string& strName,
-                                                 std::unique_ptr<OlIcsRemote> pRemote,
-                                                 HRESULT* phr, std::string* pstrError) {
+                                                 std::unique_ptr<OlIcsRemote> pRemote, HRESULT* phr,
+                                                 std::string* pstrError) {
   std::unique_ptr<OlIcsFile> pFile = Parse(strText, phr, pstrError);
   if (!pFile) return nullptr;
   if (strText.empty()) {
@@ -109,7 +109,8 @@ HRESULT OlIcsFile::RemoteRemove(size_t nItem) {
   const size_t nCalendar = m_blocks[nAt].nCalendar;
   std::string strText;
   for (size_t nBlock = 0; nBlock < m_blocks.size(); ++nBlock) {
-    if (nBlock != nAt && m_blocks[nBlock].nCalendar == nCalendar) strText += m_blocks[nBlock].strText;
+    if (nBlock != nAt && m_blocks[nBlock].nCalendar == nCalendar)
+      strText += m_blocks[nBlock].strText;
   }
   return Drop(nItem, [&]() { return m_pRemote->Keep(nCalendar, strText, false); });
 }

@@ -67,7 +67,8 @@ TEST_P(DateDetail, ShowsTheRepetitionOfTheRecord) {
   EXPECT_EQ(FindIn<QLineEdit>(&detail, "edtRecurStart")->text().toStdString(), "12/02/2026");
   EXPECT_EQ(FindIn<QLineEdit>(&detail, "edtRecurEnd")->text().toStdString(), c.szEndText);
   pPages->setCurrentIndex(1);
-  SaveDialogPicture(&detail, (std::string("record-details-recurrence-") + c.szName + ".png").c_str());
+  SaveDialogPicture(&detail,
+                    (std::string("record-details-recurrence-") + c.szName + ".png").c_str());
 }
 
 INSTANTIATE_TEST_SUITE_P(

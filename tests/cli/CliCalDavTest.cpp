@@ -75,16 +75,22 @@ TEST_P(CliCalDav, FirstSyncThenTwoWayAfterEditsOnTheServer) {
   const size_t nSummary = strChanged.find("SUMMARY:");
   strChanged.replace(nSummary, strChanged.find('\n', nSummary) - nSummary,
                      "SUMMARY:Changed on the server\r");
-  ASSERT_EQ(m_pServer->Http("PUT", strHref, strChanged,
-                            {"If-Match: " + reply.strEtag, "Content-Type: text/calendar"})
-                .nStatus / 100, 2);
+  ASSERT_EQ(m_pServer
+                    ->Http("PUT", strHref, strChanged,
+                           {"If-Match: " + reply.strEtag, "Content-Type: text/calendar"})
+                    .nStatus /
+                100,
+            2);
   const std::string strAdded =
       "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Test//EN\r\nBEGIN:VEVENT\r\n"
       "UID:added-on-server@test\r\nDTSTAMP:20261201T120000Z\r\nDTSTART:20261210T090000Z\r\n"
       "DTEND:20261210T100000Z\r\nSUMMARY:Added on the server\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
-  ASSERT_EQ(m_pServer->Http("PUT", m_pServer->CalendarPath() + "added.ics", strAdded,
-                            {"If-None-Match: *", "Content-Type: text/calendar"})
-                .nStatus / 100, 2);
+  ASSERT_EQ(m_pServer
+                    ->Http("PUT", m_pServer->CalendarPath() + "added.ics", strAdded,
+                           {"If-None-Match: *", "Content-Type: text/calendar"})
+                    .nStatus /
+                100,
+            2);
 
   const std::string strTwoWay = Cli("sync --direction two-way --range all --conflict outlook");
   EXPECT_NE(strTwoWay.find("record(s) were synchronized"), std::string::npos) << strTwoWay;
@@ -93,14 +99,17 @@ TEST_P(CliCalDav, FirstSyncThenTwoWayAfterEditsOnTheServer) {
   EXPECT_NE(strPalm.find("Added on the server"), std::string::npos) << strPalm;
   // The next open asks only what changed and finds both calendars alike.
   const std::string strStatus = Cli("status");
-  EXPECT_NE(strStatus.find("Palm Desktop:        0 new, 0 changed"), std::string::npos) << strStatus;
-  EXPECT_NE(strStatus.find("Outlook:             0 new, 0 changed"), std::string::npos) << strStatus;
+  EXPECT_NE(strStatus.find("Palm Desktop:        0 new, 0 changed"), std::string::npos)
+      << strStatus;
+  EXPECT_NE(strStatus.find("Outlook:             0 new, 0 changed"), std::string::npos)
+      << strStatus;
   const std::string strAfter = ServerSummaries();
   EXPECT_NE(strAfter.find("Changed on the server"), std::string::npos) << strAfter;
   EXPECT_NE(strAfter.find("Added on the server"), std::string::npos) << strAfter;
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, CliCalDav, ::testing::Values(DavKind::Radicale, DavKind::Xandikos),
+INSTANTIATE_TEST_SUITE_P(Servers, CliCalDav,
+                         ::testing::Values(DavKind::Radicale, DavKind::Xandikos),
                          [](const auto& row) {
                            return row.param == DavKind::Radicale ? "Radicale" : "Xandikos";
                          });
@@ -123,14 +132,13 @@ TEST_P(CliCalDavLogin, RefusalNamesTheAddressNeverThePassword) {
   const LoginCase& row = GetParam();
   std::string strAddress = server.CalendarAddress();
   if (row.bPasswordInAddress) {
-    strAddress.insert(strAddress.find("//") + 2, std::string(dbtest::kDavUser) + ":" +
-                                                     row.szNetrcPassword + "@");
+    strAddress.insert(strAddress.find("//") + 2,
+                      std::string(dbtest::kDavUser) + ":" + row.szNetrcPassword + "@");
   }
   setenv("DAYBRIDGE_OUTLOOK_CALENDAR", strAddress.c_str(), 1);
   setenv("NETRC", server.Netrc(row.szNetrcPassword).c_str(), 1);
-  const dbtest::ProcessResult result =
-      dbtest::RunProcess(std::string(DB_CLI_PATH) +
-                         " sync --direction palm-to-outlook --range all --conflict skip");
+  const dbtest::ProcessResult result = dbtest::RunProcess(
+      std::string(DB_CLI_PATH) + " sync --direction palm-to-outlook --range all --conflict skip");
   unsetenv("NETRC");
   EXPECT_EQ(result.nExit, 2) << result.sOut;
   EXPECT_NE(result.sOut.find(row.szExpected), std::string::npos) << result.sOut;
@@ -140,13 +148,12 @@ TEST_P(CliCalDavLogin, RefusalNamesTheAddressNeverThePassword) {
   EXPECT_EQ(strLog.find(row.szNetrcPassword), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Radicale, CliCalDavLogin,
-    ::testing::Values(
-        LoginCase{"WrongPasswordInNetrc", "wrong-password-7", false,
-                  "refused the login (HTTP 401)"},
-        LoginCase{"PasswordInTheAddress", "s3cret-pass", true, "put them in the netrc file"}),
-    [](const auto& row) { return std::string(row.param.szName); });
+INSTANTIATE_TEST_SUITE_P(Radicale, CliCalDavLogin,
+                         ::testing::Values(LoginCase{"WrongPasswordInNetrc", "wrong-password-7",
+                                                     false, "refused the login (HTTP 401)"},
+                                           LoginCase{"PasswordInTheAddress", "s3cret-pass", true,
+                                                     "put them in the netrc file"}),
+                         [](const auto& row) { return std::string(row.param.szName); });
 
 TEST(CliCalDavTls, SelfSignedServerIsTrustedOnlyThroughTheNamedCaFile) {
   CalDavServer server(DavKind::Radicale, true);

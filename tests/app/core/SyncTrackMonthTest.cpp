@@ -23,12 +23,12 @@
 #include "common/misc/CxDebugUtil.h"
 #include "common/outlook/OlDate.h"
 #include "common/palm/PalmDateInfo.h"
+#include "demo/palm6/Palm6Fixture.h"
 #include "platform/outlook/OutlookServer.h"
 #include "platform/win/WinRegistry.h"
 #include "platform/win/WinString.h"
 #include "support/EnvGuard.h"
 #include "support/clock/ClockGuard.h"
-#include "demo/palm6/Palm6Fixture.h"
 
 namespace fs = std::filesystem;
 
@@ -44,8 +44,14 @@ struct KindCase {
 
 // Day n of June 2026 and after, June counted as 30 days.
 SYSTEMTIME At(int nDay, int nHour) {
-  return {2026, static_cast<WORD>(6 + (nDay - 1) / 30), 0, static_cast<WORD>((nDay - 1) % 30 + 1),
-          static_cast<WORD>(nHour), 0, 0, 0};
+  return {2026,
+          static_cast<WORD>(6 + (nDay - 1) / 30),
+          0,
+          static_cast<WORD>((nDay - 1) % 30 + 1),
+          static_cast<WORD>(nHour),
+          0,
+          0,
+          0};
 }
 
 CommDate Meeting(const std::string& strTitle, int nDay, int nHour) {
@@ -123,8 +129,8 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
     fs::create_directories(m_Dir / "appdata");
     m_pOutlookEnv = std::make_unique<dbtest::EnvGuard>("DAYBRIDGE_OUTLOOK_CALENDAR",
                                                        (m_Dir / "Calendar.ics").string());
-    m_pDataEnv =
-        std::make_unique<dbtest::EnvGuard>("DAYBRIDGE_COMMON_APPDATA", (m_Dir / "appdata").string());
+    m_pDataEnv = std::make_unique<dbtest::EnvGuard>("DAYBRIDGE_COMMON_APPDATA",
+                                                    (m_Dir / "appdata").string());
     g_DebugLog.SetFolder((m_Dir.string() + "/").c_str());
     CxRegSetText("", 0);
     m_bComInit = AppStartPlatform();
@@ -204,7 +210,8 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
     TrackPlan* pPlan = m_pCalendar->GetTrackPlan(SYNC_TWO_WAY);
     ASSERT_NE(pPlan, nullptr);
     std::vector<SyncRow> vRows;
-    BuildSyncRows(m_pCalendar->GetPalmSet(), m_pCalendar->GetOutlookSet(), m_Settings, vRows, pPlan);
+    BuildSyncRows(m_pCalendar->GetPalmSet(), m_pCalendar->GetOutlookSet(), m_Settings, vRows,
+                  pPlan);
     if (CommitSyncRows(m_Settings, CONFLICT_ASK, vRows, m_pCalendar->GetPalmSelection(),
                        m_pCalendar->GetOutlookSelection()) != COMMIT_OK) {
       ASSERT_TRUE(m_pCalendar->TrackRemember(*pPlan));
@@ -216,8 +223,8 @@ class MonthOfUse : public ::testing::TestWithParam<KindCase> {
       *pAnswer = {CONFLICT_PALM_WINS, false, false};
       return true;
     };
-    SyncRun run(nDieAt > 0 ? static_cast<ISyncTarget&>(dying) : *m_pCalendar, m_Settings,
-                m_History, callbacks);
+    SyncRun run(nDieAt > 0 ? static_cast<ISyncTarget&>(dying) : *m_pCalendar, m_Settings, m_History,
+                callbacks);
     run.SetHistoryPath((m_Dir / "synchis.dat").c_str());
     run.SetTrackPlan(pPlan);
     run.Run(m_pCalendar->GetPalmSelection(), m_pCalendar->GetOutlookSelection());

@@ -47,7 +47,8 @@ class CalDavStoreTest : public ::testing::TestWithParam<DavKind> {
     setenv("DAYBRIDGE_COMMON_APPDATA", m_AppData.Path().c_str(), 1);
     setenv("NETRC", m_pServer->Netrc().c_str(), 1);
     for (const char* szName : {"one", "two"}) {
-      ASSERT_EQ(PutOnServer(szName, Event(std::string(szName) + "@test", szName, 10)).nStatus / 100, 2);
+      ASSERT_EQ(PutOnServer(szName, Event(std::string(szName) + "@test", szName, 10)).nStatus / 100,
+                2);
     }
     ServerLog().clear();
     CxSetServerLog(&KeepServerLog);
@@ -64,7 +65,7 @@ class CalDavStoreTest : public ::testing::TestWithParam<DavKind> {
   }
 
   dbtest::DavReply PutOnServer(const std::string& strName, const std::string& strText,
-                       const std::string& strEtag = std::string()) {
+                               const std::string& strEtag = std::string()) {
     return m_pServer->Http("PUT", m_pServer->CalendarPath() + strName + ".ics", strText,
                            {"Content-Type: text/calendar",
                             strEtag.empty() ? "If-None-Match: *" : "If-Match: " + strEtag});
@@ -83,7 +84,8 @@ class CalDavStoreTest : public ::testing::TestWithParam<DavKind> {
     }
     std::sort(subjects.begin(), subjects.end());
     std::string strOut;
-    for (const std::u16string& subject : subjects) strOut += std::string(subject.begin(), subject.end()) + ";";
+    for (const std::u16string& subject : subjects)
+      strOut += std::string(subject.begin(), subject.end()) + ";";
     return strOut;
   }
 
@@ -99,8 +101,11 @@ TEST_P(CalDavStoreTest, ChangeByAnotherProgramBetweenLoadAndSaveIsKeptAndReadNex
   ASSERT_NE(pItem, nullptr);
   const std::u16string strMine = GetText(pItem, u"Subject");
   const std::string strName(strMine.begin(), strMine.end());
-  const dbtest::DavReply theirs = m_pServer->Http("GET", m_pServer->CalendarPath() + strName + ".ics");
-  ASSERT_EQ(PutOnServer(strName, Event(strName + "@test", "Theirs", 10), theirs.strEtag).nStatus / 100, 2);
+  const dbtest::DavReply theirs =
+      m_pServer->Http("GET", m_pServer->CalendarPath() + strName + ".ics");
+  ASSERT_EQ(
+      PutOnServer(strName, Event(strName + "@test", "Theirs", 10), theirs.strEtag).nStatus / 100,
+      2);
 
   Put(pItem, u"Subject", Text(u"Mine"));
   EXPECT_EQ(Call(pItem, u"Save"), OL_E_OBJECT_CHANGED);

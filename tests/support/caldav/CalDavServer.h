@@ -9,10 +9,10 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <strings.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -77,8 +77,8 @@ class CalDavServer {
     const std::string strPath = m_Folder.File("netrc-" + std::to_string(strPassword.size()));
     std::ofstream(strPath) << "machine 127.0.0.1 login " << kDavUser << " password " << strPassword
                            << "\n";
-    std::filesystem::permissions(strPath, std::filesystem::perms::owner_read |
-                                              std::filesystem::perms::owner_write);
+    std::filesystem::permissions(
+        strPath, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     return strPath;
   }
   std::string Folder() const { return m_Folder.Path(); }
@@ -131,7 +131,8 @@ class CalDavServer {
       curl_easy_setopt(pCurl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(strBody.size()));
     }
     curl_slist* pHeaders = nullptr;
-    for (const std::string& strHeader : headers) pHeaders = curl_slist_append(pHeaders, strHeader.c_str());
+    for (const std::string& strHeader : headers)
+      pHeaders = curl_slist_append(pHeaders, strHeader.c_str());
     curl_easy_setopt(pCurl, CURLOPT_HTTPHEADER, pHeaders);
     curl_easy_setopt(pCurl, CURLOPT_WRITEFUNCTION, &Collect);
     curl_easy_setopt(pCurl, CURLOPT_WRITEDATA, &reply.strBody);
@@ -154,7 +155,8 @@ class CalDavServer {
     std::string strLine(p, n * m);
     if (strLine.size() > 5 && strncasecmp(strLine.c_str(), "etag:", 5) == 0) {
       const size_t nFirst = strLine.find_first_not_of(" ", 5);
-      *static_cast<std::string*>(pOut) = strLine.substr(nFirst, strLine.find_last_not_of("\r\n") + 1 - nFirst);
+      *static_cast<std::string*>(pOut) =
+          strLine.substr(nFirst, strLine.find_last_not_of("\r\n") + 1 - nFirst);
     }
     return n * m;
   }
@@ -190,12 +192,14 @@ class CalDavServer {
     const std::string strPort = std::to_string(m_nPort);
     std::vector<std::string> args;
     if (m_Kind == DavKind::Radicale) {
-      const std::string strHash = Output("openssl passwd -apr1 '" + std::string(kDavPassword) + "'");
+      const std::string strHash =
+          Output("openssl passwd -apr1 '" + std::string(kDavPassword) + "'");
       std::ofstream(m_Folder.File("users")) << kDavUser << ":" << strHash << "\n";
       if (m_bTls && !std::filesystem::exists(CaFile())) {
-        Output("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
-               "-addext subjectAltName=IP:127.0.0.1 -keyout '" + m_Folder.File("key.pem") +
-               "' -out '" + CaFile() + "' 2>/dev/null");
+        Output(
+            "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
+            "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
+            m_Folder.File("key.pem") + "' -out '" + CaFile() + "' 2>/dev/null");
       }
       std::ofstream config(m_Folder.File("config"));
       config << "[server]\nhosts = 127.0.0.1:" << strPort << "\n";
@@ -210,8 +214,8 @@ class CalDavServer {
       config.close();
       args = {"/usr/bin/radicale", "--config", m_Folder.File("config")};
     } else {
-      args = {"/usr/bin/xandikos", "--defaults", "-d", m_Folder.File("store"), "-l", "127.0.0.1",
-              "-p", strPort};
+      args = {"/usr/bin/xandikos", "--defaults", "-d",   m_Folder.File("store"), "-l",
+              "127.0.0.1",         "-p",         strPort};
     }
     std::vector<char*> argv;
     for (std::string& strArg : args) argv.push_back(strArg.data());

@@ -41,7 +41,8 @@ inline void SaveUnshownPicture(QWidget* pDialog, const std::string& sName) {
   if (!QDir().mkpath(strFolder)) return;
   pDialog->ensurePolished();
   if (QLayout* pLayout = pDialog->layout()) pLayout->activate();
-  pDialog->grab().save(strFolder + QLatin1Char('/') + QString::fromStdString(sName) + ".png", "PNG");
+  pDialog->grab().save(strFolder + QLatin1Char('/') + QString::fromStdString(sName) + ".png",
+                       "PNG");
 }
 
 // The picture's name for a box: its first words, in letters and digits.
