@@ -18,12 +18,7 @@ bool GetRecordFieldText(const CommDate* pDate, int nFieldId, char* szBuf, int nS
 }
 
 bool GetRepeatEndDate(const RepeatPattern* pRepeat, SYSTEMTIME* pEnd) {
-  // Both stores write a repeat without end as one that ends in 2100 or later; shown as a
-  // date, it would read as a limit nobody set.
-  constexpr WORD kNoEndYear = 2100;
-  if (pRepeat == nullptr || !pRepeat->bHasEnd || pRepeat->stPatternEnd.wYear >= kNoEndYear) {
-    return false;
-  }
+  if (!RepeatHasRealEnd(pRepeat)) return false;
   if (pEnd != nullptr) *pEnd = pRepeat->stPatternEnd;
   return true;
 }
