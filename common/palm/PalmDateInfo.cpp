@@ -384,8 +384,10 @@ bool PmDateInfo::RecordToPalm(const CommDate* pRecord, PalmRecordRef* pRef) {
   const PmRecordLayout& layout = PmRecordLayout::OfKind(static_cast<int>(pRef->nKind));
   PalmFields f = layout.FieldsOf(pRef);
   CopyIfText(f.szSummary, f.nSummarySize, pRecord->szDescription);
-  CopyIfText(f.szNote, f.nNoteSize, pRecord->szNote);
-  if (f.szLocation) CopyIfText(f.szLocation, f.nLocationSize, pRecord->szLocation);
+  // A note or location cleared on the other side is cleared here too, or the pair would
+  // differ, and be carried again, on every run.
+  lstrcpyn(f.szNote, pRecord->szNote, f.nNoteSize);
+  if (f.szLocation) lstrcpyn(f.szLocation, pRecord->szLocation, f.nLocationSize);
   CopyIfText(f.szCategory, f.nCategorySize, pRecord->szCategory);
   // Outlook separates several categories with commas; a Palm record has one.
   if (char* pComma = std::strchr(f.szCategory, ',')) *pComma = '\0';
@@ -620,7 +622,15 @@ bool PmDateInfo::UpdateRecord(const CommDate* pRecord, int nPos) {
     return false;
   }
   const std::unique_ptr<CommDate> pKept = m_pAdapter->AsStoreKeepsIt(*pRecord);
-  m_pRecordSet->Update(pKept ? pKept.get() : pRecord, nPos);
+  const CommDate* pWritten = pKept ? pKept.get() : pRecord;
+  m_pRecordSet->Update(pWritten, nPos);
+  // The set's update keeps a text it is given empty; the store has just cleared it.
+  if (CommDate* pShown = m_pRecordSet->GetAt(nPos)) {
+    CxCopyText(pShown->szNote, pWritten->szNote);
+    if (PmRecordLayout::OfKind(m_nLoadedKind).FieldsOf(pScratch.get()).szLocation != nullptr) {
+      CxCopyText(pShown->szLocation, pWritten->szLocation);
+    }
+  }
   return m_pAdapter->UpdateStoreRecord(nStorePos, pScratch.get());
 }
 

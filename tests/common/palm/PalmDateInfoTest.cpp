@@ -357,7 +357,8 @@ TEST_F(DatebookWriteBack, ChangedRecordIsWrittenOverItsOwnStoreRecord) {
 
   const PmDateExRecord* pRec = StoreRecord(4);
   EXPECT_STREQ(pRec->szLocation, "Room 9");
-  EXPECT_STREQ(pRec->szNote, "note 4") << "an empty incoming note keeps the Palm note";
+  EXPECT_STREQ(pRec->szNote, "") << "a note cleared on the other side is cleared here";
+  EXPECT_STREQ(m_Store.GetRecordSet()->GetAt(3)->szNote, "") << "and in the shown record";
   EXPECT_EQ(pRec->nStatus, static_cast<DWORD>(PM_STATUS_CHANGED));
   EXPECT_EQ(pRec->nRecordId, 104u);
   ASSERT_EQ(pRec->blobs[0].nDataLen, 5u) << "the store record keeps its blob data";
