@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "app/CheckListModel.h"
 #include "app/core/SyncHistory.h"
 #include "common/misc/CxDateTime.h"
 #include "views/CxPaintUtil.h"
@@ -99,24 +100,16 @@ QVariant THistoryModel::data(const QModelIndex& index, int nRole) const {
 }
 
 bool THistoryModel::setData(const QModelIndex& index, const QVariant& value, int nRole) {
-  if (nRole != Qt::CheckStateRole || index.column() != 0 ||
-      !checkIndex(index, CheckIndexOption::IndexIsValid)) {
-    return false;
-  }
+  if (!AppIsRowTick(*this, index, nRole)) return false;
   m_vChecked[static_cast<size_t>(index.row())] = value.toInt() == Qt::Checked;
   emit dataChanged(index, index, {Qt::CheckStateRole});
   return true;
 }
 
 Qt::ItemFlags THistoryModel::flags(const QModelIndex& index) const {
-  if (!index.isValid()) return Qt::NoItemFlags;
-  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable;
+  return AppCheckableRowFlags(index);
 }
 
 QVariant THistoryModel::headerData(int nSection, Qt::Orientation orientation, int nRole) const {
-  if (orientation != Qt::Horizontal || nRole != Qt::DisplayRole || nSection < 0 ||
-      nSection >= kColumnCount) {
-    return QVariant();
-  }
-  return QString::fromUtf8(kColumns[nSection].szCaption);
+  return AppColumnCaption(kColumns, nSection, orientation, nRole);
 }

@@ -5,6 +5,7 @@
 #include <QBrush>
 #include <utility>
 
+#include "app/CheckListModel.h"
 #include "app/Datedetail.h"
 #include "views/CxPaintUtil.h"
 
@@ -128,24 +129,16 @@ QVariant TSyncRowModel::data(const QModelIndex& index, int nRole) const {
 }
 
 bool TSyncRowModel::setData(const QModelIndex& index, const QVariant& value, int nRole) {
-  if (nRole != Qt::CheckStateRole || index.column() != 0 ||
-      !checkIndex(index, CheckIndexOption::IndexIsValid)) {
-    return false;
-  }
+  if (!AppIsRowTick(*this, index, nRole)) return false;
   m_vRows[static_cast<size_t>(index.row())].bChecked = value.toInt() == Qt::Checked;
   emit dataChanged(index, index, {Qt::CheckStateRole});
   return true;
 }
 
 Qt::ItemFlags TSyncRowModel::flags(const QModelIndex& index) const {
-  if (!index.isValid()) return Qt::NoItemFlags;
-  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable;
+  return AppCheckableRowFlags(index);
 }
 
 QVariant TSyncRowModel::headerData(int nSection, Qt::Orientation orientation, int nRole) const {
-  if (orientation != Qt::Horizontal || nRole != Qt::DisplayRole || nSection < 0 ||
-      nSection >= kColumnCount) {
-    return QVariant();
-  }
-  return QString::fromUtf8(kColumns[nSection].szCaption);
+  return AppColumnCaption(kColumns, nSection, orientation, nRole);
 }

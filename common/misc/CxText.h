@@ -16,15 +16,11 @@ template <size_t N>
 class CxText {
  public:
   static_assert(N >= 1, "a text needs room for its terminator");
-  // The array size the text stands for: at most N - 1 characters and the terminator.
-  static constexpr size_t kSize = N;
 
   CxText() = default;
 
   operator const char*() const { return m_strText.c_str(); }
   const char* c_str() const { return m_strText.c_str(); }
-  size_t Length() const { return m_strText.size(); }
-  bool IsEmpty() const { return m_strText.empty(); }
 
   // Replaces the text with szSrc up to its NUL, cut to N - 1 characters; null empties it.
   void Assign(const char* szSrc) {
@@ -33,17 +29,6 @@ class CxText {
       return;
     }
     AssignBytes(szSrc, strnlen(szSrc, N - 1));
-  }
-  // The same for a text of nLength bytes that need not be terminated; it ends at a NUL
-  // within them.
-  void Assign(const char* pText, size_t nLength) {
-    if (pText == nullptr) {
-      Clear();
-      return;
-    }
-    const void* pNul = std::memchr(pText, 0, nLength);
-    if (pNul != nullptr) nLength = static_cast<size_t>(static_cast<const char*>(pNul) - pText);
-    AssignBytes(pText, nLength < N - 1 ? nLength : N - 1);
   }
   void Clear() { std::string().swap(m_strText); }
 
