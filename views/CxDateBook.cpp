@@ -34,6 +34,29 @@ void FreeEntry(void* pData) {
   delete static_cast<CommDate*>(pData);
 }
 
+// A series of another zone is drawn where its occurrence on the day falls on the local clock:
+// the entry becomes that one occurrence, its length kept.
+void PinToOccurrence(CommDate* pEntry, const SYSTEMTIME& stDay) {
+  const int nOffset = CoveredDayOffset(pEntry, &stDay);
+  SYSTEMTIME stFirstDay = stDay;
+  if (nOffset < 0 || !AddDays(&stFirstDay, -nOffset)) return;
+  SYSTEMTIME stStart{};
+  DATE dtOldStart = 0;
+  DATE dtOldEnd = 0;
+  DATE dtStart = 0;
+  if (!OccurrenceStartOn(pEntry, &stFirstDay, &stStart) ||
+      !SystemTimeToVariantTime(&pEntry->stStart, &dtOldStart) ||
+      !SystemTimeToVariantTime(&pEntry->stEnd, &dtOldEnd) ||
+      !SystemTimeToVariantTime(&stStart, &dtStart) ||
+      !VariantTimeToSystemTime(dtStart + (dtOldEnd - dtOldStart), &pEntry->stEnd)) {
+    return;
+  }
+  pEntry->stEnd.wMilliseconds = 0;
+  pEntry->stStart = stStart;
+  pEntry->repeat = RepeatPattern{};
+  pEntry->clockShifts.clear();
+}
+
 }  // namespace
 
 struct CxDateBook::Layout {
@@ -82,6 +105,7 @@ bool CxDateBook::AddEntry(const CommDate* pDate) {
   *pCopy = *pDate;
   pCopy->pExtra = nullptr;
   pCopy->nExtraSize = 0;
+  if (!pCopy->clockShifts.empty()) PinToOccurrence(pCopy, m_stDate);
   if (!m_pEntries->Add(pCopy)) {
     delete pCopy;
     return false;

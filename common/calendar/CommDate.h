@@ -106,6 +106,15 @@ inline std::span<const SYSTEMTIME> ExceptionDays(const RepeatPattern& repeat) {
 // keeps them ascending), cut to REPEAT_MAX_EXCEPTIONS.
 void SetExceptionDays(RepeatPattern* pRepeat, const SYSTEMTIME* pDays, size_t nCount);
 
+// A series another calendar keeps in UTC or in another zone steps at one clock time of that
+// zone, so its occurrences move on the local clock when either zone's clock changes. From
+// dtFrom on (an automation date on the clock the record's own stepping gives, its start's
+// local time of day), an occurrence starts nMinutes later than that.
+struct CommClockShift {
+  DATE dtFrom;
+  INT nMinutes;
+};
+
 struct CommDate {
   char szDescription[256];
   BOOL bAllDay;
@@ -126,6 +135,10 @@ struct CommDate {
   void* pExtra;       // owned store-side block, null when none
   UINT nExtraSize;    // size of pExtra in bytes, 0 when none
   CommDate* pPeer;    // counterpart in the other set, not owned
+  // How a series of another zone moves on the local clock, ascending; empty for most. Only
+  // showing occurrences reads it: the other side keeps the start's clock time, and matching
+  // compares the start.
+  std::vector<CommClockShift> clockShifts;
 };
 
 struct CommField {

@@ -461,7 +461,8 @@ int SpanDays(const CommDate* pDate) {
   return nDays;
 }
 
-bool IsOccurrenceStart(const CommDate* pDate, const SYSTEMTIME* pDay) {
+// Whether the record's own stepping (at its start's clock time) has an occurrence on the day.
+bool IsBaseOccurrence(const CommDate* pDate, const SYSTEMTIME* pDay) {
   const RepeatPattern& repeat = pDate->repeat;
   if (CompareDate(&pDate->stStart, pDay) == 0) {
     return repeat.nType == REPEAT_NONE || !IsDeletedOccurrence(&repeat, &pDate->stStart);
@@ -470,6 +471,81 @@ bool IsOccurrenceStart(const CommDate* pDate, const SYSTEMTIME* pDay) {
   SYSTEMTIME stFound{};
   return OccurrenceOnOrAfter(pDate, pDay, &stFound) && CompareDate(&stFound, pDay) == 0 &&
          !IsDeletedOccurrence(&repeat, &stFound);
+}
+
+// The local start of the occurrence the record's own stepping puts on stBaseDay: that day at
+// the start's time of day, moved by the clock shift in force then.
+SYSTEMTIME ShiftedStart(const CommDate* pDate, const SYSTEMTIME& stBaseDay) {
+  SYSTEMTIME stStart = pDate->stStart;
+  CopyDate(&stBaseDay, &stStart);
+  const std::vector<CommClockShift>& shifts = pDate->clockShifts;
+  DATE dtStart = 0;
+  if (shifts.empty() || !SystemTimeToVariantTime(&stStart, &dtStart)) return stStart;
+  // Half a second of slack: the two clocks meet on whole minutes, automation dates do not.
+  constexpr double kSlack = 0.5 / 86400.0;
+  auto after =
+      std::upper_bound(shifts.begin(), shifts.end(), dtStart + kSlack,
+                       [](DATE dt, const CommClockShift& shift) { return dt < shift.dtFrom; });
+  if (after == shifts.begin() || (after - 1)->nMinutes == 0) return stStart;
+  SYSTEMTIME stShifted{};
+  if (!VariantTimeToSystemTime(dtStart + (after - 1)->nMinutes / 1440.0, &stShifted)) {
+    return stStart;
+  }
+  stShifted.wMilliseconds = 0;
+  FixDayOfWeek(&stShifted);
+  return stShifted;
+}
+
+// Whether an occurrence of the record begins on the day, and its local start there. A clock
+// shift moves an occurrence by less than a day, so over midnight it comes from the day
+// before or after.
+bool IsOccurrenceStart(const CommDate* pDate, const SYSTEMTIME* pDay,
+                       SYSTEMTIME* pStart = nullptr) {
+  if (pDate->clockShifts.empty() || pDate->repeat.nType == REPEAT_NONE) {
+    if (!IsBaseOccurrence(pDate, pDay)) return false;
+    if (pStart != nullptr) {
+      *pStart = pDate->stStart;
+      CopyDate(pDay, pStart);
+      FixDayOfWeek(pStart);
+    }
+    return true;
+  }
+  for (int nOffset : {0, -1, 1}) {
+    SYSTEMTIME stBase = *pDay;
+    if (nOffset != 0 && !AddDays(&stBase, nOffset)) continue;
+    if (!IsBaseOccurrence(pDate, &stBase)) continue;
+    const SYSTEMTIME stStart = ShiftedStart(pDate, stBase);
+    if (CompareDate(&stStart, pDay) != 0) continue;
+    if (pStart != nullptr) *pStart = stStart;
+    return true;
+  }
+  return false;
+}
+
+// OccursInRange for a series with clock shifts: the base occurrences from the day before the
+// range to the day after it are the ones a shift can bring into it.
+bool ShiftedOccursInRange(const CommDate* pDate, const SYSTEMTIME* pFirst,
+                          const SYSTEMTIME* pLast) {
+  const RepeatPattern& repeat = pDate->repeat;
+  SYSTEMTIME stFrom = *pFirst;
+  SYSTEMTIME stTo = *pLast;
+  if (!AddDays(&stFrom, -1) || !AddDays(&stTo, 1)) return false;
+  // Past a deleted occurrence, or the one day before the range, the next one is one step on.
+  const UINT nRounds = std::min(repeat.nExceptionCount, REPEAT_MAX_EXCEPTIONS) + 4;
+  for (UINT nRound = 0; nRound < nRounds; nRound++) {
+    SYSTEMTIME stFound = pDate->stStart;
+    if (CompareDate(&stFound, &stFrom) < 0 && !OccurrenceOnOrAfter(pDate, &stFrom, &stFound)) {
+      return false;
+    }
+    if (CompareDate(&stFound, &stTo) > 0) return false;
+    if (!IsDeletedOccurrence(&repeat, &stFound)) {
+      const SYSTEMTIME stStart = ShiftedStart(pDate, stFound);
+      if (CompareDate(&stStart, pFirst) >= 0 && CompareDate(&stStart, pLast) <= 0) return true;
+    }
+    stFrom = stFound;
+    if (!AddDays(&stFrom, 1)) return false;
+  }
+  return false;
 }
 
 }  // namespace
@@ -503,11 +579,19 @@ bool OccursOnDay(const CommDate* pDate, const SYSTEMTIME* pDay) {
   return CoveredDayOffset(pDate, pDay) >= 0;
 }
 
+bool OccurrenceStartOn(const CommDate* pDate, const SYSTEMTIME* pDay, SYSTEMTIME* pStart) {
+  if (pDate == nullptr || pDay == nullptr || pStart == nullptr) return false;
+  return IsOccurrenceStart(pDate, pDay, pStart);
+}
+
 bool OccursInRange(const CommDate* pDate, const SYSTEMTIME* pFirst, const SYSTEMTIME* pLast) {
   if (pDate == nullptr || pFirst == nullptr || pLast == nullptr) {
     return false;
   }
   const RepeatPattern& repeat = pDate->repeat;
+  if (!pDate->clockShifts.empty() && repeat.nType != REPEAT_NONE) {
+    return ShiftedOccursInRange(pDate, pFirst, pLast);
+  }
   if (CompareDate(&pDate->stStart, pFirst) >= 0 && CompareDate(&pDate->stStart, pLast) <= 0 &&
       (repeat.nType == REPEAT_NONE || !IsDeletedOccurrence(&repeat, &pDate->stStart))) {
     return true;

@@ -110,6 +110,10 @@ int CoveredDayOffset(const CommDate* pDate, const SYSTEMTIME* pDay);
 // The number of days after its start's day that the record (each occurrence) covers.
 int CoveredSpanDays(const CommDate* pDate);
 bool OccursInRange(const CommDate* pDate, const SYSTEMTIME* pFirst, const SYSTEMTIME* pLast);
+// The local start of the record's occurrence that begins on pDay: that day at the start's time
+// of day, or where the clock shifts of a series of another zone move it (which may be from
+// the day before or after). False when no occurrence begins on the day.
+bool OccurrenceStartOn(const CommDate* pDate, const SYSTEMTIME* pDay, SYSTEMTIME* pStart);
 
 // Sets the deleted occurrences of the record's repeat from the given days (any order, the
 // time of day ignored): each kept once, ascending, only when it is an occurrence of the

@@ -168,6 +168,40 @@ std::vector<DATE> ReadDeletedDays(CDispCmd* pPattern) {
   return vDays;
 }
 
+// How the occurrences of the pattern's series move on the local clock: the stand-in's
+// "ClockShifts", which Outlook itself does not list. Entries out of order or of a day or more
+// are no clock change and end the list.
+std::vector<CommClockShift> ReadClockShifts(CDispCmd* pPattern) {
+  std::vector<CommClockShift> vShifts;
+  IDispatch* pShiftsObject = nullptr;
+  if (pPattern->GetObject(u"ClockShifts", &pShiftsObject) != S_OK || pShiftsObject == nullptr) {
+    return vShifts;
+  }
+  CDispCmd shifts(pShiftsObject);
+  pShiftsObject->Release();
+  LONG nCount = 0;
+  if (shifts.GetInt(u"Count", &nCount) != S_OK) return vShifts;
+  nCount = std::min<LONG>(nCount, OL_MAX_CLOCK_SHIFTS);
+  for (LONG i = 1; i <= nCount; ++i) {
+    VARIANT arg = IntArg(i);
+    HRESULT hr = S_OK;
+    IDispatch* pShiftObject = CallForObject(&shifts, u"Item", &arg, &hr);
+    if (pShiftObject == nullptr) break;
+    CDispCmd shift(pShiftObject);
+    pShiftObject->Release();
+    CommClockShift entry{};
+    LONG nMinutes = 0;
+    if (shift.GetDate(u"From", &entry.dtFrom) != S_OK ||
+        shift.GetInt(u"Minutes", &nMinutes) != S_OK || nMinutes <= -1440 || nMinutes >= 1440 ||
+        (!vShifts.empty() && entry.dtFrom <= vShifts.back().dtFrom)) {
+      break;
+    }
+    entry.nMinutes = static_cast<INT>(nMinutes);
+    vShifts.push_back(entry);
+  }
+  return vShifts;
+}
+
 // Writes a text property unless the item's current text, brought to the ANSI code page and
 // cut to what a record holds (nRecordSize), already reads as this text. The text is then the
 // record's lossy copy of the item's own: characters the code page lacks became "?", or a long
@@ -332,6 +366,7 @@ bool OlDateUtil::LoadFolder(CDispCmd* pFolder) {
     if (ReadItem(pItem, pImage.get())) {
       *pDate = CommDate{};
       ItemToRecord(pImage.get(), pDate.get());
+      pDate->clockShifts = std::move(m_vClockShifts);
       pImage->pItem = nullptr;
       // The set gives its record a copy of the block, so the packed image is lent here
       // rather than copied twice; it is taken back right after.
@@ -355,6 +390,7 @@ bool OlDateUtil::ReadItem(IDispatch* pItem, OlDateItem* pImage) {
   BOOL bFlag = 0;
   LONG nValue = 0;
   pImage->pItem = pItem;
+  m_vClockShifts.clear();
   item.GetString(u"EntryID", pImage->szEntryID, sizeof(pImage->szEntryID));
   if (item.GetBool(u"AllDayEvent", &bFlag) == S_OK) pImage->bAllDayEvent = bFlag ? 1 : 0;
   if (item.GetInt(u"Duration", &nValue) == S_OK) pImage->nDuration = nValue;
@@ -400,6 +436,7 @@ bool OlDateUtil::ReadItem(IDispatch* pItem, OlDateItem* pImage) {
       std::copy(vDeleted.end() - static_cast<std::ptrdiff_t>(nKept), vDeleted.end(),
                 pImage->dtExceptions);
       pImage->nExceptionCount = static_cast<INT>(nKept);
+      if (!pImage->bAllDayEvent) m_vClockShifts = ReadClockShifts(&pattern);
     }
   }
   item.GetDate(u"CreationTime", &pImage->dtCreationTime);
@@ -801,7 +838,14 @@ bool OlDateUtil::UpdateAt(CommDate* pDate, CommDate* pPeer, int nPos) {
     }
     char szItemLocation[sizeof(pPeer->szLocation)];
     CxCopyText(szItemLocation, pPeer->szLocation);
+    // The item stays in its own zone: while its start and pattern stay, so do the clock
+    // shifts of its occurrences (a new start or pattern has its own, known at the next load).
+    const bool bSameSeries = CompareDate(&pPeer->stStart, &pDate->stStart) == 0 &&
+                             CompareTime(&pPeer->stStart, &pDate->stStart) == 0 &&
+                             SameRepeat(&pPeer->repeat, &pDate->repeat);
+    std::vector<CommClockShift> vShifts = std::move(pPeer->clockShifts);
     *pPeer = *pDate;
+    if (bSameSeries) pPeer->clockShifts = std::move(vShifts);
     // An empty text now clears the item's, except a location from a datebook of the
     // earlier layout, which has no location to clear: its record's is unknown, not empty.
     if (HoldsNoLocation(pDate)) CxCopyText(pPeer->szLocation, szItemLocation);

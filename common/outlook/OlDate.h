@@ -37,6 +37,9 @@
 // The most entries of a pattern's "Exceptions" collection read: far more than any calendar
 // holds, so only a broken count stops there.
 #define OL_MAX_EXCEPTION_ITEMS 100000
+// The most clock shifts of a pattern read: a series kept in another zone meets four clock
+// changes a year at most, so 1970 to 2100 takes fewer.
+#define OL_MAX_CLOCK_SHIFTS 1024
 
 #define OL_FOLDER_CALENDAR 9
 #define OL_APPOINTMENT_ITEM 1
@@ -121,4 +124,5 @@ class OlDateUtil : public OlBaseUtil {
   std::unique_ptr<CommDateMgr> m_pDateMgr;
   bool m_bIncludeNote;
   CxFailure m_Failure;
+  std::vector<CommClockShift> m_vClockShifts;  // of the item ReadItem read last
 };

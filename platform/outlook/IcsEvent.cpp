@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <vector>
 
 #include "platform/automation/ComRuntime.h"
@@ -31,6 +32,7 @@ constexpr int kMaxCountSteps = 20000;
 constexpr double kSecond = 1.0 / 86400.0;
 constexpr double kMinDate = -657434.0;
 constexpr double kMaxDate = 2958465.99999;
+constexpr double kUnixEpochDate = 25569.0;  // 1970-01-01 as an OLE date
 
 // Ours: the pattern values an RRULE cannot carry (a daily pattern's DayOfWeekMask, say),
 // valid only while the event's RRULE is still the rule in its X-RULE parameter, so that a
@@ -205,6 +207,37 @@ icalproperty* PatternProperty(icalcomponent* pEvent) {
     if (szName != nullptr && strcasecmp(szName, kPatternProperty) == 0) return pProp;
   }
   return nullptr;
+}
+
+// How the occurrences of a timed series move on the local clock: none for a series at local
+// or floating times, or in a zone nobody defines (its times are then read as local ones).
+std::vector<OlClockShift> ClockShiftsOf(OlIcsFile* pFile, const icaltimetype& start,
+                                        const std::string& strTzid, const OlEventData& data) {
+  std::vector<OlClockShift> shifts;
+  icaltimezone* pZone = nullptr;
+  if (!icaltime_is_utc(start)) {
+    if (strTzid.empty() || OlIsLocalZone(strTzid.c_str())) return shifts;
+    pZone = start.zone != nullptr ? const_cast<icaltimezone*>(start.zone)
+                                  : pFile->FindZone(strTzid.c_str());
+    if (pZone == nullptr) return shifts;
+  }
+  const std::vector<OlZoneStep>& steps = pFile->ZoneSteps(pZone != nullptr ? strTzid : "", pZone);
+  const std::time_t tStart = OlDateToUnix(data.dtStart);
+  const std::time_t tEnd = data.pattern.bHasEnd ? OlDateToUnix(data.pattern.dtEnd + 1)
+                                                : std::numeric_limits<std::time_t>::max();
+  auto at = std::upper_bound(steps.begin(), steps.end(), tStart,
+                             [](std::time_t t, const OlZoneStep& step) { return t < step.tFrom; });
+  const long nAheadAtStart = (at == steps.begin() ? *at : *(at - 1)).nLocalAhead;
+  long nLast = 0;
+  for (; at != steps.end() && at->tFrom <= tEnd; ++at) {
+    const long nShift = at->nLocalAhead - nAheadAtStart;
+    if (nShift == nLast) continue;
+    const double dSeconds = static_cast<double>(at->tFrom) +
+                            static_cast<double>(at->nZoneOffset + nAheadAtStart) * 60.0;
+    shifts.push_back({kUnixEpochDate + dSeconds / 86400.0, static_cast<LONG>(nShift)});
+    nLast = nShift;
+  }
+  return shifts;
 }
 
 // A time of the file as a local OLE date: UTC and zoned times are moments; floating times,
@@ -1062,6 +1095,21 @@ bool OlRuleIsExact(icalcomponent* pEvent) {
   }
 }
 
+bool OlRuleKeepsLocalDays(OlIcsFile* pFile, icalcomponent* pEvent) {
+  icalproperty* pRule = icalcomponent_get_first_property(pEvent, ICAL_RRULE_PROPERTY);
+  icalproperty* pStart = icalcomponent_get_first_property(pEvent, ICAL_DTSTART_PROPERTY);
+  if (pRule == nullptr || pStart == nullptr) return true;
+  const icalrecurrencetype rule = icalproperty_get_rrule(pRule);
+  if (rule.freq != ICAL_MONTHLY_RECURRENCE && rule.freq != ICAL_YEARLY_RECURRENCE) return true;
+  bool bCountsWeekdays = false;
+  for (int i = 0; i < ICAL_BY_DAY_SIZE && rule.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+    bCountsWeekdays = bCountsWeekdays || icalrecurrencetype_day_position(rule.by_day[i]) != 0;
+  }
+  if (!bCountsWeekdays) return true;
+  const icaltimetype start = icalproperty_get_dtstart(pStart);
+  return LocalDayShift(LocalDateOf(pFile, start, TimeZoneId(pStart)), start) == 0;
+}
+
 bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
   *pData = OlEventData();
   icalproperty* pStart = icalcomponent_get_first_property(pEvent, ICAL_DTSTART_PROPERTY);
@@ -1173,6 +1221,7 @@ bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
       pData->deleted.insert(pData->deleted.end(), pData->overridden.begin(),
                             pData->overridden.end());
       SortUnique(&pData->deleted);
+      if (!pData->bAllDay) pData->shifts = ClockShiftsOf(pFile, start, strStartZone, *pData);
     }
   }
 

@@ -40,6 +40,15 @@ struct OlPattern {
   bool operator==(const OlPattern& other) const;
 };
 
+// A series kept in UTC or in another zone than the local one steps at one clock time of its
+// own zone, so its occurrences move on the local clock whenever either zone's clock changes.
+// From dtFrom on, on the clock the series steps by (local at its start, its own zone's clock
+// moved by the distance the two had then), an occurrence starts nMinutes later locally.
+struct OlClockShift {
+  DATE dtFrom;
+  LONG nMinutes;
+};
+
 struct OlEventData {
   std::string strEntryID;
   std::string strSubject;
@@ -60,6 +69,9 @@ struct OlEventData {
   // their own: listed in deleted too, so that the series skips them, and never written as
   // EXDATEs.
   std::vector<DATE> overridden;
+  // Of a timed series in UTC or another zone, ascending; empty when its occurrences keep the
+  // local clock time of its start.
+  std::vector<OlClockShift> shifts;
   DATE dtCreated = 0;
   DATE dtModified = 0;
 };
@@ -92,6 +104,10 @@ std::string OlIdentityOf(icalcomponent* pEvent);
 // RRULEs, a rule finer than a day, days a month lacks, BYSETPOS beyond the "n-th of these
 // weekdays" form, a weekday together with a month day, and the like.
 bool OlRuleIsExact(icalcomponent* pEvent);
+// False for a series whose start falls on another local day than in its own zone while its
+// rule counts weekdays within the month: the day before the second Thursday there is not the
+// second Wednesday here, and no pattern holds it. The file's zones must all be read.
+bool OlRuleKeepsLocalDays(OlIcsFile* pFile, icalcomponent* pEvent);
 
 // The EntryIDs of an event's extra dates (RDATE), one per value in file order; empty for a
 // value that adds no occurrence (its start, or a date an EXDATE removes).

@@ -445,6 +445,9 @@ std::unique_ptr<OlIcsFile> OlIcsFile::Parse(const std::string& strText, HRESULT*
 
 void OlIcsFile::ClassifyComponents(const std::vector<size_t>& componentLines) {
   size_t nComponent = 0;
+  // Rules are judged once every zone is read: some programs write the zones after the events,
+  // and a series' local days depend on its zone.
+  std::vector<std::pair<size_t, size_t>> events;  // block, line
   for (size_t nBlock = 0; nBlock < m_blocks.size(); ++nBlock) {
     Block& block = m_blocks[nBlock];
     if (!block.bComponent) continue;
@@ -468,7 +471,11 @@ void OlIcsFile::ClassifyComponents(const std::vector<size_t>& componentLines) {
       NoteSkipped(SKIP_NO_START, nLine);
       continue;
     }
-    if (!OlRuleIsExact(pComponent)) {
+    events.emplace_back(nBlock, nLine);
+  }
+  for (const auto& [nBlock, nLine] : events) {
+    icalcomponent* pEvent = m_blocks[nBlock].pComponent;
+    if (!OlRuleIsExact(pEvent) || !OlRuleKeepsLocalDays(this, pEvent)) {
       NoteSkipped(SKIP_RULE, nLine);
       continue;
     }
@@ -520,8 +527,8 @@ void OlIcsFile::NoteSkipped(size_t nKind, size_t nLine) {
       "event(s) with a date no calendar has (ignored)",
       "event(s) without a usable start, not shown",
       "event(s) repeating by a rule Outlook's patterns cannot hold exactly (several rules, "
-      "finer than a day, days a month lacks, BYSETPOS and the like), not shown and kept as "
-      "written",
+      "finer than a day, days a month lacks, BYSETPOS, the n-th weekday of another zone's "
+      "day and the like), not shown and kept as written",
   };
   if (m_skipped.empty()) {
     for (const char* szWhat : kWhat) m_skipped.push_back(Skipped{szWhat});
@@ -619,10 +626,23 @@ icaltimezone* OlIcsFile::FindZone(const char* szTzid) {
     pZone = icalcomponent_get_timezone(pCalendar, szTzid);
     if (pZone != nullptr) break;
   }
-  if (pZone == nullptr) pZone = icaltimezone_get_builtin_timezone(szTzid);
-  if (pZone == nullptr) pZone = icaltimezone_get_builtin_timezone_from_tzid(szTzid);
+  // A TZID is the file's text: the built-in lookup reads a file of that name below the zone
+  // folder, so a name that climbs out of it is never looked up.
+  if (pZone == nullptr) pZone = OlBuiltinZone(szTzid);
+  if (pZone == nullptr && std::strstr(szTzid, "..") == nullptr) {
+    pZone = icaltimezone_get_builtin_timezone_from_tzid(szTzid);
+  }
   m_zones.emplace_back(szTzid, pZone);
   return pZone;
+}
+
+const std::vector<OlZoneStep>& OlIcsFile::ZoneSteps(const std::string& strTzid,
+                                                    icaltimezone* pZone) {
+  auto found = m_zoneSteps.find(strTzid);
+  if (found == m_zoneSteps.end()) {
+    found = m_zoneSteps.emplace(strTzid, OlZoneSteps(pZone)).first;
+  }
+  return found->second;
 }
 
 icalcomponent* OlIcsFile::ParseBlock(const std::string& strBlock, icalcomponent_kind kind) const {

@@ -41,6 +41,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/outlook/IcsZone.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinTypes.h"
 
@@ -127,6 +128,9 @@ class OlIcsFile {
   std::vector<icalproperty*> GetOverrides(const std::string& strUid) const;
   // Resolves a TZID of this file (its VTIMEZONEs first, then the system's zone database).
   icaltimezone* FindZone(const char* szTzid);
+  // How the local clock stands against the zone of a TZID (pZone; UTC for an empty TZID),
+  // worked out once per file for all the series kept in that zone.
+  const std::vector<OlZoneStep>& ZoneSteps(const std::string& strTzid, icaltimezone* pZone);
   // What the last open passed over: one line per kind ("3 empty or malformed properties,
   // kept as written (lines 12, 40, 77)"), empty when it read everything.
   const std::vector<std::string>& GetLoadReport() const { return m_report; }
@@ -269,5 +273,6 @@ class OlIcsFile {
   std::vector<std::string> m_report;
   std::vector<std::pair<std::string, icaltimezone*>> m_zones;  // cache of resolved TZIDs
   std::vector<icaltimezone*> m_ownedZones;
+  std::map<std::string, std::vector<OlZoneStep>> m_zoneSteps;
   std::unique_ptr<OlIcsRemote> m_pRemote;  // null for a file
 };

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <mutex>
 
+#include "platform/win/WinTime.h"
+
 namespace {
 
 constexpr char kZoneInfoMark[] = "zoneinfo/";
@@ -67,7 +69,54 @@ std::string NameFromEnvironment(const char* szTz) {
   return WithoutPosixTree(strTz);
 }
 
+constexpr std::time_t kStepsFrom = 0;            // 1970-01-01 UTC
+constexpr std::time_t kStepsUntil = 4102444800;  // 2100-01-01 UTC
+constexpr std::time_t kProbeStride = 7 * 86400;  // no clock changes twice within a week
+constexpr std::time_t kStepPrecision = 60;       // clocks change on whole minutes
+
+OlZoneStep StepAt(icaltimezone* pZone, std::time_t tAt) {
+  OlZoneStep step{tAt, 0, 0};
+  if (pZone != nullptr) {
+    icaltimetype utc = icaltime_from_timet_with_zone(tAt, 0, icaltimezone_get_utc_timezone());
+    int bDaylight = 0;
+    step.nZoneOffset = icaltimezone_get_utc_offset_of_utc_time(pZone, &utc, &bDaylight) / 60;
+  }
+  std::tm fields{};
+  const long nLocalOffset = CxLocalTime(tAt, &fields) ? fields.tm_gmtoff / 60 : 0;
+  step.nLocalAhead = nLocalOffset - step.nZoneOffset;
+  return step;
+}
+
+bool SameDistance(const OlZoneStep& a, const OlZoneStep& b) {
+  return a.nZoneOffset == b.nZoneOffset && a.nLocalAhead == b.nLocalAhead;
+}
+
 }  // namespace
+
+std::vector<OlZoneStep> OlZoneSteps(icaltimezone* pZone) {
+  std::vector<OlZoneStep> steps{StepAt(pZone, kStepsFrom)};
+  for (std::time_t tProbe = kStepsFrom + kProbeStride; tProbe < kStepsUntil;
+       tProbe += kProbeStride) {
+    const OlZoneStep probe = StepAt(pZone, tProbe);
+    // Each change after the previous probe is found by halving down to the minute; a week
+    // with two changes is searched again from the first.
+    std::time_t tBefore = tProbe - kProbeStride;
+    while (!SameDistance(probe, steps.back())) {
+      std::time_t tAfter = tProbe;
+      while (tAfter - tBefore > kStepPrecision) {
+        const std::time_t tMiddle = tBefore + (tAfter - tBefore) / 2;
+        if (SameDistance(StepAt(pZone, tMiddle), steps.back())) {
+          tBefore = tMiddle;
+        } else {
+          tAfter = tMiddle;
+        }
+      }
+      steps.push_back(StepAt(pZone, tAfter));
+      tBefore = tAfter;
+    }
+  }
+  return steps;
+}
 
 icaltimezone* OlBuiltinZone(const std::string& strName) {
   // libical turns a name into a path below the zoneinfo folder: nothing may climb out of it.

@@ -9,7 +9,9 @@
 
 #include <libical/ical.h>
 
+#include <ctime>
 #include <string>
+#include <vector>
 
 // The tz database name of the process's zone when libical knows it, else empty.
 std::string OlLocalZoneName();
@@ -24,3 +26,16 @@ icaltimezone* OlBuiltinZone(const std::string& strName);
 // A VTIMEZONE block (CR LF lines) for a built-in zone, under the TZID strName so that events
 // can say TZID=<name> as other calendar programs do; empty when libical has no such zone.
 std::string OlZoneBlock(const std::string& strName);
+
+// One stretch of time over which the local clock and a zone's clock keep one distance: from
+// the moment tFrom on, the zone's clock runs nZoneOffset minutes ahead of UTC and the local
+// clock nLocalAhead minutes ahead of the zone's.
+struct OlZoneStep {
+  std::time_t tFrom;
+  long nZoneOffset;
+  long nLocalAhead;
+};
+
+// The stretches of the local clock against zone pZone (UTC when null) from 1970 to 2100: the
+// first at 1970, then one at every change of either clock, found to the minute.
+std::vector<OlZoneStep> OlZoneSteps(icaltimezone* pZone);

@@ -270,6 +270,7 @@ enum PatternMember : DISPID {
   PAT_PATTERNENDDATE,
   PAT_EXCEPTIONS,
   PAT_GETOCCURRENCE,
+  PAT_CLOCKSHIFTS,
 };
 
 const CxDispMember kPatternMembers[] = {
@@ -282,6 +283,7 @@ const CxDispMember kPatternMembers[] = {
     {"PatternEndDate", PAT_PATTERNENDDATE},
     {"Exceptions", PAT_EXCEPTIONS},
     {"GetOccurrence", PAT_GETOCCURRENCE},
+    {"ClockShifts", PAT_CLOCKSHIFTS},
 };
 
 // The start of the item's occurrence on a day: the day at the start's time of day.
@@ -317,37 +319,65 @@ class OlExceptionObject : public CxDispatchBase {
   DATE m_dtOriginal;
 };
 
-// The pattern's "Exceptions" as they stood when it was asked for, in date order; "Item"
-// counts from 1.
-enum ExceptionsMember : DISPID { EXCS_COUNT = 1, EXCS_ITEM };
-const CxDispMember kExceptionsMembers[] = {{"Count", EXCS_COUNT}, {"Item", EXCS_ITEM}};
+// A list of a pattern as it stood when it was asked for ("Exceptions" in date order,
+// "ClockShifts"); "Item" counts from 1.
+enum ListMember : DISPID { LIST_COUNT = 1, LIST_ITEM };
+const CxDispMember kListMembers[] = {{"Count", LIST_COUNT}, {"Item", LIST_ITEM}};
 
-class OlExceptionsObject : public CxDispatchBase {
+template <typename Entry, typename EntryObject>
+class OlListObject : public CxDispatchBase {
  public:
-  explicit OlExceptionsObject(const OlEventData& data)
-      : CxDispatchBase(kExceptionsMembers, std::size(kExceptionsMembers)) {
-    for (DATE dtDay : data.deleted) m_originals.push_back(OccurrenceStart(data, dtDay));
-  }
+  explicit OlListObject(std::vector<Entry> entries)
+      : CxDispatchBase(kListMembers, std::size(kListMembers)), m_entries(std::move(entries)) {}
 
  protected:
   HRESULT InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult) override {
-    if (nId == EXCS_COUNT) {
+    if (nId == LIST_COUNT) {
       if ((wFlags & DISPATCH_PROPERTYGET) == 0) return DISP_E_MEMBERNOTFOUND;
       HRESULT hr = NoArgs(pParams);
       if (FAILED(hr)) return hr;
-      SetI4(pResult, static_cast<LONG>(m_originals.size()));
+      SetI4(pResult, static_cast<LONG>(m_entries.size()));
       return S_OK;
     }
     VARIANT arg;
     HRESULT hr = Arg(pParams, 0, 1, VT_I4, &arg);
     if (FAILED(hr)) return hr;
-    if (arg.lVal < 1 || static_cast<size_t>(arg.lVal) > m_originals.size()) return DISP_E_BADINDEX;
-    SetDispatch(pResult, new OlExceptionObject(m_originals[static_cast<size_t>(arg.lVal - 1)]));
+    if (arg.lVal < 1 || static_cast<size_t>(arg.lVal) > m_entries.size()) return DISP_E_BADINDEX;
+    SetDispatch(pResult, new EntryObject(m_entries[static_cast<size_t>(arg.lVal - 1)]));
     return S_OK;
   }
 
  private:
-  std::vector<DATE> m_originals;
+  std::vector<Entry> m_entries;
+};
+
+// The stand-in's own "ClockShifts" of a pattern, in the manner of its "Exceptions": how the
+// occurrences of a series kept in another zone move on the local clock ("From", "Minutes").
+// Outlook steps such a series in its zone by itself; a program reading Outlook through the
+// automation objects needs to be told.
+enum ClockShiftMember : DISPID { SHIFT_FROM = 1, SHIFT_MINUTES };
+const CxDispMember kClockShiftMembers[] = {{"From", SHIFT_FROM}, {"Minutes", SHIFT_MINUTES}};
+
+class OlClockShiftObject : public CxDispatchBase {
+ public:
+  explicit OlClockShiftObject(const OlClockShift& shift)
+      : CxDispatchBase(kClockShiftMembers, std::size(kClockShiftMembers)), m_shift(shift) {}
+
+ protected:
+  HRESULT InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pParams, VARIANT* pResult) override {
+    if ((wFlags & DISPATCH_PROPERTYGET) == 0) return DISP_E_MEMBERNOTFOUND;
+    HRESULT hr = NoArgs(pParams);
+    if (FAILED(hr)) return hr;
+    if (nId == SHIFT_FROM) {
+      SetDate(pResult, m_shift.dtFrom);
+    } else {
+      SetI4(pResult, m_shift.nMinutes);
+    }
+    return S_OK;
+  }
+
+ private:
+  OlClockShift m_shift;
 };
 
 // One occurrence of a recurring item, from "GetOccurrence": its start, and "Delete".
@@ -423,11 +453,18 @@ HRESULT OlPatternObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pPara
     SetDispatch(pResult, new OlOccurrenceObject(m_pItem, OlDayOf(arg.date)));
     return S_OK;
   }
-  if (nId == PAT_EXCEPTIONS) {
+  if (nId == PAT_EXCEPTIONS || nId == PAT_CLOCKSHIFTS) {
     if ((wFlags & DISPATCH_PROPERTYGET) == 0) return DISP_E_MEMBERNOTFOUND;
     HRESULT hr = NoArgs(pParams);
     if (FAILED(hr)) return hr;
-    SetDispatch(pResult, new OlExceptionsObject(m_pItem->Data()));
+    const OlEventData& data = m_pItem->Data();
+    if (nId == PAT_EXCEPTIONS) {
+      std::vector<DATE> originals;
+      for (DATE dtDay : data.deleted) originals.push_back(OccurrenceStart(data, dtDay));
+      SetDispatch(pResult, new OlListObject<DATE, OlExceptionObject>(std::move(originals)));
+    } else {
+      SetDispatch(pResult, new OlListObject<OlClockShift, OlClockShiftObject>(data.shifts));
+    }
     return S_OK;
   }
   if (wFlags & DISPATCH_PROPERTYGET) {

@@ -177,9 +177,10 @@ Occurrences DayBridgeOccurrences(CommDateMgr* pSet, const SYSTEMTIME& stFirst = 
       const CommDate* pDate = pSet->GetAt(i);
       if (!OccursInRange(pDate, &stDay, &stDay)) continue;
       char szTime[16] = "all-day";
+      SYSTEMTIME stStart = pDate->stStart;
       if (!pDate->bAllDay) {
-        std::snprintf(szTime, sizeof(szTime), "%02u:%02u", pDate->stStart.wHour,
-                      pDate->stStart.wMinute);
+        OccurrenceStartOn(pDate, &stDay, &stStart);
+        std::snprintf(szTime, sizeof(szTime), "%02u:%02u", stStart.wHour, stStart.wMinute);
       }
       std::string strLine =
           std::string(szTime) + " " + ComparableSummary(CxAnsiToUtf8(pDate->szDescription));
@@ -602,6 +603,70 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ZoneChangeCase>& row) { return row.param.szName; });
 
 }  // namespace
+
+// A series another program keeps in UTC or in another zone steps at its own zone's clock:
+// seen from here it moves an hour when either zone's clock changes, and over midnight with
+// it. Each row was stepped at one local clock time before, and the engine disagrees then.
+struct ZonedSeriesCase {
+  const char* szName;
+  const char* szLocalZone;
+  const char* szEventLines;
+};
+
+class ZonedSeries : public CalendarFileTest,
+                    public ::testing::WithParamInterface<ZonedSeriesCase> {};
+
+TEST_P(ZonedSeries, ShowsTheDaysAndTimesAnIndependentEngineSees) {
+  clockguard::ZoneGuard zone(GetParam().szLocalZone);
+  std::ofstream(m_Calendar, std::ios::binary)
+      << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\nBEGIN:VEVENT\r\n"
+         "UID:zoned-1\r\nDTSTAMP:20110101T000000Z\r\nSUMMARY:Zoned\r\n"
+      << GetParam().szEventLines << "END:VEVENT\r\nEND:VCALENDAR\r\n";
+  WriteDatebook({});
+  Load();
+  Occurrences independent;
+  std::string strError;
+  ASSERT_TRUE(IndependentOccurrences(m_Calendar, m_Dir / "expand.py", &independent, &strError))
+      << strError;
+  EXPECT_EQ(Describe(DayBridgeOccurrences(m_pCalendar->GetOutlookSet())), Describe(independent));
+  // The Palm gets the series at its start's clock time, and the pair then stays settled.
+  ASSERT_EQ(Sync(SYNC_OUTLOOK_TO_PALM), 1);
+  Load();
+  EXPECT_EQ(Sync(SYNC_TWO_WAY), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OtherPrograms, ZonedSeries,
+    ::testing::Values(
+        ZonedSeriesCase{"NewYorkMondaysFromBerlin", "Europe/Berlin",
+                        "DTSTART;TZID=America/New_York:20110307T090000\r\nDURATION:PT1H\r\n"
+                        "RRULE:FREQ=WEEKLY;BYDAY=MO\r\n"},
+        ZonedSeriesCase{"UtcDailyFromNewYork", "America/New_York",
+                        "DTSTART:20110301T120000Z\r\nDURATION:PT30M\r\n"
+                        "RRULE:FREQ=DAILY;INTERVAL=3\r\n"},
+        ZonedSeriesCase{"SydneyWeekdaysFromNewYork", "America/New_York",
+                        "DTSTART;TZID=Australia/Sydney:20110301T093000\r\nDURATION:PT15M\r\n"
+                        "RRULE:FREQ=DAILY;BYDAY=MO,TU,WE,TH,FR;UNTIL=20111101T000000Z\r\n"},
+        ZonedSeriesCase{"BerlinDawnCrossesMidnightInNewYork", "America/New_York",
+                        "DTSTART;TZID=Europe/Berlin:20110301T053000\r\nDURATION:PT1H\r\n"
+                        "RRULE:FREQ=WEEKLY;BYDAY=TU\r\n"}),
+    [](const ::testing::TestParamInfo<ZonedSeriesCase>& row) { return row.param.szName; });
+
+// "The second Thursday at 03:00 UTC" falls on the Wednesday before it in New York, which is
+// not always the second Wednesday: such a series is passed over, never shown on other days.
+TEST_F(CalendarFileTest, NthWeekdayOfAnotherZonesDayIsPassedOverNotMoved) {
+  for (const auto& [szZone, nShown] : {std::pair{"America/New_York", 0}, {"Europe/Berlin", 1}}) {
+    clockguard::ZoneGuard zone(szZone);
+    std::ofstream(m_Calendar, std::ios::binary)
+        << "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\nBEGIN:VEVENT\r\n"
+           "UID:nth\r\nDTSTAMP:20030101T000000Z\r\nSUMMARY:User group\r\n"
+           "DTSTART:20030313T030000Z\r\nRRULE:FREQ=MONTHLY;COUNT=12;BYDAY=2TH\r\n"
+           "END:VEVENT\r\nEND:VCALENDAR\r\n";
+    WriteDatebook({});
+    Load();
+    EXPECT_EQ(m_pCalendar->GetOutlookSet()->GetCount(), nShown) << szZone;
+  }
+}
 
 namespace {
 
