@@ -1211,7 +1211,11 @@ bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
       }
       for (icalproperty* pRecurrence : pFile->GetOverrides(TextUid(pEvent))) {
         const icaltimetype t = icalproperty_get_recurrenceid(pRecurrence);
-        if (icaltime_is_null_time(t)) continue;
+        // A RECURRENCE-ID names an occurrence by its start, so a time cannot name an
+        // occurrence of a series of dates, nor a date one of times (Google's holiday files
+        // give their all-day series instances at UTC midnight: those stand beside the series,
+        // in every zone alike).
+        if (icaltime_is_null_time(t) || (t.is_date != 0) != (start.is_date != 0)) continue;
         // Only an instance the series has takes a day from it (Google's holiday files keep
         // instances of days before their series starts).
         const DATE dtDay = DateOnly(LocalDateOf(pFile, t, TimeZoneId(pRecurrence)));
