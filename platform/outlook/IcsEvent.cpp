@@ -209,6 +209,52 @@ icalproperty* PatternProperty(icalcomponent* pEvent) {
   return nullptr;
 }
 
+// A time of the file as a local OLE date: UTC and zoned times are moments; floating times,
+// dates and the times of the process's own zone are wall-clock times already, taken as they
+// stand so that they cannot shift by whatever definition of the zone the file carries.
+DATE LocalDateOf(OlIcsFile* pFile, icaltimetype t, const std::string& strTzid) {
+  DATE dt = 0;
+  if (t.is_date) {
+    OlLocalFieldsToDate(t.year, t.month, t.day, 0, 0, 0, &dt);
+    return dt;
+  }
+  if (icaltime_is_utc(t)) return OlDateFromUnix(icaltime_as_timet(t));
+  if (!OlIsLocalZone(strTzid.c_str())) {
+    const icaltimezone* pZone = t.zone;
+    if (pZone == nullptr && !strTzid.empty()) pZone = pFile->FindZone(strTzid.c_str());
+    if (pZone != nullptr) {
+      return OlDateFromUnix(icaltime_as_timet_with_zone(t, const_cast<icaltimezone*>(pZone)));
+    }
+  }
+  OlLocalFieldsToDate(t.year, t.month, t.day, t.hour, t.minute, t.second, &dt);
+  return dt;
+}
+
+// The local day the series' stepping gives the occurrence that starts at t (an EXDATE or a
+// RECURRENCE-ID): t's day in the series' own zone, moved as the start's day was. That is t's
+// local day, except near midnight while the clock shifts of the series stand apart from its
+// start's: the day then names the occurrence the other calendar steps to, not a neighbour.
+DATE SeriesDayOf(OlIcsFile* pFile, const icaltimetype& t, const std::string& strTzid,
+                 const icaltimetype& start, const std::string& strStartZone, int nDayShift) {
+  const DATE dtLocal = LocalDateOf(pFile, t, strTzid);
+  if (t.is_date || start.is_date) return DateOnly(dtLocal);
+  icaltimezone* pZone = icaltimezone_get_utc_timezone();
+  if (!icaltime_is_utc(start)) {
+    pZone = nullptr;
+    if (!strStartZone.empty() && !OlIsLocalZone(strStartZone.c_str())) {
+      pZone = start.zone != nullptr ? const_cast<icaltimezone*>(start.zone)
+                                    : pFile->FindZone(strStartZone.c_str());
+    }
+    if (pZone == nullptr) return DateOnly(dtLocal);
+  }
+  const icaltimetype zoned = icaltime_from_timet_with_zone(OlDateToUnix(dtLocal), 0, pZone);
+  DATE dtZoneDay = 0;
+  if (!OlLocalFieldsToDate(zoned.year, zoned.month, zoned.day, 0, 0, 0, &dtZoneDay)) {
+    return DateOnly(dtLocal);
+  }
+  return dtZoneDay + nDayShift;
+}
+
 // How the occurrences of a timed series move on the local clock: none for a series at local
 // or floating times, or in a zone nobody defines (its times are then read as local ones).
 std::vector<OlClockShift> ClockShiftsOf(OlIcsFile* pFile, const icaltimetype& start,
@@ -238,27 +284,6 @@ std::vector<OlClockShift> ClockShiftsOf(OlIcsFile* pFile, const icaltimetype& st
     nLast = nShift;
   }
   return shifts;
-}
-
-// A time of the file as a local OLE date: UTC and zoned times are moments; floating times,
-// dates and the times of the process's own zone are wall-clock times already, taken as they
-// stand so that they cannot shift by whatever definition of the zone the file carries.
-DATE LocalDateOf(OlIcsFile* pFile, icaltimetype t, const std::string& strTzid) {
-  DATE dt = 0;
-  if (t.is_date) {
-    OlLocalFieldsToDate(t.year, t.month, t.day, 0, 0, 0, &dt);
-    return dt;
-  }
-  if (icaltime_is_utc(t)) return OlDateFromUnix(icaltime_as_timet(t));
-  if (!OlIsLocalZone(strTzid.c_str())) {
-    const icaltimezone* pZone = t.zone;
-    if (pZone == nullptr && !strTzid.empty()) pZone = pFile->FindZone(strTzid.c_str());
-    if (pZone != nullptr) {
-      return OlDateFromUnix(icaltime_as_timet_with_zone(t, const_cast<icaltimezone*>(pZone)));
-    }
-  }
-  OlLocalFieldsToDate(t.year, t.month, t.day, t.hour, t.minute, t.second, &dt);
-  return dt;
 }
 
 icaltimetype UtcTimeOf(DATE dt) {
@@ -715,9 +740,10 @@ icaldurationtype DurationOfMinutes(long long nMinutes) {
       static_cast<int>(std::clamp(nMinutes * 60, -kMaxSeconds, kMaxSeconds)));
 }
 
-// The start of the occurrence on the local day dtDay, in the form of the series: a zoned or
-// UTC series steps at its own clock time in its own zone, so the occurrence that falls on
-// that local day may lie on the day before or after in that zone.
+// The start of the occurrence the series' stepping puts on the local day dtDay, in the form of
+// the series: a zoned or UTC series steps at its own clock time in its own zone, a day on
+// from its start's day there for each day on here, so the occurrence may lie on the day
+// before or after in that zone (and, near midnight, on another local day than dtDay).
 icaltimetype OccurrenceIn(DATE dtDay, const OlEventData& data, const TimeForm& form) {
   const icaltimetype start = TimeIn(data.dtStart, form);
   if (start.is_date) return DateValueOf(dtDay);
@@ -725,19 +751,10 @@ icaltimetype OccurrenceIn(DATE dtDay, const OlEventData& data, const TimeForm& f
   t.hour = start.hour;
   t.minute = start.minute;
   t.second = start.second;
-  icaltimezone* pZone = nullptr;
-  if (form.kind == FORM_UTC) pZone = icaltimezone_get_utc_timezone();
-  if (form.kind == FORM_ZONED && !OlIsLocalZone(form.strTzid.c_str())) pZone = form.pZone;
-  if (pZone == nullptr) return t;
-  for (int nShift : {0, -1, 1}) {
-    icaltimetype candidate = t;
-    icaltime_adjust(&candidate, nShift, 0, 0, 0);
-    const DATE dtLocal = OlDateFromUnix(icaltime_as_timet_with_zone(candidate, pZone));
-    if (SameDate(DateOnly(dtLocal), dtDay)) {
-      if (form.kind == FORM_UTC) candidate.zone = icaltimezone_get_utc_timezone();
-      return candidate;
-    }
-  }
+  const bool bZoned =
+      form.kind == FORM_ZONED && form.pZone != nullptr && !OlIsLocalZone(form.strTzid.c_str());
+  if (form.kind != FORM_UTC && !bZoned) return t;
+  icaltime_adjust(&t, -LocalDayShift(data.dtStart, start), 0, 0, 0);
   if (form.kind == FORM_UTC) t.zone = icaltimezone_get_utc_timezone();
   return t;
 }
@@ -1207,7 +1224,8 @@ bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
            pExdate = icalcomponent_get_next_property(pEvent, ICAL_EXDATE_PROPERTY)) {
         const icaltimetype t = icalproperty_get_exdate(pExdate);
         if (icaltime_is_null_time(t)) continue;
-        pData->deleted.push_back(DateOnly(LocalDateOf(pFile, t, TimeZoneId(pExdate))));
+        pData->deleted.push_back(
+            SeriesDayOf(pFile, t, TimeZoneId(pExdate), start, strStartZone, nDayShift));
       }
       for (icalproperty* pRecurrence : pFile->GetOverrides(TextUid(pEvent))) {
         const icaltimetype t = icalproperty_get_recurrenceid(pRecurrence);
@@ -1218,7 +1236,8 @@ bool OlReadEvent(OlIcsFile* pFile, icalcomponent* pEvent, OlEventData* pData) {
         if (icaltime_is_null_time(t) || (t.is_date != 0) != (start.is_date != 0)) continue;
         // Only an instance the series has takes a day from it (Google's holiday files keep
         // instances of days before their series starts).
-        const DATE dtDay = DateOnly(LocalDateOf(pFile, t, TimeZoneId(pRecurrence)));
+        const DATE dtDay =
+            SeriesDayOf(pFile, t, TimeZoneId(pRecurrence), start, strStartZone, nDayShift);
         if (OlHasOccurrenceOn(*pData, dtDay)) pData->overridden.push_back(dtDay);
       }
       SortUnique(&pData->overridden);

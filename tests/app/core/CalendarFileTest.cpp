@@ -649,7 +649,8 @@ INSTANTIATE_TEST_SUITE_P(
                         "RRULE:FREQ=DAILY;BYDAY=MO,TU,WE,TH,FR;UNTIL=20111101T000000Z\r\n"},
         ZonedSeriesCase{"BerlinDawnCrossesMidnightInNewYork", "America/New_York",
                         "DTSTART;TZID=Europe/Berlin:20110301T053000\r\nDURATION:PT1H\r\n"
-                        "RRULE:FREQ=WEEKLY;BYDAY=TU\r\n"}),
+                        "RRULE:FREQ=WEEKLY;BYDAY=TU\r\n"
+                        "EXDATE;TZID=Europe/Berlin:20110315T053000\r\n"}),
     [](const ::testing::TestParamInfo<ZonedSeriesCase>& row) { return row.param.szName; });
 
 // "The second Thursday at 03:00 UTC" falls on the Wednesday before it in New York, which is
