@@ -626,6 +626,11 @@ icaltimezone* OlIcsFile::FindZone(const char* szTzid) {
     pZone = icalcomponent_get_timezone(pCalendar, szTzid);
     if (pZone != nullptr) break;
   }
+  // A zone that cannot be worked with counts as none: its times are read as local ones.
+  if (pZone != nullptr && !OlZoneIsBounded(icaltimezone_get_component(pZone))) {
+    m_zones.emplace_back(szTzid, nullptr);
+    return nullptr;
+  }
   // A TZID is the file's text: the built-in lookup reads a file of that name below the zone
   // folder, so a name that climbs out of it is never looked up.
   if (pZone == nullptr) pZone = OlBuiltinZone(szTzid);

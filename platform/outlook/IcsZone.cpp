@@ -69,6 +69,9 @@ std::string NameFromEnvironment(const char* szTz) {
   return WithoutPosixTree(strTz);
 }
 
+// The zones of the tz database need a few hundred observances and dates at most.
+constexpr int kMaxZoneChanges = 4096;
+
 constexpr std::time_t kStepsFrom = 0;            // 1970-01-01 UTC
 constexpr std::time_t kStepsUntil = 4102444800;  // 2100-01-01 UTC
 constexpr std::time_t kProbeStride = 7 * 86400;  // no clock changes twice within a week
@@ -116,6 +119,29 @@ std::vector<OlZoneStep> OlZoneSteps(icaltimezone* pZone) {
     }
   }
   return steps;
+}
+
+bool OlZoneIsBounded(icalcomponent* pZone) {
+  if (pZone == nullptr) return false;
+  int nChanges = 0;
+  for (icalcomponent* pObservance = icalcomponent_get_first_component(pZone, ICAL_ANY_COMPONENT);
+       pObservance != nullptr;
+       pObservance = icalcomponent_get_next_component(pZone, ICAL_ANY_COMPONENT)) {
+    for (icalproperty* pProp = icalcomponent_get_first_property(pObservance, ICAL_ANY_PROPERTY);
+         pProp != nullptr;
+         pProp = icalcomponent_get_next_property(pObservance, ICAL_ANY_PROPERTY)) {
+      const icalproperty_kind kind = icalproperty_isa(pProp);
+      if (kind == ICAL_RRULE_PROPERTY) {
+        const icalrecurrencetype rule = icalproperty_get_rrule(pProp);
+        if (rule.freq != ICAL_YEARLY_RECURRENCE) return false;
+      }
+      if ((kind == ICAL_RRULE_PROPERTY || kind == ICAL_RDATE_PROPERTY) &&
+          ++nChanges > kMaxZoneChanges) {
+        return false;
+      }
+    }
+  }
+  return true;
 }
 
 icaltimezone* OlBuiltinZone(const std::string& strName) {

@@ -20,6 +20,11 @@ std::string OlLocalZoneName();
 // "/<name>" (the prefixed TZIDs some programs write, "/freeassociation.sourceforge.net/...").
 bool OlIsLocalZone(const char* szTzid);
 
+// Whether a VTIMEZONE of a file can be worked with: libical lays out every change of a zone up
+// to the year asked for, so an observance repeating more often than yearly (every minute, in
+// a hostile file) or too many observances and dates would take without end.
+bool OlZoneIsBounded(icalcomponent* pZone);
+
 // libical's built-in zone of a tz database name; null when it has none.
 icaltimezone* OlBuiltinZone(const std::string& strName);
 

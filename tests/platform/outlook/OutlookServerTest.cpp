@@ -848,7 +848,13 @@ INSTANTIATE_TEST_SUITE_P(
                     u"A note that another program folded after seventy-five octets, as it must.",
                     false, false},
         ForeignCase{"ByteOrderMarkStaysInFront", kBerlinMorning, "", u"Duration", false, 60,
-                    nullptr, false, true}),
+                    nullptr, false, true},
+        ForeignCase{"ZoneChangingEveryMinuteIsNoZone",
+                    "DTSTART;TZID=Racing:20110307T090000\r\nDURATION:PT1H\r\nRRULE:FREQ=WEEKLY\r\n",
+                    "BEGIN:VTIMEZONE\r\nTZID:Racing\r\nBEGIN:STANDARD\r\n"
+                    "DTSTART:19700101T000000\r\nRRULE:FREQ=MINUTELY\r\nTZOFFSETFROM:+0100\r\n"
+                    "TZOFFSETTO:+0000\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n",
+                    u"Start", false, 40609 + 9.0 / 24, nullptr, false, false}),
     [](const ::testing::TestParamInfo<ForeignCase>& row) { return row.param.szName; });
 
 struct BrokenCalendar {
