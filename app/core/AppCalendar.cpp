@@ -274,16 +274,7 @@ bool AppCalendar::WriteToOutlook(CommDate* pDate) {
 }
 
 bool AppCalendar::WriteToPalm(CommDate* pDate) {
-  if (!m_pPalm || !m_pPalm->SyncRecord(pDate)) return false;
-  // Palm Desktop keeps no zone: it repeats the series at the local clock time of its start,
-  // which the occurrences of a series of another zone leave for part of the year.
-  if (!pDate->clockShifts.empty()) {
-    Log(1,
-        "\"%s\" repeats in another time zone; Palm Desktop repeats it at %02u:%02u local time, "
-        "so between the two zones' clock changes its occurrences stand apart from Outlook's.",
-        pDate->szDescription, pDate->stStart.wHour, pDate->stStart.wMinute);
-  }
-  return true;
+  return m_pPalm && m_pPalm->SyncRecord(pDate);
 }
 
 bool AppCalendar::SavePalm() {

@@ -117,6 +117,17 @@ void SyncRun::LogSubject(const CommDate* pDate) {
   LogLine(szLine);
 }
 
+void SyncRun::LogKeptClockTime(const CommDate* pDate) {
+  // Palm Desktop keeps no zone: a series of another zone repeats there at its start's local
+  // clock time, which its occurrences leave for part of the year.
+  char szLine[200];
+  snprintf(szLine, sizeof(szLine),
+           "Note: it repeats in another time zone; Palm Desktop keeps it at %02u:%02u local time, "
+           "so part of the year its occurrences stand apart from Outlook's.\r\n",
+           pDate->stStart.wHour, pDate->stStart.wMinute);
+  LogLine(szLine);
+}
+
 void SyncRun::Start() {
   if (m_Callbacks.describe) m_Callbacks.describe("Calendar synchronizing in progress...");
   if (m_Callbacks.progress) m_Callbacks.progress(0);
@@ -142,7 +153,10 @@ bool SyncRun::TransferWith(CommDate* pDate, bool bToOutlook, const std::function
   switch (nOutcome) {
     case TRANSFER_DONE:
       LogLine(kSucceeded);
-      if (!bToOutlook) ++m_nPalmWritten;
+      if (!bToOutlook) {
+        ++m_nPalmWritten;
+        if (!pDate->clockShifts.empty()) LogKeptClockTime(pDate);
+      }
       break;
     case TRANSFER_FAILED:
       LogLine(kFailed);

@@ -162,6 +162,8 @@ class SyncRun {
   bool TransferWith(CommDate* pDate, bool bToOutlook, const std::function<bool()>& write);
   void LogLine(const char* szLine);
   void LogSubject(const CommDate* pDate);
+  // Tells that the Palm holds a series of another zone at one local clock time.
+  void LogKeptClockTime(const CommDate* pDate);
 
   ISyncTarget& m_Target;
   TAppSettings& m_Settings;

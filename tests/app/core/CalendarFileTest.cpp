@@ -327,7 +327,10 @@ class CalendarFileTest : public ::testing::Test {
         }
       }
     }
-    SyncRun run(*m_pCalendar, m_Settings, m_History, SyncRunCallbacks());
+    SyncRunCallbacks callbacks;
+    m_strRunLog.clear();
+    callbacks.log = [this](const char* szLine) { m_strRunLog += szLine; };
+    SyncRun run(*m_pCalendar, m_Settings, m_History, callbacks);
     run.SetHistoryPath((m_Dir / "synchis.dat").c_str());
     run.Run(&palmSel, &outlookSel);
     m_nLastFailed = run.GetFailed();
@@ -341,6 +344,7 @@ class CalendarFileTest : public ::testing::Test {
   bool m_bComInit = false;
   bool m_bExpectNoFailure = true;
   int m_nLastFailed = 0;
+  std::string m_strRunLog;  // of the last Sync
   fs::path m_Dir;
   fs::path m_Datebook;
   fs::path m_Calendar;
@@ -629,8 +633,10 @@ TEST_P(ZonedSeries, ShowsTheDaysAndTimesAnIndependentEngineSees) {
   ASSERT_TRUE(IndependentOccurrences(m_Calendar, m_Dir / "expand.py", &independent, &strError))
       << strError;
   EXPECT_EQ(Describe(DayBridgeOccurrences(m_pCalendar->GetOutlookSet())), Describe(independent));
-  // The Palm gets the series at its start's clock time, and the pair then stays settled.
+  // The Palm gets the series at its start's clock time, which the run tells, and the pair
+  // then stays settled.
   ASSERT_EQ(Sync(SYNC_OUTLOOK_TO_PALM), 1);
+  EXPECT_NE(m_strRunLog.find("Palm Desktop keeps it at"), std::string::npos) << m_strRunLog;
   Load();
   EXPECT_EQ(Sync(SYNC_TWO_WAY), 0);
 }
