@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "common/misc/CxDebugUtil.h"
 #include "platform/win/WinSystem.h"
@@ -81,6 +83,35 @@ TEST_F(DebugLogTest, LogMacroPassesTheCallersModuleAndLine) {
   Log(0, "Assertion failed: %s", "m_pCatMgr!=NULL");
   EXPECT_EQ(Line("CxDebugUtilTest", nLine, "!!!", "Assertion failed: m_pCatMgr!=NULL"),
             ReadAll(m_log));
+}
+
+TEST_F(DebugLogTest, HeldLinesOfTwoThreadsAreWrittenInTheOrderGiven) {
+  g_DebugLog.Enable(true);
+  g_DebugLog.SetLevel(3);
+  std::vector<std::string> vOther;
+  std::vector<std::string> vHere;
+  std::thread other([&vOther] {
+    g_DebugLog.HoldLines(&vOther);
+    g_DebugLog.Write(2, "PalmDateEx", 1, "palm 1");
+    g_DebugLog.Write(0, "PalmDateEx", 2, "palm 2");
+    g_DebugLog.HoldLines(nullptr);
+  });
+  g_DebugLog.Write(2, "OlComm", 3, "connected");
+  g_DebugLog.HoldLines(&vHere);
+  g_DebugLog.Write(2, "OlDate", 4, "loaded");
+  g_DebugLog.HoldLines(nullptr);
+  other.join();
+  EXPECT_EQ(Line("OlComm", 3, "   ", "connected"), ReadAll(m_log));
+  g_DebugLog.WriteHeld(vOther);
+  g_DebugLog.WriteHeld(vHere);
+  const std::string strLog = ReadAll(m_log);
+  const size_t nPalm1 = strLog.find("(1   )");
+  const size_t nPalm2 = strLog.find("[!!!] - palm 2\r\n");
+  const size_t nLoaded = strLog.find(Line("OlDate", 4, "   ", "loaded"));
+  EXPECT_LT(Line("OlComm", 3, "   ", "connected").size() - 1, nPalm1);
+  EXPECT_LT(nPalm1, nPalm2);
+  EXPECT_LT(nPalm2, nLoaded);
+  EXPECT_NE(std::string::npos, nLoaded);
 }
 
 struct LevelCase {
