@@ -98,14 +98,15 @@ bool AppCalendar::Init(TAppSettings& settings, CxList& users, const char* szPalm
 }
 
 // The Palm calendar is read on a second thread while this one opens and reads Outlook: the two
-// share nothing but the log and the file layer's locks. Outlook stays on the calling thread,
-// whose apartment its objects belong to, and so do the callers' callbacks. Each side holds its
-// log lines, which are written once both are done in the order a load one after the other
-// wrote them (Outlook's connection, the Palm load, Outlook's load).
+// share nothing but the log and the platform's locked tables (files, registry, clock). Outlook
+// stays on the calling thread, whose apartment its objects belong to, and so do the callers'
+// callbacks. Each side holds its log lines, which are written once both are done in the order
+// a load one after the other wrote them (Outlook's connection, the Palm load, Outlook's load).
 void AppCalendar::LoadBothAtOnce(const TAppSettings& settings, const char* szPalmFile) {
   std::vector<std::string> vPalmLines;
   std::vector<std::string> vOutlookLines;
   std::exception_ptr pPalmError;
+  std::exception_ptr pOutlookError;
   {
     std::jthread palm([&] {
       // The 6.x database is read through database objects that, like any automation object,
@@ -124,13 +125,19 @@ void AppCalendar::LoadBothAtOnce(const TAppSettings& settings, const char* szPal
       explicit HeldHere(std::vector<std::string>* pLines) { g_DebugLog.HoldLines(pLines); }
       ~HeldHere() { g_DebugLog.HoldLines(nullptr); }
     };
-    m_pOutlook = std::make_unique<OlDateUtil>();
-    HeldHere held(&vOutlookLines);
-    LoadOutlook();
+    try {
+      m_pOutlook = std::make_unique<OlDateUtil>();
+      HeldHere held(&vOutlookLines);
+      LoadOutlook();
+    } catch (...) {
+      pOutlookError = std::current_exception();
+    }
   }
+  // The lines come out even when a side stopped: they tell how far it got.
   g_DebugLog.WriteHeld(vPalmLines);
   g_DebugLog.WriteHeld(vOutlookLines);
   if (pPalmError) std::rethrow_exception(pPalmError);
+  if (pOutlookError) std::rethrow_exception(pOutlookError);
 }
 
 bool AppCalendar::LoadPalm(const TAppSettings& settings, const char* szPalmFile) {
