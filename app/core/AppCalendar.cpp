@@ -17,6 +17,7 @@
 #include "platform/automation/ComRuntime.h"
 #include "platform/jet/StateDb.h"
 #include "platform/outlook/OutlookServer.h"
+#include "platform/win/WinFileOps.h"
 #include "platform/win/WinOs.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinSystem.h"
@@ -42,6 +43,20 @@ std::string HashText(const std::string& strText) {
   char szHex[24];
   snprintf(szHex, sizeof(szHex), "%016llx", nHash);
   return szHex;
+}
+
+// A calendar file under this size reads in a few milliseconds.
+constexpr DWORD kThreadWorthyBytes = 64 * 1024;
+
+// Whether reading the Outlook calendar takes long enough to read Palm's beside it. A file that
+// is not there or nearly empty (a first synchronization) reads in no time: a second thread
+// would only cost, since the allocator then takes its locks for the rest of the run.
+bool OutlookWorthAThread() {
+  const std::string strPath = OutlookCalendarPath();
+  if (OutlookCalendarIsOnServer(strPath)) return true;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesEx(strPath.c_str(), GetFileExInfoStandard, &data)) return false;
+  return data.nFileSizeHigh != 0 || data.nFileSizeLow >= kThreadWorthyBytes;
 }
 
 }  // namespace
@@ -75,7 +90,7 @@ bool AppCalendar::Init(TAppSettings& settings, CxList& users, const char* szPalm
       if (m_LoadProgress) m_LoadProgress(nPercent);
     };
     ChoosePalmUser(settings, users);
-    if (CxOsFaultPlanned()) {
+    if (CxOsFaultPlanned() || !OutlookWorthAThread()) {
       m_pOutlook = std::make_unique<OlDateUtil>();
       LoadPalm(settings, szPalmFile);
       progress(45);
