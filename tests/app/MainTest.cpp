@@ -527,19 +527,14 @@ TEST_F(MainWindowTest, CalendarInitializationThatThrowsIsReportedOverTheWindow) 
 }
 
 // Notes whether the Palm calendar was loaded when the watched widget was first painted.
-class FirstPaintProbe : public QObject {
- public:
-  explicit FirstPaintProbe(TfmMain* pMain) : m_pMain(pMain) {}
-  std::optional<bool> bLoadedAtFirstPaint;
+struct FirstPaintProbe : QObject {
+  explicit FirstPaintProbe(TfmMain* pWindow) : pMain(pWindow) {}
   bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
-    if (pEvent->type() == QEvent::Paint && !bLoadedAtFirstPaint) {
-      bLoadedAtFirstPaint = m_pMain->GetCalendar().IsPalmLoaded();
-    }
+    if (pEvent->type() == QEvent::Paint && !bLoaded) bLoaded = pMain->GetCalendar().IsPalmLoaded();
     return QObject::eventFilter(pWatched, pEvent);
   }
-
- private:
-  TfmMain* m_pMain;
+  TfmMain* pMain;
+  std::optional<bool> bLoaded;
 };
 
 TEST_F(MainWindowTest, TheWindowIsPaintedBeforeItsCalendarsAreRead) {
@@ -549,7 +544,7 @@ TEST_F(MainWindowTest, TheWindowIsPaintedBeforeItsCalendarsAreRead) {
   bool bStarted = false;
   m_pMain->ShowThenStart([&bStarted] { bStarted = true; });
   ASSERT_TRUE(QTest::qWaitFor([&bStarted] { return bStarted; }));
-  EXPECT_EQ(probe.bLoadedAtFirstPaint, std::optional<bool>(false));
+  EXPECT_EQ(probe.bLoaded, std::optional<bool>(false));
   EXPECT_TRUE(m_pMain->GetCalendar().IsPalmLoaded());
   EXPECT_TRUE(m_pMain->GetCalendar().IsOutlookLoaded());
 }
