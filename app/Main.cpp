@@ -21,11 +21,13 @@
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <utility>
 
 #include "app/About.h"
@@ -188,6 +190,12 @@ void TfmMain::RunStartup() {
   if (bInitialized) ReportLoadFailures(true, false);
   AppLoadHistory(m_Env);
   FillHistoryList();
+}
+
+void TfmMain::ShowThenStart(std::function<void()> whenStarted) {
+  m_WhenStarted = std::move(whenStarted);
+  m_bStartAfterPaint = true;
+  show();
 }
 
 // ---- Creation ---------------------------------------------------------------------------
@@ -421,6 +429,25 @@ void TfmMain::CreateCalendarControls() {
 // ---- Layout -----------------------------------------------------------------------------
 
 bool TfmMain::eventFilter(QObject* pWatched, QEvent* pEvent) {
+  // The header is painted with every frame of the window. The start-up waits for the next
+  // turn of the message loop, after the whole frame has been painted and shown.
+  if (pEvent->type() == QEvent::Paint && pWatched == m_pHeader && m_bStartAfterPaint) {
+    m_bStartAfterPaint = false;
+    QTimer::singleShot(0, this, [this] {
+      try {
+        RunStartup();
+      } catch (const std::exception& e) {
+        AppHandleException(e.what());
+        QCoreApplication::exit(1);
+        return;
+      } catch (...) {
+        AppHandleException("");
+        QCoreApplication::exit(1);
+        return;
+      }
+      if (m_WhenStarted) m_WhenStarted();
+    });
+  }
   if (pEvent->type() == QEvent::Resize) {
     if (pWatched == m_pHeader) LayoutHeader();
     if (pWatched == m_pDateContent) LayoutDatePage();

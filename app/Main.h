@@ -35,6 +35,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 
 #include "app/core/AppCalendar.h"
 #include "app/core/AppMessages.h"
@@ -69,6 +70,11 @@ class TfmMain : public QMainWindow {
   // set, calendar initialization ("Failed to initialize Calendar data." on failure), the
   // history file and its list.
   void RunStartup();
+  // Shows the window and runs RunStartup once its first frame is painted, then whenStarted:
+  // the user sees the window at once instead of after the calendars are read. An exception
+  // from the start-up is reported and ends the message loop with 1, as it ended the program
+  // when the start-up ran before the loop.
+  void ShowThenStart(std::function<void()> whenStarted);
 
   // Rebuilds cbDateUser from the Palm user list and selects the user of PDUserID (the first
   // user when PDUserID names none; PDUserID 0 becomes the first user's id).
@@ -147,6 +153,8 @@ class TfmMain : public QMainWindow {
   AppEnvironment m_Env;
   AppCalendar m_Calendar;
   UserErrorHandler m_PreviousErrorHandler;
+  std::function<void()> m_WhenStarted;
+  bool m_bStartAfterPaint = false;
 
   QWidget* m_pHeader = nullptr;
   QPushButton* m_pBtnHelp = nullptr;

@@ -1,7 +1,8 @@
 // daybridge: the program. It takes no arguments (Qt's own, such as -platform, are still
 // understood) but --version and --help, answered before any window or display is needed. Start-up
-// runs while the main window is created and in RunStartup, the message loop runs until the main
-// window closes, and shut-down runs when the window is destroyed.
+// runs while the main window is created and in RunStartup, which waits for the window's first
+// painted frame; the message loop runs until the main window closes, and shut-down runs when
+// the window is destroyed.
 //
 // With DAYBRIDGE_SNAPSHOT_DIR set the program saves a picture of each page of the main window
 // into that folder once start-up is done and then closes through its normal shut-down; meant
@@ -67,10 +68,9 @@ int main(int argc, char** argv) {
   bool bSnapshotsSaved = true;
   try {
     pMain = std::make_unique<TfmMain>();
-    pMain->RunStartup();
-    pMain->show();
-    if (!strSnapshots.isEmpty()) {
-      // After the first paint: the pictures show the window as the user would first see it.
+    pMain->ShowThenStart([&pMain, &bSnapshotsSaved, strSnapshots] {
+      if (strSnapshots.isEmpty()) return;
+      // Once started: the pictures show the window with its calendars as the user sees it.
       QTimer::singleShot(0, pMain.get(), [&pMain, &bSnapshotsSaved, strSnapshots] {
         const QString strFolder = QDir(strSnapshots).absolutePath();
         bSnapshotsSaved = pMain->SaveSnapshots(strFolder);
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
         }
         pMain->close();
       });
-    }
+    });
     nResult = app.exec();
   } catch (const std::exception& e) {
     AppHandleException(e.what());

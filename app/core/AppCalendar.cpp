@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "app/core/AppMessages.h"
 #include "app/core/AppPaths.h"
@@ -12,8 +14,11 @@
 #include "common/misc/CxDebugUtil.h"
 #include "common/outlook/OlDate.h"
 #include "common/palm/PalmDateInfo.h"
+#include "platform/automation/ComRuntime.h"
 #include "platform/jet/StateDb.h"
 #include "platform/outlook/OutlookServer.h"
+#include "platform/win/WinFileOps.h"
+#include "platform/win/WinOs.h"
 #include "platform/win/WinReplace.h"
 #include "platform/win/WinSystem.h"
 
@@ -38,6 +43,20 @@ std::string HashText(const std::string& strText) {
   char szHex[24];
   snprintf(szHex, sizeof(szHex), "%016llx", nHash);
   return szHex;
+}
+
+// A calendar file under this size reads in a few milliseconds.
+constexpr DWORD kThreadWorthyBytes = 64 * 1024;
+
+// Whether reading the Outlook calendar takes long enough to read Palm's beside it. A file that
+// is not there or nearly empty (a first synchronization) reads in no time: a second thread
+// would only cost, since the allocator then takes its locks for the rest of the run.
+bool OutlookWorthAThread() {
+  const std::string strPath = OutlookCalendarPath();
+  if (OutlookCalendarIsOnServer(strPath)) return true;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesEx(strPath.c_str(), GetFileExInfoStandard, &data)) return false;
+  return data.nFileSizeHigh != 0 || data.nFileSizeLow >= kThreadWorthyBytes;
 }
 
 }  // namespace
@@ -67,14 +86,19 @@ bool AppCalendar::Init(TAppSettings& settings, CxList& users, const char* szPalm
   try {
     OutlookServerUseCalendar(settings.OutlookCalendar);
     m_pPalm = std::make_unique<PmDateInfo>();
-    m_pOutlook = std::make_unique<OlDateUtil>();
     auto progress = [this](int nPercent) {
       if (m_LoadProgress) m_LoadProgress(nPercent);
     };
     ChoosePalmUser(settings, users);
-    LoadPalm(settings, szPalmFile);
-    progress(45);
-    LoadOutlook();
+    if (CxOsFaultPlanned() || !OutlookWorthAThread()) {
+      m_pOutlook = std::make_unique<OlDateUtil>();
+      LoadPalm(settings, szPalmFile);
+      progress(45);
+      LoadOutlook();
+    } else {
+      LoadBothAtOnce(settings, szPalmFile);
+      progress(45);
+    }
     progress(90);
     MatchAll();
     progress(100);
@@ -86,6 +110,49 @@ bool AppCalendar::Init(TAppSettings& settings, CxList& users, const char* szPalm
     return false;
   }
   return true;
+}
+
+// The Palm calendar is read on a second thread while this one opens and reads Outlook: the two
+// share nothing but the log and the platform's locked tables (files, registry, clock). Outlook
+// stays on the calling thread, whose apartment its objects belong to, and so do the callers'
+// callbacks. Each side holds its log lines, which are written once both are done in the order
+// a load one after the other wrote them (Outlook's connection, the Palm load, Outlook's load).
+void AppCalendar::LoadBothAtOnce(const TAppSettings& settings, const char* szPalmFile) {
+  std::vector<std::string> vPalmLines;
+  std::vector<std::string> vOutlookLines;
+  std::exception_ptr pPalmError;
+  std::exception_ptr pOutlookError;
+  {
+    std::jthread palm([&] {
+      // The 6.x database is read through database objects that, like any automation object,
+      // want an apartment on the thread that uses them.
+      const bool bComInit = SUCCEEDED(CoInitialize(nullptr));
+      g_DebugLog.HoldLines(&vPalmLines);
+      try {
+        LoadPalm(settings, szPalmFile);
+      } catch (...) {
+        pPalmError = std::current_exception();
+      }
+      g_DebugLog.HoldLines(nullptr);
+      if (bComInit) CoUninitialize();
+    });
+    struct HeldHere {
+      explicit HeldHere(std::vector<std::string>* pLines) { g_DebugLog.HoldLines(pLines); }
+      ~HeldHere() { g_DebugLog.HoldLines(nullptr); }
+    };
+    try {
+      m_pOutlook = std::make_unique<OlDateUtil>();
+      HeldHere held(&vOutlookLines);
+      LoadOutlook();
+    } catch (...) {
+      pOutlookError = std::current_exception();
+    }
+  }
+  // The lines come out even when a side stopped: they tell how far it got.
+  g_DebugLog.WriteHeld(vPalmLines);
+  g_DebugLog.WriteHeld(vOutlookLines);
+  if (pPalmError) std::rethrow_exception(pPalmError);
+  if (pOutlookError) std::rethrow_exception(pOutlookError);
 }
 
 bool AppCalendar::LoadPalm(const TAppSettings& settings, const char* szPalmFile) {

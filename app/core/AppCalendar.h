@@ -100,6 +100,8 @@ class AppCalendar : public ISyncTarget {
   std::string GetStatePath() const;
 
  private:
+  // Both store loads of Init, at the same time; m_pOutlook is made here.
+  void LoadBothAtOnce(const TAppSettings& settings, const char* szPalmFile);
   void GatherTrackRecords(std::vector<TrackRecord>& vPalm, std::vector<TrackRecord>& vOutlook);
   void PlanTracked(int nSyncMode);
 

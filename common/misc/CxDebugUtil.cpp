@@ -20,6 +20,8 @@ constinit CxDebugUtil g_DebugLog;
 namespace {
 
 constexpr int kMaxModuleChars = 255;
+
+thread_local std::vector<std::string>* t_pHeldLines = nullptr;
 constexpr int kMaxLevel = 3;
 
 // The module part of a source path: after the last separator of either kind, since the
@@ -79,8 +81,23 @@ void CxDebugUtil::WriteV(int nMsgLevel, const char* szSource, int nLine, const c
                 stNow.wMonth, stNow.wDay, stNow.wHour, stNow.wMinute, stNow.wSecond, szModule,
                 nLine, static_cast<unsigned>(GetCurrentThreadId()), szMarker, message.data());
 
-  // The program logs from one thread; the lock only keeps a stray second thread from
-  // interleaving with a rotation.
+  if (t_pHeldLines != nullptr) {
+    t_pHeldLines->emplace_back(line.data());
+    return;
+  }
+  Append(line.data());
+}
+
+void CxDebugUtil::HoldLines(std::vector<std::string>* pHeld) {
+  t_pHeldLines = pHeld;
+}
+
+void CxDebugUtil::WriteHeld(const std::vector<std::string>& vLines) {
+  for (const std::string& strLine : vLines) Append(strLine.c_str());
+}
+
+void CxDebugUtil::Append(const char* szLine) {
+  // Lines of two threads never interleave with each other or with a rotation.
   std::lock_guard<std::mutex> guard(m_Lock);
   char szPath[MAX_PATH * 2];
   std::snprintf(szPath, sizeof(szPath), "%s%s", szFolder, szFileName);
@@ -96,7 +113,7 @@ void CxDebugUtil::WriteV(int nMsgLevel, const char* szSource, int nLine, const c
   }
   CxFile file;
   if (!file.Open(szPath, szMode)) return;
-  file.WriteLine(line.data());
+  file.WriteLine(szLine);
   file.Close();
 }
 

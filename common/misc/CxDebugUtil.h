@@ -8,6 +8,8 @@
 
 #include <cstdarg>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/win/WinTypes.h"
 
@@ -32,6 +34,13 @@ class CxDebugUtil {
       __attribute__((format(printf, 5, 6)));
   void WriteV(int nLevel, const char* szSource, int nLine, const char* szFormat, va_list args);
 
+  // While a list is given, the calling thread's lines go into it (formatted, in order) instead
+  // of the file; null writes to the file again. Work split over two threads then logs as it
+  // did when one ran after the other: each holds its lines and they are written in the old
+  // order once both are done.
+  void HoldLines(std::vector<std::string>* pHeld);
+  void WriteHeld(const std::vector<std::string>& vLines);
+
   void SetFolder(const char* szFolder);
   void SetLevel(int nLevel);
   void Enable(bool bEnable);
@@ -42,6 +51,8 @@ class CxDebugUtil {
   bool IsEnabled() const { return bEnabled != 0; }
 
  private:
+  void Append(const char* szLine);
+
   char szFileName[MAX_PATH] = "appdebug.log";
   char szFolder[MAX_PATH] = "./";
   int nLevel = 0;

@@ -296,7 +296,9 @@ PmWriterZone PmDateInfo::GuessWriterZone(PalmRecordRef* pScratch) const {
   const int nCount = GetStoreCount();
   for (int nPos = 0; nPos < nCount; ++nPos) {
     DWORD nStatus = 0;
-    if (!ReadStoreRecord(nPos, pScratch, &nStatus) || IsHidden(nStatus)) continue;
+    if (!m_pAdapter->ReadStoreRecordButNote(nPos, pScratch, &nStatus) || IsHidden(nStatus)) {
+      continue;
+    }
     const PalmFields f = layout.FieldsOf(pScratch);
     if (f.nUntimed) vMidnights.push_back(*f.pnStart);
     layout.AddDeletedMidnights(pScratch, f, &vMidnights);

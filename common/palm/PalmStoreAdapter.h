@@ -87,6 +87,11 @@ class PmStoreAdapter {
   virtual int GetStoreCount() const = 0;
   // Fills *pRef (of this kind) from the record at nStorePos, sharing its blob data.
   virtual bool ReadStoreRecord(int nStorePos, PalmRecordRef* pRef, DWORD* pnStatus) const = 0;
+  // The same but for the note, which is left as it was: for a pass over every record that
+  // looks at its times only, where the note is most of what would be copied.
+  virtual bool ReadStoreRecordButNote(int nStorePos, PalmRecordRef* pRef, DWORD* pnStatus) const {
+    return ReadStoreRecord(nStorePos, pRef, pnStatus);
+  }
   // The id of the category named (added when missing), in *pnId.
   virtual bool ResolveCategory(const char* szName, LONG* pnId) = 0;
 

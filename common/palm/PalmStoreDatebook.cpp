@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "common/calendar/CommDateMgr.h"
@@ -19,6 +20,17 @@
 #include "platform/win/WinTime.h"
 
 namespace {
+
+// *pDst becomes *pSrc but for its note, left as it was.
+template <typename Record>
+void CopyButNote(Record* pDst, const Record& src) {
+  static_assert(std::is_trivially_copyable_v<Record>);
+  constexpr size_t nNote = offsetof(Record, szNote);
+  constexpr size_t nAfter = nNote + sizeof(src.szNote);
+  std::memcpy(static_cast<void*>(pDst), &src, nNote);
+  std::memcpy(reinterpret_cast<char*>(pDst) + nAfter, reinterpret_cast<const char*>(&src) + nAfter,
+              sizeof(Record) - nAfter);
+}
 
 constexpr int kDaysInWeek = 7;
 constexpr LONGLONG kSecondsPerDay = 86400;
@@ -264,6 +276,13 @@ class DatebookAdapter : public PmStoreAdapter {
     pRef->rec1 = *pStore;
     return true;
   }
+  bool ReadStoreRecordButNote(int nStorePos, PalmRecordRef* pRef, DWORD* pnStatus) const override {
+    const PmDateRecord* pStore = m_pDate->GetDataMgr()->GetAt(nStorePos);
+    if (!pStore) return false;
+    *pnStatus = pStore->nStatus;
+    CopyButNote(&pRef->rec1, *pStore);
+    return true;
+  }
   bool ResolveCategory(const char* szName, LONG* pnId) override {
     return m_pDate->GetCategoryId(szName, pnId, true);
   }
@@ -319,6 +338,13 @@ class DatebookExAdapter : public PmStoreAdapter {
     if (!pStore) return false;
     *pnStatus = pStore->nStatus;
     pRef->rec2 = *pStore;
+    return true;
+  }
+  bool ReadStoreRecordButNote(int nStorePos, PalmRecordRef* pRef, DWORD* pnStatus) const override {
+    const PmDateExRecord* pStore = m_pDateEx->GetDataMgr()->GetAt(nStorePos);
+    if (!pStore) return false;
+    *pnStatus = pStore->nStatus;
+    CopyButNote(&pRef->rec2, *pStore);
     return true;
   }
   bool ResolveCategory(const char* szName, LONG* pnId) override {

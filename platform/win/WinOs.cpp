@@ -77,6 +77,12 @@ long CxOsOperationCount(int nKind) {
   return nKind >= 0 && nKind <= CX_OS_ANY ? state.counts[nKind] : 0;
 }
 
+bool CxOsFaultPlanned() {
+  FaultState& state = Faults();
+  std::lock_guard<std::mutex> guard(state.lock);
+  return state.bPlanned;
+}
+
 bool CxOsCrashed() {
   FaultState& state = Faults();
   std::lock_guard<std::mutex> guard(state.lock);

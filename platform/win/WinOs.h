@@ -45,6 +45,9 @@ void CxOsSetFaultPlan(const CX_OS_FAULT_PLAN* pPlan);
 long CxOsOperationCount(int nKind = CX_OS_ANY);
 // Whether the plan's crash has happened.
 bool CxOsCrashed();
+// Whether a plan is installed: operations must then come in one fixed order, so work that
+// could run on two threads at once runs on one.
+bool CxOsFaultPlanned();
 
 // For a layer that makes its own system calls (the database engine's): counts one operation
 // of that kind and says whether the plan lets it run; when not, errno says why.

@@ -32,6 +32,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -523,6 +524,29 @@ TEST_F(MainWindowTest, CalendarInitializationThatThrowsIsReportedOverTheWindow) 
   EXPECT_EQ(msg.strCaption.toStdString(), "Error");
   EXPECT_EQ(msg.nIcon, QMessageBox::Critical);
   EXPECT_EQ(msg.pOwner, m_pMain.get());
+}
+
+// Notes whether the Palm calendar was loaded when the watched widget was first painted.
+struct FirstPaintProbe : QObject {
+  explicit FirstPaintProbe(TfmMain* pWindow) : pMain(pWindow) {}
+  bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+    if (pEvent->type() == QEvent::Paint && !bLoaded) bLoaded = pMain->GetCalendar().IsPalmLoaded();
+    return QObject::eventFilter(pWatched, pEvent);
+  }
+  TfmMain* pMain;
+  std::optional<bool> bLoaded;
+};
+
+TEST_F(MainWindowTest, TheWindowIsPaintedBeforeItsCalendarsAreRead) {
+  m_pMain = std::make_unique<TfmMain>();
+  FirstPaintProbe probe(m_pMain.get());
+  Find<QWidget>("pnlHeader")->installEventFilter(&probe);
+  bool bStarted = false;
+  m_pMain->ShowThenStart([&bStarted] { bStarted = true; });
+  ASSERT_TRUE(QTest::qWaitFor([&bStarted] { return bStarted; }));
+  EXPECT_EQ(probe.bLoaded, std::optional<bool>(false));
+  EXPECT_TRUE(m_pMain->GetCalendar().IsPalmLoaded());
+  EXPECT_TRUE(m_pMain->GetCalendar().IsOutlookLoaded());
 }
 
 TEST_F(MainWindowTest, ShutDownWritesEverySettingWithTheDirectionChosenInTheWindow) {

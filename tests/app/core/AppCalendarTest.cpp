@@ -5,9 +5,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,10 +17,13 @@
 #include "app/core/AppMessages.h"
 #include "app/core/AppStartup.h"
 #include "app/core/PalmUsers.h"
+#include "common/misc/CxDebugUtil.h"
 #include "common/palm/PalmDateInfo.h"
+#include "platform/win/WinOs.h"
 #include "platform/win/WinString.h"
 #include "support/clock/ClockGuard.h"
 #include "support/demo/DemoEnvironment.h"
+#include "support/log/LogMask.h"
 
 #ifdef DB_DEMO_PATH
 
@@ -129,6 +134,46 @@ TEST_F(CalendarInit, ChosenFileWinsOverTheUser) {
   std::string sAlice = s_pDemo->Path("palm/Alice/datebook/datebook.dat");
   EXPECT_TRUE(m_Calendar.LoadPalm(AppSettings, sAlice.c_str()));
   EXPECT_EQ(m_Calendar.GetPalmKind(), PALM_KIND_DATEBOOK_EX);
+}
+
+// The log of an initialization, masked; bOneThread loads the two calendars one after the other
+// (a fault plan that never fires is installed for it).
+std::string InitLog(const std::string& strFolder, bool bOneThread) {
+  const std::string strLog = strFolder + g_DebugLog.GetFileName();
+  std::remove(strLog.c_str());
+  const CX_OS_FAULT_PLAN never{.nNth = -1};
+  if (bOneThread) CxOsSetFaultPlan(&never);
+  {
+    AppCalendar calendar;
+    EXPECT_TRUE(calendar.Init(AppSettings, GetPalmUsers()));
+  }
+  CxOsSetFaultPlan(nullptr);
+  std::ifstream in(strLog, std::ios::binary);
+  return dbtest::MaskLogRun(
+      std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+}
+
+TEST_F(CalendarInit, LoadsSideBySideLogAsOneAfterTheOther) {
+  // An Outlook calendar long enough to be read beside the Palm calendar.
+  std::ifstream in(std::getenv("DAYBRIDGE_OUTLOOK_CALENDAR"), std::ios::binary);
+  std::string strCalendar((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t nEnd = strCalendar.rfind("END:VCALENDAR");
+  ASSERT_NE(nEnd, std::string::npos);
+  std::string strPadding;
+  while (strPadding.size() < 128 * 1024)
+    strPadding += "X-DAYBRIDGE-PADDING:" + std::string(60, 'x') + "\r\n";
+  strCalendar.insert(nEnd, strPadding);
+  const std::string strLong = s_pDemo->Path("long-calendar.ics");
+  std::ofstream(strLong, std::ios::binary) << strCalendar;
+  CxCopyText(AppSettings.OutlookCalendar, strLong.c_str());
+  const std::string strFolder = s_pDemo->Path("");
+  g_DebugLog.SetFolder(strFolder.c_str());
+  g_DebugLog.Enable(true);
+  g_DebugLog.SetLevel(3);
+  const std::string strOneThread = InitLog(strFolder, true);
+  EXPECT_NE(strOneThread.find("Load Palm Desktop Calendar by user"), std::string::npos);
+  EXPECT_EQ(InitLog(strFolder, false), strOneThread);
+  g_DebugLog.Enable(false);
 }
 
 TEST_F(CalendarInit, EarlierLayoutPairsAreNotToldApartByLocation) {

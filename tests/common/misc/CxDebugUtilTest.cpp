@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "common/misc/CxDebugUtil.h"
 #include "platform/win/WinSystem.h"
@@ -81,6 +83,21 @@ TEST_F(DebugLogTest, LogMacroPassesTheCallersModuleAndLine) {
   Log(0, "Assertion failed: %s", "m_pCatMgr!=NULL");
   EXPECT_EQ(Line("CxDebugUtilTest", nLine, "!!!", "Assertion failed: m_pCatMgr!=NULL"),
             ReadAll(m_log));
+}
+
+TEST_F(DebugLogTest, LinesHeldOnAThreadReachTheFileOnlyWhenWritten) {
+  g_DebugLog.Enable(true);
+  g_DebugLog.SetLevel(3);
+  std::vector<std::string> vHeld;
+  std::thread([&vHeld] {
+    g_DebugLog.HoldLines(&vHeld);
+    g_DebugLog.Write(0, "PalmDateEx", 2, "palm");
+    g_DebugLog.HoldLines(nullptr);
+  }).join();
+  g_DebugLog.Write(2, "OlComm", 3, "connected");
+  EXPECT_EQ(Line("OlComm", 3, "   ", "connected"), ReadAll(m_log));
+  g_DebugLog.WriteHeld(vHeld);
+  EXPECT_TRUE(ReadAll(m_log).ends_with("[!!!] - palm\r\n")) << ReadAll(m_log);
 }
 
 struct LevelCase {
