@@ -236,7 +236,8 @@ std::string ReadableText(const std::string& strBlock, bool* pbCleaned) {
   return strOut;
 }
 
-// Blank lines are kept as lines without a name.
+// Blank lines are kept as lines without a name. Only a line's name (and the value of BEGIN
+// and END) is unfolded: the rest of a long note is passed over, not copied.
 std::vector<OlIcsLine> OlSplitIcsLines(const std::string& strText) {
   std::vector<OlIcsLine> lines;
   size_t nPos = 0;
@@ -245,6 +246,8 @@ std::vector<OlIcsLine> OlSplitIcsLines(const std::string& strText) {
     OlIcsLine line;
     line.nBegin = nPos;
     std::string strUnfolded;
+    size_t nNameEnd = std::string::npos;
+    bool bHeadDone = false;  // the name is known and its value is not needed
     bool bFirst = true;
     while (nPos < nSize && (bFirst || strText[nPos] == ' ' || strText[nPos] == '\t' ||
                             BlankLinesBeforeFold(strText, nPos) > 0)) {
@@ -258,17 +261,24 @@ std::vector<OlIcsLine> OlSplitIcsLines(const std::string& strText) {
       size_t nContentEnd = nBreak == std::string::npos ? nSize : nBreak;
       if (nContentEnd > nPos && strText[nContentEnd - 1] == '\r') --nContentEnd;
       size_t nContentBegin = bFirst ? nPos : nPos + 1;
-      if (nContentEnd > nContentBegin) {
+      if (!bHeadDone && nContentEnd > nContentBegin) {
         strUnfolded.append(strText, nContentBegin, nContentEnd - nContentBegin);
+        if (line.nBegin == 0 && bFirst && StartsWithBom(strUnfolded)) {
+          strUnfolded.erase(0, kBomSize);
+        }
+        nNameEnd = strUnfolded.find_first_of(";:");
+        if (nNameEnd != std::string::npos) {
+          line.strName = Upper(CxTrim(strUnfolded.substr(0, nNameEnd)));
+          bHeadDone = line.strName != "BEGIN" && line.strName != "END";
+        }
       }
       nPos = nLineEnd;
       bFirst = false;
     }
     line.nEnd = nPos;
-    if (line.nBegin == 0 && StartsWithBom(strUnfolded)) strUnfolded.erase(0, kBomSize);
-    size_t nNameEnd = strUnfolded.find_first_of(";:");
-    line.strName = Upper(CxTrim(strUnfolded.substr(0, nNameEnd)));
-    if ((line.strName == "BEGIN" || line.strName == "END") && nNameEnd != std::string::npos) {
+    if (nNameEnd == std::string::npos) {
+      line.strName = Upper(CxTrim(strUnfolded));
+    } else if (!bHeadDone) {
       line.strValue = Upper(CxTrim(strUnfolded.substr(nNameEnd + 1)));
     }
     lines.push_back(std::move(line));
@@ -492,14 +502,25 @@ void OlIcsFile::PushItem(size_t nBlock, int nExtra, std::string strIdentity) {
 }
 
 void OlIcsFile::AddExtraDateItems() {
-  std::vector<std::string> taken;  // the identities of every event item
-  for (size_t nBlock : m_itemBlocks) taken.push_back(OlIdentityOf(m_blocks[nBlock].pComponent));
-  std::sort(taken.begin(), taken.end());
+  // The identities of every event item, gathered only once an event has extra dates: most
+  // calendars have none, and a long one would pay for them on every open.
+  std::vector<std::string> taken;
+  bool bTakenKnown = false;
   const size_t nEvents = m_itemBlocks.size();
   for (size_t nItem = 0; nItem < nEvents; ++nItem) {
     const size_t nBlock = m_itemBlocks[nItem];
     icalcomponent* pEvent = m_blocks[nBlock].pComponent;
-    if (icalcomponent_get_first_property(pEvent, ICAL_RECURRENCEID_PROPERTY) != nullptr) continue;
+    if (icalcomponent_get_first_property(pEvent, ICAL_RDATE_PROPERTY) == nullptr ||
+        icalcomponent_get_first_property(pEvent, ICAL_RECURRENCEID_PROPERTY) != nullptr) {
+      continue;
+    }
+    if (!bTakenKnown) {
+      for (size_t n = 0; n < nEvents; ++n) {
+        taken.push_back(OlIdentityOf(m_blocks[m_itemBlocks[n]].pComponent));
+      }
+      std::sort(taken.begin(), taken.end());
+      bTakenKnown = true;
+    }
     int nExtra = 0;
     for (const std::string& strIdentity : OlExtraDateIdentities(pEvent)) {
       if (!strIdentity.empty() && !std::binary_search(taken.begin(), taken.end(), strIdentity)) {

@@ -463,7 +463,11 @@ HRESULT OlPatternObject::InvokeMember(DISPID nId, WORD wFlags, DISPPARAMS* pPara
       for (DATE dtDay : data.deleted) originals.push_back(OccurrenceStart(data, dtDay));
       SetDispatch(pResult, new OlListObject<DATE, OlExceptionObject>(std::move(originals)));
     } else {
-      SetDispatch(pResult, new OlListObject<OlClockShift, OlClockShiftObject>(data.shifts));
+      // Nothing for the series that keep their clock time, which is almost every one: a
+      // long calendar is read without a list object per series.
+      SetDispatch(pResult, data.shifts.empty()
+                               ? nullptr
+                               : new OlListObject<OlClockShift, OlClockShiftObject>(data.shifts));
     }
     return S_OK;
   }
