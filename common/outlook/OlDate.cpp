@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "common/misc/CxDebugUtil.h"
@@ -136,33 +137,40 @@ DATE DayOf(DATE dt) {
   return ToDate(&st);
 }
 
-// The days of the pattern's deleted occurrences, ascending, each once.
-std::vector<DATE> ReadDeletedDays(CDispCmd* pPattern) {
-  std::vector<DATE> vDays;
-  IDispatch* pExceptionsObject = nullptr;
-  if (pPattern->GetObject(u"Exceptions", &pExceptionsObject) != S_OK ||
-      pExceptionsObject == nullptr) {
-    return vDays;
-  }
-  CDispCmd exceptions(pExceptionsObject);
-  pExceptionsObject->Release();
+// Calls each with every entry of the pattern's list szList ("Count", then "Item" from 1), at
+// most nMost of them, until each returns false. Nothing for a pattern without that list.
+void ForEachListEntry(CDispCmd* pPattern, LPCOLESTR szList, LONG nMost,
+                      const std::function<bool(CDispCmd& entry)>& each) {
+  IDispatch* pListObject = nullptr;
+  if (pPattern->GetObject(szList, &pListObject) != S_OK || pListObject == nullptr) return;
+  CDispCmd list(pListObject);
+  pListObject->Release();
   LONG nCount = 0;
-  if (exceptions.GetInt(u"Count", &nCount) != S_OK) return vDays;
-  nCount = std::min<LONG>(nCount, OL_MAX_EXCEPTION_ITEMS);
+  if (list.GetInt(u"Count", &nCount) != S_OK) return;
+  nCount = std::min<LONG>(nCount, nMost);
   for (LONG i = 1; i <= nCount; ++i) {
     VARIANT arg = IntArg(i);
     HRESULT hr = S_OK;
-    IDispatch* pException = CallForObject(&exceptions, u"Item", &arg, &hr);
-    if (pException == nullptr) continue;
-    CDispCmd exception(pException);
-    pException->Release();
+    IDispatch* pEntryObject = CallForObject(&list, u"Item", &arg, &hr);
+    if (pEntryObject == nullptr) continue;
+    CDispCmd entry(pEntryObject);
+    pEntryObject->Release();
+    if (!each(entry)) return;
+  }
+}
+
+// The days of the pattern's deleted occurrences, ascending, each once.
+std::vector<DATE> ReadDeletedDays(CDispCmd* pPattern) {
+  std::vector<DATE> vDays;
+  ForEachListEntry(pPattern, u"Exceptions", OL_MAX_EXCEPTION_ITEMS, [&](CDispCmd& exception) {
     BOOL bDeleted = 0;
     DATE dtOriginal = 0;
     if (exception.GetBool(u"Deleted", &bDeleted) == S_OK && bDeleted &&
         exception.GetDate(u"OriginalDate", &dtOriginal) == S_OK) {
       vDays.push_back(DayOf(dtOriginal));
     }
-  }
+    return true;
+  });
   std::sort(vDays.begin(), vDays.end());
   vDays.erase(std::unique(vDays.begin(), vDays.end()), vDays.end());
   return vDays;
@@ -173,32 +181,18 @@ std::vector<DATE> ReadDeletedDays(CDispCmd* pPattern) {
 // are no clock change and end the list.
 std::vector<CommClockShift> ReadClockShifts(CDispCmd* pPattern) {
   std::vector<CommClockShift> vShifts;
-  IDispatch* pShiftsObject = nullptr;
-  if (pPattern->GetObject(u"ClockShifts", &pShiftsObject) != S_OK || pShiftsObject == nullptr) {
-    return vShifts;
-  }
-  CDispCmd shifts(pShiftsObject);
-  pShiftsObject->Release();
-  LONG nCount = 0;
-  if (shifts.GetInt(u"Count", &nCount) != S_OK) return vShifts;
-  nCount = std::min<LONG>(nCount, OL_MAX_CLOCK_SHIFTS);
-  for (LONG i = 1; i <= nCount; ++i) {
-    VARIANT arg = IntArg(i);
-    HRESULT hr = S_OK;
-    IDispatch* pShiftObject = CallForObject(&shifts, u"Item", &arg, &hr);
-    if (pShiftObject == nullptr) break;
-    CDispCmd shift(pShiftObject);
-    pShiftObject->Release();
+  ForEachListEntry(pPattern, u"ClockShifts", OL_MAX_CLOCK_SHIFTS, [&](CDispCmd& shift) {
     CommClockShift entry{};
     LONG nMinutes = 0;
     if (shift.GetDate(u"From", &entry.dtFrom) != S_OK ||
         shift.GetInt(u"Minutes", &nMinutes) != S_OK || nMinutes <= -1440 || nMinutes >= 1440 ||
         (!vShifts.empty() && entry.dtFrom <= vShifts.back().dtFrom)) {
-      break;
+      return false;
     }
     entry.nMinutes = static_cast<INT>(nMinutes);
     vShifts.push_back(entry);
-  }
+    return true;
+  });
   return vShifts;
 }
 
