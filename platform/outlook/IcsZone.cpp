@@ -75,7 +75,7 @@ constexpr int kMaxZoneChanges = 4096;
 constexpr std::time_t kStepsFrom = 0;            // 1970-01-01 UTC
 constexpr std::time_t kStepsUntil = 4102444800;  // 2100-01-01 UTC
 constexpr std::time_t kProbeStride = 7 * 86400;  // no clock changes twice within a week
-constexpr std::time_t kStepPrecision = 60;       // clocks change on whole minutes
+constexpr std::time_t kStepPrecision = 1;        // an occurrence may fall on the very second
 
 OlZoneStep StepAt(icaltimezone* pZone, std::time_t tAt) {
   OlZoneStep step{tAt, 0, 0};
@@ -101,7 +101,7 @@ std::vector<OlZoneStep> OlZoneSteps(icaltimezone* pZone) {
   for (std::time_t tProbe = kStepsFrom + kProbeStride; tProbe < kStepsUntil;
        tProbe += kProbeStride) {
     const OlZoneStep probe = StepAt(pZone, tProbe);
-    // Each change after the previous probe is found by halving down to the minute; a week
+    // Each change after the previous probe is found by halving down to the second; a week
     // with two changes is searched again from the first.
     std::time_t tBefore = tProbe - kProbeStride;
     while (!SameDistance(probe, steps.back())) {

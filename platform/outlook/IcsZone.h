@@ -42,5 +42,5 @@ struct OlZoneStep {
 };
 
 // The stretches of the local clock against zone pZone (UTC when null) from 1970 to 2100: the
-// first at 1970, then one at every change of either clock, found to the minute.
+// first at 1970, then one at every change of either clock, found to the second.
 std::vector<OlZoneStep> OlZoneSteps(icaltimezone* pZone);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -490,5 +491,51 @@ TEST(SetDeletedOccurrences, KeepsOccurrencesOnceInOrderAndTheLatestOfTooMany) {
   }
   EXPECT_EQ(pDate->repeat.stExceptions[0].wHour, 0);
 }
+
+// A daily series at 23:30 whose zone's clock moves an hour against the local one from the
+// 14th on: its occurrences then start at 00:30 the next day, which leaves the 14th itself
+// empty; a deleted day takes its moved occurrence with it.
+struct ShiftedDayCase {
+  const char* szName;
+  int nFirstDay, nLastDay;  // March 2011
+  bool bOccurs;
+  const char* szStartOnFirst;  // "HH:MM" on the first day, "" for none
+};
+
+class ClockShiftedSeries : public ::testing::TestWithParam<ShiftedDayCase> {};
+
+TEST_P(ClockShiftedSeries, OccursWhereTheShiftPutsIt) {
+  const ShiftedDayCase& c = GetParam();
+  auto pDate = Record("Call", LocalTime(2011, 3, 1, 23, 30), LocalTime(2011, 3, 1, 23, 45));
+  pDate->repeat.nType = REPEAT_DAILY;
+  pDate->repeat.nInterval = 1;
+  const SYSTEMTIME stDeleted = LocalTime(2011, 3, 20);
+  SetDeletedOccurrences(pDate.get(), &stDeleted, 1);
+  DATE dtFrom = 0;
+  const SYSTEMTIME stFrom = LocalTime(2011, 3, 14);
+  ASSERT_TRUE(SystemTimeToVariantTime(&stFrom, &dtFrom));
+  pDate->clockShifts = {{dtFrom, 60}};
+  const SYSTEMTIME stFirst = LocalTime(2011, 3, c.nFirstDay);
+  const SYSTEMTIME stLast = LocalTime(2011, 3, c.nLastDay);
+  EXPECT_EQ(OccursInRange(pDate.get(), &stFirst, &stLast), c.bOccurs);
+  SYSTEMTIME stStart{};
+  char szStart[16] = "";
+  if (OccurrenceStartOn(pDate.get(), &stFirst, &stStart)) {
+    std::snprintf(szStart, sizeof(szStart), "%02u:%02u", stStart.wHour, stStart.wMinute);
+  }
+  EXPECT_STREQ(szStart, c.szStartOnFirst);
+  EXPECT_EQ(OccursOnDay(pDate.get(), &stFirst), c.szStartOnFirst[0] != '\0');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ClockShiftedSeries,
+    ::testing::Values(ShiftedDayCase{"BeforeTheShift", 10, 10, true, "23:30"},
+                      ShiftedDayCase{"LastDayAtTheOldTime", 13, 13, true, "23:30"},
+                      ShiftedDayCase{"FirstShiftedDayIsLeftEmpty", 14, 14, false, ""},
+                      ShiftedDayCase{"ShiftedOverMidnight", 15, 15, true, "00:30"},
+                      ShiftedDayCase{"RangeOverTheEmptyDay", 14, 15, true, ""},
+                      ShiftedDayCase{"DeletedDayTakesItsMovedOccurrence", 21, 21, false, ""},
+                      ShiftedDayCase{"DayAfterTheDeletedOne", 22, 22, true, "00:30"}),
+    [](const ::testing::TestParamInfo<ShiftedDayCase>& row) { return row.param.szName; });
 
 }  // namespace

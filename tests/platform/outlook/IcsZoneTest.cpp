@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "support/clock/ClockGuard.h"
 
 namespace {
@@ -41,3 +43,16 @@ TEST(LocalZoneTest, PrefixedTzidNamesTheSameZone) {
 }
 
 }  // namespace
+
+// Berlin seen from New York in 2011: the distance changes at each of the four clock changes,
+// to the minute, and nowhere else.
+TEST(ZoneStepsTest, FindsEachClockChangeOfEitherZoneToTheMinute) {
+  clockguard::ZoneGuard zone("America/New_York");
+  std::string strSteps;
+  for (const OlZoneStep& step : OlZoneSteps(OlBuiltinZone("Europe/Berlin"))) {
+    if (step.tFrom < 1293840000 || step.tFrom >= 1325376000) continue;  // 2011, UTC
+    strSteps += std::to_string(step.tFrom) + ":" + std::to_string(step.nLocalAhead) + " ";
+  }
+  // 13 March 07:00 UTC, 27 March 01:00, 30 October 01:00, 6 November 06:00.
+  EXPECT_EQ(strSteps, "1299999600:-300 1301187600:-360 1319936400:-300 1320559200:-360 ");
+}

@@ -1029,3 +1029,42 @@ TEST_F(OutlookServerTest, OnlyTheCalendarFolderAndMapiExist) {
 }
 
 }  // namespace
+
+// Splitting a file into its logical lines reads only the names (and BEGIN and END values),
+// wherever a fold, a byte order mark or a blank line falls; the lines still cover the text.
+struct SplitCase {
+  const char* szName;
+  const char* szText;
+  const char* szLines;  // "NAME=VALUE" per line, joined by " / "
+};
+
+class SplitLines : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitLines, NamesEveryLogicalLine) {
+  const std::string strText = GetParam().szText;
+  std::string strLines;
+  size_t nCovered = 0;
+  for (const OlIcsLine& line : OlSplitIcsLines(strText)) {
+    EXPECT_EQ(line.nBegin, nCovered);
+    nCovered = line.nEnd;
+    strLines += (strLines.empty() ? "" : " / ") + line.strName + "=" + line.strValue;
+  }
+  EXPECT_EQ(nCovered, strText.size());
+  EXPECT_EQ(strLines, GetParam().szLines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SplitLines,
+    ::testing::Values(
+        SplitCase{"NameFoldedWithinIt", "DESC\r\n RIPTION:a long\r\n  note\r\nX:1\r\n",
+                  "DESCRIPTION= / X="},
+        SplitCase{"BeginValueFolded", "BEGIN:VCAL\r\n ENDAR\r\nend : vevent \n",
+                  "BEGIN=VCALENDAR / END=VEVENT"},
+        SplitCase{"ByteOrderMarkBeforeTheFirstName",
+                  "\xEF\xBB\xBF"
+                  "begin:vcalendar\r\n",
+                  "BEGIN=VCALENDAR"},
+        SplitCase{"LineWithoutColonIsAllName", "stray text\r\nSUMMARY;LANGUAGE=en:Hi",
+                  "STRAY TEXT= / SUMMARY="},
+        SplitCase{"BlankLineKeptWithoutName", "\r\nSUMMARY:a\r\n\r\n b\r\n", "= / SUMMARY="}),
+    [](const ::testing::TestParamInfo<SplitCase>& row) { return row.param.szName; });
